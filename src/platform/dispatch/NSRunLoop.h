@@ -1,0 +1,102 @@
+#pragma once
+
+// The main run loop: one per process, on the thread that installs it (the main thread). It drains
+// the main queue in order, fires timers, and steps frame observers (display links, view and layer
+// animations, dynamic animators) once per frame, in run-loop modes. Nothing polls: with no due
+// work and nothing animating, `run` sleeps until work arrives.
+//
+// Tests:
+//     auto loop = NSRunLoop::installMain(ManualClock::create());
+//     dispatch_after(dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_SEC), dispatch_get_main_queue(), fn);
+//     loop->advanceBy(0.999);  // fn not yet run
+//     loop->advanceBy(0.001);  // fn runs, at exactly t = 1
+//
+// The simulator: `NSRunLoop::installMain(RealClock::create())->run()` until `stop()`.
+
+#include "platform/dispatch/Clock.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class NSTimer;
+
+using NSRunLoopMode = std::string;
+inline const NSRunLoopMode NSDefaultRunLoopMode = "kCFRunLoopDefaultMode";
+inline const NSRunLoopMode UITrackingRunLoopMode = "UITrackingRunLoopMode";
+// Registering in the common modes means running in both default and tracking.
+inline const NSRunLoopMode NSRunLoopCommonModes = "kCFRunLoopCommonModes";
+
+// Held by whoever registered a frame observer; destroying it (or calling reset) unregisters it.
+class FrameSubscription {
+public:
+    FrameSubscription() = default;
+    explicit FrameSubscription(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
+    FrameSubscription(FrameSubscription&& o) noexcept : cancel_(std::move(o.cancel_)) { o.cancel_ = nullptr; }
+    FrameSubscription& operator=(FrameSubscription&& o) noexcept {
+        if (this != &o) {
+            reset();
+            cancel_ = std::move(o.cancel_);
+            o.cancel_ = nullptr;
+        }
+        return *this;
+    }
+    ~FrameSubscription() { reset(); }
+    void reset() {
+        if (auto c = std::move(cancel_)) {
+            cancel_ = nullptr;
+            c();
+        }
+    }
+    explicit operator bool() const { return static_cast<bool>(cancel_); }
+
+private:
+    std::function<void()> cancel_;
+};
+
+class NSRunLoop : public std::enable_shared_from_this<NSRunLoop> {
+public:
+    static constexpr double kFrameInterval = 1.0 / 60.0;
+
+    // Creates a run loop on `clock`, makes it the main run loop and the calling thread the main
+    // thread. Replaces (and stops) any earlier main run loop; tests install one per test.
+    static std::shared_ptr<NSRunLoop> installMain(std::shared_ptr<Clock> clock);
+    // The installed main run loop, or null.
+    static std::shared_ptr<NSRunLoop> main();
+    static bool isMainThread();
+
+    virtual ~NSRunLoop() = default;
+
+    virtual double now() const = 0;
+    virtual std::shared_ptr<Clock> clock() const = 0;
+
+    // Main queue: safe from any thread; tasks run in order on the main thread.
+    virtual void enqueue(std::function<void()> task) = 0;
+    // Runs `task` on the main thread at `time` (clock seconds) or as soon after as the loop runs.
+    virtual void enqueueAt(double time, std::function<void()> task) = 0;
+
+    // Timers (main thread only). A timer fires only while the loop runs in one of its modes.
+    virtual void addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode& mode) = 0;
+
+    // Frame observers (main thread only): `step(now)` runs once per frame while the loop runs in
+    // one of `mode`'s modes. The loop wakes for frames only while an observer is registered.
+    virtual FrameSubscription addFrameObserver(std::function<void(double now)> step,
+                                               const NSRunLoopMode& mode = NSRunLoopCommonModes) = 0;
+    virtual bool hasFrameObservers() const = 0;
+
+    // The mode the loop runs in now (default, or tracking while the user drags).
+    virtual const NSRunLoopMode& currentMode() const = 0;
+    virtual void setCurrentMode(const NSRunLoopMode& mode) = 0;
+
+    // Running. `runUntilIdle` runs everything due now (queue, due timers) without moving time.
+    // `advanceBy` (manual clocks) moves time forward in steps, running each timer, delayed task
+    // and frame at its own time, in time order; equal times run in registration order.
+    // `run` (real clocks) loops until `stop`, sleeping when nothing is due.
+    virtual void runUntilIdle() = 0;
+    virtual void advanceBy(double seconds) = 0;
+    virtual void run() = 0;
+    // Runs until `deadline` (clock seconds) or `stop`, whichever comes first.
+    virtual void runUntil(double deadline) = 0;
+    virtual void stop() = 0;  // safe from any thread
+};

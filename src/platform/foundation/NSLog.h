@@ -1,0 +1,26 @@
+#pragma once
+
+// The system log. `NSLog` formats with NSStringWithFormat and writes one line to standard error;
+// sinks added with NSLogAddSink also receive every line (tests and the simulator's dump use them).
+//
+//     NSLog("[OC] read key '%@' with value '%@'", {key, value});
+
+#include "platform/foundation/PlistValue.h"
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+// Replaces each "%@" with the next argument's description text and "%%" with "%". Any other
+// "%" sequence is copied as it stands. Missing arguments print "(null)".
+std::string NSStringWithFormat(std::string_view format, std::initializer_list<PlistValue> args);
+
+void NSLog(std::string_view format, std::initializer_list<PlistValue> args = {});
+
+using NSLogSink = std::function<void(const std::string& line)>;
+// Returns a token for NSLogRemoveSink. Sinks run on the thread that logs, under the log's lock.
+int NSLogAddSink(NSLogSink sink);
+void NSLogRemoveSink(int token);
+// Whether lines also go to standard error (on by default; tests may turn it off).
+void NSLogSetEchoToStderr(bool echo);

@@ -1,0 +1,267 @@
+#include "platform/ui/UIView.h"
+
+#include "platform/ui/CALayer.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace {
+std::atomic<std::uint64_t> gDisplayGeneration{1};
+}
+
+std::uint64_t UIView::displayGeneration() { return gDisplayGeneration.load(std::memory_order_relaxed); }
+void UIView::markDisplayChanged() { gDisplayGeneration.fetch_add(1, std::memory_order_relaxed); }
+
+std::shared_ptr<UIView> UIView::create(CGRect frame) {
+    auto v = std::shared_ptr<UIView>(new UIView(frame));
+    v->commonInit();
+    return v;
+}
+
+UIView::UIView(CGRect frame) : layer_(std::make_shared<CALayer>()) {
+    bounds_ = CGRectMake(0, 0, frame.size.width, frame.size.height);
+    center_ = CGPointMake(frame.midX(), frame.midY());
+}
+
+UIView::~UIView() {
+    for (auto& s : subviews_)
+        s->superview_.reset();
+}
+
+CGRect UIView::frame() const {
+    CGRect local = CGRectMake(-bounds_.size.width / 2, -bounds_.size.height / 2, bounds_.size.width, bounds_.size.height);
+    CGAffineTransform t = CATransform3DGetAffineTransform(layer_->transform());
+    CGRect r = CGRectApplyAffineTransform(local, t);
+    r.origin.x += center_.x;
+    r.origin.y += center_.y;
+    return r;
+}
+
+void UIView::setFrame(CGRect frame) {
+    // As UIKit: with a non-identity transform the frame is undefined; keep the size from bounds.
+    CGSize oldSize = bounds_.size;
+    if (CATransform3DIsIdentity(layer_->transform())) {
+        bounds_.size = CGSizeMake(frame.size.width, frame.size.height);
+    }
+    center_ = CGPointMake(frame.midX(), frame.midY());
+    if (bounds_.size != oldSize)
+        setNeedsLayout();
+    markDisplayChanged();
+}
+
+void UIView::setBounds(CGRect bounds) {
+    bool resized = bounds.size != bounds_.size;
+    bounds_ = bounds;
+    if (resized)
+        setNeedsLayout();
+    markDisplayChanged();
+}
+
+void UIView::setCenter(CGPoint center) {
+    center_ = center;
+    markDisplayChanged();
+}
+
+void UIView::setTransform(CGAffineTransform t) {
+    transform_ = t;
+    layer_->setTransform(CATransform3DMakeAffineTransform(t));
+}
+
+void UIView::setAlpha(CGFloat alpha) {
+    alpha_ = std::clamp(alpha, 0.0, 1.0);
+    markDisplayChanged();
+}
+
+void UIView::setHidden(bool hidden) {
+    hidden_ = hidden;
+    markDisplayChanged();
+}
+
+void UIView::setBackgroundColor(std::optional<UIColor> color) {
+    backgroundColor_ = color;
+    markDisplayChanged();
+}
+
+void UIView::setClipsToBounds(bool clips) {
+    clipsToBounds_ = clips;
+    layer_->setMasksToBounds(clips);
+}
+
+std::optional<UIColor> UIView::tintColor() const {
+    for (const UIView* v = this; v; v = v->superview_.lock().get()) {
+        if (v->tintColor_)
+            return v->tintColor_;
+    }
+    return UIColor::colorWithRed(0, 122.0 / 255, 1, 1);
+}
+
+void UIView::setTintColor(std::optional<UIColor> color) {
+    tintColor_ = color;
+    markDisplayChanged();
+}
+
+void UIView::attach(const std::shared_ptr<UIView>& view, std::size_t index) {
+    if (!view || view.get() == this)
+        return;
+    auto self = std::static_pointer_cast<UIView>(shared_from_this());
+    auto oldSuper = view->superview();
+    bool moving = oldSuper.get() != this;
+    if (moving)
+        view->willMoveToSuperview(self);
+    if (oldSuper) {
+        auto& siblings = oldSuper->subviews_;
+        auto it = std::find(siblings.begin(), siblings.end(), view);
+        if (it != siblings.end()) {
+            if (oldSuper.get() == this && static_cast<std::size_t>(it - siblings.begin()) < index)
+                --index;
+            auto keep = view;
+            if (moving)
+                oldSuper->willRemoveSubview(view);
+            siblings.erase(it);
+        }
+    }
+    index = std::min(index, subviews_.size());
+    subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
+    view->superview_ = self;
+    if (moving) {
+        view->didMoveToSuperview();
+        didAddSubview(view);
+    }
+    setNeedsLayout();
+    markDisplayChanged();
+}
+
+void UIView::addSubview(const std::shared_ptr<UIView>& view) { attach(view, subviews_.size()); }
+void UIView::insertSubview(const std::shared_ptr<UIView>& view, std::size_t index) { attach(view, index); }
+
+void UIView::insertSubviewAboveSubview(const std::shared_ptr<UIView>& view, const std::shared_ptr<UIView>& sibling) {
+    auto it = std::find(subviews_.begin(), subviews_.end(), sibling);
+    attach(view, it == subviews_.end() ? subviews_.size() : static_cast<std::size_t>(it - subviews_.begin()) + 1);
+}
+
+void UIView::insertSubviewBelowSubview(const std::shared_ptr<UIView>& view, const std::shared_ptr<UIView>& sibling) {
+    auto it = std::find(subviews_.begin(), subviews_.end(), sibling);
+    attach(view, it == subviews_.end() ? subviews_.size() : static_cast<std::size_t>(it - subviews_.begin()));
+}
+
+void UIView::bringSubviewToFront(const std::shared_ptr<UIView>& view) {
+    if (view && view->superview().get() == this)
+        attach(view, subviews_.size());
+}
+
+void UIView::removeFromSuperview() {
+    auto parent = superview();
+    if (!parent)
+        return;
+    auto self = std::static_pointer_cast<UIView>(shared_from_this());
+    willMoveToSuperview(nullptr);
+    parent->willRemoveSubview(self);
+    auto& siblings = parent->subviews_;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), self), siblings.end());
+    superview_.reset();
+    didMoveToSuperview();
+    parent->setNeedsLayout();
+    markDisplayChanged();
+}
+
+bool UIView::isDescendantOfView(const UIView* view) const {
+    for (const UIView* v = this; v; v = v->superview_.lock().get()) {
+        if (v == view)
+            return true;
+    }
+    return false;
+}
+
+std::shared_ptr<UIView> UIView::viewWithTag(std::int64_t tag) {
+    if (tag_ == tag)
+        return std::static_pointer_cast<UIView>(shared_from_this());
+    for (auto& s : subviews_) {
+        if (auto found = s->viewWithTag(tag))
+            return found;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<UIView> UIView::rootView() {
+    auto v = std::static_pointer_cast<UIView>(shared_from_this());
+    while (auto s = v->superview())
+        v = s;
+    return v;
+}
+
+namespace {
+// The transform from a view's own coordinates to its superview's.
+CGAffineTransform toSuperview(const UIView& v) {
+    CGAffineTransform t = CGAffineTransformMakeTranslation(-v.bounds().origin.x - v.bounds().size.width / 2,
+                                                           -v.bounds().origin.y - v.bounds().size.height / 2);
+    t = CGAffineTransformConcat(t, CATransform3DGetAffineTransform(v.layer()->transform()));
+    return CGAffineTransformConcat(t, CGAffineTransformMakeTranslation(v.center().x, v.center().y));
+}
+
+CGAffineTransform toRoot(const UIView* v) {
+    CGAffineTransform t = CGAffineTransformIdentity;
+    for (; v && v->superview(); v = v->superview().get())
+        t = CGAffineTransformConcat(t, toSuperview(*v));
+    return t;
+}
+} // namespace
+
+CGPoint UIView::convertPointToView(CGPoint p, const UIView* view) const {
+    CGPoint root = CGPointApplyAffineTransform(p, toRoot(this));
+    if (!view)
+        return root;
+    return CGPointApplyAffineTransform(root, CGAffineTransformInvert(toRoot(view)));
+}
+
+CGPoint UIView::convertPointFromView(CGPoint p, const UIView* view) const {
+    CGPoint root = view ? CGPointApplyAffineTransform(p, toRoot(view)) : p;
+    return CGPointApplyAffineTransform(root, CGAffineTransformInvert(toRoot(this)));
+}
+
+CGRect UIView::convertRectToView(CGRect r, const UIView* view) const {
+    CGAffineTransform t = toRoot(this);
+    if (view)
+        t = CGAffineTransformConcat(t, CGAffineTransformInvert(toRoot(view)));
+    return CGRectApplyAffineTransform(r, t);
+}
+
+bool UIView::pointInside(CGPoint p) const { return bounds_.contains(p); }
+
+std::shared_ptr<UIView> UIView::hitTest(CGPoint p) {
+    if (hidden_ || !userInteractionEnabled_ || alpha_ < 0.01)
+        return nullptr;
+    if (!pointInside(p))
+        return nullptr;
+    for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
+        UIView& s = **it;
+        CGPoint local = CGPointApplyAffineTransform(p, CGAffineTransformInvert(toSuperview(s)));
+        if (auto hit = s.hitTest(local))
+            return hit;
+    }
+    return std::static_pointer_cast<UIView>(shared_from_this());
+}
+
+void UIView::setNeedsLayout() { needsLayout_ = true; }
+
+void UIView::layoutIfNeeded() {
+    if (needsLayout_) {
+        needsLayout_ = false;
+        layoutSubviews();
+    }
+    // Copy: layout may add or remove subviews.
+    auto children = subviews_;
+    for (auto& s : children)
+        s->layoutIfNeeded();
+}
+
+void UIView::sizeToFit() {
+    CGSize s = sizeThatFits(bounds_.size);
+    CGRect f = frame();
+    f.size = s;
+    setFrame(f);
+}
+
+void UIView::setNeedsDisplay() {
+    needsDisplay_ = true;
+    markDisplayChanged();
+}
