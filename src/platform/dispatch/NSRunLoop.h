@@ -60,10 +60,15 @@ public:
     static constexpr double kFrameInterval = 1.0 / 60.0;
 
     // Creates a run loop on `clock`, makes it the main run loop and the calling thread the main
-    // thread. Replaces (and stops) any earlier main run loop; tests install one per test.
+    // thread. Replaces (and stops) any earlier main run loop; tests install one per test. A null
+    // clock removes the main run loop and answers null.
     static std::shared_ptr<NSRunLoop> installMain(std::shared_ptr<Clock> clock);
     // The installed main run loop, or null.
     static std::shared_ptr<NSRunLoop> main();
+    static std::shared_ptr<NSRunLoop> mainRunLoop() { return main(); }
+    // The run loop of the calling thread: the main run loop on the main thread, null elsewhere
+    // (worker threads of the global queue have no run loop of their own).
+    static std::shared_ptr<NSRunLoop> currentRunLoop();
     static bool isMainThread();
 
     virtual ~NSRunLoop() = default;
@@ -77,6 +82,9 @@ public:
     virtual void enqueueAt(double time, std::function<void()> task) = 0;
 
     // Timers (main thread only). A timer fires only while the loop runs in one of its modes.
+    // Adding a timer that is already on the loop adds the mode to it; an invalid timer is ignored.
+    // The loop holds the timer (and through it the timer's target) until it is invalidated or,
+    // for a one-shot timer, until it has fired.
     virtual void addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode& mode) = 0;
 
     // Frame observers (main thread only): `step(now)` runs once per frame while the loop runs in
@@ -98,5 +106,7 @@ public:
     virtual void run() = 0;
     // Runs until `deadline` (clock seconds) or `stop`, whichever comes first.
     virtual void runUntil(double deadline) = 0;
-    virtual void stop() = 0;  // safe from any thread
+    // Safe from any thread. A stop that arrives while the loop is not running ends the next run
+    // at once, so a stop sent just before `run` starts is never lost.
+    virtual void stop() = 0;
 };

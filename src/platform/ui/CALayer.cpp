@@ -1,6 +1,7 @@
 #include "platform/ui/CALayer.h"
 
 #include "platform/ui/UIView.h"
+#include "platform/ui/UIViewAnimationState.h"
 
 void CALayer::setCornerRadius(CGFloat r) {
     cornerRadius_ = r;
@@ -19,6 +20,8 @@ void CALayer::setMasksToBounds(bool m) {
     UIView::markDisplayChanged();
 }
 void CALayer::setTransform(const CATransform3D& t) {
+    if (owner_)
+        UIViewAnimationState::willChange(*owner_, UIViewAnimationState::Property::Transform);
     transform_ = t;
     UIView::markDisplayChanged();
 }

@@ -8,8 +8,13 @@
 
 #include <optional>
 
+class UIView;
+
 class CALayer {
 public:
+    // The view whose layer this is (it owns the layer, so the pointer never dangles).
+    explicit CALayer(UIView* owner = nullptr) : owner_(owner) {}
+
     CGFloat cornerRadius() const { return cornerRadius_; }
     void setCornerRadius(CGFloat r);
     CGFloat borderWidth() const { return borderWidth_; }
@@ -24,6 +29,7 @@ public:
     void setAllowsGroupOpacity(bool g) { allowsGroupOpacity_ = g; }
 
 private:
+    UIView* owner_;
     CGFloat cornerRadius_ = 0;
     CGFloat borderWidth_ = 0;
     std::optional<UIColor> borderColor_;

@@ -1,6 +1,7 @@
 #include "platform/ui/UIView.h"
 
 #include "platform/ui/CALayer.h"
+#include "platform/ui/UIViewAnimationState.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,12 +19,13 @@ std::shared_ptr<UIView> UIView::create(CGRect frame) {
     return v;
 }
 
-UIView::UIView(CGRect frame) : layer_(std::make_shared<CALayer>()) {
+UIView::UIView(CGRect frame) : layer_(std::make_shared<CALayer>(this)) {
     bounds_ = CGRectMake(0, 0, frame.size.width, frame.size.height);
     center_ = CGPointMake(frame.midX(), frame.midY());
 }
 
 UIView::~UIView() {
+    UIViewAnimationState::forget(*this);
     for (auto& s : subviews_)
         s->superview_.reset();
 }
@@ -40,7 +42,9 @@ CGRect UIView::frame() const {
 void UIView::setFrame(CGRect frame) {
     // As UIKit: with a non-identity transform the frame is undefined; keep the size from bounds.
     CGSize oldSize = bounds_.size;
+    UIViewAnimationState::willChange(*this, UIViewAnimationState::Property::Center);
     if (CATransform3DIsIdentity(layer_->transform())) {
+        UIViewAnimationState::willChange(*this, UIViewAnimationState::Property::Bounds);
         bounds_.size = CGSizeMake(frame.size.width, frame.size.height);
     }
     center_ = CGPointMake(frame.midX(), frame.midY());
@@ -51,6 +55,7 @@ void UIView::setFrame(CGRect frame) {
 
 void UIView::setBounds(CGRect bounds) {
     bool resized = bounds.size != bounds_.size;
+    UIViewAnimationState::willChange(*this, UIViewAnimationState::Property::Bounds);
     bounds_ = bounds;
     if (resized)
         setNeedsLayout();
@@ -58,6 +63,7 @@ void UIView::setBounds(CGRect bounds) {
 }
 
 void UIView::setCenter(CGPoint center) {
+    UIViewAnimationState::willChange(*this, UIViewAnimationState::Property::Center);
     center_ = center;
     markDisplayChanged();
 }
@@ -68,6 +74,7 @@ void UIView::setTransform(CGAffineTransform t) {
 }
 
 void UIView::setAlpha(CGFloat alpha) {
+    UIViewAnimationState::willChange(*this, UIViewAnimationState::Property::Alpha);
     alpha_ = std::clamp(alpha, 0.0, 1.0);
     markDisplayChanged();
 }
@@ -78,6 +85,7 @@ void UIView::setHidden(bool hidden) {
 }
 
 void UIView::setBackgroundColor(std::optional<UIColor> color) {
+    UIViewAnimationState::willChange(*this, UIViewAnimationState::Property::BackgroundColor);
     backgroundColor_ = color;
     markDisplayChanged();
 }
@@ -243,7 +251,21 @@ std::shared_ptr<UIView> UIView::hitTest(CGPoint p) {
 
 void UIView::setNeedsLayout() { needsLayout_ = true; }
 
+namespace {
+UILayoutEngine* gLayoutEngine = nullptr;
+int gLayoutDepth = 0;
+} // namespace
+
 void UIView::layoutIfNeeded() {
+    // The outermost call runs the constraint-update pass and lets the engine solve first.
+    if (gLayoutDepth == 0 && gLayoutEngine) {
+        updateConstraintsIfNeeded();
+        gLayoutEngine->willLayout(*this);
+    }
+    struct Depth {
+        Depth() { ++gLayoutDepth; }
+        ~Depth() { --gLayoutDepth; }
+    } depth;
     if (needsLayout_) {
         needsLayout_ = false;
         layoutSubviews();
@@ -265,3 +287,112 @@ void UIView::setNeedsDisplay() {
     needsDisplay_ = true;
     markDisplayChanged();
 }
+
+// --- Auto Layout ------------------------------------------------------------------------------
+
+void UIView::setLayoutEngine(UILayoutEngine* engine) { gLayoutEngine = engine; }
+UILayoutEngine* UIView::layoutEngine() { return gLayoutEngine; }
+
+UIViewAutoLayoutState& UIView::autoLayout() {
+    if (!autoLayout_)
+        autoLayout_ = std::make_unique<UIViewAutoLayoutState>();
+    return *autoLayout_;
+}
+
+void UIView::layoutSubviews() {
+    if (gLayoutEngine)
+        gLayoutEngine->layoutSubviews(*this);
+}
+
+void UIView::addConstraint(const std::shared_ptr<NSLayoutConstraint>& constraint) {
+    if (!constraint)
+        return;
+    auto& list = autoLayout().constraints;
+    if (std::find(list.begin(), list.end(), constraint) != list.end())
+        return;
+    list.push_back(constraint);
+    if (gLayoutEngine)
+        gLayoutEngine->didAddConstraint(*this, constraint);
+}
+
+void UIView::addConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints) {
+    for (auto& c : constraints)
+        addConstraint(c);
+}
+
+void UIView::removeConstraint(const std::shared_ptr<NSLayoutConstraint>& constraint) {
+    if (!autoLayout_ || !constraint)
+        return;
+    auto& list = autoLayout_->constraints;
+    auto it = std::find(list.begin(), list.end(), constraint);
+    if (it == list.end())
+        return;
+    auto keep = constraint;
+    list.erase(it);
+    if (gLayoutEngine)
+        gLayoutEngine->didRemoveConstraint(*this, keep);
+}
+
+void UIView::removeConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints) {
+    auto copy = constraints;  // the argument may be this view's own list
+    for (auto& c : copy)
+        removeConstraint(c);
+}
+
+std::vector<std::shared_ptr<NSLayoutConstraint>> UIView::constraints() const {
+    return autoLayout_ ? autoLayout_->constraints : std::vector<std::shared_ptr<NSLayoutConstraint>>{};
+}
+
+bool UIView::translatesAutoresizingMaskIntoConstraints() const {
+    return !autoLayout_ || autoLayout_->translatesAutoresizingMaskIntoConstraints;
+}
+
+void UIView::setTranslatesAutoresizingMaskIntoConstraints(bool translates) {
+    if (translatesAutoresizingMaskIntoConstraints() == translates)
+        return;
+    autoLayout().translatesAutoresizingMaskIntoConstraints = translates;
+    invalidateIntrinsicContentSize();
+}
+
+void UIView::invalidateIntrinsicContentSize() {
+    if (gLayoutEngine)
+        gLayoutEngine->viewInputsChanged(*this);
+}
+
+UILayoutPriority UIView::contentHuggingPriorityForAxis(UILayoutConstraintAxis axis) const {
+    return autoLayout_ ? autoLayout_->hugging[axis == UILayoutConstraintAxisVertical] : UILayoutPriorityDefaultLow;
+}
+
+void UIView::setContentHuggingPriority(UILayoutPriority priority, UILayoutConstraintAxis axis) {
+    autoLayout().hugging[axis == UILayoutConstraintAxisVertical] = priority;
+    invalidateIntrinsicContentSize();
+}
+
+UILayoutPriority UIView::contentCompressionResistancePriorityForAxis(UILayoutConstraintAxis axis) const {
+    return autoLayout_ ? autoLayout_->compressionResistance[axis == UILayoutConstraintAxisVertical]
+                       : UILayoutPriorityDefaultHigh;
+}
+
+void UIView::setContentCompressionResistancePriority(UILayoutPriority priority, UILayoutConstraintAxis axis) {
+    autoLayout().compressionResistance[axis == UILayoutConstraintAxisVertical] = priority;
+    invalidateIntrinsicContentSize();
+}
+
+void UIView::setNeedsUpdateConstraints() {
+    autoLayout().needsUpdateConstraints = true;
+    setNeedsLayout();
+}
+
+bool UIView::needsUpdateConstraints() const { return autoLayout_ && autoLayout_->needsUpdateConstraints; }
+
+void UIView::updateConstraintsIfNeeded() {
+    auto children = subviews_;  // an update may change the tree
+    for (auto& s : children)
+        s->updateConstraintsIfNeeded();
+    if (needsUpdateConstraints()) {
+        autoLayout_->needsUpdateConstraints = false;
+        updateConstraints();
+    }
+}
+
+void UIView::updateConstraints() {}

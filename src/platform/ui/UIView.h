@@ -14,13 +14,29 @@
 #include "platform/foundation/NSObject.h"
 #include "platform/graphics/CGGeometry.h"
 #include "platform/ui/UIColor.h"
+#include "platform/ui/UILayoutEngine.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 class CALayer;
 class UIViewController;
+class UIMotionEffect;
+struct UIViewAnimationState;
+
+// Options of the block-based view animations (the platform's bit values).
+enum UIViewAnimationOptions : std::uint64_t {
+    UIViewAnimationOptionLayoutSubviews = 1 << 0,
+    UIViewAnimationOptionAllowUserInteraction = 1 << 1,
+    UIViewAnimationOptionBeginFromCurrentState = 1 << 2,
+    UIViewAnimationOptionCurveEaseInOut = 0 << 16,
+    UIViewAnimationOptionCurveEaseIn = 1 << 16,
+    UIViewAnimationOptionCurveEaseOut = 2 << 16,
+    UIViewAnimationOptionCurveLinear = 3 << 16,
+};
 
 class UIView : public NSObject {
 public:
@@ -92,7 +108,8 @@ public:
     void setNeedsLayout();
     bool needsLayout() const { return needsLayout_; }
     void layoutIfNeeded();  // lays out this view's subtree where needed
-    virtual void layoutSubviews() {}
+    // The base places subviews that are laid out by constraints (see Auto Layout below).
+    virtual void layoutSubviews();
     virtual CGSize sizeThatFits(CGSize size) const { return bounds_.size; }
     void sizeToFit();
 
@@ -108,8 +125,70 @@ public:
     std::shared_ptr<UIViewController> viewController() const { return viewController_.lock(); }
     void setViewController(const std::shared_ptr<UIViewController>& vc) { viewController_ = vc; }
 
+    // Block-based animation (main thread). Changes that `animations` makes to the animatable
+    // properties (center, bounds, frame, alpha, transform, layer transform, background colour) take
+    // effect in the model at once and are shown on screen over `duration`, stepped by the main run
+    // loop's frames. `completion(finished)` runs when all of them end; with false when they were
+    // removed or replaced before their end. With a zero duration the completion still runs later,
+    // from the main queue, as on the platform.
+    using Animations = std::function<void()>;
+    using Completion = std::function<void(bool finished)>;
+    static void animateWithDuration(double duration, Animations animations, Completion completion = {});
+    static void animateWithDuration(double duration, double delay, std::uint64_t options, Animations animations,
+                                    Completion completion);
+    // A spring: `dampingRatio` 1 is critically damped; `velocity` is the initial speed in units of
+    // the whole change per second.
+    static void animateWithDuration(double duration, double delay, double dampingRatio, double velocity,
+                                    std::uint64_t options, Animations animations, Completion completion);
+    // Runs `actions` with animation recording switched off (changes apply at once, on screen too).
+    static void performWithoutAnimation(const std::function<void()>& actions);
+    // Removes this view's running animations; their completions run with finished = false.
+    void removeAllAnimations();
+    bool hasAnimations() const;
+
+    // What is on screen now: the model values, or the in-flight values of running animations.
+    CGPoint presentationCenter() const;
+    CGRect presentationBounds() const;
+    CGFloat presentationAlpha() const;
+    CATransform3D presentationTransform() const;
+    std::optional<UIColor> presentationBackgroundColor() const;
+    // The frame as shown now, in the superview's coordinates.
+    CGRect presentationFrame() const;
+
+    // Auto Layout (the solving is platform/layout's, see UILayoutEngine.h). Constraints are
+    // installed on the closest common ancestor of the views they relate; a layout pass
+    // (layoutIfNeeded) first runs the constraint-update pass, children before parents.
+    void addConstraint(const std::shared_ptr<NSLayoutConstraint>& constraint);
+    void addConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
+    void removeConstraint(const std::shared_ptr<NSLayoutConstraint>& constraint);
+    void removeConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
+    std::vector<std::shared_ptr<NSLayoutConstraint>> constraints() const;
+    bool translatesAutoresizingMaskIntoConstraints() const;
+    void setTranslatesAutoresizingMaskIntoConstraints(bool translates);
+    // The size the content prefers; UIViewNoIntrinsicMetric in a dimension without a preference.
+    virtual CGSize intrinsicContentSize() const { return {UIViewNoIntrinsicMetric, UIViewNoIntrinsicMetric}; }
+    void invalidateIntrinsicContentSize();
+    UILayoutPriority contentHuggingPriorityForAxis(UILayoutConstraintAxis axis) const;
+    void setContentHuggingPriority(UILayoutPriority priority, UILayoutConstraintAxis axis);
+    UILayoutPriority contentCompressionResistancePriorityForAxis(UILayoutConstraintAxis axis) const;
+    void setContentCompressionResistancePriority(UILayoutPriority priority, UILayoutConstraintAxis axis);
+    void setNeedsUpdateConstraints();
+    bool needsUpdateConstraints() const;
+    // Runs updateConstraints on this subtree where requested, children first.
+    void updateConstraintsIfNeeded();
+    // Overrides must call the base.
+    virtual void updateConstraints();
+    static void setLayoutEngine(UILayoutEngine* engine);
+    static UILayoutEngine* layoutEngine();
+
     // Identity and text for the simulator's view dump: a label's text, a button's title.
     virtual std::string accessibilityText() const { return {}; }
+
+    // Motion effects (UIMotionEffect.h): offsets that follow the device tilt, shown on screen
+    // without changing the model values. Defined with the effects.
+    void addMotionEffect(const std::shared_ptr<UIMotionEffect>& effect);
+    void removeMotionEffect(const std::shared_ptr<UIMotionEffect>& effect);
+    const std::vector<std::shared_ptr<UIMotionEffect>>& motionEffects() const { return motionEffects_; }
 
     // A counter every visible change bumps, so the window back end redraws only after a change.
     static std::uint64_t displayGeneration();
@@ -122,6 +201,8 @@ protected:
 
 private:
     void attach(const std::shared_ptr<UIView>& view, std::size_t index);
+    friend struct UIViewAnimationState;
+    friend class CALayer;
 
     CGRect bounds_{};
     CGPoint center_{};
@@ -140,4 +221,9 @@ private:
     std::weak_ptr<UIView> superview_;
     std::vector<std::shared_ptr<UIView>> subviews_;
     std::weak_ptr<UIViewController> viewController_;
+    // Running animations of this view's properties, owned by the animation engine's bookkeeping.
+    std::shared_ptr<UIViewAnimationState> animations_;
+    std::vector<std::shared_ptr<UIMotionEffect>> motionEffects_;
+    UIViewAutoLayoutState& autoLayout();
+    std::unique_ptr<UIViewAutoLayoutState> autoLayout_;
 };

@@ -1,0 +1,127 @@
+#include "hud/TQRoundProgressView.h"
+
+#include "hud/TQDrawing.h"
+#include "hud/TQSystemGeneration.h"
+#include "platform/foundation/NSAssertionHandler.h"
+#include "platform/graphics/UIBezierPath.h"
+
+#include <cmath>
+#include <numbers>
+
+std::shared_ptr<TQRoundProgressView> TQRoundProgressView::create() {
+    return create(CGRectMake(0, 0, 37, 37));
+}
+
+std::shared_ptr<TQRoundProgressView> TQRoundProgressView::create(CGRect frame) {
+    auto v = std::shared_ptr<TQRoundProgressView>(new TQRoundProgressView(frame));
+    v->commonInit();
+    return v;
+}
+
+TQRoundProgressView::TQRoundProgressView(CGRect frame) : UIView(frame) {}
+
+void TQRoundProgressView::commonInit() {
+    UIView::commonInit();
+    setBackgroundColor(UIColor::clearColor());
+    setOpaque(false);
+}
+
+const SelectorTable* TQRoundProgressView::selectorTable() const {
+    static const SelectorTable table({{"setProgress:", [](NSObject& self, std::span<const PlistValue> args) {
+                                           double p = args.empty() ? 0 : args[0].doubleValue();
+                                           static_cast<TQRoundProgressView&>(self).setProgress(
+                                               static_cast<float>(p));
+                                           return PlistValue();
+                                       }}});
+    return &table;
+}
+
+void TQRoundProgressView::setProgress(float progress) {
+    if (progress == progress_)
+        return;
+    progress_ = progress;
+    setNeedsDisplay();
+}
+
+void TQRoundProgressView::setProgressTintColor(std::optional<UIColor> color) {
+    NSAssert(color.has_value(), "The color should not be nil.");
+    if (!color || *color == progressTintColor_)
+        return;
+    progressTintColor_ = *color;
+    setNeedsDisplay();
+}
+
+void TQRoundProgressView::setBackgroundTintColor(std::optional<UIColor> color) {
+    NSAssert(color.has_value(), "The color should not be nil.");
+    if (!color || *color == backgroundTintColor_)
+        return;
+    backgroundTintColor_ = *color;
+    setNeedsDisplay();
+}
+
+void TQRoundProgressView::drawRect(CGRect rect) {
+    const double start = -std::numbers::pi / 2;
+    // The sweep is formed in single precision, as the indicator's progress is a float.
+    const float sweep = 2.0f * static_cast<float>(std::numbers::pi) * progress_;
+    const double end = start + static_cast<double>(sweep);
+    if (annular_)
+        drawAnnular(bounds(), start, end);
+    else
+        drawPie(bounds(), start, end);
+}
+
+void TQRoundProgressView::drawAnnular(CGRect b, double start, double end) const {
+    const bool pre7 = TQIsPre7System();
+    const CGFloat lineWidth = pre7 ? 5 : 2;
+    const CGPoint center = CGPointMake(b.midX(), b.midY());
+    const CGFloat radius = (b.size.width - lineWidth) / 2;
+
+    auto track = UIBezierPath::bezierPath();
+    track->setLineWidth(lineWidth);
+    track->setLineCapStyle(kCGLineCapButt);
+    track->addArcWithCenter(center, radius, start, start + 2 * std::numbers::pi, true);
+    TQColorSet(backgroundTintColor_);
+    track->stroke();
+
+    auto arc = UIBezierPath::bezierPath();
+    arc->setLineWidth(lineWidth);
+    arc->setLineCapStyle(pre7 ? kCGLineCapRound : kCGLineCapSquare);
+    arc->addArcWithCenter(center, radius, start, end, true);
+    TQColorSet(progressTintColor_);
+    arc->stroke();
+}
+
+void TQRoundProgressView::drawPie(CGRect b, double start, double end) const {
+    const bool pre7 = TQIsPre7System();
+    CGContextRef ctx = TQCurrentContext();
+    const CGFloat lineWidth = 2;
+    const CGRect circle = CGRectInset(b, lineWidth / 2, lineWidth / 2);
+    const CGPoint center = CGPointMake(b.midX(), b.midY());
+
+    CGContextSetStrokeColorWithColor(ctx, progressTintColor_.rgba);
+    CGContextSetFillColorWithColor(ctx, backgroundTintColor_.rgba);
+    CGContextSetLineWidth(ctx, lineWidth);
+    if (pre7)
+        CGContextFillEllipseInRect(ctx, circle);
+    CGContextStrokeEllipseInRect(ctx, circle);
+
+    if (pre7) {
+        // The older look: a filled sector from twelve o'clock.
+        CGContextSetFillColorWithColor(ctx, progressTintColor_.rgba);
+        CGContextMoveToPoint(ctx, center.x, center.y);
+        CGContextAddArc(ctx, center.x, center.y, b.size.width / 2 - lineWidth, start, end, 0);
+        CGContextClosePath(ctx);
+        CGContextFillPath(ctx);
+        return;
+    }
+
+    // A 4-point band whose outer edge touches the view's edge; copy blending lets it replace the
+    // outline under it instead of compositing over it.
+    auto band = UIBezierPath::bezierPath();
+    band->setLineCapStyle(kCGLineCapButt);
+    band->setLineWidth(lineWidth * 2);
+    band->addArcWithCenter(center, b.size.width / 2 - (lineWidth * 2) / 2, start, end, true);
+    CGContextSetBlendMode(ctx, kCGBlendModeCopy);
+    TQColorSet(progressTintColor_);
+    band->stroke();
+}

@@ -1,0 +1,345 @@
+#include "pane/OrbitchatPreferencesController.h"
+
+#include "pane/ExtensionsTableViewController.h"
+#include "pane/PreferenceFilePath.h"
+#include "platform/applist/ALApplicationList.h"
+#include "platform/dispatch/Dispatch.h"
+#include "platform/foundation/NSDictionary.h"
+#include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/foundation/NSURL.h"
+#include "platform/process/DeviceSpawn.h"
+#include "platform/ui/UIAlertController.h"
+#include "platform/ui/UIApplication.h"
+#include "platform/ui/UIBarButtonItem.h"
+#include "platform/ui/UIImage.h"
+#include "platform/ui/UINavigationController.h"
+#include "platform/ui/UINavigationItem.h"
+#include "platform/ui/UIScreen.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace {
+
+constexpr const char* kSpecifierPlist = "OrbitchatPreferences";
+constexpr const char* kDynamicLibraries = "/Library/MobileSubstrate/DynamicLibraries";
+
+std::mutex gEndpointsMutex;
+OrbitchatEndpoints gEndpoints;
+
+bool contains(std::string_view s, std::string_view part) {
+    return s.find(part) != std::string_view::npos;
+}
+
+// The tweak's extensions are the libraries whose names mention both "OC" and "Support" and that
+// are enabled (".dylib") or switched off (".disabled"). The tests are plain, case-sensitive
+// substring tests anywhere in the name.
+bool isExtensionFileName(std::string_view name) {
+    return contains(name, "OC") && contains(name, "Support") &&
+           (contains(name, ".dylib") || contains(name, ".disabled"));
+}
+
+PlistValue object(const std::shared_ptr<NSObject>& o) {
+    return PlistValue(o);
+}
+
+} // namespace
+
+std::shared_ptr<OrbitchatPreferencesController> OrbitchatPreferencesController::create() {
+    return std::shared_ptr<OrbitchatPreferencesController>(new OrbitchatPreferencesController());
+}
+
+std::shared_ptr<OrbitchatPreferencesController> OrbitchatPreferencesController::self() {
+    return std::static_pointer_cast<OrbitchatPreferencesController>(shared_from_this());
+}
+
+const SelectorTable* OrbitchatPreferencesController::selectorTable() const {
+    using C = OrbitchatPreferencesController;
+    static const SelectorTable table({
+        {"getValueForSpecifier:", SelectorTable::bind(&C::getValueForSpecifier)},
+        {"setValue:forSpecifier:", SelectorTable::bind(&C::setValue)},
+        {"confirmRespring:", SelectorTable::bind(&C::confirmRespring)},
+        {"viewExtensions:", SelectorTable::bind(&C::viewExtensions)},
+        {"support:", SelectorTable::bind(&C::support)},
+        {"followOnTwitter:", SelectorTable::bind(&C::followOnTwitter)},
+        {"followTavinOnTwitter:", SelectorTable::bind(&C::followTavinOnTwitter)},
+        {"makeDonation:", SelectorTable::bind(&C::makeDonation)},
+        {"respring", SelectorTable::bind(&C::respring)},
+        {"burst", SelectorTable::bind(&C::burst)},
+        {"loadDylibs", SelectorTable::bind(&C::loadDylibs)},
+    });
+    return &table;
+}
+
+void OrbitchatPreferencesController::setEndpoints(OrbitchatEndpoints endpoints) {
+    std::lock_guard lock(gEndpointsMutex);
+    gEndpoints = std::move(endpoints);
+}
+
+OrbitchatEndpoints OrbitchatPreferencesController::endpoints() {
+    std::lock_guard lock(gEndpointsMutex);
+    return gEndpoints;
+}
+
+// MARK: View and rows
+
+void OrbitchatPreferencesController::viewDidLoad() {
+    PSListController::viewDidLoad();
+
+    navigationItem()->setRightBarButtonItem(
+        UIBarButtonItem::create("Respring", UIBarButtonItemStylePlain, self(), "confirmRespring:"));
+    table()->setKeyboardDismissMode(UIScrollViewKeyboardDismissModeOnDrag);
+
+    // The area covers the whole screen, not just the table, so confetti falls across the bars too.
+    confettiArea_ = L360ConfettiArea::create(UIScreen::mainScreen()->bounds());
+    confettiArea_->setUserInteractionEnabled(false);
+    confettiArea_->setDelegate(self());
+
+    dylibsArray_ = PlistValue::array();
+    loadDylibs();
+
+    if (dylibsArray_.count() == 0) {
+        auto alert = UIAlertController::alertControllerWithTitle(
+            "No Extensions!",
+            "You'll need to install some extensions for chatheads to work! Each supported chat app has it's "
+            "own "
+            "extension to prevent everything from breaking if one extension becomes outdated.",
+            UIAlertControllerStyleAlert);
+        auto strongSelf = self();
+        alert->addAction(
+            UIAlertAction::actionWithTitle("Show Me!", UIAlertActionStyleDefault, [strongSelf](const auto&) {
+                strongSelf->viewExtensions(nullptr);
+            }));
+        alert->addAction(UIAlertAction::actionWithTitle("Dismiss", UIAlertActionStyleCancel, nullptr));
+        presentAlert(alert);
+    }
+
+    auto table = this->table();
+    if (auto container = table->superview())
+        container->insertSubviewAboveSubview(confettiArea_, table);
+}
+
+void OrbitchatPreferencesController::viewWillAppear(bool animated) {
+    PSListController::viewWillAppear(animated);
+}
+
+std::shared_ptr<const PSSpecifierList> OrbitchatPreferencesController::specifiers() {
+    if (_specifiers)
+        return _specifiers;
+    auto loaded = loadSpecifiersFromPlistName(kSpecifierPlist, self());
+    if (!loaded)
+        return nullptr;
+    PSSpecifierList list = *loaded;
+
+    if (dylibsArray_.isArray() && dylibsArray_.count() > 0) {
+        // A plist without rows is left to the framework; the App rows then open the list.
+        if (!list.empty())
+            list.front()->setProperty(PlistValue(""), "footerText");
+        auto apps = ALApplicationList::sharedApplicationList();
+        std::size_t insertAt = std::min<std::size_t>(1, list.size());
+        for (const PlistValue& record : *dylibsArray_.arrayValue()) {
+            PlistValue displayName = record.get("appDisplayName");
+            if (!displayName.isString())
+                continue;
+            PlistValue appId = record.get("appId");
+            auto row = PSSpecifier::preferenceSpecifierNamed(
+                displayName.stringValue(), self(), "setValue:forSpecifier:", {}, {},
+                PSTableCell::cellTypeFromString("PSStaticTextCell"), {});
+            row->setProperty(appId, "key");
+            if (appId.isString()) {
+                if (auto icon = apps->iconOfSize(ALApplicationIconSizeSmall, appId.stringValue()))
+                    row->setProperty(object(icon), "iconImage");
+            }
+            list.insert(list.begin() + static_cast<std::ptrdiff_t>(insertAt++), row);
+        }
+    }
+    _specifiers = std::make_shared<const PSSpecifierList>(std::move(list));
+    return _specifiers;
+}
+
+// MARK: Actions
+
+void OrbitchatPreferencesController::presentAlert(const std::shared_ptr<UIViewController>& alert) {
+    presentViewController(alert, true, nullptr);
+}
+
+void OrbitchatPreferencesController::confirmRespring(const std::shared_ptr<NSObject>&) {
+    auto alert = UIAlertController::alertControllerWithTitle("Alert", "Are you sure you want to respring?",
+                                                             UIAlertControllerStyleAlert);
+    alert->addAction(UIAlertAction::actionWithTitle("Cancel", UIAlertActionStyleCancel, nullptr));
+    std::weak_ptr<OrbitchatPreferencesController> weakSelf = self();
+    alert->addAction(
+        UIAlertAction::actionWithTitle("Respring", UIAlertActionStyleDestructive, [weakSelf](const auto&) {
+            if (auto strongSelf = weakSelf.lock())
+                strongSelf->respring();
+        }));
+    presentAlert(alert);
+}
+
+void OrbitchatPreferencesController::respring() {
+    pid_t pid = 0;
+    char killall[] = "killall";
+    char backboardd[] = "backboardd";
+    char* const argv[] = {killall, backboardd, nullptr};
+    // The child's pid and the result are not used: killing backboardd restarts the interface,
+    // and a failed spawn has nobody to tell.
+    (void)device::posix_spawn(&pid, "/usr/bin/killall", nullptr, nullptr, argv, nullptr);
+}
+
+void OrbitchatPreferencesController::burst() {
+    auto alert = UIAlertController::alertControllerWithTitle("Please Respring!", std::nullopt,
+                                                             UIAlertControllerStyleAlert);
+    alert->addAction(UIAlertAction::actionWithTitle("Later", UIAlertActionStyleCancel, nullptr));
+    auto strongSelf = self();
+    alert->addAction(UIAlertAction::actionWithTitle("Respring", UIAlertActionStyleDestructive,
+                                                    [strongSelf](const auto&) { strongSelf->respring(); }));
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<std::int64_t>(1 * NSEC_PER_SEC)),
+                   dispatch_get_main_queue(),
+                   [strongSelf, alert] { strongSelf->presentViewController(alert, true, nullptr); });
+    if (confettiArea_)
+        confettiArea_->burstAt(confettiArea_->center(), 10.0, 60);
+}
+
+void OrbitchatPreferencesController::viewExtensions(const std::shared_ptr<NSObject>&) {
+    auto catalogue = ExtensionsTableViewController::create();
+    presentViewController(UINavigationController::create(catalogue), true, nullptr);
+}
+
+void OrbitchatPreferencesController::support(const std::shared_ptr<NSObject>&) {
+    auto alert = UIAlertController::alertControllerWithTitle(
+        endpoints().supportEmail,
+        "If you're experiencing crashes, please install CrashReporter and send the crash logs.",
+        UIAlertControllerStyleAlert);
+    alert->addAction(UIAlertAction::actionWithTitle("Ok", UIAlertActionStyleCancel, nullptr));
+    presentAlert(alert);
+}
+
+void OrbitchatPreferencesController::openPage(const std::string& url) {
+    (void)UIApplication::sharedApplication()->openURL(NSURL::URLWithString(url));
+}
+
+void OrbitchatPreferencesController::followOnTwitter(const std::shared_ptr<NSObject>&) {
+    openPage(endpoints().makerProfileURL);
+}
+
+void OrbitchatPreferencesController::followTavinOnTwitter(const std::shared_ptr<NSObject>&) {
+    openPage(endpoints().secondProfileURL);
+}
+
+void OrbitchatPreferencesController::makeDonation(const std::shared_ptr<NSObject>&) {
+    openPage(endpoints().donationURL);
+}
+
+void OrbitchatPreferencesController::mailComposeController(const std::shared_ptr<NSObject>&, std::int64_t,
+                                                           const std::shared_ptr<NSObject>&) {
+    dismissModalViewControllerAnimated(true);
+}
+
+// MARK: Value store
+
+PlistValue OrbitchatPreferencesController::initDictionaryWithFile(std::string& path, bool asMutable) {
+    path = OrbitchatPreferenceFilePath(path);
+    if (NSFileManager::defaultManager()->fileExistsAtPath(path))
+        return NSDictionary::dictionaryWithContentsOfFile(path);
+    return PlistValue::dictionary();
+}
+
+PlistValue
+OrbitchatPreferencesController::getValueForSpecifier(const std::shared_ptr<PSSpecifier>& specifier) {
+    if (!specifier)
+        return {};
+    PlistValue key = specifier->propertyForKey("key");
+    PlistValue defaults = specifier->propertyForKey("defaults");
+    if (!defaults.isString())
+        return {};
+    std::string path = defaults.stringValue();
+    PlistValue dictionary = initDictionaryWithFile(path, false);
+    PlistValue value = key.isString() ? dictionary.get(key.stringValue()) : PlistValue();
+    if (value.isNone()) {
+        NSLog("[OC] no value for app spec: %@", {object(specifier)});
+        return {};
+    }
+    PlistValue text(value.description());
+    NSLog("[OC] read key '%@' with value '%@' from plist '%@'", {key, text, PlistValue(path)});
+    return text;
+}
+
+void OrbitchatPreferencesController::setValue(const PlistValue& value,
+                                              const std::shared_ptr<PSSpecifier>& specifier) {
+    if (!specifier)
+        return;
+    PlistValue key = specifier->propertyForKey("key");
+    PlistValue defaults = specifier->propertyForKey("defaults");
+    if (!defaults.isString())
+        return;
+    // A change without a value (a cell that lost its value) or for a row without a key has
+    // nothing to store: writing would either drop the key's old value or file the value under no
+    // key at all. Such a call leaves the file untouched and logs nothing, so the log never claims
+    // a save that did not happen. An object that is not a property-list value (an image) cannot
+    // be stored either.
+    if (value.isNone() || value.isObject() || !key.isString())
+        return;
+    std::string path = defaults.stringValue();
+    PlistValue dictionary = initDictionaryWithFile(path, true);
+    // A file that exists but does not read as a dictionary stays as it is, byte for byte.
+    if (dictionary.isDictionary()) {
+        dictionary.set(key.stringValue(), value);
+        (void)NSDictionary::writeToFile(dictionary, path, true);
+    }
+    NSLog("[OC] saved key '%@' with value '%@' to plist '%@'", {key, value, PlistValue(path)});
+}
+
+// MARK: Discovery
+
+void OrbitchatPreferencesController::loadDylibs() {
+    std::shared_ptr<NSError> error;
+    auto names = NSFileManager::defaultManager()->contentsOfDirectoryAtPath(kDynamicLibraries, &error);
+    if (!names && error) {
+        NSLog("[OC] Content Reading Erroing: %@", {object(error)});
+        return;
+    }
+    // Records are kept in the same array object, so whoever holds it sees the new contents.
+    if (!dylibsArray_.isArray())
+        dylibsArray_ = PlistValue::array();
+    auto& records = *dylibsArray_.arrayValue();
+    records.clear();
+
+    PlistValue applications = ALApplicationList::sharedApplicationList()->applications();
+    const std::string directory = kDynamicLibraries;
+    for (const std::string& entry : names ? *names : std::vector<std::string>{}) {
+        if (!isExtensionFileName(entry))
+            continue;
+        PlistValue record = PlistValue::dictionary();
+        record.set("status", PlistValue(contains(entry, ".dylib") ? 1 : 0));
+        std::string name = entry.substr(0, entry.find('.'));
+        record.set("name", PlistValue(name));
+        record.set("path", PlistValue(directory + "/" + entry));
+        std::string plistPath = directory + "/" + name + ".plist";
+        record.set("plistPath", PlistValue(plistPath));
+
+        PlistValue bundles =
+            NSDictionary::dictionaryWithContentsOfFile(plistPath).get("Filter").get("Bundles");
+        if (bundles.isArray() && bundles.count() > 0) {
+            PlistValue appId = bundles.at(0);
+            record.set("appId", appId);
+            PlistValue displayName = appId.isString() ? applications.get(appId.stringValue()) : PlistValue();
+            if (displayName.isString())
+                record.set("appDisplayName", displayName);
+        }
+        records.push_back(record);
+    }
+
+    if (records.size() >= 2) {
+        // Plain byte order ("Zeta" before "beta"); records without a display name go last, as
+        // they make no row.
+        std::stable_sort(records.begin(), records.end(), [](const PlistValue& a, const PlistValue& b) {
+            PlistValue na = a.get("appDisplayName");
+            PlistValue nb = b.get("appDisplayName");
+            if (!na.isString() || !nb.isString())
+                return na.isString() && !nb.isString();
+            return na.stringValue() < nb.stringValue();
+        });
+    }
+    reloadSpecifiers();
+}

@@ -1,0 +1,214 @@
+#include "platform/applist/ALApplicationList.h"
+
+#include "platform/foundation/NSFileManager.h"
+#include "platform/ui/UIImage.h"
+#include "platform/ui/UIScreen.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+constexpr const char* kSystemApps = "/Applications";
+constexpr const char* kUserApps = "/var/containers/Bundle/Application";
+// Info.plist files are small; anything larger than this is not one.
+constexpr std::size_t kMaxInfoPlistBytes = 1u << 20;
+
+bool endsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+std::string lowercase(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::optional<std::string> nonEmptyString(const PlistValue& v) {
+    if (v.isString() && !v.stringValue().empty())
+        return v.stringValue();
+    return std::nullopt;
+}
+
+void appendStrings(const PlistValue& array, std::vector<std::string>& out) {
+    if (!array.isArray())
+        return;
+    for (const PlistValue& v : *array.arrayValue()) {
+        if (auto s = nonEmptyString(v))
+            out.push_back(*s);
+    }
+}
+
+// A file name that the bundle itself may hold: no folder parts, so a hostile Info.plist cannot
+// point the icon reader elsewhere on the device.
+bool isPlainFileName(const std::string& name) {
+    return !name.empty() && name.find('/') == std::string::npos && name != "." && name != "..";
+}
+
+// The files to try for one icon name, best first: the screen's scale, then the plain file, then
+// the other scales. "Icon" and "Icon.png" both give "Icon@2x.png", "Icon.png", "Icon@3x.png" at 2x.
+std::vector<std::pair<std::string, double>> iconCandidates(const std::string& name, double screenScale) {
+    std::string base = name;
+    std::string extension = ".png";
+    std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) {
+        base = name.substr(0, dot);
+        extension = name.substr(dot);
+    }
+    // A name that already carries a scale suffix is taken as it stands.
+    for (const char* suffix : {"@2x", "@3x"}) {
+        if (endsWith(base, suffix))
+            return {{base + extension, suffix[1] == '2' ? 2.0 : 3.0}};
+    }
+    std::vector<double> order;
+    if (screenScale >= 3)
+        order = {3, 2, 1};
+    else if (screenScale >= 2)
+        order = {2, 3, 1};
+    else
+        order = {1, 2, 3};
+    std::vector<std::pair<std::string, double>> out;
+    for (double scale : order) {
+        if (scale == 1)
+            out.emplace_back(base + extension, 1.0);
+        else
+            out.emplace_back(base + (scale == 2 ? "@2x" : "@3x") + extension, scale);
+    }
+    return out;
+}
+
+} // namespace
+
+std::shared_ptr<ALApplicationList> ALApplicationList::sharedApplicationList() {
+    static std::mutex mutex;
+    static std::shared_ptr<ALApplicationList> shared;
+    std::string root = NSFileManager::defaultManager()->deviceRoot();
+    std::lock_guard lock(mutex);
+    if (!shared || shared->deviceRoot_ != root)
+        shared = std::shared_ptr<ALApplicationList>(new ALApplicationList(root));
+    return shared;
+}
+
+void ALApplicationList::reload() {
+    std::lock_guard lock(mutex_);
+    loaded_ = false;
+    apps_.clear();
+    schemes_.clear();
+}
+
+void ALApplicationList::loadIfNeeded() {
+    if (loaded_)
+        return;
+    loaded_ = true;
+    auto fm = NSFileManager::create(deviceRoot_);
+    auto addBundlesIn = [&](const std::string& folder) {
+        auto names = fm->contentsOfDirectoryAtPath(folder);
+        if (!names)
+            return;
+        for (const auto& name : *names) {
+            if (endsWith(name, ".app"))
+                addBundle(folder + "/" + name);
+        }
+    };
+    addBundlesIn(kSystemApps);
+    if (auto containers = fm->contentsOfDirectoryAtPath(kUserApps)) {
+        for (const auto& container : *containers)
+            addBundlesIn(std::string(kUserApps) + "/" + container);
+    }
+}
+
+void ALApplicationList::addBundle(const std::string& bundlePath) {
+    auto fm = NSFileManager::create(deviceRoot_);
+    PlistLimits limits;
+    limits.maxBytes = kMaxInfoPlistBytes;
+    PlistReadResult info = fm->propertyListAtPath(bundlePath + "/Info.plist", limits);
+    if (!info.ok() || !info.value.isDictionary())
+        return;
+    const PlistValue& plist = info.value;
+    auto identifier = nonEmptyString(plist.get("CFBundleIdentifier"));
+    if (!identifier)
+        return;
+
+    App app;
+    app.bundlePath = bundlePath;
+    auto name = nonEmptyString(plist.get("CFBundleDisplayName"));
+    if (!name)
+        name = nonEmptyString(plist.get("CFBundleName"));
+    if (!name)
+        name = nonEmptyString(plist.get("CFBundleExecutable"));
+    app.displayName = name.value_or(*identifier);
+
+    appendStrings(plist.get("CFBundleIcons").get("CFBundlePrimaryIcon").get("CFBundleIconFiles"),
+                  app.iconFiles);
+    if (auto file = nonEmptyString(plist.get("CFBundleIconFile")))
+        app.iconFiles.push_back(*file);
+    appendStrings(plist.get("CFBundleIconFiles"), app.iconFiles);
+
+    PlistValue urlTypes = plist.get("CFBundleURLTypes");
+    if (urlTypes.isArray()) {
+        for (const PlistValue& type : *urlTypes.arrayValue()) {
+            std::vector<std::string> schemes;
+            appendStrings(type.get("CFBundleURLSchemes"), schemes);
+            for (auto& s : schemes)
+                schemes_.push_back(lowercase(s));
+        }
+    }
+    // Two bundles with one identifier: the first found (system apps come first) wins.
+    apps_.emplace(*identifier, std::move(app));
+}
+
+PlistValue ALApplicationList::applications() {
+    std::lock_guard lock(mutex_);
+    loadIfNeeded();
+    PlistDictionary names;
+    for (const auto& [identifier, app] : apps_)
+        names.emplace(identifier, PlistValue(app.displayName));
+    return PlistValue::dictionary(std::move(names));
+}
+
+std::optional<std::string>
+ALApplicationList::bundlePathForDisplayIdentifier(const std::string& displayIdentifier) {
+    std::lock_guard lock(mutex_);
+    loadIfNeeded();
+    auto it = apps_.find(displayIdentifier);
+    if (it == apps_.end())
+        return std::nullopt;
+    return it->second.bundlePath;
+}
+
+bool ALApplicationList::hasApplicationForURLScheme(const std::string& scheme) {
+    std::lock_guard lock(mutex_);
+    loadIfNeeded();
+    return std::find(schemes_.begin(), schemes_.end(), lowercase(scheme)) != schemes_.end();
+}
+
+std::shared_ptr<UIImage> ALApplicationList::iconOfSize(int size, const std::string& displayIdentifier) {
+    App app;
+    {
+        std::lock_guard lock(mutex_);
+        loadIfNeeded();
+        auto it = apps_.find(displayIdentifier);
+        if (it == apps_.end())
+            return nullptr;
+        app = it->second;
+    }
+    // Prefer a file whose name mentions the size asked for ("AppIcon29x29"), then the others in
+    // the order the Info.plist lists them.
+    std::string sizeText = std::to_string(size);
+    std::stable_partition(app.iconFiles.begin(), app.iconFiles.end(),
+                          [&](const std::string& n) { return n.find(sizeText) != std::string::npos; });
+    auto fm = NSFileManager::create(deviceRoot_);
+    double screenScale = UIScreen::mainScreen()->scale();
+    for (const auto& name : app.iconFiles) {
+        if (!isPlainFileName(name))
+            continue;
+        for (const auto& [file, scale] : iconCandidates(name, screenScale)) {
+            auto bytes = fm->contentsAtPath(app.bundlePath + "/" + file, nullptr);
+            if (!bytes)
+                continue;
+            if (auto image = UIImage::imageWithData(PlistData(bytes->begin(), bytes->end()), scale))
+                return image;
+        }
+    }
+    return nullptr;
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+// The installed-application list (ALApplicationList): the apps of the current device, read from
+// their bundles ("/Applications/*.app" and "/var/containers/Bundle/Application/*/*.app"), each
+// described by its Info.plist in XML, binary or old-style text form.
+//
+// - identifier: CFBundleIdentifier (a bundle without one is not an app and is skipped);
+// - display name: CFBundleDisplayName, else CFBundleName, else CFBundleExecutable, where an empty
+//   or non-string value counts as missing (an app with none of them is listed under its identifier);
+// - icon: the files that CFBundleIcons → CFBundlePrimaryIcon → CFBundleIconFiles name, else
+//   CFBundleIconFile, else CFBundleIconFiles at the top; ".png" appended when a name has no
+//   extension; the "@2x"/"@3x" variant matching the screen's scale preferred;
+// - URL schemes: every CFBundleURLTypes → CFBundleURLSchemes entry.
+//
+// The list is read once per device root and kept, as the platform keeps it between launches;
+// `reload` reads the bundles again (the simulator does so when the device resprings).
+//
+//     auto apps = ALApplicationList::sharedApplicationList();
+//     apps->applications().get("com.apple.MobileSMS");        // "Messages"
+//     apps->iconOfSize(29, "com.apple.MobileSMS");              // a UIImage, or null
+
+#include "platform/foundation/NSObject.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class UIImage;
+
+enum ALApplicationIconSize : int {
+    ALApplicationIconSizeSmall = 29,
+    ALApplicationIconSizeLarge = 59,
+};
+
+class ALApplicationList : public NSObject {
+public:
+    // The list for the default file manager's device root; a new root gets a freshly read list.
+    static std::shared_ptr<ALApplicationList> sharedApplicationList();
+
+    std::string className() const override { return "ALApplicationList"; }
+
+    // Bundle identifier → display name, for every installed app.
+    PlistValue applications();
+    // iconOfSize:forDisplayIdentifier:. The app's icon, or null when the app is not installed or
+    // none of its icon files loads.
+    std::shared_ptr<UIImage> iconOfSize(int size, const std::string& displayIdentifier);
+    // Whether an installed app declares the URL scheme (compared without regard to case).
+    bool hasApplicationForURLScheme(const std::string& scheme);
+    // The device folder of the app's bundle ("/Applications/MobileSMS.app"), or nullopt.
+    std::optional<std::string> bundlePathForDisplayIdentifier(const std::string& displayIdentifier);
+
+    // Reads the device's bundles again.
+    void reload();
+
+protected:
+    explicit ALApplicationList(std::string deviceRoot) : deviceRoot_(std::move(deviceRoot)) {}
+
+private:
+    struct App {
+        std::string bundlePath;
+        std::string displayName;
+        std::vector<std::string> iconFiles;
+    };
+    void loadIfNeeded();
+    void addBundle(const std::string& bundlePath);
+
+    std::string deviceRoot_;
+    std::mutex mutex_;
+    bool loaded_ = false;
+    std::map<std::string, App, std::less<>> apps_;
+    std::vector<std::string> schemes_; // lower case
+};

@@ -1,0 +1,105 @@
+#include "platform/foundation/DevicePath.h"
+
+#include <cerrno>
+#include <deque>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+constexpr int kMaxLinks = 40;
+
+void splitInto(std::string_view path, std::deque<std::string>& parts, bool front) {
+    std::vector<std::string> pieces;
+    std::size_t at = 0;
+    while (at <= path.size()) {
+        std::size_t slash = path.find('/', at);
+        if (slash == std::string_view::npos)
+            slash = path.size();
+        if (slash > at)
+            pieces.emplace_back(path.substr(at, slash - at));
+        at = slash + 1;
+    }
+    if (front)
+        parts.insert(parts.begin(), pieces.begin(), pieces.end());
+    else
+        parts.insert(parts.end(), pieces.begin(), pieces.end());
+}
+
+} // namespace
+
+int resolveDevicePath(int rootFd, std::string_view devicePath, bool followLast, ResolvedDevicePath& out) {
+    if (devicePath.find('\0') != std::string_view::npos)
+        return EINVAL;
+    std::deque<std::string> pending;
+    splitInto(devicePath, pending, false);
+    // The folders walked so far, the root at the bottom; ".." pops one.
+    std::vector<UniqueFd> folders;
+    folders.emplace_back(fcntl(rootFd, F_DUPFD_CLOEXEC, 0));
+    if (!folders.back().valid())
+        return errno;
+    int links = 0;
+    std::string last = ".";
+    while (!pending.empty()) {
+        std::string part = std::move(pending.front());
+        pending.pop_front();
+        const bool isLast = pending.empty();
+        if (part == ".") {
+            if (isLast)
+                last = ".";
+            continue;
+        }
+        if (part == "..") {
+            if (folders.size() == 1)
+                return EXDEV;
+            folders.pop_back();
+            if (isLast)
+                last = ".";
+            continue;
+        }
+        if (isLast && !followLast) {
+            last = std::move(part);
+            break;
+        }
+        UniqueFd fd(openat(folders.back().get(), part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (!fd.valid()) {
+            if (errno == ENOENT && isLast) {
+                last = std::move(part);
+                break;
+            }
+            return errno;
+        }
+        struct stat st {};
+        if (fstat(fd.get(), &st) != 0)
+            return errno;
+        if (S_ISLNK(st.st_mode)) {
+            if (++links > kMaxLinks)
+                return ELOOP;
+            std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 0) + 256, '\0');
+            ssize_t n = readlinkat(fd.get(), "", target.data(), target.size());
+            if (n < 0)
+                return errno;
+            target.resize(static_cast<std::size_t>(n));
+            if (target.empty())
+                return ENOENT;
+            // The link's target takes the link's place; an absolute one starts at the device root.
+            splitInto(target, pending, true);
+            if (target.front() == '/')
+                folders.resize(1);
+            if (pending.empty())
+                last = ".";
+            continue;
+        }
+        if (isLast) {
+            last = std::move(part);
+            break;
+        }
+        if (!S_ISDIR(st.st_mode))
+            return ENOTDIR;
+        folders.push_back(std::move(fd));
+    }
+    out.parent = std::move(folders.back());
+    out.name = std::move(last);
+    return 0;
+}

@@ -1,0 +1,232 @@
+#include "platform/foundation/NSFileManager.h"
+
+#include "platform/foundation/AtomicFileWrite.h"
+#include "platform/foundation/DevicePath.h"
+#include "platform/foundation/UniqueFd.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+
+namespace {
+
+std::mutex gDefaultLock;
+std::shared_ptr<NSFileManager> gDefault;
+
+void setError(std::shared_ptr<NSError>* error, std::shared_ptr<NSError> value) {
+    if (error)
+        *error = std::move(value);
+}
+
+// Opens the root and resolves the path inside it; answers 0 or an errno value.
+int resolve(const std::string& root, std::string_view path, bool followLast, ResolvedDevicePath& out) {
+    UniqueFd rootFd(open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!rootFd.valid())
+        return errno;
+    return resolveDevicePath(rootFd.get(), path, followLast, out);
+}
+
+} // namespace
+
+std::shared_ptr<NSFileManager> NSFileManager::defaultManager() {
+    std::lock_guard lock(gDefaultLock);
+    if (!gDefault)
+        gDefault = create("/");
+    return gDefault;
+}
+
+void NSFileManager::setDeviceRoot(std::string hostPath) {
+    auto manager = create(std::move(hostPath));
+    std::lock_guard lock(gDefaultLock);
+    gDefault = std::move(manager);
+}
+
+std::shared_ptr<NSFileManager> NSFileManager::create(std::string hostRoot) {
+    if (hostRoot.empty())
+        hostRoot = "/";
+    return std::shared_ptr<NSFileManager>(new NSFileManager(std::move(hostRoot)));
+}
+
+bool NSFileManager::fileExistsAtPath(std::string_view path) const {
+    return fileExistsAtPath(path, nullptr);
+}
+
+bool NSFileManager::fileExistsAtPath(std::string_view path, bool* isDirectory) const {
+    ResolvedDevicePath r;
+    if (resolve(root_, path, true, r) != 0)
+        return false;
+    struct stat st {};
+    if (fstatat(r.parent.get(), r.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    if (isDirectory)
+        *isDirectory = S_ISDIR(st.st_mode);
+    return true;
+}
+
+std::optional<std::vector<std::string>>
+NSFileManager::contentsOfDirectoryAtPath(std::string_view path, std::shared_ptr<NSError>* error) const {
+    const std::string devicePath(path);
+    ResolvedDevicePath r;
+    if (int e = resolve(root_, path, true, r)) {
+        setError(error, NSError::fileError(e, devicePath, false));
+        return std::nullopt;
+    }
+    UniqueFd folder(openat(r.parent.get(), r.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.valid()) {
+        setError(error, NSError::fileError(errno, devicePath, false));
+        return std::nullopt;
+    }
+    DIR* dir = fdopendir(folder.get());
+    if (!dir) {
+        setError(error, NSError::fileError(errno, devicePath, false));
+        return std::nullopt;
+    }
+    folder.release();
+    std::vector<std::string> names;
+    errno = 0;
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(std::move(name));
+    }
+    int readError = errno;
+    closedir(dir);
+    if (readError) {
+        setError(error, NSError::fileError(readError, devicePath, false));
+        return std::nullopt;
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::optional<std::vector<std::uint8_t>> NSFileManager::contentsAtPath(std::string_view path,
+                                                                       std::shared_ptr<NSError>* error,
+                                                                       std::size_t maxBytes) const {
+    const std::string devicePath(path);
+    ResolvedDevicePath r;
+    if (int e = resolve(root_, path, true, r)) {
+        setError(error, NSError::fileError(e, devicePath, false));
+        return std::nullopt;
+    }
+    // Non-blocking, so that a FIFO planted where a file should be cannot hang the reader.
+    UniqueFd fd(openat(r.parent.get(), r.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid()) {
+        setError(error, NSError::fileError(errno, devicePath, false));
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (fstat(fd.get(), &st) != 0) {
+        setError(error, NSError::fileError(errno, devicePath, false));
+        return std::nullopt;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        setError(error, NSError::fileError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, devicePath, false));
+        return std::nullopt;
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+        setError(error, NSError::fileError(EFBIG, devicePath, false));
+        return std::nullopt;
+    }
+    // The size is only a hint: the file may grow while it is read, and the cap holds regardless.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size) + 1);
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) {
+            if (bytes.size() > maxBytes) {
+                setError(error, NSError::fileError(EFBIG, devicePath, false));
+                return std::nullopt;
+            }
+            bytes.resize(std::min(bytes.size() * 2, maxBytes + 1));
+        }
+        ssize_t n = read(fd.get(), bytes.data() + used, bytes.size() - used);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            setError(error, NSError::fileError(errno, devicePath, false));
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        used += static_cast<std::size_t>(n);
+    }
+    if (used > maxBytes) {
+        setError(error, NSError::fileError(EFBIG, devicePath, false));
+        return std::nullopt;
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+PlistReadResult NSFileManager::propertyListAtPath(std::string_view path, const PlistLimits& limits) const {
+    std::shared_ptr<NSError> error;
+    auto bytes = contentsAtPath(path, &error, limits.maxBytes);
+    if (!bytes)
+        return {PlistValue(), error, PlistFormat::XML};
+    return readPropertyList(*bytes, limits);
+}
+
+std::shared_ptr<NSError> NSFileManager::writeContentsAtomically(std::string_view path,
+                                                                std::span<const std::uint8_t> bytes) const {
+    const std::string devicePath(path);
+    ResolvedDevicePath r;
+    if (int e = resolve(root_, path, false, r))
+        return NSError::fileError(e, devicePath, true);
+    if (r.name == ".")
+        return NSError::fileError(EISDIR, devicePath, true);
+    AtomicWriteResult result = writeFileAtomically(r.parent.get(), r.name, bytes);
+    if (!result.ok())
+        return NSError::fileError(result.error, devicePath, true);
+    return nullptr;
+}
+
+std::shared_ptr<NSError> NSFileManager::writePropertyListAtomically(std::string_view path,
+                                                                    const PlistValue& value) const {
+    PlistWriteResult encoded = writePropertyListXML(value);
+    if (!encoded.ok())
+        return encoded.error;
+    auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(encoded.bytes.data()), encoded.bytes.size());
+    return writeContentsAtomically(path, bytes);
+}
+
+bool NSFileManager::createDirectoryAtPath(std::string_view path, bool intermediates,
+                                          std::shared_ptr<NSError>* error) const {
+    const std::string devicePath(path);
+    // Creates one folder at a time from the top, so that every step is resolved inside the root.
+    std::vector<std::string> steps;
+    if (intermediates) {
+        std::string prefix;
+        std::size_t at = 0;
+        while (at < devicePath.size()) {
+            std::size_t slash = devicePath.find('/', at);
+            if (slash == std::string::npos)
+                slash = devicePath.size();
+            if (slash > at) {
+                prefix += "/" + devicePath.substr(at, slash - at);
+                steps.push_back(prefix);
+            }
+            at = slash + 1;
+        }
+    } else {
+        steps.push_back(devicePath);
+    }
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        ResolvedDevicePath r;
+        if (int e = resolve(root_, steps[i], true, r)) {
+            setError(error, NSError::fileError(e, devicePath, true));
+            return false;
+        }
+        if (mkdirat(r.parent.get(), r.name.c_str(), 0755) == 0)
+            continue;
+        int e = errno;
+        struct stat st {};
+        bool isFolder = fstatat(r.parent.get(), r.name.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
+        if (e == EEXIST && isFolder && (intermediates || r.name == "."))
+            continue;
+        setError(error, NSError::fileError(e, devicePath, true));
+        return false;
+    }
+    return true;
+}

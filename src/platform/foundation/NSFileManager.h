@@ -1,0 +1,77 @@
+#pragma once
+
+// The file manager of the simulated device. Every path it takes is a device path
+// ("/Library/MobileSubstrate/DynamicLibraries") and resolves under the device root, a folder on
+// the host: "/" on a phone, the device folder in the simulator. A path that climbs out of the
+// root, through ".." or a symbolic link, is refused; a link to an absolute device path
+// ("/var/x") resolves inside the root. Errors name device paths, never host paths.
+//
+//     NSFileManager::setDeviceRoot("/tmp/device");
+//     auto fm = NSFileManager::defaultManager();
+//     std::shared_ptr<NSError> error;
+//     if (auto names = fm->contentsOfDirectoryAtPath("/Library", &error)) ...
+//
+// A manager is immutable and may be used from any thread.
+
+#include "platform/foundation/NSError.h"
+#include "platform/foundation/NSObject.h"
+#include "platform/foundation/PropertyList.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class NSFileManager : public NSObject {
+  public:
+    // The manager for the current device root ("/" until setDeviceRoot is called).
+    static std::shared_ptr<NSFileManager> defaultManager();
+    // Makes `hostPath` the device root of the default manager from now on.
+    static void setDeviceRoot(std::string hostPath);
+    // A manager for another root, independent of the default one.
+    static std::shared_ptr<NSFileManager> create(std::string hostRoot);
+
+    const std::string& deviceRoot() const { return root_; }
+
+    // Whether something exists at the path, following links (a dangling link does not exist).
+    bool fileExistsAtPath(std::string_view path) const;
+    bool fileExistsAtPath(std::string_view path, bool* isDirectory) const;
+
+    // The names of the folder's entries, without "." and "..", sorted by their bytes so that
+    // every run sees the same order. None and an error when the folder cannot be listed.
+    std::optional<std::vector<std::string>>
+    contentsOfDirectoryAtPath(std::string_view path, std::shared_ptr<NSError>* error = nullptr) const;
+
+    // The bytes of a regular file, at most `maxBytes` of them (a larger file is an error).
+    std::optional<std::vector<std::uint8_t>>
+    contentsAtPath(std::string_view path, std::shared_ptr<NSError>* error,
+                   std::size_t maxBytes = PlistLimits{}.maxBytes) const;
+
+    // Reads the file as a property list (any form), bounded by `limits`.
+    PlistReadResult propertyListAtPath(std::string_view path, const PlistLimits& limits = {}) const;
+
+    // Replaces the file with `bytes` atomically (see AtomicFileWrite.h). The folder must exist.
+    // Null on success.
+    std::shared_ptr<NSError> writeContentsAtomically(std::string_view path,
+                                                     std::span<const std::uint8_t> bytes) const;
+
+    // Encodes the value as an XML property list and writes it atomically. Null on success; on any
+    // failure the old file is left as it was.
+    std::shared_ptr<NSError> writePropertyListAtomically(std::string_view path,
+                                                         const PlistValue& value) const;
+
+    // Creates a folder, and with `intermediates` the missing folders above it too.
+    bool createDirectoryAtPath(std::string_view path, bool intermediates,
+                               std::shared_ptr<NSError>* error = nullptr) const;
+
+    std::string className() const override { return "NSFileManager"; }
+
+  protected:
+    explicit NSFileManager(std::string hostRoot) : root_(std::move(hostRoot)) {}
+
+  private:
+    std::string root_;
+};

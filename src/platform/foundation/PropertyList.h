@@ -1,0 +1,61 @@
+#pragma once
+
+// Reading and writing property lists: the three standard forms in, XML out. This is what the
+// platform's dictionary reading (`initWithContentsOfFile:`) and writing (`writeToFile:atomically:`)
+// stand on.
+//
+// Property lists come from files that anybody on the device may have written, so reading never
+// trusts them: before a byte reaches the parser the input is checked against PlistLimits (size,
+// container nesting, number of values with shared references counted as often as they are used,
+// expanded bytes), without recursion, and anything past a limit reads as unreadable. Failures come
+// back as values, never as exceptions.
+//
+//     PlistReadResult r = readPropertyList(bytes);
+//     if (r.ok() && r.value.isDictionary())
+//         use(r.value.get("enabled"));
+
+#include "platform/foundation/NSError.h"
+#include "platform/foundation/PlistValue.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+struct PlistLimits {
+    std::size_t maxBytes = 16u << 20;         // the whole encoded list
+    std::size_t maxDepth = 256;               // arrays and dictionaries nested inside each other
+    std::size_t maxValues = 250000;           // values and keys, every use of a shared object counted
+    std::size_t maxExpandedBytes = 64u << 20; // strings and data after shared objects are copied out
+};
+
+enum class PlistFormat { XML, Binary, OpenStep };
+
+struct PlistReadResult {
+    PlistValue value;               // none when the list could not be read
+    std::shared_ptr<NSError> error; // set exactly when `value` is none
+    PlistFormat format = PlistFormat::XML;
+    bool ok() const { return !error; }
+};
+
+struct PlistWriteResult {
+    std::string bytes; // the encoded list when `error` is null
+    std::shared_ptr<NSError> error;
+    bool ok() const { return !error; }
+};
+
+// Reads XML ("<?xml ...><plist>"), binary ("bplist00") or old-style text ("{ a = 1; }") input,
+// telling them apart by their first bytes. Integers read as Integer (UIDs too), reals as Real,
+// booleans as Boolean, dates as Date; old-style text has only strings, data, arrays and
+// dictionaries. A list over a limit, malformed, or truncated gives an NSPropertyListReadCorruptError.
+PlistReadResult readPropertyList(std::span<const std::uint8_t> bytes, const PlistLimits& limits = {});
+
+// Encodes a value as an XML property list. Refuses (NSPropertyListWriteInvalidError) none and
+// Object values anywhere in the tree, strings that are not UTF-8 or hold control characters that
+// XML cannot carry, dates outside what the encoder can hold, and trees nested deeper than the
+// read limit (a list we would refuse to read back is not written).
+PlistWriteResult writePropertyListXML(const PlistValue& value, const PlistLimits& limits = {});
+
+// The error that every unreadable list reports; `reason` says what was wrong.
+std::shared_ptr<NSError> plistReadError(const std::string& reason);

@@ -1,0 +1,169 @@
+#include "platform/graphics/CGImage.h"
+
+#include <cairo.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+namespace {
+constexpr std::size_t kMaxSide = 32767;
+
+struct ReadCursor {
+    std::span<const std::uint8_t> data;
+    std::size_t offset = 0;
+};
+
+cairo_status_t readFromSpan(void* closure, unsigned char* out, unsigned int length) {
+    auto* cursor = static_cast<ReadCursor*>(closure);
+    if (cursor->data.size() - cursor->offset < length)
+        return CAIRO_STATUS_READ_ERROR;
+    std::memcpy(out, cursor->data.data() + cursor->offset, length);
+    cursor->offset += length;
+    return CAIRO_STATUS_SUCCESS;
+}
+
+cairo_status_t appendToVector(void* closure, const unsigned char* data, unsigned int length) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(closure);
+    out->insert(out->end(), data, data + length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+cairo_status_t writeToFile(void* closure, const unsigned char* data, unsigned int length) {
+    return std::fwrite(data, 1, length, static_cast<std::FILE*>(closure)) == length
+               ? CAIRO_STATUS_SUCCESS
+               : CAIRO_STATUS_WRITE_ERROR;
+}
+
+// Loaded PNGs come back in whatever format suits them (A8 for grey masks, RGB24 without alpha);
+// everything else here reads ARGB32, so other formats are converted once on load.
+cairo_surface_t* normalised(cairo_surface_t* loaded) {
+    cairo_format_t format = cairo_image_surface_get_format(loaded);
+    if (format == CAIRO_FORMAT_ARGB32 || format == CAIRO_FORMAT_RGB24)
+        return loaded;
+    int w = cairo_image_surface_get_width(loaded), h = cairo_image_surface_get_height(loaded);
+    cairo_surface_t* converted = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_t* cr = cairo_create(converted);
+    cairo_set_source_surface(cr, loaded, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(loaded);
+    return converted;
+}
+
+std::shared_ptr<CGImage> adoptLoaded(cairo_surface_t* loaded) {
+    if (cairo_surface_status(loaded) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(loaded);
+        return nullptr;
+    }
+    return CGImage::createWithSurface(normalised(loaded));
+}
+} // namespace
+
+CGImage::CGImage(cairo_surface_t* surface, bool opaque)
+    : surface_(surface), width_(static_cast<std::size_t>(cairo_image_surface_get_width(surface))),
+      height_(static_cast<std::size_t>(cairo_image_surface_get_height(surface))), opaque_(opaque) {}
+
+CGImage::~CGImage() {
+    cairo_surface_destroy(surface_);
+}
+
+std::shared_ptr<CGImage> CGImage::create(std::size_t width, std::size_t height, bool opaque) {
+    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide)
+        return nullptr;
+    cairo_surface_t* s = cairo_image_surface_create(opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32,
+                                                    static_cast<int>(width), static_cast<int>(height));
+    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(s);
+        return nullptr;
+    }
+    return std::shared_ptr<CGImage>(new CGImage(s, opaque));
+}
+
+std::shared_ptr<CGImage> CGImage::createWithSurface(cairo_surface_t* surface) {
+    if (!surface)
+        return nullptr;
+    if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    bool opaque = cairo_image_surface_get_format(surface) == CAIRO_FORMAT_RGB24;
+    return std::shared_ptr<CGImage>(new CGImage(surface, opaque));
+}
+
+std::shared_ptr<CGImage> CGImage::createFromPNGFile(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return nullptr;
+    return adoptLoaded(cairo_image_surface_create_from_png(path.c_str()));
+}
+
+std::shared_ptr<CGImage> CGImage::createFromPNGData(std::span<const std::uint8_t> data) {
+    ReadCursor cursor{data};
+    return adoptLoaded(cairo_image_surface_create_from_png_stream(readFromSpan, &cursor));
+}
+
+CGImage::Pixel CGImage::pixelAt(std::size_t x, std::size_t y) const {
+    if (x >= width_ || y >= height_)
+        return {};
+    cairo_surface_flush(surface_);
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    int stride = cairo_image_surface_get_stride(surface_);
+    std::uint32_t argb;
+    std::memcpy(&argb, data + y * static_cast<std::size_t>(stride) + x * 4, 4);
+    std::uint8_t a = opaque_ ? 255 : static_cast<std::uint8_t>(argb >> 24);
+    auto unpremultiply = [a](std::uint32_t v) -> std::uint8_t {
+        v &= 0xff;
+        if (a == 0)
+            return 0;
+        return static_cast<std::uint8_t>(std::min<std::uint32_t>(255, (v * 255 + a / 2) / a));
+    };
+    return {unpremultiply(argb >> 16), unpremultiply(argb >> 8), unpremultiply(argb), a};
+}
+
+std::shared_ptr<CGImage> CGImage::copy() const {
+    auto out = create(width_, height_, opaque_);
+    if (!out)
+        return nullptr;
+    cairo_surface_flush(surface_);
+    cairo_t* cr = cairo_create(out->surface_);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, surface_, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    return out;
+}
+
+bool CGImage::writePNG(const std::string& path) const {
+    namespace fs = std::filesystem;
+    std::random_device rd;
+    fs::path target(path);
+    fs::path temp = target;
+    temp += ".tmp" + std::to_string(rd());
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f)
+        return false;
+    cairo_surface_flush(surface_);
+    bool ok = cairo_surface_write_to_png_stream(surface_, writeToFile, f) == CAIRO_STATUS_SUCCESS;
+    ok = std::fflush(f) == 0 && ok;
+    ok = std::fclose(f) == 0 && ok;
+    std::error_code ec;
+    if (ok)
+        fs::rename(temp, target, ec);
+    if (!ok || ec) {
+        fs::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::uint8_t> CGImage::PNGData() const {
+    std::vector<std::uint8_t> out;
+    cairo_surface_flush(surface_);
+    if (cairo_surface_write_to_png_stream(surface_, appendToVector, &out) != CAIRO_STATUS_SUCCESS)
+        return {};
+    return out;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+// A bitmap image (Core Graphics' CGImage): premultiplied 32-bit pixels in a Cairo image surface,
+// measured in pixels. Images are loaded from and written to PNG; the renderer draws frames into
+// one, and the window back end and screenshots read it.
+//
+//     auto image = CGImage::createFromPNGFile("/tmp/icon.png");
+//     if (image && image->pixelAt(0, 0).a == 255) ...
+
+#include "platform/graphics/CGGeometry.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+typedef struct _cairo_surface cairo_surface_t;
+
+class CGImage {
+  public:
+    // A transparent image; an opaque one has no alpha channel and starts black. Null when the
+    // size is zero or too large for a surface (more than 32767 pixels on a side).
+    static std::shared_ptr<CGImage> create(std::size_t width, std::size_t height, bool opaque = false);
+    // Adopts `surface` (an image surface): the image takes over the caller's reference.
+    static std::shared_ptr<CGImage> createWithSurface(cairo_surface_t* surface);
+    // Null when the file cannot be read or is not a PNG.
+    static std::shared_ptr<CGImage> createFromPNGFile(const std::string& path);
+    static std::shared_ptr<CGImage> createFromPNGData(std::span<const std::uint8_t> data);
+    ~CGImage();
+    CGImage(const CGImage&) = delete;
+    CGImage& operator=(const CGImage&) = delete;
+
+    std::size_t width() const { return width_; }
+    std::size_t height() const { return height_; }
+    bool isOpaque() const { return opaque_; }
+    cairo_surface_t* surface() const { return surface_; }
+
+    // A pixel as straight (not premultiplied) 8-bit components; transparent black outside.
+    struct Pixel {
+        std::uint8_t r = 0, g = 0, b = 0, a = 0;
+        bool operator==(const Pixel&) const = default;
+    };
+    Pixel pixelAt(std::size_t x, std::size_t y) const;
+    // A deep copy: later drawing into this image does not change the copy.
+    std::shared_ptr<CGImage> copy() const;
+
+    // Writes a PNG next to `path` and renames it into place, so a reader never sees half a
+    // file. Returns false (and leaves any old file) when writing fails.
+    bool writePNG(const std::string& path) const;
+    std::vector<std::uint8_t> PNGData() const;
+
+  private:
+    CGImage(cairo_surface_t* surface, bool opaque);
+
+    cairo_surface_t* surface_;
+    std::size_t width_, height_;
+    bool opaque_;
+};
+
+using CGImageRef = std::shared_ptr<CGImage>;
+
+inline std::size_t CGImageGetWidth(const CGImageRef& image) {
+    return image ? image->width() : 0;
+}
+inline std::size_t CGImageGetHeight(const CGImageRef& image) {
+    return image ? image->height() : 0;
+}

@@ -1,0 +1,72 @@
+#include "platform/graphics/NSStringDrawing.h"
+
+#include "platform/graphics/TextEngine.h"
+
+#include <cairo.h>
+#include <pango/pangocairo.h>
+
+#include <cmath>
+
+namespace {
+TextLayoutParams paramsFor(const NSStringAttributes& a, CGFloat width, int64_t maxLines) {
+    TextLayoutParams p;
+    p.alignment = a.alignment;
+    p.lineBreakMode = a.lineBreakMode;
+    p.width = std::isfinite(width) && width > 0 ? width : -1;
+    p.maxLines = std::max<int64_t>(0, maxLines);
+    return p;
+}
+
+void show(const CGContextRef& c, const TextEngine::Laid& laid, CGPoint origin, const NSStringAttributes& a) {
+    if (!c || !laid.layout || !c->canPaint() || !std::isfinite(origin.x) || !std::isfinite(origin.y))
+        return;
+    cairo_t* cr = c->cairo();
+    cairo_save(cr);
+    if (laid.lineCount < laid.totalLines) {
+        // Lines beyond the limit are laid out but not shown.
+        cairo_rectangle(cr, origin.x - 1e4, origin.y, 2e4 + std::max(0.0, laid.size.width),
+                        laid.visibleHeight);
+        cairo_clip(cr);
+    }
+    c->setSourceColor(a.foregroundColor);
+    cairo_new_path(cr);
+    cairo_move_to(cr, origin.x, origin.y);
+    pango_cairo_show_layout(cr, laid.layout);
+    cairo_new_path(cr);
+    cairo_restore(cr);
+}
+} // namespace
+
+CGSize NSStringSizeWithAttributes(std::string_view text, const NSStringAttributes& attributes) {
+    return TextEngine::forThisThread().layout(text, attributes.font, paramsFor(attributes, -1, 0)).size;
+}
+
+CGRect NSStringBoundingRectWithSize(std::string_view text, CGSize size,
+                                    const NSStringAttributes& attributes) {
+    auto laid = TextEngine::forThisThread().layout(
+        text, attributes.font, paramsFor(attributes, size.width, attributes.numberOfLines));
+    return {CGPointZero, laid.size};
+}
+
+void NSStringDrawAtPoint(std::string_view text, CGPoint point, const NSStringAttributes& attributes,
+                         const CGContextRef& context) {
+    if (text.empty() || !context)
+        return;
+    show(context, TextEngine::forThisThread().layout(text, attributes.font, paramsFor(attributes, -1, 0)),
+         point, attributes);
+}
+
+void NSStringDrawInRect(std::string_view text, CGRect rect, const NSStringAttributes& attributes,
+                        const CGContextRef& context) {
+    if (text.empty() || !context)
+        return;
+    TextEngine& engine = TextEngine::forThisThread();
+    // How many lines fit the height decides the limit; the last one that fits is truncated in
+    // a truncating mode, so the layout is made again with that limit.
+    CGFloat lineHeight = attributes.font.lineHeight();
+    CGFloat lines = lineHeight > 0 ? std::floor(rect.height() / lineHeight + 1e-6) : 1;
+    int64_t fitting = std::isfinite(lines) ? static_cast<int64_t>(std::clamp(lines, 1.0, 1e6)) : 1;
+    int64_t limit = attributes.numberOfLines > 0 ? std::min(attributes.numberOfLines, fitting) : fitting;
+    auto laid = engine.layout(text, attributes.font, paramsFor(attributes, rect.width(), limit));
+    show(context, laid, {rect.minX(), rect.minY()}, attributes);
+}

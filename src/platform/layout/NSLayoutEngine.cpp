@@ -1,0 +1,539 @@
+#include "platform/layout/NSLayoutEngine.h"
+
+#include "platform/foundation/NSLog.h"
+
+#include <algorithm>
+
+namespace {
+
+// Codes for the constraints the engine makes itself, so a conflict can name them.
+enum InternalKind { PinX, PinY, PinWidth, PinHeight, WidthNotNegative, HeightNotNegative, Hug, Resist };
+
+layout::Expression& append(layout::Expression& e, layout::Variable v, double c) {
+    e.terms.push_back({v, c});
+    return e;
+}
+
+// Views are reached through their shared owners; a view that has none yet (still being made)
+// gives null rather than throwing.
+std::shared_ptr<UIView> strongView(UIView& view) {
+    return std::static_pointer_cast<UIView>(view.weak_from_this().lock());
+}
+
+} // namespace
+
+NSLayoutEngine& NSLayoutEngine::shared() {
+    static NSLayoutEngine engine;
+    return engine;
+}
+
+// --- What views tell the engine ----------------------------------------------------------------
+
+void NSLayoutEngine::didAddConstraint(UIView& view, const std::shared_ptr<NSLayoutConstraint>& constraint) {
+    auto previous = constraint->installedOn_.lock();
+    if (previous && previous.get() != &view)
+        previous->removeConstraint(constraint);
+    auto self = strongView(view);
+    constraint->installedOn_ = self;
+    auto& host = hosts_[&view];
+    if (host.lock().get() != &view) {
+        installed_.erase(&view); // a released view's count, left at a reused address
+        host = self;
+    }
+    ++installed_[&view];
+    ++structure_;
+    if (UIView* root = layoutRoot(view))
+        root->setNeedsLayout();
+}
+
+void NSLayoutEngine::didRemoveConstraint(UIView& view,
+                                         const std::shared_ptr<NSLayoutConstraint>& constraint) {
+    if (constraint->installedOn_.lock().get() == &view)
+        constraint->installedOn_.reset();
+    if (auto it = installed_.find(&view); it != installed_.end() && --it->second <= 0)
+        installed_.erase(it);
+    ++structure_;
+    if (UIView* root = layoutRoot(view))
+        root->setNeedsLayout();
+}
+
+void NSLayoutEngine::viewInputsChanged(UIView& view) {
+    ++inputs_;
+    if (UIView* root = layoutRoot(view))
+        root->setNeedsLayout();
+}
+
+UIView* NSLayoutEngine::layoutRoot(UIView& view) {
+    // Counted here rather than asked of each view, which would copy its list.
+    const NSLayoutEngine& engine = shared();
+    auto hasConstraints = [&](UIView* v) {
+        auto host = engine.hosts_.find(v);
+        return host != engine.hosts_.end() && engine.installed_.count(v) && host->second.lock().get() == v;
+    };
+    UIView* root = hasConstraints(&view) ? &view : nullptr;
+    for (auto v = view.superview(); v; v = v->superview()) {
+        if (hasConstraints(v.get()))
+            root = v.get();
+    }
+    return root;
+}
+
+// --- Passes --------------------------------------------------------------------------------------
+
+void NSLayoutEngine::willLayout(UIView& top) {
+    ++pass_;
+    std::vector<UIView*> roots;
+    for (auto it = hosts_.begin(); it != hosts_.end();) {
+        auto host = it->second.lock();
+        if (!host || !installed_.count(host.get())) {
+            installed_.erase(it->first);
+            it = hosts_.erase(it);
+            continue;
+        }
+        ++it;
+        UIView* root = layoutRoot(*host);
+        if (!root || std::find(roots.begin(), roots.end(), root) != roots.end())
+            continue;
+        if (root->isDescendantOfView(&top) || top.isDescendantOfView(root))
+            roots.push_back(root);
+    }
+    for (auto it = systems_.begin(); it != systems_.end();) {
+        auto root = it->second->root.lock();
+        if (!root || !installed_.count(root.get()))
+            it = systems_.erase(it);
+        else
+            ++it;
+    }
+    for (UIView* root : roots) {
+        System& s = systemFor(*root);
+        if (s.pass == pass_)
+            continue;
+        sync(s, *root, true);
+        s.pass = pass_;
+    }
+}
+
+void NSLayoutEngine::layoutSubviews(UIView& view) {
+    UIView* root = layoutRoot(view);
+    if (!root)
+        return;
+    System& s = systemFor(*root);
+    if (s.pass != pass_ || s.structure != structure_ || s.inputs != inputs_) {
+        sync(s, *root, true);
+        s.pass = pass_;
+    } else if (s.changes != changeCount_) {
+        sync(s, *root, false);
+    }
+    if (s.failed)
+        return; // the last good layout stays
+    CGPoint origin{};
+    if (&view != root) {
+        auto it = s.index.find(&view);
+        if (it != s.index.end() && !s.items[it->second].pinned && s.items[it->second].hasSolution)
+            origin = s.items[it->second].solved.origin;
+        else
+            origin = view.convertPointToView(CGPointZero, root);
+    }
+    for (const auto& sub : view.subviews()) {
+        auto it = s.index.find(sub.get());
+        if (it == s.index.end())
+            continue;
+        const Item& item = s.items[it->second];
+        if (item.pinned || !item.hasSolution)
+            continue;
+        CGRect frame = item.solved;
+        frame.origin.x -= origin.x;
+        frame.origin.y -= origin.y;
+        if (sub->frame() != frame)
+            sub->setFrame(frame);
+    }
+}
+
+// --- Systems -------------------------------------------------------------------------------------
+
+NSLayoutEngine::System& NSLayoutEngine::systemFor(UIView& root) {
+    auto it = systems_.find(&root);
+    if (it != systems_.end() && it->second->root.lock().get() == &root)
+        return *it->second;
+    auto s = std::make_unique<System>();
+    s->root = strongView(root);
+    System& ref = *s;
+    systems_[&root] = std::move(s);
+    build(ref, root);
+    return ref;
+}
+
+void NSLayoutEngine::collectConstraints(UIView& view,
+                                        std::vector<std::shared_ptr<NSLayoutConstraint>>& out) const {
+    auto own = view.constraints();
+    out.insert(out.end(), own.begin(), own.end());
+    for (const auto& sub : view.subviews())
+        collectConstraints(*sub, out);
+}
+
+void NSLayoutEngine::pinValues(const System& s, UIView& root, const Item& item, double out[4]) const {
+    auto view = item.view.lock();
+    CGRect r{};
+    if (view.get() == &root) {
+        r = CGRectMake(0, 0, root.bounds().size.width, root.bounds().size.height);
+    } else if (view) {
+        auto super = view->superview();
+        r = super ? super->convertRectToView(view->frame(), &root) : view->frame();
+    }
+    out[0] = r.origin.x;
+    out[1] = r.origin.y;
+    out[2] = r.size.width;
+    out[3] = r.size.height;
+}
+
+int NSLayoutEngine::itemFor(System& s, UIView& root, const std::shared_ptr<UIView>& view) {
+    auto it = s.index.find(view.get());
+    if (it != s.index.end())
+        return it->second;
+    Item item;
+    item.view = view;
+    item.raw = view.get();
+    item.x = s.solver->addVariable();
+    item.y = s.solver->addVariable();
+    item.w = s.solver->addVariable();
+    item.h = s.solver->addVariable();
+    item.superview = view->superview().get();
+    item.translates = view->translatesAutoresizingMaskIntoConstraints();
+    bool inside = view.get() == &root || view->isDescendantOfView(&root);
+    item.pinned = view.get() == &root || !inside || item.translates;
+    int index = static_cast<int>(s.items.size());
+    s.items.push_back(item);
+    s.index[view.get()] = index;
+    addItemConstraints(s, root, index);
+    return index;
+}
+
+void NSLayoutEngine::addItemConstraints(System& s, UIView& root, int index) {
+    auto add = [&](layout::Expression e, layout::Relation r, double priority, int kind) {
+        auto status = s.solver->addConstraint(e, r, priority);
+        noteOwner(s, status.id, index * 16 + kind);
+        return status.ok() ? status.id : -1;
+    };
+    Item& item = s.items[index];
+    auto view = item.view.lock();
+    if (item.pinned) {
+        double values[4];
+        pinValues(s, root, item, values);
+        layout::Variable vars[4] = {item.x, item.y, item.w, item.h};
+        for (int k = 0; k < 4; ++k) {
+            item.pinConstant[k] = values[k];
+            item.pin[k] = add({{{vars[k], 1}}, -values[k]}, layout::Relation::Equal,
+                              layout::kRequiredPriority, PinX + k);
+        }
+        return;
+    }
+    add({{{item.w, 1}}, 0}, layout::Relation::GreaterThanOrEqual, layout::kRequiredPriority,
+        WidthNotNegative);
+    add({{{item.h, 1}}, 0}, layout::Relation::GreaterThanOrEqual, layout::kRequiredPriority,
+        HeightNotNegative);
+    item.intrinsic = view->intrinsicContentSize();
+    double sizes[2] = {item.intrinsic.width, item.intrinsic.height};
+    layout::Variable vars[2] = {item.w, item.h};
+    for (int a = 0; a < 2; ++a) {
+        auto axis = static_cast<UILayoutConstraintAxis>(a);
+        item.hugging[a] = view->contentHuggingPriorityForAxis(axis);
+        item.compression[a] = view->contentCompressionResistancePriorityForAxis(axis);
+        if (sizes[a] == UIViewNoIntrinsicMetric)
+            continue;
+        item.hug[a] =
+            add({{{vars[a], 1}}, -sizes[a]}, layout::Relation::LessThanOrEqual, item.hugging[a], Hug);
+        item.resist[a] = add({{{vars[a], 1}}, -sizes[a]}, layout::Relation::GreaterThanOrEqual,
+                             item.compression[a], Resist);
+    }
+}
+
+layout::Expression NSLayoutEngine::attributeExpression(System& s, UIView& root,
+                                                       const std::shared_ptr<UIView>& view,
+                                                       NSLayoutAttribute attribute, double scale) {
+    layout::Expression e;
+    if (!view || attribute == NSLayoutAttributeNotAnAttribute)
+        return e;
+    const Item& item = s.items[itemFor(s, root, view)];
+    switch (attribute) {
+    case NSLayoutAttributeLeft:
+    case NSLayoutAttributeLeading:
+        return append(e, item.x, scale);
+    case NSLayoutAttributeRight:
+    case NSLayoutAttributeTrailing:
+        return append(append(e, item.x, scale), item.w, scale);
+    case NSLayoutAttributeTop:
+    case NSLayoutAttributeFirstBaseline:
+        return append(e, item.y, scale);
+    case NSLayoutAttributeBottom:
+    case NSLayoutAttributeLastBaseline:
+        return append(append(e, item.y, scale), item.h, scale);
+    case NSLayoutAttributeWidth:
+        return append(e, item.w, scale);
+    case NSLayoutAttributeHeight:
+        return append(e, item.h, scale);
+    case NSLayoutAttributeCenterX:
+        return append(append(e, item.x, scale), item.w, scale / 2);
+    case NSLayoutAttributeCenterY:
+        return append(append(e, item.y, scale), item.h, scale / 2);
+    default:
+        return e;
+    }
+}
+
+void NSLayoutEngine::build(System& s, UIView& root) {
+    s.solver = std::make_unique<layout::Solver>();
+    s.items.clear();
+    s.index.clear();
+    s.entries.clear();
+    s.internal.clear();
+    s.failed = false;
+    auto rootView = strongView(root);
+    if (!rootView)
+        return;  // a view still being made has nothing laid out yet
+    std::vector<std::shared_ptr<NSLayoutConstraint>> constraints;
+    collectConstraints(root, constraints);
+    itemFor(s, root, rootView);
+    std::vector<int> conflicting;
+    for (auto& c : constraints) {
+        Entry e;
+        e.constraint = c;
+        e.constant = c->constant();
+        e.priority = c->priority();
+        auto first = c->firstItem();
+        if (first) {
+            layout::Expression expression = attributeExpression(s, root, first, c->firstAttribute(), 1);
+            layout::Expression second =
+                attributeExpression(s, root, c->secondItem(), c->secondAttribute(), -c->multiplier());
+            expression.terms.insert(expression.terms.end(), second.terms.begin(), second.terms.end());
+            expression.constant = -c->constant();
+            auto status = s.solver->addConstraint(expression, static_cast<layout::Relation>(c->relation()),
+                                                  c->priority());
+            noteOwner(s, status.id, -1 - static_cast<int>(s.entries.size()));
+            if (status.ok()) {
+                e.id = status.id;
+            } else {
+                e.refused = true;
+                if (conflicting.empty())
+                    conflicting = status.conflicting;
+            }
+        }
+        s.entries.push_back(std::move(e));
+    }
+    s.failed = !conflicting.empty();
+    if (s.failed)
+        report(s, conflicting);
+    s.structure = structure_;
+    s.changes = changeCount_;
+    s.inputs = inputs_;
+    solveAndMark(s, root);
+}
+
+bool NSLayoutEngine::sameStructure(const System& s, UIView& root) const {
+    std::vector<std::shared_ptr<NSLayoutConstraint>> constraints;
+    collectConstraints(root, constraints);
+    if (constraints.size() != s.entries.size())
+        return false;
+    for (std::size_t i = 0; i < constraints.size(); ++i) {
+        if (constraints[i] != s.entries[i].constraint)
+            return false;
+    }
+    for (const Item& item : s.items) {
+        auto view = item.view.lock();
+        if (!view || view->superview().get() != item.superview ||
+            view->translatesAutoresizingMaskIntoConstraints() != item.translates)
+            return false;
+        if (item.pinned)
+            continue;
+        CGSize intrinsic = view->intrinsicContentSize();
+        double now[2] = {intrinsic.width, intrinsic.height};
+        double then[2] = {item.intrinsic.width, item.intrinsic.height};
+        for (int a = 0; a < 2; ++a) {
+            auto axis = static_cast<UILayoutConstraintAxis>(a);
+            if ((now[a] == UIViewNoIntrinsicMetric) != (then[a] == UIViewNoIntrinsicMetric) ||
+                view->contentHuggingPriorityForAxis(axis) != item.hugging[a] ||
+                view->contentCompressionResistancePriorityForAxis(axis) != item.compression[a])
+                return false;
+        }
+    }
+    return true;
+}
+
+void NSLayoutEngine::sync(System& s, UIView& root, bool full) {
+    if (full && !sameStructure(s, root)) {
+        build(s, root);
+        return;
+    }
+    bool changed = false;
+    std::vector<int> conflicting;
+    auto setConstant = [&](int id, double constant) {
+        if (id < 0)
+            return true;
+        auto status = s.solver->setConstant(id, constant);
+        changed = true;
+        if (!status.ok() && conflicting.empty())
+            conflicting = status.conflicting;
+        return status.ok();
+    };
+    if (full) {
+        for (Item& item : s.items) {
+            if (item.pinned) {
+                double values[4];
+                pinValues(s, root, item, values);
+                for (int k = 0; k < 4; ++k) {
+                    if (values[k] != item.pinConstant[k] && setConstant(item.pin[k], -values[k]))
+                        item.pinConstant[k] = values[k];
+                }
+                continue;
+            }
+            auto view = item.view.lock();
+            CGSize intrinsic = view->intrinsicContentSize();
+            double now[2] = {intrinsic.width, intrinsic.height};
+            double then[2] = {item.intrinsic.width, item.intrinsic.height};
+            for (int a = 0; a < 2; ++a) {
+                if (now[a] == then[a] || now[a] == UIViewNoIntrinsicMetric)
+                    continue;
+                bool ok = setConstant(item.hug[a], -now[a]);
+                ok = setConstant(item.resist[a], -now[a]) && ok;
+                if (ok)
+                    (a == 0 ? item.intrinsic.width : item.intrinsic.height) = now[a];
+            }
+        }
+    }
+    bool anyRefused = false;
+    for (std::size_t i = 0; i < s.entries.size(); ++i) {
+        Entry& e = s.entries[i];
+        const auto& c = e.constraint;
+        if (!c->firstItem())
+            continue;
+        if (c->priority() != e.priority) {
+            // A priority moves the constraint to another level: take it out and put it back.
+            if (e.id >= 0)
+                s.solver->removeConstraint(e.id);
+            e.id = -1;
+            e.refused = true;
+            e.priority = c->priority();
+            changed = true;
+        }
+        if (c->constant() != e.constant) {
+            e.constant = c->constant();
+            changed = true;
+            if (e.id >= 0)
+                e.refused = !setConstant(e.id, -e.constant);
+        }
+        anyRefused = anyRefused || e.refused;
+    }
+    if (anyRefused && changed) {
+        for (std::size_t i = 0; i < s.entries.size(); ++i) {
+            Entry& e = s.entries[i];
+            if (!e.refused)
+                continue;
+            const auto& c = e.constraint;
+            if (e.id >= 0) {
+                e.refused = !setConstant(e.id, -e.constant);
+                continue;
+            }
+            layout::Expression expression =
+                attributeExpression(s, root, c->firstItem(), c->firstAttribute(), 1);
+            layout::Expression second =
+                attributeExpression(s, root, c->secondItem(), c->secondAttribute(), -c->multiplier());
+            expression.terms.insert(expression.terms.end(), second.terms.begin(), second.terms.end());
+            expression.constant = -e.constant;
+            auto status =
+                s.solver->addConstraint(expression, static_cast<layout::Relation>(c->relation()), e.priority);
+            noteOwner(s, status.id, -1 - static_cast<int>(i));
+            e.refused = !status.ok();
+            if (status.ok())
+                e.id = status.id;
+            else if (conflicting.empty())
+                conflicting = status.conflicting;
+        }
+    }
+    s.changes = changeCount_;
+    s.structure = structure_;
+    s.inputs = inputs_;
+    bool failed = std::any_of(s.entries.begin(), s.entries.end(), [](const Entry& e) { return e.refused; });
+    if (!conflicting.empty())
+        report(s, conflicting);
+    s.failed = failed || !conflicting.empty();
+    if (!s.failed)
+        s.lastFailure.clear();
+    if (changed)
+        solveAndMark(s, root);
+}
+
+void NSLayoutEngine::solveAndMark(System& s, UIView& root) {
+    if (s.failed)
+        return;
+    s.solver->solve();
+    bool any = false;
+    for (Item& item : s.items) {
+        if (item.pinned)
+            continue;
+        CGRect r = CGRectMake(s.solver->value(item.x), s.solver->value(item.y), s.solver->value(item.w),
+                              s.solver->value(item.h));
+        if (item.hasSolution && r == item.solved)
+            continue;
+        item.solved = r;
+        item.hasSolution = true;
+        any = true;
+        // The superview places this view in its layoutSubviews.
+        if (auto view = item.view.lock()) {
+            if (auto super = view->superview())
+                super->setNeedsLayout();
+        }
+    }
+    if (any)
+        root.setNeedsLayout();
+}
+
+void NSLayoutEngine::noteOwner(System& s, int id, int code) {
+    if (id < 0)
+        return;
+    if (s.internal.size() <= static_cast<std::size_t>(id))
+        s.internal.resize(static_cast<std::size_t>(id) + 1, 0);
+    s.internal[static_cast<std::size_t>(id)] = code;
+}
+
+std::string NSLayoutEngine::nameFor(const System& s, int id) const {
+    if (id < 0 || static_cast<std::size_t>(id) >= s.internal.size())
+        return "an unknown constraint";
+    int code = s.internal[static_cast<std::size_t>(id)];
+    if (code < 0)
+        return s.entries[static_cast<std::size_t>(-1 - code)].constraint->description();
+    const Item& item = s.items[static_cast<std::size_t>(code / 16)];
+    auto view = item.view.lock();
+    std::string who = view ? view->description() : "a released view";
+    switch (code % 16) {
+    case PinX:
+        return who + " left held at its frame";
+    case PinY:
+        return who + " top held at its frame";
+    case PinWidth:
+        return who + " width held at its frame";
+    case PinHeight:
+        return who + " height held at its frame";
+    case WidthNotNegative:
+        return who + " width >= 0";
+    case HeightNotNegative:
+        return who + " height >= 0";
+    case Hug:
+        return who + " content hugging";
+    default:
+        return who + " compression resistance";
+    }
+}
+
+void NSLayoutEngine::report(System& s, const std::vector<int>& conflicting) {
+    std::string names;
+    for (int id : conflicting) {
+        if (!names.empty())
+            names += ", ";
+        names += nameFor(s, id);
+    }
+    std::string message =
+        "Unable to simultaneously satisfy constraints: " + names + "; keeping the last layout";
+    if (message == s.lastFailure)
+        return;
+    s.lastFailure = message;
+    NSLog("%@", {message});
+}

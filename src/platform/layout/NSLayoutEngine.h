@@ -1,0 +1,96 @@
+#pragma once
+
+// The Auto Layout engine that UIView calls through UILayoutEngine. Constraints installed in the
+// subtree of a view that has constraints, and no ancestor with any, form one system: that root
+// view's own frame is given, every other view they mention gets four variables (left, top,
+// width, height in the root's coordinates) and a solution. A view that translates its
+// autoresizing mask is held at its frame; a view with an intrinsic content size hugs it and
+// resists compression at its own priorities; sizes never go below zero.
+//
+// A system is kept between passes: changed constants, intrinsic sizes and frames are fed to the
+// solver in place; only a change of the set of installed constraints builds it again. When the
+// required constraints contradict each other the engine logs one line naming them and leaves
+// every frame as the last good layout placed it.
+
+#include "platform/layout/NSLayoutConstraint.h"
+#include "platform/layout/Solver.h"
+#include "platform/ui/UILayoutEngine.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class NSLayoutEngine : public UILayoutEngine {
+  public:
+    static NSLayoutEngine& shared();
+
+    void didAddConstraint(UIView& view, const std::shared_ptr<NSLayoutConstraint>& constraint) override;
+    void didRemoveConstraint(UIView& view, const std::shared_ptr<NSLayoutConstraint>& constraint) override;
+    void viewInputsChanged(UIView& view) override;
+    void willLayout(UIView& view) override;
+    void layoutSubviews(UIView& view) override;
+
+    // The view whose system places `view`'s subviews: the highest ancestor (or itself) with
+    // installed constraints; null when there is none.
+    static UIView* layoutRoot(UIView& view);
+
+    void noteConstraintChanged() { ++changeCount_; }
+    std::uint64_t changeCount() const { return changeCount_; }
+
+  private:
+    struct Item {
+        std::weak_ptr<UIView> view;
+        UIView* raw = nullptr;
+        layout::Variable x, y, w, h;
+        bool pinned = false; // root, outside the root, or translating its autoresizing mask
+        UIView* superview = nullptr;
+        bool translates = true;
+        int pin[4] = {-1, -1, -1, -1};
+        double pinConstant[4] = {0, 0, 0, 0};
+        CGSize intrinsic{UIViewNoIntrinsicMetric, UIViewNoIntrinsicMetric};
+        UILayoutPriority hugging[2] = {0, 0}, compression[2] = {0, 0};
+        int hug[2] = {-1, -1}, resist[2] = {-1, -1};
+        CGRect solved{};
+        bool hasSolution = false;
+    };
+    struct Entry {
+        std::shared_ptr<NSLayoutConstraint> constraint;
+        int id = -1; // -1 while the solver refuses it
+        double constant = 0;
+        UILayoutPriority priority = 0;
+        bool refused = false;
+    };
+    struct System {
+        std::weak_ptr<UIView> root;
+        std::unique_ptr<layout::Solver> solver;
+        std::vector<Item> items;
+        std::unordered_map<const UIView*, int> index;
+        std::vector<Entry> entries;
+        std::vector<int> internal; // by solver id: entry (-1 - index) or item * 16 + kind
+        std::uint64_t structure = 0, changes = 0, inputs = 0, pass = 0;
+        bool failed = false;
+        std::string lastFailure;
+    };
+
+    System& systemFor(UIView& root);
+    void build(System& s, UIView& root);
+    bool sameStructure(const System& s, UIView& root) const;
+    int itemFor(System& s, UIView& root, const std::shared_ptr<UIView>& view);
+    void addItemConstraints(System& s, UIView& root, int item);
+    layout::Expression attributeExpression(System& s, UIView& root, const std::shared_ptr<UIView>& view,
+                                           NSLayoutAttribute attribute, double scale);
+    void pinValues(const System& s, UIView& root, const Item& item, double out[4]) const;
+    void sync(System& s, UIView& root, bool full);
+    void solveAndMark(System& s, UIView& root);
+    void report(System& s, const std::vector<int>& conflicting);
+    std::string nameFor(const System& s, int id) const;
+    void collectConstraints(UIView& view, std::vector<std::shared_ptr<NSLayoutConstraint>>& out) const;
+
+    std::unordered_map<const UIView*, std::unique_ptr<System>> systems_;
+    void noteOwner(System& s, int id, int code);
+    std::unordered_map<const UIView*, std::weak_ptr<UIView>> hosts_; // views with constraints
+    std::unordered_map<const UIView*, int> installed_;               // how many each one has
+    std::uint64_t structure_ = 1, changeCount_ = 1, inputs_ = 1, pass_ = 0;
+};

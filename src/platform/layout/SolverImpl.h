@@ -1,0 +1,179 @@
+#pragma once
+
+// The engine behind layout::Solver: a sparse simplex tableau in the Cassowary style (slack, error
+// and dummy symbols, rows keyed by their basic symbol, primal simplex after additions, dual
+// simplex after constant changes) with two departures that matter for layout:
+//
+// - The objective is one row per priority level, compared lexicographically, so priorities are
+//   strict. Pivoting follows Bland's rule (lowest symbol first), which cannot cycle; an
+//   iteration cap stands guard all the same.
+// - A required equality that introduces a variable seen nowhere else becomes a definition of that
+//   variable instead of a tableau row. Chains such as "each view's top is the previous view's
+//   bottom plus a gap" then stay out of the tableau, which would otherwise fill with long sums;
+//   definition values are evaluated in order after each solve. A row that needs a defined
+//   variable expands the definition first, so the tableau never holds defined variables.
+//
+// Each column keeps the list of rows that may hold its symbol (stale entries are dropped when
+// the list is read), so a pivot touches only the rows it changes.
+
+#include "platform/layout/Solver.h"
+
+#include <cstdint>
+#include <functional>
+#include <queue>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace layout {
+
+class SolverImpl {
+  public:
+    SolverImpl();
+
+    Variable addVariable();
+    SolverStatus addConstraint(const Expression& expression, Relation relation, double priority);
+    bool removeConstraint(int id);
+    SolverStatus setConstant(int id, double constant);
+    bool hasConstraint(int id) const;
+    void solve();
+    double value(Variable v) const;
+    std::vector<std::pair<double, double>> objective() const;
+    void reset();
+
+  private:
+    enum class Kind : std::uint8_t { External, Slack, Error, Dummy };
+
+    // A sparse linear row: constant + sum(coefficient * symbol), terms sorted by symbol.
+    struct Row {
+        double constant = 0;
+        std::vector<std::pair<int, double>> cells;
+        double coefficientFor(int symbol) const;
+    };
+
+    struct Symbol {
+        Kind kind = Kind::External;
+        int row = -1;        // index into rows_ while basic
+        int definition = -1; // index into definitions_ while defined (externals)
+        int definitionRefs = 0;
+        int owner = -1;          // the constraint a slack, error or dummy symbol belongs to
+        std::vector<int> column; // rows that may contain the symbol
+    };
+
+    struct TableauRow {
+        int basic = -1; // -1: free slot
+        Row row;
+    };
+
+    struct Definition {
+        int variable = -1;
+        Row rhs; // variable = rhs
+        bool alive = false;
+    };
+
+    struct Constraint {
+        Expression expression;
+        Relation relation = Relation::Equal;
+        double priority = 0;
+        bool alive = false;
+        int marker = -1;
+        int other = -1;
+        double markerCoefficient = 1; // the marker's coefficient beside the expression's constant
+        int definition = -1;
+    };
+
+    // An objective row: hashed, because each priority level sums the errors of many
+    // constraints while a pivot changes only a few of its cells.
+    struct ObjectiveRow {
+        double constant = 0;
+        std::unordered_map<int, double> cells;
+        double coefficientFor(int symbol) const {
+            auto it = cells.find(symbol);
+            return it == cells.end() ? 0.0 : it->second;
+        }
+    };
+
+    struct Level {
+        double priority = 0;
+        ObjectiveRow row;
+    };
+
+    // Levels, highest priority first, and the symbols whose reduced cost changed since they were
+    // last looked at: only those can have turned negative, so choosing the entering symbol does
+    // not scan whole levels.
+    struct Objective {
+        std::vector<Level> levels;
+        std::priority_queue<int, std::vector<int>, std::greater<int>> candidates;
+        std::vector<char> queued;
+        void note(int symbol) {
+            if (queued.size() <= static_cast<std::size_t>(symbol))
+                queued.resize(static_cast<std::size_t>(symbol) * 2 + 16, 0);
+            if (!queued[symbol]) {
+                queued[symbol] = 1;
+                candidates.push(symbol);
+            }
+        }
+    };
+
+    int newSymbol(Kind kind, int owner);
+    bool isRequired(double priority) const { return priority >= kRequiredPriority; }
+    Level& levelFor(double priority);
+
+    // Row arithmetic that keeps the columns in step. `rowId` is -1 for rows outside the tableau
+    // (objective levels, the artificial row, definitions).
+    void rowAdd(Row& row, int rowId, int symbol, double coefficient);
+    void rowAddRow(Row& row, int rowId, const Row& other, double multiplier);
+    void rowSolveFor(Row& row, int symbol);
+    void rowSubstitute(Row& row, int rowId, int symbol, const Row& with);
+    void objectiveAdd(Objective& o, ObjectiveRow& row, int symbol, double coefficient);
+    void objectiveAddRow(Objective& o, ObjectiveRow& row, const Row& other, double multiplier);
+    void objectiveSubstitute(Objective& o, int symbol, const Row& with);
+
+    int storeRow(int basic, Row row);
+    void dropRow(int rowId);
+    std::vector<int>& liveColumn(int symbol);
+    // Replaces `symbol` by `with` in every row, the objective and the artificial row.
+    void substitute(int symbol, const Row& with);
+    void pivot(int rowId, int entering);
+
+    bool isFresh(int symbol);
+    Row expand(const Row& raw);
+    SolverStatus addToTableau(int id, Row row);
+    bool addWithArtificialVariable(Row row, std::vector<int>& conflicting);
+    void optimize(Objective& objective);
+    void optimizeObjective();
+    bool dualOptimize(std::vector<int>& conflicting);
+    int enteringSymbol(Objective& objective);
+    bool lexNegative(int symbol, const Objective& objective) const;
+    int leavingRow(int entering);
+    void shiftMarker(const Constraint& c, double delta);
+    void removeFromObjective(const Constraint& c);
+    void rebuildWithout(int id);
+    SolverStatus install(int id);
+    int markerLeavingRow(int marker);
+    void ensureScratch();
+    void collectOwners(const Row& row, std::vector<int>& out) const;
+    double symbolValue(int symbol) const;
+    void evaluateDefinitions();
+
+    std::vector<Symbol> symbols_;
+    std::vector<TableauRow> rows_;
+    std::vector<int> freeRows_;
+    std::vector<Definition> definitions_;
+    std::vector<Constraint> constraints_;
+    Objective objective_;
+    Objective* artificial_ = nullptr;
+    std::vector<int> infeasible_;
+    std::vector<double> definitionValues_; // by symbol
+    bool needsOptimize_ = false;
+    bool needsEvaluate_ = false;
+    int variableCount_ = 0;
+
+    // Scratch for building rows: a dense accumulator with a list of touched symbols.
+    std::vector<double> scratch_;
+    std::vector<char> scratchUsed_;
+    std::vector<char> queued_;
+    std::vector<int> scratchTouched_;
+};
+
+} // namespace layout

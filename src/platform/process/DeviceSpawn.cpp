@@ -1,0 +1,73 @@
+#include "platform/process/DeviceSpawn.h"
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+constexpr const char* kKillall = "/usr/bin/killall";
+// Pids the simulated device hands out; far above anything the host would show.
+constexpr pid_t kFirstPid = 40000;
+
+struct State {
+    std::mutex mutex;
+    DeviceSpawn::RespringHandler respring;
+    std::vector<DeviceSpawnRecord> records;
+    pid_t nextPid = kFirstPid;
+};
+
+State& state() {
+    static State s;
+    return s;
+}
+
+} // namespace
+
+void DeviceSpawn::setRespringHandler(RespringHandler handler) {
+    std::lock_guard lock(state().mutex);
+    state().respring = std::move(handler);
+}
+
+std::vector<DeviceSpawnRecord> DeviceSpawn::records() {
+    std::lock_guard lock(state().mutex);
+    return state().records;
+}
+
+void DeviceSpawn::clearRecords() {
+    std::lock_guard lock(state().mutex);
+    state().records.clear();
+}
+
+int DeviceSpawn::spawn(pid_t* pid, const char* path, char* const argv[]) {
+    DeviceSpawnRecord record;
+    record.path = path ? path : "";
+    // Arguments end at the null entry; a null vector is an empty one.
+    for (std::size_t i = 0; argv && argv[i]; ++i)
+        record.argv.emplace_back(argv[i]);
+
+    bool isKillall = record.path == kKillall;
+    record.result = isKillall ? 0 : ENOENT;
+
+    bool killsBackboardd = false;
+    for (std::size_t i = 1; isKillall && i < record.argv.size(); ++i)
+        killsBackboardd = killsBackboardd || record.argv[i] == "backboardd";
+
+    RespringHandler respring;
+    {
+        std::lock_guard lock(state().mutex);
+        state().records.push_back(record);
+        if (isKillall && pid)
+            *pid = state().nextPid++;
+        if (killsBackboardd)
+            respring = state().respring;
+    }
+    if (respring)
+        respring();
+    return record.result;
+}
+
+int device::posix_spawn(pid_t* pid, const char* path, const posix_spawn_file_actions_t*,
+                        const posix_spawnattr_t*, char* const argv[], char* const envp[]) {
+    return DeviceSpawn::spawn(pid, path, argv);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+// Appearance proxies, the part the system uses: colour values that a caller sets for a view class
+// when it is contained in another class (`appearanceWhenContainedIn:`), which views of that class
+// ask for before applying their own defaults. Keyed by class names and a property name.
+//
+//     UIAppearance::whenContainedIn("TQRoundProgressView", "TQProgressHUD")
+//         .setColor("progressTintColor", UIColor::redColor());
+//     ...
+//     if (!UIAppearance::whenContainedIn("TQRoundProgressView", "TQProgressHUD").color("progressTintColor"))
+//         view->setProgressTintColor(defaultColour);
+//
+// Proxies live for the whole process; `resetAll` forgets every value (tests).
+
+#include "platform/ui/UIColor.h"
+
+#include <map>
+#include <optional>
+#include <string>
+
+class UIAppearance {
+  public:
+    // The proxy of `viewClass` inside `containerClass` (an empty container: everywhere).
+    static UIAppearance& whenContainedIn(const std::string& viewClass, const std::string& containerClass);
+    static UIAppearance& appearance(const std::string& viewClass) { return whenContainedIn(viewClass, ""); }
+    static void resetAll();
+
+    std::optional<UIColor> color(const std::string& property) const;
+    void setColor(const std::string& property, std::optional<UIColor> color);
+
+  private:
+    std::map<std::string, UIColor> colors_;
+};

@@ -1,0 +1,111 @@
+#include "platform/ui/UIImage.h"
+
+#include "platform/ui/UIGraphics.h"
+
+#include <cairo.h>
+
+#include <cmath>
+#include <filesystem>
+
+namespace {
+// The scale a file name announces with its "@2x" or "@3x" suffix; 1 without one.
+CGFloat scaleFromName(const std::filesystem::path& p) {
+    std::string stem = p.stem().string();
+    std::size_t n = stem.size();
+    if (n >= 3 && stem[n - 3] == '@' && stem[n - 1] == 'x' && stem[n - 2] >= '1' && stem[n - 2] <= '9')
+        return stem[n - 2] - '0';
+    return 1;
+}
+
+std::vector<std::filesystem::path> candidates(const std::filesystem::path& p) {
+    if (scaleFromName(p) != 1 || p.stem().string().ends_with("@1x"))
+        return {p};
+    int preferred = static_cast<int>(std::lround(UIGraphicsScreenScale()));
+    auto variant = [&](int s) {
+        auto v = p;
+        v.replace_filename(p.stem().string() + "@" + std::to_string(s) + "x" + p.extension().string());
+        return v;
+    };
+    std::vector<std::filesystem::path> out;
+    if (preferred > 1)
+        out.push_back(variant(preferred));
+    out.push_back(p);
+    for (int s : {2, 3})
+        if (s != preferred)
+            out.push_back(variant(s));
+    return out;
+}
+
+CGFloat usableScale(CGFloat scale) {
+    return std::isfinite(scale) && scale > 0 ? scale : 1;
+}
+} // namespace
+
+UIImage::UIImage(CGImageRef image, CGFloat scale) : image_(std::move(image)), scale_(usableScale(scale)) {}
+
+std::shared_ptr<UIImage> UIImage::imageWithContentsOfFile(const std::string& path) {
+    if (path.empty())
+        return nullptr;
+    for (const auto& candidate : candidates(path)) {
+        if (auto image = CGImage::createFromPNGFile(candidate.string()))
+            return imageWithCGImage(std::move(image), scaleFromName(candidate));
+    }
+    return nullptr;
+}
+
+std::shared_ptr<UIImage> UIImage::imageWithData(const PlistData& data, CGFloat scale) {
+    return imageWithCGImage(CGImage::createFromPNGData(data), scale);
+}
+
+std::shared_ptr<UIImage> UIImage::imageWithCGImage(CGImageRef image, CGFloat scale) {
+    if (!image)
+        return nullptr;
+    return std::shared_ptr<UIImage>(new UIImage(std::move(image), scale));
+}
+
+CGSize UIImage::size() const {
+    return {static_cast<CGFloat>(image_->width()) / scale_, static_cast<CGFloat>(image_->height()) / scale_};
+}
+
+void UIImage::drawInRect(CGRect rect) const {
+    draw(CGContext::current(), rect, std::nullopt, 1);
+}
+void UIImage::drawInRect(CGRect rect, CGBlendMode blendMode, CGFloat alpha) const {
+    draw(CGContext::current(), rect, blendMode, alpha);
+}
+void UIImage::drawAtPoint(CGPoint point) const {
+    draw(CGContext::current(), {point, size()}, std::nullopt, 1);
+}
+void UIImage::drawInRectInContext(const CGContextRef& context, CGRect rect) const {
+    draw(context, rect, std::nullopt, 1);
+}
+
+void UIImage::draw(const CGContextRef& c, CGRect rect, std::optional<CGBlendMode> mode, CGFloat alpha) const {
+    if (!c || !c->canPaint() || rect.width() <= 0 || rect.height() <= 0)
+        return;
+    if (!std::isfinite(rect.origin.x) || !std::isfinite(rect.origin.y) || !std::isfinite(rect.size.width) ||
+        !std::isfinite(rect.size.height))
+        return;
+    c->saveGState();
+    if (mode)
+        CGContextSetBlendMode(c, *mode);
+    cairo_t* cr = c->cairo();
+    cairo_new_path(cr);
+    cairo_translate(cr, rect.minX(), rect.minY());
+    cairo_scale(cr, rect.width() / static_cast<CGFloat>(image_->width()),
+                rect.height() / static_cast<CGFloat>(image_->height()));
+    cairo_set_source_surface(cr, image_->surface(), 0, 0);
+    // Edge pixels extend instead of fading into transparent at the image's border.
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_rectangle(cr, 0, 0, static_cast<CGFloat>(image_->width()), static_cast<CGFloat>(image_->height()));
+    cairo_clip(cr);
+    cairo_paint_with_alpha(cr, std::clamp(alpha * c->state().alpha, 0.0, 1.0));
+    c->restoreGState();
+}
+
+PlistData UIImagePNGRepresentation(const std::shared_ptr<UIImage>& image) {
+    if (!image)
+        return {};
+    return image->CGImage()->PNGData();
+}

@@ -1,0 +1,60 @@
+#include "platform/ui/UIMotionEffect.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace {
+std::atomic<double> gTiltX{0}, gTiltY{0};
+}
+
+void UIDeviceTilt::set(double x, double y) {
+    gTiltX.store(std::clamp(x, -1.0, 1.0));
+    gTiltY.store(std::clamp(y, -1.0, 1.0));
+    UIView::markDisplayChanged();
+}
+double UIDeviceTilt::x() {
+    return gTiltX.load();
+}
+double UIDeviceTilt::y() {
+    return gTiltY.load();
+}
+
+std::map<std::string, double>
+UIInterpolatingMotionEffect::keyPathsAndRelativeValuesForViewerOffset(double x, double y) const {
+    double t = type_ == UIInterpolatingMotionEffectTypeTiltAlongVerticalAxis ? y : x;
+    t = std::clamp(t, -1.0, 1.0);
+    return {{keyPath_, min_ + (max_ - min_) * (t + 1) / 2}};
+}
+
+std::map<std::string, double> UIMotionEffectGroup::keyPathsAndRelativeValuesForViewerOffset(double x,
+                                                                                            double y) const {
+    std::map<std::string, double> sum;
+    for (const auto& e : effects_) {
+        if (!e)
+            continue;
+        for (const auto& [key, value] : e->keyPathsAndRelativeValuesForViewerOffset(x, y))
+            sum[key] += value;
+    }
+    return sum;
+}
+
+CGPoint UIMotionEffect::centerOffsetForView(const UIView& view) {
+    CGPoint offset{};
+    for (const auto& e : view.motionEffects()) {
+        auto values = e->keyPathsAndRelativeValuesForViewerOffset(UIDeviceTilt::x(), UIDeviceTilt::y());
+        offset.x += values["center.x"];
+        offset.y += values["center.y"];
+    }
+    return offset;
+}
+
+void UIView::addMotionEffect(const std::shared_ptr<UIMotionEffect>& effect) {
+    if (effect && std::find(motionEffects_.begin(), motionEffects_.end(), effect) == motionEffects_.end())
+        motionEffects_.push_back(effect);
+    markDisplayChanged();
+}
+
+void UIView::removeMotionEffect(const std::shared_ptr<UIMotionEffect>& effect) {
+    std::erase(motionEffects_, effect);
+    markDisplayChanged();
+}

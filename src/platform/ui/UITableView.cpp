@@ -1,0 +1,60 @@
+#include "platform/ui/UITableView.h"
+
+std::shared_ptr<UITableView> UITableView::create(CGRect frame, UITableViewStyle style) {
+    auto table = std::shared_ptr<UITableView>(new UITableView(frame, style));
+    table->commonInit();
+    return table;
+}
+
+void UITableView::reloadData() {
+    selected_.reset();
+    ++reloadCount_;
+    setNeedsLayout();
+    setNeedsDisplay();
+}
+
+std::int64_t UITableView::numberOfSections() {
+    auto source = dataSource();
+    if (!source)
+        return 0;
+    return source->numberOfSectionsInTableView(std::static_pointer_cast<UITableView>(shared_from_this()));
+}
+
+std::int64_t UITableView::numberOfRowsInSection(std::int64_t section) {
+    auto source = dataSource();
+    if (!source || section < 0 || section >= numberOfSections())
+        return 0;
+    return source->numberOfRowsInSection(std::static_pointer_cast<UITableView>(shared_from_this()), section);
+}
+
+bool UITableView::contains(NSIndexPath indexPath) {
+    return indexPath.row >= 0 && indexPath.row < numberOfRowsInSection(indexPath.section);
+}
+
+std::shared_ptr<UITableViewCell> UITableView::cellForRowAtIndexPath(NSIndexPath indexPath) {
+    if (!contains(indexPath))
+        return nullptr;
+    auto cell = dataSource()->cellForRowAtIndexPath(std::static_pointer_cast<UITableView>(shared_from_this()),
+                                                    indexPath);
+    if (cell)
+        cell->setSelected(selected_ == indexPath);
+    return cell;
+}
+
+void UITableView::selectRowAtIndexPath(NSIndexPath indexPath, bool animated) {
+    if (contains(indexPath))
+        selected_ = indexPath;
+}
+
+void UITableView::deselectRowAtIndexPath(NSIndexPath indexPath, bool animated) {
+    if (selected_ == indexPath)
+        selected_.reset();
+}
+
+void UITableView::tapRowAtIndexPath(NSIndexPath indexPath) {
+    if (!contains(indexPath))
+        return;
+    selected_ = indexPath;
+    if (auto d = delegate())
+        d->didSelectRowAtIndexPath(std::static_pointer_cast<UITableView>(shared_from_this()), indexPath);
+}

@@ -1,0 +1,158 @@
+#include "platform/ui/UITableViewContentView.h"
+
+#include "platform/ui/UITextField.h"
+
+#include <cmath>
+
+namespace {
+UITableViewContentView::SectionTitlesProvider gTitles;
+UITableViewContentView::CellDecorator gDecorator;
+constexpr std::int64_t kContentTag = 0x7AB1E;
+constexpr CGFloat kDragSlop = 8;
+} // namespace
+
+void UITableViewContentView::setSectionTitlesProvider(SectionTitlesProvider provider) {
+    gTitles = std::move(provider);
+}
+void UITableViewContentView::setCellDecorator(CellDecorator decorator) {
+    gDecorator = std::move(decorator);
+}
+
+std::shared_ptr<UITableViewContentView> UITableViewContentView::of(const UITableView& table) {
+    for (const auto& s : table.subviews())
+        if (s->tag() == kContentTag)
+            if (auto face = std::dynamic_pointer_cast<UITableViewContentView>(s))
+                return face;
+    return nullptr;
+}
+
+std::shared_ptr<UITableViewContentView>
+UITableViewContentView::attach(const std::shared_ptr<UITableView>& table) {
+    if (!table)
+        return nullptr;
+    if (auto face = of(*table))
+        return face;
+    auto face = std::shared_ptr<UITableViewContentView>(new UITableViewContentView(table->bounds()));
+    face->commonInit();
+    face->setTag(kContentTag);
+    face->table_ = table;
+    face->setBackgroundColor(table->style() == UITableViewStyleGrouped
+                                 ? UITableViewGroupedLayout::groupedBackgroundColor()
+                                 : UIColor::whiteColor());
+    table->insertSubview(face, 0);
+    face->syncWithTable(true);
+    return face;
+}
+
+bool UITableViewContentView::syncWithTable(bool force) {
+    auto table = table_.lock();
+    if (!table)
+        return false;
+    CGRect tb = table->bounds();
+    if (bounds().size != tb.size) {
+        CGRect b = bounds();
+        b.size = tb.size;
+        UIView::performWithoutAnimation([&] {
+            setBounds(b);
+            setCenter(CGPointMake(tb.midX(), tb.midY()));
+        });
+    }
+    if (!force && builtReload_ == table->reloadCount() && builtWidth_ == tb.width())
+        return false;
+    builtReload_ = table->reloadCount();
+    builtWidth_ = tb.width();
+
+    std::vector<UITableViewGroupedLayout::Section> sections;
+    rows_.clear();
+    std::int64_t count = table->numberOfSections();
+    for (std::int64_t s = 0; s < count; ++s) {
+        UITableViewGroupedLayout::Section section;
+        if (gTitles)
+            gTitles(*table, s, section.header, section.footer);
+        std::int64_t rows = table->numberOfRowsInSection(s);
+        for (std::int64_t r = 0; r < rows; ++r) {
+            NSIndexPath path = NSIndexPath::indexPathForRow(r, s);
+            auto cell = table->cellForRowAtIndexPath(path);
+            if (!cell)
+                continue;
+            if (gDecorator)
+                gDecorator(*table, path, *cell);
+            section.cells.push_back(cell);
+            rows_.emplace_back(path, cell);
+        }
+        sections.push_back(std::move(section));
+    }
+    CGFloat height = UITableViewGroupedLayout::layout(*this, sections, tb.width());
+    setContentSize(CGSizeMake(tb.width(), height));
+    // A shorter list may leave the offset past its new end.
+    UIView::performWithoutAnimation([&] { setContentOffset(clampedOffset(contentOffset())); });
+    return true;
+}
+
+std::optional<CGRect> UITableViewContentView::rectForRowAtIndexPath(NSIndexPath indexPath) const {
+    for (const auto& [path, cell] : rows_)
+        if (path == indexPath)
+            return cell->frame();
+    return std::nullopt;
+}
+
+std::shared_ptr<UITableViewCell> UITableViewContentView::cellForRowAtIndexPath(NSIndexPath indexPath) const {
+    for (const auto& [path, cell] : rows_)
+        if (path == indexPath)
+            return cell;
+    return nullptr;
+}
+
+std::optional<NSIndexPath> UITableViewContentView::indexPathForRowAtPoint(CGPoint p) const {
+    for (const auto& [path, cell] : rows_)
+        if (cell->frame().contains(p))
+            return path;
+    return std::nullopt;
+}
+
+void UITableViewContentView::highlight(std::optional<NSIndexPath> row) {
+    for (const auto& [path, cell] : rows_) {
+        bool on = row && *row == path;
+        cell->setBackgroundColor(on ? UIColor::colorWithWhite(0.85, 1) : UIColor::whiteColor());
+    }
+}
+
+bool UITableViewContentView::touchBegan(CGPoint p) {
+    touchStart_ = CGPointMake(p.x - contentOffset().x, p.y - contentOffset().y);
+    moved_ = false;
+    touchedRow_ = indexPathForRowAtPoint(p);
+    highlight(touchedRow_);
+    return UIScrollView::touchBegan(p);
+}
+
+void UITableViewContentView::touchMoved(CGPoint p) {
+    CGPoint finger = CGPointMake(p.x - contentOffset().x, p.y - contentOffset().y);
+    if (!moved_ && std::hypot(finger.x - touchStart_.x, finger.y - touchStart_.y) > kDragSlop) {
+        moved_ = true;
+        highlight(std::nullopt);
+        auto table = table_.lock();
+        if (table && table->keyboardDismissMode() != UIScrollViewKeyboardDismissModeNone)
+            if (auto field = UITextField::focusedTextField())
+                field->resignFirstResponder();
+    }
+    if (moved_)
+        UIScrollView::touchMoved(p);
+}
+
+void UITableViewContentView::touchEnded(CGPoint p) {
+    if (moved_) {
+        UIScrollView::touchEnded(p);
+        return;
+    }
+    UIScrollView::touchCancelled();
+    highlight(std::nullopt);
+    auto row = indexPathForRowAtPoint(p);
+    auto table = table_.lock();
+    if (table && row && touchedRow_ && *row == *touchedRow_)
+        table->tapRowAtIndexPath(*row);
+}
+
+void UITableViewContentView::touchCancelled() {
+    highlight(std::nullopt);
+    UIScrollView::touchCancelled();
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+// The scrolling face of a UITableView: it fills the table, asks the table's data source for the
+// sections and cells, lays them out in the grouped look (UITableViewGroupedLayout) and scrolls
+// them. A tap on a row (a touch that did not turn into a drag) highlights it and reaches the
+// table's delegate through UITableView::tapRowAtIndexPath.
+//
+// The data source does not carry section titles or the extra views of a row (a switch); hosts
+// that know them (the Preferences framework) install providers for them.
+//
+//     auto face = UITableViewContentView::attach(table);   // once; then each frame:
+//     face->syncWithTable();
+
+#include "platform/ui/NSIndexPath.h"
+#include "platform/ui/UIScrollView.h"
+#include "platform/ui/UITableView.h"
+#include "platform/ui/UITableViewGroupedLayout.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class UITableViewContentView : public UIScrollView {
+public:
+    // Header and footer of a section, answered for the table's data source.
+    using SectionTitlesProvider =
+        std::function<bool(UITableView& table, std::int64_t section, std::optional<std::string>& header,
+                           std::optional<std::string>& footer)>;
+    // Adds what a row shows beyond its cell model (UITableViewGroupedLayout::setExtras).
+    using CellDecorator =
+        std::function<void(UITableView& table, NSIndexPath indexPath, UITableViewCell& cell)>;
+    static void setSectionTitlesProvider(SectionTitlesProvider provider);
+    static void setCellDecorator(CellDecorator decorator);
+
+    // The table's content view, made and added the first time.
+    static std::shared_ptr<UITableViewContentView> attach(const std::shared_ptr<UITableView>& table);
+    static std::shared_ptr<UITableViewContentView> of(const UITableView& table);
+
+    std::string className() const override { return "UITableViewContentView"; }
+
+    // Rebuilds the rows when the table was reloaded or resized since the last look; answers
+    // whether it did.
+    bool syncWithTable(bool force = false);
+    // The row's frame in the content's coordinates, or nullopt.
+    std::optional<CGRect> rectForRowAtIndexPath(NSIndexPath indexPath) const;
+    std::optional<NSIndexPath> indexPathForRowAtPoint(CGPoint p) const;
+    std::shared_ptr<UITableViewCell> cellForRowAtIndexPath(NSIndexPath indexPath) const;
+    std::vector<std::pair<NSIndexPath, std::shared_ptr<UITableViewCell>>> visibleRows() const {
+        return rows_;
+    }
+
+    bool touchBegan(CGPoint p) override;
+    void touchMoved(CGPoint p) override;
+    void touchEnded(CGPoint p) override;
+    void touchCancelled() override;
+
+protected:
+    explicit UITableViewContentView(CGRect frame) : UIScrollView(frame) {}
+
+private:
+    void highlight(std::optional<NSIndexPath> row);
+
+    std::weak_ptr<UITableView> table_;
+    std::uint64_t builtReload_ = ~std::uint64_t{0};
+    CGFloat builtWidth_ = -1;
+    std::vector<std::pair<NSIndexPath, std::shared_ptr<UITableViewCell>>> rows_;
+    std::optional<NSIndexPath> touchedRow_;
+    CGPoint touchStart_{};
+    bool moved_ = false;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+// What a table asks of its data source (UITableViewDataSource). The number of sections is
+// optional in UIKit and defaults to one here.
+
+#include "platform/ui/NSIndexPath.h"
+
+#include <cstdint>
+#include <memory>
+
+class UITableView;
+class UITableViewCell;
+
+class UITableViewDataSource {
+public:
+    virtual ~UITableViewDataSource() = default;
+    // numberOfSectionsInTableView:
+    virtual std::int64_t numberOfSectionsInTableView(const std::shared_ptr<UITableView>& tableView) {
+        return 1;
+    }
+    // tableView:numberOfRowsInSection:
+    virtual std::int64_t numberOfRowsInSection(const std::shared_ptr<UITableView>& tableView,
+                                               std::int64_t section) = 0;
+    // tableView:cellForRowAtIndexPath:
+    virtual std::shared_ptr<UITableViewCell>
+    cellForRowAtIndexPath(const std::shared_ptr<UITableView>& tableView, NSIndexPath indexPath) = 0;
+};

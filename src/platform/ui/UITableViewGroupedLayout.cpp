@@ -1,0 +1,219 @@
+#include "platform/ui/UITableViewGroupedLayout.h"
+
+#include "platform/ui/CALayer.h"
+#include "platform/ui/UIGraphics.h"
+#include "platform/ui/UIImageView.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <map>
+
+namespace {
+constexpr CGFloat kHairline = 0.5;
+constexpr CGFloat kFirstSectionGap = 35;
+constexpr CGFloat kSectionGap = 20;
+constexpr CGFloat kHeaderHeight = 38;
+constexpr CGFloat kFooterTop = 7;
+constexpr CGFloat kFooterBottom = 13;
+constexpr std::int64_t kDressedTag = 0x5EC7;
+
+// The extras of cells not laid out yet, by cell (weakly, so a dropped cell leaves nothing).
+std::map<const UITableViewCell*, std::pair<std::weak_ptr<UIView>, UITableViewGroupedLayout::Extras>>&
+pending() {
+    static std::map<const UITableViewCell*,
+                    std::pair<std::weak_ptr<UIView>, UITableViewGroupedLayout::Extras>>
+        m;
+    return m;
+}
+
+std::string upper(std::string s) {
+    for (auto& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// A hairline separator across the content at `y`, from `x`.
+std::shared_ptr<UIView> hairline(CGFloat x, CGFloat y, CGFloat width) {
+    auto line = UIView::create(CGRectMake(x, y, std::max<CGFloat>(0, width - x), kHairline));
+    line->setBackgroundColor(UITableViewGroupedLayout::separatorColor());
+    line->setUserInteractionEnabled(false);
+    return line;
+}
+
+// The grey chevron of the disclosure indicator.
+class DisclosureView : public UIView {
+public:
+    static std::shared_ptr<DisclosureView> create() {
+        auto v = std::shared_ptr<DisclosureView>(new DisclosureView());
+        v->commonInit();
+        return v;
+    }
+    std::string className() const override { return "UITableViewCellDisclosureIndicator"; }
+    bool drawsContent() const override { return true; }
+    void drawRect(CGRect) override {
+        CGContextRef c = UIGraphicsGetCurrentContext();
+        CGContextSetLineWidth(c, 2);
+        CGContextSetLineCap(c, kCGLineCapRound);
+        CGContextSetLineJoin(c, kCGLineJoinRound);
+        CGContextSetStrokeColorWithColor(c, UIColor::colorWithRed(0.78, 0.78, 0.8, 1).rgba);
+        CGContextMoveToPoint(c, 1.5, 1.5);
+        CGContextAddLineToPoint(c, 6.5, 6.5);
+        CGContextAddLineToPoint(c, 1.5, 11.5);
+        CGContextStrokePath(c);
+    }
+
+private:
+    DisclosureView() : UIView(CGRectMake(0, 0, 8, 13)) {}
+};
+} // namespace
+
+void UITableViewGroupedLayout::setExtras(UITableViewCell& cell, Extras extras) {
+    auto& map = pending();
+    std::erase_if(map, [](const auto& entry) { return entry.second.first.expired(); });
+    map[&cell] = {std::static_pointer_cast<UIView>(cell.shared_from_this()), std::move(extras)};
+}
+
+CGFloat UITableViewGroupedLayout::heightForCell(const UITableViewCell& cell) {
+    return cell.style() == UITableViewCellStyleSubtitle && !cell.detailText().empty() ? kSubtitleRowHeight
+                                                                                      : kRowHeight;
+}
+
+void UITableViewGroupedLayout::dressCell(UITableViewCell& cell, CGFloat width) {
+    Extras extras;
+    if (auto it = pending().find(&cell); it != pending().end()) {
+        extras = it->second.second;
+        pending().erase(it);
+    }
+    // A cell keeps the views it was dressed with; only its width changes on a later layout.
+    for (const auto& s : std::vector<std::shared_ptr<UIView>>(cell.subviews()))
+        if (s->tag() == kDressedTag)
+            s->removeFromSuperview();
+    CGFloat height = heightForCell(cell);
+    cell.setFrame(CGRectMake(0, cell.frame().minY(), width, height));
+    cell.setBackgroundColor(cell.isSelected() ? UIColor::colorWithWhite(0.85, 1) : UIColor::whiteColor());
+
+    CGFloat x = kInset, right = width - kInset;
+    if (cell.image()) {
+        auto icon = UIImageView::create(CGRectMake(kInset, (height - kIconSize) / 2, kIconSize, kIconSize));
+        icon->setImage(cell.image());
+        icon->setContentMode(UIViewContentModeScaleAspectFit);
+        icon->layer()->setCornerRadius(6.5);
+        icon->setClipsToBounds(true);
+        icon->setTag(kDressedTag);
+        cell.addSubview(icon);
+        x = kInset + kIconSize + kInset;
+    }
+    if (extras.fullWidthView) {
+        CGRect f = extras.fullWidthView->frame();
+        extras.fullWidthView->setFrame(CGRectMake(x, (height - f.height()) / 2, right - x, f.height()));
+        extras.fullWidthView->setTag(kDressedTag);
+        cell.addSubview(extras.fullWidthView);
+        return;
+    }
+    if (extras.accessoryView) {
+        CGRect f = extras.accessoryView->frame();
+        CGFloat w = std::min(f.width(), right - x);
+        extras.accessoryView->setFrame(
+            CGRectMake(right - w, std::round((height - f.height()) / 2), w, f.height()));
+        extras.accessoryView->setTag(kDressedTag);
+        cell.addSubview(extras.accessoryView);
+        right = right - w - 8;
+    } else if (cell.accessoryType() == UITableViewCellAccessoryDisclosureIndicator) {
+        auto chevron = DisclosureView::create();
+        chevron->setFrame(CGRectMake(right - 8, (height - 13) / 2, 8, 13));
+        chevron->setTag(kDressedTag);
+        cell.addSubview(chevron);
+        right -= 8 + 10;
+    }
+
+    auto title = UILabel::create();
+    title->setTag(kDressedTag);
+    title->setText(cell.text());
+    title->setFont(UIFont::systemFontOfSize(17));
+    title->setTextColor(extras.titleColor);
+    title->setHidden(extras.hidesTitle);
+    cell.addSubview(title);
+    std::shared_ptr<UILabel> detail;
+    if (!cell.detailText().empty()) {
+        detail = UILabel::create();
+        detail->setTag(kDressedTag);
+        detail->setText(cell.detailText());
+        cell.addSubview(detail);
+    }
+    if (cell.style() == UITableViewCellStyleSubtitle && detail) {
+        detail->setFont(UIFont::systemFontOfSize(12));
+        detail->setTextColor(UIColor::blackColor());
+        CGFloat th = std::ceil(title->font().lineHeight()), dh = std::ceil(detail->font().lineHeight());
+        CGFloat top = std::round((height - th - dh - 2) / 2);
+        title->setFrame(CGRectMake(x, top, right - x, th));
+        detail->setFrame(CGRectMake(x, top + th + 2, right - x, dh));
+        return;
+    }
+    CGFloat th = std::ceil(title->font().lineHeight());
+    if (detail) {
+        detail->setFont(UIFont::systemFontOfSize(17));
+        detail->setTextColor(detailTextColor());
+        detail->setTextAlignment(NSTextAlignmentRight);
+        CGFloat dw = std::min<CGFloat>(std::ceil(detail->sizeThatFits(CGSizeZero).width), (right - x) * 0.6);
+        detail->setFrame(CGRectMake(right - dw, std::round((height - th) / 2), dw, th));
+        right -= dw + 8;
+    }
+    title->setFrame(CGRectMake(x, std::round((height - th) / 2), std::max<CGFloat>(0, right - x), th));
+}
+
+std::shared_ptr<UILabel> UITableViewGroupedLayout::sideLabel(const std::string& text, bool header,
+                                                             CGFloat width) {
+    auto label = UILabel::create();
+    label->setText(header ? upper(text) : text);
+    label->setFont(UIFont::systemFontOfSize(13));
+    label->setTextColor(secondaryTextColor());
+    label->setNumberOfLines(header ? 1 : 0);
+    CGFloat w = width - 2 * kInset;
+    CGSize s = label->sizeThatFits(CGSizeMake(w, 0));
+    label->setFrame(CGRectMake(kInset, 0, w, std::ceil(s.height)));
+    label->setUserInteractionEnabled(false);
+    return label;
+}
+
+CGFloat UITableViewGroupedLayout::layout(UIView& content, const std::vector<Section>& sections,
+                                         CGFloat width) {
+    for (const auto& s : std::vector<std::shared_ptr<UIView>>(content.subviews()))
+        s->removeFromSuperview();
+    CGFloat y = 0;
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        const Section& section = sections[i];
+        bool hasHeader = section.header && !section.header->empty();
+        if (hasHeader) {
+            y += i == 0 ? kHeaderHeight - 10 + kFirstSectionGap - kSectionGap : kHeaderHeight;
+            auto label = sideLabel(*section.header, true, width);
+            CGRect f = label->frame();
+            f.origin.y = y - 7 - f.height();
+            label->setFrame(f);
+            content.addSubview(label);
+        } else {
+            y += i == 0 ? kFirstSectionGap : kSectionGap;
+        }
+        if (!section.cells.empty())
+            content.addSubview(hairline(0, y - kHairline, width));
+        for (std::size_t r = 0; r < section.cells.size(); ++r) {
+            auto& cell = section.cells[r];
+            cell->setFrame(CGRectMake(0, y, width, heightForCell(*cell)));
+            dressCell(*cell, width);
+            content.addSubview(cell);
+            y += cell->frame().height();
+            bool last = r + 1 == section.cells.size();
+            CGFloat inset = last ? 0 : (cell->image() ? 2 * kInset + kIconSize : kInset);
+            content.addSubview(hairline(inset, y - (last ? 0 : kHairline), width));
+        }
+        if (section.footer && !section.footer->empty()) {
+            auto label = sideLabel(*section.footer, false, width);
+            CGRect f = label->frame();
+            f.origin.y = y + kFooterTop;
+            label->setFrame(f);
+            content.addSubview(label);
+            y = f.maxY() + kFooterBottom - kSectionGap + 10;
+        }
+    }
+    return y + kSectionGap;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+// How a table's rows look and where they go, in the iOS Settings look (the grouped style): a
+// light grey ground; each section's header in small grey capitals above its rows; the rows as
+// white full-width bands with hairline separators (inset past the icon inside a section, full
+// width at its top and bottom); the footer in grey wrapped text under them. A row shows its
+// 29-point icon at the left, its title, its detail (at the right in grey, or under the title
+// for the subtitle style) and its accessory (a control, or a disclosure chevron).
+//
+// The table gathers its sections and cells from its data source and hands them here; keeping
+// the look apart from the data source makes it testable with plain cells.
+//
+//     std::vector<UITableViewGroupedLayout::Section> sections = ...;
+//     CGFloat height = UITableViewGroupedLayout::layout(*contentView, sections, 375);
+
+#include "platform/ui/UILabel.h"
+#include "platform/ui/UITableViewCell.h"
+#include "platform/ui/UIView.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class UITableViewGroupedLayout {
+public:
+    static constexpr CGFloat kRowHeight = 44;
+    static constexpr CGFloat kSubtitleRowHeight = 58;
+    static constexpr CGFloat kIconSize = 29;
+    static constexpr CGFloat kInset = 15;
+
+    static UIColor groupedBackgroundColor() { return UIColor::colorWithRed(0.937, 0.937, 0.957, 1); }
+    static UIColor separatorColor() { return UIColor::colorWithRed(0.784, 0.78, 0.8, 1); }
+    static UIColor secondaryTextColor() { return UIColor::colorWithRed(0.427, 0.427, 0.447, 1); }
+    static UIColor detailTextColor() { return UIColor::colorWithRed(0.557, 0.557, 0.576, 1); }
+
+    struct Section {
+        std::optional<std::string> header;
+        std::optional<std::string> footer;
+        std::vector<std::shared_ptr<UITableViewCell>> cells;
+    };
+
+    // What a cell shows besides its model's text, detail and image: a view at its right (a
+    // switch) or one filling the row (a slider), and how its title is drawn.
+    struct Extras {
+        std::shared_ptr<UIView> accessoryView;
+        std::shared_ptr<UIView> fullWidthView;
+        std::optional<UIColor> titleColor;
+        bool hidesTitle = false;
+    };
+    // Remembers extras for a cell until it is laid out (the cell model has no slot for them).
+    static void setExtras(UITableViewCell& cell, Extras extras);
+
+    // Lays the sections out as subviews of `content` (which it empties first), `width` wide,
+    // from y = 0; answers the height of all of it. Cells become subviews at their rows.
+    static CGFloat layout(UIView& content, const std::vector<Section>& sections, CGFloat width);
+    static CGFloat heightForCell(const UITableViewCell& cell);
+    // Builds the cell's own subviews (labels, icon, accessory) for a row `width` wide.
+    static void dressCell(UITableViewCell& cell, CGFloat width);
+
+private:
+    static std::shared_ptr<UILabel> sideLabel(const std::string& text, bool header, CGFloat width);
+};

@@ -1,0 +1,142 @@
+#include "platform/ui/UITextField.h"
+
+#include "platform/ui/UIGraphics.h"
+
+#include <algorithm>
+
+namespace {
+std::weak_ptr<UITextField> gFocused;
+constexpr CGFloat kCaretWidth = 2;
+} // namespace
+
+std::shared_ptr<UITextField> UITextField::create(CGRect frame) {
+    auto f = std::shared_ptr<UITextField>(new UITextField(frame));
+    f->commonInit();
+    return f;
+}
+
+UITextField::~UITextField() = default;
+
+void UITextField::setText(std::string text) {
+    text_ = std::move(text);
+    setNeedsDisplay();
+}
+
+void UITextField::setPlaceholder(std::string placeholder) {
+    placeholder_ = std::move(placeholder);
+    setNeedsDisplay();
+}
+
+void UITextField::setFont(const UIFont& font) {
+    font_ = font;
+    setNeedsDisplay();
+}
+
+void UITextField::setTextColor(UIColor color) {
+    textColor_ = color;
+    setNeedsDisplay();
+}
+
+void UITextField::setTextAlignment(NSTextAlignment alignment) {
+    alignment_ = alignment;
+    setNeedsDisplay();
+}
+
+std::shared_ptr<UITextField> UITextField::focusedTextField() {
+    return gFocused.lock();
+}
+
+bool UITextField::isFirstResponder() const {
+    return gFocused.lock().get() == this;
+}
+
+bool UITextField::becomeFirstResponder() {
+    if (isFirstResponder())
+        return true;
+    if (!isEnabled())
+        return false;
+    if (auto other = gFocused.lock())
+        other->resignFirstResponder();
+    gFocused = std::static_pointer_cast<UITextField>(shared_from_this());
+    setNeedsDisplay();
+    sendActionsForControlEvents(UIControlEventEditingDidBegin);
+    return true;
+}
+
+bool UITextField::resignFirstResponder() {
+    if (!isFirstResponder())
+        return true;
+    gFocused.reset();
+    setNeedsDisplay();
+    sendActionsForControlEvents(UIControlEventEditingDidEnd);
+    return true;
+}
+
+void UITextField::insertText(const std::string& text) {
+    if (!isFirstResponder() || text.empty())
+        return;
+    // A line break cannot enter a one-line field; it is the return key.
+    if (text.find_first_of("\r\n") != std::string::npos) {
+        std::string line = text.substr(0, text.find_first_of("\r\n"));
+        insertText(line);
+        returnKey();
+        return;
+    }
+    text_ += text;
+    setNeedsDisplay();
+    sendActionsForControlEvents(UIControlEventEditingChanged);
+}
+
+void UITextField::deleteBackward() {
+    if (!isFirstResponder() || text_.empty())
+        return;
+    // Back over continuation bytes to the start of the last UTF-8 sequence.
+    std::size_t end = text_.size() - 1;
+    while (end > 0 && (static_cast<unsigned char>(text_[end]) & 0xC0) == 0x80)
+        --end;
+    text_.erase(end);
+    setNeedsDisplay();
+    sendActionsForControlEvents(UIControlEventEditingChanged);
+}
+
+void UITextField::returnKey() {
+    if (!isFirstResponder())
+        return;
+    sendActionsForControlEvents(UIControlEventEditingDidEndOnExit);
+    resignFirstResponder();
+}
+
+NSStringAttributes UITextField::attributes(bool placeholder) const {
+    NSStringAttributes a;
+    a.font = font_;
+    a.foregroundColor = placeholder ? UIColor::colorWithRed(0.78, 0.78, 0.8, 1).rgba : textColor_.rgba;
+    a.alignment = alignment_;
+    a.lineBreakMode = NSLineBreakByTruncatingTail;
+    a.numberOfLines = 1;
+    return a;
+}
+
+void UITextField::drawRect(CGRect) {
+    bool empty = text_.empty();
+    const std::string& shown = empty ? placeholder_ : text_;
+    NSStringAttributes a = attributes(empty);
+    CGFloat h = font_.lineHeight();
+    CGRect line = CGRectMake(bounds().minX(), bounds().midY() - h / 2, bounds().width() - kCaretWidth, h);
+    if (!shown.empty())
+        NSStringDrawInRect(shown, line, a);
+    if (isFirstResponder()) {
+        CGFloat width = empty ? 0 : std::min(line.width(), NSStringSizeWithAttributes(text_, a).width);
+        CGFloat x = line.minX() + width;
+        if (alignment_ == NSTextAlignmentRight)
+            x = line.maxX();
+        else if (alignment_ == NSTextAlignmentCenter)
+            x = line.midX() + width / 2;
+        UIColorSetFill(*tintColor());
+        UIRectFill(CGRectMake(x, line.minY() + 1, kCaretWidth, h - 2));
+    }
+}
+
+void UITextField::touchEnded(CGPoint p) {
+    if (pointInside(p))
+        becomeFirstResponder();
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+// A one-line text entry (UIKit's UITextField): its text, or a grey placeholder while empty, in
+// one font, and while it has the keyboard's focus a caret after the text. A tap focuses it
+// (becomeFirstResponder); keys then type into it (insertText, deleteBackward), and return ends
+// the editing. Each change sends UIControlEventEditingChanged; focus and its end send
+// EditingDidBegin and EditingDidEnd (return also EditingDidEndOnExit).
+//
+// One text field at a time has the focus: the window's keyboard types into
+// UITextField::focusedTextField().
+//
+//     auto field = UITextField::create(CGRectMake(120, 7, 239, 30));
+//     field->setPlaceholder("On my way!");
+//     field->addAction([](UIControl& c) { ... }, UIControlEventEditingChanged);
+
+#include "platform/graphics/NSStringDrawing.h"
+#include "platform/ui/UIControl.h"
+#include "platform/ui/UITouchResponder.h"
+
+#include <memory>
+#include <string>
+
+inline constexpr UIControlEvents UIControlEventEditingDidBegin = 1 << 16;
+inline constexpr UIControlEvents UIControlEventEditingChanged = 1 << 17;
+inline constexpr UIControlEvents UIControlEventEditingDidEnd = 1 << 18;
+inline constexpr UIControlEvents UIControlEventEditingDidEndOnExit = 1 << 19;
+
+class UITextField : public UIControl, public UITouchResponder {
+public:
+    static std::shared_ptr<UITextField> create(CGRect frame = CGRectZero);
+    ~UITextField() override;
+
+    std::string className() const override { return "UITextField"; }
+
+    const std::string& text() const { return text_; }
+    // Setting the text in code sends no event, as on the platform.
+    void setText(std::string text);
+    const std::string& placeholder() const { return placeholder_; }
+    void setPlaceholder(std::string placeholder);
+    const UIFont& font() const { return font_; }
+    void setFont(const UIFont& font);
+    UIColor textColor() const { return textColor_; }
+    void setTextColor(UIColor color);
+    NSTextAlignment textAlignment() const { return alignment_; }
+    void setTextAlignment(NSTextAlignment alignment);
+
+    // Focus.
+    bool isFirstResponder() const;
+    bool becomeFirstResponder();
+    bool resignFirstResponder();
+    bool isEditing() const { return isFirstResponder(); }
+    static std::shared_ptr<UITextField> focusedTextField();
+
+    // The keyboard, while focused: text is UTF-8; deleteBackward removes the last character
+    // (a whole UTF-8 sequence); returnKey ends the editing.
+    void insertText(const std::string& text);
+    void deleteBackward();
+    void returnKey();
+
+    void drawRect(CGRect rect) override;
+    bool drawsContent() const override { return true; }
+    std::string accessibilityText() const override { return text_; }
+
+    bool touchBegan(CGPoint p) override { return isEnabled(); }
+    void touchEnded(CGPoint p) override;
+
+protected:
+    explicit UITextField(CGRect frame) : UIControl(frame) {}
+
+private:
+    NSStringAttributes attributes(bool placeholder) const;
+
+    std::string text_;
+    std::string placeholder_;
+    UIFont font_ = UIFont::systemFontOfSize(17);
+    UIColor textColor_ = UIColor::blackColor();
+    NSTextAlignment alignment_ = NSTextAlignmentNatural;
+};

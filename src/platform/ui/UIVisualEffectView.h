@@ -1,0 +1,49 @@
+#pragma once
+
+// A view that shows a blur of whatever lies behind it, tinted by its effect. The blur is a real
+// backdrop blur: while drawing, the view reads the pixels that the views behind it have already
+// put on the target surface under its own area, blurs them (three box-blur passes, close to a
+// Gaussian) and paints them back, clipped to its bounds, with the effect's tint over them. So it
+// works in any renderer that paints back to front into one surface; when drawn into an empty
+// offscreen group it blurs nothing and shows only the tint.
+//
+//     auto blur = UIVisualEffectView::create(UIBlurEffect::effectWithStyle(UIBlurEffectStyleLight));
+//     blur->setFrame(parent->bounds());
+//     parent->addSubview(blur);
+
+#include "platform/graphics/CGContext.h"
+#include "platform/ui/UIBlurEffect.h"
+#include "platform/ui/UIView.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+class UIVisualEffectView : public UIView {
+  public:
+    static std::shared_ptr<UIVisualEffectView> create(std::shared_ptr<UIBlurEffect> effect);
+
+    std::string className() const override { return "UIVisualEffectView"; }
+
+    const std::shared_ptr<UIBlurEffect>& effect() const { return effect_; }
+    void setEffect(std::shared_ptr<UIBlurEffect> effect);
+
+    void drawRect(CGRect rect) override;
+    bool drawsContent() const override { return static_cast<bool>(effect_); }
+
+  protected:
+    explicit UIVisualEffectView(std::shared_ptr<UIBlurEffect> effect);
+    void commonInit() override;
+
+  private:
+    std::shared_ptr<UIBlurEffect> effect_;
+};
+
+// Replaces what lies on the context's target surface under `rect` (the context's coordinates) by
+// its blur, `blurRadius` points wide. Does nothing on a surface it cannot read.
+void UIDrawBackdropBlur(const CGContextRef& ctx, CGRect rect, double blurRadius);
+
+// Blurs premultiplied 32-bit pixels in place: `passes` horizontal and vertical box blurs of the
+// given radius in pixels. Pure, so tests reach it without a screen.
+void UIBoxBlurPixels(std::span<std::uint32_t> pixels, int width, int height, int stride, int radius,
+                     int passes = 3);

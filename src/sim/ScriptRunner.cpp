@@ -1,0 +1,201 @@
+#include "sim/ScriptRunner.h"
+
+#include "platform/ui/UITableView.h"
+#include "sim/ScreenCommands.h"
+#include "sim/SimDump.h"
+#include "sim/SimScreen.h"
+#include "sim/Simulator.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <ostream>
+#include <sstream>
+
+namespace {
+
+struct CommandShape {
+    const char* name;
+    std::size_t arguments;
+    const char* usage;
+};
+
+constexpr CommandShape kCommands[] = {
+    {"open", 0, "open"},         {"tap", 1, "tap \"TEXT\""}, {"set", 2, "set \"ROW\" VALUE"},
+    {"wait", 1, "wait SECONDS"}, {"burst", 0, "burst"},      {"dump", 0, "dump"},
+};
+
+// Splits a line into words; answers an error message or empty.
+std::string tokenize(const std::string& line, std::vector<std::string>& words) {
+    std::size_t i = 0;
+    while (i < line.size()) {
+        char c = line[i];
+        if (c == ' ' || c == '\t' || c == '\r') {
+            ++i;
+            continue;
+        }
+        if (c == '#')
+            break;
+        std::string word;
+        if (c == '"') {
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                char d = line[i++];
+                if (d == '"') {
+                    closed = true;
+                    break;
+                }
+                if (d == '\\') {
+                    if (i >= line.size())
+                        break;
+                    char e = line[i++];
+                    if (e != '"' && e != '\\')
+                        return std::string("unknown escape \\") + e + " (only \\\" and \\\\ are known)";
+                    word += e;
+                    continue;
+                }
+                word += d;
+            }
+            if (!closed)
+                return "unterminated quoted text";
+            if (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '#')
+                return "quoted text must be followed by a space";
+        } else {
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
+                   line[i] != '#') {
+                if (line[i] == '"')
+                    return "a quote inside a bare word; quote the whole argument";
+                word += line[i++];
+            }
+        }
+        words.push_back(std::move(word));
+    }
+    return {};
+}
+
+bool parseSeconds(const std::string& text, double& seconds) {
+    if (text.empty())
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    seconds = std::strtod(text.c_str(), &end);
+    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(seconds) && seconds >= 0;
+}
+
+} // namespace
+
+std::string ScriptError::text() const {
+    return "line " + std::to_string(line) + ": " + message;
+}
+
+std::optional<ScriptError> ScriptRunner::parse(const std::string& script,
+                                               std::vector<ScriptCommand>& commands) {
+    std::istringstream in(script);
+    std::string line;
+    std::size_t number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        std::vector<std::string> words;
+        if (std::string problem = tokenize(line, words); !problem.empty())
+            return ScriptError{number, problem};
+        if (words.empty())
+            continue;
+        const CommandShape* shape = nullptr;
+        for (const auto& c : kCommands) {
+            if (words[0] == c.name)
+                shape = &c;
+        }
+        CommandShape screenShape{};
+        for (const auto& c : ScreenCommands::shapes()) {
+            if (words[0] == c.name) {
+                screenShape = {c.name, c.arguments, c.usage};
+                shape = &screenShape;
+            }
+        }
+        if (!shape) {
+            std::string known;
+            for (const auto& c : kCommands)
+                known += (known.empty() ? "" : ", ") + std::string(c.name);
+            for (const auto& c : ScreenCommands::shapes())
+                known += ", " + std::string(c.name);
+            return ScriptError{number, "unknown command \"" + words[0] + "\" (known: " + known + ")"};
+        }
+        if (words.size() - 1 != shape->arguments)
+            return ScriptError{number, "\"" + words[0] + "\" takes " + std::to_string(shape->arguments) +
+                                           " argument(s): " + shape->usage};
+        double seconds = 0;
+        if (words[0] == "wait" && !parseSeconds(words[1], seconds))
+            return ScriptError{number,
+                               "wait takes a number of seconds (0 or more), not \"" + words[1] + "\""};
+        commands.push_back({number, words[0], {words.begin() + 1, words.end()}});
+    }
+    return std::nullopt;
+}
+
+std::optional<ScriptError> ScriptRunner::run(Simulator& simulator, const std::vector<ScriptCommand>& commands,
+                                             std::ostream& out, const std::string& outputFolder) {
+    SettingsApp& app = simulator.settings();
+    // The drawn screen is made only for scripts that look at it, so a plain script stays cheap.
+    std::unique_ptr<SimScreen> screen;
+    std::unique_ptr<ScreenCommands> screenCommands;
+    for (const auto& command : commands) {
+        if (!ScreenCommands::isScreenCommand(command.name))
+            continue;
+        screen = std::make_unique<SimScreen>(simulator);
+        screen->followRunLoopFrames();
+        screenCommands = std::make_unique<ScreenCommands>(simulator, *screen, outputFolder);
+        break;
+    }
+    for (const auto& command : commands) {
+        try {
+            if (screenCommands && ScreenCommands::isScreenCommand(command.name)) {
+                if (auto problem = screenCommands->run(command.name, command.arguments, out))
+                    return ScriptError{command.line, *problem};
+            } else if (command.name == "open") {
+                app.open();
+            } else if (command.name == "tap") {
+                if (!screenCommands || !screenCommands->tap(command.arguments[0]))
+                    app.tap(command.arguments[0]);
+            } else if (command.name == "set") {
+                app.set(command.arguments[0], command.arguments[1]);
+                // A drawn cell shows its new value, as the real control would after the change.
+                if (screenCommands && app.pane())
+                    app.pane()->table()->reloadData();
+            } else if (command.name == "wait") {
+                simulator.runUntilIdle();
+                simulator.advanceBy(std::strtod(command.arguments[0].c_str(), nullptr));
+            } else if (command.name == "burst") {
+                app.burst();
+            } else if (command.name == "dump") {
+                out << SimDumpText(SimDump(simulator)) << '\n';
+                out.flush();
+            }
+            simulator.runUntilIdle();
+            if (screenCommands)
+                screenCommands->afterCommand();
+        } catch (const SettingsApp::Error& e) {
+            return ScriptError{command.line, e.what()};
+        }
+    }
+    if (screenCommands) {
+        screenCommands->finish();
+        written_ = screenCommands->written();
+    }
+    return std::nullopt;
+}
+
+std::optional<ScriptError> ScriptRunner::runScript(Simulator& simulator, const std::string& script,
+                                                   std::ostream& out) {
+    std::vector<ScriptCommand> commands;
+    if (auto error = parse(script, commands))
+        return error;
+    return run(simulator, commands, out);
+}
+
+std::vector<std::string> ScriptRunner::written_;
+
+const std::vector<std::string>& ScriptRunner::writtenFiles() {
+    return written_;
+}

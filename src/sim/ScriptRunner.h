@@ -1,0 +1,56 @@
+#pragma once
+
+// Runs a simulator script: one command per line, "#" starts a comment (outside quotes), blank
+// lines are skipped. Arguments are bare words or double-quoted text with \" and \\ escapes.
+//
+//   open                 the Settings app opens the pane
+//   tap "TEXT"           taps the alert action, bar button or row titled TEXT (an alert, while
+//                        one is presented, takes every tap)
+//   set "ROW" VALUE      changes a value row as its cell would: on/off for a switch, a number for
+//                        a slider, text for a text field, a title for a segmented row
+//   wait SECONDS         advances the simulated clock, running what falls due
+//   burst                the pane's confetti burst
+//   dump                 prints the state as one JSON object (see SimDump.h)
+//   screenshot, record … stop, scroll, type, views: the drawn screen (see ScreenCommands.h)
+//
+// The whole script is checked before anything runs; a line that does not parse, or a command that
+// cannot be carried out (no such row, an action that the alert lacks), stops the run with the
+// line's number and a message.
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+class Simulator;
+
+struct ScriptCommand {
+    std::size_t line = 0;
+    std::string name;
+    std::vector<std::string> arguments;
+};
+
+struct ScriptError {
+    std::size_t line = 0;
+    std::string message;
+    // "line 3: ..." as the command line prints it.
+    std::string text() const;
+};
+
+class ScriptRunner {
+public:
+    // Parses the whole script; on the first bad line answers its error.
+    static std::optional<ScriptError> parse(const std::string& script, std::vector<ScriptCommand>& commands);
+    // Runs the commands, writing each dump to `out`; answers the error that stopped the run.
+    // Screenshots and recordings with relative names go into `outputFolder`.
+    static std::optional<ScriptError> run(Simulator& simulator, const std::vector<ScriptCommand>& commands,
+                                          std::ostream& out, const std::string& outputFolder = ".");
+    // The files that the last run's screen commands wrote, in order.
+    static const std::vector<std::string>& writtenFiles();
+    // Parses and runs.
+    static std::optional<ScriptError> runScript(Simulator& simulator, const std::string& script,
+                                                std::ostream& out);
+
+private:
+    static std::vector<std::string> written_;
+};

@@ -1,0 +1,102 @@
+#include "sim/SimDump.h"
+
+#include "platform/process/DeviceSpawn.h"
+#include "platform/ui/UIApplication.h"
+#include "sim/Simulator.h"
+
+using json = nlohmann::ordered_json;
+
+json SimJSONFromPlist(const PlistValue& value) {
+    switch (value.kind()) {
+    case PlistValue::Kind::None:
+        return nullptr;
+    case PlistValue::Kind::String:
+        return value.stringValue();
+    case PlistValue::Kind::Integer:
+        return value.integerValue();
+    case PlistValue::Kind::Real:
+        return value.doubleValue();
+    case PlistValue::Kind::Boolean:
+        return value.boolValue();
+    case PlistValue::Kind::Array: {
+        json out = json::array();
+        for (const auto& item : *value.arrayValue())
+            out.push_back(SimJSONFromPlist(item));
+        return out;
+    }
+    case PlistValue::Kind::Dictionary: {
+        json out = json::object();
+        for (const auto& [key, item] : *value.dictionaryValue())
+            out[key] = SimJSONFromPlist(item);
+        return out;
+    }
+    default:
+        return value.description();
+    }
+}
+
+namespace {
+
+json rowsOf(SettingsApp& app) {
+    json rows = json::array();
+    auto pane = app.pane();
+    if (!pane)
+        return rows;
+    auto list = pane->specifiers();
+    if (!list)
+        return rows;
+    for (const auto& row : *list) {
+        json r;
+        r["title"] = row->name();
+        r["cell"] = PSTableCell::stringFromCellType(row->cellType());
+        r["key"] = SimJSONFromPlist(row->propertyForKey("key"));
+        r["defaults"] = SimJSONFromPlist(row->propertyForKey("defaults"));
+        // As the Settings app shows it: what the getter answers; rows without a getter show none.
+        r["value"] = SimJSONFromPlist(pane->valueForSpecifier(row));
+        r["footerText"] = SimJSONFromPlist(row->propertyForKey("footerText"));
+        r["hasIcon"] = row->propertyForKey("iconImage").isObject();
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+json alertOf(SettingsApp& app) {
+    auto alert = app.presentedAlert();
+    if (!alert)
+        return nullptr;
+    json actions = json::array();
+    for (const auto& action : alert->actions())
+        actions.push_back(
+            {{"title", action->title()}, {"style", static_cast<std::int64_t>(action->style())}});
+    return {{"title", alert->alertTitle() ? json(*alert->alertTitle()) : json(nullptr)},
+            {"message", alert->message() ? json(*alert->message()) : json(nullptr)},
+            {"actions", std::move(actions)}};
+}
+
+} // namespace
+
+json SimDump(Simulator& simulator) {
+    SettingsApp& app = simulator.settings();
+    json dump;
+    // Rows first: their getters log, and those lines belong in this dump's log.
+    dump["rows"] = rowsOf(app);
+    dump["extensions"] = app.pane() ? SimJSONFromPlist(app.pane()->dylibsArray()) : json::array();
+    if (dump["extensions"].is_null())
+        dump["extensions"] = json::array();
+    dump["alert"] = alertOf(app);
+    json presented = json::array();
+    for (const auto& vc : app.presentedChain())
+        presented.push_back(vc->className());
+    dump["presented"] = std::move(presented);
+    json spawned = json::array();
+    for (const auto& record : DeviceSpawn::records())
+        spawned.push_back({{"path", record.path}, {"argv", record.argv}, {"result", record.result}});
+    dump["spawned"] = std::move(spawned);
+    dump["openedURLs"] = UIApplication::sharedApplication()->openedURLs();
+    dump["log"] = simulator.logLines();
+    return dump;
+}
+
+std::string SimDumpText(const json& dump) {
+    return dump.dump(2, ' ', false, json::error_handler_t::replace);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+// The simulator's state dump: one JSON object with what a user of the pane would see and what the
+// device did. Tests and tweak developers read it, so its shape is a contract:
+//
+//   rows        the pane's rows: title, cell (the cell type's name), key, defaults, value (what the
+//               row's getter answers, or null), footerText, hasIcon
+//   extensions  the discovered Extension records, with their keys and values
+//   alert       the presented alert (title, message, actions with title and style) or null
+//   presented   the class names of the presented controllers, bottom first
+//   spawned     the programs spawned on the device: path, argv, result (0 or the error number)
+//   openedURLs  the URLs the device opened, in order
+//   log         every log line so far
+//
+// Values of the rows and records are written as JSON of their own kind; dates and data as their
+// description text. Byte sequences that are not UTF-8 (odd file names) come out with U+FFFD.
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+class Simulator;
+class PlistValue;
+
+nlohmann::ordered_json SimDump(Simulator& simulator);
+nlohmann::ordered_json SimJSONFromPlist(const PlistValue& value);
+// The dump as text: indented, never failing on bytes that are not UTF-8.
+std::string SimDumpText(const nlohmann::ordered_json& dump);

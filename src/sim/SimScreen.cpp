@@ -1,0 +1,257 @@
+#include "sim/SimScreen.h"
+
+#include "platform/dispatch/NSRunLoop.h"
+#include "platform/prefs/PSTableCellViews.h"
+#include "platform/ui/UIApplication.h"
+#include "platform/ui/UIButton.h"
+#include "platform/ui/UILabel.h"
+#include "platform/ui/UINavigationController.h"
+#include "platform/ui/UIScreen.h"
+#include "platform/ui/UITableViewContentView.h"
+#include "platform/ui/UITableViewGroupedLayout.h"
+#include "sim/Simulator.h"
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+
+namespace {
+
+std::string lowercase(std::string s) {
+    for (auto& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+void walk(const std::shared_ptr<UIView>& v, const std::function<void(const std::shared_ptr<UIView>&)>& fn) {
+    fn(v);
+    for (const auto& s : v->subviews())
+        walk(s, fn);
+}
+
+bool effectivelyVisible(const UIView& v) {
+    for (const UIView* p = &v; p; p = p->superview().get())
+        if (p->isHidden() || p->alpha() <= 0.01)
+            return false;
+    return true;
+}
+
+} // namespace
+
+SimScreen::SimScreen(Simulator& simulator)
+    : simulator_(simulator), renderer_(UIScreen::mainScreen()->scale()) {
+    PSTableCellViews::install();
+    window_ = UIWindow::create(UIScreen::mainScreen()->bounds());
+    urlsSeen_ = UIApplication::sharedApplication()->openedURLs().size();
+    update();
+}
+
+SimScreen::~SimScreen() {
+    frameSubscription_.reset();
+}
+
+void SimScreen::followRunLoopFrames() {
+    auto loop = NSRunLoop::main();
+    if (!loop)
+        return;
+    auto sub = std::make_shared<FrameSubscription>(loop->addFrameObserver([this](double) { update(); }));
+    frameSubscription_ = sub;
+}
+
+bool SimScreen::isRespringing() const {
+    return cover_ && cover_->superview();
+}
+
+bool SimScreen::update() {
+    bool changed = false;
+    auto& app = simulator_.settings();
+    auto nav = app.navigationController();
+    if (nav != shownApp_.lock()) {
+        // The app came back under a different controller: a respring, unless it is the first.
+        bool respring = appWasShown_;
+        shownApp_ = nav;
+        appWasShown_ = appWasShown_ || nav != nullptr;
+        window_->setRootViewController(nav);
+        if (respring) {
+            if (cover_)
+                cover_->removeFromSuperview();
+            cover_ = UIView::create(window_->bounds());
+            cover_->setBackgroundColor(UIColor::blackColor());
+            window_->addSubview(cover_);
+            std::weak_ptr<UIView> weak = cover_;
+            UIView::animateWithDuration(
+                0.3, kRespringDarkSeconds, UIViewAnimationOptionCurveEaseIn, [&] { cover_->setAlpha(0); },
+                [weak](bool) {
+                    if (auto c = weak.lock())
+                        c->removeFromSuperview();
+                });
+        }
+        changed = true;
+    }
+    const auto& urls = UIApplication::sharedApplication()->openedURLs();
+    if (urls.size() < urlsSeen_)
+        urlsSeen_ = 0;
+    while (urlsSeen_ < urls.size()) {
+        showOpenedURL(urls[urlsSeen_++]);
+        changed = true;
+    }
+    changed = window_->syncWithControllers() || changed;
+    // Keep the device's own screens and the respring cover above the app.
+    if (opened_ && opened_->superview())
+        window_->bringSubviewToFront(opened_);
+    if (cover_ && cover_->superview())
+        window_->bringSubviewToFront(cover_);
+    window_->layoutIfNeeded();
+    return changed;
+}
+
+std::shared_ptr<UIView> SimScreen::makeSheet(const std::string& title, const std::string& heading,
+                                             const std::string& body) {
+    CGRect b = window_->bounds();
+    auto sheet = UIView::create(b);
+    sheet->setBackgroundColor(UITableViewGroupedLayout::groupedBackgroundColor());
+    auto bar = UIView::create(CGRectMake(0, 0, b.width(), 64));
+    bar->setBackgroundColor(UIColor::colorWithRed(0.973, 0.973, 0.973, 1));
+    sheet->addSubview(bar);
+    auto hair = UIView::create(CGRectMake(0, 63.5, b.width(), 0.5));
+    hair->setBackgroundColor(UIColor::colorWithWhite(0, 0.3));
+    sheet->addSubview(hair);
+    auto titleLabel = UILabel::create(CGRectMake(70, 20, b.width() - 140, 44));
+    titleLabel->setText(title);
+    titleLabel->setFont(UIFont::systemFontOfSize(17, UIFontWeightSemibold));
+    titleLabel->setTextAlignment(NSTextAlignmentCenter);
+    sheet->addSubview(titleLabel);
+    auto done = UIButton::buttonWithType(UIButtonTypeCustom);
+    done->setTitle("Done", UIControlStateNormal);
+    UIColor tint = UIColor::colorWithRed(0, 122.0 / 255, 1, 1);
+    done->setTitleColor(tint, UIControlStateNormal);
+    done->setTitleColor(tint.colorWithAlphaComponent(0.3), UIControlStateHighlighted);
+    done->titleLabel()->setFont(UIFont::systemFontOfSize(17, UIFontWeightSemibold));
+    done->setFrame(CGRectMake(b.width() - 74, 20, 66, 44));
+    done->addAction([this](UIControl&) { closeOpenedScreen(); }, UIControlEventTouchUpInside);
+    sheet->addSubview(done);
+    auto headingLabel = UILabel::create(CGRectMake(20, 100, b.width() - 40, 24));
+    headingLabel->setText(heading);
+    headingLabel->setFont(UIFont::systemFontOfSize(13));
+    headingLabel->setTextColor(UITableViewGroupedLayout::secondaryTextColor());
+    sheet->addSubview(headingLabel);
+    auto bodyLabel = UILabel::create(CGRectMake(20, 128, b.width() - 40, 100));
+    bodyLabel->setText(body);
+    bodyLabel->setFont(UIFont::systemFontOfSize(20, UIFontWeightSemibold));
+    bodyLabel->setNumberOfLines(0);
+    CGSize s = bodyLabel->sizeThatFits(CGSizeMake(b.width() - 40, 0));
+    bodyLabel->setFrame(CGRectMake(20, 128, b.width() - 40, s.height));
+    sheet->addSubview(bodyLabel);
+    return sheet;
+}
+
+void SimScreen::showOpenedURL(const std::string& url) {
+    std::string scheme = lowercase(url.substr(0, url.find(':')));
+    std::shared_ptr<UIView> sheet;
+    if (scheme == "http" || scheme == "https") {
+        openedKind_ = "browser";
+        std::string host = url.substr(url.find("//") == std::string::npos ? 0 : url.find("//") + 2);
+        host = host.substr(0, host.find('/'));
+        sheet = makeSheet(host, "WEB PAGE", url);
+    } else if (scheme == "sileo" || scheme == "cydia") {
+        openedKind_ = "packageManager";
+        std::string rest = url.substr(url.find(':') + 1);
+        while (!rest.empty() && rest.front() == '/')
+            rest.erase(0, 1);
+        std::string package = rest.rfind("package/", 0) == 0 ? rest.substr(8) : rest;
+        sheet = makeSheet(scheme == "sileo" ? "Sileo" : "Cydia", "PACKAGE", package);
+    } else {
+        openedKind_ = "app";
+        sheet = makeSheet(scheme, "OPENED", url);
+    }
+    openedAddress_ = url;
+    if (opened_)
+        opened_->removeFromSuperview();
+    opened_ = sheet;
+    CGRect b = window_->bounds();
+    UIView::performWithoutAnimation([&] { sheet->setCenter(CGPointMake(b.midX(), b.midY() + b.height())); });
+    window_->addSubview(sheet);
+    UIView::animateWithDuration(UIWindow::kPresentDuration, 0, 1, 0, 0,
+                                [&] { sheet->setCenter(CGPointMake(b.midX(), b.midY())); }, {});
+}
+
+void SimScreen::closeOpenedScreen() {
+    if (!opened_)
+        return;
+    auto sheet = opened_;
+    opened_.reset();
+    openedKind_.reset();
+    openedAddress_.clear();
+    CGRect b = window_->bounds();
+    UIView::animateWithDuration(
+        UIWindow::kDismissDuration, 0, UIViewAnimationOptionCurveEaseIn,
+        [&] { sheet->setCenter(CGPointMake(b.midX(), b.midY() + b.height())); },
+        [sheet](bool) { sheet->removeFromSuperview(); });
+}
+
+bool SimScreen::needsRender() const {
+    return UIView::displayGeneration() != renderedGeneration_ || window_->isAnimating() || renderedAnimating_;
+}
+
+const CGImageRef& SimScreen::render() {
+    window_->layoutIfNeeded();
+    renderedGeneration_ = UIView::displayGeneration();
+    // One more frame after the last one that moved, so the end state is drawn.
+    renderedAnimating_ = window_->isAnimating();
+    return renderer_.renderFrame(*window_);
+}
+
+nlohmann::json SimScreen::viewsDump() {
+    update();
+    nlohmann::json views = nlohmann::json::array();
+    walk(window_, [&](const std::shared_ptr<UIView>& v) {
+        CGRect f = v->convertRectToView(v->bounds(), nullptr);
+        nlohmann::json entry = {
+            {"class", v->className()},
+            {"frame", {{"x", f.minX()}, {"y", f.minY()}, {"width", f.width()}, {"height", f.height()}}},
+            {"alpha", v->alpha()},
+            {"hidden", v->isHidden()},
+        };
+        std::string text = v->accessibilityText();
+        entry["text"] = text.empty() ? nlohmann::json(nullptr) : nlohmann::json(text);
+        views.push_back(std::move(entry));
+    });
+    return nlohmann::json{{"views", views}};
+}
+
+namespace {
+std::shared_ptr<UITableViewCell> findRow(UIWindow& window, const std::string& title,
+                                         std::shared_ptr<UITableViewContentView>& face) {
+    std::shared_ptr<UITableViewCell> found;
+    walk(std::static_pointer_cast<UIView>(window.shared_from_this()), [&](const std::shared_ptr<UIView>& v) {
+        auto f = std::dynamic_pointer_cast<UITableViewContentView>(v);
+        if (!f || !effectivelyVisible(*f) || !f->isUserInteractionEnabled())
+            return;
+        for (const auto& [path, cell] : f->visibleRows()) {
+            if (cell->text() == title) {
+                found = cell;
+                face = f;
+            }
+        }
+    });
+    return found;
+}
+} // namespace
+
+bool SimScreen::scrollToRow(const std::string& title) {
+    update();
+    std::shared_ptr<UITableViewContentView> face;
+    auto cell = findRow(*window_, title, face);
+    if (!cell)
+        return false;
+    face->scrollRectToVisible(cell->frame(), false);
+    return true;
+}
+
+std::optional<CGPoint> SimScreen::pointOfRow(const std::string& title) {
+    update();
+    std::shared_ptr<UITableViewContentView> face;
+    if (auto cell = findRow(*window_, title, face))
+        return cell->convertPointToView(CGPointMake(cell->bounds().midX(), cell->bounds().midY()), nullptr);
+    return std::nullopt;
+}

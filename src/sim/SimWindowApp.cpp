@@ -1,0 +1,59 @@
+#include "sim/SimWindowApp.h"
+
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/NSRunLoop.h"
+#include "sim/SDLWindowBackend.h"
+#include "sim/SimDump.h"
+#include "sim/SimScreen.h"
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+namespace {
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+} // namespace
+
+bool RunSimulatorWindow(const Simulator::Options& options, const SimWindowOptions& windowOptions,
+                        std::string& why) {
+    Simulator simulator(options);
+    // The window runs in real time: the main run loop gets a real clock.
+    auto loop = NSRunLoop::installMain(RealClock::create());
+    SimScreen screen(simulator);
+    auto window = SDLWindowBackend::open(screen, "orbitchat-sim", why);
+    if (!window)
+        return false;
+    simulator.settings().open();
+    loop->runUntilIdle();
+    if (!windowOptions.stateFile.empty()) {
+        window->setAfterFrame([&] {
+            nlohmann::json state = screen.viewsDump();
+            state["windowPixelsPerPoint"] = window->windowPixelsPerPoint();
+            state["dump"] = SimDump(simulator);
+            std::string temporary = windowOptions.stateFile + ".partial";
+            {
+                std::ofstream out(temporary, std::ios::trunc);
+                out << SimDumpText(state);
+            }
+            std::rename(temporary.c_str(), windowOptions.stateFile.c_str());
+        });
+    }
+    if (windowOptions.idleReportSeconds > 0) {
+        double half = windowOptions.idleReportSeconds / 2;
+        auto startCpu = std::make_shared<double>(0);
+        loop->enqueueAt(loop->now() + half, [startCpu] { *startCpu = cpuSeconds(); });
+        loop->enqueueAt(loop->now() + 2 * half, [startCpu, half] {
+            double used = cpuSeconds() - *startCpu;
+            std::cerr << "orbitchat-sim: idle CPU " << used / half * 100 << "% over " << half << " s\n";
+        });
+    }
+    window->run();
+    return true;
+}

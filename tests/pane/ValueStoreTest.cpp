@@ -1,0 +1,167 @@
+#include "pane/PaneTestSupport.h"
+
+#include "pane/PreferenceFilePath.h"
+#include "platform/prefs/PSSpecifier.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kPrefs = "/var/mobile/Library/Preferences";
+
+class ValueStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installPaneTestBundle(device);
+        device.mkdirs(kPrefs);
+        pane = OrbitchatPreferencesController::create();
+    }
+    std::shared_ptr<PSSpecifier> row(PlistValue key, PlistValue defaults) {
+        auto s = PSSpecifier::preferenceSpecifierNamed(
+            "Row", pane, "setValue:forSpecifier:", "getValueForSpecifier:", {}, PSSwitchCell, {});
+        s->setProperty(key, "key");
+        s->setProperty(defaults, "defaults");
+        return s;
+    }
+    DeviceFixture device;
+    std::shared_ptr<OrbitchatPreferencesController> pane;
+};
+
+TEST(PreferenceFilePathTest, ResolvesNamesPathsAndAlwaysAppendsTheExtension) {
+    EXPECT_EQ(OrbitchatPreferenceFilePath("com.x"), "/var/mobile/Library/Preferences/com.x.plist");
+    EXPECT_EQ(OrbitchatPreferenceFilePath("/var/tmp/x"), "/var/tmp/x.plist");
+    EXPECT_EQ(OrbitchatPreferenceFilePath("com.x.plist"),
+              "/var/mobile/Library/Preferences/com.x.plist.plist");
+    EXPECT_EQ(OrbitchatPreferenceFilePath(""), "/var/mobile/Library/Preferences/.plist");
+}
+
+TEST_F(ValueStoreTest, ReadsDescriptionTextAndLogsTheRead) {
+    PlistValue prefs = PlistValue::dictionary();
+    prefs.set("on", true);
+    prefs.set("name", "Chat");
+    prefs.set("size", 3);
+    prefs.set("scale", 0.5);
+    device.writePlist(std::string(kPrefs) + "/com.x.plist", prefs);
+
+    EXPECT_EQ(pane->getValueForSpecifier(row("on", "com.x")), PlistValue("1"));
+    EXPECT_EQ(pane->getValueForSpecifier(row("name", "com.x")), PlistValue("Chat"));
+    EXPECT_EQ(pane->getValueForSpecifier(row("size", "com.x")), PlistValue("3"));
+    EXPECT_EQ(pane->getValueForSpecifier(row("scale", "com.x")), PlistValue("0.5"));
+    ASSERT_FALSE(device.log().empty());
+    EXPECT_EQ(device.log()[0],
+              "[OC] read key 'on' with value '1' from plist '/var/mobile/Library/Preferences/com.x.plist'");
+}
+
+TEST_F(ValueStoreTest, MissingValuesAnswerNoneAndLogTheRow) {
+    // The row's declared default is not applied by the store.
+    auto missingKey = row("absent", "com.x");
+    missingKey->setProperty(true, "default");
+    device.writePlist(std::string(kPrefs) + "/com.x.plist", PlistValue::dictionary());
+    EXPECT_TRUE(pane->getValueForSpecifier(missingKey).isNone());
+    EXPECT_TRUE(pane->getValueForSpecifier(row("k", "no.file")).isNone());
+    device.write(std::string(kPrefs) + "/garbage.plist", "not a plist at all");
+    EXPECT_TRUE(pane->getValueForSpecifier(row("k", "garbage")).isNone());
+    EXPECT_EQ(device.countLog("[OC] no value for app spec: <PSSpecifier 0x"), 3u);
+    EXPECT_NE(device.log()[0].find("ID Row"), std::string::npos) << device.log()[0];
+
+    // No "defaults": none, and nothing logged.
+    device.clearLog();
+    EXPECT_TRUE(pane->getValueForSpecifier(row("k", PlistValue())).isNone());
+    EXPECT_TRUE(device.log().empty());
+}
+
+TEST_F(ValueStoreTest, WritesChangeOneKeyKeepOthersAndCreateMissingFiles) {
+    PlistValue prefs = PlistValue::dictionary();
+    prefs.set("keep", "me");
+    prefs.set("on", false);
+    std::string path = std::string(kPrefs) + "/com.x.plist";
+    device.writePlist(path, prefs);
+
+    pane->setValue(PlistValue(true), row("on", "com.x"));
+    PlistValue after = device.readPlist(path);
+    EXPECT_EQ(after.get("keep"), PlistValue("me"));
+    EXPECT_EQ(after.get("on"), PlistValue(true)); // stays a boolean, not "1"
+    EXPECT_EQ(after.count(), 2u);
+    EXPECT_EQ(device.log().back(), "[OC] saved key 'on' with value '1' to plist '" + path + "'");
+
+    pane->setValue(PlistValue(0.25), row("scale", "/var/mobile/custom"));
+    PlistValue created = device.readPlist("/var/mobile/custom.plist");
+    EXPECT_EQ(created.count(), 1u);
+    EXPECT_EQ(created.get("scale"), PlistValue(0.25));
+    // Read back through the getter: the description text.
+    EXPECT_EQ(pane->getValueForSpecifier(row("scale", "/var/mobile/custom")), PlistValue("0.25"));
+}
+
+TEST_F(ValueStoreTest, FilesThatAreNotDictionariesStayByteForByte) {
+    std::string path = std::string(kPrefs) + "/bad.plist";
+    const std::string arrayList = writePropertyListXML(PlistValue::array({PlistValue(1)})).bytes;
+    for (const std::string& content :
+         {std::string("garbage \x01\x02"), arrayList, std::string("bplist00\xff")}) {
+        device.write(path, content);
+        device.clearLog();
+        pane->setValue(PlistValue("v"), row("k", "bad"));
+        EXPECT_EQ(device.read(path), content);
+        // The attempt is still logged, as every write is.
+        EXPECT_EQ(device.countLog("[OC] saved key 'k' with value 'v'"), 1u);
+    }
+}
+
+TEST_F(ValueStoreTest, WritesWithoutValueKeyOrDefaultsDoNothingAndLogNothing) {
+    std::string path = std::string(kPrefs) + "/com.x.plist";
+    PlistValue prefs = PlistValue::dictionary();
+    prefs.set("k", "old");
+    device.writePlist(path, prefs);
+    std::string before = device.read(path);
+    device.clearLog();
+
+    pane->setValue(PlistValue(), row("k", "com.x"));                // no value: the old one stays
+    pane->setValue(PlistValue("new"), row(PlistValue(), "com.x"));  // no key
+    pane->setValue(PlistValue("new"), row(PlistValue(7), "com.x")); // a key that is not a string
+    pane->setValue(PlistValue("new"), row("k", PlistValue()));      // no file named
+    pane->setValue(PlistValue(std::make_shared<NSObject>()), row("k", "com.x")); // not storable
+    pane->setValue(PlistValue("new"), nullptr);
+    EXPECT_EQ(device.read(path), before);
+    EXPECT_TRUE(device.log().empty());
+    EXPECT_FALSE(device.exists(std::string(kPrefs) + "/.plist"));
+}
+
+TEST_F(ValueStoreTest, ReadOnlyPreferencesFolderKeepsTheOldFileWhole) {
+    std::string path = std::string(kPrefs) + "/com.x.plist";
+    PlistValue prefs = PlistValue::dictionary();
+    prefs.set("k", "old");
+    device.writePlist(path, prefs);
+    std::string before = device.read(path);
+    chmod(device.host(kPrefs).c_str(), 0555);
+    EXPECT_EXIT(
+        {
+            if (!device.becomeNobody())
+                std::_Exit(3);
+            pane->setValue(PlistValue("new"), row("k", "com.x"));
+            bool logged = device.countLog("[OC] saved key 'k' with value 'new'") == 1;
+            std::_Exit(logged ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    chmod(device.host(kPrefs).c_str(), 0755);
+    EXPECT_EQ(device.read(path), before);
+    EXPECT_EQ(device.names(kPrefs).size(), 1u); // no temporary file left behind
+}
+
+TEST_F(ValueStoreTest, PathsThatClimbOutOfTheDeviceAreRefused) {
+    pane->setValue(PlistValue("x"), row("k", "../../../../../../escape"));
+    pane->setValue(PlistValue("x"), row("k", "/../../outside"));
+    EXPECT_FALSE(
+        std::filesystem::exists(std::filesystem::path(device.root()).parent_path() / "escape.plist"));
+    EXPECT_FALSE(
+        std::filesystem::exists(std::filesystem::path(device.root()).parent_path() / "outside.plist"));
+}
+
+TEST_F(ValueStoreTest, RowsCallTheStoreBySelector) {
+    pane->setValueForSpecifier(PlistValue(true), row("on", "com.x"));
+    EXPECT_EQ(pane->valueForSpecifier(row("on", "com.x")), PlistValue("1"));
+}
+
+} // namespace

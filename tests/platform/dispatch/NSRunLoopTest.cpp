@@ -1,0 +1,228 @@
+#include "platform/dispatch/NSRunLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+class NSRunLoopTest : public testing::Test {
+  protected:
+    void SetUp() override { loop = NSRunLoop::installMain(clock); }
+    void TearDown() override { NSRunLoop::installMain(nullptr); }
+
+    // Records what ran and the clock time it saw while running.
+    std::function<void()> record(std::string name) {
+        return [this, name] { ran.push_back(name + "@" + std::to_string(loop->now())); };
+    }
+
+    std::shared_ptr<ManualClock> clock = ManualClock::create();
+    std::shared_ptr<NSRunLoop> loop;
+    std::vector<std::string> ran;
+};
+
+TEST_F(NSRunLoopTest, DelayedTasksRunAtTheirOwnTimesInTimeOrder) {
+    loop->enqueueAt(2, record("b"));
+    loop->enqueueAt(1, record("a"));
+    loop->enqueueAt(3.5, record("c"));
+
+    loop->advanceBy(0.999);
+    EXPECT_TRUE(ran.empty());
+    loop->advanceBy(0.001);
+    EXPECT_EQ(ran, (std::vector<std::string>{"a@1.000000"}));
+    EXPECT_DOUBLE_EQ(loop->now(), 1);
+
+    loop->advanceBy(5);
+    EXPECT_EQ(ran, (std::vector<std::string>{"a@1.000000", "b@2.000000", "c@3.500000"}));
+    EXPECT_DOUBLE_EQ(loop->now(), 6);
+}
+
+TEST_F(NSRunLoopTest, EqualDeadlinesRunInRegistrationOrderAfterTheQueue) {
+    loop->enqueueAt(1, record("first"));
+    loop->enqueueAt(1, record("second"));
+    loop->enqueueAt(0.5, [this] {
+        // Due at the same time as the two above but registered later, so it runs after them;
+        // the plain task runs before any timed work.
+        loop->enqueueAt(1, record("third"));
+        loop->enqueue(record("queued"));
+    });
+    loop->advanceBy(1);
+    EXPECT_EQ(ran, (std::vector<std::string>{"queued@0.500000", "first@1.000000", "second@1.000000",
+                                             "third@1.000000"}));
+}
+
+TEST_F(NSRunLoopTest, WorkScheduledWithinTheAdvancedWindowRunsAtItsTime) {
+    loop->enqueueAt(1, [this] {
+        ran.push_back("outer");
+        loop->enqueueAt(loop->now() + 0.25, record("inner"));
+        loop->enqueueAt(loop->now() + 5, record("late"));
+    });
+    loop->advanceBy(2);
+    EXPECT_EQ(ran, (std::vector<std::string>{"outer", "inner@1.250000"}));
+}
+
+TEST_F(NSRunLoopTest, RunUntilIdleRunsWhatIsDueWithoutMovingTime) {
+    loop->enqueueAt(0, record("due"));
+    loop->enqueueAt(1, record("later"));
+    loop->enqueue(record("queued"));
+    loop->runUntilIdle();
+    EXPECT_EQ(ran, (std::vector<std::string>{"queued@0.000000", "due@0.000000"}));
+    EXPECT_DOUBLE_EQ(loop->now(), 0);
+}
+
+TEST_F(NSRunLoopTest, FrameObserversStepOnTheFrameGridUntilCancelled) {
+    clock->set(0.01);
+    std::vector<double> frames;
+    FrameSubscription sub = loop->addFrameObserver([&](double now) {
+        EXPECT_DOUBLE_EQ(now, loop->now());
+        frames.push_back(now);
+    });
+    EXPECT_TRUE(loop->hasFrameObservers());
+
+    // Registered between frames: the first step is at the next multiple of 1/60 s.
+    loop->advanceBy(NSRunLoop::kFrameInterval - 0.01 - 0.0001);
+    EXPECT_TRUE(frames.empty());
+    loop->advanceBy(0.0001);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_DOUBLE_EQ(frames[0], NSRunLoop::kFrameInterval);
+
+    loop->advanceBy(1);
+    ASSERT_EQ(frames.size(), 61u);
+    EXPECT_NEAR(frames.back(), 61 * NSRunLoop::kFrameInterval, 1e-9);
+
+    {
+        FrameSubscription moved = std::move(sub);
+        EXPECT_FALSE(sub);
+    }
+    EXPECT_FALSE(loop->hasFrameObservers());
+    loop->advanceBy(1);
+    EXPECT_EQ(frames.size(), 61u);
+}
+
+TEST_F(NSRunLoopTest, FrameObserverMayCancelItselfAndOthersFromItsStep) {
+    int a = 0, b = 0;
+    FrameSubscription subB;
+    FrameSubscription subA = loop->addFrameObserver([&](double) {
+        ++a;
+        subA.reset();
+        subB.reset();
+    });
+    subB = loop->addFrameObserver([&](double) { ++b; });
+    loop->advanceBy(1);
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 0);
+    EXPECT_FALSE(loop->hasFrameObservers());
+}
+
+TEST_F(NSRunLoopTest, ModesGateFrameObserversAndMissedFramesAreNotReplayed) {
+    int common = 0;
+    std::vector<double> defaults;
+    FrameSubscription c = loop->addFrameObserver([&](double) { ++common; });
+    FrameSubscription d =
+        loop->addFrameObserver([&](double t) { defaults.push_back(t); }, NSDefaultRunLoopMode);
+
+    loop->setCurrentMode(UITrackingRunLoopMode);
+    EXPECT_EQ(loop->currentMode(), UITrackingRunLoopMode);
+    loop->advanceBy(0.5);
+    EXPECT_EQ(common, 30);
+    EXPECT_TRUE(defaults.empty());
+
+    // Back in the default mode the observer steps once, at the latest frame, not 30 times.
+    loop->setCurrentMode(NSDefaultRunLoopMode);
+    loop->runUntilIdle();
+    ASSERT_EQ(defaults.size(), 1u);
+    EXPECT_NEAR(defaults[0], 0.5, 1e-9);
+    loop->advanceBy(NSRunLoop::kFrameInterval);
+    EXPECT_EQ(defaults.size(), 2u);
+
+    // The common modes are not a mode the loop can run in.
+    loop->setCurrentMode(NSRunLoopCommonModes);
+    EXPECT_EQ(loop->currentMode(), NSDefaultRunLoopMode);
+}
+
+TEST_F(NSRunLoopTest, MainThreadIsTheInstallingThread) {
+    EXPECT_TRUE(NSRunLoop::isMainThread());
+    EXPECT_EQ(NSRunLoop::main(), loop);
+    EXPECT_EQ(NSRunLoop::currentRunLoop(), loop);
+    bool workerIsMain = true;
+    bool workerHasLoop = true;
+    std::thread([&] {
+        workerIsMain = NSRunLoop::isMainThread();
+        workerHasLoop = NSRunLoop::currentRunLoop() != nullptr;
+    }).join();
+    EXPECT_FALSE(workerIsMain);
+    EXPECT_FALSE(workerHasLoop);
+
+    auto replacement = NSRunLoop::installMain(ManualClock::create());
+    EXPECT_EQ(NSRunLoop::main(), replacement);
+    NSRunLoop::installMain(nullptr);
+    EXPECT_EQ(NSRunLoop::main(), nullptr);
+    EXPECT_FALSE(NSRunLoop::isMainThread());
+}
+
+TEST_F(NSRunLoopTest, ManualRunEndsWhenStoppedOrOutOfWork) {
+    loop->enqueueAt(3, [this] { loop->stop(); });
+    loop->enqueueAt(4, record("after-stop"));
+    loop->run();
+    EXPECT_DOUBLE_EQ(loop->now(), 3);
+    EXPECT_TRUE(ran.empty());
+    loop->run(); // nothing left after the 4 s task: returns instead of hanging
+    EXPECT_EQ(ran, (std::vector<std::string>{"after-stop@4.000000"}));
+    loop->runUntil(10);
+    EXPECT_DOUBLE_EQ(loop->now(), 10);
+}
+
+// The real-clock loop sleeps until woken; these tests only check that each wake-up ends the run.
+class RealClockRunLoopTest : public testing::Test {
+  protected:
+    void SetUp() override { loop = NSRunLoop::installMain(RealClock::create()); }
+    void TearDown() override { NSRunLoop::installMain(nullptr); }
+    std::shared_ptr<NSRunLoop> loop;
+};
+
+TEST_F(RealClockRunLoopTest, WakesForATaskEnqueuedFromAnotherThread) {
+    std::atomic<bool> ranOnMain{false};
+    std::thread worker([&] {
+        loop->enqueue([&] {
+            ranOnMain = NSRunLoop::isMainThread();
+            loop->stop();
+        });
+    });
+    loop->run();
+    worker.join();
+    EXPECT_TRUE(ranOnMain);
+}
+
+TEST_F(RealClockRunLoopTest, WakesForAStopFromAnotherThreadAndKeepsAnEarlyStop) {
+    std::thread worker([&] { loop->stop(); });
+    loop->run(); // ends whether the stop arrives before or during the run
+    worker.join();
+
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        loop->stop();
+    });
+    loop->run();
+    late.join();
+}
+
+TEST_F(RealClockRunLoopTest, WakesForTimedWorkAndFramesAndAtTheDeadline) {
+    loop->enqueueAt(loop->now() + 0.02, [&] { loop->stop(); });
+    loop->run();
+
+    int frames = 0;
+    FrameSubscription sub = loop->addFrameObserver([&](double) {
+        if (++frames == 3)
+            loop->stop();
+    });
+    loop->run();
+    EXPECT_EQ(frames, 3);
+    sub.reset();
+
+    loop->runUntil(loop->now() + 0.02);
+}
+
+} // namespace

@@ -1,0 +1,316 @@
+#include "platform/foundation/PropertyList.h"
+
+#include "TempDeviceRoot.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+// Builds a binary property list from encoded objects (each a marker and its payload, references
+// one byte wide unless `refSize` says otherwise).
+std::vector<std::uint8_t> binaryList(const std::vector<std::vector<std::uint8_t>>& objects,
+                                     std::uint64_t top = 0, std::uint8_t refSize = 1) {
+    std::vector<std::uint8_t> out = {'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+    std::vector<std::uint64_t> offsets;
+    for (const auto& o : objects) {
+        offsets.push_back(out.size());
+        out.insert(out.end(), o.begin(), o.end());
+    }
+    std::uint64_t table = out.size();
+    for (auto off : offsets)
+        for (int i = 3; i >= 0; --i)
+            out.push_back(static_cast<std::uint8_t>(off >> (8 * i)));
+    std::uint8_t trailer[32] = {};
+    trailer[6] = 4;
+    trailer[7] = refSize;
+    auto put = [&](int at, std::uint64_t v) {
+        for (int i = 0; i < 8; ++i)
+            trailer[at + i] = static_cast<std::uint8_t>(v >> (8 * (7 - i)));
+    };
+    put(8, objects.size());
+    put(16, top);
+    put(24, table);
+    out.insert(out.end(), trailer, trailer + 32);
+    return out;
+}
+
+std::vector<std::uint8_t> arrayOf(const std::vector<std::uint64_t>& refs, std::uint8_t refSize = 1) {
+    std::vector<std::uint8_t> o;
+    if (refs.size() < 15) {
+        o.push_back(static_cast<std::uint8_t>(0xA0 | refs.size()));
+    } else {
+        o = {0xAF,
+             0x12,
+             static_cast<std::uint8_t>(refs.size() >> 24),
+             static_cast<std::uint8_t>(refs.size() >> 16),
+             static_cast<std::uint8_t>(refs.size() >> 8),
+             static_cast<std::uint8_t>(refs.size())};
+    }
+    for (auto r : refs)
+        for (int i = refSize - 1; i >= 0; --i)
+            o.push_back(static_cast<std::uint8_t>(r >> (8 * i)));
+    return o;
+}
+
+PlistReadResult read(std::string_view text) {
+    return readPropertyList(asBytes(text));
+}
+PlistReadResult read(const std::vector<std::uint8_t>& bytes) {
+    return readPropertyList(bytes);
+}
+
+std::string sample() {
+    return R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+    <!-- a comment with </dict> in it -->
+    <key>enabled</key><true/>
+    <key>count</key><integer>-3</integer>
+    <key>ratio</key><real>0.25</real>
+    <key>when</key><date>2001-01-02T00:00:00Z</date>
+    <key>blob</key><data>AAH/</data>
+    <key>name</key><string>a &amp; b</string>
+    <key>list</key><array><integer>1</integer><string>two</string><dict/></array>
+</dict>
+</plist>)";
+}
+
+} // namespace
+
+TEST(PropertyListTest, ReadsXmlWithEveryKind) {
+    PlistReadResult r = read(sample());
+    ASSERT_TRUE(r.ok()) << r.error->description();
+    EXPECT_EQ(r.format, PlistFormat::XML);
+    EXPECT_EQ(r.value.get("enabled"), PlistValue(true));
+    EXPECT_EQ(r.value.get("count"), PlistValue(-3));
+    EXPECT_EQ(r.value.get("ratio"), PlistValue(0.25));
+    EXPECT_EQ(r.value.get("when"), PlistValue(NSDate{86400}));
+    EXPECT_EQ(r.value.get("blob"), PlistValue(PlistData{0, 1, 255}));
+    EXPECT_EQ(r.value.get("name"), PlistValue("a & b"));
+    EXPECT_EQ(r.value.get("list").count(), 3u);
+    EXPECT_TRUE(r.value.get("list").at(2).isDictionary());
+    // Read values print as "%@" prints them, which is what the value store logs.
+    EXPECT_EQ(r.value.get("enabled").description(), "1");
+    EXPECT_EQ(r.value.get("count").description(), "-3");
+    EXPECT_EQ(r.value.get("when").description(), "2001-01-02 00:00:00 +0000");
+    EXPECT_EQ(r.value.get("blob").description(), "{length = 3, bytes = 0x0001ff}");
+}
+
+TEST(PropertyListTest, ReadsOldStyleText) {
+    PlistReadResult r = read(R"(// an extension filter
+        { Filter = { Bundles = ( "com.apple.MobileSMS", com.example.app, ); }; /* trailing */
+          Escaped = "tab\there \"q\" \101 \U00e9"; Blob = <0001 ff>; Empty = (); })");
+    ASSERT_TRUE(r.ok()) << r.error->description();
+    EXPECT_EQ(r.format, PlistFormat::OpenStep);
+    EXPECT_EQ(r.value.get("Filter").get("Bundles").at(0), PlistValue("com.apple.MobileSMS"));
+    EXPECT_EQ(r.value.get("Filter").get("Bundles").at(1), PlistValue("com.example.app"));
+    EXPECT_EQ(r.value.get("Escaped"), PlistValue("tab\there \"q\" A \xC3\xA9"));
+    EXPECT_EQ(r.value.get("Blob"), PlistValue(PlistData{0, 1, 255}));
+    EXPECT_EQ(r.value.get("Empty").count(), 0u);
+    EXPECT_EQ(read("( a, b )").value.count(), 2u);
+    EXPECT_EQ(read("bare").value, PlistValue("bare"));
+
+    for (const char* bad : {"", "{ a = b }", "{ a b; }", "( a b )", "{ a = \"open; }", "<0g>", "<012>",
+                            "{ } x", "/* open", "{ = b; }", "("})
+        EXPECT_FALSE(read(std::string_view(bad)).ok()) << bad;
+}
+
+TEST(PropertyListTest, ReadsBinaryListsWithSharedObjects) {
+    // A dictionary {"k": ["s", "s"]} whose array refers to one string twice, and integers of each
+    // width, a real, a date, booleans and a negative number stored as eight bytes.
+    std::vector<std::vector<std::uint8_t>> objects = {
+        {0xD3, 1, 2, 3, 4, 5, 6}, // dict with 3 entries: keys 1,2,3 values 4,5,6
+        {0x51, 'k'},
+        {0x51, 'n'},
+        {0x51, 't'},
+        arrayOf({7, 7}),
+        {0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xF9},
+        {0x09},
+        {0x51, 's'},
+    };
+    PlistReadResult r = read(binaryList(objects));
+    ASSERT_TRUE(r.ok()) << r.error->description();
+    EXPECT_EQ(r.format, PlistFormat::Binary);
+    EXPECT_EQ(r.value.get("k").at(1), PlistValue("s"));
+    EXPECT_EQ(r.value.get("n"), PlistValue(-7));
+    EXPECT_EQ(r.value.get("t"), PlistValue(true));
+}
+
+TEST(PropertyListTest, RefusesMalformedBinaryLists) {
+    auto good = binaryList({arrayOf({1}), {0x51, 'x'}});
+    ASSERT_TRUE(read(good).ok());
+    // Every truncation of a valid list is refused, never a crash. (Shorter than "bplist" it is
+    // an old-style bare string.)
+    for (std::size_t n = 6; n < good.size(); ++n)
+        EXPECT_FALSE(read(std::vector<std::uint8_t>(good.begin(), good.begin() + n)).ok()) << n;
+    EXPECT_FALSE(read(binaryList({arrayOf({5})})).ok());                       // reference out of range
+    EXPECT_FALSE(read(binaryList({{0xD1, 1, 2}, {0x10, 1}, {0x10, 2}})).ok()); // key not a string
+    EXPECT_FALSE(read(binaryList({{0x5F, 0x13, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}})).ok());
+    EXPECT_FALSE(read(binaryList({{0xC1, 0}})).ok());      // sets are not read
+    EXPECT_FALSE(read(binaryList({{0x51, 'x'}}, 1)).ok()); // top object out of range
+
+    // Random damage anywhere in a valid list never crashes the reader.
+    std::mt19937 random(7);
+    for (int i = 0; i < 3000; ++i) {
+        auto damaged = good;
+        damaged[random() % damaged.size()] = static_cast<std::uint8_t>(random());
+        (void)read(damaged);
+    }
+}
+
+TEST(PropertyListTest, RefusesCyclesDeepChainsAndReferenceBombs) {
+    EXPECT_FALSE(read(binaryList({arrayOf({0})})).ok()) << "array holding itself";
+    EXPECT_FALSE(read(binaryList({arrayOf({1}), arrayOf({0})})).ok()) << "two arrays holding each other";
+
+    // 100,000 arrays each holding the next: far past the nesting limit.
+    const std::uint64_t chain = 100000;
+    std::vector<std::vector<std::uint8_t>> deep;
+    for (std::uint64_t i = 0; i + 1 < chain; ++i)
+        deep.push_back(arrayOf({i + 1}, 4));
+    deep.push_back({0x51, 'x'});
+    PlistReadResult r = read(binaryList(deep, 0, 4));
+    ASSERT_FALSE(r.ok());
+    EXPECT_NE(r.error->localizedDescription().find("nested too deeply"), std::string::npos);
+
+    // Seven levels of arrays that each refer to the level below 14 times: 14^7 values from a
+    // list of about 150 bytes.
+    std::vector<std::vector<std::uint8_t>> bomb;
+    for (std::uint64_t level = 0; level < 7; ++level)
+        bomb.push_back(arrayOf(std::vector<std::uint64_t>(14, level + 1)));
+    bomb.push_back({0x51, 'x'});
+    auto bombBytes = binaryList(bomb);
+    EXPECT_LT(bombBytes.size(), 400u);
+    r = read(bombBytes);
+    ASSERT_FALSE(r.ok());
+    EXPECT_NE(r.error->localizedDescription().find("too many values"), std::string::npos);
+
+    // One 1 MiB string referred to by 100 entries would expand to 100 MiB.
+    std::vector<std::uint8_t> big = {0x5F, 0x12, 0x00, 0x10, 0x00, 0x00};
+    big.resize(big.size() + (1u << 20), 'a');
+    EXPECT_FALSE(read(binaryList({arrayOf(std::vector<std::uint64_t>(100, 1)), big})).ok());
+}
+
+TEST(PropertyListTest, RefusesDeepHugeAndTrickyXml) {
+    std::string deep = "<?xml version=\"1.0\"?><plist>";
+    for (int i = 0; i < 1000000; ++i)
+        deep += "<array>";
+    PlistReadResult r = read(deep);
+    ASSERT_FALSE(r.ok());
+    EXPECT_NE(r.error->localizedDescription().find("nested too deeply"), std::string::npos);
+
+    std::string wide = "<?xml version=\"1.0\"?><plist><array>";
+    for (int i = 0; i < 300000; ++i)
+        wide += "<true/>";
+    EXPECT_FALSE(read(wide + "</array></plist>").ok());
+
+    std::string huge(17u << 20, ' ');
+    EXPECT_FALSE(read(huge).ok());
+
+    EXPECT_FALSE(read("<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY a "
+                      "\"aaaa\">]><plist><string>&a;</string></plist>")
+                     .ok());
+    EXPECT_FALSE(read("<?xml version=\"1.0\"?><plist><dict><key>a</key>").ok());
+    EXPECT_FALSE(read("<?xml version=\"1.0\"?><plist><!-- open").ok());
+    EXPECT_FALSE(read("<?xml version=\"1.0\"?><plist></dict></plist>").ok());
+
+    std::string text = sample();
+    for (std::size_t n = 0; n < text.size(); n += 7)
+        (void)read(std::string_view(text).substr(0, n));
+}
+
+TEST(PropertyListTest, WritesXmlThatReadsBackWithTheSameKinds) {
+    PlistValue d = PlistValue::dictionary();
+    d.set("b", true);
+    d.set("i", PlistValue(std::int64_t{-9000000000}));
+    d.set("r", 0.1);
+    d.set("whole", 3.0);
+    d.set("s", "<tag> & \"quote\" é");
+    d.set("date", PlistValue(NSDate{611411445}));
+    d.set("data", PlistValue(PlistData{0, 1, 2, 255}));
+    d.set("list", PlistValue::array({1, "two", PlistValue::dictionary()}));
+    PlistWriteResult w = writePropertyListXML(d);
+    ASSERT_TRUE(w.ok());
+    PlistReadResult r = read(w.bytes);
+    ASSERT_TRUE(r.ok()) << r.error->description();
+    EXPECT_EQ(r.value, d);
+}
+
+TEST(PropertyListTest, RefusesToWriteValuesWithoutAPropertyListForm) {
+    auto object = std::make_shared<NSObject>();
+    for (const PlistValue& v : {PlistValue(), PlistValue(object), PlistValue("bell\a"),
+                                PlistValue("\xFF\xFE"), PlistValue::array({PlistValue(object)})}) {
+        PlistValue d = PlistValue::dictionary();
+        d.set("k", v.isNone() ? PlistValue::array({PlistValue()}) : v);
+        PlistWriteResult w = writePropertyListXML(d);
+        EXPECT_FALSE(w.ok()) << v.description();
+        EXPECT_EQ(w.error->code(), NSPropertyListWriteInvalidError);
+    }
+    // A dictionary that holds itself would never end; the depth limit stops it.
+    PlistValue loop = PlistValue::dictionary();
+    loop.set("self", loop);
+    EXPECT_FALSE(writePropertyListXML(loop).ok());
+    loop.remove("self"); // break the reference cycle so the test does not leak
+}
+
+TEST(PropertyListTest, ReadsWhatPythonWritesAndPythonReadsWhatWeWrite) {
+    if (!havePython())
+        GTEST_SKIP() << "python3 with plistlib is not available";
+    TempDeviceRoot dir;
+    const std::string script = R"(
+import plistlib, sys, datetime
+v = {'b': True, 'f': False, 'i': 42, 'neg': -7, 'big': 2**62, 'r': 0.1, 'one': 1.0,
+     'd': datetime.datetime(2020, 5, 17, 12, 30, 45), 'data': b'\x00\x01\xff', 's': 'h\u00e9llo <&>',
+     'arr': [1, 'two', [3.5]], 'nested': {'x': {'y': 'z'}}, 'empty': {}}
+for fmt, name in ((plistlib.FMT_BINARY, 'py.bin'), (plistlib.FMT_XML, 'py.xml')):
+    with open(sys.argv[1] + '/' + name, 'wb') as f:
+        plistlib.dump(v, f, fmt=fmt)
+)";
+    dir.write("/gen.py", script);
+    int status = 0;
+    runCommand("python3 " + dir.host("/gen.py") + " " + dir.path(), &status);
+    ASSERT_EQ(status, 0);
+    for (const char* name : {"/py.bin", "/py.xml"}) {
+        PlistReadResult r = read(dir.read(name));
+        ASSERT_TRUE(r.ok()) << name << ": " << r.error->description();
+        const PlistValue& v = r.value;
+        EXPECT_EQ(v.get("b"), PlistValue(true)) << name;
+        EXPECT_EQ(v.get("f"), PlistValue(false)) << name;
+        EXPECT_EQ(v.get("i"), PlistValue(42)) << name;
+        EXPECT_EQ(v.get("neg"), PlistValue(-7)) << name;
+        EXPECT_EQ(v.get("big"), PlistValue(std::int64_t{1} << 62)) << name;
+        EXPECT_EQ(v.get("r"), PlistValue(0.1)) << name;
+        EXPECT_EQ(v.get("one"), PlistValue(1.0)) << name;
+        EXPECT_EQ(v.get("d"), PlistValue(NSDate{611411445})) << name;
+        EXPECT_EQ(v.get("data"), PlistValue(PlistData{0, 1, 255})) << name;
+        EXPECT_EQ(v.get("s"), PlistValue("h\xC3\xA9llo <&>")) << name;
+        EXPECT_EQ(v.get("arr").at(2).at(0), PlistValue(3.5)) << name;
+        EXPECT_EQ(v.get("nested").get("x").get("y"), PlistValue("z")) << name;
+        EXPECT_TRUE(v.get("empty").isDictionary()) << name;
+    }
+
+    PlistValue ours = PlistValue::dictionary();
+    ours.set("b", true);
+    ours.set("i", -5);
+    ours.set("r", 2.5);
+    ours.set("d", PlistValue(NSDate{611411445}));
+    ours.set("data", PlistValue(PlistData{9, 8}));
+    ours.set("arr", PlistValue::array({1, PlistValue::dictionary()}));
+    dir.write("/ours.plist", writePropertyListXML(ours).bytes);
+    const std::string check = R"(
+import plistlib, sys, datetime
+v = plistlib.load(open(sys.argv[1], 'rb'))
+assert type(v['b']) is bool and v['b'] is True, v
+assert type(v['i']) is int and v['i'] == -5, v
+assert type(v['r']) is float and v['r'] == 2.5, v
+assert v['d'] == datetime.datetime(2020, 5, 17, 12, 30, 45), v
+assert v['data'] == b'\x09\x08', v
+assert v['arr'] == [1, {}], v
+)";
+    dir.write("/check.py", check);
+    std::string out =
+        runCommand("python3 " + dir.host("/check.py") + " " + dir.host("/ours.plist") + " 2>&1", &status);
+    EXPECT_EQ(status, 0) << out;
+}

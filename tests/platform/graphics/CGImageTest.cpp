@@ -1,0 +1,97 @@
+#include "platform/graphics/CGImage.h"
+
+#include "support/PixelTesting.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+class CGImageTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("cgimage-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    static CGImageRef sample() {
+        return pixels::draw(4, 3, [](const CGContextRef& c) {
+            CGContextSetRGBFillColor(c, 1, 0, 0, 1);
+            CGContextFillRect(c, CGRectMake(0, 0, 2, 3));
+            CGContextSetRGBFillColor(c, 0, 0, 1, 0.5);
+            CGContextFillRect(c, CGRectMake(2, 0, 2, 3));
+        });
+    }
+
+    fs::path dir_;
+};
+} // namespace
+
+TEST_F(CGImageTest, SizesOutsideWhatASurfaceHoldsGiveNoImage) {
+    EXPECT_EQ(CGImage::create(0, 10), nullptr);
+    EXPECT_EQ(CGImage::create(10, 40000), nullptr);
+    auto image = CGImage::create(3, 2);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(CGImageGetWidth(image), 3u);
+    EXPECT_EQ(CGImageGetHeight(image), 2u);
+    EXPECT_TRUE(pixels::transparent(image->pixelAt(0, 0)));
+    EXPECT_EQ(image->pixelAt(3, 0), CGImage::Pixel{}); // outside
+    auto opaque = CGImage::create(2, 2, true);
+    EXPECT_TRUE(opaque->isOpaque());
+    EXPECT_EQ(opaque->pixelAt(1, 1), (CGImage::Pixel{0, 0, 0, 255}));
+}
+
+TEST_F(CGImageTest, PNGRoundTripKeepsPixels) {
+    CGImageRef image = sample();
+    std::string path = (dir_ / "sample.png").string();
+    ASSERT_TRUE(image->writePNG(path));
+    auto loaded = CGImage::createFromPNGFile(path);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->width(), 4u);
+    EXPECT_TRUE(pixels::near(loaded->pixelAt(0, 0), 255, 0, 0, 255, 1));
+    EXPECT_TRUE(pixels::near(loaded->pixelAt(3, 2), 0, 0, 255, 128, 2));
+
+    auto fromData = CGImage::createFromPNGData(image->PNGData());
+    ASSERT_NE(fromData, nullptr);
+    EXPECT_EQ(fromData->pixelAt(1, 1), loaded->pixelAt(1, 1));
+    // Only the finished file is left behind: no temporary files.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(CGImageTest, UnreadableFilesGiveNoImage) {
+    EXPECT_EQ(CGImage::createFromPNGFile((dir_ / "missing.png").string()), nullptr);
+    EXPECT_EQ(CGImage::createFromPNGFile(dir_.string()), nullptr); // a folder
+    std::ofstream(dir_ / "garbage.png") << "not a png at all";
+    EXPECT_EQ(CGImage::createFromPNGFile((dir_ / "garbage.png").string()), nullptr);
+    std::vector<std::uint8_t> truncated = sample()->PNGData();
+    truncated.resize(truncated.size() / 2);
+    EXPECT_EQ(CGImage::createFromPNGData(truncated), nullptr);
+    EXPECT_EQ(CGImage::createFromPNGData({}), nullptr);
+}
+
+TEST_F(CGImageTest, FailedWriteLeavesTheOldFile) {
+    CGImageRef image = sample();
+    EXPECT_FALSE(image->writePNG((dir_ / "no-such-folder" / "x.png").string()));
+    std::string path = (dir_ / "keep.png").string();
+    ASSERT_TRUE(image->writePNG(path));
+    fs::create_directory(dir_ / "folder.png");
+    std::ofstream(dir_ / "folder.png" / "inside") << "x";
+    EXPECT_FALSE(image->writePNG((dir_ / "folder.png").string()));
+    EXPECT_NE(CGImage::createFromPNGFile(path), nullptr);
+}
+
+TEST_F(CGImageTest, CopyIsIndependent) {
+    CGImageRef image = sample();
+    CGImageRef copy = image->copy();
+    cairo_t* cr = cairo_create(image->surface());
+    cairo_set_source_rgb(cr, 0, 1, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    EXPECT_TRUE(pixels::near(image->pixelAt(0, 0), 0, 255, 0, 255));
+    EXPECT_TRUE(pixels::red(copy->pixelAt(0, 0)));
+}

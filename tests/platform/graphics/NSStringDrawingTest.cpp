@@ -1,0 +1,102 @@
+#include "platform/graphics/NSStringDrawing.h"
+
+#include "support/PixelTesting.h"
+
+#include <gtest/gtest.h>
+
+using pixels::count;
+
+namespace {
+NSStringAttributes attributes(CGFloat size = 17) {
+    NSStringAttributes a;
+    a.font = UIFont::systemFontOfSize(size);
+    return a;
+}
+
+bool ink(const CGImage::Pixel& p) {
+    return p.a > 100;
+}
+} // namespace
+
+TEST(NSStringDrawingTest, SizeGrowsWithTheTextAndTheFont) {
+    CGSize one = NSStringSizeWithAttributes("Enabled", attributes());
+    CGSize two = NSStringSizeWithAttributes("Enabled Enabled", attributes());
+    EXPECT_GT(one.width, 30);
+    EXPECT_GT(two.width, 2 * one.width);
+    EXPECT_NEAR(one.height, UIFont::systemFontOfSize(17).lineHeight(), 0.5);
+    NSStringAttributes bold = attributes();
+    bold.font = UIFont::boldSystemFontOfSize(17);
+    EXPECT_GT(NSStringSizeWithAttributes("Enabled", bold).width, one.width);
+    EXPECT_EQ(NSStringSizeWithAttributes("", attributes()), CGSizeZero);
+    // Explicit line breaks start new lines even without a width.
+    EXPECT_NEAR(NSStringSizeWithAttributes("a\nb", attributes()).height, 2 * one.height, 1);
+}
+
+TEST(NSStringDrawingTest, WrapsAtTheWidthAndHonoursTheLineLimit) {
+    std::string text = "Floating chat heads for every messaging app you use";
+    NSStringAttributes a = attributes();
+    CGFloat line = a.font.lineHeight();
+    CGRect wrapped = NSStringBoundingRectWithSize(text, CGSizeMake(120, 1e9), a);
+    EXPECT_LE(wrapped.size.width, 120);
+    EXPECT_GE(wrapped.size.height, 3 * line - 1);
+    a.numberOfLines = 2;
+    a.lineBreakMode = NSLineBreakByTruncatingTail;
+    EXPECT_NEAR(NSStringBoundingRectWithSize(text, CGSizeMake(120, 1e9), a).size.height, 2 * line, 1);
+    a.lineBreakMode = NSLineBreakByWordWrapping;
+    EXPECT_NEAR(NSStringBoundingRectWithSize(text, CGSizeMake(120, 1e9), a).size.height, 2 * line, 1);
+    // No width means no wrapping.
+    a.numberOfLines = 0;
+    EXPECT_NEAR(NSStringBoundingRectWithSize(text, CGSizeMake(0, 0), a).size.height, line, 1);
+}
+
+TEST(NSStringDrawingTest, InvalidUTF8StillMeasuresAndDraws) {
+    std::string broken = "ab\xff\xfe"
+                         "cd\xc3";
+    EXPECT_GT(NSStringSizeWithAttributes(broken, attributes()).width, 0);
+    CGImageRef image = pixels::draw(100, 30, [&](const CGContextRef& c) {
+        NSStringDrawAtPoint(broken, {0, 0}, attributes(), c);
+    });
+    EXPECT_GT(count(image, 0, 0, 100, 30, ink), 10);
+}
+
+TEST(NSStringDrawingTest, DrawsInkOnlyInsideItsRectangleAtTheGivenAlignment) {
+    NSStringAttributes a = attributes(14);
+    a.foregroundColor = {1, 0, 0, 1};
+    auto drawAligned = [&](NSTextAlignment alignment) {
+        a.alignment = alignment;
+        return pixels::draw(
+            200, 60,
+            [&](const CGContextRef& c) { NSStringDrawInRect("Hi", CGRectMake(20, 20, 160, 20), a, c); }, 2);
+    };
+    CGImageRef left = drawAligned(NSTextAlignmentLeft);
+    // In pixels at 2x: the rectangle is x 40..360, y 40..80.
+    EXPECT_GT(count(left, 40, 40, 120, 80, ink), 20);
+    EXPECT_EQ(count(left, 0, 0, 400, 40, ink), 0);
+    EXPECT_EQ(count(left, 0, 80, 400, 120, ink), 0);
+    EXPECT_EQ(count(left, 120, 0, 400, 120, ink), 0);
+    EXPECT_GT(count(left, 40, 40, 120, 80, pixels::red), 5); // the text's own colour
+
+    CGImageRef right = drawAligned(NSTextAlignmentRight);
+    EXPECT_GT(count(right, 280, 40, 360, 80, ink), 20);
+    EXPECT_EQ(count(right, 0, 0, 280, 120, ink), 0);
+
+    CGImageRef centre = drawAligned(NSTextAlignmentCenter);
+    EXPECT_GT(count(centre, 160, 40, 240, 80, ink), 20);
+    EXPECT_EQ(count(centre, 0, 0, 160, 120, ink), 0);
+    EXPECT_EQ(count(centre, 240, 0, 400, 120, ink), 0);
+}
+
+TEST(NSStringDrawingTest, OnlyLinesThatFitTheHeightAreDrawn) {
+    NSStringAttributes a = attributes(10);
+    CGFloat line = a.font.lineHeight();
+    CGImageRef image = pixels::draw(60, 100, [&](const CGContextRef& c) {
+        NSStringDrawInRect("one two three four five six seven", CGRectMake(0, 0, 40, 2 * line + 1), a, c);
+    });
+    EXPECT_GT(count(image, 0, 0, 40, static_cast<int>(2 * line), ink), 10);
+    EXPECT_EQ(count(image, 0, static_cast<int>(2 * line + 1), 60, 100, ink), 0);
+}
+
+TEST(NSStringDrawingTest, DrawingWithoutAContextDoesNothing) {
+    NSStringDrawInRect("x", CGRectMake(0, 0, 10, 10), attributes(), nullptr);
+    NSStringDrawAtPoint("x", {0, 0}, attributes());
+}

@@ -1,0 +1,149 @@
+#include "support/DeviceFixture.h"
+
+#include "platform/foundation/PropertyList.h"
+#include "platform/prefs/PSListController.h"
+#include "platform/prefs/PSSpecifier.h"
+#include "platform/prefs/PSTableCell.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A target that answers a getter, a setter and an action by selector, and a list that caches
+// what it loads, as a pane does.
+class Target : public PSListController {
+public:
+    static std::shared_ptr<Target> make() { return std::shared_ptr<Target>(new Target()); }
+    const SelectorTable* selectorTable() const override {
+        static const SelectorTable table({
+            {"get:", SelectorTable::bind(&Target::get)},
+            {"set:specifier:", SelectorTable::bind(&Target::set)},
+            {"press:", SelectorTable::bind(&Target::press)},
+        });
+        return &table;
+    }
+    std::shared_ptr<const PSSpecifierList> specifiers() override {
+        ++builds;
+        if (!_specifiers)
+            if (auto list = loadSpecifiersFromPlistName(
+                    "Test", std::static_pointer_cast<NSObject>(shared_from_this())))
+                _specifiers = std::make_shared<const PSSpecifierList>(*list);
+        return _specifiers;
+    }
+    PlistValue get(const std::shared_ptr<PSSpecifier>& s) { return PlistValue("got " + s->name()); }
+    void set(const PlistValue& v, const std::shared_ptr<PSSpecifier>& s) { sets.emplace_back(s->name(), v); }
+    void press(const std::shared_ptr<PSSpecifier>& s) { pressed.push_back(s->name()); }
+    int builds = 0;
+    std::vector<std::pair<std::string, PlistValue>> sets;
+    std::vector<std::string> pressed;
+};
+
+void writeBundle(const DeviceFixture& device, const std::string& text) {
+    device.write("/bundle/Test.plist", text);
+    PSListController::setBundlePath(device.host("/bundle"));
+}
+
+const char* kPlist = R"({
+    items = (
+        { cell = PSGroupCell; label = Group; footerText = "Foot"; },
+        { cell = PSSwitchCell; label = Switch; key = on; defaults = com.x; get = "get:"; set = "set:specifier:"; },
+        { cell = PSSegmentCell; label = Mode; validValues = (a, b); validTitles = (A, B); },
+        "not a row",
+        { cell = PSButtonCell; label = Press; action = "press:"; id = pressId; },
+        { cell = PSNoSuchCell; label = Odd; }
+    );
+})";
+
+TEST(PSTableCellTest, MapsThePlatformNamesToTheirValues) {
+    const std::pair<const char*, PSCellType> expected[] = {{"PSGroupCell", PSGroupCell},
+                                                           {"PSLinkCell", PSLinkCell},
+                                                           {"PSLinkListCell", PSLinkListCell},
+                                                           {"PSListItemCell", PSListItemCell},
+                                                           {"PSTitleValueCell", PSTitleValueCell},
+                                                           {"PSSliderCell", PSSliderCell},
+                                                           {"PSSwitchCell", PSSwitchCell},
+                                                           {"PSStaticTextCell", PSStaticTextCell},
+                                                           {"PSEditTextCell", PSEditTextCell},
+                                                           {"PSSegmentCell", PSSegmentCell},
+                                                           {"PSGiantIconCell", PSGiantIconCell},
+                                                           {"PSGiantCell", PSGiantCell},
+                                                           {"PSSecureEditTextCell", PSSecureEditTextCell},
+                                                           {"PSButtonCell", PSButtonCell},
+                                                           {"PSEditTextViewCell", PSEditTextViewCell}};
+    for (std::int64_t i = 0; i < 15; ++i) {
+        EXPECT_EQ(PSTableCell::cellTypeFromString(expected[i].first), i);
+        EXPECT_EQ(PSTableCell::stringFromCellType(expected[i].second), expected[i].first);
+    }
+    EXPECT_EQ(PSTableCell::cellTypeFromString("pscheckcell"), PSStaticTextCell);
+}
+
+TEST(PSListControllerTest, LoadsRowsWithTheirPropertiesAndTarget) {
+    DeviceFixture device;
+    writeBundle(device, kPlist);
+    auto target = Target::make();
+    auto rows = target->specifiers();
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->size(), 5u); // the string item is left out
+    const auto& sw = (*rows)[1];
+    EXPECT_EQ(sw->name(), "Switch");
+    EXPECT_EQ(sw->cellType(), PSSwitchCell);
+    EXPECT_EQ(sw->getter(), "get:");
+    EXPECT_EQ(sw->setter(), "set:specifier:");
+    EXPECT_EQ(sw->target(), target);
+    EXPECT_EQ(sw->propertyForKey("key"), PlistValue("on"));
+    EXPECT_EQ(sw->propertyForKey("defaults"), PlistValue("com.x"));
+    EXPECT_EQ((*rows)[0]->propertyForKey("footerText"), PlistValue("Foot"));
+    EXPECT_EQ((*rows)[2]->propertyForKey("validValues").count(), 2u);
+    EXPECT_EQ((*rows)[3]->identifier(), "pressId");
+    EXPECT_EQ((*rows)[3]->description().rfind("<PSSpecifier 0x", 0), 0u);
+    EXPECT_NE((*rows)[3]->description().find("ID pressId, Name 'Press'"), std::string::npos);
+    EXPECT_EQ((*rows)[4]->cellType(), PSStaticTextCell);
+
+    // The host calls getters, setters and actions by selector with the row.
+    EXPECT_EQ(target->valueForSpecifier(sw), PlistValue("got Switch"));
+    target->setValueForSpecifier(PlistValue(true), sw);
+    ASSERT_EQ(target->sets.size(), 1u);
+    EXPECT_EQ(target->sets[0].second, PlistValue(true));
+    target->performButtonAction((*rows)[3]);
+    EXPECT_EQ(target->pressed, std::vector<std::string>{"Press"});
+    EXPECT_TRUE(target->valueForSpecifier((*rows)[2]).isNone()); // no getter: no value
+
+    // The table shows one section per group; group rows are headers.
+    target->loadViewIfNeeded();
+    EXPECT_TRUE(target->table()->superview());
+    EXPECT_EQ(target->table()->numberOfSections(), 1);
+    EXPECT_EQ(target->table()->numberOfRowsInSection(0), 4);
+    target->table()->tapRowAtIndexPath({0, 2});
+    EXPECT_EQ(target->pressed.size(), 2u);
+}
+
+TEST(PSListControllerTest, ReloadDropsTheCacheAndAsksAgain) {
+    DeviceFixture device;
+    writeBundle(device, kPlist);
+    auto target = Target::make();
+    auto first = target->specifiers();
+    EXPECT_EQ(target->specifiers(), first);
+    int builds = target->builds;
+    std::uint64_t reloads = target->table()->reloadCount();
+    target->reloadSpecifiers();
+    EXPECT_EQ(target->builds, builds + 1);
+    EXPECT_NE(target->specifiers(), first);
+    EXPECT_EQ(target->table()->reloadCount(), reloads + 1);
+}
+
+TEST(PSListControllerTest, MissingOrMalformedPlistsGiveNoListAndSayWhy) {
+    DeviceFixture device;
+    PSListController::setBundlePath(device.host("/none"));
+    auto target = Target::make();
+    EXPECT_FALSE(target->loadSpecifiersFromPlistName("Test", target));
+    for (const char* text : {"{ items = notalist; }", "( 1, 2 )", "<?xml garbage", "bplist00"}) {
+        writeBundle(device, text);
+        EXPECT_FALSE(target->loadSpecifiersFromPlistName("Test", target)) << text;
+    }
+    EXPECT_EQ(device.countLog("Couldn't load specifier plist Test"), 5u);
+    // The log names the plist, not the host's folders.
+    for (const auto& line : device.log())
+        EXPECT_EQ(line.find(device.root()), std::string::npos) << line;
+}
+
+} // namespace

@@ -1,0 +1,175 @@
+#pragma once
+
+// A throw-away simulated device for pane-level tests: a temporary device root installed as the
+// file manager's root (and so the application list's), a main run loop on a manual clock, the log
+// captured instead of echoed, and helpers that lay out apps, extensions and preference files by
+// device path. Everything is undone when the fixture goes.
+//
+//     DeviceFixture device;
+//     device.addApp("com.apple.MobileSMS", {{"CFBundleDisplayName", "Messages"}});
+//     device.addExtension("OCSupportMessages.dylib", {"com.apple.MobileSMS"});
+
+#include "platform/applist/ALApplicationList.h"
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/process/DeviceSpawn.h"
+#include "platform/ui/UIApplication.h"
+#include "platform/ui/UIGraphics.h"
+#include "platform/ui/UIImage.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+class DeviceFixture {
+public:
+    DeviceFixture() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "oc-spine-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            std::abort();
+        root_ = pattern;
+        NSFileManager::setDeviceRoot(root_);
+        ALApplicationList::sharedApplicationList()->reload();
+        loop_ = NSRunLoop::installMain(ManualClock::create());
+        NSLogSetEchoToStderr(false);
+        logToken_ = NSLogAddSink([this](const std::string& line) {
+            std::lock_guard lock(logMutex_);
+            log_.push_back(line);
+        });
+        DeviceSpawn::clearRecords();
+        UIApplication::sharedApplication()->clearOpenedURLs();
+    }
+    ~DeviceFixture() {
+        NSLogRemoveSink(logToken_);
+        NSLogSetEchoToStderr(true);
+        DeviceSpawn::setRespringHandler(nullptr);
+        UIApplication::sharedApplication()->setURLHandler(nullptr);
+        std::error_code ec;
+        for (auto it = std::filesystem::recursive_directory_iterator(root_, ec);
+             it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+            if (it->is_directory(ec) && !it->is_symlink(ec))
+                std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                             std::filesystem::perm_options::add, ec);
+        }
+        std::filesystem::remove_all(root_, ec);
+    }
+    DeviceFixture(const DeviceFixture&) = delete;
+    DeviceFixture& operator=(const DeviceFixture&) = delete;
+
+    const std::string& root() const { return root_; }
+    const std::shared_ptr<NSRunLoop>& loop() const { return loop_; }
+    std::string host(std::string_view devicePath) const { return root_ + std::string(devicePath); }
+
+    void mkdirs(std::string_view devicePath) const { std::filesystem::create_directories(host(devicePath)); }
+    void write(std::string_view devicePath, std::string_view bytes) const {
+        std::filesystem::create_directories(std::filesystem::path(host(devicePath)).parent_path());
+        std::ofstream(host(devicePath), std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    std::string read(std::string_view devicePath) const {
+        std::ifstream in(host(devicePath), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::vector<std::string> names(std::string_view devicePath) const {
+        std::vector<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(host(devicePath)))
+            out.push_back(e.path().filename().string());
+        return out;
+    }
+    bool exists(std::string_view devicePath) const { return std::filesystem::exists(host(devicePath)); }
+
+    void writePlist(std::string_view devicePath, const PlistValue& value) const {
+        write(devicePath, writePropertyListXML(value).bytes);
+    }
+    PlistValue readPlist(std::string_view devicePath) const {
+        std::string bytes = read(devicePath);
+        return readPropertyList(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()))
+            .value;
+    }
+
+    // An app bundle in /Applications with the given Info.plist entries (plus its identifier).
+    std::string addApp(const std::string& bundleId,
+                       std::initializer_list<std::pair<std::string, PlistValue>> info,
+                       std::string folder = {}) const {
+        PlistValue plist = PlistValue::dictionary();
+        plist.set("CFBundleIdentifier", PlistValue(bundleId));
+        for (const auto& [k, v] : info)
+            plist.set(k, v);
+        std::string path = "/Applications/" + (folder.empty() ? bundleId : folder) + ".app";
+        writePlist(path + "/Info.plist", plist);
+        ALApplicationList::sharedApplicationList()->reload();
+        return path;
+    }
+
+    // An extension library and, unless `bundles` is empty, its filter plist naming the apps.
+    void addExtension(const std::string& fileName, std::vector<std::string> bundles) const {
+        std::string dir = "/Library/MobileSubstrate/DynamicLibraries/";
+        write(dir + fileName, "\x7f"
+                              "ELF");
+        if (bundles.empty())
+            return;
+        PlistArray ids;
+        for (auto& b : bundles)
+            ids.emplace_back(b);
+        PlistValue filter = PlistValue::dictionary();
+        filter.set("Bundles", PlistValue::array(std::move(ids)));
+        PlistValue plist = PlistValue::dictionary();
+        plist.set("Filter", filter);
+        writePlist(dir + fileName.substr(0, fileName.find('.')) + ".plist", plist);
+    }
+
+    // A square PNG of `pixels` pixels a side, for icon files.
+    static std::string png(int pixels) {
+        UIGraphicsBeginImageContextWithOptions(CGSizeMake(pixels, pixels), false, 1);
+        UIRectFill(CGRectMake(0, 0, pixels, pixels));
+        auto image = UIGraphicsGetImageFromCurrentImageContext();
+        UIGraphicsEndImageContext();
+        PlistData bytes = UIImagePNGRepresentation(image);
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    // For permission tests in a child process (a gtest death test): root ignores mode bits, so the
+    // child becomes "nobody", for whom the device's root-owned folders are read-only and a folder
+    // with mode 0 is unreadable. Answers false when the privileges could not be dropped.
+    bool becomeNobody() const {
+        if (geteuid() != 0)
+            return true;
+        chmod(root_.c_str(), 0755);
+        return setgid(65534) == 0 && setuid(65534) == 0;
+    }
+
+    std::vector<std::string> log() const {
+        std::lock_guard lock(logMutex_);
+        return log_;
+    }
+    void clearLog() {
+        std::lock_guard lock(logMutex_);
+        log_.clear();
+    }
+    std::size_t countLog(std::string_view prefix) const {
+        auto lines = log();
+        return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+            return l.compare(0, prefix.size(), prefix) == 0;
+        }));
+    }
+
+private:
+    std::string root_;
+    std::shared_ptr<NSRunLoop> loop_;
+    int logToken_ = 0;
+    mutable std::mutex logMutex_;
+    std::vector<std::string> log_;
+};
