@@ -19,7 +19,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <regex>
+#include <cstdio>
 #include <sstream>
 
 int main(int argc, char** argv) {
@@ -47,15 +47,17 @@ int main(int argc, char** argv) {
     CLI11_PARSE(cli, argc, argv);
 
     if (!screen.empty()) {
-        std::smatch m;
-        static const std::regex pattern(R"((\d+(?:\.\d+)?)x(\d+(?:\.\d+)?)@([123]))");
-        if (!std::regex_match(screen, m, pattern)) {
+        double w = 0, h = 0;
+        int scale = 0;
+        char end = 0;
+        if (std::sscanf(screen.c_str(), "%lfx%lf@%d%c", &w, &h, &scale, &end) != 3 || !(w > 0) || !(h > 0) ||
+            scale < 1 || scale > 3) {
             std::cerr << "orbitchat-sim: --screen takes WIDTHxHEIGHT@SCALE, such as 375x667@2\n";
             return 2;
         }
-        options.screenWidth = std::stod(m[1]);
-        options.screenHeight = std::stod(m[2]);
-        options.screenScale = std::stod(m[3]);
+        options.screenWidth = w;
+        options.screenHeight = h;
+        options.screenScale = scale;
     }
 
     bool tour = false;

@@ -73,7 +73,7 @@ enum CGBlendMode : int32_t {
 };
 
 class CGContext {
-  public:
+public:
     // Wraps `cr`, taking a reference of its own to it.
     static std::shared_ptr<CGContext> create(cairo_t* cr);
     ~CGContext();
@@ -119,7 +119,7 @@ class CGContext {
     // Takes the topmost entry of `ctx` off the stack, wherever it is.
     static void removeCurrent(const std::shared_ptr<CGContext>& ctx);
 
-  private:
+private:
     explicit CGContext(cairo_t* cr);
 
     cairo_t* cr_;

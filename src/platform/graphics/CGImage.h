@@ -19,7 +19,7 @@
 typedef struct _cairo_surface cairo_surface_t;
 
 class CGImage {
-  public:
+public:
     // A transparent image; an opaque one has no alpha channel and starts black. Null when the
     // size is zero or too large for a surface (more than 32767 pixels on a side).
     static std::shared_ptr<CGImage> create(std::size_t width, std::size_t height, bool opaque = false);
@@ -51,7 +51,7 @@ class CGImage {
     bool writePNG(const std::string& path) const;
     std::vector<std::uint8_t> PNGData() const;
 
-  private:
+private:
     CGImage(cairo_surface_t* surface, bool opaque);
 
     cairo_surface_t* surface_;

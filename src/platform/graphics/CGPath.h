@@ -30,7 +30,7 @@ struct CGPathElement {
 };
 
 class CGPath {
-  public:
+public:
     bool isEmpty() const { return elements_.empty(); }
     const std::vector<CGPathElement>& elements() const { return elements_; }
     // Whether a subpath is open for lines to continue from, and its last point.
@@ -71,7 +71,7 @@ class CGPath {
 
     bool operator==(const CGPath& other) const;
 
-  private:
+private:
     void push(CGPathElementType type, CGPoint a, CGPoint b = {}, CGPoint c = {});
 
     std::vector<CGPathElement> elements_;

@@ -26,7 +26,7 @@ struct TextLayoutParams {
 };
 
 class TextEngine {
-  public:
+public:
     static TextEngine& forThisThread();
     ~TextEngine();
     TextEngine(const TextEngine&) = delete;
@@ -48,7 +48,7 @@ class TextEngine {
     };
     Laid layout(std::string_view text, const UIFont& font, const TextLayoutParams& params);
 
-  private:
+private:
     TextEngine();
     PangoFontDescription* description(const UIFont& font);
     PangoLayout* build(const std::string& text, const UIFont& font, const TextLayoutParams& params);

@@ -21,7 +21,7 @@
 #include <optional>
 
 class UIBezierPath {
-  public:
+public:
     static std::shared_ptr<UIBezierPath> bezierPath();
     static std::shared_ptr<UIBezierPath> bezierPathWithRect(CGRect rect);
     static std::shared_ptr<UIBezierPath> bezierPathWithOvalInRect(CGRect rect);
@@ -82,7 +82,7 @@ class UIBezierPath {
     void fillInContext(const CGContextRef& c) const;
     void strokeInContext(const CGContextRef& c) const;
 
-  private:
+private:
     UIBezierPath() = default;
     void draw(const CGContextRef& c, bool fill, std::optional<CGBlendMode> mode, CGFloat alpha) const;
 

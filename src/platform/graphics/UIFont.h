@@ -22,7 +22,7 @@ inline constexpr UIFontWeight UIFontWeightHeavy = 0.56;
 inline constexpr UIFontWeight UIFontWeightBlack = 0.62;
 
 class UIFont {
-  public:
+public:
     // The family the system font maps to.
     static constexpr const char* kSystemFamily = "DejaVu Sans";
 
@@ -54,7 +54,7 @@ class UIFont {
 
     bool operator==(const UIFont&) const = default;
 
-  private:
+private:
     UIFont(std::string family, CGFloat size, UIFontWeight weight, bool italic);
 
     std::string family_;

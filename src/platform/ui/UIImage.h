@@ -16,7 +16,7 @@
 #include <string>
 
 class UIImage : public NSObject {
-  public:
+public:
     // Loads a PNG. For "name.png" the variant for the screen's scale ("name@2x.png") is
     // preferred, then the plain file, then the other variants; the "@Nx" suffix of the file
     // that loads sets the scale. The path is a path of the host; callers with device paths
@@ -39,10 +39,10 @@ class UIImage : public NSObject {
     void drawAtPoint(CGPoint point) const;
     void drawInRectInContext(const CGContextRef& context, CGRect rect) const;
 
-  protected:
+protected:
     UIImage(CGImageRef image, CGFloat scale);
 
-  private:
+private:
     void draw(const CGContextRef& context, CGRect rect, std::optional<CGBlendMode> mode, CGFloat alpha) const;
 
     CGImageRef image_;

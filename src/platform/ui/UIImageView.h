@@ -35,7 +35,7 @@ enum UIViewContentMode : int64_t {
 CGRect UIViewContentModeRect(UIViewContentMode mode, CGSize size, CGRect bounds);
 
 class UIImageView : public UIView {
-  public:
+public:
     static std::shared_ptr<UIImageView> create(CGRect frame = CGRectZero);
     // A view exactly the image's size (in points), at the origin.
     static std::shared_ptr<UIImageView> createWithImage(std::shared_ptr<UIImage> image);
@@ -54,11 +54,11 @@ class UIImageView : public UIView {
     void drawRect(CGRect rect) override;
     bool drawsContent() const override { return image_ != nullptr; }
 
-  protected:
+protected:
     explicit UIImageView(CGRect frame);
     void commonInit() override;
 
-  private:
+private:
     std::shared_ptr<UIImage> image_;
     UIViewContentMode contentMode_ = UIViewContentModeScaleToFill;
 };

@@ -19,7 +19,7 @@
 #include <string>
 
 class UILabel : public UIView {
-  public:
+public:
     static std::shared_ptr<UILabel> create(CGRect frame = CGRectZero);
 
     std::string className() const override { return "UILabel"; }
@@ -55,11 +55,11 @@ class UILabel : public UIView {
     bool drawsContent() const override { return true; }
     std::string accessibilityText() const override { return text_; }
 
-  protected:
+protected:
     explicit UILabel(CGRect frame);
     void commonInit() override;
 
-  private:
+private:
     NSStringAttributes attributes() const;
     void contentChanged();
 

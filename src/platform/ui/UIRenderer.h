@@ -27,7 +27,7 @@
 #include <memory>
 
 class UIRenderer {
-  public:
+public:
     explicit UIRenderer(CGFloat scale = 2);
     UIRenderer(const UIRenderer&) = delete;
     UIRenderer& operator=(const UIRenderer&) = delete;
@@ -48,7 +48,7 @@ class UIRenderer {
     // A new image of the tree at `scale`; null for an empty root.
     static std::shared_ptr<UIImage> imageOfView(UIView& root, CGFloat scale = 2);
 
-  private:
+private:
     bool prepareFrame(const UIView& root);
 
     CGFloat scale_;

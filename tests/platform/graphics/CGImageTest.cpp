@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 
 namespace {
 class CGImageTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("cgimage-" + std::to_string(::getpid()) + "-" +
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());

@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 namespace {
 class UIImageTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("uiimage-" + std::to_string(::getpid()) + "-" +
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());

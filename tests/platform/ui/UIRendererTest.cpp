@@ -40,7 +40,7 @@ bool white(const CGImage::Pixel& p) {
 
 // A view that draws an arc, leaving an unbalanced save and an open path behind.
 class SloppyArcView : public UIView {
-  public:
+public:
     static std::shared_ptr<SloppyArcView> create(CGRect frame) {
         auto v = std::shared_ptr<SloppyArcView>(new SloppyArcView(frame));
         v->commonInit();
@@ -63,7 +63,7 @@ class SloppyArcView : public UIView {
     }
     int draws = 0;
 
-  protected:
+protected:
     using UIView::UIView;
 };
 } // namespace
