@@ -32,7 +32,7 @@ void UISlider::commonInit() {
 }
 
 std::string UISlider::accessibilityText() const {
-    return NSStringWithFormat("%g", {PlistValue(value_)});
+    return NSStringWithFormat("%@", {PlistValue(value_)});
 }
 
 void UISlider::setValue(double value, bool animated) {
