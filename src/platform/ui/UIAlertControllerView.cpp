@@ -2,6 +2,7 @@
 
 #include "platform/ui/CALayer.h"
 #include "platform/ui/UIGraphics.h"
+#include "platform/ui/UIVisualEffectView.h"
 
 #include <cmath>
 
@@ -10,7 +11,10 @@ constexpr CGFloat kTextInset = 16;
 constexpr CGFloat kTopMargin = 19;
 constexpr CGFloat kGap = 3;
 constexpr CGFloat kBottomMargin = 20;
-const UIColor kPanel = UIColor::colorWithWhite(0.97, 0.96);
+// The panel is frosted glass: what lies behind it is blurred (so text behind it never shows through
+// as text) and then washed with this near-white.
+const UIColor kPanel = UIColor::colorWithWhite(0.97, 0.82);
+constexpr double kBackdropBlurRadius = 20;
 const UIColor kSeparator = UIColor::colorWithWhite(0, 0.2);
 } // namespace
 
@@ -43,7 +47,7 @@ std::string UIAlertControllerView::accessibilityText() const {
 void UIAlertControllerView::build(const std::shared_ptr<UIAlertController>& alert) {
     alert_ = alert;
     setOpaque(false);
-    setBackgroundColor(kPanel);
+    setBackgroundColor(UIColor::clearColor());
     layer()->setCornerRadius(kCornerRadius);
     setClipsToBounds(true);
 
@@ -115,6 +119,9 @@ void UIAlertControllerView::build(const std::shared_ptr<UIAlertController>& aler
 }
 
 void UIAlertControllerView::drawRect(CGRect) {
+    UIDrawBackdropBlur(UIGraphicsGetCurrentContext(), bounds(), kBackdropBlurRadius);
+    UIColorSetFill(kPanel);
+    UIRectFill(bounds());
     // Hairlines above the buttons, and between them.
     if (buttons_.empty())
         return;
