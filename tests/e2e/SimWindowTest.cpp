@@ -401,3 +401,63 @@ TEST_F(SimWindowTest, TheCatalogueSlidesUpAndCloseDismissesIt) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SimWindowTest, TypingIntoTheTextFieldAndDraggingTheSliderReachTheFile) {
+    // The wheel brings the quick-reply row on screen.
+    int status = 0;
+    double scale = last_.value("windowPixelsPerPoint", 1.0);
+    runAndRead({"xdotool", "mousemove", "--window", windowId_, std::to_string(std::lround(187 * scale)),
+                std::to_string(std::lround(400 * scale)), "click", "--repeat", "3", "5"},
+               xvfb_.display(), status);
+    ASSERT_TRUE(waitFor([](const json& s) {
+        auto fields = findViews(s, "UITextField", "");
+        auto sliders = findViews(s, "UISlider", "");
+        return !fields.empty() && fields[0].y > 64 && fields[0].y + fields[0].height < 667 &&
+               !sliders.empty() && sliders[0].y > 64;
+    })) << "scrolling did not bring the text field on screen";
+
+    ViewEntry field = findViews(last_, "UITextField", "")[0];
+    click(field);
+    // Clear what is there, type, and end editing with Return.
+    runAndRead({"xdotool",   "key",       "--delay",   "5",         "End",       "BackSpace", "BackSpace",
+                "BackSpace", "BackSpace", "BackSpace", "BackSpace", "BackSpace", "BackSpace", "BackSpace",
+                "BackSpace", "BackSpace", "BackSpace", "BackSpace", "BackSpace", "BackSpace", "BackSpace"},
+               xvfb_.display(), status);
+    runAndRead({"xdotool", "type", "--delay", "5", "On my way"}, xvfb_.display(), status);
+    runAndRead({"xdotool", "key", "Return"}, xvfb_.display(), status);
+    ASSERT_TRUE(waitFor([&](const json&) {
+        return preferences()["quickReplyText"].stringValue() == "On my way";
+    })) << "the file holds '"
+        << preferences()["quickReplyText"].stringValue() << "'";
+
+    // Drag the slider's thumb to the right end of its track.
+    ViewEntry slider = findViews(last_, "UISlider", "")[0];
+    double from = preferences()["headSize"].doubleValue();
+    runAndRead({"xdotool",
+                "mousemove",
+                "--window",
+                windowId_,
+                std::to_string(std::lround(slider.midX() * scale)),
+                std::to_string(std::lround(slider.midY() * scale)),
+                "mousedown",
+                "1",
+                "mousemove",
+                "--window",
+                windowId_,
+                std::to_string(std::lround((slider.midX() + 40) * scale)),
+                std::to_string(std::lround(slider.midY() * scale)),
+                "mousemove",
+                "--window",
+                windowId_,
+                std::to_string(std::lround((slider.x + slider.width + 20) * scale)),
+                std::to_string(std::lround(slider.midY() * scale)),
+                "mouseup",
+                "1"},
+               xvfb_.display(), status);
+    EXPECT_TRUE(waitFor([&](const json&) { return preferences()["headSize"].doubleValue() > from; }))
+        << "the slider's value did not reach the file";
+}
+
+} // namespace
