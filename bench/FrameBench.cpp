@@ -1,5 +1,6 @@
-// Time to render frames of the simulated screen at 2x: the whole pane, and a frame of an alert
-// fading in (the rest of the screen unchanged underneath).
+// Time to render frames of the simulated screen at 2x: the whole pane, a frame of an alert fading
+// in (the rest of the screen unchanged underneath), and the whole pane under the shown alert,
+// whose panel blurs what lies behind it.
 
 #include "platform/dispatch/NSRunLoop.h"
 #include "sim/SimScreen.h"
@@ -53,6 +54,18 @@ void BM_FrameWithAnAlertFadingIn(benchmark::State& state) {
         benchmark::DoNotOptimize(f.screen->render());
 }
 BENCHMARK(BM_FrameWithAnAlertFadingIn)->Unit(benchmark::kMillisecond);
+
+void BM_FullFrameWithTheAlertAtRest(benchmark::State& state) {
+    Fixture f;
+    f.sim->settings().tap("Respring");
+    f.screen->update();
+    f.sim->advanceBy(1); // shown: the panel blurs the pane behind it
+    for (auto _ : state) {
+        UIView::markDisplayChanged();
+        benchmark::DoNotOptimize(f.screen->render());
+    }
+}
+BENCHMARK(BM_FullFrameWithTheAlertAtRest)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
