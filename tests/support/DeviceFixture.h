@@ -19,6 +19,7 @@
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIGraphics.h"
 #include "platform/ui/UIImage.h"
+#include "support/TempDeviceRoot.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -34,13 +35,9 @@
 #include <utility>
 #include <vector>
 
-class DeviceFixture {
+class DeviceFixture : public TempDeviceRoot {
 public:
     DeviceFixture() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "oc-spine-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            std::abort();
-        root_ = pattern;
         NSFileManager::setDeviceRoot(root_);
         ALApplicationList::sharedApplicationList()->reload();
         loop_ = NSRunLoop::installMain(ManualClock::create());
@@ -57,48 +54,11 @@ public:
         NSLogSetEchoToStderr(true);
         DeviceSpawn::setRespringHandler(nullptr);
         UIApplication::sharedApplication()->setURLHandler(nullptr);
-        std::error_code ec;
-        for (auto it = std::filesystem::recursive_directory_iterator(root_, ec);
-             it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-            if (it->is_directory(ec) && !it->is_symlink(ec))
-                std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                             std::filesystem::perm_options::add, ec);
-        }
-        std::filesystem::remove_all(root_, ec);
     }
     DeviceFixture(const DeviceFixture&) = delete;
     DeviceFixture& operator=(const DeviceFixture&) = delete;
 
-    const std::string& root() const { return root_; }
     const std::shared_ptr<NSRunLoop>& loop() const { return loop_; }
-    std::string host(std::string_view devicePath) const { return root_ + std::string(devicePath); }
-
-    void mkdirs(std::string_view devicePath) const { std::filesystem::create_directories(host(devicePath)); }
-    void write(std::string_view devicePath, std::string_view bytes) const {
-        std::filesystem::create_directories(std::filesystem::path(host(devicePath)).parent_path());
-        std::ofstream(host(devicePath), std::ios::binary)
-            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
-    std::string read(std::string_view devicePath) const {
-        std::ifstream in(host(devicePath), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    std::vector<std::string> names(std::string_view devicePath) const {
-        std::vector<std::string> out;
-        for (const auto& e : std::filesystem::directory_iterator(host(devicePath)))
-            out.push_back(e.path().filename().string());
-        return out;
-    }
-    bool exists(std::string_view devicePath) const { return std::filesystem::exists(host(devicePath)); }
-
-    void writePlist(std::string_view devicePath, const PlistValue& value) const {
-        write(devicePath, writePropertyListXML(value).bytes);
-    }
-    PlistValue readPlist(std::string_view devicePath) const {
-        std::string bytes = read(devicePath);
-        return readPropertyList(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()))
-            .value;
-    }
 
     // An app bundle in /Applications with the given Info.plist entries (plus its identifier).
     std::string addApp(const std::string& bundleId,
@@ -167,7 +127,6 @@ public:
     }
 
 private:
-    std::string root_;
     std::shared_ptr<NSRunLoop> loop_;
     int logToken_ = 0;
     mutable std::mutex logMutex_;

@@ -2,7 +2,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/UniqueFd.h"
 
-#include "TempDeviceRoot.h"
+#include "support/TempDeviceRoot.h"
 
 #include <gtest/gtest.h>
 

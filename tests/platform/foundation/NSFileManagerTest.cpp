@@ -1,7 +1,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSDictionary.h"
 
-#include "TempDeviceRoot.h"
+#include "support/TempDeviceRoot.h"
 
 #include <gtest/gtest.h>
 

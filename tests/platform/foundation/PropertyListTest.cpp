@@ -1,6 +1,6 @@
 #include "platform/foundation/PropertyList.h"
 
-#include "TempDeviceRoot.h"
+#include "support/TempDeviceRoot.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,9 @@
 
 // A fresh device root folder for a file-layer test, removed with everything in it afterwards.
 // Helpers write host files inside it by device path, so tests set up exactly the files they need.
+// DeviceFixture builds a whole simulated device on top of it.
+
+#include "platform/foundation/PropertyList.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -14,7 +17,7 @@
 #include <vector>
 
 class TempDeviceRoot {
-  public:
+public:
     TempDeviceRoot() {
         std::string pattern = (std::filesystem::temp_directory_path() / "oc-device-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
@@ -36,6 +39,7 @@ class TempDeviceRoot {
     TempDeviceRoot& operator=(const TempDeviceRoot&) = delete;
 
     const std::string& path() const { return root_; }
+    const std::string& root() const { return root_; }
     // The host path of a device path.
     std::string host(std::string_view devicePath) const { return root_ + std::string(devicePath); }
 
@@ -52,6 +56,17 @@ class TempDeviceRoot {
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
+    bool exists(std::string_view devicePath) const { return std::filesystem::exists(host(devicePath)); }
+
+    void writePlist(std::string_view devicePath, const PlistValue& value) const {
+        write(devicePath, writePropertyListXML(value).bytes);
+    }
+    PlistValue readPlist(std::string_view devicePath) const {
+        std::string bytes = read(devicePath);
+        return readPropertyList(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()))
+            .value;
+    }
+
     // Names in a device folder, for checking that no temporary file was left.
     std::vector<std::string> names(std::string_view devicePath) const {
         std::vector<std::string> out;
@@ -60,7 +75,7 @@ class TempDeviceRoot {
         return out;
     }
 
-  private:
+protected:
     std::string root_;
 };
 
