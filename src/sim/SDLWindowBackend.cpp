@@ -1,6 +1,7 @@
 #include "sim/SDLWindowBackend.h"
 
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/ui/UIMotionEffect.h"
 #include "platform/ui/UIScreen.h"
 #include "sim/SimScreen.h"
 
@@ -85,9 +86,30 @@ CGPoint SDLWindowBackend::toPoints(int x, int y) const {
     return CGPointMake(x / pixelsPerPoint_, y / pixelsPerPoint_);
 }
 
+void SDLWindowBackend::tiltToward(int x, int y) {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    if (w <= 0 || h <= 0)
+        return;
+    // Hundredths are finer than a point of a bezel's travel and keep small jitters from redrawing.
+    auto level = [](double v) { return std::round(std::clamp(v, -1.0, 1.0) * 100) / 100; };
+    tiltX_ = level(2.0 * x / w - 1);
+    tiltY_ = level(2.0 * y / h - 1);
+    tiltPending_ = true;
+}
+
 void SDLWindowBackend::handle(const SDL_Event& e) {
     UIWindow& window = screen_.window();
     auto loop = NSRunLoop::main();
+    if (advance_) {
+        bool click = e.type == SDL_MOUSEBUTTONUP && e.button.button == SDL_BUTTON_LEFT;
+        if (click || e.type == SDL_KEYDOWN) {
+            advance_();
+            return;
+        }
+        if (e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_TEXTINPUT)
+            return;
+    }
     switch (e.type) {
     case SDL_QUIT:
         running_ = false;
@@ -102,6 +124,7 @@ void SDLWindowBackend::handle(const SDL_Event& e) {
         window.touchBegan(toPoints(e.button.x, e.button.y));
         break;
     case SDL_MOUSEMOTION:
+        tiltToward(e.motion.x, e.motion.y);
         if (buttonDown_)
             window.touchMoved(toPoints(e.motion.x, e.motion.y));
         break;
@@ -129,6 +152,10 @@ void SDLWindowBackend::handle(const SDL_Event& e) {
             window.returnKey();
         break;
     case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_LEAVE) {
+            tiltX_ = tiltY_ = 0;
+            tiltPending_ = true;
+        }
         if (e.window.event == SDL_WINDOWEVENT_EXPOSED && texture_) {
             SDL_RenderClear(renderer_);
             SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
@@ -155,6 +182,12 @@ void SDLWindowBackend::run() {
         }
         loop->runUntil(loop->now() + (moving ? NSRunLoop::kFrameInterval / 2 : 0));
         screen_.update();
+        // The tilt reaches the device only while something follows it, so moving the pointer
+        // over a screen without motion effects draws nothing.
+        if (tiltPending_ && screen_.showsMotionEffects()) {
+            UIDeviceTilt::set(tiltX_, tiltY_);
+            tiltPending_ = false;
+        }
         if (screen_.needsRender()) {
             const CGImageRef& frame = screen_.render();
             if (frame)

@@ -5,6 +5,10 @@
 // scrolls (the run loop runs in UITrackingRunLoopMode while the button is down), the wheel
 // scrolls the list under the pointer, and the keyboard types into the focused text field.
 //
+// The pointer's position over the window tilts the device (UIDeviceTilt): the centre is level,
+// the edges are tilted fully, and leaving the window levels it again; views with motion effects
+// follow.
+//
 // It draws only when the screen changed (UIView::displayGeneration) or something animates, and
 // otherwise sleeps in SDL's event wait, so an idle simulator takes next to no CPU.
 //
@@ -44,11 +48,15 @@ public:
     // Called after each drawn frame (the e2e tests' hook: the simulator writes its state).
     void setAfterFrame(std::function<void()> fn) { afterFrame_ = std::move(fn); }
     std::uint64_t framesDrawn() const { return framesDrawn_; }
+    // With a handler, a click or a key press calls it instead of reaching the device (the HUD
+    // gallery's "next").
+    void setAdvanceHandler(std::function<void()> fn) { advance_ = std::move(fn); }
 
 private:
     explicit SDLWindowBackend(SimScreen& screen) : screen_(screen) {}
     void handle(const SDL_Event& event);
     CGPoint toPoints(int x, int y) const;
+    void tiltToward(int x, int y);
 
     SimScreen& screen_;
     SDL_Window* window_ = nullptr;
@@ -60,4 +68,7 @@ private:
     bool buttonDown_ = false;
     std::uint64_t framesDrawn_ = 0;
     std::function<void()> afterFrame_;
+    std::function<void()> advance_;
+    double tiltX_ = 0, tiltY_ = 0;
+    bool tiltPending_ = false;
 };

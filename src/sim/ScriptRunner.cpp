@@ -1,10 +1,8 @@
 #include "sim/ScriptRunner.h"
 
-#include "platform/ui/UITableView.h"
+#include "sim/HUDCommands.h"
 #include "sim/ScreenCommands.h"
-#include "sim/SimDump.h"
-#include "sim/SimScreen.h"
-#include "sim/Simulator.h"
+#include "sim/ScriptSession.h"
 
 #include <cerrno>
 #include <cmath>
@@ -102,6 +100,12 @@ std::optional<ScriptError> ScriptRunner::parse(const std::string& script,
             return ScriptError{number, problem};
         if (words.empty())
             continue;
+        if (HUDCommands::isHUDCommand(words[0])) {
+            if (auto problem = HUDCommands::check(words))
+                return ScriptError{number, *problem};
+            commands.push_back({number, words[0], {words.begin() + 1, words.end()}});
+            continue;
+        }
         const CommandShape* shape = nullptr;
         for (const auto& c : kCommands) {
             if (words[0] == c.name)
@@ -120,6 +124,7 @@ std::optional<ScriptError> ScriptRunner::parse(const std::string& script,
                 known += (known.empty() ? "" : ", ") + std::string(c.name);
             for (const auto& c : ScreenCommands::shapes())
                 known += ", " + std::string(c.name);
+            known += ", hud, rotate, tilt";
             return ScriptError{number, "unknown command \"" + words[0] + "\" (known: " + known + ")"};
         }
         if (words.size() - 1 != shape->arguments)
@@ -136,53 +141,20 @@ std::optional<ScriptError> ScriptRunner::parse(const std::string& script,
 
 std::optional<ScriptError> ScriptRunner::run(Simulator& simulator, const std::vector<ScriptCommand>& commands,
                                              std::ostream& out, const std::string& outputFolder) {
-    SettingsApp& app = simulator.settings();
     // The drawn screen is made only for scripts that look at it, so a plain script stays cheap.
-    std::unique_ptr<SimScreen> screen;
-    std::unique_ptr<ScreenCommands> screenCommands;
+    bool needsScreen = false;
+    for (const auto& command : commands)
+        needsScreen = needsScreen || ScriptSession::needsScreen(command.name);
+    ScriptSession session(simulator, nullptr, outputFolder, out, needsScreen);
+    written_.clear();
     for (const auto& command : commands) {
-        if (!ScreenCommands::isScreenCommand(command.name))
-            continue;
-        screen = std::make_unique<SimScreen>(simulator);
-        screen->followRunLoopFrames();
-        screenCommands = std::make_unique<ScreenCommands>(simulator, *screen, outputFolder);
-        break;
-    }
-    for (const auto& command : commands) {
-        try {
-            if (screenCommands && ScreenCommands::isScreenCommand(command.name)) {
-                if (auto problem = screenCommands->run(command.name, command.arguments, out))
-                    return ScriptError{command.line, *problem};
-            } else if (command.name == "open") {
-                app.open();
-            } else if (command.name == "tap") {
-                if (!screenCommands || !screenCommands->tap(command.arguments[0]))
-                    app.tap(command.arguments[0]);
-            } else if (command.name == "set") {
-                app.set(command.arguments[0], command.arguments[1]);
-                // A drawn cell shows its new value, as the real control would after the change.
-                if (screenCommands && app.pane())
-                    app.pane()->table()->reloadData();
-            } else if (command.name == "wait") {
-                simulator.runUntilIdle();
-                simulator.advanceBy(std::strtod(command.arguments[0].c_str(), nullptr));
-            } else if (command.name == "burst") {
-                app.burst();
-            } else if (command.name == "dump") {
-                out << SimDumpText(SimDump(simulator)) << '\n';
-                out.flush();
-            }
-            simulator.runUntilIdle();
-            if (screenCommands)
-                screenCommands->afterCommand();
-        } catch (const SettingsApp::Error& e) {
-            return ScriptError{command.line, e.what()};
+        if (auto problem = session.perform(command)) {
+            written_ = session.written();
+            return ScriptError{command.line, *problem};
         }
     }
-    if (screenCommands) {
-        screenCommands->finish();
-        written_ = screenCommands->written();
-    }
+    session.finish();
+    written_ = session.written();
     return std::nullopt;
 }
 

@@ -52,10 +52,11 @@ public:
     // not produce it.
     static PlistValue cellValueFromText(const PSSpecifier& row, const std::string& text);
 
-private:
-    void requireOpen() const;
     // The controller the user sees: the top of the presentation chain, or of a navigation stack.
     std::shared_ptr<UIViewController> visibleController() const;
+
+private:
+    void requireOpen() const;
 
     std::shared_ptr<UINavigationController> navigation_;
     std::shared_ptr<OrbitchatPreferencesController> pane_;

@@ -1,10 +1,12 @@
 #include "sim/SimScreen.h"
 
+#include "hud/TQProgressHUD.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/prefs/PSTableCellViews.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIButton.h"
 #include "platform/ui/UILabel.h"
+#include "platform/ui/UIMotionEffect.h"
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UIScreen.h"
 #include "platform/ui/UITableViewContentView.h"
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <cctype>
 #include <functional>
+#include <unordered_map>
 
 namespace {
 
@@ -201,9 +204,35 @@ const CGImageRef& SimScreen::render() {
     return renderer_.renderFrame(*window_);
 }
 
+namespace {
+// The parts of every progress HUD on the window, by view, named as the HUD names them.
+std::unordered_map<const UIView*, std::string> hudParts(const std::shared_ptr<UIView>& root) {
+    std::unordered_map<const UIView*, std::string> parts;
+    walk(root, [&](const std::shared_ptr<UIView>& v) {
+        auto hud = std::dynamic_pointer_cast<TQProgressHUD>(v);
+        if (!hud)
+            return;
+        const std::pair<const UIView*, const char*> named[] = {
+            {hud.get(), "hud"},
+            {hud->backgroundView().get(), "backgroundView"},
+            {hud->bezelView().get(), "bezelView"},
+            {hud->indicator().get(), "indicator"},
+            {hud->label().get(), "label"},
+            {hud->detailsLabel().get(), "detailsLabel"},
+            {hud->button().get(), "button"},
+        };
+        for (const auto& [view, name] : named)
+            if (view)
+                parts[view] = name;
+    });
+    return parts;
+}
+} // namespace
+
 nlohmann::json SimScreen::viewsDump() {
     update();
     nlohmann::json views = nlohmann::json::array();
+    auto parts = hudParts(window_);
     walk(window_, [&](const std::shared_ptr<UIView>& v) {
         CGRect f = v->convertRectToView(v->bounds(), nullptr);
         nlohmann::json entry = {
@@ -214,6 +243,12 @@ nlohmann::json SimScreen::viewsDump() {
         };
         std::string text = v->accessibilityText();
         entry["text"] = text.empty() ? nlohmann::json(nullptr) : nlohmann::json(text);
+        if (auto part = parts.find(v.get()); part != parts.end())
+            entry["hudPart"] = part->second;
+        if (!v->motionEffects().empty()) {
+            CGPoint shift = UIMotionEffect::centerOffsetForView(*v);
+            entry["motionOffset"] = {{"x", shift.x}, {"y", shift.y}};
+        }
         views.push_back(std::move(entry));
     });
     return nlohmann::json{{"views", views}};
@@ -254,4 +289,10 @@ std::optional<CGPoint> SimScreen::pointOfRow(const std::string& title) {
     if (auto cell = findRow(*window_, title, face))
         return cell->convertPointToView(CGPointMake(cell->bounds().midX(), cell->bounds().midY()), nullptr);
     return std::nullopt;
+}
+
+bool SimScreen::showsMotionEffects() {
+    bool found = false;
+    walk(window_, [&](const std::shared_ptr<UIView>& v) { found = found || !v->motionEffects().empty(); });
+    return found;
 }

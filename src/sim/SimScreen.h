@@ -58,9 +58,14 @@ public:
     // Closes the browser sheet or package-manager screen (what its Done button does).
     void closeOpenedScreen();
     bool isRespringing() const;
+    // Whether any view on the window follows the device's tilt.
+    bool showsMotionEffects();
 
     // The views dump: every view on the window, front to back order of drawing, with its class,
-    // frame in screen points, alpha, hidden flag and text.
+    // frame in screen points, alpha, hidden flag and text. The parts of a progress HUD also carry
+    // "hudPart" (hud, backgroundView, bezelView, indicator, label, detailsLabel, button), and a
+    // view with motion effects its "motionOffset": how far the device's tilt displaces it on
+    // screen from its frame.
     nlohmann::json viewsDump();
     // The window point at the centre of the row or control titled `text` that a finger could
     // tap, or nullopt.

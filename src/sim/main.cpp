@@ -5,10 +5,13 @@
 //     orbitchat-sim                                   # window, or the recorded tour
 //     orbitchat-sim --device DIR --script tour.txt    # run a script
 //     orbitchat-sim --dump                            # open the pane and print its state
+//     orbitchat-sim --hud-gallery                     # the progress HUD's modes and options
 //
 // Exit status: 0 on success, 2 when a script line is bad (the message names the line), 1 when a
 // file cannot be read.
 
+#include "sim/HUDGallery.h"
+#include "sim/SampleDevice.h"
 #include "sim/ScriptRunner.h"
 #include "sim/SimDump.h"
 #include "sim/SimWindowApp.h"
@@ -16,20 +19,26 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <cstdio>
 #include <sstream>
 
 int main(int argc, char** argv) {
     CLI::App cli{"orbitchat-sim: the Orbitchat settings pane on a simulated device"};
     Simulator::Options options;
-    options.deviceRoot = Simulator::sourceDirectory() + "/examples/device";
+    const std::string sample = Simulator::sourceDirectory() + "/examples/device";
     std::string scriptPath;
     std::string screen;
-    cli.add_option("--device", options.deviceRoot, "device folder (the device's root)")
+    cli.add_option(
+           "--device", options.deviceRoot,
+           "device folder (the device's root), used in place; without it the simulator runs on a "
+           "copy of examples/device kept in ~/.local/state/orbitchat-sim/device, and records the tour "
+           "and the HUD gallery on a fresh copy")
         ->check(CLI::ExistingDirectory);
+    bool resetDevice = false;
+    cli.add_flag("--reset-device", resetDevice, "start the kept copy of the sample device afresh");
     cli.add_option("--bundle", options.bundlePath, "folder of the preference bundle (default: resources/)")
         ->check(CLI::ExistingDirectory);
     cli.add_option("--script", scriptPath, "script to run, one command per line")->check(CLI::ExistingFile);
@@ -41,6 +50,11 @@ int main(int argc, char** argv) {
     cli.add_flag("--dump", dumpOnly, "open the pane headless and print its state");
     bool headless = false;
     cli.add_flag("--headless", headless, "never open a window; record the tour instead");
+    bool hudGallery = false;
+    cli.add_flag("--hud-gallery", hudGallery,
+                 "show the progress HUD in each mode and option: in a window, the next picture on a "
+                 "click or key press; headless (or --headless), record a PNG of each and an animated "
+                 "WebP of the show and hide animations into the output folder");
     SimWindowOptions window;
     cli.add_option("--state-file", window.stateFile,
                    "window mode: write the views dump here after each frame");
@@ -60,10 +74,37 @@ int main(int argc, char** argv) {
         options.screenScale = scale;
     }
 
+    // Without --device: the kept working copy of the sample device, or a fresh copy for the
+    // built-in recordings (chosen below, once it is known what runs).
+    const bool ownDevice = !options.deviceRoot.empty();
+    std::unique_ptr<SampleDevice> freshCopy;
+    auto useDevice = [&](bool fresh) {
+        if (ownDevice)
+            return true;
+        std::string why;
+        if (fresh) {
+            freshCopy = SampleDevice::temporaryCopy(sample, why);
+            if (freshCopy)
+                options.deviceRoot = freshCopy->path();
+        } else if (auto kept = SampleDevice::workingCopy(sample, resetDevice, why)) {
+            options.deviceRoot = *kept;
+        }
+        if (options.deviceRoot.empty())
+            std::cerr << "orbitchat-sim: " << why << "\n";
+        return !options.deviceRoot.empty();
+    };
+
     bool tour = false;
     std::string script = "open\ndump\n";
+    if (hudGallery && scriptPath.empty())
+        scriptPath = Simulator::sourceDirectory() + "/examples/hud-gallery.script";
     if (scriptPath.empty() && !dumpOnly) {
         if (!headless && std::getenv("DISPLAY")) {
+            if (!useDevice(false))
+                return 1;
+            if (!ownDevice)
+                std::cerr << "orbitchat-sim: the device is " << options.deviceRoot
+                          << " (a copy of examples/device; --reset-device starts it afresh)\n";
             std::string why;
             if (RunSimulatorWindow(options, window, why))
                 return 0;
@@ -71,6 +112,7 @@ int main(int argc, char** argv) {
         }
         scriptPath = Simulator::sourceDirectory() + "/examples/tour.script";
         tour = true;
+        options.deviceRoot = ownDevice ? options.deviceRoot : "";
     }
     if (!scriptPath.empty()) {
         std::ifstream in(scriptPath, std::ios::binary);
@@ -89,6 +131,14 @@ int main(int argc, char** argv) {
         std::cerr << "orbitchat-sim: " << (scriptPath.empty() ? "" : scriptPath + ": ") << error->text()
                   << "\n";
         return 2;
+    }
+    if (options.deviceRoot.empty() && !useDevice(tour || hudGallery))
+        return 1;
+    if (hudGallery && !headless && std::getenv("DISPLAY")) {
+        std::string why;
+        if (RunHUDGalleryWindow(options, commands, why))
+            return 0;
+        std::cerr << "orbitchat-sim: no window (" << why << "); recording the HUD gallery instead\n";
     }
     Simulator simulator(options);
     std::ostringstream tourDump;

@@ -176,9 +176,9 @@ struct ProgramRun {
     std::string out;
 };
 
-ProgramRun runProgram(const std::string& arguments) {
-    std::string command =
-        std::string(ORBITCHAT_BINARY_DIR) + "/src/sim/orbitchat-sim " + arguments + " 2>/dev/null";
+ProgramRun runProgram(const std::string& arguments, const std::string& environment = {}) {
+    std::string command = environment + std::string(ORBITCHAT_BINARY_DIR) + "/src/sim/orbitchat-sim " +
+                          arguments + " 2>/dev/null";
     ProgramRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
@@ -211,6 +211,40 @@ TEST_F(ScriptTest, ProgramRunsScriptsAndExitsTwoOnABadLine) {
     ProgramRun plain = runProgram(common + " --dump"); // no script: open and dump
     ASSERT_EQ(plain.status, 0);
     EXPECT_EQ(dumps(plain.out).at(0)["alert"]["title"], "No Extensions!");
+}
+
+TEST_F(ScriptTest, WithoutADeviceTheSampleIsCopiedAndNeverWritten) {
+    // The program's own sample device; its preference file must come out of every run unchanged.
+    const std::string sampleFile =
+        std::string(ORBITCHAT_SOURCE_DIR) +
+        "/examples/device/var/mobile/Library/Preferences/com.orbitchat.preferences.plist";
+    auto readHost = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string before = readHost(sampleFile);
+    ASSERT_FALSE(before.empty());
+    device.write("/flip.txt", "open\nset \"Unread Badges\" on\ndump\n");
+    device.write("/look.txt", "open\ndump\n");
+    std::string env = "XDG_STATE_HOME=" + device.host("/state") + " ";
+    std::string kept = device.host(
+        "/state/orbitchat-sim/device/var/mobile/Library/Preferences/com.orbitchat.preferences.plist");
+
+    ProgramRun flip = runProgram("--script " + device.host("/flip.txt"), env);
+    ASSERT_EQ(flip.status, 0) << flip.out;
+    EXPECT_EQ(readHost(sampleFile), before);
+    EXPECT_NE(readHost(kept).find("<key>showUnreadBadges</key>\n\t<true/>"), std::string::npos)
+        << readHost(kept);
+
+    // The kept copy lasts from run to run...
+    ProgramRun look = runProgram("--script " + device.host("/look.txt"), env);
+    ASSERT_EQ(look.status, 0);
+    EXPECT_NE(readHost(kept).find("<true/>"), std::string::npos);
+    // ...until it is reset from the sample.
+    ProgramRun reset = runProgram("--script " + device.host("/look.txt") + " --reset-device", env);
+    ASSERT_EQ(reset.status, 0);
+    EXPECT_EQ(readHost(kept), before);
+    EXPECT_EQ(readHost(sampleFile), before);
 }
 
 } // namespace

@@ -2,15 +2,21 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 
 namespace {
 std::atomic<double> gTiltX{0}, gTiltY{0};
 }
 
 void UIDeviceTilt::set(double x, double y) {
-    gTiltX.store(std::clamp(x, -1.0, 1.0));
-    gTiltY.store(std::clamp(y, -1.0, 1.0));
-    UIView::markDisplayChanged();
+    // NaN would survive the clamp and displace views to nowhere; it reads as no tilt.
+    x = std::isnan(x) ? 0 : std::clamp(x, -1.0, 1.0);
+    y = std::isnan(y) ? 0 : std::clamp(y, -1.0, 1.0);
+    // A window back end sets the tilt on every mouse move; only a real change redraws the screen.
+    bool changed = gTiltX.exchange(x) != x;
+    changed = gTiltY.exchange(y) != y || changed;
+    if (changed)
+        UIView::markDisplayChanged();
 }
 double UIDeviceTilt::x() {
     return gTiltX.load();

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSLog.h"
 #include "platform/ui/CALayer.h"
+#include "platform/ui/UIMotionEffect.h"
 
 #include <cairo.h>
 
@@ -63,10 +64,17 @@ bool visible(const UIView& v) {
 }
 
 // The matrix from a subview's coordinates to its superview's: the bounds' centre goes to the
-// view's centre through the layer transform, projected onto the screen plane.
+// view's centre through the layer transform, projected onto the screen plane. The centre is
+// displaced by the view's motion effects at the device's current tilt; like the platform's
+// presentation layer, this moves the picture and leaves the view's model values alone.
 bool localMatrix(const UIView& v, cairo_matrix_t& out) {
     CGRect b = v.presentationBounds();
     CGPoint c = v.presentationCenter();
+    if (!v.motionEffects().empty()) {
+        CGPoint shift = UIMotionEffect::centerOffsetForView(v);
+        c.x += shift.x;
+        c.y += shift.y;
+    }
     if (!std::isfinite(c.x) || !std::isfinite(c.y))
         return false;
     CGAffineTransform t = CATransform3DGetAffineTransform(v.presentationTransform());

@@ -2,8 +2,9 @@
 
 // Paints a view tree into an image, as Core Animation composites the screen. For each view, in
 // order: hidden views and views at alpha 0 are skipped; the view's transform (its layer's 3D
-// transform projected onto the screen plane, about the centre of its bounds) and bounds origin
-// set up its coordinates; its background colour fills its bounds, rounded by the layer's
+// transform projected onto the screen plane, about the centre of its bounds), its centre displaced
+// by its motion effects at the device's tilt (UIMotionEffect) and its bounds origin set up its
+// coordinates; its background colour fills its bounds, rounded by the layer's
 // corner radius; clipsToBounds / masksToBounds clip its content and subviews to that shape;
 // drawRect paints (for classes that draw); subviews follow back to front; the layer's border
 // is drawn last, inside the bounds and above the subviews. A view with alpha below 1 is
