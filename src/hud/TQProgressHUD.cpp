@@ -9,7 +9,6 @@
 #include "platform/foundation/NSKeyValueCoding.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSNotificationCenter.h"
-#include "platform/layout/Solver.h"
 #include "platform/ui/CALayer.h"
 #include "platform/ui/UIActivityIndicatorView.h"
 #include "platform/ui/UIAppearance.h"
@@ -60,6 +59,8 @@ void TQProgressHUD::commonInit() {
     setBackgroundColor(UIColor::clearColor());
     setAlpha(0);
     layer()->setAllowsGroupOpacity(false);
+    // The HUD lays out by constraints from its first layout pass on.
+    installAutoLayout();
     setupViews();
     updateIndicators();
     registerForNotifications();
@@ -181,7 +182,8 @@ void TQProgressHUD::showUsingAnimation(bool animated) {
     // Removing the running animations must not make the bezel jump: what is on screen now (a hide
     // half-way through, say) becomes the model value the new animation starts from.
     const double bezelAlpha = bezelView_->presentationAlpha();
-    const CGAffineTransform bezelTransform = CATransform3DGetAffineTransform(bezelView_->presentationTransform());
+    const CGAffineTransform bezelTransform =
+        CATransform3DGetAffineTransform(bezelView_->presentationTransform());
     const double backgroundAlpha = backgroundView_->presentationAlpha();
     bezelView_->removeAllAnimations();
     backgroundView_->removeAllAnimations();
@@ -472,6 +474,7 @@ void TQProgressHUD::setupViews() {
     addSubview(backgroundView_);
 
     bezelView_ = TQBackgroundView::create();
+    bezelView_->setTranslatesAutoresizingMaskIntoConstraints(false);
     bezelView_->layer()->setCornerRadius(5);
     bezelView_->setAlpha(0);
     addSubview(bezelView_);
@@ -495,14 +498,22 @@ void TQProgressHUD::setupViews() {
     button_->titleLabel()->setFont(UIFont::boldSystemFontOfSize(12));
     button_->setTitleColor(c, UIControlStateNormal);
 
-    bezelView_->addSubview(label_);
-    bezelView_->addSubview(detailsLabel_);
-    bezelView_->addSubview(button_);
+    // The content resists compression just below the edge margins (999), so in a narrow parent
+    // a long label is shortened rather than the bezel coming too close to the edges.
+    const std::shared_ptr<UIView> content[] = {label_, detailsLabel_, button_};
+    for (const auto& v : content) {
+        v->setTranslatesAutoresizingMaskIntoConstraints(false);
+        v->setContentCompressionResistancePriority(kCompressionPriority, UILayoutConstraintAxisHorizontal);
+        v->setContentCompressionResistancePriority(kCompressionPriority, UILayoutConstraintAxisVertical);
+        bezelView_->addSubview(v);
+    }
 
     topSpacer_ = UIView::create();
+    topSpacer_->setTranslatesAutoresizingMaskIntoConstraints(false);
     topSpacer_->setHidden(true);
     bezelView_->addSubview(topSpacer_);
     bottomSpacer_ = UIView::create();
+    bottomSpacer_->setTranslatesAutoresizingMaskIntoConstraints(false);
     bottomSpacer_->setHidden(true);
     bezelView_->addSubview(bottomSpacer_);
 }
@@ -544,8 +555,15 @@ void TQProgressHUD::updateIndicators() {
     default:
         break; // an unknown mode keeps whatever indicator there was
     }
-    if (indicator_ && indicator_->respondsToSelector("setProgress:"))
-        NSKeyValueSetValue(*indicator_, PlistValue(static_cast<double>(progress_)), "progress");
+    if (indicator_) {
+        indicator_->setTranslatesAutoresizingMaskIntoConstraints(false);
+        if (indicator_->respondsToSelector("setProgress:"))
+            NSKeyValueSetValue(*indicator_, PlistValue(static_cast<double>(progress_)), "progress");
+        indicator_->setContentCompressionResistancePriority(kCompressionPriority,
+                                                            UILayoutConstraintAxisHorizontal);
+        indicator_->setContentCompressionResistancePriority(kCompressionPriority,
+                                                            UILayoutConstraintAxisVertical);
+    }
     updateViewsForColor(contentColor_);
     setNeedsUpdateConstraints();
 }

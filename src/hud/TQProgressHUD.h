@@ -13,8 +13,10 @@
 //     backgroundView   full size, flat, clear until a colour is set
 //     bezelView        centred, rounded, shrink-wrapped around its content stack:
 //                      top spacer, indicator, label, details label, button, bottom spacer
-// and lays them out itself in its layout pass (see updateConstraints). Everything runs on the main
-// thread; showAnimated, hideAnimated and the older property setters check that they do.
+// and lays them out with layout constraints that it rebuilds in its constraint pass (see
+// updateConstraints) and installs on its views; the platform's layout pass solves them and sets
+// the frames. Everything runs on the main thread; showAnimated, hideAnimated and the older
+// property setters check that they do.
 
 #include "hud/TQBackgroundView.h"
 #include "hud/TQProgressHUDDelegate.h"
@@ -25,6 +27,7 @@
 #include "platform/foundation/NSNotification.h"
 #include "platform/foundation/NSProgress.h"
 #include "platform/graphics/UIFont.h"
+#include "platform/layout/NSLayoutConstraint.h"
 #include "platform/ui/UILabel.h"
 #include "platform/ui/UIView.h"
 
@@ -54,7 +57,7 @@ enum TQProgressHUDAnimation : std::int64_t {
 };
 
 class TQProgressHUD : public UIView {
-  public:
+public:
     using CompletionBlock = std::function<void()>;
 
     // initWithFrame: / initWithView: / initWithWindow:. A null view is a caller error ("View must
@@ -182,7 +185,8 @@ class TQProgressHUD : public UIView {
     void updateConstraints() override;
     void layoutSubviews() override;
     void didMoveToSuperview() override;
-    // The padding above each stacked view from the last rebuild, in stack order (tests, dump).
+    // The padding above each stacked view after the first, in stack order: the constants of the
+    // padding constraints of the last rebuild (tests, dump).
     std::vector<double> paddingConstants() const;
 
     // Timer, display-link and notification entry points (also reachable by selector).
@@ -201,11 +205,11 @@ class TQProgressHUD : public UIView {
         return progressObjectDisplayLink_.lock();
     }
 
-  protected:
+protected:
     explicit TQProgressHUD(CGRect frame) : UIView(frame) {}
     void commonInit() override;
 
-  private:
+private:
     bool checkMainThread() const;
     std::shared_ptr<TQProgressHUD> self() {
         return std::static_pointer_cast<TQProgressHUD>(shared_from_this());
@@ -229,7 +233,8 @@ class TQProgressHUD : public UIView {
     void unregisterFromNotifications();
     void updateForCurrentOrientationAnimated(bool animated);
     std::vector<std::shared_ptr<UIView>> contentStack() const;
-    void solveLayout();
+    void applyPriority(UILayoutPriority priority,
+                       const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
 
     // Lifecycle state.
     std::weak_ptr<TQProgressHUDDelegate> delegate_;
@@ -264,11 +269,11 @@ class TQProgressHUD : public UIView {
     std::shared_ptr<TQProgressHUDRoundedButton> button_;
     std::shared_ptr<UIView> indicator_, topSpacer_, bottomSpacer_;
 
-    // Layout state: the stack and the padding above each view after the first, from the last
-    // rebuild.
+    // Layout state from the last rebuild: the constraints installed on the bezel (removed again
+    // by the next rebuild) and the padding constraints, first item below second, in stack order.
     bool needsUpdateConstraints_ = true;
-    std::vector<std::shared_ptr<UIView>> stack_;
-    std::vector<double> paddings_;
+    std::vector<std::shared_ptr<NSLayoutConstraint>> bezelConstraints_;
+    std::vector<std::shared_ptr<NSLayoutConstraint>> paddingConstraints_;
 };
 
 template <class T>

@@ -1,24 +1,37 @@
-// The HUD's layout: the content stack, its conditional paddings and the constraint system that
-// centres a shrink-wrapped bezel. The constraints are stated in the platform's terms (priorities
-// 1000, 999, 998, 997 and the 250 pull of a view towards its own size) and solved with the
-// platform's strictly prioritised solver, then the frames are set from the solution.
+// The HUD's layout: the content stack, its conditional paddings and the constraint set that
+// centres a shrink-wrapped bezel. The constraints are made as the platform's NSLayoutConstraint
+// objects and installed on the HUD, the bezel and the spacers; the platform's layout pass solves
+// them (strict priorities: edge margins 999 over centring 998 over size 997) and sets the frames.
+// A rebuild happens once per constraint pass however many properties asked for it; a change of
+// the labels' text only moves the padding constants, which the engine folds into its solution in
+// place.
 
 #include "hud/TQIntrinsicSize.h"
 #include "hud/TQProgressHUD.h"
-#include "platform/foundation/NSLog.h"
-#include "platform/layout/Solver.h"
 
 namespace {
 
-constexpr double kRequired = layout::kRequiredPriority;
-constexpr double kEdgeMarginPriority = 999;
-constexpr double kCentringPriority = 998;
-constexpr double kCompressionResistance = 998;
-constexpr double kSizePriority = 997;
-constexpr double kHugging = 250;
+constexpr UILayoutPriority kEdgeMarginPriority = 999;
+constexpr UILayoutPriority kCentringPriority = 998;
+constexpr UILayoutPriority kSizePriority = 997;
+constexpr double kPadding = 4;
+
+using Constraints = std::vector<std::shared_ptr<NSLayoutConstraint>>;
 
 bool isVisibleForSpacing(const UIView& view) {
     return !view.isHidden() && TQIntrinsicContentSize(view) != CGSizeZero;
+}
+
+std::shared_ptr<NSLayoutConstraint> constraint(const std::shared_ptr<UIView>& item1,
+                                               NSLayoutAttribute attribute1, NSLayoutRelation relation,
+                                               const std::shared_ptr<UIView>& item2,
+                                               NSLayoutAttribute attribute2, double constant = 0) {
+    return NSLayoutConstraint::constraintWithItem(item1, attribute1, relation, item2, attribute2, 1,
+                                                  constant);
+}
+
+void append(Constraints& to, const Constraints& more) {
+    to.insert(to.end(), more.begin(), more.end());
 }
 
 } // namespace
@@ -26,7 +39,6 @@ bool isVisibleForSpacing(const UIView& view) {
 void TQProgressHUD::setNeedsUpdateConstraints() {
     needsUpdateConstraints_ = true;
     UIView::setNeedsUpdateConstraints();
-    setNeedsLayout();
 }
 
 std::vector<std::shared_ptr<UIView>> TQProgressHUD::contentStack() const {
@@ -37,9 +49,97 @@ std::vector<std::shared_ptr<UIView>> TQProgressHUD::contentStack() const {
     return stack;
 }
 
+void TQProgressHUD::applyPriority(UILayoutPriority priority, const Constraints& constraints) {
+    for (const auto& c : constraints)
+        c->setPriority(priority);
+}
+
 void TQProgressHUD::updateConstraints() {
-    stack_ = contentStack();
-    paddings_.assign(stack_.size() > 1 ? stack_.size() - 1 : 0, 0);
+    auto hud = self();
+    const std::shared_ptr<UIView> bezel = bezelView_;
+    const double m = margin_;
+    const NSLayoutMetrics metrics{{"margin", m}};
+    const auto stack = contentStack();
+    Constraints bezelConstraints;
+    Constraints paddingConstraints;
+
+    // Everything the last rebuild installed goes; the views themselves stay.
+    removeConstraints(constraints());
+    topSpacer_->removeConstraints(topSpacer_->constraints());
+    bottomSpacer_->removeConstraints(bottomSpacer_->constraints());
+    if (!bezelConstraints_.empty()) {
+        bezel->removeConstraints(bezelConstraints_);
+        bezelConstraints_.clear();
+    }
+
+    // The bezel is centred, displaced by the offset, but the edge margins win over the centring,
+    // so an offset or a large bezel never brings it closer than `margin` to an edge.
+    Constraints centring{constraint(bezel, NSLayoutAttributeCenterX, NSLayoutRelationEqual, hud,
+                                    NSLayoutAttributeCenterX, offset_.x),
+                         constraint(bezel, NSLayoutAttributeCenterY, NSLayoutRelationEqual, hud,
+                                    NSLayoutAttributeCenterY, offset_.y)};
+    applyPriority(kCentringPriority, centring);
+    addConstraints(centring);
+
+    Constraints edges;
+    for (const char* format : {"|-(>=margin)-[bezel]-(>=margin)-|", "V:|-(>=margin)-[bezel]-(>=margin)-|"})
+        append(edges,
+               NSLayoutConstraint::constraintsWithVisualFormat(format, 0, metrics, {{"bezel", bezel}}));
+    applyPriority(kEdgeMarginPriority, edges);
+    addConstraints(edges);
+
+    if (minSize_ != CGSizeZero) {
+        Constraints minimum{constraint(bezel, NSLayoutAttributeWidth, NSLayoutRelationGreaterThanOrEqual,
+                                       nullptr, NSLayoutAttributeNotAnAttribute, minSize_.width),
+                            constraint(bezel, NSLayoutAttributeHeight, NSLayoutRelationGreaterThanOrEqual,
+                                       nullptr, NSLayoutAttributeNotAnAttribute, minSize_.height)};
+        applyPriority(kSizePriority, minimum);
+        append(bezelConstraints, minimum);
+    }
+    if (square_) {
+        auto square =
+            constraint(bezel, NSLayoutAttributeHeight, NSLayoutRelationEqual, bezel, NSLayoutAttributeWidth);
+        square->setPriority(kSizePriority);
+        bezelConstraints.push_back(square);
+    }
+
+    // Two equal spacers, each at least the margin, keep the content in the vertical middle.
+    topSpacer_->addConstraint(constraint(topSpacer_, NSLayoutAttributeHeight,
+                                         NSLayoutRelationGreaterThanOrEqual, nullptr,
+                                         NSLayoutAttributeNotAnAttribute, m));
+    bottomSpacer_->addConstraint(constraint(bottomSpacer_, NSLayoutAttributeHeight,
+                                            NSLayoutRelationGreaterThanOrEqual, nullptr,
+                                            NSLayoutAttributeNotAnAttribute, m));
+    bezelConstraints.push_back(constraint(topSpacer_, NSLayoutAttributeHeight, NSLayoutRelationEqual,
+                                          bottomSpacer_, NSLayoutAttributeHeight));
+
+    // The stack: each view centred and kept `margin` inside the bezel's sides, the first at the
+    // bezel's top, the last at its bottom, and each below the one above it by a padding that
+    // updatePaddingConstraints sets.
+    for (std::size_t i = 0; i < stack.size(); ++i) {
+        const auto& view = stack[i];
+        bezelConstraints.push_back(constraint(view, NSLayoutAttributeCenterX, NSLayoutRelationEqual, bezel,
+                                              NSLayoutAttributeCenterX));
+        append(bezelConstraints, NSLayoutConstraint::constraintsWithVisualFormat(
+                                     "|-(>=margin)-[view]-(>=margin)-|", 0, metrics, {{"view", view}}));
+        if (i == 0)
+            bezelConstraints.push_back(
+                constraint(view, NSLayoutAttributeTop, NSLayoutRelationEqual, bezel, NSLayoutAttributeTop));
+        else if (i == stack.size() - 1)
+            bezelConstraints.push_back(constraint(view, NSLayoutAttributeBottom, NSLayoutRelationEqual, bezel,
+                                                  NSLayoutAttributeBottom));
+        if (i > 0) {
+            auto padding = constraint(view, NSLayoutAttributeTop, NSLayoutRelationEqual, stack[i - 1],
+                                      NSLayoutAttributeBottom);
+            bezelConstraints.push_back(padding);
+            paddingConstraints.push_back(padding);
+        }
+    }
+
+    bezel->addConstraints(bezelConstraints);
+    bezelConstraints_ = std::move(bezelConstraints);
+    paddingConstraints_ = std::move(paddingConstraints);
+
     updatePaddingConstraints();
     needsUpdateConstraints_ = false;
     UIView::updateConstraints();
@@ -47,122 +147,42 @@ void TQProgressHUD::updateConstraints() {
 
 void TQProgressHUD::updatePaddingConstraints() {
     // A visible view sits 4 points below the nearest visible view above it; invisible views take
-    // no room and add no gap.
+    // no room and add no gap. Setting an unchanged constant costs nothing, so only the paddings
+    // that really move reach the layout engine.
+    // Measuring a label's text is the costly part, so each view is asked once: the upper item
+    // of a padding is the lower item of the padding before it.
     bool someViewAboveIsVisible = false;
-    for (std::size_t i = 1; i < stack_.size(); ++i) {
-        bool lower = isVisibleForSpacing(*stack_[i]);
-        bool upper = isVisibleForSpacing(*stack_[i - 1]);
-        paddings_[i - 1] = lower && (upper || someViewAboveIsVisible) ? 4 : 0;
-        someViewAboveIsVisible = someViewAboveIsVisible || upper;
+    std::shared_ptr<UIView> previousLower;
+    bool previousLowerVisible = false;
+    for (const auto& padding : paddingConstraints_) {
+        auto lower = padding->firstItem();
+        auto upper = padding->secondItem();
+        bool upperVisible =
+            upper == previousLower && upper ? previousLowerVisible : upper && isVisibleForSpacing(*upper);
+        bool lowerVisible = lower && isVisibleForSpacing(*lower);
+        padding->setConstant(lowerVisible && (upperVisible || someViewAboveIsVisible) ? kPadding : 0);
+        someViewAboveIsVisible = someViewAboveIsVisible || upperVisible;
+        previousLower = std::move(lower);
+        previousLowerVisible = lowerVisible;
     }
 }
 
 std::vector<double> TQProgressHUD::paddingConstants() const {
-    return paddings_;
+    std::vector<double> constants;
+    constants.reserve(paddingConstraints_.size());
+    for (const auto& padding : paddingConstraints_)
+        constants.push_back(padding->constant());
+    return constants;
 }
 
 void TQProgressHUD::layoutSubviews() {
+    // A layout pass reached without the constraint pass (layoutSubviews called directly) still
+    // needs the constraints first; otherwise only the paddings can have moved, for instance when
+    // a label's text appeared or emptied.
     if (needsUpdateConstraints_)
-        updateConstraints();
+        updateConstraintsIfNeeded();
     else
         updatePaddingConstraints();
     backgroundView_->setFrame(bounds());
-    solveLayout();
     UIView::layoutSubviews();
-}
-
-void TQProgressHUD::solveLayout() {
-    using layout::Expression;
-    using layout::Relation;
-    layout::Solver solver;
-    std::vector<int> failed;
-    auto add = [&](Expression e, Relation r, double priority) {
-        auto status = solver.addConstraint(e, r, priority);
-        if (!status.ok())
-            failed.push_back(status.id);
-    };
-    struct Box {
-        layout::Variable x, y, w, h;
-    };
-    auto box = [&] {
-        Box b{solver.addVariable(), solver.addVariable(), solver.addVariable(), solver.addVariable()};
-        add({{{b.w, 1}}, 0}, Relation::GreaterThanOrEqual, kRequired);
-        add({{{b.h, 1}}, 0}, Relation::GreaterThanOrEqual, kRequired);
-        return b;
-    };
-    const double m = margin_;
-    const CGSize hudSize = bounds().size;
-
-    // The bezel, in the HUD's coordinates: centred (displaced by the offset), kept m inside the
-    // edges, at least the minimum size, square when asked, and otherwise as small as it can be.
-    Box bezel = box();
-    add({{{bezel.x, 1}, {bezel.w, 0.5}}, -(hudSize.width / 2 + offset_.x)}, Relation::Equal,
-        kCentringPriority);
-    add({{{bezel.y, 1}, {bezel.h, 0.5}}, -(hudSize.height / 2 + offset_.y)}, Relation::Equal,
-        kCentringPriority);
-    add({{{bezel.x, 1}}, -m}, Relation::GreaterThanOrEqual, kEdgeMarginPriority);
-    add({{{bezel.x, 1}, {bezel.w, 1}}, -(hudSize.width - m)}, Relation::LessThanOrEqual, kEdgeMarginPriority);
-    add({{{bezel.y, 1}}, -m}, Relation::GreaterThanOrEqual, kEdgeMarginPriority);
-    add({{{bezel.y, 1}, {bezel.h, 1}}, -(hudSize.height - m)}, Relation::LessThanOrEqual,
-        kEdgeMarginPriority);
-    if (minSize_ != CGSizeZero) {
-        add({{{bezel.w, 1}}, -minSize_.width}, Relation::GreaterThanOrEqual, kSizePriority);
-        add({{{bezel.h, 1}}, -minSize_.height}, Relation::GreaterThanOrEqual, kSizePriority);
-    }
-    if (square_)
-        add({{{bezel.h, 1}, {bezel.w, -1}}, 0}, Relation::Equal, kSizePriority);
-    add({{{bezel.w, 1}}, 0}, Relation::LessThanOrEqual, kHugging);
-    add({{{bezel.h, 1}}, 0}, Relation::LessThanOrEqual, kHugging);
-
-    // The stack, in the bezel's coordinates.
-    std::vector<Box> boxes;
-    for (std::size_t i = 0; i < stack_.size(); ++i) {
-        const UIView& v = *stack_[i];
-        Box b = box();
-        add({{{b.x, 1}, {b.w, 0.5}, {bezel.w, -0.5}}, 0}, Relation::Equal, kRequired);
-        add({{{b.x, 1}}, -m}, Relation::GreaterThanOrEqual, kRequired);
-        add({{{b.x, 1}, {b.w, 1}, {bezel.w, -1}}, m}, Relation::LessThanOrEqual, kRequired);
-        if (i == 0)
-            add({{{b.y, 1}}, 0}, Relation::Equal, kRequired);
-        else if (i == stack_.size() - 1)
-            add({{{b.y, 1}, {b.h, 1}, {bezel.h, -1}}, 0}, Relation::Equal, kRequired);
-        if (i > 0) {
-            const Box& above = boxes.back();
-            add({{{b.y, 1}, {above.y, -1}, {above.h, -1}}, -paddings_[i - 1]}, Relation::Equal, kRequired);
-        }
-        CGSize natural = TQIntrinsicContentSize(v);
-        if (natural.width != TQNoIntrinsicMetric) {
-            add({{{b.w, 1}}, -natural.width}, Relation::LessThanOrEqual, kHugging);
-            add({{{b.w, 1}}, -natural.width}, Relation::GreaterThanOrEqual, kCompressionResistance);
-        }
-        if (natural.height != TQNoIntrinsicMetric) {
-            add({{{b.h, 1}}, -natural.height}, Relation::LessThanOrEqual, kHugging);
-            add({{{b.h, 1}}, -natural.height}, Relation::GreaterThanOrEqual, kCompressionResistance);
-        }
-        boxes.push_back(b);
-    }
-    // The spacers: equal, each at least the margin, so the content sits in the vertical middle.
-    if (boxes.size() >= 2) {
-        const Box& top = boxes.front();
-        const Box& bottom = boxes.back();
-        add({{{top.h, 1}}, -m}, Relation::GreaterThanOrEqual, kRequired);
-        add({{{bottom.h, 1}}, -m}, Relation::GreaterThanOrEqual, kRequired);
-        add({{{top.h, 1}, {bottom.h, -1}}, 0}, Relation::Equal, kRequired);
-    }
-    if (!failed.empty()) {
-        // Required constraints that contradict each other come only from a caller's settings (a
-        // negative margin, say); the solver kept the others, so the layout below is still sound.
-        NSLog("TQProgressHUD: unsatisfiable layout constraints skipped (%@ of them)",
-              {PlistValue(static_cast<std::int64_t>(failed.size()))});
-    }
-    solver.solve();
-
-    auto place = [&](UIView& view, const Box& b) {
-        double w = solver.value(b.w), h = solver.value(b.h);
-        view.setBounds(CGRectMake(0, 0, w, h));
-        view.setCenter(CGPointMake(solver.value(b.x) + w / 2, solver.value(b.y) + h / 2));
-    };
-    place(*bezelView_, bezel);
-    for (std::size_t i = 0; i < stack_.size(); ++i)
-        place(*stack_[i], boxes[i]);
 }

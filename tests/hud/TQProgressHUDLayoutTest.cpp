@@ -1,12 +1,15 @@
 #include "hud/TQProgressHUD.h"
 
 #include "HudTestSupport.h"
+#include "platform/foundation/NSLog.h"
 #include "platform/ui/UIStatusBarOrientation.h"
+
+#include <algorithm>
 
 namespace {
 
 class TQProgressHUDLayoutTest : public HudTest {
-  protected:
+protected:
     std::shared_ptr<TQProgressHUD> hudIn(double w, double h) {
         parent = UIView::create(CGRectMake(0, 0, w, h));
         auto hud = TQProgressHUD::createWithView(parent);
@@ -87,6 +90,89 @@ TEST_F(TQProgressHUDLayoutTest, FollowsItsSuperviewOnRotation) {
     UISetStatusBarOrientation(UIInterfaceOrientationLandscapeLeft);
     EXPECT_EQ(hud->frame(), CGRectMake(0, 0, 480, 320));
     UISetStatusBarOrientation(UIInterfaceOrientationPortrait);
+}
+
+TEST_F(TQProgressHUDLayoutTest, ConstraintsAreInstalledOnTheViewsAndRebuiltOncePerPass) {
+    auto hud = hudIn(320, 480);
+    hud->layoutIfNeeded();
+    // Centring (998) and the four edge margins (999) on the HUD; the spacers carry their minimum.
+    auto own = hud->constraints();
+    ASSERT_EQ(own.size(), 6u);
+    EXPECT_EQ(std::count_if(own.begin(), own.end(), [](auto& c) { return c->priority() == 998; }), 2);
+    EXPECT_EQ(std::count_if(own.begin(), own.end(), [](auto& c) { return c->priority() == 999; }), 4);
+    // Per stacked view: centre x, two sides; five paddings, top, bottom and the equal spacers.
+    ASSERT_EQ(hud->label()->superview()->constraints().size(), 6u * 3 + 5 + 2 + 1);
+
+    // Several changes in a row cost one rebuild: the old constraint objects all leave at once.
+    auto before = hud->bezelView()->constraints();
+    hud->setMargin(10);
+    hud->setOffset(CGPointMake(0, 5));
+    hud->setMinSize(CGSizeMake(100, 100));
+    EXPECT_TRUE(hud->needsUpdateConstraints());
+    EXPECT_EQ(hud->bezelView()->constraints(), before); // nothing happens before the pass
+    hud->layoutIfNeeded();
+    EXPECT_FALSE(hud->needsUpdateConstraints());
+    auto after = hud->bezelView()->constraints();
+    EXPECT_EQ(after.size(), before.size() + 2); // the two minimum-size constraints
+    for (auto& c : before)
+        EXPECT_FALSE(c->isActive());
+    EXPECT_EQ(hud->bezelView()->frame(), CGRectMake(110, 195, 100, 100));
+
+    // A label change moves the padding constants of the same constraints, without a rebuild.
+    hud->label()->setText("Loading");
+    hud->layoutIfNeeded();
+    EXPECT_EQ(hud->bezelView()->constraints(), after);
+    EXPECT_EQ(hud->paddingConstants(), (std::vector<double>{0, 4, 0, 0, 0}));
+    EXPECT_DOUBLE_EQ(hud->label()->frame().minY(), hud->indicator()->frame().maxY() + 4);
+}
+
+TEST_F(TQProgressHUDLayoutTest, ModeChangesRestackTheContent) {
+    auto hud = hudIn(320, 480);
+    hud->label()->setText("Loading");
+    hud->layoutIfNeeded();
+    hud->setMode(TQModeBar);
+    hud->layoutIfNeeded();
+    // The bar (120 x 10) is the widest view now; the label sits 4 below it.
+    EXPECT_EQ(hud->bezelView()->frame().size.width, 160);
+    EXPECT_EQ(hud->indicator()->frame().size, CGSizeMake(120, 10));
+    EXPECT_DOUBLE_EQ(hud->label()->frame().minY(), hud->indicator()->frame().maxY() + 4);
+    hud->setMode(TQModeTextOnly);
+    hud->layoutIfNeeded();
+    EXPECT_EQ(hud->paddingConstants(), (std::vector<double>{0, 0, 0, 0}));
+    CGSize text = hud->label()->intrinsicContentSize();
+    EXPECT_EQ(hud->bezelView()->frame().size, CGSizeMake(text.width + 40, text.height + 40));
+    EXPECT_EQ(hud->label()->frame().origin, CGPointMake(20, 20));
+}
+
+TEST_F(TQProgressHUDLayoutTest, ContradictingCallerConstraintLogsOnceAndKeepsTheLastLayout) {
+    std::vector<std::string> lines;
+    int token = NSLogAddSink([&](const std::string& line) { lines.push_back(line); });
+    NSLogSetEchoToStderr(false);
+    auto hud = hudIn(320, 480);
+    hud->layoutIfNeeded();
+    CGRect good = hud->bezelView()->frame();
+
+    // A required 10-point-wide bezel cannot hold the spinner 20 points inside each side.
+    auto narrow = NSLayoutConstraint::constraintWithItem(hud->bezelView(), NSLayoutAttributeWidth,
+                                                         NSLayoutRelationEqual, nullptr,
+                                                         NSLayoutAttributeNotAnAttribute, 1, 10);
+    hud->bezelView()->addConstraint(narrow);
+    hud->layoutIfNeeded();
+    hud->setNeedsUpdateConstraints(); // a rebuild keeps the caller's constraint and the failure
+    hud->layoutIfNeeded();
+    NSLogRemoveSink(token);
+    NSLogSetEchoToStderr(true);
+
+    EXPECT_EQ(hud->bezelView()->frame(), good);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("Unable to simultaneously satisfy constraints"), std::string::npos);
+    EXPECT_NE(lines[0].find(narrow->description()), std::string::npos);
+
+    // Taking it away brings the constraint layout back.
+    hud->bezelView()->removeConstraint(narrow);
+    hud->label()->setText("Back");
+    hud->layoutIfNeeded();
+    EXPECT_GT(hud->bezelView()->frame().size.width, 77);
 }
 
 } // namespace

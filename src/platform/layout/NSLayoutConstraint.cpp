@@ -5,6 +5,9 @@
 #include "platform/layout/VisualFormatParser.h"
 
 #include <cstdio>
+#include <map>
+#include <mutex>
+#include <tuple>
 
 void installAutoLayout() {
     if (UIView::layoutEngine() != &NSLayoutEngine::shared())
@@ -173,6 +176,41 @@ void NSLayoutConstraint::deactivateConstraints(
     }
 }
 
+namespace {
+
+// Views that rebuild their constraints in every constraint pass parse the same few formats with
+// the same metrics and names again and again. A parse depends on nothing else, so the results
+// are kept, a bounded number of them, by everything that decides them.
+class VisualFormatCache {
+public:
+    VisualFormatParse parse(const std::string& format, std::uint64_t options, const NSLayoutMetrics& metrics,
+                            std::set<std::string> names) {
+        Key key{format, options, metrics, std::move(names)};
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = parses_.find(key);
+        if (it != parses_.end())
+            return it->second;
+        VisualFormatParse parse = parseVisualFormat(format, options, metrics, std::get<3>(key));
+        if (parses_.size() >= kCapacity)
+            parses_.clear();
+        parses_.emplace(std::move(key), parse);
+        return parse;
+    }
+
+private:
+    using Key = std::tuple<std::string, std::uint64_t, NSLayoutMetrics, std::set<std::string>>;
+    static constexpr std::size_t kCapacity = 256;
+    std::mutex mutex_;
+    std::map<Key, VisualFormatParse> parses_;
+};
+
+VisualFormatCache& visualFormatCache() {
+    static VisualFormatCache cache;
+    return cache;
+}
+
+} // namespace
+
 std::vector<std::shared_ptr<NSLayoutConstraint>>
 NSLayoutConstraint::constraintsWithVisualFormat(const std::string& format, std::uint64_t options,
                                                 const NSLayoutMetrics& metrics, const NSLayoutViews& views,
@@ -183,7 +221,7 @@ NSLayoutConstraint::constraintsWithVisualFormat(const std::string& format, std::
         if (view)
             names.insert(name);
     }
-    VisualFormatParse parse = parseVisualFormat(format, options, metrics, names);
+    VisualFormatParse parse = visualFormatCache().parse(format, options, metrics, std::move(names));
     std::shared_ptr<UIView> superview;
     if (parse.error.empty() && parse.usesSuperview) {
         for (auto& c : parse.constraints) {

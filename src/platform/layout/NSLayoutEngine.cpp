@@ -289,7 +289,7 @@ void NSLayoutEngine::build(System& s, UIView& root) {
     s.failed = false;
     auto rootView = strongView(root);
     if (!rootView)
-        return;  // a view still being made has nothing laid out yet
+        return; // a view still being made has nothing laid out yet
     std::vector<std::shared_ptr<NSLayoutConstraint>> constraints;
     collectConstraints(root, constraints);
     itemFor(s, root, rootView);
@@ -328,16 +328,33 @@ void NSLayoutEngine::build(System& s, UIView& root) {
     solveAndMark(s, root);
 }
 
-bool NSLayoutEngine::sameStructure(const System& s, UIView& root) const {
+bool NSLayoutEngine::sameShape(const NSLayoutConstraint& a, const NSLayoutConstraint& b) {
+    // Items are compared by owner, which needs no locking: a view has one owner block.
+    auto sameView = [](const std::weak_ptr<UIView>& x, const std::weak_ptr<UIView>& y) {
+        return !x.owner_before(y) && !y.owner_before(x);
+    };
+    return a.firstAttribute_ == b.firstAttribute_ && a.secondAttribute_ == b.secondAttribute_ &&
+           a.relation_ == b.relation_ && a.multiplier_ == b.multiplier_ &&
+           sameView(a.firstItem_, b.firstItem_) && sameView(a.secondItem_, b.secondItem_);
+}
+
+bool NSLayoutEngine::sameStructure(System& s, UIView& root) {
     std::vector<std::shared_ptr<NSLayoutConstraint>> constraints;
+    constraints.reserve(s.entries.size());
     collectConstraints(root, constraints);
     if (constraints.size() != s.entries.size())
         return false;
+    bool identical = true;
     for (std::size_t i = 0; i < constraints.size(); ++i) {
-        if (constraints[i] != s.entries[i].constraint)
+        if (constraints[i] == s.entries[i].constraint)
+            continue;
+        identical = false;
+        if (!sameShape(*constraints[i], *s.entries[i].constraint))
             return false;
     }
-    for (const Item& item : s.items) {
+    s.intrinsicNow.assign(s.items.size(), CGSize{UIViewNoIntrinsicMetric, UIViewNoIntrinsicMetric});
+    for (std::size_t k = 0; k < s.items.size(); ++k) {
+        const Item& item = s.items[k];
         auto view = item.view.lock();
         if (!view || view->superview().get() != item.superview ||
             view->translatesAutoresizingMaskIntoConstraints() != item.translates)
@@ -345,6 +362,7 @@ bool NSLayoutEngine::sameStructure(const System& s, UIView& root) const {
         if (item.pinned)
             continue;
         CGSize intrinsic = view->intrinsicContentSize();
+        s.intrinsicNow[k] = intrinsic;
         double now[2] = {intrinsic.width, intrinsic.height};
         double then[2] = {item.intrinsic.width, item.intrinsic.height};
         for (int a = 0; a < 2; ++a) {
@@ -354,6 +372,12 @@ bool NSLayoutEngine::sameStructure(const System& s, UIView& root) const {
                 view->contentCompressionResistancePriorityForAxis(axis) != item.compression[a])
                 return false;
         }
+    }
+    if (!identical) {
+        // The same system under new constraint objects: the entries follow the new objects, and
+        // the sync that follows feeds in whatever constants and priorities differ.
+        for (std::size_t i = 0; i < constraints.size(); ++i)
+            s.entries[i].constraint = std::move(constraints[i]);
     }
     return true;
 }
@@ -385,8 +409,8 @@ void NSLayoutEngine::sync(System& s, UIView& root, bool full) {
                 }
                 continue;
             }
-            auto view = item.view.lock();
-            CGSize intrinsic = view->intrinsicContentSize();
+            std::size_t k = static_cast<std::size_t>(&item - s.items.data());
+            CGSize intrinsic = s.intrinsicNow[k];
             double now[2] = {intrinsic.width, intrinsic.height};
             double then[2] = {item.intrinsic.width, item.intrinsic.height};
             for (int a = 0; a < 2; ++a) {
@@ -455,8 +479,10 @@ void NSLayoutEngine::sync(System& s, UIView& root, bool full) {
     if (!conflicting.empty())
         report(s, conflicting);
     s.failed = failed || !conflicting.empty();
-    if (!s.failed)
+    if (!s.failed) {
         s.lastFailure.clear();
+        s.lastFailureRelations.clear();
+    }
     if (changed)
         solveAndMark(s, root);
 }
@@ -532,8 +558,22 @@ void NSLayoutEngine::report(System& s, const std::vector<int>& conflicting) {
     }
     std::string message =
         "Unable to simultaneously satisfy constraints: " + names + "; keeping the last layout";
-    if (message == s.lastFailure)
+    // The same conflict is told once. A view that rebuilds its constraints hands the engine new
+    // objects for the same relations, maybe in another order: that is the same conflict, so it is
+    // recognised by what the constraints say, without the objects' own addresses.
+    std::vector<std::string> what;
+    for (int id : conflicting) {
+        std::string name = nameFor(s, id);
+        if (name.rfind("<NSLayoutConstraint:", 0) == 0) {
+            std::size_t space = name.find(' ');
+            name = space == std::string::npos ? name : name.substr(space + 1);
+        }
+        what.push_back(std::move(name));
+    }
+    std::sort(what.begin(), what.end());
+    if (message == s.lastFailure || what == s.lastFailureRelations)
         return;
     s.lastFailure = message;
+    s.lastFailureRelations = std::move(what);
     NSLog("%@", {message});
 }

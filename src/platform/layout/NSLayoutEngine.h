@@ -8,7 +8,11 @@
 // resists compression at its own priorities; sizes never go below zero.
 //
 // A system is kept between passes: changed constants, intrinsic sizes and frames are fed to the
-// solver in place; only a change of the set of installed constraints builds it again. When the
+// solver in place. A new set of installed constraints that has the same shape as the old one
+// (the same items, attributes, relations and multipliers in the same order, as a view that
+// rebuilds its constraints in updateConstraints usually makes) takes over the old one's place
+// in the solver, so only its constants and priorities are fed in; any other change of the set
+// builds the system again. When the
 // required constraints contradict each other the engine logs one line naming them and leaves
 // every frame as the last good layout placed it.
 
@@ -23,7 +27,7 @@
 #include <vector>
 
 class NSLayoutEngine : public UILayoutEngine {
-  public:
+public:
     static NSLayoutEngine& shared();
 
     void didAddConstraint(UIView& view, const std::shared_ptr<NSLayoutConstraint>& constraint) override;
@@ -39,7 +43,7 @@ class NSLayoutEngine : public UILayoutEngine {
     void noteConstraintChanged() { ++changeCount_; }
     std::uint64_t changeCount() const { return changeCount_; }
 
-  private:
+private:
     struct Item {
         std::weak_ptr<UIView> view;
         UIView* raw = nullptr;
@@ -72,11 +76,17 @@ class NSLayoutEngine : public UILayoutEngine {
         std::uint64_t structure = 0, changes = 0, inputs = 0, pass = 0;
         bool failed = false;
         std::string lastFailure;
+        std::vector<std::string> lastFailureRelations; // the last conflict told, sorted
+        std::vector<CGSize> intrinsicNow;              // by item, read by sameStructure for sync
     };
 
     System& systemFor(UIView& root);
     void build(System& s, UIView& root);
-    bool sameStructure(const System& s, UIView& root) const;
+    // Whether the system still describes the views and constraints under `root`; a set of
+    // constraints of the same shape is adopted into the entries. Reads each item's intrinsic
+    // size once into `intrinsicNow`.
+    bool sameStructure(System& s, UIView& root);
+    static bool sameShape(const NSLayoutConstraint& a, const NSLayoutConstraint& b);
     int itemFor(System& s, UIView& root, const std::shared_ptr<UIView>& view);
     void addItemConstraints(System& s, UIView& root, int item);
     layout::Expression attributeExpression(System& s, UIView& root, const std::shared_ptr<UIView>& view,

@@ -9,7 +9,7 @@ namespace {
 
 // A view with a settable intrinsic size that counts its layout passes.
 class SizedView : public UIView {
-  public:
+public:
     static std::shared_ptr<SizedView> make(CGSize intrinsic) {
         auto v = std::shared_ptr<SizedView>(new SizedView());
         v->intrinsic_ = intrinsic;
@@ -31,7 +31,7 @@ class SizedView : public UIView {
     }
     int updates = 0, layouts = 0;
 
-  private:
+private:
     SizedView() : UIView(CGRectZero) {}
     CGSize intrinsic_{};
 };
@@ -311,4 +311,31 @@ TEST(NSLayoutConstraintTest, VisualFormatGrammar) {
     EXPECT_NE(error.find("superview"), std::string::npos);
     EXPECT_TRUE(NSLayoutConstraint::constraintsWithVisualFormat("[a]-(", 0, {}, {{"a", lone}}).empty());
     EXPECT_EQ(log.lines.size(), 2u);
+}
+
+TEST(NSLayoutConstraintTest, RebuiltConstraintsOfTheSameShapeTakeOverInPlace) {
+    // The same formats with other metrics must not share a parse, and a rebuild that only changes
+    // constants must lay out exactly as a fresh system would.
+    Hud h;
+    h.hud->layoutIfNeeded();
+    h.margin = 30;
+    h.rebuild();
+    h.padding[0]->setConstant(4);
+    h.hud->layoutIfNeeded();
+    Hud fresh;
+    fresh.margin = 30;
+    fresh.rebuild();
+    fresh.padding[0]->setConstant(4);
+    fresh.hud->layoutIfNeeded();
+    EXPECT_EQ(h.bezel->frame(), CGRectMake(111.5, 189.5, 97, 101));
+    EXPECT_EQ(h.bezel->frame(), fresh.bezel->frame());
+    EXPECT_EQ(h.indicator->frame(), fresh.indicator->frame());
+
+    // A rebuild of another shape (one constraint fewer, one of another relation) still lays out.
+    h.rebuild();
+    h.bezel->removeConstraint(h.padding[0]);
+    h.bezel->addConstraint(make(h.indicator, NSLayoutAttributeTop, NSLayoutRelationGreaterThanOrEqual,
+                                h.topSpacer, NSLayoutAttributeBottom, 10));
+    h.hud->layoutIfNeeded();
+    EXPECT_EQ(h.indicator->frame().origin.y, 40);
 }
