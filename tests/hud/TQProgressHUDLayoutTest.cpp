@@ -176,3 +176,33 @@ TEST_F(TQProgressHUDLayoutTest, ContradictingCallerConstraintLogsOnceAndKeepsThe
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TQProgressHUDLayoutTest, LongDetailsWrapInsideTheBezelInsteadOfBeingCut) {
+    auto hud = hudIn(320, 480);
+    hud->label()->setText("Installing");
+    hud->detailsLabel()->setText(
+        "Two of four extensions are downloaded, and the other two follow as soon as the "
+        "package manager has room for them");
+    hud->layoutIfNeeded();
+    CGRect bezel = hud->bezelView()->frame();
+    CGRect details = hud->detailsLabel()->frame();
+    // The bezel keeps its 20-point margins in the parent, and the details fit inside it.
+    EXPECT_GE(bezel.minX(), 20);
+    EXPECT_LE(bezel.maxX(), 300);
+    EXPECT_LE(details.maxX(), bezel.width());
+    // The text was given several lines and all of it fits in the height it got.
+    double oneLine = hud->detailsLabel()->sizeThatFits(CGSizeMake(0, 0)).height;
+    EXPECT_GT(details.height(), 2.5 * oneLine);
+    CGSize needed = hud->detailsLabel()->sizeThatFits(CGSizeMake(details.width(), 0));
+    EXPECT_LE(needed.height, details.height() + 0.5);
+    // A later short text shrinks the bezel back to its own width.
+    hud->detailsLabel()->setText("Done");
+    hud->setNeedsLayout();
+    hud->layoutIfNeeded();
+    EXPECT_NEAR(hud->detailsLabel()->frame().height(), oneLine, 0.5);
+    EXPECT_LT(hud->bezelView()->frame().width(), bezel.width());
+}
+
+} // namespace

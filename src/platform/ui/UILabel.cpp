@@ -91,7 +91,19 @@ CGSize UILabel::sizeThatFits(CGSize size) const {
 }
 
 CGSize UILabel::intrinsicContentSize() const {
-    return sizeThatFits(CGSizeMake(preferredMaxLayoutWidth_, 0));
+    CGFloat wrap = preferredMaxLayoutWidth_;
+    if (wrap <= 0 && numberOfLines_ != 1)
+        wrap = layoutWidth_;
+    return sizeThatFits(CGSizeMake(wrap, 0));
+}
+
+bool UILabel::adoptLayoutWidth(CGFloat width) {
+    if (numberOfLines_ == 1 || preferredMaxLayoutWidth_ > 0 || !(width > 0) ||
+        std::abs(width - layoutWidth_) < 0.5)
+        return false;
+    CGSize before = intrinsicContentSize();
+    layoutWidth_ = width;
+    return intrinsicContentSize() != before;
 }
 
 CGRect UILabel::textRectForBounds(CGRect bounds, int64_t numberOfLines) const {

@@ -46,7 +46,10 @@ public:
     // The text's size, rounded up to whole points: on one line for a one-line label, otherwise
     // wrapped at `size.width` (when positive). An empty label measures 0 × 0.
     CGSize sizeThatFits(CGSize size) const override;
+    // Without a preferred maximum width, a label of more than one line wraps at the width the
+    // last layout pass gave it, as the platform's automatic preferred width does.
     CGSize intrinsicContentSize() const override;
+    bool adoptLayoutWidth(CGFloat width) override;
     // Where the text goes inside `bounds` with at most `numberOfLines` lines.
     CGRect textRectForBounds(CGRect bounds, int64_t numberOfLines) const;
 
@@ -71,4 +74,5 @@ private:
     NSLineBreakMode lineBreakMode_ = NSLineBreakByTruncatingTail;
     bool enabled_ = true;
     CGFloat preferredMaxLayoutWidth_ = 0;
+    CGFloat layoutWidth_ = 0; // the width layout gave, for wrapping without a preferred width
 };

@@ -168,6 +168,10 @@ public:
     // The size the content prefers; UIViewNoIntrinsicMetric in a dimension without a preference.
     virtual CGSize intrinsicContentSize() const { return {UIViewNoIntrinsicMetric, UIViewNoIntrinsicMetric}; }
     void invalidateIntrinsicContentSize();
+    // For views whose height follows their width (a wrapping label): the layout pass tells the
+    // view the width it was given; a view that measures differently at that width answers true,
+    // and the pass solves again with the new intrinsic size.
+    virtual bool adoptLayoutWidth(CGFloat width) { return false; }
     UILayoutPriority contentHuggingPriorityForAxis(UILayoutConstraintAxis axis) const;
     void setContentHuggingPriority(UILayoutPriority priority, UILayoutConstraintAxis axis);
     UILayoutPriority contentCompressionResistancePriorityForAxis(UILayoutConstraintAxis axis) const;
