@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 namespace {
 constexpr std::size_t kCacheCapacity = 512;
@@ -30,9 +31,21 @@ PangoWeight pangoWeight(UIFontWeight w) {
     return static_cast<PangoWeight>(900);
 }
 
+// Cache keys carry numbers as their raw bytes: formatting them as text was the larger part of a
+// cached measurement.
+template <typename T> void appendRaw(std::string& key, T value) {
+    char bytes[sizeof value];
+    std::memcpy(bytes, &value, sizeof value);
+    key.append(bytes, sizeof value);
+}
+
 std::string fontKey(const UIFont& f) {
-    return f.familyName() + '\x1f' + std::to_string(f.pointSize()) + '\x1f' + std::to_string(f.weight()) +
-           (f.isItalic() ? "i" : "r");
+    std::string key = f.familyName();
+    key += '\x1f';
+    appendRaw(key, f.pointSize());
+    appendRaw(key, f.weight());
+    key += f.isItalic() ? 'i' : 'r';
+    return key;
 }
 
 // Pango expects valid UTF-8; text from files and the network may not be. Invalid bytes become
@@ -140,10 +153,13 @@ PangoLayout* TextEngine::build(const std::string& text, const UIFont& font, cons
 
 TextEngine::Laid TextEngine::layout(std::string_view rawText, const UIFont& font, const TextLayoutParams& p) {
     std::string text = validUTF8(rawText);
-    std::string key = text + '\x1e' + fontKey(font) + '\x1e' + std::to_string(p.alignment) + ',' +
-                      std::to_string(p.lineBreakMode) + ',' +
-                      std::to_string(p.width < 0 ? -1 : pangoUnits(p.width)) + ',' +
-                      std::to_string(p.maxLines);
+    std::string key = text;
+    key += '\x1e';
+    key += fontKey(font);
+    appendRaw(key, p.alignment);
+    appendRaw(key, p.lineBreakMode);
+    appendRaw(key, p.width < 0 ? -1 : pangoUnits(p.width));
+    appendRaw(key, p.maxLines);
     if (auto it = cache_.find(key); it != cache_.end()) {
         lru_.splice(lru_.begin(), lru_, it->second);
         return it->second->laid;
