@@ -13,6 +13,8 @@
 #include "sim/Simulator.h"
 #include "support/PixelTesting.h"
 
+#include "SimTestSupport.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -38,21 +40,6 @@ struct TempFolder {
     }
     ~TempFolder() { fs::remove_all(path); }
 };
-
-// Each views dump of the output, in order.
-std::vector<json> viewDumps(const std::string& out) {
-    std::vector<json> result;
-    std::istringstream in(out);
-    std::string line, current;
-    while (std::getline(in, line)) {
-        current += line + "\n";
-        if (line == "}") {
-            result.push_back(json::parse(current));
-            current.clear();
-        }
-    }
-    return result;
-}
 
 // The entries of a views dump that are parts of a HUD, by part name (the topmost HUD's).
 std::map<std::string, json> hudParts(const json& dump) {
@@ -92,7 +79,7 @@ TEST_F(HUDScriptTest, CommandsConfigureTheHUDOverTheVisibleScreen) {
                      "hud offset 10 -20\nhud minsize 150 40\nhud square on\nviews\n",
                      out);
     ASSERT_FALSE(error) << error->text();
-    auto dumps = viewDumps(out);
+    auto dumps = splitDumps(out);
     ASSERT_EQ(dumps.size(), 2u);
 
     auto first = hudParts(dumps[0]);
@@ -133,7 +120,7 @@ TEST_F(HUDScriptTest, GraceTimeKeepsAQuickHUDFromEverAppearing) {
                      "hud show\nwait 0.2\nhud hide\nviews\n",
                      out);
     ASSERT_FALSE(error) << error->text();
-    auto dumps = viewDumps(out);
+    auto dumps = splitDumps(out);
     ASSERT_EQ(dumps.size(), 4u);
     EXPECT_EQ(hudParts(dumps[0])["hud"]["alpha"], 0.0);
     EXPECT_EQ(hudParts(dumps[1])["hud"]["alpha"], 1.0);
@@ -147,7 +134,7 @@ TEST_F(HUDScriptTest, MinimumShowTimeHoldsTheHUDAndAShowCancelsTheHold) {
                      "hud show\nwait 0.5\nhud hide\nwait 0.5\nhud show\nwait 2\nviews\n",
                      out);
     ASSERT_FALSE(error) << error->text();
-    auto dumps = viewDumps(out);
+    auto dumps = splitDumps(out);
     ASSERT_EQ(dumps.size(), 3u);
     EXPECT_EQ(hudParts(dumps[0])["hud"]["alpha"], 1.0) << "held until 2 s after it appeared";
     EXPECT_TRUE(hudParts(dumps[1]).empty()) << "then hidden and removed";

@@ -4,6 +4,8 @@
 #include "sim/SimDump.h"
 #include "sim/Simulator.h"
 
+#include "SimTestSupport.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -13,21 +15,6 @@
 using nlohmann::json;
 
 namespace {
-
-// Splits the output of several dumps into their JSON objects (each ends with a "}" line).
-std::vector<json> dumps(const std::string& out) {
-    std::vector<json> result;
-    std::istringstream in(out);
-    std::string line, current;
-    while (std::getline(in, line)) {
-        current += line + "\n";
-        if (line == "}") {
-            result.push_back(json::parse(current));
-            current.clear();
-        }
-    }
-    return result;
-}
 
 class ScriptTest : public ::testing::Test {
 protected:
@@ -65,7 +52,7 @@ TEST_F(ScriptTest, EmptyDeviceAlertShowMeAndClose) {
     std::string out;
     auto error = run("open\ndump  # the alert\ntap \"Show Me!\"\ndump\ntap Close\ndump\n", out);
     ASSERT_FALSE(error) << error->text();
-    auto d = dumps(out);
+    auto d = splitDumps(out);
     ASSERT_EQ(d.size(), 3u);
     EXPECT_EQ(d[0]["alert"]["title"], "No Extensions!");
     EXPECT_EQ(d[0]["alert"]["actions"][0], json({{"title", "Show Me!"}, {"style", 0}}));
@@ -89,7 +76,7 @@ TEST_F(ScriptTest, SetChangesValuesAsCellsDoAndTheDumpShowsThem) {
     EXPECT_EQ(prefs.get("size"), PlistValue(42.5));
     EXPECT_EQ(prefs.get("side"), PlistValue("1")); // the old-style plist's values are strings
     EXPECT_EQ(prefs.get("reply"), PlistValue("Back \"soon\""));
-    auto d = dumps(out).at(0);
+    auto d = splitDumps(out).at(0);
     EXPECT_TRUE(d["alert"].is_null());
     EXPECT_EQ(d["rows"][0]["footerText"], "");
     EXPECT_EQ(d["rows"][1]["title"], "Messages");
@@ -109,7 +96,7 @@ TEST_F(ScriptTest, BurstWaitRespringAndPages) {
     auto error =
         run("open\nburst\nwait 0.5\ndump\nwait 0.5\ndump\ntap Respring\ndump\ntap Donate\ndump\n", out);
     ASSERT_FALSE(error) << error->text();
-    auto d = dumps(out);
+    auto d = splitDumps(out);
     ASSERT_EQ(d.size(), 4u);
     EXPECT_TRUE(d[0]["alert"].is_null());
     EXPECT_EQ(d[1]["alert"]["title"], "Please Respring!");
@@ -128,7 +115,7 @@ TEST_F(ScriptTest, RespringBarButtonConfirmationThenCancel) {
     std::string out;
     auto error = run("open\ntap Respring\ndump\ntap Cancel\ndump\n", out);
     ASSERT_FALSE(error) << error->text();
-    auto d = dumps(out);
+    auto d = splitDumps(out);
     EXPECT_EQ(d[0]["alert"]["title"], "Alert");
     EXPECT_EQ(d[0]["alert"]["actions"][1], json({{"title", "Respring"}, {"style", 2}}));
     EXPECT_EQ(d[1]["spawned"], json::array());
@@ -166,7 +153,7 @@ TEST_F(ScriptTest, DumpSurvivesBytesThatAreNotUtf8) {
     device.write("/Library/MobileSubstrate/DynamicLibraries/OCSupport\xff.dylib", "x");
     std::string out;
     ASSERT_FALSE(run("open\ndump\n", out));
-    auto d = dumps(out).at(0);
+    auto d = splitDumps(out).at(0);
     EXPECT_EQ(d["extensions"][0]["name"], "OCSupport\xef\xbf\xbd");
 }
 
@@ -197,7 +184,7 @@ TEST_F(ScriptTest, ProgramRunsScriptsAndExitsTwoOnABadLine) {
     std::string common = "--device " + device.root() + " --bundle " + device.host("/bundle");
     ProgramRun ok = runProgram(common + " --script " + device.host("/script.txt"));
     ASSERT_EQ(ok.status, 0) << ok.out;
-    auto d = dumps(ok.out);
+    auto d = splitDumps(ok.out);
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0]["rows"][1]["value"], "1");
     EXPECT_EQ(device.readPlist("/var/mobile/Library/Preferences/com.t.plist").get("enabled"),
@@ -210,7 +197,7 @@ TEST_F(ScriptTest, ProgramRunsScriptsAndExitsTwoOnABadLine) {
 
     ProgramRun plain = runProgram(common + " --dump"); // no script: open and dump
     ASSERT_EQ(plain.status, 0);
-    EXPECT_EQ(dumps(plain.out).at(0)["alert"]["title"], "No Extensions!");
+    EXPECT_EQ(splitDumps(plain.out).at(0)["alert"]["title"], "No Extensions!");
 }
 
 TEST_F(ScriptTest, WithoutADeviceTheSampleIsCopiedAndNeverWritten) {
