@@ -24,6 +24,9 @@ std::unique_ptr<SDLWindowBackend> SDLWindowBackend::open(SimScreen& screen, cons
         why = std::string("SDL cannot use the display: ") + SDL_GetError();
         return nullptr;
     }
+    // Frames are drawn in software; the window shows them through X's shared memory, without an
+    // OpenGL context (and its driver threads) behind the window surface.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     std::unique_ptr<SDLWindowBackend> backend(new SDLWindowBackend(screen));
     CGRect bounds = UIScreen::mainScreen()->bounds();
     double scale = UIScreen::mainScreen()->scale();
