@@ -62,7 +62,9 @@ SDLWindowBackend::~SDLWindowBackend() {
         SDL_DestroyRenderer(renderer_);
     if (window_)
         SDL_DestroyWindow(window_);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    // The window is the last of SDL the program uses: SDL_Quit also closes what the video
+    // subsystem opened behind it (its D-Bus connection among them).
+    SDL_Quit();
 }
 
 void SDLWindowBackend::showFrame(const CGImage& frame, double) {
