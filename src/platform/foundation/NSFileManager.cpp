@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <list>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -160,12 +162,70 @@ std::optional<std::vector<std::uint8_t>> NSFileManager::contentsAtPath(std::stri
     return bytes;
 }
 
+namespace {
+
+// Lists read again unchanged (the pane reads its preference file once per row) skip the parse:
+// the file is still read every time, and only byte-for-byte the same contents under the same
+// limits reuse the earlier result, handed out as an independent copy. Small lists only, and a
+// few of them, so the cache stays within a few megabytes.
+class ParsedListCache {
+public:
+    static constexpr std::size_t kMaxListBytes = 1u << 20;
+    static constexpr std::size_t kMaxEntries = 8;
+
+    std::optional<PlistReadResult> find(const std::vector<std::uint8_t>& bytes, const PlistLimits& limits) {
+        std::lock_guard lock(mutex_);
+        for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+            if (sameLimits(it->limits, limits) && it->bytes == bytes) {
+                entries_.splice(entries_.begin(), entries_, it);
+                return PlistReadResult{it->value.deepCopy(), nullptr, it->format};
+            }
+        }
+        return std::nullopt;
+    }
+    void remember(const std::vector<std::uint8_t>& bytes, const PlistLimits& limits,
+                  const PlistReadResult& result) {
+        if (!result.ok() || bytes.size() > kMaxListBytes)
+            return;
+        Entry entry{bytes, limits, result.value.deepCopy(), result.format};
+        std::lock_guard lock(mutex_);
+        entries_.push_front(std::move(entry));
+        if (entries_.size() > kMaxEntries)
+            entries_.pop_back();
+    }
+
+private:
+    struct Entry {
+        std::vector<std::uint8_t> bytes;
+        PlistLimits limits;
+        PlistValue value;
+        PlistFormat format;
+    };
+    static bool sameLimits(const PlistLimits& a, const PlistLimits& b) {
+        return a.maxBytes == b.maxBytes && a.maxDepth == b.maxDepth && a.maxValues == b.maxValues &&
+               a.maxExpandedBytes == b.maxExpandedBytes;
+    }
+    std::mutex mutex_;
+    std::list<Entry> entries_;
+};
+
+ParsedListCache& parsedLists() {
+    static ParsedListCache cache;
+    return cache;
+}
+
+} // namespace
+
 PlistReadResult NSFileManager::propertyListAtPath(std::string_view path, const PlistLimits& limits) const {
     std::shared_ptr<NSError> error;
     auto bytes = contentsAtPath(path, &error, limits.maxBytes);
     if (!bytes)
         return {PlistValue(), error, PlistFormat::XML};
-    return readPropertyList(*bytes, limits);
+    if (auto cached = parsedLists().find(*bytes, limits))
+        return *cached;
+    PlistReadResult result = readPropertyList(*bytes, limits);
+    parsedLists().remember(*bytes, limits, result);
+    return result;
 }
 
 std::shared_ptr<NSError> NSFileManager::writeContentsAtomically(std::string_view path,

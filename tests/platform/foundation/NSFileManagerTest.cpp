@@ -9,10 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
+
 namespace {
 
 class NSFileManagerTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override { NSFileManager::setDeviceRoot(device.path()); }
     void TearDown() override { NSFileManager::setDeviceRoot("/"); }
 
@@ -178,4 +180,32 @@ TEST_F(NSFileManagerTest, UnreadableFilesAndFoldersFailCleanly) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(device.read("/q/keep.plist"), "{ a = 1; }");
     EXPECT_EQ(device.names("/q").size(), 1u);
+}
+
+TEST_F(NSFileManagerTest, RepeatedReadsSeeEveryChangeAndHandOutIndependentTrees) {
+    device.write("/p/prefs.plist", "{ a = 1; b = x; }");
+    PlistValue first = NSDictionary::dictionaryWithContentsOfFile("/p/prefs.plist");
+    ASSERT_EQ(first.get("a"), PlistValue("1"));
+    // A caller changing what it was given does not change the next read.
+    first.set("a", PlistValue("changed"));
+    PlistValue second = NSDictionary::dictionaryWithContentsOfFile("/p/prefs.plist");
+    EXPECT_EQ(second.get("a"), PlistValue("1"));
+    // The same file rewritten in place, same size and (very likely) the same timestamps: the new
+    // contents are read.
+    {
+        std::fstream f(device.host("/p/prefs.plist"), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(6);
+        f.put('2');
+    }
+    EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/p/prefs.plist").get("a"), PlistValue("2"));
+    // The same bytes under another path read the same, and another list in between does not
+    // confuse them.
+    device.write("/p/other.plist", "{ a = 9; }");
+    device.write("/p/copy.plist", "{ a = 2; b = x; }");
+    EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/p/other.plist").get("a"), PlistValue("9"));
+    EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/p/copy.plist").get("b"), PlistValue("x"));
+    // A list over tighter limits is refused even when the same bytes were read before.
+    PlistLimits tight;
+    tight.maxValues = 2;
+    EXPECT_FALSE(fm()->propertyListAtPath("/p/copy.plist", tight).ok());
 }
