@@ -108,22 +108,26 @@ void NSLayoutEngine::willLayout(UIView& top) {
         System& s = systemFor(*root);
         if (s.pass == pass_)
             continue;
-        sync(s, *root, true);
-        // Views whose height follows their width (wrapping labels) learn the width they were
-        // given and measure again; a few rounds settle any text.
-        for (int round = 0; round < 3 && !s.failed; ++round) {
-            bool remeasured = false;
-            for (Item& item : s.items) {
-                if (item.pinned || !item.hasSolution)
-                    continue;
-                if (auto view = item.view.lock())
-                    remeasured = view->adoptLayoutWidth(item.solved.width()) || remeasured;
-            }
-            if (!remeasured)
-                break;
-            sync(s, *root, true);
-        }
+        syncSettlingWidths(s, *root);
         s.pass = pass_;
+    }
+}
+
+void NSLayoutEngine::syncSettlingWidths(System& s, UIView& root) {
+    sync(s, root, true);
+    // Views whose height follows their width (wrapping labels) learn the width they were given
+    // and measure again; a few rounds settle any text.
+    for (int round = 0; round < 3 && !s.failed; ++round) {
+        bool remeasured = false;
+        for (Item& item : s.items) {
+            if (item.pinned || !item.hasSolution)
+                continue;
+            if (auto view = item.view.lock())
+                remeasured = view->adoptLayoutWidth(item.solved.width()) || remeasured;
+        }
+        if (!remeasured)
+            break;
+        sync(s, root, true);
     }
 }
 
@@ -133,21 +137,7 @@ void NSLayoutEngine::layoutSubviews(UIView& view) {
         return;
     System& s = systemFor(*root);
     if (s.pass != pass_ || s.structure != structure_ || s.inputs != inputs_) {
-        sync(s, *root, true);
-        // Views whose height follows their width (wrapping labels) learn the width they were
-        // given and measure again; a few rounds settle any text.
-        for (int round = 0; round < 3 && !s.failed; ++round) {
-            bool remeasured = false;
-            for (Item& item : s.items) {
-                if (item.pinned || !item.hasSolution)
-                    continue;
-                if (auto view = item.view.lock())
-                    remeasured = view->adoptLayoutWidth(item.solved.width()) || remeasured;
-            }
-            if (!remeasured)
-                break;
-            sync(s, *root, true);
-        }
+        syncSettlingWidths(s, *root);
         s.pass = pass_;
     } else if (s.changes != changeCount_) {
         sync(s, *root, false);

@@ -93,6 +93,8 @@ private:
                                            NSLayoutAttribute attribute, double scale);
     void pinValues(const System& s, UIView& root, const Item& item, double out[4]) const;
     void sync(System& s, UIView& root, bool full);
+    // A full sync, then again while wrapping views re-measure at the widths they were given.
+    void syncSettlingWidths(System& s, UIView& root);
     void solveAndMark(System& s, UIView& root);
     void report(System& s, const std::vector<int>& conflicting);
     std::string nameFor(const System& s, int id) const;
