@@ -1,16 +1,38 @@
 #include "pane/ExtensionsTableViewController.h"
 
+#include "hud/TQProgressHUD.h"
+#include "pane/QueryParameters.h"
+#include "platform/applist/ALApplicationList.h"
+#include "platform/dispatch/Dispatch.h"
+#include "platform/foundation/NSCharacterSet.h"
+#include "platform/foundation/NSJSONSerialization.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/ui/UIApplication.h"
 #include "platform/ui/UIBarButtonItem.h"
+#include "platform/ui/UIImage.h"
 #include "platform/ui/UINavigationItem.h"
 
-std::shared_ptr<ExtensionsTableViewController> ExtensionsTableViewController::create() {
-    return std::shared_ptr<ExtensionsTableViewController>(new ExtensionsTableViewController());
+namespace {
+
+// A field of a catalogue item as text: missing and non-string values read as "".
+std::string field(const PlistValue& item, std::string_view key) {
+    PlistValue value = item.get(key);
+    return value.isString() ? value.stringValue() : std::string();
+}
+
+} // namespace
+
+std::shared_ptr<ExtensionsTableViewController>
+ExtensionsTableViewController::create(std::string catalogueHost) {
+    return std::shared_ptr<ExtensionsTableViewController>(
+        new ExtensionsTableViewController(std::move(catalogueHost)));
 }
 
 const SelectorTable* ExtensionsTableViewController::selectorTable() const {
     static const SelectorTable table({
         {"close:", SelectorTable::bind(&ExtensionsTableViewController::close)},
         {"refresh", SelectorTable::bind(&ExtensionsTableViewController::refresh)},
+        {"sendRequest:", SelectorTable::bind(&ExtensionsTableViewController::sendRequest)},
     });
     return &table;
 }
@@ -26,14 +48,103 @@ void ExtensionsTableViewController::viewDidLoad() {
 
 void ExtensionsTableViewController::refresh() {
     availableItems_ = PlistValue::array();
-    // FIXME: sendRequest: shows the HUD and fetches the catalogue.
+    sendRequest(nullptr);
+}
+
+void ExtensionsTableViewController::sendRequest(const std::shared_ptr<NSObject>&) {
+    TQProgressHUD::showHUDAddedTo(view(), true);
+
+    auto configuration = NSURLSessionConfiguration::defaultSessionConfiguration();
+    configuration->setRequestCachePolicy(NSURLRequestReloadIgnoringLocalCacheData);
+    auto session = NSURLSession::sessionWithConfiguration(configuration, nullptr, nullptr);
+
+    auto request = NSMutableURLRequest::requestWithURL(
+        NSURL::URLWithString("https://" + catalogueHost_ + "/chatheadsextensions.json"));
+    request->setHTTPMethod("GET");
+    std::string body = NSStringFromQueryParameters(PlistValue::dictionary());
+    request->setHTTPBody(PlistData(body.begin(), body.end()));
+
+    // The screen stays alive until its completion has run, even when it was closed meanwhile.
+    auto self = std::static_pointer_cast<ExtensionsTableViewController>(shared_from_this());
+    auto task = session->dataTaskWithRequest(
+        request, [self](std::shared_ptr<const PlistData> data, std::shared_ptr<NSHTTPURLResponse>,
+                        std::shared_ptr<NSError> error) { self->handleResponse(data, error); });
+    if (task)
+        task->resume();
+    session->finishTasksAndInvalidate();
+}
+
+void ExtensionsTableViewController::handleResponse(const std::shared_ptr<const PlistData>& data,
+                                                   const std::shared_ptr<NSError>& error) {
+    auto self = std::static_pointer_cast<ExtensionsTableViewController>(shared_from_this());
+    dispatch_async(dispatch_get_main_queue(), [self] { TQProgressHUD::hideHUDForView(self->view(), true); });
+    if (error) {
+        NSLog("URL Session Task Failed: %@", {error->localizedDescription()});
+        return;
+    }
+    PlistValue parsed = data ? NSJSONSerialization::JSONObjectWithData(*data, 0, nullptr) : PlistValue();
+    NSLog("Got items: %@", {parsed});
+    PlistValue items = displayableItems(parsed);
+    dispatch_async(dispatch_get_main_queue(), [self, items = std::move(items)] {
+        self->availableItems_ = items;
+        self->tableView()->reloadData();
+    });
+}
+
+PlistValue ExtensionsTableViewController::displayableItems(const PlistValue& parsed) {
+    auto elements = parsed.arrayValue();
+    if (!elements)
+        return {};
+    PlistArray items;
+    items.reserve(elements->size());
+    for (const auto& element : *elements)
+        if (element.isDictionary())
+            items.push_back(element);
+    return PlistValue::array(std::move(items));
 }
 
 void ExtensionsTableViewController::close(const std::shared_ptr<NSObject>&) {
     dismissViewControllerAnimated(true, nullptr);
 }
 
+bool ExtensionsTableViewController::schemeAvailable(const std::string& scheme) {
+    return UIApplication::sharedApplication()->canOpenURL(NSURL::URLWithString(scheme));
+}
+
 std::int64_t ExtensionsTableViewController::numberOfRowsInSection(const std::shared_ptr<UITableView>&,
                                                                   std::int64_t) {
     return availableItems_.isArray() ? static_cast<std::int64_t>(availableItems_.count()) : 0;
+}
+
+std::shared_ptr<UITableViewCell>
+ExtensionsTableViewController::cellForRowAtIndexPath(const std::shared_ptr<UITableView>&,
+                                                     NSIndexPath indexPath) {
+    auto cell = UITableViewCell::create(UITableViewCellStyleSubtitle, "Cell");
+    PlistValue item =
+        indexPath.row >= 0 ? availableItems_.at(static_cast<std::size_t>(indexPath.row)) : PlistValue();
+    cell->setText(field(item, "title"));
+    cell->setDetailText(field(item, "repo"));
+    if (std::string app = field(item, "app"); !app.empty())
+        cell->setImage(
+            ALApplicationList::sharedApplicationList()->iconOfSize(ALApplicationIconSizeSmall, app));
+    return cell;
+}
+
+std::string ExtensionsTableViewController::packageURLString(const PlistValue& item, bool sileo) {
+    std::string package = field(item, "extension");
+    if (package.empty())
+        return {};
+    std::string url = (sileo ? "sileo://package/" : "cydia://package/") + package;
+    return NSStringByAddingPercentEncoding(url, NSCharacterSet::URLQueryAllowedCharacterSet());
+}
+
+void ExtensionsTableViewController::didSelectRowAtIndexPath(const std::shared_ptr<UITableView>& tableView,
+                                                            NSIndexPath indexPath) {
+    tableView->deselectRowAtIndexPath(indexPath, true);
+    PlistValue item =
+        indexPath.row >= 0 ? availableItems_.at(static_cast<std::size_t>(indexPath.row)) : PlistValue();
+    std::string url = packageURLString(item, schemeAvailable("sileo://"));
+    if (url.empty())
+        return;
+    UIApplication::sharedApplication()->openURL(NSURL::URLWithString(url), PlistValue::dictionary(), nullptr);
 }

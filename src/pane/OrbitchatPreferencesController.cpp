@@ -202,7 +202,7 @@ void OrbitchatPreferencesController::burst() {
 }
 
 void OrbitchatPreferencesController::viewExtensions(const std::shared_ptr<NSObject>&) {
-    auto catalogue = ExtensionsTableViewController::create();
+    auto catalogue = ExtensionsTableViewController::create(endpoints().catalogueHost);
     presentViewController(UINavigationController::create(catalogue), true, nullptr);
 }
 

@@ -20,8 +20,13 @@ struct CommandShape {
 };
 
 constexpr CommandShape kCommands[] = {
-    {"open", 0, "open"},         {"tap", 1, "tap \"TEXT\""}, {"set", 2, "set \"ROW\" VALUE"},
-    {"wait", 1, "wait SECONDS"}, {"burst", 0, "burst"},      {"dump", 0, "dump"},
+    {"open", 0, "open"},
+    {"tap", 1, "tap \"TEXT\""},
+    {"set", 2, "set \"ROW\" VALUE"},
+    {"wait", 1, "wait SECONDS"},
+    {"burst", 0, "burst"},
+    {"dump", 0, "dump"},
+    {"network", 1, "network wait|hold|release"},
 };
 
 // Splits a line into words; answers an error message or empty.
@@ -134,6 +139,8 @@ std::optional<ScriptError> ScriptRunner::parse(const std::string& script,
         if (words[0] == "wait" && !parseSeconds(words[1], seconds))
             return ScriptError{number,
                                "wait takes a number of seconds (0 or more), not \"" + words[1] + "\""};
+        if (words[0] == "network" && words[1] != "wait" && words[1] != "hold" && words[1] != "release")
+            return ScriptError{number, "network takes wait, hold or release, not \"" + words[1] + "\""};
         commands.push_back({number, words[0], {words.begin() + 1, words.end()}});
     }
     return std::nullopt;

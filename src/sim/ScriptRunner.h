@@ -10,6 +10,11 @@
 //                        a slider, text for a text field, a title for a segmented row
 //   wait SECONDS         advances the simulated clock, running what falls due
 //   burst                the pane's confetti burst
+//   network wait         waits (real time, at most 10 s) until no request is in flight and the
+//                        main queue has run what their completions posted; fails the script
+//                        when the network does not settle
+//   network hold         lets requests reach the server but keeps their responses back...
+//   network release      ...until released (the HUD over the catalogue, deterministically)
 //   dump                 prints the state as one JSON object (see SimDump.h)
 //   screenshot, record … stop, scroll, type, views: the drawn screen (see ScreenCommands.h)
 //   hud, rotate, tilt    a progress HUD over the screen, and the device around it (see HUDCommands.h)

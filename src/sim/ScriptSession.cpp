@@ -1,6 +1,7 @@
 #include "sim/ScriptSession.h"
 
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/net/URLLoadingSystem.h"
 #include "platform/ui/UITableView.h"
 #include "sim/HUDCommands.h"
 #include "sim/ScreenCommands.h"
@@ -10,6 +11,11 @@
 
 #include <cstdlib>
 #include <ostream>
+
+namespace {
+// How long "network wait" waits for the network, in real time.
+constexpr double kNetworkWaitSeconds = 10;
+} // namespace
 
 ScriptSession::ScriptSession(Simulator& simulator, SimScreen* screen, std::string outputFolder,
                              std::ostream& out, bool needsScreen)
@@ -61,6 +67,12 @@ std::optional<std::string> ScriptSession::perform(const ScriptCommand& command) 
             simulator_.advanceBy(std::strtod(args[0].c_str(), nullptr));
         } else if (command.name == "burst") {
             app.burst();
+        } else if (command.name == "network") {
+            if (args[0] == "hold" || args[0] == "release") {
+                URLLoadingSystem::shared().setHoldsResponses(args[0] == "hold");
+            } else if (auto problem = simulator_.settleNetwork(kNetworkWaitSeconds)) {
+                return "network wait: " + *problem;
+            }
         } else if (command.name == "dump") {
             out_ << SimDumpText(SimDump(simulator_)) << '\n';
             out_.flush();

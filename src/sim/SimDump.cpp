@@ -1,5 +1,7 @@
 #include "sim/SimDump.h"
 
+#include "hud/TQProgressHUD.h"
+#include "pane/ExtensionsTableViewController.h"
 #include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIApplication.h"
 #include "sim/Simulator.h"
@@ -73,6 +75,31 @@ json alertOf(SettingsApp& app) {
             {"actions", std::move(actions)}};
 }
 
+// The catalogue screen as the user sees it: its rows as the table shows them, and whether a HUD
+// is on its view; null when the screen is not presented.
+json catalogueOf(const SettingsApp& app) {
+    std::shared_ptr<ExtensionsTableViewController> screen;
+    for (const auto& vc : app.presentedChain()) {
+        auto nav = std::dynamic_pointer_cast<UINavigationController>(vc);
+        auto top = nav ? nav->topViewController() : vc;
+        if (auto catalogue = std::dynamic_pointer_cast<ExtensionsTableViewController>(top))
+            screen = catalogue;
+    }
+    if (!screen)
+        return nullptr;
+    json rows = json::array();
+    auto table = screen->tableView();
+    for (std::int64_t row = 0, n = table->numberOfRowsInSection(0); row < n; ++row) {
+        auto cell = table->cellForRowAtIndexPath({0, row});
+        if (!cell)
+            continue;
+        rows.push_back(
+            {{"title", cell->text()}, {"detail", cell->detailText()}, {"icon", cell->image() != nullptr}});
+    }
+    bool hud = !TQProgressHUD::allHUDsForView(screen->view()).empty();
+    return {{"rows", std::move(rows)}, {"hud", hud}};
+}
+
 } // namespace
 
 json SimDump(Simulator& simulator) {
@@ -93,6 +120,7 @@ json SimDump(Simulator& simulator) {
         spawned.push_back({{"path", record.path}, {"argv", record.argv}, {"result", record.result}});
     dump["spawned"] = std::move(spawned);
     dump["openedURLs"] = UIApplication::sharedApplication()->openedURLs();
+    dump["catalogue"] = catalogueOf(app);
     dump["log"] = simulator.logLines();
     return dump;
 }

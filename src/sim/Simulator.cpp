@@ -5,13 +5,20 @@
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/net/URLLoadingSystem.h"
 #include "platform/prefs/PSListController.h"
 #include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIScreen.h"
+#include "sim/LoopbackHTTPSServer.h"
+#include "sim/ThrowawayCertificateAuthority.h"
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <sstream>
 
 namespace {
 
@@ -21,7 +28,48 @@ std::string lowercase(std::string s) {
     return s;
 }
 
+constexpr const char* kCataloguePath = "/chatheadsextensions.json";
+// A catalogue file larger than this is not served (the device would refuse it anyway).
+constexpr std::size_t kLargestServedCatalogue = 64u << 20;
+
+LoopbackHTTPSServer::Reply serveCatalogue(const std::string& file,
+                                          const LoopbackHTTPSServer::Request& request) {
+    if (request.path != kCataloguePath)
+        return {404, "<html><body><h1>404 Not Found</h1></body></html>", "text/html"};
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream body;
+    if (in)
+        body << in.rdbuf();
+    if (!in || body.str().size() > kLargestServedCatalogue) {
+        std::cerr << "orbitchat-sim: cannot serve the catalogue " << file << "\n";
+        return {500, "<html><body><h1>500 Internal Server Error</h1></body></html>", "text/html"};
+    }
+    return {200, body.str(), "application/json"};
+}
+
 } // namespace
+
+std::optional<std::string> Simulator::catalogueHostFromURL(const std::string& url, std::string& why) {
+    const std::string prefix = "https://";
+    if (lowercase(url.substr(0, prefix.size())) != prefix) {
+        why = "the catalogue URL must start with https:// (the device loads nothing else)";
+        return std::nullopt;
+    }
+    std::string rest = url.substr(prefix.size());
+    std::size_t slash = rest.find('/');
+    std::string host = rest.substr(0, slash);
+    std::string path = slash == std::string::npos ? "" : rest.substr(slash);
+    if (host.empty() || host.find_first_of("@?# ") != std::string::npos) {
+        why = "the catalogue URL has no usable host";
+        return std::nullopt;
+    }
+    if (!path.empty() && path != "/" && path != kCataloguePath) {
+        why = std::string("the pane asks its server for ") + kCataloguePath +
+              ": give https://HOST[:PORT] or https://HOST[:PORT]" + kCataloguePath;
+        return std::nullopt;
+    }
+    return host;
+}
 
 std::string Simulator::sourceDirectory() {
 #ifdef ORBITCHAT_SOURCE_DIR
@@ -68,12 +116,84 @@ Simulator::Simulator(Options options)
             });
         }
     });
+    startNetwork();
     settings_ = std::make_unique<SettingsApp>();
+}
+
+void Simulator::startNetwork() {
+    URLLoadingSystem::DeviceNetwork network;
+    network.offline = options_.offline;
+    OrbitchatEndpoints endpoints;
+    if (!options_.catalogueURL.empty()) {
+        std::string why;
+        if (auto host = catalogueHostFromURL(options_.catalogueURL, why))
+            endpoints.catalogueHost = *host;
+        else
+            std::cerr << "orbitchat-sim: " << why << "\n";
+    } else if (!options_.offline) {
+        std::string file = options_.catalogueFile.empty() ? sourceDirectory() + "/examples/catalogue.json"
+                                                          : options_.catalogueFile;
+        std::string why;
+        authority_ = ThrowawayCertificateAuthority::create(why);
+        if (authority_)
+            catalogueServer_ = LoopbackHTTPSServer::start(
+                *authority_, endpoints.catalogueHost,
+                [file](const LoopbackHTTPSServer::Request& request) { return serveCatalogue(file, request); },
+                why);
+        if (catalogueServer_) {
+            network.trustedCertificatesPEM = {authority_->certificatePEM()};
+            network.connectTo = {catalogueServer_->connectToEntry(443)};
+        } else {
+            std::cerr << "orbitchat-sim: no catalogue server (" << why << ")\n";
+        }
+    }
+    OrbitchatPreferencesController::setEndpoints(endpoints);
+    URLLoadingSystem::shared().setHoldsResponses(false);
+    URLLoadingSystem::shared().setDeviceNetwork(std::move(network));
+}
+
+std::optional<std::string> Simulator::settleNetwork(double seconds) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    auto& system = URLLoadingSystem::shared();
+    for (;;) {
+        double left = std::chrono::duration<double>(deadline - Clock::now()).count();
+        if (!system.waitUntilIdle(std::max(0.0, left))) {
+            std::size_t n = system.loadsInFlight();
+            return std::to_string(n) + " request(s) still in flight after " +
+                   std::to_string(static_cast<int>(seconds)) + " s" +
+                   (system.holdsResponses() ? " (responses are held: \"network release\" lets them through)"
+                                            : "");
+        }
+        // The completions have posted their work to the main queue; it may start new requests.
+        if (auto loop = NSRunLoop::main())
+            loop->runUntilIdle();
+        if (system.loadsInFlight() == 0)
+            return std::nullopt;
+    }
+}
+
+int Simulator::catalogueServerPort() const {
+    return catalogueServer_ ? catalogueServer_->port() : 0;
+}
+
+std::size_t Simulator::catalogueServerRequests() const {
+    return catalogueServer_ ? catalogueServer_->requestCount() : 0;
 }
 
 Simulator::~Simulator() {
     settings_->close();
     settings_.reset();
+    // Requests still running finish now, so no completion of this device runs on the next one.
+    URLLoadingSystem::shared().setHoldsResponses(false);
+    if (!URLLoadingSystem::shared().waitUntilIdle(5))
+        std::cerr << "orbitchat-sim: requests still in flight as the device shuts down\n";
+    if (auto loop = NSRunLoop::main())
+        loop->runUntilIdle();
+    URLLoadingSystem::shared().setDeviceNetwork({});
+    OrbitchatPreferencesController::setEndpoints({});
+    catalogueServer_.reset();
     DeviceSpawn::setRespringHandler(nullptr);
     UIApplication::sharedApplication()->setURLHandler(nullptr);
     NSLogRemoveSink(logToken_);

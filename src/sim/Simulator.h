@@ -6,8 +6,15 @@
 //
 // Creating a Simulator installs it as the device the platform layer talks to: the file manager's
 // root, the installed-application list, the URL handler of UIApplication (the schemes the app
-// bundles declare, and a browser for http and https), and the respring handler of posix_spawn.
-// Only one Simulator exists at a time; destroying it uninstalls the handlers.
+// bundles declare, and a browser for http and https), the respring handler of posix_spawn, and
+// the device's network: by default the maker's catalogue server runs on loopback HTTPS (a
+// throwaway certificate authority that only this device trusts, a certificate for the maker's
+// host name, and the device connecting that name to the loopback port), so the pane's fetch goes
+// through TLS exactly as in the field. Only one Simulator exists at a time; destroying it
+// uninstalls the handlers and restores the plain network.
+//
+// Network work happens in real time while the clock of a script is manual: `settleNetwork` waits
+// for it.
 //
 //     Simulator sim({.deviceRoot = "examples/device"});
 //     sim.settings().open();
@@ -17,11 +24,14 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+class LoopbackHTTPSServer;
 class ManualClock;
 class NSRunLoop;
+class ThrowawayCertificateAuthority;
 
 class Simulator {
 public:
@@ -31,6 +41,12 @@ public:
         double screenWidth = 375;
         double screenHeight = 667;
         double screenScale = 2;
+        // The catalogue the loopback server serves (empty: the repository's examples/catalogue.json).
+        std::string catalogueFile{};
+        // Fetch the catalogue from this https URL instead, trusting the host's certificates only.
+        std::string catalogueURL{};
+        // Every request fails as on a device without a connection.
+        bool offline = false;
     };
 
     explicit Simulator(Options options);
@@ -46,6 +62,17 @@ public:
     // Moves the clock forward, running each task at its time.
     void advanceBy(double seconds);
 
+    // Waits (real time, at most `seconds`) until no request is in flight and the main queue has run
+    // what their completions posted; answers a message for the script's author when it does not settle.
+    std::optional<std::string> settleNetwork(double seconds);
+    // The loopback catalogue server's port, or 0 when none runs.
+    int catalogueServerPort() const;
+    std::size_t catalogueServerRequests() const;
+
+    // The catalogue host for an https URL given on the command line: its host and port, when its
+    // path is empty, "/" or "/chatheadsextensions.json"; otherwise nullopt and the reason.
+    static std::optional<std::string> catalogueHostFromURL(const std::string& url, std::string& why);
+
     // Every log line since the simulator started.
     std::vector<std::string> logLines() const;
 
@@ -56,6 +83,10 @@ private:
     // Restarts the device's user interface: the Settings app is torn down and opened again on the
     // pane. Preference files and everything else on the device stay.
     void respring();
+    void startNetwork();
+
+    std::unique_ptr<ThrowawayCertificateAuthority> authority_;
+    std::unique_ptr<LoopbackHTTPSServer> catalogueServer_;
 
     Options options_;
     std::shared_ptr<NSRunLoop> loop_;

@@ -6,6 +6,7 @@
 //     orbitchat-sim --device DIR --script tour.txt    # run a script
 //     orbitchat-sim --dump                            # open the pane and print its state
 //     orbitchat-sim --hud-gallery                     # the progress HUD's modes and options
+//     orbitchat-sim --catalogue my.json               # serve another catalogue (--offline: none)
 //
 // Exit status: 0 on success, 2 when a script line is bad (the message names the line), 1 when a
 // file cannot be read.
@@ -55,11 +56,30 @@ int main(int argc, char** argv) {
                  "show the progress HUD in each mode and option: in a window, the next picture on a "
                  "click or key press; headless (or --headless), record a PNG of each and an animated "
                  "WebP of the show and hide animations into the output folder");
+    auto* catalogueFile =
+        cli.add_option("--catalogue", options.catalogueFile,
+                       "serve this JSON file as the maker's catalogue, over HTTPS on the loopback "
+                       "interface (default: examples/catalogue.json)")
+            ->check(CLI::ExistingFile);
+    auto* catalogueURL = cli.add_option("--catalogue-url", options.catalogueURL,
+                                        "fetch the catalogue from this https server instead, checked "
+                                        "against the host's trusted certificates")
+                             ->excludes(catalogueFile);
+    cli.add_flag("--offline", options.offline, "every request fails as on a device without a connection")
+        ->excludes(catalogueFile)
+        ->excludes(catalogueURL);
     SimWindowOptions window;
     cli.add_option("--state-file", window.stateFile,
                    "window mode: write the views dump here after each frame");
     CLI11_PARSE(cli, argc, argv);
 
+    if (!options.catalogueURL.empty()) {
+        std::string why;
+        if (!Simulator::catalogueHostFromURL(options.catalogueURL, why)) {
+            std::cerr << "orbitchat-sim: --catalogue-url: " << why << "\n";
+            return 2;
+        }
+    }
     if (!screen.empty()) {
         double w = 0, h = 0;
         int scale = 0;

@@ -4,7 +4,7 @@
 // stack are its children: they find it through navigationController(), and a presentation from
 // any of them is made by the navigation controller. Its view holds the top controller's view.
 //
-//     auto nav = UINavigationController::create(ExtensionsTableViewController::create());
+//     auto nav = UINavigationController::create(ExtensionsTableViewController::create(host));
 //     presenter->presentViewController(nav, true, nullptr);
 
 #include "platform/ui/UIViewController.h"

@@ -1,0 +1,545 @@
+#include "platform/net/URLLoadingSystem.h"
+
+#include "platform/foundation/NSLog.h"
+#include "platform/net/NSURLError.h"
+#include "platform/net/NSURLResponse.h"
+
+#include <curl/curl.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509_vfy.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <deque>
+#include <thread>
+
+namespace {
+
+// The device's own certificates, parsed once per setDeviceNetwork and shared by the loads that
+// started under it.
+class TrustedCertificates {
+public:
+    explicit TrustedCertificates(const std::vector<std::string>& pems) {
+        for (const auto& pem : pems) {
+            BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+            X509* cert = bio ? PEM_read_bio_X509(bio, nullptr, nullptr, nullptr) : nullptr;
+            BIO_free(bio);
+            if (cert)
+                certificates_.push_back(cert);
+            else
+                NSLog("URL loading: a trusted certificate of the device is not a PEM certificate; skipped");
+        }
+    }
+    ~TrustedCertificates() {
+        for (X509* cert : certificates_)
+            X509_free(cert);
+    }
+    TrustedCertificates(const TrustedCertificates&) = delete;
+    TrustedCertificates& operator=(const TrustedCertificates&) = delete;
+
+    void addTo(SSL_CTX* context) const {
+        X509_STORE* store = SSL_CTX_get_cert_store(context);
+        for (X509* cert : certificates_)
+            X509_STORE_add_cert(store, cert); // a certificate already there is no failure
+    }
+
+private:
+    std::vector<X509*> certificates_;
+};
+
+std::string lowercase(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::string schemeOf(const std::string& url) {
+    auto colon = url.find(':');
+    if (colon == std::string::npos || colon == 0)
+        return {};
+    std::string scheme = url.substr(0, colon);
+    bool valid = std::all_of(scheme.begin(), scheme.end(), [](unsigned char c) {
+        return std::isalnum(c) || c == '+' || c == '-' || c == '.';
+    });
+    return valid ? lowercase(scheme) : std::string();
+}
+
+std::string trim(std::string s) {
+    while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ' || s.back() == '\t'))
+        s.pop_back();
+    std::size_t start = s.find_first_not_of(" \t");
+    return start == std::string::npos ? std::string() : s.substr(start);
+}
+
+} // namespace
+
+struct URLLoadingSystem::Engine {
+    struct Transfer {
+        std::uint64_t id = 0;
+        Load load;
+        CURL* easy = nullptr;
+        curl_slist* headerList = nullptr;
+        curl_slist* connectTo = nullptr;
+        std::shared_ptr<const TrustedCertificates> trust;
+        std::size_t maximumBodyBytes = 0;
+        bool overMaximum = false;
+        PlistData body;
+        std::map<std::string, std::string> responseHeaders;
+        char errorText[CURL_ERROR_SIZE] = {};
+
+        ~Transfer() {
+            curl_slist_free_all(headerList);
+            curl_slist_free_all(connectTo);
+        }
+    };
+
+    struct Delivery {
+        Result result;
+        dispatch_queue_t queue;
+        std::function<void(Result)> complete;
+    };
+
+    Engine() {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        multi = curl_multi_init();
+        const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+        openssl = info && info->ssl_version && std::string(info->ssl_version).rfind("OpenSSL", 0) == 0;
+    }
+
+    ~Engine() {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        curl_multi_wakeup(multi);
+        work.notify_all();
+        deliveryReady.notify_all();
+        if (ioThread.joinable())
+            ioThread.join();
+        if (deliveryThread.joinable())
+            deliveryThread.join();
+        // Loads still running at exit are abandoned: their completions never run.
+        for (auto& [id, transfer] : active) {
+            curl_multi_remove_handle(multi, transfer->easy);
+            curl_easy_cleanup(transfer->easy);
+        }
+        active.clear();
+        curl_multi_cleanup(multi);
+        curl_global_cleanup();
+    }
+
+    void startThreadsLocked() {
+        if (!ioThread.joinable())
+            ioThread = std::thread([this] { ioLoop(); });
+        if (!deliveryThread.joinable())
+            deliveryThread = std::thread([this] { deliveryLoop(); });
+    }
+
+    // Finishes a load: its completion is delivered now, or kept back while responses are held.
+    void finishLocked(std::unique_ptr<Transfer> transfer, Result result) {
+        Delivery delivery{std::move(result), std::move(transfer->load.queue),
+                          std::move(transfer->load.complete)};
+        if (hold)
+            held.push_back(std::move(delivery));
+        else
+            deliveries.push_back(std::move(delivery));
+        deliveryReady.notify_one();
+    }
+
+    void finish(std::unique_ptr<Transfer> transfer, Result result) {
+        std::lock_guard lock(mutex);
+        finishLocked(std::move(transfer), std::move(result));
+    }
+
+    void loadDone() {
+        std::lock_guard lock(mutex);
+        --inFlight;
+        if (inFlight == 0)
+            idle.notify_all();
+    }
+
+    static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
+        auto* t = static_cast<Transfer*>(user);
+        std::size_t n = size * count;
+        if (t->body.size() + n > t->maximumBodyBytes) {
+            t->overMaximum = true;
+            return 0; // any short count makes libcurl end the transfer with an error
+        }
+        t->body.insert(t->body.end(), data, data + n);
+        return n;
+    }
+
+    static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
+        auto* t = static_cast<Transfer*>(user);
+        std::size_t n = size * count;
+        std::string line(data, n);
+        // Each response of a redirect chain starts with its status line: only the last one counts.
+        if (line.rfind("HTTP/", 0) == 0) {
+            t->responseHeaders.clear();
+            return n;
+        }
+        auto colon = line.find(':');
+        if (colon != std::string::npos && colon > 0)
+            t->responseHeaders[line.substr(0, colon)] = trim(line.substr(colon + 1));
+        return n;
+    }
+
+    static CURLcode onSSLContext(CURL*, void* sslContext, void* user) {
+        auto* t = static_cast<Transfer*>(user);
+        if (t->trust)
+            t->trust->addTo(static_cast<SSL_CTX*>(sslContext));
+        return CURLE_OK;
+    }
+
+    bool configure(Transfer& t) {
+        CURL* e = t.easy;
+        const Load& load = t.load;
+        bool ok = true;
+        auto set = [&](CURLcode code) { ok = ok && code == CURLE_OK; };
+        set(curl_easy_setopt(e, CURLOPT_URL, load.url.c_str()));
+        set(curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "https"));
+        set(curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "https"));
+        set(curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L));
+        set(curl_easy_setopt(e, CURLOPT_MAXREDIRS, 16L));
+        set(curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L));
+        set(curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L));
+        set(curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L));
+        set(curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, ""));
+        set(curl_easy_setopt(e, CURLOPT_USERAGENT, "Preferences/1 CFNetwork/1410.0.3 Darwin/22.6.0"));
+        set(curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorText));
+        // The request's time-out bounds connecting and every stretch without data.
+        double timeout =
+            std::isfinite(load.timeoutInterval) && load.timeoutInterval > 0 ? load.timeoutInterval : 60;
+        set(curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout * 1000)));
+        set(curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L));
+        set(curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(std::ceil(timeout)))));
+        if (std::isfinite(load.resourceTimeout) && load.resourceTimeout > 0)
+            set(curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(load.resourceTimeout * 1000)));
+        set(curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(t.maximumBodyBytes)));
+        set(curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Engine::onBody));
+        set(curl_easy_setopt(e, CURLOPT_WRITEDATA, &t));
+        set(curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &Engine::onHeader));
+        set(curl_easy_setopt(e, CURLOPT_HEADERDATA, &t));
+        // The device's certificates are added to each connection's store; a cached store would
+        // outlive a change of the device's trust.
+        set(curl_easy_setopt(e, CURLOPT_CA_CACHE_TIMEOUT, 0L));
+        if (openssl && t.trust) {
+            set(curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, &Engine::onSSLContext));
+            set(curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, &t));
+        }
+        if (t.connectTo)
+            set(curl_easy_setopt(e, CURLOPT_CONNECT_TO, t.connectTo));
+        for (const auto& [name, value] : load.headers)
+            t.headerList = curl_slist_append(t.headerList, (name + ": " + value).c_str());
+        if (t.headerList)
+            set(curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.headerList));
+        if (load.method == "HEAD") {
+            set(curl_easy_setopt(e, CURLOPT_NOBODY, 1L));
+        } else if (load.method == "GET" && load.body.empty()) {
+            set(curl_easy_setopt(e, CURLOPT_HTTPGET, 1L));
+        } else {
+            set(curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, load.method.c_str()));
+            if (!load.body.empty()) {
+                set(curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE,
+                                     static_cast<curl_off_t>(load.body.size())));
+                set(curl_easy_setopt(e, CURLOPT_COPYPOSTFIELDS, load.body.data()));
+            }
+        }
+        return ok;
+    }
+
+    long errorCode(Transfer& t, CURLcode code) {
+        switch (code) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return NSURLErrorCannotFindHost;
+        case CURLE_COULDNT_CONNECT:
+            return NSURLErrorCannotConnectToHost;
+        case CURLE_OPERATION_TIMEDOUT:
+            return NSURLErrorTimedOut;
+        case CURLE_PEER_FAILED_VERIFICATION: {
+            long verify = 0;
+            curl_easy_getinfo(t.easy, CURLINFO_SSL_VERIFYRESULT, &verify);
+            if (verify == X509_V_ERR_CERT_HAS_EXPIRED)
+                return NSURLErrorServerCertificateHasBadDate;
+            if (verify == X509_V_ERR_CERT_NOT_YET_VALID)
+                return NSURLErrorServerCertificateNotYetValid;
+            return NSURLErrorServerCertificateUntrusted;
+        }
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_ENGINE_NOTFOUND:
+        case CURLE_SSL_ENGINE_SETFAILED:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_SHUTDOWN_FAILED:
+        case CURLE_SSL_CRL_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_USE_SSL_FAILED:
+            return NSURLErrorSecureConnectionFailed;
+        case CURLE_UNSUPPORTED_PROTOCOL: {
+            // A redirect to another protocol; to plain http it is refused as on the platform.
+            char* next = nullptr;
+            curl_easy_getinfo(t.easy, CURLINFO_REDIRECT_URL, &next);
+            return next && schemeOf(next) == "http" ? NSURLErrorAppTransportSecurityRequiresSecureConnection
+                                                    : NSURLErrorUnsupportedURL;
+        }
+        case CURLE_TOO_MANY_REDIRECTS:
+            return NSURLErrorHTTPTooManyRedirects;
+        case CURLE_FILESIZE_EXCEEDED:
+            return NSURLErrorDataLengthExceedsMaximum;
+        case CURLE_WRITE_ERROR:
+            return t.overMaximum ? NSURLErrorDataLengthExceedsMaximum : NSURLErrorUnknown;
+        case CURLE_URL_MALFORMAT:
+            return NSURLErrorBadURL;
+        case CURLE_GOT_NOTHING:
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_PARTIAL_FILE:
+        case CURLE_HTTP2:
+        case CURLE_HTTP2_STREAM:
+            return NSURLErrorNetworkConnectionLost;
+        case CURLE_BAD_CONTENT_ENCODING:
+            return NSURLErrorCannotDecodeContentData;
+        case CURLE_WEIRD_SERVER_REPLY:
+            return NSURLErrorCannotParseResponse;
+        default:
+            return NSURLErrorUnknown;
+        }
+    }
+
+    Result resultOf(Transfer& t, CURLcode code) {
+        Result result;
+        if (code != CURLE_OK) {
+            result.error = NSURLErrorWithCode(errorCode(t, code), t.load.url);
+            return result;
+        }
+        long status = 0;
+        char* effective = nullptr;
+        curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &status);
+        curl_easy_getinfo(t.easy, CURLINFO_EFFECTIVE_URL, &effective);
+        result.response = NSHTTPURLResponse::create(effective ? effective : t.load.url, status,
+                                                    std::move(t.responseHeaders));
+        result.data = std::make_shared<const PlistData>(std::move(t.body));
+        return result;
+    }
+
+    void ioLoop() {
+        for (;;) {
+            std::vector<std::unique_ptr<Transfer>> starting;
+            std::vector<std::uint64_t> cancelling;
+            {
+                std::unique_lock lock(mutex);
+                work.wait(lock, [&] {
+                    return stopping || !active.empty() || !pending.empty() || !cancels.empty();
+                });
+                if (stopping)
+                    return;
+                starting.swap(pending);
+                cancelling.swap(cancels);
+            }
+            for (auto& t : starting) {
+                t->easy = curl_easy_init();
+                if (!t->easy || !configure(*t)) {
+                    if (t->easy)
+                        curl_easy_cleanup(t->easy);
+                    t->easy = nullptr;
+                    auto url = t->load.url;
+                    finish(std::move(t), {nullptr, nullptr, NSURLErrorWithCode(NSURLErrorUnknown, url)});
+                    continue;
+                }
+                curl_multi_add_handle(multi, t->easy);
+                active.emplace(t->easy, std::move(t));
+            }
+            for (std::uint64_t id : cancelling) {
+                auto it = std::find_if(active.begin(), active.end(),
+                                       [&](auto& entry) { return entry.second->id == id; });
+                if (it == active.end())
+                    continue;
+                auto t = std::move(it->second);
+                active.erase(it);
+                curl_multi_remove_handle(multi, t->easy);
+                curl_easy_cleanup(t->easy);
+                t->easy = nullptr;
+                auto url = t->load.url;
+                finish(std::move(t), {nullptr, nullptr, NSURLErrorWithCode(NSURLErrorCancelled, url)});
+            }
+            int running = 0;
+            curl_multi_perform(multi, &running);
+            int left = 0;
+            while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+                if (message->msg != CURLMSG_DONE)
+                    continue;
+                auto it = active.find(message->easy_handle);
+                if (it == active.end())
+                    continue;
+                auto t = std::move(it->second);
+                active.erase(it);
+                CURLcode code = message->data.result;
+                Result result = resultOf(*t, code);
+                curl_multi_remove_handle(multi, t->easy);
+                curl_easy_cleanup(t->easy);
+                t->easy = nullptr;
+                finish(std::move(t), std::move(result));
+            }
+            if (!active.empty())
+                curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+        }
+    }
+
+    void deliveryLoop() {
+        for (;;) {
+            Delivery delivery;
+            {
+                std::unique_lock lock(mutex);
+                deliveryReady.wait(lock, [&] { return stopping || !deliveries.empty(); });
+                if (stopping)
+                    return;
+                delivery = std::move(deliveries.front());
+                deliveries.pop_front();
+            }
+            if (delivery.queue) {
+                dispatch_async(delivery.queue, [this, complete = std::move(delivery.complete),
+                                                result = std::move(delivery.result)]() mutable {
+                    if (complete)
+                        complete(std::move(result));
+                    loadDone();
+                });
+            } else {
+                if (delivery.complete)
+                    delivery.complete(std::move(delivery.result));
+                // The completion and what it captured go before the load counts as done.
+                delivery.complete = nullptr;
+                loadDone();
+            }
+        }
+    }
+
+    CURLM* multi = nullptr;
+    bool openssl = false;
+    mutable std::mutex mutex;
+    std::condition_variable work;
+    std::condition_variable deliveryReady;
+    std::condition_variable idle;
+    bool stopping = false;
+    bool hold = false;
+    std::uint64_t nextId = 1;
+    std::size_t inFlight = 0;
+    DeviceNetwork network;
+    std::shared_ptr<const TrustedCertificates> trust;
+    std::vector<std::unique_ptr<Transfer>> pending;
+    std::vector<std::uint64_t> cancels;
+    std::map<CURL*, std::unique_ptr<Transfer>> active; // the I/O thread's alone
+    std::deque<Delivery> deliveries;
+    std::deque<Delivery> held;
+    std::thread ioThread;
+    std::thread deliveryThread;
+};
+
+URLLoadingSystem::URLLoadingSystem() : engine_(std::make_unique<Engine>()) {}
+
+URLLoadingSystem::~URLLoadingSystem() = default;
+
+URLLoadingSystem& URLLoadingSystem::shared() {
+    static URLLoadingSystem system;
+    return system;
+}
+
+void URLLoadingSystem::setDeviceNetwork(DeviceNetwork network) {
+    auto trust = network.trustedCertificatesPEM.empty()
+                     ? nullptr
+                     : std::make_shared<const TrustedCertificates>(network.trustedCertificatesPEM);
+    std::lock_guard lock(engine_->mutex);
+    engine_->network = std::move(network);
+    engine_->trust = std::move(trust);
+}
+
+URLLoadingSystem::DeviceNetwork URLLoadingSystem::deviceNetwork() const {
+    std::lock_guard lock(engine_->mutex);
+    return engine_->network;
+}
+
+std::uint64_t URLLoadingSystem::start(Load load) {
+    auto t = std::make_unique<Engine::Transfer>();
+    t->load = std::move(load);
+    const std::string scheme = schemeOf(t->load.url);
+    std::lock_guard lock(engine_->mutex);
+    const std::uint64_t id = engine_->nextId++;
+    t->id = id;
+    ++engine_->inFlight;
+    engine_->startThreadsLocked();
+    // Loads that cannot go out fail without touching the network, still on the background queue.
+    long early = 0;
+    if (t->load.cancelled)
+        early = NSURLErrorCancelled;
+    else if (engine_->network.offline)
+        early = NSURLErrorNotConnectedToInternet;
+    else if (scheme == "http")
+        early = NSURLErrorAppTransportSecurityRequiresSecureConnection;
+    else if (scheme.empty())
+        early = NSURLErrorBadURL;
+    else if (scheme != "https")
+        early = NSURLErrorUnsupportedURL;
+    if (early) {
+        auto url = t->load.url;
+        engine_->finishLocked(std::move(t), {nullptr, nullptr, NSURLErrorWithCode(early, url)});
+        return id;
+    }
+    t->trust = engine_->trust;
+    t->maximumBodyBytes = engine_->network.maximumBodyBytes;
+    for (const auto& entry : engine_->network.connectTo)
+        t->connectTo = curl_slist_append(t->connectTo, entry.c_str());
+    engine_->pending.push_back(std::move(t));
+    engine_->work.notify_one();
+    curl_multi_wakeup(engine_->multi);
+    return id;
+}
+
+void URLLoadingSystem::cancel(std::uint64_t identifier) {
+    std::lock_guard lock(engine_->mutex);
+    // A load not yet picked up by the I/O thread is cancelled here; a running one there.
+    auto it = std::find_if(engine_->pending.begin(), engine_->pending.end(),
+                           [&](const auto& t) { return t->id == identifier; });
+    if (it != engine_->pending.end()) {
+        auto t = std::move(*it);
+        engine_->pending.erase(it);
+        auto url = t->load.url;
+        engine_->finishLocked(std::move(t), {nullptr, nullptr, NSURLErrorWithCode(NSURLErrorCancelled, url)});
+        return;
+    }
+    engine_->cancels.push_back(identifier);
+    engine_->work.notify_one();
+    curl_multi_wakeup(engine_->multi);
+}
+
+void URLLoadingSystem::setHoldsResponses(bool hold) {
+    std::lock_guard lock(engine_->mutex);
+    engine_->hold = hold;
+    if (hold)
+        return;
+    while (!engine_->held.empty()) {
+        engine_->deliveries.push_back(std::move(engine_->held.front()));
+        engine_->held.pop_front();
+    }
+    engine_->deliveryReady.notify_one();
+}
+
+bool URLLoadingSystem::holdsResponses() const {
+    std::lock_guard lock(engine_->mutex);
+    return engine_->hold;
+}
+
+std::size_t URLLoadingSystem::loadsInFlight() const {
+    std::lock_guard lock(engine_->mutex);
+    return engine_->inFlight;
+}
+
+bool URLLoadingSystem::waitUntilIdle(double seconds) {
+    std::unique_lock lock(engine_->mutex);
+    return engine_->idle.wait_for(lock, std::chrono::duration<double>(seconds),
+                                  [&] { return engine_->inFlight == 0; });
+}
