@@ -2,8 +2,9 @@
 
 // A throw-away simulated device for pane-level tests: a temporary device root installed as the
 // file manager's root (and so the application list's), a main run loop on a manual clock, the log
-// captured instead of echoed, and helpers that lay out apps, extensions and preference files by
-// device path. Everything is undone when the fixture goes.
+// captured instead of echoed, an offline network (a test that wants one serves it, see
+// HTTPSFixture), and helpers that lay out apps, extensions and preference files by device path.
+// Everything is undone when the fixture goes.
 //
 //     DeviceFixture device;
 //     device.addApp("com.apple.MobileSMS", {{"CFBundleDisplayName", "Messages"}});
@@ -15,6 +16,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/net/URLLoadingSystem.h"
 #include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIGraphics.h"
@@ -48,8 +50,16 @@ public:
         });
         DeviceSpawn::clearRecords();
         UIApplication::sharedApplication()->clearOpenedURLs();
+        URLLoadingSystem::DeviceNetwork offline;
+        offline.offline = true;
+        URLLoadingSystem::shared().setDeviceNetwork(offline);
     }
     ~DeviceFixture() {
+        // A fetch the test started completes here, not in the next test's device.
+        URLLoadingSystem::shared().setHoldsResponses(false);
+        URLLoadingSystem::shared().waitUntilIdle(20);
+        loop_->runUntilIdle();
+        URLLoadingSystem::shared().setDeviceNetwork({});
         NSLogRemoveSink(logToken_);
         NSLogSetEchoToStderr(true);
         DeviceSpawn::setRespringHandler(nullptr);

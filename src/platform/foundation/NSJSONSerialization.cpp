@@ -124,6 +124,10 @@ PlistValue NSJSONSerialization::JSONObjectWithData(std::string_view data, std::u
         return failed("larger than " + std::to_string(limits.maximumBytes) + " bytes");
     if (data.empty())
         return failed("no data");
+    // A NUL byte is never part of JSON text (inside strings it must be escaped); the reader would
+    // take one for the end of its input.
+    if (data.find('\0') != std::string_view::npos)
+        return failed("a NUL byte in the text");
     TreeBuilder builder(limits);
     bool ok =
         nlohmann::json::sax_parse(data.begin(), data.end(), &builder, nlohmann::json::input_format_t::json,

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cmath>
 #include <deque>
+#include <strings.h>
 #include <thread>
 
 namespace {
@@ -283,10 +284,13 @@ struct URLLoadingSystem::Engine {
             return NSURLErrorSecureConnectionFailed;
         case CURLE_UNSUPPORTED_PROTOCOL: {
             // A redirect to another protocol; to plain http it is refused as on the platform.
-            char* next = nullptr;
-            curl_easy_getinfo(t.easy, CURLINFO_REDIRECT_URL, &next);
-            return next && schemeOf(next) == "http" ? NSURLErrorAppTransportSecurityRequiresSecureConnection
-                                                    : NSURLErrorUnsupportedURL;
+            char* effective = nullptr;
+            curl_easy_getinfo(t.easy, CURLINFO_EFFECTIVE_URL, &effective);
+            bool toHTTP = effective && schemeOf(effective) == "http";
+            for (const auto& [name, value] : t.responseHeaders)
+                if (strcasecmp(name.c_str(), "Location") == 0 && schemeOf(value) == "http")
+                    toHTTP = true;
+            return toHTTP ? NSURLErrorAppTransportSecurityRequiresSecureConnection : NSURLErrorUnsupportedURL;
         }
         case CURLE_TOO_MANY_REDIRECTS:
             return NSURLErrorHTTPTooManyRedirects;

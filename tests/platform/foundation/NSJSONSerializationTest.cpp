@@ -1,0 +1,126 @@
+#include "platform/foundation/NSJSONSerialization.h"
+
+#include "platform/foundation/NSNull.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+PlistValue parse(std::string_view text, std::uint64_t options = 0,
+                 std::shared_ptr<NSError>* error = nullptr) {
+    return NSJSONSerialization::JSONObjectWithData(text, options, error);
+}
+
+TEST(NSJSONSerializationTest, ValuesBecomeTheirPropertyListKinds) {
+    PlistValue v = parse(R"({"s": "é\u00e9\ud83d\ude00", "i": -42, "big": 18446744073709551615, "r": 0.5,
+                             "e": 1e3, "t": true, "f": false, "n": null, "a": [1, [2]], "o": {}})");
+    ASSERT_TRUE(v.isDictionary());
+    EXPECT_EQ(v["s"].stringValue(), "éé\xF0\x9F\x98\x80");
+    EXPECT_TRUE(v["i"].isInteger());
+    EXPECT_EQ(v["i"].integerValue(), -42);
+    // Past 64-bit integers a number is kept as a real rather than wrapped.
+    EXPECT_TRUE(v["big"].isReal());
+    EXPECT_DOUBLE_EQ(v["big"].doubleValue(), 18446744073709551615.0);
+    EXPECT_TRUE(v["r"].isReal());
+    EXPECT_TRUE(v["e"].isReal());
+    EXPECT_TRUE(v["t"].isBoolean());
+    EXPECT_TRUE(v["t"].boolValue());
+    EXPECT_FALSE(v["f"].boolValue());
+    EXPECT_TRUE(NSNull::isNull(v["n"]));
+    EXPECT_EQ(v["n"].description(), "<null>");
+    EXPECT_EQ(v["a"].count(), 2u);
+    EXPECT_EQ(v["a"].at(1).at(0).integerValue(), 2);
+    EXPECT_TRUE(v["o"].isDictionary());
+    EXPECT_EQ(v["o"].count(), 0u);
+}
+
+TEST(NSJSONSerializationTest, ArraysKeepTheirOrderAndRepeatedKeysKeepTheLast) {
+    PlistValue v = parse(R"([{"k": 1, "k": 2}, "b", "a"])");
+    ASSERT_TRUE(v.isArray());
+    EXPECT_EQ(v.at(0)["k"].integerValue(), 2);
+    EXPECT_EQ(v.at(1).stringValue(), "b");
+    EXPECT_EQ(v.at(2).stringValue(), "a");
+}
+
+TEST(NSJSONSerializationTest, BareValuesNeedTheFragmentsOption) {
+    std::shared_ptr<NSError> error;
+    EXPECT_FALSE(parse("\"text\"", 0, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), NSCocoaErrorDomain);
+    EXPECT_EQ(error->code(), 3840);
+    EXPECT_EQ(parse("\"text\"", NSJSONReadingFragmentsAllowed).stringValue(), "text");
+    EXPECT_EQ(parse("7", NSJSONReadingFragmentsAllowed).integerValue(), 7);
+    // A top-level null is a value with the option: the null object, not "no value".
+    EXPECT_TRUE(NSNull::isNull(parse("null", NSJSONReadingFragmentsAllowed)));
+}
+
+TEST(NSJSONSerializationTest, MalformedInputIsNoValueWithAnError) {
+    for (std::string bad : {"", " ", "[", "[1,]", "{\"a\" 1}", "[1] x", "<html><body>Error</body></html>",
+                            "{'a': 1}", "[NaN]", "[01]", "[\"\\x\"]", "[\"a\nb\"]"}) {
+        std::shared_ptr<NSError> error;
+        EXPECT_FALSE(parse(bad, 0, &error)) << bad;
+        ASSERT_TRUE(error) << bad;
+        EXPECT_EQ(error->code(), 3840) << bad;
+    }
+}
+
+TEST(NSJSONSerializationTest, TextThatIsNotUTF8IsRefused) {
+    EXPECT_FALSE(parse("[\"\xC3\x28\"]"));             // a broken two-byte sequence
+    EXPECT_FALSE(parse("[\"\xED\xA0\x80\"]"));         // an encoded surrogate
+    EXPECT_FALSE(parse("[\"\\ud800\"]"));              // a lone surrogate escape
+    EXPECT_FALSE(parse("[\"\xF8\x88\x80\x80\x80\"]")); // five-byte form
+    EXPECT_TRUE(parse("\xEF\xBB\xBF[1]"));             // a byte-order mark is allowed
+}
+
+TEST(NSJSONSerializationTest, NumbersPastTheRangeOfARealAreRefused) {
+    EXPECT_FALSE(parse("[1e400]"));
+    EXPECT_FALSE(parse("[-1e400]"));
+    PlistValue tiny = parse("[1e-400]");
+    ASSERT_TRUE(tiny);
+    EXPECT_EQ(tiny.at(0).doubleValue(), 0.0);
+    std::string longDigits = "[" + std::string(100000, '9') + "]";
+    EXPECT_FALSE(parse(longDigits)); // 10^100000 does not fit a real
+}
+
+TEST(NSJSONSerializationTest, DeepNestingStopsAtTheDepthBoundWithoutRecursion) {
+    // A million levels: neither the reader nor the tree it gives up on may use the stack for them.
+    std::string deep = std::string(1000000, '[') + std::string(1000000, ']');
+    std::shared_ptr<NSError> error;
+    EXPECT_FALSE(parse(deep, 0, &error));
+    ASSERT_TRUE(error);
+    std::string deepObjects;
+    for (int i = 0; i < 200000; ++i)
+        deepObjects += "{\"a\":";
+    deepObjects += "1" + std::string(200000, '}');
+    EXPECT_FALSE(parse(deepObjects));
+
+    NSJSONSerialization::Limits limits;
+    limits.maximumDepth = 3;
+    EXPECT_TRUE(NSJSONSerialization::JSONObjectWithData("[[[1]]]", 0, nullptr, limits));
+    EXPECT_FALSE(NSJSONSerialization::JSONObjectWithData("[[[[1]]]]", 0, nullptr, limits));
+}
+
+TEST(NSJSONSerializationTest, SizeAndValueCountAreBounded) {
+    NSJSONSerialization::Limits limits;
+    limits.maximumBytes = 10;
+    EXPECT_TRUE(NSJSONSerialization::JSONObjectWithData("[1,2,3]", 0, nullptr, limits));
+    EXPECT_FALSE(NSJSONSerialization::JSONObjectWithData("[1,2,3,4,5,6]", 0, nullptr, limits));
+    limits = {};
+    limits.maximumValues = 4; // the array and three numbers
+    EXPECT_TRUE(NSJSONSerialization::JSONObjectWithData("[1,2,3]", 0, nullptr, limits));
+    EXPECT_FALSE(NSJSONSerialization::JSONObjectWithData("[1,2,3,4]", 0, nullptr, limits));
+}
+
+TEST(NSJSONSerializationTest, ReadsBytesAsData) {
+    std::string text = R"([{"title": "A"}])";
+    PlistValue v = NSJSONSerialization::JSONObjectWithData(PlistData(text.begin(), text.end()), 0, nullptr);
+    EXPECT_EQ(v.at(0)["title"].stringValue(), "A");
+    // Embedded NUL bytes inside strings survive; outside them they are an error.
+    std::string nul = std::string("[\"a\\u0000b\"]");
+    EXPECT_EQ(parse(nul).at(0).stringValue(), std::string("a\0b", 3));
+    EXPECT_FALSE(parse(std::string("[1]\0", 4)));
+}
+
+} // namespace

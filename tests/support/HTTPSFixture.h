@@ -1,0 +1,88 @@
+#pragma once
+
+// A real HTTPS server on loopback for network tests, and the device's network pointed at it: a
+// throwaway authority issues the server's certificate, the device trusts that authority (unless a
+// test says otherwise) and connects `host` to the server's port, so TLS checks the host name as in
+// the field. Everything in flight is let through and waited for when the fixture goes, and the
+// device's network is put back.
+//
+//     HTTPSFixture https;
+//     https.serve([](auto&) { return LoopbackHTTPSServer::Reply{200, "[]"}; });
+//     ... request https.url("/chatheadsextensions.json") ...
+//     https.waitForLoads();
+
+#include "platform/net/URLLoadingSystem.h"
+#include "sim/LoopbackHTTPSServer.h"
+#include "sim/ThrowawayCertificateAuthority.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+class HTTPSFixture {
+public:
+    explicit HTTPSFixture(std::string host = "repo.orbitchat.example") : host_(std::move(host)) {
+        std::string why;
+        authority_ = ThrowawayCertificateAuthority::create(why);
+        EXPECT_TRUE(authority_) << why;
+        URLLoadingSystem::shared().setHoldsResponses(false);
+    }
+    ~HTTPSFixture() {
+        URLLoadingSystem::shared().setHoldsResponses(false);
+        EXPECT_TRUE(URLLoadingSystem::shared().waitUntilIdle(20)) << "requests still in flight";
+        URLLoadingSystem::shared().setDeviceNetwork({});
+        server_.reset();
+    }
+    HTTPSFixture(const HTTPSFixture&) = delete;
+    HTTPSFixture& operator=(const HTTPSFixture&) = delete;
+
+    struct Options {
+        // The name on the server's certificate (default: the host the device asks for).
+        std::string certifiedHost{};
+        // Whether the device trusts the authority that issued it.
+        bool trusted = true;
+        std::size_t maximumBodyBytes = 8u << 20;
+    };
+
+    LoopbackHTTPSServer& serve(LoopbackHTTPSServer::Handler handler, Options options) {
+        std::string why;
+        server_ = LoopbackHTTPSServer::start(*authority_,
+                                             options.certifiedHost.empty() ? host_ : options.certifiedHost,
+                                             std::move(handler), why);
+        EXPECT_TRUE(server_) << why;
+        URLLoadingSystem::DeviceNetwork network;
+        if (options.trusted)
+            network.trustedCertificatesPEM = {authority_->certificatePEM()};
+        network.connectTo = {host_ + ":443:127.0.0.1:" + std::to_string(server_->port())};
+        network.maximumBodyBytes = options.maximumBodyBytes;
+        URLLoadingSystem::shared().setDeviceNetwork(network);
+        return *server_;
+    }
+    LoopbackHTTPSServer& serve(LoopbackHTTPSServer::Handler handler) {
+        return serve(std::move(handler), Options{});
+    }
+
+    // Serves `body` with `status` for every request.
+    LoopbackHTTPSServer& serveBody(std::string body, int status = 200,
+                                   std::string contentType = "application/json") {
+        return serve([=](const LoopbackHTTPSServer::Request&) {
+            return LoopbackHTTPSServer::Reply{status, body, contentType};
+        });
+    }
+
+    std::string url(const std::string& path) const { return "https://" + host_ + path; }
+    const std::string& host() const { return host_; }
+    LoopbackHTTPSServer* server() const { return server_.get(); }
+    const ThrowawayCertificateAuthority& authority() const { return *authority_; }
+
+    // Waits in real time for every load to be through its completion.
+    static bool waitForLoads(double seconds = 20) {
+        return URLLoadingSystem::shared().waitUntilIdle(seconds);
+    }
+
+private:
+    std::string host_;
+    std::unique_ptr<ThrowawayCertificateAuthority> authority_;
+    std::unique_ptr<LoopbackHTTPSServer> server_;
+};
