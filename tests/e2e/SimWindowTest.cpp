@@ -404,6 +404,39 @@ TEST_F(SimWindowTest, TheCatalogueSlidesUpAndCloseDismissesIt) {
 
 namespace {
 
+TEST_F(SimWindowTest, TheCatalogueFetchedOverHTTPSListsRowsAndATapOpensThePackageManager) {
+    int status = 0;
+    double scale = last_.value("windowPixelsPerPoint", 1.0);
+    runAndRead({"xdotool", "mousemove", "--window", windowId_, std::to_string(std::lround(187 * scale)),
+                std::to_string(std::lround(400 * scale)), "click", "--repeat", "8", "5"},
+               xvfb_.display(), status);
+    ASSERT_EQ(status, 0);
+    ASSERT_TRUE(waitFor([](const json& s) {
+        auto rows = findViews(s, "UITableViewCell", "Get Extensions");
+        return !rows.empty() && rows[0].y > 64 && rows[0].y + rows[0].height < 667;
+    })) << "scrolling did not bring the row on screen";
+    click(findViews(last_, "UITableViewCell", "Get Extensions")[0]);
+
+    // The sample catalogue comes from the simulator's loopback HTTPS server, in its own order.
+    ASSERT_TRUE(waitFor([](const json& s) {
+        const json& catalogue = s["dump"]["catalogue"];
+        auto rows = findViews(s, "UITableViewCell", "Orbitchat for Messages");
+        return catalogue.is_object() && !catalogue["hud"].get<bool>() && catalogue["rows"].size() >= 4 &&
+               !rows.empty() && rows[0].y > 64 && rows[0].y < 400;
+    })) << "the catalogue's rows did not arrive";
+    EXPECT_EQ(last_["dump"]["catalogue"]["rows"][0]["title"], "Orbitchat for Messages");
+    EXPECT_EQ(last_["dump"]["catalogue"]["rows"][0]["icon"], true);
+    click(findViews(last_, "UITableViewCell", "Orbitchat for Messages")[0]);
+
+    EXPECT_TRUE(waitFor([](const json& s) {
+        const json& opened = s["dump"]["openedURLs"];
+        return !opened.empty() && opened.back() == "sileo://package/com.orbitchat.support.messages" &&
+               !findViews(s, "UILabel", "com.orbitchat.support.messages").empty();
+    })) << "the package manager did not open the extension's page";
+    // The catalogue stays presented under the package manager.
+    EXPECT_FALSE(last_["dump"]["catalogue"].is_null());
+}
+
 TEST_F(SimWindowTest, TypingIntoTheTextFieldAndDraggingTheSliderReachTheFile) {
     // The wheel brings the quick-reply row on screen.
     int status = 0;
