@@ -85,10 +85,13 @@ void ExtensionsTableViewController::handleResponse(const std::shared_ptr<const P
     PlistValue parsed = data ? NSJSONSerialization::JSONObjectWithData(*data, 0, nullptr) : PlistValue();
     NSLog("Got items: %@", {parsed});
     PlistValue items = displayableItems(parsed);
-    dispatch_async(dispatch_get_main_queue(), [self, items = std::move(items)] {
-        self->availableItems_ = items;
-        self->tableView()->reloadData();
-    });
+    dispatch_async(dispatch_get_main_queue(),
+                   [self, items = std::move(items)]() mutable { self->replaceItems(std::move(items)); });
+}
+
+void ExtensionsTableViewController::replaceItems(PlistValue items) {
+    availableItems_ = std::move(items);
+    tableView()->reloadData();
 }
 
 PlistValue ExtensionsTableViewController::displayableItems(const PlistValue& parsed) {

@@ -55,6 +55,8 @@ public:
     static std::string packageURLString(const PlistValue& item, bool sileo);
     // The rows a parsed catalogue shows: its dictionaries, in order; none for anything but an array.
     static PlistValue displayableItems(const PlistValue& parsed);
+    // Main thread: makes `items` the list and reloads the table, in one step.
+    void replaceItems(PlistValue items);
 
 protected:
     explicit ExtensionsTableViewController(std::string catalogueHost)

@@ -58,7 +58,7 @@ bool UITableViewContentView::syncWithTable(bool force) {
         });
     }
     if (!force && builtReload_ == table->reloadCount() && builtWidth_ == tb.width())
-        return false;
+        return dressRowsNearView();
     builtReload_ = table->reloadCount();
     builtWidth_ = tb.width();
 
@@ -82,11 +82,32 @@ bool UITableViewContentView::syncWithTable(bool force) {
         }
         sections.push_back(std::move(section));
     }
-    CGFloat height = UITableViewGroupedLayout::layout(*this, sections, tb.width());
+    pending_.clear();
+    CGFloat height = UITableViewGroupedLayout::layout(*this, sections, tb.width(), dressArea(), &pending_);
     setContentSize(CGSizeMake(tb.width(), height));
     // A shorter list may leave the offset past its new end.
     UIView::performWithoutAnimation([&] { setContentOffset(clampedOffset(contentOffset())); });
     return true;
+}
+
+CGRect UITableViewContentView::dressArea() const {
+    CGRect b = bounds();
+    return CGRectMake(b.minX(), b.minY() - b.height(), b.width(), 3 * b.height());
+}
+
+bool UITableViewContentView::dressRowsNearView() {
+    if (pending_.empty())
+        return false;
+    CGRect area = dressArea();
+    std::size_t before = pending_.size();
+    std::erase_if(pending_, [&](const UITableViewGroupedLayout::PendingRow& row) {
+        CGRect f = row.cell->frame();
+        if (f.maxY() <= area.minY() || f.minY() >= area.maxY())
+            return false;
+        UITableViewGroupedLayout::dressRow(*this, row, bounds().width());
+        return true;
+    });
+    return pending_.size() != before;
 }
 
 std::optional<CGRect> UITableViewContentView::rectForRowAtIndexPath(NSIndexPath indexPath) const {

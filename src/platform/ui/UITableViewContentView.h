@@ -40,8 +40,9 @@ public:
 
     std::string className() const override { return "UITableViewContentView"; }
 
-    // Rebuilds the rows when the table was reloaded or resized since the last look; answers
-    // whether it did.
+    // Rebuilds the rows when the table was reloaded or resized since the last look, and dresses
+    // the rows that scrolling has brought near the view (only those near it have views, so a
+    // long list is cheap to reload); answers whether anything changed.
     bool syncWithTable(bool force = false);
     // The row's frame in the content's coordinates, or nullopt.
     std::optional<CGRect> rectForRowAtIndexPath(NSIndexPath indexPath) const;
@@ -61,11 +62,16 @@ protected:
 
 private:
     void highlight(std::optional<NSIndexPath> row);
+    // The part of the content worth dressing now: the visible rows and a screenful either side.
+    CGRect dressArea() const;
+    // Dresses the pending rows that have come near the visible area; answers whether any did.
+    bool dressRowsNearView();
 
     std::weak_ptr<UITableView> table_;
     std::uint64_t builtReload_ = ~std::uint64_t{0};
     CGFloat builtWidth_ = -1;
     std::vector<std::pair<NSIndexPath, std::shared_ptr<UITableViewCell>>> rows_;
+    std::vector<UITableViewGroupedLayout::PendingRow> pending_; // in row order
     std::optional<NSIndexPath> touchedRow_;
     CGPoint touchStart_{};
     bool moved_ = false;

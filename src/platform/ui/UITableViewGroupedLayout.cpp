@@ -68,6 +68,12 @@ private:
 };
 } // namespace
 
+void UITableViewGroupedLayout::dressRow(UIView& content, const PendingRow& row, CGFloat width) {
+    dressCell(*row.cell, width);
+    content.addSubview(row.cell);
+    content.addSubview(hairline(row.hairlineInset, row.hairlineY, width));
+}
+
 void UITableViewGroupedLayout::setExtras(UITableViewCell& cell, Extras extras) {
     auto& map = pending();
     std::erase_if(map, [](const auto& entry) { return entry.second.first.expired(); });
@@ -176,8 +182,9 @@ std::shared_ptr<UILabel> UITableViewGroupedLayout::sideLabel(const std::string& 
     return label;
 }
 
-CGFloat UITableViewGroupedLayout::layout(UIView& content, const std::vector<Section>& sections,
-                                         CGFloat width) {
+CGFloat UITableViewGroupedLayout::layout(UIView& content, const std::vector<Section>& sections, CGFloat width,
+                                         const std::optional<CGRect>& dressArea,
+                                         std::vector<PendingRow>* pending) {
     for (const auto& s : std::vector<std::shared_ptr<UIView>>(content.subviews()))
         s->removeFromSuperview();
     CGFloat y = 0;
@@ -198,13 +205,18 @@ CGFloat UITableViewGroupedLayout::layout(UIView& content, const std::vector<Sect
             content.addSubview(hairline(0, y - kHairline, width));
         for (std::size_t r = 0; r < section.cells.size(); ++r) {
             auto& cell = section.cells[r];
-            cell->setFrame(CGRectMake(0, y, width, heightForCell(*cell)));
-            dressCell(*cell, width);
-            content.addSubview(cell);
-            y += cell->frame().height();
+            CGRect frame = CGRectMake(0, y, width, heightForCell(*cell));
+            cell->setFrame(frame);
+            y += frame.height();
             bool last = r + 1 == section.cells.size();
-            CGFloat inset = last ? 0 : (cell->image() ? 2 * kInset + kIconSize : kInset);
-            content.addSubview(hairline(inset, y - (last ? 0 : kHairline), width));
+            PendingRow row{cell, last ? 0 : (cell->image() ? 2 * kInset + kIconSize : kInset),
+                           y - (last ? 0 : kHairline)};
+            bool nearArea =
+                !dressArea || (frame.maxY() > dressArea->minY() && frame.minY() < dressArea->maxY());
+            if (pending && !nearArea)
+                pending->push_back(std::move(row));
+            else
+                dressRow(content, row, width);
         }
         if (section.footer && !section.footer->empty()) {
             auto label = sideLabel(*section.footer, false, width);

@@ -51,9 +51,23 @@ public:
     // Remembers extras for a cell until it is laid out (the cell model has no slot for them).
     static void setExtras(UITableViewCell& cell, Extras extras);
 
+    // A row placed but not yet dressed: it becomes a subview when it comes near the visible area.
+    struct PendingRow {
+        std::shared_ptr<UITableViewCell> cell;
+        CGFloat hairlineInset = 0;
+        CGFloat hairlineY = 0;
+    };
+
     // Lays the sections out as subviews of `content` (which it empties first), `width` wide,
-    // from y = 0; answers the height of all of it. Cells become subviews at their rows.
-    static CGFloat layout(UIView& content, const std::vector<Section>& sections, CGFloat width);
+    // from y = 0; answers the height of all of it. Cells become subviews at their rows. With a
+    // `dressArea` and `pending`, only rows that meet the area are dressed and added; the others
+    // get their frames and wait in `pending` (dressRow), so a long list costs little until it is
+    // scrolled.
+    static CGFloat layout(UIView& content, const std::vector<Section>& sections, CGFloat width,
+                          const std::optional<CGRect>& dressArea = std::nullopt,
+                          std::vector<PendingRow>* pending = nullptr);
+    // Dresses a row that `layout` left pending and adds it, with its separator, to `content`.
+    static void dressRow(UIView& content, const PendingRow& row, CGFloat width);
     static CGFloat heightForCell(const UITableViewCell& cell);
     // Builds the cell's own subviews (labels, icon, accessory) for a row `width` wide.
     static void dressCell(UITableViewCell& cell, CGFloat width);
