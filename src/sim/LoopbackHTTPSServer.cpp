@@ -24,6 +24,7 @@ LoopbackHTTPSServer::start(const ThrowawayCertificateAuthority& authority, const
     // connects afresh anyway, and a connection kept open would hold up the server's stop.
     server->server_->new_task_queue = [] { return new httplib::ThreadPool(2); };
     server->server_->set_keep_alive_max_count(1);
+    server->server_->set_tcp_nodelay(true);
     auto* self = server.get();
     auto serve = [self, handler = std::move(handler)](const httplib::Request& in, httplib::Response& out) {
         ++self->requests_;

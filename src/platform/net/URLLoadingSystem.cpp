@@ -20,36 +20,40 @@
 
 namespace {
 
-// The device's own certificates, parsed once per setDeviceNetwork and shared by the loads that
-// started under it.
-class TrustedCertificates {
+// The certificates the device trusts: the host's trust store (OpenSSL's default locations, looked
+// up as needed) and the device's own certificates. Built once per setDeviceNetwork and handed to
+// every connection made under it, so no connection reads the host's certificate bundle again.
+class TrustStore {
 public:
-    explicit TrustedCertificates(const std::vector<std::string>& pems) {
+    explicit TrustStore(const std::vector<std::string>& pems) : store_(X509_STORE_new()) {
+        if (!store_)
+            return;
+        X509_STORE_set_default_paths(store_);
         for (const auto& pem : pems) {
             BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
             X509* cert = bio ? PEM_read_bio_X509(bio, nullptr, nullptr, nullptr) : nullptr;
             BIO_free(bio);
-            if (cert)
-                certificates_.push_back(cert);
-            else
+            if (!cert) {
                 NSLog("URL loading: a trusted certificate of the device is not a PEM certificate; skipped");
+                continue;
+            }
+            X509_STORE_add_cert(store_, cert); // the store takes its own reference
+            X509_free(cert);
         }
     }
-    ~TrustedCertificates() {
-        for (X509* cert : certificates_)
-            X509_free(cert);
-    }
-    TrustedCertificates(const TrustedCertificates&) = delete;
-    TrustedCertificates& operator=(const TrustedCertificates&) = delete;
+    ~TrustStore() { X509_STORE_free(store_); }
+    TrustStore(const TrustStore&) = delete;
+    TrustStore& operator=(const TrustStore&) = delete;
 
-    void addTo(SSL_CTX* context) const {
-        X509_STORE* store = SSL_CTX_get_cert_store(context);
-        for (X509* cert : certificates_)
-            X509_STORE_add_cert(store, cert); // a certificate already there is no failure
+    bool installIn(SSL_CTX* context) const {
+        if (!store_)
+            return false;
+        SSL_CTX_set1_cert_store(context, store_);
+        return true;
     }
 
 private:
-    std::vector<X509*> certificates_;
+    X509_STORE* store_;
 };
 
 std::string lowercase(std::string s) {
@@ -85,7 +89,7 @@ struct URLLoadingSystem::Engine {
         CURL* easy = nullptr;
         curl_slist* headerList = nullptr;
         curl_slist* connectTo = nullptr;
-        std::shared_ptr<const TrustedCertificates> trust;
+        std::shared_ptr<const TrustStore> trust;
         std::size_t maximumBodyBytes = 0;
         bool overMaximum = false;
         PlistData body;
@@ -191,8 +195,8 @@ struct URLLoadingSystem::Engine {
 
     static CURLcode onSSLContext(CURL*, void* sslContext, void* user) {
         auto* t = static_cast<Transfer*>(user);
-        if (t->trust)
-            t->trust->addTo(static_cast<SSL_CTX*>(sslContext));
+        if (!t->trust || !t->trust->installIn(static_cast<SSL_CTX*>(sslContext)))
+            return CURLE_SSL_CACERT_BADFILE;
         return CURLE_OK;
     }
 
@@ -225,10 +229,17 @@ struct URLLoadingSystem::Engine {
         set(curl_easy_setopt(e, CURLOPT_WRITEDATA, &t));
         set(curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &Engine::onHeader));
         set(curl_easy_setopt(e, CURLOPT_HEADERDATA, &t));
-        // The device's certificates are added to each connection's store; a cached store would
-        // outlive a change of the device's trust.
-        set(curl_easy_setopt(e, CURLOPT_CA_CACHE_TIMEOUT, 0L));
+        // Each connection gets the device's trust store; libcurl then loads no certificates of
+        // its own. (Without OpenSSL under libcurl, its own store serves, and the device's extra
+        // certificates are not trusted.)
         if (openssl && t.trust) {
+            // TLS sessions are a session's own on the platform; one of another session's server
+            // would skip the checks against this connection's store.
+            set(curl_easy_setopt(e, CURLOPT_SSL_SESSIONID_CACHE, 0L));
+            // libcurl would otherwise keep the first connection's store for the next ones.
+            set(curl_easy_setopt(e, CURLOPT_CA_CACHE_TIMEOUT, 0L));
+            set(curl_easy_setopt(e, CURLOPT_CAINFO, nullptr));
+            set(curl_easy_setopt(e, CURLOPT_CAPATH, nullptr));
             set(curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, &Engine::onSSLContext));
             set(curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, &t));
         }
@@ -434,7 +445,7 @@ struct URLLoadingSystem::Engine {
     std::uint64_t nextId = 1;
     std::size_t inFlight = 0;
     DeviceNetwork network;
-    std::shared_ptr<const TrustedCertificates> trust;
+    std::shared_ptr<const TrustStore> trust;
     std::vector<std::unique_ptr<Transfer>> pending;
     std::vector<std::uint64_t> cancels;
     std::map<CURL*, std::unique_ptr<Transfer>> active; // the I/O thread's alone
@@ -454,9 +465,9 @@ URLLoadingSystem& URLLoadingSystem::shared() {
 }
 
 void URLLoadingSystem::setDeviceNetwork(DeviceNetwork network) {
-    auto trust = network.trustedCertificatesPEM.empty()
-                     ? nullptr
-                     : std::make_shared<const TrustedCertificates>(network.trustedCertificatesPEM);
+    // An offline device makes no connection to trust.
+    auto trust =
+        network.offline ? nullptr : std::make_shared<const TrustStore>(network.trustedCertificatesPEM);
     std::lock_guard lock(engine_->mutex);
     engine_->network = std::move(network);
     engine_->trust = std::move(trust);

@@ -91,7 +91,7 @@ TEST(NSURLSessionTest, HTTPStatusesAreNotErrors) {
     HTTPSFixture https;
     https.serveBody("<html><body>Internal error</body></html>", 500, "text/html");
     Outcome out = fetch(https.url("/x"));
-    EXPECT_FALSE(out.error);
+    ASSERT_FALSE(out.error) << out.error->description();
     EXPECT_EQ(out.response->statusCode(), 500);
     EXPECT_EQ(out.body(), "<html><body>Internal error</body></html>");
 }
