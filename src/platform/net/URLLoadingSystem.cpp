@@ -15,21 +15,38 @@
 #include <chrono>
 #include <cmath>
 #include <deque>
+#include <mutex>
 #include <strings.h>
 #include <thread>
 
 namespace {
 
-// The certificates the device trusts: the host's trust store (OpenSSL's default locations, looked
-// up as needed) and the device's own certificates. Built once per setDeviceNetwork and handed to
-// every connection made under it, so no connection reads the host's certificate bundle again.
+// The certificates the device trusts: the host's trust store (OpenSSL's default locations) and
+// the device's own certificates. Made once per setDeviceNetwork, built at the first connection
+// that needs it (on the I/O thread: reading the host's bundle takes tens of milliseconds), and
+// handed to every connection made under it, so no connection reads the host's bundle again.
 class TrustStore {
 public:
-    explicit TrustStore(const std::vector<std::string>& pems) : store_(X509_STORE_new()) {
+    explicit TrustStore(std::vector<std::string> pems) : pems_(std::move(pems)) {}
+    ~TrustStore() { X509_STORE_free(store_); }
+    TrustStore(const TrustStore&) = delete;
+    TrustStore& operator=(const TrustStore&) = delete;
+
+    bool installIn(SSL_CTX* context) const {
+        std::call_once(built_, [this] { build(); });
+        if (!store_)
+            return false;
+        SSL_CTX_set1_cert_store(context, store_);
+        return true;
+    }
+
+private:
+    void build() const {
+        store_ = X509_STORE_new();
         if (!store_)
             return;
         X509_STORE_set_default_paths(store_);
-        for (const auto& pem : pems) {
+        for (const auto& pem : pems_) {
             BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
             X509* cert = bio ? PEM_read_bio_X509(bio, nullptr, nullptr, nullptr) : nullptr;
             BIO_free(bio);
@@ -41,19 +58,10 @@ public:
             X509_free(cert);
         }
     }
-    ~TrustStore() { X509_STORE_free(store_); }
-    TrustStore(const TrustStore&) = delete;
-    TrustStore& operator=(const TrustStore&) = delete;
 
-    bool installIn(SSL_CTX* context) const {
-        if (!store_)
-            return false;
-        SSL_CTX_set1_cert_store(context, store_);
-        return true;
-    }
-
-private:
-    X509_STORE* store_;
+    std::vector<std::string> pems_;
+    mutable std::once_flag built_;
+    mutable X509_STORE* store_ = nullptr;
 };
 
 std::string lowercase(std::string s) {
@@ -113,6 +121,7 @@ struct URLLoadingSystem::Engine {
         multi = curl_multi_init();
         const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
         openssl = info && info->ssl_version && std::string(info->ssl_version).rfind("OpenSSL", 0) == 0;
+        trust = std::make_shared<const TrustStore>(std::vector<std::string>{});
     }
 
     ~Engine() {
