@@ -20,6 +20,26 @@
 
 namespace {
 
+// "%XX" escapes turned back into their bytes; a "%" without two hex digits stays as it is.
+std::string percentDecoded(const std::string& text) {
+    auto hex = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                      : -1;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+            out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::string lowercase(std::string s) {
     for (auto& c : s)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -161,7 +181,8 @@ void SimScreen::showOpenedURL(const std::string& url) {
         std::string rest = url.substr(url.find(':') + 1);
         while (!rest.empty() && rest.front() == '/')
             rest.erase(0, 1);
-        std::string package = rest.rfind("package/", 0) == 0 ? rest.substr(8) : rest;
+        // The package as the package manager reads it: its escapes decoded.
+        std::string package = percentDecoded(rest.rfind("package/", 0) == 0 ? rest.substr(8) : rest);
         sheet = makeSheet(scheme == "sileo" ? "Sileo" : "Cydia", "PACKAGE", package);
     } else {
         openedKind_ = "app";

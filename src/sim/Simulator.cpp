@@ -94,12 +94,13 @@ Simulator::Simulator(Options options)
     UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, options_.screenWidth, options_.screenHeight));
     UIScreen::mainScreen()->setScale(options_.screenScale);
 
-    // The device opens web pages in its browser and other URLs in the app that declares the scheme.
+    // The device opens web pages in its browser, mail addresses in its mail app, and other URLs in
+    // the app that declares the scheme.
     auto app = UIApplication::sharedApplication();
     app->clearOpenedURLs();
     app->setURLHandler([](const NSURL& url) {
         std::string scheme = lowercase(url.scheme());
-        if (scheme == "http" || scheme == "https")
+        if (scheme == "http" || scheme == "https" || scheme == "mailto")
             return true;
         return !scheme.empty() &&
                ALApplicationList::sharedApplicationList()->hasApplicationForURLScheme(scheme);
