@@ -282,12 +282,26 @@ void OrbitchatPreferencesController::setValue(const PlistValue& value,
         return;
     std::string path = defaults.stringValue();
     PlistValue dictionary = initDictionaryWithFile(path, true);
-    // A file that exists but does not read as a dictionary stays as it is, byte for byte.
-    if (dictionary.isDictionary()) {
+    // The saved line is logged only for a dictionary that reached the disk. A file that exists but
+    // does not read as a dictionary stays as it is, byte for byte; a write that failed leaves the
+    // old file whole. Either way the log says so, and the row shows again what is stored, so a
+    // switch that could not be saved flips back.
+    std::string why;
+    if (!dictionary.isDictionary()) {
+        why = "the file is not a dictionary property list";
+    } else {
         dictionary.set(key.stringValue(), value);
-        (void)NSDictionary::writeToFile(dictionary, path, true);
+        std::shared_ptr<NSError> error;
+        if (!NSDictionary::writeToFile(dictionary, path, true, &error))
+            why = error ? error->localizedDescription() : "the write failed";
     }
-    NSLog("[OC] saved key '%@' with value '%@' to plist '%@'", {key, value, PlistValue(path)});
+    if (why.empty()) {
+        NSLog("[OC] saved key '%@' with value '%@' to plist '%@'", {key, value, PlistValue(path)});
+        return;
+    }
+    NSLog("[OC] did not save key '%@' with value '%@' to plist '%@': %@",
+          {key, value, PlistValue(path), PlistValue(why)});
+    reloadSpecifier(specifier, false);
 }
 
 // MARK: Discovery

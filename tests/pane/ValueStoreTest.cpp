@@ -102,11 +102,18 @@ TEST_F(ValueStoreTest, FilesThatAreNotDictionariesStayByteForByte) {
     for (const std::string& content :
          {std::string("garbage \x01\x02"), arrayList, std::string("bplist00\xff")}) {
         device.write(path, content);
+        auto reloads = pane->table()->reloadCount();
         device.clearLog();
         pane->setValue(PlistValue("v"), row("k", "bad"));
+        // The rows are shown afresh, so a switch that could not be saved shows what is stored.
+        EXPECT_GT(pane->table()->reloadCount(), reloads);
         EXPECT_EQ(device.read(path), content);
-        // The attempt is still logged, as every write is.
-        EXPECT_EQ(device.countLog("[OC] saved key 'k' with value 'v'"), 1u);
+        // Nothing was stored, and the log says so rather than claiming a save.
+        EXPECT_EQ(device.countLog("[OC] saved key"), 0u);
+        EXPECT_EQ(device.log(),
+                  std::vector<std::string>{"[OC] did not save key 'k' with value 'v' to plist "
+                                           "'/var/mobile/Library/Preferences/bad.plist': the file is "
+                                           "not a dictionary property list"});
     }
 }
 
@@ -141,7 +148,14 @@ TEST_F(ValueStoreTest, ReadOnlyPreferencesFolderKeepsTheOldFileWhole) {
             if (!device.becomeNobody())
                 std::_Exit(3);
             pane->setValue(PlistValue("new"), row("k", "com.x"));
-            bool logged = device.countLog("[OC] saved key 'k' with value 'new'") == 1;
+            // The failure is logged with its reason and the device path, never as a save.
+            auto lines = device.log();
+            bool logged = device.countLog("[OC] saved key") == 0 && lines.size() == 1 &&
+                          lines[0].rfind("[OC] did not save key 'k' with value 'new' to plist "
+                                         "'/var/mobile/Library/Preferences/com.x.plist': ",
+                                         0) == 0 &&
+                          lines[0].find("permission") != std::string::npos &&
+                          lines[0].find(device.root()) == std::string::npos;
             std::_Exit(logged ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");

@@ -8,8 +8,18 @@ PlistValue NSDictionary::dictionaryWithContentsOfFile(std::string_view path) {
 }
 
 bool NSDictionary::writeToFile(const PlistValue& dictionary, std::string_view path, bool atomically) {
-    (void)atomically;
+    return writeToFile(dictionary, path, atomically, nullptr);
+}
+
+bool NSDictionary::writeToFile(const PlistValue& dictionary, std::string_view path, bool atomically,
+                               std::shared_ptr<NSError>* error) {
+    std::shared_ptr<NSError> failure;
     if (!dictionary.isDictionary())
-        return false;
-    return !NSFileManager::defaultManager()->writePropertyListAtomically(path, dictionary);
+        failure = NSError::create(NSCocoaErrorDomain, NSPropertyListWriteInvalidError,
+                                  "The data couldn’t be written because it isn’t a dictionary.");
+    else
+        failure = NSFileManager::defaultManager()->writePropertyListAtomically(path, dictionary);
+    if (error)
+        *error = failure;
+    return !failure;
 }

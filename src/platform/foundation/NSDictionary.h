@@ -7,12 +7,15 @@
 //     NSDictionary::dictionaryWithContentsOfFile("/var/mobile/Library/Preferences/x.plist"); if (prefs) ...
 //     // none: missing, unreadable, or not a dictionary NSDictionary::writeToFile(prefs, path, true);
 
+#include "platform/foundation/NSError.h"
 #include "platform/foundation/PlistValue.h"
+
+#include <memory>
 
 #include <string_view>
 
 class NSDictionary {
-  public:
+public:
     // `initWithContentsOfFile:`: the top-level dictionary of the property list at the device path,
     // or none when the file is missing or unreadable, is not a property list within the reading
     // limits, or holds something other than a dictionary at the top.
@@ -22,4 +25,7 @@ class NSDictionary {
     // was written; when it was not, the old file is unchanged. Writes are atomic whatever
     // `atomically` says: a torn preference file would lose every setting in it, not just one.
     static bool writeToFile(const PlistValue& dictionary, std::string_view path, bool atomically);
+    // The same, with the reason of a failure (its text names the device path only).
+    static bool writeToFile(const PlistValue& dictionary, std::string_view path, bool atomically,
+                            std::shared_ptr<NSError>* error);
 };

@@ -84,6 +84,12 @@ void PSListController::reloadSpecifiers() {
         table_->reloadData();
 }
 
+void PSListController::reloadSpecifier(const std::shared_ptr<PSSpecifier>& specifier, bool animated) {
+    // The rows are rebuilt from the getters at the next look; the others come out the same.
+    if (specifier && table_)
+        table_->reloadData();
+}
+
 std::shared_ptr<PSSpecifierList>
 PSListController::loadSpecifiersFromPlistName(const std::string& name,
                                               const std::shared_ptr<NSObject>& target) {

@@ -38,6 +38,8 @@ public:
     virtual std::shared_ptr<const PSSpecifierList> specifiers() { return _specifiers; }
     // Drops the cached list, asks `specifiers` for a new one and redisplays the rows.
     void reloadSpecifiers();
+    // reloadSpecifier:animated:. Shows the row afresh: its value as the getter answers it now.
+    void reloadSpecifier(const std::shared_ptr<PSSpecifier>& specifier, bool animated);
     // Reads "<bundle>/<name>.plist" and answers its rows with `target` as their target, or null
     // when the plist is missing or not a specifier plist (a log line says why).
     std::shared_ptr<PSSpecifierList> loadSpecifiersFromPlistName(const std::string& name,
