@@ -84,7 +84,7 @@ TEST_F(PaneTest, ViewLoadSetsBarButtonTableAndConfettiArea) {
     ASSERT_TRUE(area);
     EXPECT_EQ(area->frame(), UIScreen::mainScreen()->bounds());
     EXPECT_FALSE(area->isUserInteractionEnabled());
-    EXPECT_EQ(area->delegate().get(), static_cast<L360ConfettiAreaDelegate*>(p.pane.get()));
+    EXPECT_EQ(area->delegate().get(), static_cast<OCConfettiAreaDelegate*>(p.pane.get()));
     // Directly above the table in the table's superview.
     const auto& siblings = p.pane->table()->superview()->subviews();
     auto table = std::find(siblings.begin(), siblings.end(), p.pane->table());
@@ -161,11 +161,11 @@ TEST_F(PaneTest, BurstThrowsAtOnceAndAsksToRespringOneSecondLater) {
     p.pane->burst();
     auto emits = p.pane->confettiArea()->emits();
     ASSERT_EQ(emits.size(), 1u);
-    EXPECT_EQ(emits[0].kind, L360ConfettiArea::Emit::Kind::Burst);
+    EXPECT_EQ(emits[0].kind, OCConfettiArea::Emit::Kind::Burst);
     EXPECT_EQ(emits[0].point, p.pane->confettiArea()->center());
     EXPECT_EQ(emits[0].confettiWidth, 10.0);
     EXPECT_EQ(emits[0].numberOfConfetti, 60);
-    EXPECT_EQ(p.pane->confettiArea()->colors(), L360ConfettiArea::defaultColors());
+    EXPECT_EQ(p.pane->confettiArea()->colors(), OCConfettiArea::defaultColors());
 
     device.loop()->advanceBy(0.999);
     EXPECT_FALSE(p.pane->presentedViewController());

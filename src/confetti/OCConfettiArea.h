@@ -1,18 +1,18 @@
 #pragma once
 
-// A transparent view that throws confetti (L360ConfettiArea): a burst upward from a point, or a
+// A transparent view that throws confetti (OCConfettiArea): a burst upward from a point, or a
 // blast in a direction with a force. Each emit first refreshes the colours from the delegate
 // (or the seven default colours) and then builds its pieces off the main thread.
 //
-//     auto area = L360ConfettiArea::create(UIScreen::mainScreen()->bounds());
+//     auto area = OCConfettiArea::create(UIScreen::mainScreen()->bounds());
 //     area->setDelegate(controller);
 //     area->burstAt(area->center(), 10.0, 60);
 //
 // FIXME: The pieces themselves, the dynamic animator and the shared gravity behaviour come with
-// the confetti piece (L360ConfettiObject, L360ConfettiView) and UIDynamicAnimator. Until then an
+// the confetti piece (OCConfettiObject, OCConfettiView) and UIDynamicAnimator. Until then an
 // emit refreshes the colours and records the call (`emits`), which is what the pane relies on.
 
-#include "confetti/L360ConfettiAreaDelegate.h"
+#include "confetti/OCConfettiAreaDelegate.h"
 #include "platform/ui/UIView.h"
 
 #include <cstdint>
@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-class L360ConfettiArea : public UIView {
+class OCConfettiArea : public UIView {
 public:
     // One emit as it was requested.
     struct Emit {
@@ -36,19 +36,19 @@ public:
     };
 
     // initWithFrame:
-    static std::shared_ptr<L360ConfettiArea> create(CGRect frame);
+    static std::shared_ptr<OCConfettiArea> create(CGRect frame);
 
-    std::string className() const override { return "L360ConfettiArea"; }
+    std::string className() const override { return "OCConfettiArea"; }
 
-    std::shared_ptr<L360ConfettiAreaDelegate> delegate() const { return delegate_.lock(); }
-    void setDelegate(const std::shared_ptr<L360ConfettiAreaDelegate>& delegate) { delegate_ = delegate; }
+    std::shared_ptr<OCConfettiAreaDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<OCConfettiAreaDelegate>& delegate) { delegate_ = delegate; }
     double swayLength() const { return swayLength_; }
     void setSwayLength(double length) { swayLength_ = length; }
     double blastSpread() const { return blastSpread_; }
     void setBlastSpread(double spread) { blastSpread_ = spread; }
     const std::optional<std::vector<UIColor>>& colors() const { return colors_; }
     void setColors(std::optional<std::vector<UIColor>> colors) { colors_ = std::move(colors); }
-    // The live pieces. FIXME: holds L360ConfettiObject once pieces exist; empty until then.
+    // The live pieces. FIXME: holds OCConfettiObject once pieces exist; empty until then.
     std::size_t confettiObjectsCacheCount() const;
 
     // burstAt:confettiWidth:numberOfConfetti:
@@ -73,13 +73,13 @@ public:
     std::vector<Emit> emits() const;
 
 protected:
-    explicit L360ConfettiArea(CGRect frame) : UIView(frame) {}
+    explicit OCConfettiArea(CGRect frame) : UIView(frame) {}
     void commonInit() override;
 
 private:
     void record(Emit emit);
 
-    std::weak_ptr<L360ConfettiAreaDelegate> delegate_;
+    std::weak_ptr<OCConfettiAreaDelegate> delegate_;
     double swayLength_ = 0;
     double blastSpread_ = 0;
     std::optional<std::vector<UIColor>> colors_;
