@@ -40,7 +40,12 @@ void UIGravityBehavior::setGravityDirection(CGVector direction) {
 void UIGravityBehavior::setMagnitude(double magnitude) {
     if (!std::isfinite(magnitude))
         return;
-    changeDirection({std::cos(angle_) * magnitude, std::sin(angle_) * magnitude});
+    double current = this->magnitude();
+    // Scaling the vector keeps an axis-aligned direction exact ((0, 1) stays (0, m)).
+    if (current > 0)
+        changeDirection({direction_.dx * magnitude / current, direction_.dy * magnitude / current});
+    else
+        changeDirection({std::cos(angle_) * magnitude, std::sin(angle_) * magnitude});
 }
 
 void UIGravityBehavior::setAngle(double angle) {
