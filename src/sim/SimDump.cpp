@@ -2,6 +2,7 @@
 
 #include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIApplication.h"
+#include "sim/ConfettiCommands.h"
 #include "sim/Simulator.h"
 
 using json = nlohmann::ordered_json;
@@ -93,6 +94,7 @@ json SimDump(Simulator& simulator) {
         spawned.push_back({{"path", record.path}, {"argv", record.argv}, {"result", record.result}});
     dump["spawned"] = std::move(spawned);
     dump["openedURLs"] = UIApplication::sharedApplication()->openedURLs();
+    dump["confetti"] = ConfettiCommands::dump(app);
     dump["log"] = simulator.logLines();
     return dump;
 }

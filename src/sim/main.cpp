@@ -10,6 +10,7 @@
 // Exit status: 0 on success, 2 when a script line is bad (the message names the line), 1 when a
 // file cannot be read.
 
+#include "platform/foundation/DeviceRandom.h"
 #include "sim/HUDGallery.h"
 #include "sim/SampleDevice.h"
 #include "sim/ScriptRunner.h"
@@ -20,9 +21,11 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 int main(int argc, char** argv) {
@@ -55,10 +58,14 @@ int main(int argc, char** argv) {
                  "show the progress HUD in each mode and option: in a window, the next picture on a "
                  "click or key press; headless (or --headless), record a PNG of each and an animated "
                  "WebP of the show and hide animations into the output folder");
+    std::optional<std::uint64_t> seed;
+    cli.add_option("--seed", seed, "seed the device's random numbers: the same confetti on every run");
     SimWindowOptions window;
     cli.add_option("--state-file", window.stateFile,
                    "window mode: write the views dump here after each frame");
     CLI11_PARSE(cli, argc, argv);
+    if (seed)
+        DeviceRandom::seed(*seed);
 
     if (!screen.empty()) {
         double w = 0, h = 0;
