@@ -25,16 +25,14 @@ std::shared_ptr<UIDynamicItemBehavior> OCConfettiObject::fallingBehavior() {
         return fallingBehavior_;
     fallingBehavior_ = UIDynamicItemBehavior::create({confettiView_});
     fallingBehavior_->addLinearVelocity(linearVelocity_, confettiView_);
-    std::weak_ptr<UIDynamicItemBehavior> weakBehavior = fallingBehavior_;
+    // The action holds the model weakly and reaches the behaviour through it (the model's own
+    // reference; the animator keeps the behaviour alive through the step in any case), so a
+    // step promotes one weak reference, not two. The model is promoted so that a cleanup inside
+    // the step cannot free it under our feet.
     std::weak_ptr<OCConfettiObject> weakSelf = std::static_pointer_cast<OCConfettiObject>(shared_from_this());
-    fallingBehavior_->setAction([weakBehavior, weakSelf] {
-        // The animator keeps the behaviour alive through its own step; the model is promoted
-        // so that a cleanup inside the step cannot free it under our feet.
-        auto self = weakSelf.lock();
-        if (!self)
-            return;
-        if (auto behavior = weakBehavior.lock())
-            self->step(*behavior);
+    fallingBehavior_->setAction([weakSelf] {
+        if (auto self = weakSelf.lock(); self && self->fallingBehavior_)
+            self->step(*self->fallingBehavior_);
     });
     return fallingBehavior_;
 }

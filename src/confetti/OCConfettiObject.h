@@ -13,7 +13,8 @@
 // vy > 50 points/s the piece sways (`handleSway`) and its resistance is set to
 // vy ÷ gravity magnitude ÷ density ÷ 100, so light pieces and fast ones brake harder; once the
 // view's centre y exceeds the height of `confettiAreaBounds`, the piece cleans up
-// (`cleanupObject`) and tells its delegate. The action holds the model and the behaviour weakly.
+// (`cleanupObject`) and tells its delegate. The action holds the model weakly, and the behaviour
+// only through the model.
 //
 // Main thread only, after construction (which a generation worker may do).
 

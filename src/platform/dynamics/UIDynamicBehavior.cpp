@@ -3,55 +3,57 @@
 #include "platform/dynamics/UIDynamicAnimator.h"
 
 std::size_t UIDynamicItemList::find(const UIView* item) const {
-    if (items_.size() < kIndexFrom) {
-        for (std::size_t i = 0; i < items_.size(); ++i) {
-            if (items_[i].get() == item)
+    if (entries_.size() < kIndexFrom) {
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            if (entries_[i].item.get() == item)
                 return i;
         }
-        return items_.size();
+        return entries_.size();
     }
     auto it = index_.find(item);
-    return it == index_.end() ? items_.size() : it->second;
+    return it == index_.end() ? entries_.size() : it->second;
 }
 
 bool UIDynamicItemList::add(const std::shared_ptr<UIView>& item) {
-    if (!item || find(item.get()) != items_.size())
+    if (!item || find(item.get()) != entries_.size())
         return false;
-    items_.push_back(item);
-    bodies_.push_back(kNoBody);
-    pending_.push_back({});
-    if (items_.size() == kIndexFrom) {
-        for (std::size_t i = 0; i < items_.size(); ++i)
-            index_[items_[i].get()] = i;
-    } else if (items_.size() > kIndexFrom) {
-        index_[item.get()] = items_.size() - 1;
+    entries_.push_back({item, kNoBody, {}});
+    if (entries_.size() == kIndexFrom) {
+        for (std::size_t i = 0; i < entries_.size(); ++i)
+            index_[entries_[i].item.get()] = i;
+    } else if (entries_.size() > kIndexFrom) {
+        index_[item.get()] = entries_.size() - 1;
     }
     return true;
 }
 
 bool UIDynamicItemList::remove(const UIView* item, std::shared_ptr<UIView>& removed, std::uint32_t& body) {
     std::size_t i = find(item);
-    if (i == items_.size())
+    if (i == entries_.size())
         return false;
-    bool indexed = items_.size() >= kIndexFrom;
-    removed = std::move(items_[i]);
-    body = bodies_[i];
-    std::size_t last = items_.size() - 1;
+    bool indexed = entries_.size() >= kIndexFrom;
+    removed = std::move(entries_[i].item);
+    body = entries_[i].body;
+    std::size_t last = entries_.size() - 1;
     if (i != last) {
-        items_[i] = std::move(items_[last]);
-        bodies_[i] = bodies_[last];
-        pending_[i] = pending_[last];
+        entries_[i] = std::move(entries_[last]);
         if (indexed)
-            index_[items_[i].get()] = i;
+            index_[entries_[i].item.get()] = i;
     }
-    items_.pop_back();
-    bodies_.pop_back();
-    pending_.pop_back();
+    entries_.pop_back();
     if (indexed)
         index_.erase(item);
-    if (items_.size() < kIndexFrom)
+    if (entries_.size() < kIndexFrom)
         index_.clear();
     return true;
+}
+
+std::vector<std::shared_ptr<UIView>> UIDynamicItemList::items() const {
+    std::vector<std::shared_ptr<UIView>> out;
+    out.reserve(entries_.size());
+    for (const auto& e : entries_)
+        out.push_back(e.item);
+    return out;
 }
 
 void UIDynamicBehavior::setAction(Action action) {

@@ -30,14 +30,14 @@ class UIDynamicItemList {
 public:
     static constexpr std::uint32_t kNoBody = ~0u;
 
-    std::size_t size() const { return items_.size(); }
-    bool empty() const { return items_.empty(); }
-    const std::shared_ptr<UIView>& item(std::size_t i) const { return items_[i]; }
-    std::uint32_t body(std::size_t i) const { return bodies_[i]; }
-    void setBody(std::size_t i, std::uint32_t body) { bodies_[i] = body; }
+    std::size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    const std::shared_ptr<UIView>& item(std::size_t i) const { return entries_[i].item; }
+    std::uint32_t body(std::size_t i) const { return entries_[i].body; }
+    void setBody(std::size_t i, std::uint32_t body) { entries_[i].body = body; }
     // Velocity added to an item while its behaviour is in no animator, handed over on joining.
-    CGPoint& pendingVelocity(std::size_t i) { return pending_[i]; }
-    CGPoint pendingVelocity(std::size_t i) const { return pending_[i]; }
+    CGPoint& pendingVelocity(std::size_t i) { return entries_[i].pending; }
+    CGPoint pendingVelocity(std::size_t i) const { return entries_[i].pending; }
     // The index of `item`, or size() when it is not in the list.
     std::size_t find(const UIView* item) const;
     // False when the item was already there.
@@ -45,14 +45,18 @@ public:
     // Swaps the last item into the removed one's place; the removed item and its body handle
     // are handed back so the caller can release the body.
     bool remove(const UIView* item, std::shared_ptr<UIView>& removed, std::uint32_t& body);
-    std::vector<std::shared_ptr<UIView>> items() const { return items_; }
+    std::vector<std::shared_ptr<UIView>> items() const;
 
 private:
     // Short lists (one piece's own behaviour) are searched; long ones keep an index.
     static constexpr std::size_t kIndexFrom = 16;
-    std::vector<std::shared_ptr<UIView>> items_;
-    std::vector<std::uint32_t> bodies_;
-    std::vector<CGPoint> pending_;
+    // One record per item, so a step that looks an item up touches one allocation.
+    struct Entry {
+        std::shared_ptr<UIView> item;
+        std::uint32_t body = kNoBody;
+        CGPoint pending{};
+    };
+    std::vector<Entry> entries_;
     std::unordered_map<const UIView*, std::size_t> index_;
 };
 
