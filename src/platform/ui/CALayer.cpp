@@ -9,6 +9,7 @@
 #include "platform/ui/UIViewAnimationState.h"
 
 #include <algorithm>
+#include <limits>
 #include <unordered_set>
 
 void CALayer::setCornerRadius(CGFloat r) {
@@ -50,8 +51,9 @@ struct AnimatedLayers {
     FrameSubscription frames;
     std::weak_ptr<NSRunLoop> loop;
 
-    void add(CALayer* layer) {
+    void add(CALayer* layer, double ends) {
         layers.insert(layer);
+        nextEnd = std::min(nextEnd, ends);
         auto main = NSRunLoop::main();
         // Tests install a new main run loop each; a subscription to an earlier one is stale.
         if (frames && loop.lock() == main)
@@ -63,20 +65,30 @@ struct AnimatedLayers {
     }
     void remove(CALayer* layer) {
         layers.erase(layer);
-        if (layers.empty())
-            frames.reset();
+        if (!layers.empty())
+            return;
+        frames.reset();
+        nextEnd = std::numeric_limits<double>::infinity();
     }
     void onFrame(double now) {
         UIView::markDisplayChanged();
+        // The layers are looked through only when an animation may have ended: a frame of a
+        // thousand fluttering pieces costs nothing more.
+        if (now < nextEnd)
+            return;
+        nextEnd = std::numeric_limits<double>::infinity();
         for (auto it = layers.begin(); it != layers.end();) {
-            if ((*it)->pruneEndedAnimations(now))
+            if ((*it)->pruneEndedAnimations(now)) {
+                nextEnd = std::min(nextEnd, (*it)->earliestEnd());
                 ++it;
-            else
+            } else {
                 it = layers.erase(it);
+            }
         }
         if (layers.empty())
             frames.reset();
     }
+    double nextEnd = std::numeric_limits<double>::infinity();
 };
 
 AnimatedLayers& animatedLayers() {
@@ -102,7 +114,7 @@ void CALayer::addAnimation(const std::shared_ptr<CABasicAnimation>& animation, c
     if (it != animations_.end())
         animations_.erase(it);
     animations_.emplace_back(key, std::move(running));
-    animatedLayers().add(this);
+    animatedLayers().add(this, earliestEnd());
     UIView::markDisplayChanged();
 }
 
@@ -138,6 +150,15 @@ void CALayer::removeAllAnimations() {
     animations_.clear();
     animatedLayers().remove(this);
     UIView::markDisplayChanged();
+}
+
+double CALayer::earliestEnd() const {
+    double end = std::numeric_limits<double>::infinity();
+    for (const auto& [key, a] : animations_) {
+        if (a->isRemovedOnCompletion())
+            end = std::min(end, a->beginTime() + a->activeDuration());
+    }
+    return end;
 }
 
 bool CALayer::pruneEndedAnimations(double now) {

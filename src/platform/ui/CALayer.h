@@ -56,6 +56,8 @@ public:
     CATransform3D presentationTransform(const CATransform3D& model) const;
     // Drops animations that have ended; answers whether any is left (the frame observer's work).
     bool pruneEndedAnimations(double now);
+    // When the first animation to be removed on completion ends (infinity for none).
+    double earliestEnd() const;
 
 private:
     UIView* owner_;
