@@ -8,7 +8,7 @@ std::shared_ptr<OCConfettiObject> OCConfettiObject::create(std::shared_ptr<UIVie
                                                            CGRect keepWithinBounds,
                                                            std::weak_ptr<UIDynamicAnimator> animator,
                                                            std::weak_ptr<UIGravityBehavior> gravity) {
-    auto object = std::shared_ptr<OCConfettiObject>(new OCConfettiObject());
+    auto object = std::make_shared<OCConfettiObject>(CreationKey());
     object->linearVelocity_ = {0, 0};
     object->swayLength_ = 0.0;
     object->density_ = 1.0;

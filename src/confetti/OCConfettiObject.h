@@ -79,8 +79,14 @@ public:
     std::int64_t swayType() const { return swayType_; }
     double swayFocalPointX() const { return swayFocalPointX_; }
 
+    // For create only (make_shared keeps the object and its reference count side by side, so a
+    // step's promotion of the weak reference touches one allocation, not two).
+    struct CreationKey {
+        explicit CreationKey() = default;
+    };
+    explicit OCConfettiObject(CreationKey) {}
+
 private:
-    OCConfettiObject() = default;
     // The action's work on one simulation step.
     void step(UIDynamicItemBehavior& behavior);
 

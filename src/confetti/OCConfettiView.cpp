@@ -8,7 +8,7 @@
 
 std::shared_ptr<OCConfettiView> OCConfettiView::create(CGRect frame, double flutterSpeed,
                                                        std::int64_t flutterType) {
-    auto view = std::shared_ptr<OCConfettiView>(new OCConfettiView(frame, flutterSpeed, flutterType));
+    auto view = std::make_shared<OCConfettiView>(CreationKey(), frame, flutterSpeed, flutterType);
     view->commonInit();
     return view;
 }

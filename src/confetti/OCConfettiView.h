@@ -51,8 +51,11 @@ public:
     // The flip axis of a flutter type.
     static std::array<double, 3> flutterAxis(std::int64_t flutterType);
 
-protected:
-    OCConfettiView(CGRect frame, double flutterSpeed, std::int64_t flutterType)
+    // For create only: one allocation for the view and its reference count.
+    struct CreationKey {
+        explicit CreationKey() = default;
+    };
+    OCConfettiView(CreationKey, CGRect frame, double flutterSpeed, std::int64_t flutterType)
         : UIView(frame), flutterSpeed_(flutterSpeed), flutterType_(flutterType) {}
 
 private:

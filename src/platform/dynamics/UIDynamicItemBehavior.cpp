@@ -6,7 +6,7 @@
 
 std::shared_ptr<UIDynamicItemBehavior>
 UIDynamicItemBehavior::create(const std::vector<std::shared_ptr<UIView>>& items) {
-    auto b = std::shared_ptr<UIDynamicItemBehavior>(new UIDynamicItemBehavior());
+    auto b = std::make_shared<UIDynamicItemBehavior>(CreationKey());
     for (const auto& item : items)
         b->addItem(item);
     return b;

@@ -37,8 +37,13 @@ public:
     double resistance() const { return resistance_; }
     void setResistance(double resistance);
 
+    // For create only: one allocation for the behaviour and its reference count.
+    struct CreationKey {
+        explicit CreationKey() = default;
+    };
+    explicit UIDynamicItemBehavior(CreationKey) {}
+
 private:
-    UIDynamicItemBehavior() = default;
     void applyTo(std::size_t item, std::uint32_t body) override;
     void withdrawFrom(std::size_t item, std::uint32_t body) override;
 
