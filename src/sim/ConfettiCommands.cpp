@@ -30,6 +30,7 @@ constexpr Subcommand kSubcommands[] = {
 };
 
 constexpr const char* kStarType = "SimStarView";
+constexpr std::int64_t kMaxPieces = 100000;
 constexpr const char* kNotAViewType = "SimNotAView";
 
 std::optional<double> number(const std::string& text) {
@@ -140,8 +141,12 @@ std::optional<std::string> ConfettiCommands::check(const std::vector<std::string
             continue;
         }
         if (i == countAt) {
-            if (!count(words[i]))
+            auto n = count(words[i]);
+            if (!n)
                 return "the number of pieces must be a whole number, not \"" + words[i] + "\": " + sub->usage;
+            // The area itself takes any count; a script line is not allowed to exhaust memory.
+            if (*n > kMaxPieces)
+                return "at most " + std::to_string(kMaxPieces) + " pieces at a time, not " + words[i];
         } else if (!number(words[i])) {
             return "\"" + words[i] + "\" is not a number: " + sub->usage;
         }

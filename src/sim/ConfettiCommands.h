@@ -12,7 +12,7 @@
 //
 // Points are in the area's coordinates (the whole screen), angles in radians (0 to the right,
 // π/2 straight up), forces in points per second. Counts of 0 or less are accepted and make
-// nothing. Each command, and the pane's `burst`, starts only once the work already handed to
+// nothing; counts above 100,000 are refused. Each command, and the pane's `burst`, starts only once the work already handed to
 // the global queue has finished and what it posted to the main queue has run, and returns once
 // its own pieces are attached: the same `--seed` gives the same pieces on every run, and a
 // `dump` right after shows them before any simulation step.

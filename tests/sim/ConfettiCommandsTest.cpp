@@ -131,6 +131,7 @@ TEST_F(ConfettiScriptTest, BadLinesAreReportedBeforeAnythingRuns) {
         {"confetti burst x 2 3 4", "\"x\" is not a number"},
         {"confetti blast 1 2 3 4 5 6.5", "must be a whole number"},
         {"confetti typed 1 2 3 4 5 Balloon", "unknown piece type \"Balloon\""},
+        {"confetti burst 1 2 3 1000000000000", "at most 100000 pieces"},
     };
     for (const auto& [line, message] : cases) {
         std::string out;
