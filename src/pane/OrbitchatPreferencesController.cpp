@@ -92,7 +92,7 @@ void OrbitchatPreferencesController::viewDidLoad() {
     table()->setKeyboardDismissMode(UIScrollViewKeyboardDismissModeOnDrag);
 
     // The area covers the whole screen, not just the table, so confetti falls across the bars too.
-    confettiArea_ = L360ConfettiArea::create(UIScreen::mainScreen()->bounds());
+    confettiArea_ = OCConfettiArea::create(UIScreen::mainScreen()->bounds());
     confettiArea_->setUserInteractionEnabled(false);
     confettiArea_->setDelegate(self());
 

@@ -14,15 +14,15 @@
 //
 // Every row calls back by selector (selectorTable), as the Preferences framework does.
 
-#include "confetti/L360ConfettiArea.h"
-#include "confetti/L360ConfettiAreaDelegate.h"
+#include "confetti/OCConfettiArea.h"
+#include "confetti/OCConfettiAreaDelegate.h"
 #include "pane/OrbitchatEndpoints.h"
 #include "platform/prefs/PSListController.h"
 
 #include <memory>
 #include <string>
 
-class OrbitchatPreferencesController : public PSListController, public L360ConfettiAreaDelegate {
+class OrbitchatPreferencesController : public PSListController, public OCConfettiAreaDelegate {
 public:
     // init
     static std::shared_ptr<OrbitchatPreferencesController> create();
@@ -63,8 +63,8 @@ public:
     // Extension discovery.
     void loadDylibs();
 
-    const std::shared_ptr<L360ConfettiArea>& confettiArea() const { return confettiArea_; }
-    void setConfettiArea(std::shared_ptr<L360ConfettiArea> area) { confettiArea_ = std::move(area); }
+    const std::shared_ptr<OCConfettiArea>& confettiArea() const { return confettiArea_; }
+    void setConfettiArea(std::shared_ptr<OCConfettiArea> area) { confettiArea_ = std::move(area); }
     // The Extension records (a mutable array), or none before the view loads.
     const PlistValue& dylibsArray() const { return dylibsArray_; }
     void setDylibsArray(PlistValue array) { dylibsArray_ = std::move(array); }
@@ -77,6 +77,6 @@ private:
     void presentAlert(const std::shared_ptr<UIViewController>& alert);
     void openPage(const std::string& url);
 
-    std::shared_ptr<L360ConfettiArea> confettiArea_;
+    std::shared_ptr<OCConfettiArea> confettiArea_;
     PlistValue dylibsArray_;
 };

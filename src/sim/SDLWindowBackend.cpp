@@ -155,6 +155,8 @@ void SDLWindowBackend::handle(const SDL_Event& e) {
             window.deleteBackward();
         else if (e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_KP_ENTER)
             window.returnKey();
+        else if (e.key.keysym.sym == SDLK_F5 && burst_)
+            burst_();
         break;
     case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_LEAVE) {

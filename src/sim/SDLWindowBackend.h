@@ -51,6 +51,8 @@ public:
     // With a handler, a click or a key press calls it instead of reaching the device (the HUD
     // gallery's "next").
     void setAdvanceHandler(std::function<void()> fn) { advance_ = std::move(fn); }
+    // Called when the user presses F5 (the window's way to call the pane's `burst`).
+    void setBurstHandler(std::function<void()> fn) { burst_ = std::move(fn); }
 
 private:
     explicit SDLWindowBackend(SimScreen& screen) : screen_(screen) {}
@@ -69,6 +71,7 @@ private:
     std::uint64_t framesDrawn_ = 0;
     std::function<void()> afterFrame_;
     std::function<void()> advance_;
+    std::function<void()> burst_;
     double tiltX_ = 0, tiltY_ = 0;
     bool tiltPending_ = false;
 };

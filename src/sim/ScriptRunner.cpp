@@ -1,5 +1,6 @@
 #include "sim/ScriptRunner.h"
 
+#include "sim/ConfettiCommands.h"
 #include "sim/HUDCommands.h"
 #include "sim/ScreenCommands.h"
 #include "sim/ScriptSession.h"
@@ -105,6 +106,12 @@ std::optional<ScriptError> ScriptRunner::parse(const std::string& script,
             return ScriptError{number, problem};
         if (words.empty())
             continue;
+        if (ConfettiCommands::isConfettiCommand(words[0])) {
+            if (auto problem = ConfettiCommands::check(words))
+                return ScriptError{number, *problem};
+            commands.push_back({number, words[0], {words.begin() + 1, words.end()}});
+            continue;
+        }
         if (HUDCommands::isHUDCommand(words[0])) {
             if (auto problem = HUDCommands::check(words))
                 return ScriptError{number, *problem};
@@ -129,7 +136,7 @@ std::optional<ScriptError> ScriptRunner::parse(const std::string& script,
                 known += (known.empty() ? "" : ", ") + std::string(c.name);
             for (const auto& c : ScreenCommands::shapes())
                 known += ", " + std::string(c.name);
-            known += ", hud, rotate, tilt";
+            known += ", hud, rotate, tilt, confetti";
             return ScriptError{number, "unknown command \"" + words[0] + "\" (known: " + known + ")"};
         }
         if (words.size() - 1 != shape->arguments)

@@ -18,6 +18,7 @@
 //   dump                 prints the state as one JSON object (see SimDump.h)
 //   screenshot, record … stop, scroll, type, views: the drawn screen (see ScreenCommands.h)
 //   hud, rotate, tilt    a progress HUD over the screen, and the device around it (see HUDCommands.h)
+//   confetti …           bursts and blasts of confetti over the pane (see ConfettiCommands.h)
 //
 // The whole script is checked before anything runs; a line that does not parse, or a command that
 // cannot be carried out (no such row, an action that the alert lacks), stops the run with the

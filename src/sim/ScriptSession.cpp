@@ -3,6 +3,7 @@
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/net/URLLoadingSystem.h"
 #include "platform/ui/UITableView.h"
+#include "sim/ConfettiCommands.h"
 #include "sim/HUDCommands.h"
 #include "sim/ScreenCommands.h"
 #include "sim/SimDump.h"
@@ -65,8 +66,12 @@ std::optional<std::string> ScriptSession::perform(const ScriptCommand& command) 
         } else if (command.name == "wait") {
             simulator_.runUntilIdle();
             simulator_.advanceBy(std::strtod(args[0].c_str(), nullptr));
+        } else if (ConfettiCommands::isConfettiCommand(command.name)) {
+            ConfettiCommands::run(app, args);
         } else if (command.name == "burst") {
+            ConfettiCommands::settle();
             app.burst();
+            ConfettiCommands::settle();
         } else if (command.name == "network") {
             if (args[0] == "hold" || args[0] == "release") {
                 URLLoadingSystem::shared().setHoldsResponses(args[0] == "hold");

@@ -4,6 +4,7 @@
 #include "pane/ExtensionsTableViewController.h"
 #include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIApplication.h"
+#include "sim/ConfettiCommands.h"
 #include "sim/Simulator.h"
 
 using json = nlohmann::ordered_json;
@@ -121,6 +122,7 @@ json SimDump(Simulator& simulator) {
     dump["spawned"] = std::move(spawned);
     dump["openedURLs"] = UIApplication::sharedApplication()->openedURLs();
     dump["catalogue"] = catalogueOf(app);
+    dump["confetti"] = ConfettiCommands::dump(app);
     dump["log"] = simulator.logLines();
     return dump;
 }

@@ -10,6 +10,10 @@
 //   presented   the class names of the presented controllers, bottom first
 //   spawned     the programs spawned on the device: path, argv, result (0 or the error number)
 //   openedURLs  the URLs the device opened, in order
+//   confetti    the pane's confetti area, or null: live (the number of live pieces) and pieces,
+//               each with frame [x, y, w, h] in the area, color [r, g, b, a] or null,
+//               flutterType, flutterSpeed, velocity [vx, vy] as the animator has it, density and
+//               swayLength
 //   log         every log line so far
 //
 // Values of the rows and records are written as JSON of their own kind; dates and data as their

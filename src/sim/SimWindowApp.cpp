@@ -32,6 +32,10 @@ bool RunSimulatorWindow(const Simulator::Options& options, const SimWindowOption
         return false;
     simulator.settings().open();
     loop->runUntilIdle();
+    window->setBurstHandler([&simulator] {
+        if (simulator.settings().isOpen())
+            simulator.settings().burst();
+    });
     if (!windowOptions.stateFile.empty()) {
         window->setAfterFrame([&] {
             nlohmann::json state = screen.viewsDump();

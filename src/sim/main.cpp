@@ -11,6 +11,7 @@
 // Exit status: 0 on success, 2 when a script line is bad (the message names the line), 1 when a
 // file cannot be read.
 
+#include "platform/foundation/DeviceRandom.h"
 #include "sim/HUDGallery.h"
 #include "sim/SampleDevice.h"
 #include "sim/ScriptRunner.h"
@@ -21,9 +22,11 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 int main(int argc, char** argv) {
@@ -68,10 +71,14 @@ int main(int argc, char** argv) {
     cli.add_flag("--offline", options.offline, "every request fails as on a device without a connection")
         ->excludes(catalogueFile)
         ->excludes(catalogueURL);
+    std::optional<std::uint64_t> seed;
+    cli.add_option("--seed", seed, "seed the device's random numbers: the same confetti on every run");
     SimWindowOptions window;
     cli.add_option("--state-file", window.stateFile,
                    "window mode: write the views dump here after each frame");
     CLI11_PARSE(cli, argc, argv);
+    if (seed)
+        DeviceRandom::seed(*seed);
 
     if (!options.catalogueURL.empty()) {
         std::string why;

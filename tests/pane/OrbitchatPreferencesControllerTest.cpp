@@ -1,5 +1,5 @@
 #include "pane/PaneTestSupport.h"
-
+#include "platform/dispatch/Dispatch.h"
 #include "platform/ui/UIAlertController.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UINavigationController.h"
@@ -84,7 +84,7 @@ TEST_F(PaneTest, ViewLoadSetsBarButtonTableAndConfettiArea) {
     ASSERT_TRUE(area);
     EXPECT_EQ(area->frame(), UIScreen::mainScreen()->bounds());
     EXPECT_FALSE(area->isUserInteractionEnabled());
-    EXPECT_EQ(area->delegate().get(), static_cast<L360ConfettiAreaDelegate*>(p.pane.get()));
+    EXPECT_EQ(area->delegate().get(), static_cast<OCConfettiAreaDelegate*>(p.pane.get()));
     // Directly above the table in the table's superview.
     const auto& siblings = p.pane->table()->superview()->subviews();
     auto table = std::find(siblings.begin(), siblings.end(), p.pane->table());
@@ -159,13 +159,20 @@ TEST_F(PaneTest, BurstThrowsAtOnceAndAsksToRespringOneSecondLater) {
     device.loop()->runUntilIdle();
 
     p.pane->burst();
-    auto emits = p.pane->confettiArea()->emits();
-    ASSERT_EQ(emits.size(), 1u);
-    EXPECT_EQ(emits[0].kind, L360ConfettiArea::Emit::Kind::Burst);
-    EXPECT_EQ(emits[0].point, p.pane->confettiArea()->center());
-    EXPECT_EQ(emits[0].confettiWidth, 10.0);
-    EXPECT_EQ(emits[0].numberOfConfetti, 60);
-    EXPECT_EQ(p.pane->confettiArea()->colors(), L360ConfettiArea::defaultColors());
+    EXPECT_EQ(p.pane->confettiArea()->colors(), OCConfettiArea::defaultColors());
+    dispatch_global_queue_drain_for_testing();
+    device.loop()->runUntilIdle();
+    // 60 pieces of width 10 from the area's centre, on screen at once.
+    auto pieces = p.pane->confettiArea()->confettiObjects();
+    ASSERT_EQ(pieces.size(), 60u);
+    for (const auto& piece : pieces) {
+        CGRect f = piece->confettiView()->frame();
+        EXPECT_NEAR(f.origin.x, p.pane->confettiArea()->center().x, 1e-9);
+        EXPECT_NEAR(f.origin.y, p.pane->confettiArea()->center().y, 1e-9);
+        EXPECT_GE(f.size.width, 5.0);
+        EXPECT_LE(f.size.width, 12.0);
+        EXPECT_EQ(piece->confettiView()->superview(), p.pane->confettiArea());
+    }
 
     device.loop()->advanceBy(0.999);
     EXPECT_FALSE(p.pane->presentedViewController());

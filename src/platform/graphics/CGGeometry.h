@@ -35,6 +35,13 @@ struct CGRect {
     bool contains(CGPoint p) const { return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY(); }
 };
 
+// A vector (a velocity, a direction), as the dynamics behaviours take them.
+struct CGVector {
+    CGFloat dx = 0, dy = 0;
+    bool operator==(const CGVector&) const = default;
+};
+inline constexpr CGVector CGVectorMake(CGFloat dx, CGFloat dy) { return {dx, dy}; }
+
 inline constexpr CGPoint CGPointZero{};
 inline constexpr CGSize CGSizeZero{};
 inline constexpr CGRect CGRectZero{};

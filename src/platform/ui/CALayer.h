@@ -2,11 +2,23 @@
 
 // The layer-level appearance of a view: corner radius, border, shadow-free opacity, the 3D
 // transform (projected orthographically when drawn), and group opacity. Every view has one.
+//
+// Layer animations (CABasicAnimation) are kept by key in the order they were added; the
+// renderer asks for `presentationTransform`, which evaluates them on the main run loop's clock
+// at drawing time. While any layer has an animation, one frame observer marks the screen as
+// changed on every frame (so the window redraws) and drops animations that have ended; with none
+// left it unregisters. Main thread only.
 
 #include "platform/graphics/CGGeometry.h"
 #include "platform/ui/UIColor.h"
 
+#include <memory>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class CABasicAnimation;
 
 class UIView;
 
@@ -14,6 +26,9 @@ class CALayer {
 public:
     // The view whose layer this is (it owns the layer, so the pointer never dangles).
     explicit CALayer(UIView* owner = nullptr) : owner_(owner) {}
+    ~CALayer();
+    CALayer(const CALayer&) = delete;
+    CALayer& operator=(const CALayer&) = delete;
 
     CGFloat cornerRadius() const { return cornerRadius_; }
     void setCornerRadius(CGFloat r);
@@ -28,6 +43,22 @@ public:
     bool allowsGroupOpacity() const { return allowsGroupOpacity_; }
     void setAllowsGroupOpacity(bool g) { allowsGroupOpacity_ = g; }
 
+    // addAnimation:forKey:. The layer keeps a copy, begun now unless the animation has its own
+    // begin time; an animation under the same key is replaced. A null animation is ignored.
+    void addAnimation(const std::shared_ptr<CABasicAnimation>& animation, const std::string& key);
+    // The running copy under `key`, or null.
+    std::shared_ptr<CABasicAnimation> animationForKey(const std::string& key) const;
+    std::vector<std::string> animationKeys() const;
+    void removeAnimationForKey(const std::string& key);
+    void removeAllAnimations();
+    // The transform as drawn now: `model` (the view's own, animated by view animations) with the
+    // layer's transform animations at the clock's current time applied over it.
+    CATransform3D presentationTransform(const CATransform3D& model) const;
+    // Drops animations that have ended; answers whether any is left (the frame observer's work).
+    bool pruneEndedAnimations(double now);
+    // When the first animation to be removed on completion ends (infinity for none).
+    double earliestEnd() const;
+
 private:
     UIView* owner_;
     CGFloat cornerRadius_ = 0;
@@ -36,4 +67,5 @@ private:
     bool masksToBounds_ = false;
     bool allowsGroupOpacity_ = true;
     CATransform3D transform_{};
+    std::vector<std::pair<std::string, std::shared_ptr<CABasicAnimation>>> animations_;
 };

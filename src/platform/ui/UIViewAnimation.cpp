@@ -369,7 +369,9 @@ CGFloat UIView::presentationAlpha() const {
 }
 
 CATransform3D UIView::presentationTransform() const {
-    return toTransform(UIViewAnimationState::presentation(*this, UIViewAnimationState::Property::Transform));
+    // Layer animations (a piece's flutter) show over what the view animations show.
+    return layer_->presentationTransform(
+        toTransform(UIViewAnimationState::presentation(*this, UIViewAnimationState::Property::Transform)));
 }
 
 std::optional<UIColor> UIView::presentationBackgroundColor() const {

@@ -1,6 +1,6 @@
 #pragma once
 
-// The confetti area's delegate protocol (L360ConfettiAreaDelegate). Its one operation,
+// The confetti area's delegate protocol (OCConfettiAreaDelegate). Its one operation,
 // colorsForConfettiArea:, is optional: a delegate says whether it implements it, and an answer
 // of nullopt ("no list at all") is told apart from not implementing it.
 
@@ -10,16 +10,16 @@
 #include <optional>
 #include <vector>
 
-class L360ConfettiArea;
+class OCConfettiArea;
 
-class L360ConfettiAreaDelegate {
+class OCConfettiAreaDelegate {
 public:
-    virtual ~L360ConfettiAreaDelegate() = default;
+    virtual ~OCConfettiAreaDelegate() = default;
 
     virtual bool implementsColorsForConfettiArea() const { return false; }
     // colorsForConfettiArea:. Called only when implementsColorsForConfettiArea answers true.
     virtual std::optional<std::vector<UIColor>>
-    colorsForConfettiArea(const std::shared_ptr<L360ConfettiArea>& area) {
+    colorsForConfettiArea(const std::shared_ptr<OCConfettiArea>& area) {
         return std::nullopt;
     }
 };
