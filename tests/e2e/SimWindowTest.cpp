@@ -279,6 +279,22 @@ protected:
         return found;
     }
 
+    // "Get Extensions" lies below the first screenful: the wheel scrolls the list under the
+    // pointer until the row is on screen, and a click opens the catalogue.
+    void openCatalogue() {
+        int status = 0;
+        double scale = last_.value("windowPixelsPerPoint", 1.0);
+        runAndRead({"xdotool", "mousemove", "--window", windowId_, std::to_string(std::lround(187 * scale)),
+                    std::to_string(std::lround(400 * scale)), "click", "--repeat", "8", "5"},
+                   xvfb_.display(), status);
+        ASSERT_EQ(status, 0);
+        ASSERT_TRUE(waitFor([](const json& s) {
+            auto rows = findViews(s, "UITableViewCell", "Get Extensions");
+            return !rows.empty() && rows[0].y > 64 && rows[0].y + rows[0].height < 667;
+        })) << "scrolling did not bring the row on screen";
+        click(findViews(last_, "UITableViewCell", "Get Extensions")[0]);
+    }
+
     // A real click of the left button at a point of the device's screen.
     void click(double x, double y) {
         double scale = last_.value("windowPixelsPerPoint", 1.0);
@@ -376,18 +392,7 @@ TEST_F(SimWindowTest, RespringAndItsConfirmationRestartTheScreen) {
 }
 
 TEST_F(SimWindowTest, TheCatalogueSlidesUpAndCloseDismissesIt) {
-    // "Get Extensions" lies below the first screenful; the wheel scrolls the list under the pointer.
-    int status = 0;
-    double scale = last_.value("windowPixelsPerPoint", 1.0);
-    runAndRead({"xdotool", "mousemove", "--window", windowId_, std::to_string(std::lround(187 * scale)),
-                std::to_string(std::lround(400 * scale)), "click", "--repeat", "8", "5"},
-               xvfb_.display(), status);
-    ASSERT_EQ(status, 0);
-    ASSERT_TRUE(waitFor([](const json& s) {
-        auto rows = findViews(s, "UITableViewCell", "Get Extensions");
-        return !rows.empty() && rows[0].y > 64 && rows[0].y + rows[0].height < 667;
-    })) << "scrolling did not bring the row on screen";
-    click(findViews(last_, "UITableViewCell", "Get Extensions")[0]);
+    ASSERT_NO_FATAL_FAILURE(openCatalogue());
 
     ASSERT_TRUE(waitFor([](const json& s) {
         auto closes = findViews(s, "UIButton", "Close");
@@ -405,17 +410,7 @@ TEST_F(SimWindowTest, TheCatalogueSlidesUpAndCloseDismissesIt) {
 namespace {
 
 TEST_F(SimWindowTest, TheCatalogueFetchedOverHTTPSListsRowsAndATapOpensThePackageManager) {
-    int status = 0;
-    double scale = last_.value("windowPixelsPerPoint", 1.0);
-    runAndRead({"xdotool", "mousemove", "--window", windowId_, std::to_string(std::lround(187 * scale)),
-                std::to_string(std::lround(400 * scale)), "click", "--repeat", "8", "5"},
-               xvfb_.display(), status);
-    ASSERT_EQ(status, 0);
-    ASSERT_TRUE(waitFor([](const json& s) {
-        auto rows = findViews(s, "UITableViewCell", "Get Extensions");
-        return !rows.empty() && rows[0].y > 64 && rows[0].y + rows[0].height < 667;
-    })) << "scrolling did not bring the row on screen";
-    click(findViews(last_, "UITableViewCell", "Get Extensions")[0]);
+    ASSERT_NO_FATAL_FAILURE(openCatalogue());
 
     // The sample catalogue comes from the simulator's loopback HTTPS server, in its own order.
     ASSERT_TRUE(waitFor([](const json& s) {

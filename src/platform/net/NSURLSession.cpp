@@ -31,15 +31,19 @@ NSURLSession::dataTaskWithRequest(const std::shared_ptr<NSURLRequest>& request,
     return task;
 }
 
-void NSURLSession::finishTasksAndInvalidate() {
-    std::lock_guard lock(mutex_);
-    invalidated_ = true;
+void NSURLSession::releaseDelegateIfDoneLocked() {
     bool running = std::any_of(tasks_.begin(), tasks_.end(), [](const auto& weak) {
         auto task = weak.lock();
         return task && task->state() != NSURLSessionTaskStateCompleted;
     });
-    if (!running)
+    if (invalidated_ && !running)
         delegate_ = nullptr;
+}
+
+void NSURLSession::finishTasksAndInvalidate() {
+    std::lock_guard lock(mutex_);
+    invalidated_ = true;
+    releaseDelegateIfDoneLocked();
 }
 
 void NSURLSession::invalidateAndCancel() {
@@ -54,8 +58,7 @@ void NSURLSession::invalidateAndCancel() {
     for (const auto& task : running)
         task->cancel();
     std::lock_guard lock(mutex_);
-    if (running.empty())
-        delegate_ = nullptr;
+    releaseDelegateIfDoneLocked();
 }
 
 bool NSURLSession::isInvalidated() const {
@@ -65,14 +68,7 @@ bool NSURLSession::isInvalidated() const {
 
 void NSURLSession::taskFinished() {
     std::lock_guard lock(mutex_);
-    if (!invalidated_)
-        return;
-    bool running = std::any_of(tasks_.begin(), tasks_.end(), [](const auto& weak) {
-        auto task = weak.lock();
-        return task && task->state() != NSURLSessionTaskStateCompleted;
-    });
-    if (!running)
-        delegate_ = nullptr;
+    releaseDelegateIfDoneLocked();
 }
 
 void NSURLSessionDataTask::resume() {

@@ -68,6 +68,8 @@ protected:
 private:
     friend class NSURLSessionDataTask;
     void taskFinished();
+    // Once invalidated and with no task left running, the session lets go of its delegate.
+    void releaseDelegateIfDoneLocked();
 
     std::shared_ptr<NSURLSessionConfiguration> configuration_;
     mutable std::mutex mutex_;
