@@ -85,22 +85,32 @@ bool parseSeconds(const std::string& text, double& seconds) {
     errno = 0;
     char* end = nullptr;
     seconds = std::strtod(text.c_str(), &end);
-    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(seconds) && seconds >= 0;
+    // A number too small for a double (1e-320) is as good as 0; one too large is refused below.
+    if (errno == ERANGE && std::fabs(seconds) < 1)
+        errno = 0;
+    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(seconds) && seconds >= 0 &&
+           seconds <= ScriptRunner::kLongestWait;
 }
 
 } // namespace
 
 std::string ScriptError::text() const {
-    return "line " + std::to_string(line) + ": " + message;
+    return line == 0 ? message : "line " + std::to_string(line) + ": " + message;
 }
 
 std::optional<ScriptError> ScriptRunner::parse(const std::string& script,
                                                std::vector<ScriptCommand>& commands) {
-    std::istringstream in(script);
+    if (script.size() > kMaximumScriptBytes)
+        return ScriptError{0, "the script is longer than " + std::to_string(kMaximumScriptBytes) + " bytes"};
+    // A byte-order mark that an editor put first is not part of the first command.
+    std::istringstream in(script.rfind("\xEF\xBB\xBF", 0) == 0 ? script.substr(3) : script);
     std::string line;
     std::size_t number = 0;
     while (std::getline(in, line)) {
         ++number;
+        if (line.size() > kMaximumLineBytes)
+            return ScriptError{number,
+                               "the line is longer than " + std::to_string(kMaximumLineBytes) + " bytes"};
         std::vector<std::string> words;
         if (std::string problem = tokenize(line, words); !problem.empty())
             return ScriptError{number, problem};
@@ -144,8 +154,9 @@ std::optional<ScriptError> ScriptRunner::parse(const std::string& script,
                                            " argument(s): " + shape->usage};
         double seconds = 0;
         if (words[0] == "wait" && !parseSeconds(words[1], seconds))
-            return ScriptError{number,
-                               "wait takes a number of seconds (0 or more), not \"" + words[1] + "\""};
+            return ScriptError{number, "wait takes a number of seconds from 0 to " +
+                                           std::to_string(static_cast<long>(kLongestWait)) + ", not \"" +
+                                           words[1] + "\""};
         if (words[0] == "network" && words[1] != "wait" && words[1] != "hold" && words[1] != "release")
             return ScriptError{number, "network takes wait, hold or release, not \"" + words[1] + "\""};
         commands.push_back({number, words[0], {words.begin() + 1, words.end()}});

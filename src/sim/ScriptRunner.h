@@ -22,7 +22,8 @@
 //
 // The whole script is checked before anything runs; a line that does not parse, or a command that
 // cannot be carried out (no such row, an action that the alert lacks), stops the run with the
-// line's number and a message.
+// line's number and a message. A script may begin with a UTF-8 byte-order mark; it may not be
+// longer than 1 MiB, nor a line longer than 4,096 bytes.
 
 #include <iosfwd>
 #include <optional>
@@ -40,12 +41,18 @@ struct ScriptCommand {
 struct ScriptError {
     std::size_t line = 0;
     std::string message;
-    // "line 3: ..." as the command line prints it.
+    // "line 3: ..." as the command line prints it (the message alone for the whole script).
     std::string text() const;
 };
 
 class ScriptRunner {
 public:
+    // Bounds on what a script may be: a script is a page of commands, not a data file.
+    static constexpr std::size_t kMaximumScriptBytes = 1u << 20;
+    static constexpr std::size_t kMaximumLineBytes = 4096;
+    // The longest `wait`: a day of simulated time.
+    static constexpr double kLongestWait = 24 * 3600;
+
     // Parses the whole script; on the first bad line answers its error.
     static std::optional<ScriptError> parse(const std::string& script, std::vector<ScriptCommand>& commands);
     // Runs the commands, writing each dump to `out`; answers the error that stopped the run.

@@ -3,6 +3,7 @@
 #include "platform/applist/ALApplicationList.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/HostFileRead.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/net/URLLoadingSystem.h"
@@ -16,9 +17,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 namespace {
 
@@ -36,15 +35,12 @@ LoopbackHTTPSServer::Reply serveCatalogue(const std::string& file,
                                           const LoopbackHTTPSServer::Request& request) {
     if (request.path != kCataloguePath)
         return {404, "<html><body><h1>404 Not Found</h1></body></html>", "text/html"};
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream body;
-    if (in)
-        body << in.rdbuf();
-    if (!in || body.str().size() > kLargestServedCatalogue) {
-        std::cerr << "orbitchat-sim: cannot serve the catalogue " << file << "\n";
+    std::string body, why;
+    if (!readHostFile(file, kLargestServedCatalogue, body, why)) {
+        std::cerr << "orbitchat-sim: cannot serve the catalogue " << file << ": " << why << "\n";
         return {500, "<html><body><h1>500 Internal Server Error</h1></body></html>", "text/html"};
     }
-    return {200, body.str(), "application/json"};
+    return {200, std::move(body), "application/json"};
 }
 
 } // namespace

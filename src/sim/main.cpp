@@ -8,10 +8,11 @@
 //     orbitchat-sim --hud-gallery                     # the progress HUD's modes and options
 //     orbitchat-sim --catalogue my.json               # serve another catalogue (--offline: none)
 //
-// Exit status: 0 on success, 2 when a script line is bad (the message names the line), 1 when a
-// file cannot be read.
+// Exit status: 0 on success, 2 when the command line or a script line is bad (the message names
+// the line) or the script's work failed, 1 when a file cannot be read.
 
 #include "platform/foundation/DeviceRandom.h"
+#include "platform/foundation/HostFileRead.h"
 #include "sim/HUDGallery.h"
 #include "sim/SampleDevice.h"
 #include "sim/ScriptRunner.h"
@@ -21,8 +22,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -76,7 +77,14 @@ int main(int argc, char** argv) {
     SimWindowOptions window;
     cli.add_option("--state-file", window.stateFile,
                    "window mode: write the views dump here after each frame");
-    CLI11_PARSE(cli, argc, argv);
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // Help and version are successes; every other mistake on the command line exits with 2,
+        // as a bad script line does.
+        int printed = cli.exit(e);
+        return printed == 0 ? 0 : 2;
+    }
     if (seed)
         DeviceRandom::seed(*seed);
 
@@ -91,9 +99,12 @@ int main(int argc, char** argv) {
         double w = 0, h = 0;
         int scale = 0;
         char end = 0;
-        if (std::sscanf(screen.c_str(), "%lfx%lf@%d%c", &w, &h, &scale, &end) != 3 || !(w > 0) || !(h > 0) ||
-            scale < 1 || scale > 3) {
-            std::cerr << "orbitchat-sim: --screen takes WIDTHxHEIGHT@SCALE, such as 375x667@2\n";
+        // Sizes from a watch to a large tablet, in points.
+        constexpr double kLargest = 2048;
+        if (std::sscanf(screen.c_str(), "%lfx%lf@%d%c", &w, &h, &scale, &end) != 3 || !(w >= 100) ||
+            !(h >= 100) || !(w <= kLargest) || !(h <= kLargest) || scale < 1 || scale > 3) {
+            std::cerr << "orbitchat-sim: --screen takes WIDTHxHEIGHT@SCALE, each side 100 to 2048 points and "
+                         "the scale 1 to 3, such as 375x667@2\n";
             return 2;
         }
         options.screenWidth = w;
@@ -142,14 +153,11 @@ int main(int argc, char** argv) {
         options.deviceRoot = ownDevice ? options.deviceRoot : "";
     }
     if (!scriptPath.empty()) {
-        std::ifstream in(scriptPath, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        if (!in) {
-            std::cerr << "orbitchat-sim: cannot read " << scriptPath << "\n";
+        std::string why;
+        if (!readHostFile(scriptPath, ScriptRunner::kMaximumScriptBytes, script, why)) {
+            std::cerr << "orbitchat-sim: cannot read " << scriptPath << ": " << why << "\n";
             return 1;
         }
-        script = text.str();
     }
 
     // Checked before the device is touched, so a bad script changes nothing.

@@ -115,6 +115,9 @@ TEST_F(ValueStoreTest, FilesThatAreNotDictionariesStayByteForByte) {
                                            "'/var/mobile/Library/Preferences/bad.plist': the file is "
                                            "not a dictionary property list"});
     }
+    // Loading the view presented "No Extensions!", whose actions hold the pane until it goes.
+    pane->dismissViewControllerAnimated(false, nullptr);
+    device.loop()->runUntilIdle();
 }
 
 TEST_F(ValueStoreTest, WritesWithoutValueKeyOrDefaultsDoNothingAndLogNothing) {

@@ -1,5 +1,6 @@
 #include "platform/prefs/PSListController.h"
 
+#include "platform/foundation/HostFileRead.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/ui/UIScreen.h"
@@ -23,23 +24,10 @@ std::string& bundlePathStorage() {
 // Reads a bundle file, refusing files larger than a property list may be, so a huge file is not
 // pulled into memory only to be refused by the parser.
 bool readBundleFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& reason) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        reason = "no such file";
+    std::string text;
+    if (!readHostFile(path, PlistLimits{}.maxBytes, text, reason))
         return false;
-    }
-    in.seekg(0, std::ios::end);
-    auto size = static_cast<std::size_t>(in.tellg());
-    if (size > PlistLimits{}.maxBytes) {
-        reason = "file too large";
-        return false;
-    }
-    in.seekg(0);
-    bytes.resize(size);
-    if (size && !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
-        reason = "read failed";
-        return false;
-    }
+    bytes.assign(text.begin(), text.end());
     return true;
 }
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A target that answers a getter, a setter and an action by selector, and a list that caches
@@ -141,6 +143,15 @@ TEST(PSListControllerTest, MissingOrMalformedPlistsGiveNoListAndSayWhy) {
         EXPECT_FALSE(target->loadSpecifiersFromPlistName("Test", target)) << text;
     }
     EXPECT_EQ(device.countLog("Couldn't load specifier plist Test"), 5u);
+    // What is not a plain file is refused without waiting on it, and the log says what it is.
+    device.mkdirs("/odd");
+    PSListController::setBundlePath(device.host("/odd"));
+    ASSERT_EQ(mkfifo(device.host("/odd/Fifo.plist").c_str(), 0600), 0);
+    device.mkdirs("/odd/Folder.plist");
+    EXPECT_FALSE(target->loadSpecifiersFromPlistName("Fifo", target));
+    EXPECT_FALSE(target->loadSpecifiersFromPlistName("Folder", target));
+    EXPECT_EQ(device.countLog("Couldn't load specifier plist Fifo: not a regular file"), 1u);
+    EXPECT_EQ(device.countLog("Couldn't load specifier plist Folder: a folder, not a file"), 1u);
     // The log names the plist, not the host's folders.
     for (const auto& line : device.log())
         EXPECT_EQ(line.find(device.root()), std::string::npos) << line;

@@ -1,0 +1,89 @@
+// What a script and a command line may hold, and what the simulator says when they hold more.
+
+#include "support/DeviceFixture.h"
+
+#include "sim/ScriptRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+namespace {
+
+std::optional<ScriptError> parse(const std::string& script) {
+    std::vector<ScriptCommand> commands;
+    return ScriptRunner::parse(script, commands);
+}
+
+TEST(ScriptLimitsTest, ScriptsAndLinesAreBounded) {
+    EXPECT_FALSE(parse(std::string(ScriptRunner::kMaximumLineBytes, ' ') + "\n"));
+    auto longLine = parse("open\n" + std::string(ScriptRunner::kMaximumLineBytes + 1, '#') + "\n");
+    ASSERT_TRUE(longLine);
+    EXPECT_EQ(longLine->text(), "line 2: the line is longer than 4096 bytes");
+    std::string huge;
+    while (huge.size() <= ScriptRunner::kMaximumScriptBytes)
+        huge += "dump\n";
+    auto tooBig = parse(huge);
+    ASSERT_TRUE(tooBig);
+    EXPECT_EQ(tooBig->text(), "the script is longer than 1048576 bytes");
+}
+
+TEST(ScriptLimitsTest, AByteOrderMarkBeforeTheFirstCommandIsNotPartOfIt) {
+    std::vector<ScriptCommand> commands;
+    ASSERT_FALSE(ScriptRunner::parse("\xEF\xBB\xBFopen\ndump\n", commands));
+    ASSERT_EQ(commands.size(), 2u);
+    EXPECT_EQ(commands[0].name, "open");
+    // Anywhere else it is an unknown word, as before.
+    EXPECT_TRUE(parse("open\n\xEF\xBB\xBF"
+                      "dump\n"));
+}
+
+TEST(ScriptLimitsTest, WaitTakesZeroToADay) {
+    EXPECT_FALSE(parse("wait 0\nwait 1e-320\nwait 86400\n"));
+    for (const char* bad : {"wait 86401\n", "wait 1e15\n", "wait inf\n", "wait nan\n", "wait -0.5\n"}) {
+        auto error = parse(bad);
+        ASSERT_TRUE(error) << bad;
+        EXPECT_EQ(error->text().rfind("line 1: wait takes a number of seconds from 0 to 86400", 0), 0u)
+            << error->text();
+    }
+}
+
+// The program with its standard error, and its exit status.
+int runProgram(const std::string& arguments, std::string& out) {
+    std::string command = std::string(ORBITCHAT_BINARY_DIR) + "/src/sim/orbitchat-sim " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return -1;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
+    int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ScriptLimitsTest, TheProgramRefusesScriptsThatAreNotFilesAndBadOptionsWithTwo) {
+    DeviceFixture device;
+    std::string common = "--device " + device.root() + " ";
+    std::string out;
+    // A FIFO would block an ordinary read for ever; an endless device would fill the memory.
+    ASSERT_EQ(mkfifo(device.host("/script.fifo").c_str(), 0600), 0);
+    EXPECT_EQ(runProgram(common + "--script " + device.host("/script.fifo"), out), 1);
+    EXPECT_NE(out.find(": not a regular file"), std::string::npos) << out;
+    out.clear();
+    EXPECT_EQ(runProgram(common + "--script /dev/zero", out), 1);
+    EXPECT_NE(out.find(": not a regular file"), std::string::npos) << out;
+
+    for (const char* bad : {"--no-such-option", "--screen infxinf@2", "--screen 375x667@9",
+                            "--screen 10x10@2", "--device /no/such/folder", "--dump extra"}) {
+        out.clear();
+        EXPECT_EQ(runProgram(common + bad, out), 2) << bad << ": " << out;
+    }
+    out.clear();
+    EXPECT_EQ(runProgram("--help", out), 0);
+    EXPECT_NE(out.find("--catalogue"), std::string::npos);
+}
+
+} // namespace
