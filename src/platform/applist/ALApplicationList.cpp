@@ -1,6 +1,7 @@
 #include "platform/applist/ALApplicationList.h"
 
 #include "platform/foundation/NSFileManager.h"
+#include "platform/graphics/CGImage.h"
 #include "platform/ui/UIImage.h"
 #include "platform/ui/UIScreen.h"
 
@@ -8,6 +9,8 @@
 #include <cctype>
 
 namespace {
+
+constexpr std::uint32_t kLargestIconSide = 1024;
 
 constexpr const char* kSystemApps = "/Applications";
 constexpr const char* kUserApps = "/var/containers/Bundle/Application";
@@ -205,6 +208,11 @@ std::shared_ptr<UIImage> ALApplicationList::iconOfSize(int size, const std::stri
         for (const auto& [file, scale] : iconCandidates(name, screenScale)) {
             auto bytes = fm->contentsAtPath(app.bundlePath + "/" + file, nullptr);
             if (!bytes)
+                continue;
+            // An icon never needs more than the store's 1024-pixel artwork; a file that declares
+            // more is skipped before anything is decoded.
+            auto declared = CGImage::declaredPNGSize(*bytes);
+            if (!declared || declared->width > kLargestIconSide || declared->height > kLargestIconSide)
                 continue;
             if (auto image = UIImage::imageWithData(PlistData(bytes->begin(), bytes->end()), scale))
                 return image;

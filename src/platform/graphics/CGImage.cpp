@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -94,14 +95,45 @@ std::shared_ptr<CGImage> CGImage::createWithSurface(cairo_surface_t* surface) {
     return std::shared_ptr<CGImage>(new CGImage(surface, opaque));
 }
 
-std::shared_ptr<CGImage> CGImage::createFromPNGFile(const std::string& path) {
+std::optional<CGImage::Size> CGImage::declaredPNGSize(std::span<const std::uint8_t> data) {
+    static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (data.size() < 24 || !std::equal(std::begin(kSignature), std::end(kSignature), data.begin()) ||
+        !std::equal(data.begin() + 12, data.begin() + 16, "IHDR"))
+        return std::nullopt;
+    auto bigEndian = [&](std::size_t at) {
+        return std::uint32_t{data[at]} << 24 | std::uint32_t{data[at + 1]} << 16 |
+               std::uint32_t{data[at + 2]} << 8 | std::uint32_t{data[at + 3]};
+    };
+    return Size{bigEndian(16), bigEndian(20)};
+}
+
+namespace {
+bool withinLoadBounds(std::span<const std::uint8_t> header, std::uint64_t maxPixels) {
+    auto size = CGImage::declaredPNGSize(header);
+    return size && size->width > 0 && size->height > 0 && size->width <= kMaxSide &&
+           size->height <= kMaxSide && std::uint64_t{size->width} * size->height <= maxPixels;
+}
+} // namespace
+
+std::shared_ptr<CGImage> CGImage::createFromPNGFile(const std::string& path, std::uint64_t maxPixels) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
+        return nullptr;
+    std::uint8_t header[24] = {};
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return nullptr;
+    std::size_t got = std::fread(header, 1, sizeof header, file);
+    std::fclose(file);
+    if (!withinLoadBounds(std::span(header, got), maxPixels))
         return nullptr;
     return adoptLoaded(cairo_image_surface_create_from_png(path.c_str()));
 }
 
-std::shared_ptr<CGImage> CGImage::createFromPNGData(std::span<const std::uint8_t> data) {
+std::shared_ptr<CGImage> CGImage::createFromPNGData(std::span<const std::uint8_t> data,
+                                                    std::uint64_t maxPixels) {
+    if (!withinLoadBounds(data, maxPixels))
+        return nullptr;
     ReadCursor cursor{data};
     return adoptLoaded(cairo_image_surface_create_from_png_stream(readFromSpan, &cursor));
 }

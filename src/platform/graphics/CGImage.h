@@ -25,9 +25,22 @@ public:
     static std::shared_ptr<CGImage> create(std::size_t width, std::size_t height, bool opaque = false);
     // Adopts `surface` (an image surface): the image takes over the caller's reference.
     static std::shared_ptr<CGImage> createWithSurface(cairo_surface_t* surface);
-    // Null when the file cannot be read or is not a PNG.
-    static std::shared_ptr<CGImage> createFromPNGFile(const std::string& path);
-    static std::shared_ptr<CGImage> createFromPNGData(std::span<const std::uint8_t> data);
+    // The most pixels a loaded PNG may have: 4096 × 4096 (64 MB decoded).
+    static constexpr std::uint64_t kMaxLoadedPixels = 4096ull * 4096ull;
+
+    // Null when the file cannot be read, is not a PNG, or declares more than `maxPixels` pixels
+    // (checked in its header before anything is decoded: a small file can declare a huge image).
+    static std::shared_ptr<CGImage> createFromPNGFile(const std::string& path,
+                                                      std::uint64_t maxPixels = kMaxLoadedPixels);
+    static std::shared_ptr<CGImage> createFromPNGData(std::span<const std::uint8_t> data,
+                                                      std::uint64_t maxPixels = kMaxLoadedPixels);
+
+    // The width and height a PNG's header declares, or nullopt for bytes that do not begin like
+    // a PNG (signature, then the IHDR chunk). Reads the first 24 bytes only.
+    struct Size {
+        std::uint32_t width = 0, height = 0;
+    };
+    static std::optional<Size> declaredPNGSize(std::span<const std::uint8_t> data);
     ~CGImage();
     CGImage(const CGImage&) = delete;
     CGImage& operator=(const CGImage&) = delete;

@@ -92,6 +92,17 @@ TEST_F(ALApplicationListTest, IconNamesCannotLeaveTheBundleAndBadFilesGiveNoIcon
     std::string junk = device.addApp("com.junk", {{"CFBundleIconFile", "Icon"}});
     device.write(junk + "/Icon@2x.png", "not a png");
     EXPECT_FALSE(ALApplicationList::sharedApplicationList()->iconOfSize(29, "com.junk"));
+    // An icon file that declares more pixels than any icon needs is passed over, undecoded, for
+    // the next candidate.
+    std::string big = device.addApp("com.big", {{"CFBundleIconFile", "Icon"}});
+    std::string header = DeviceFixture::png(58);
+    header[16] = header[20] = 0;    // 58 becomes 0x0000_003A -> patch the high bytes of both sides
+    header[17] = header[21] = 0x4E; // about 5 million pixels a side
+    device.write(big + "/Icon@2x.png", header);
+    device.write(big + "/Icon.png", DeviceFixture::png(29));
+    auto icon = ALApplicationList::sharedApplicationList()->iconOfSize(29, "com.big");
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(icon->scale(), 1);
 }
 
 TEST_F(ALApplicationListTest, UrlSchemesComeFromTheBundles) {

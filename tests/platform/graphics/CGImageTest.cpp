@@ -63,6 +63,37 @@ TEST_F(CGImageTest, PNGRoundTripKeepsPixels) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
+// A PNG that declares `width` × `height` in its header; nothing after the header is a real image.
+std::vector<std::uint8_t> pngDeclaring(std::uint32_t width, std::uint32_t height) {
+    std::vector<std::uint8_t> bytes = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
+                                       0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+    for (std::uint32_t v : {width, height})
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes.push_back(static_cast<std::uint8_t>(v >> shift));
+    bytes.insert(bytes.end(), {8, 6, 0, 0, 0, 0, 0, 0, 0});
+    return bytes;
+}
+
+TEST_F(CGImageTest, AHugeDeclaredSizeIsRefusedBeforeDecoding) {
+    auto huge = pngDeclaring(20000, 20000);
+    auto size = CGImage::declaredPNGSize(huge);
+    ASSERT_TRUE(size);
+    EXPECT_EQ(size->width, 20000u);
+    EXPECT_EQ(size->height, 20000u);
+    EXPECT_FALSE(CGImage::createFromPNGData(huge));
+    std::string path = (dir_ / "huge.png").string();
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(huge.data()), static_cast<std::streamsize>(huge.size()));
+    EXPECT_FALSE(CGImage::createFromPNGFile(path));
+    EXPECT_FALSE(CGImage::declaredPNGSize(std::vector<std::uint8_t>(huge.begin(), huge.begin() + 23)));
+    EXPECT_FALSE(CGImage::declaredPNGSize(std::vector<std::uint8_t>(24, 0)));
+
+    // A caller may ask for less: a 4 × 3 image has 12 pixels.
+    auto small = sample()->PNGData();
+    EXPECT_FALSE(CGImage::createFromPNGData(small, 11));
+    EXPECT_TRUE(CGImage::createFromPNGData(small, 12));
+}
+
 TEST_F(CGImageTest, UnreadableFilesGiveNoImage) {
     EXPECT_EQ(CGImage::createFromPNGFile((dir_ / "missing.png").string()), nullptr);
     EXPECT_EQ(CGImage::createFromPNGFile(dir_.string()), nullptr); // a folder
