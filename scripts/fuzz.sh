@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Fuzzing with libFuzzer (clang 14; the "fuzz" preset builds into build/fuzz).
 #
-#   scripts/fuzz.sh TARGET SECONDS   builds TARGET and fuzzes it for SECONDS, starting from its
-#                                    corpus fuzz/corpus/TARGET. Inputs that reach new code are kept
+#   scripts/fuzz.sh TARGET SECONDS [OPTION...]
+#                                    builds TARGET and fuzzes it for SECONDS, starting from its
+#                                    corpus fuzz/corpus/TARGET, with the dictionary of its input's
+#                                    tokens (fuzz/dict/) and any further libFuzzer options
+#                                    (-max_len=65536 tries inputs longer than the seeds). Inputs that reach new code are kept
 #                                    in build/fuzz/corpus/TARGET; a finding (crash, leak, input
 #                                    slower than 1 s, more than 512 MB) is written into
 #                                    fuzz/corpus/TARGET, where it stays as a regression input.
@@ -14,7 +17,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 targets=(PlistReadFuzz JSONReadFuzz SpecifierPlistFuzz FilterListFuzz InfoPlistFuzz ScriptFuzz VisualFormatFuzz)
 usage() {
-    echo "usage: $0 TARGET SECONDS | $0 --replay  (targets: ${targets[*]})" >&2
+    echo "usage: $0 TARGET SECONDS [OPTION...] | $0 --replay  (targets: ${targets[*]})" >&2
     exit 2
 }
 export LSAN_OPTIONS="suppressions=$PWD/tests/support/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
@@ -31,12 +34,18 @@ if [ "${1:-}" = "--replay" ]; then
     exit 0
 fi
 
-[ $# -eq 2 ] || usage
+[ $# -ge 2 ] || usage
 target=$1
 seconds=$2
+shift 2
 [[ " ${targets[*]} " == *" $target "* ]] || usage
 [[ "$seconds" =~ ^[0-9]+$ ]] || usage
 cmake --build --preset fuzz -j2 --target "$target"
+case $target in
+JSONReadFuzz) limits+=(-dict=fuzz/dict/json.dict) ;;
+ScriptFuzz | VisualFormatFuzz) ;;
+*) limits+=(-dict=fuzz/dict/plist.dict) ;;
+esac
 mkdir -p build/fuzz/corpus/"$target"
 exec build/fuzz/fuzz/"$target" "${limits[@]}" -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix=fuzz/corpus/"$target"/ build/fuzz/corpus/"$target" fuzz/corpus/"$target"
+    -artifact_prefix=fuzz/corpus/"$target"/ "$@" build/fuzz/corpus/"$target" fuzz/corpus/"$target"
