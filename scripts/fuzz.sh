@@ -20,6 +20,12 @@ usage() {
     echo "usage: $0 TARGET SECONDS [OPTION...] | $0 --replay  (targets: ${targets[*]})" >&2
     exit 2
 }
+# clang 14 and its libFuzzer runtime are needed here only (CI replays with the tests' compiler).
+if ! command -v clang++-14 >/dev/null || ! dpkg-query -W -f='${Status}' libclang-rt-14-dev 2>/dev/null |
+    grep -q 'install ok installed'; then
+    echo "fuzzing needs clang 14 and its runtime: apt-get install clang-14 libclang-rt-14-dev" >&2
+    exit 1
+fi
 export LSAN_OPTIONS="suppressions=$PWD/tests/support/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 # Options every run shares: the bounds a reader must keep.
 limits=(-timeout=1 -rss_limit_mb=512 -malloc_limit_mb=512)

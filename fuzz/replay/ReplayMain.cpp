@@ -23,9 +23,11 @@ bool replay(const std::filesystem::path& file) {
         return false;
     }
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // A copy of exactly the input's size, so reading one byte past it is caught.
+    // A copy of exactly the input's size, so reading one byte past it is caught. An empty input
+    // still comes with a pointer, as libFuzzer hands it.
     std::vector<std::uint8_t> input(bytes.begin(), bytes.end());
-    LLVMFuzzerTestOneInput(input.empty() ? nullptr : input.data(), input.size());
+    static std::uint8_t none = 0;
+    LLVMFuzzerTestOneInput(input.empty() ? &none : input.data(), input.size());
     return true;
 }
 
