@@ -1,0 +1,29 @@
+// Feeds arbitrary text to the simulator's script parser, which checks every line (the HUD and
+// confetti commands included) before anything runs. Whatever the input, parsing ends quickly
+// with the commands or the first bad line.
+
+#include "sim/ScriptRunner.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string script(reinterpret_cast<const char*>(data), size);
+    std::vector<ScriptCommand> commands;
+    if (auto error = ScriptRunner::parse(script, commands)) {
+        if (error->text().empty())
+            std::abort();
+        return 0;
+    }
+    std::size_t previous = 0;
+    for (const ScriptCommand& command : commands) {
+        // Lines count from 1 and come in order; every command has a name.
+        if (command.line <= previous || command.name.empty())
+            std::abort();
+        previous = command.line;
+    }
+    return 0;
+}
