@@ -11,7 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include <sstream>
-#include <sys/wait.h>
 
 using nlohmann::json;
 using ::testing::HasSubstr;
@@ -137,28 +136,13 @@ TEST(CatalogueURLOptionTest, OnlyHTTPSURLsOfTheCataloguePathAreAccepted) {
     EXPECT_FALSE(Simulator::catalogueHostFromURL("https://user@evil.example", why));
 }
 
-// The program's standard output, and its standard error too when `errors` is set.
-int runProgram(const std::string& arguments, std::string& out, bool errors = false) {
-    std::string command = std::string(ORBITCHAT_BINARY_DIR) + "/src/sim/orbitchat-sim " + arguments +
-                          (errors ? " 2>&1" : " 2>/dev/null");
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return -1;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST_F(CatalogueScriptTest, TheProgramServesAGivenCatalogueAndRefusesBadURLs) {
     device.write("/script.txt", "open\ntap Dismiss\ntap \"Get Extensions\"\nnetwork wait\ndump\n");
     std::string common = "--device " + device.root() + " --bundle " + device.host("/bundle");
     std::string out;
-    ASSERT_EQ(runProgram(common + " --catalogue " + device.host("/catalogue.json") + " --script " +
-                             device.host("/script.txt"),
-                         out),
+    ASSERT_EQ(runSimProgram(common + " --catalogue " + device.host("/catalogue.json") + " --script " +
+                                device.host("/script.txt"),
+                            out),
               0)
         << out;
     auto d = splitDumps(out);
@@ -166,11 +150,11 @@ TEST_F(CatalogueScriptTest, TheProgramServesAGivenCatalogueAndRefusesBadURLs) {
     EXPECT_EQ(d[0]["catalogue"]["rows"].size(), 2u);
 
     out.clear();
-    EXPECT_EQ(runProgram(common + " --catalogue-url http://plain.example --dump", out, true), 2);
+    EXPECT_EQ(runSimProgram(common + " --catalogue-url http://plain.example --dump", out, true), 2);
     EXPECT_THAT(out, HasSubstr("--catalogue-url: the catalogue URL must start with https://"));
     out.clear();
-    EXPECT_NE(runProgram(common + " --offline --catalogue " + device.host("/catalogue.json") + " --dump", out,
-                         true),
+    EXPECT_NE(runSimProgram(common + " --offline --catalogue " + device.host("/catalogue.json") + " --dump",
+                            out, true),
               0);
     EXPECT_THAT(out, HasSubstr("excludes"));
 }

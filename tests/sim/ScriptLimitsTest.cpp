@@ -4,11 +4,11 @@
 
 #include "sim/ScriptRunner.h"
 
+#include "SimTestSupport.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 namespace {
 
@@ -50,39 +50,25 @@ TEST(ScriptLimitsTest, WaitTakesZeroToADay) {
     }
 }
 
-// The program with its standard error, and its exit status.
-int runProgram(const std::string& arguments, std::string& out) {
-    std::string command = std::string(ORBITCHAT_BINARY_DIR) + "/src/sim/orbitchat-sim " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return -1;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(ScriptLimitsTest, TheProgramRefusesScriptsThatAreNotFilesAndBadOptionsWithTwo) {
     DeviceFixture device;
     std::string common = "--device " + device.root() + " ";
     std::string out;
     // A FIFO would block an ordinary read for ever; an endless device would fill the memory.
     ASSERT_EQ(mkfifo(device.host("/script.fifo").c_str(), 0600), 0);
-    EXPECT_EQ(runProgram(common + "--script " + device.host("/script.fifo"), out), 1);
+    EXPECT_EQ(runSimProgram(common + "--script " + device.host("/script.fifo"), out, true), 1);
     EXPECT_NE(out.find(": not a regular file"), std::string::npos) << out;
     out.clear();
-    EXPECT_EQ(runProgram(common + "--script /dev/zero", out), 1);
+    EXPECT_EQ(runSimProgram(common + "--script /dev/zero", out, true), 1);
     EXPECT_NE(out.find(": not a regular file"), std::string::npos) << out;
 
     for (const char* bad : {"--no-such-option", "--screen infxinf@2", "--screen 375x667@9",
                             "--screen 10x10@2", "--device /no/such/folder", "--dump extra"}) {
         out.clear();
-        EXPECT_EQ(runProgram(common + bad, out), 2) << bad << ": " << out;
+        EXPECT_EQ(runSimProgram(common + bad, out, true), 2) << bad << ": " << out;
     }
     out.clear();
-    EXPECT_EQ(runProgram("--help", out), 0);
+    EXPECT_EQ(runSimProgram("--help", out, true), 0);
     EXPECT_NE(out.find("--catalogue"), std::string::npos);
 }
 
