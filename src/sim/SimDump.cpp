@@ -16,6 +16,8 @@ json SimJSONFromPlist(const PlistValue& value) {
     case PlistValue::Kind::String:
         return value.stringValue();
     case PlistValue::Kind::Integer:
+        if (value.isUnsignedInteger())
+            return value.unsignedValue();
         return value.integerValue();
     case PlistValue::Kind::Real:
         return value.doubleValue();

@@ -20,11 +20,7 @@ public:
     bool null() { return add(PlistValue(std::static_pointer_cast<NSObject>(NSNull::null()))); }
     bool boolean(bool b) { return add(PlistValue(b)); }
     bool number_integer(json::number_integer_t i) { return add(PlistValue(static_cast<std::int64_t>(i))); }
-    bool number_unsigned(json::number_unsigned_t u) {
-        if (u <= static_cast<json::number_unsigned_t>(std::numeric_limits<std::int64_t>::max()))
-            return add(PlistValue(static_cast<std::int64_t>(u)));
-        return add(PlistValue(static_cast<double>(u)));
-    }
+    bool number_unsigned(json::number_unsigned_t u) { return add(PlistValue::unsignedInteger(u)); }
     bool number_float(json::number_float_t d, const json::string_t&) {
         return add(PlistValue(static_cast<double>(d)));
     }

@@ -90,14 +90,30 @@ void describeContainerItem(const PlistValue& v, int indent, std::string& out) {
 void describe(const PlistValue& v, int indent, bool nested, std::string& out) {
     std::string pad(static_cast<std::size_t>(indent) * 4, ' ');
     switch (v.kind()) {
-    case PlistValue::Kind::None: out += "(null)"; break;
-    case PlistValue::Kind::String: out += v.stringValue(); break;
-    case PlistValue::Kind::Integer: out += std::to_string(v.integerValue()); break;
-    case PlistValue::Kind::Real: out += realText(v.doubleValue()); break;
-    case PlistValue::Kind::Boolean: out += v.boolValue() ? "1" : "0"; break;
-    case PlistValue::Kind::Date: out += dateText(v.dateValue()); break;
-    case PlistValue::Kind::Data: out += dataText(v.dataValue()); break;
-    case PlistValue::Kind::Object: out += v.objectValue()->description(); break;
+    case PlistValue::Kind::None:
+        out += "(null)";
+        break;
+    case PlistValue::Kind::String:
+        out += v.stringValue();
+        break;
+    case PlistValue::Kind::Integer:
+        out += v.isUnsignedInteger() ? std::to_string(v.unsignedValue()) : std::to_string(v.integerValue());
+        break;
+    case PlistValue::Kind::Real:
+        out += realText(v.doubleValue());
+        break;
+    case PlistValue::Kind::Boolean:
+        out += v.boolValue() ? "1" : "0";
+        break;
+    case PlistValue::Kind::Date:
+        out += dateText(v.dateValue());
+        break;
+    case PlistValue::Kind::Data:
+        out += dataText(v.dataValue());
+        break;
+    case PlistValue::Kind::Object:
+        out += v.objectValue()->description();
+        break;
     case PlistValue::Kind::Array: {
         auto a = v.arrayValue();
         if (a->empty()) {

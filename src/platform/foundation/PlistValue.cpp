@@ -21,12 +21,25 @@ PlistValue::PlistValue(std::shared_ptr<NSObject> o) {
         v_ = std::move(o);
 }
 
-PlistValue PlistValue::array(PlistArray items) { return PlistValue(std::make_shared<PlistArray>(std::move(items))); }
+PlistValue PlistValue::array(PlistArray items) {
+    return PlistValue(std::make_shared<PlistArray>(std::move(items)));
+}
 PlistValue PlistValue::dictionary(PlistDictionary entries) {
     return PlistValue(std::make_shared<PlistDictionary>(std::move(entries)));
 }
 
-PlistValue::Kind PlistValue::kind() const { return static_cast<Kind>(v_.index()); }
+PlistValue PlistValue::unsignedInteger(std::uint64_t u) {
+    PlistValue v;
+    if (u <= static_cast<std::uint64_t>(INT64_MAX))
+        v.v_ = static_cast<std::int64_t>(u);
+    else
+        v.v_ = Unsigned{u};
+    return v;
+}
+
+PlistValue::Kind PlistValue::kind() const {
+    return isUnsignedInteger() ? Kind::Integer : static_cast<Kind>(v_.index());
+}
 
 const std::string& PlistValue::stringValue() const {
     const auto* s = std::get_if<std::string>(&v_);
@@ -34,30 +47,53 @@ const std::string& PlistValue::stringValue() const {
 }
 
 std::int64_t PlistValue::integerValue() const {
+    if (const auto* u = std::get_if<Unsigned>(&v_))
+        return static_cast<std::int64_t>(u->value);
     switch (kind()) {
-    case Kind::Integer: return std::get<std::int64_t>(v_);
-    case Kind::Real: return static_cast<std::int64_t>(std::get<double>(v_));
-    case Kind::Boolean: return std::get<bool>(v_) ? 1 : 0;
-    case Kind::String: return std::strtoll(stringValue().c_str(), nullptr, 10);
-    default: return 0;
+    case Kind::Integer:
+        return std::get<std::int64_t>(v_);
+    case Kind::Real:
+        return static_cast<std::int64_t>(std::get<double>(v_));
+    case Kind::Boolean:
+        return std::get<bool>(v_) ? 1 : 0;
+    case Kind::String:
+        return std::strtoll(stringValue().c_str(), nullptr, 10);
+    default:
+        return 0;
     }
 }
 
+std::uint64_t PlistValue::unsignedValue() const {
+    if (const auto* u = std::get_if<Unsigned>(&v_))
+        return u->value;
+    return static_cast<std::uint64_t>(integerValue());
+}
+
 double PlistValue::doubleValue() const {
+    if (const auto* u = std::get_if<Unsigned>(&v_))
+        return static_cast<double>(u->value);
     switch (kind()) {
-    case Kind::Integer: return static_cast<double>(std::get<std::int64_t>(v_));
-    case Kind::Real: return std::get<double>(v_);
-    case Kind::Boolean: return std::get<bool>(v_) ? 1.0 : 0.0;
-    case Kind::String: return std::strtod(stringValue().c_str(), nullptr);
-    default: return 0;
+    case Kind::Integer:
+        return static_cast<double>(std::get<std::int64_t>(v_));
+    case Kind::Real:
+        return std::get<double>(v_);
+    case Kind::Boolean:
+        return std::get<bool>(v_) ? 1.0 : 0.0;
+    case Kind::String:
+        return std::strtod(stringValue().c_str(), nullptr);
+    default:
+        return 0;
     }
 }
 
 bool PlistValue::boolValue() const {
     switch (kind()) {
-    case Kind::Boolean: return std::get<bool>(v_);
-    case Kind::Integer: return std::get<std::int64_t>(v_) != 0;
-    case Kind::Real: return std::get<double>(v_) != 0;
+    case Kind::Boolean:
+        return std::get<bool>(v_);
+    case Kind::Integer:
+        return integerValue() != 0;
+    case Kind::Real:
+        return std::get<double>(v_) != 0;
     case Kind::String: {
         // NSString's boolValue: leading whitespace, then Y/y/T/t or a non-zero digit.
         const std::string& s = stringValue();
@@ -71,7 +107,8 @@ bool PlistValue::boolValue() const {
             c = i + 1 < s.size() ? s[i + 1] : '0';
         return c >= '1' && c <= '9';
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -143,13 +180,16 @@ std::size_t PlistValue::count() const {
     return 0;
 }
 
-std::string PlistValue::description() const { return plistDescription(*this); }
+std::string PlistValue::description() const {
+    return plistDescription(*this);
+}
 
 bool PlistValue::operator==(const PlistValue& other) const {
     if (kind() != other.kind())
         return false;
     switch (kind()) {
-    case Kind::Data: return dataValue() == other.dataValue();
+    case Kind::Data:
+        return dataValue() == other.dataValue();
     case Kind::Array: {
         auto a = arrayValue(), b = other.arrayValue();
         return a == b || *a == *b;
@@ -158,13 +198,15 @@ bool PlistValue::operator==(const PlistValue& other) const {
         auto a = dictionaryValue(), b = other.dictionaryValue();
         return a == b || *a == *b;
     }
-    default: return v_ == other.v_;
+    default:
+        return v_ == other.v_;
     }
 }
 
 PlistValue PlistValue::deepCopy() const {
     switch (kind()) {
-    case Kind::Data: return PlistValue(dataValue());
+    case Kind::Data:
+        return PlistValue(dataValue());
     case Kind::Array: {
         PlistArray items;
         for (const auto& item : *arrayValue())
@@ -177,6 +219,7 @@ PlistValue PlistValue::deepCopy() const {
             entries.emplace(k, item.deepCopy());
         return dictionary(std::move(entries));
     }
-    default: return *this;
+    default:
+        return *this;
     }
 }

@@ -53,6 +53,10 @@ public:
     PlistValue(std::shared_ptr<PlistDictionary> d);
     PlistValue(std::shared_ptr<NSObject> o);
 
+    // An integer read as unsigned: values above the largest signed 64-bit integer keep their
+    // unsignedness (and are written back as such); smaller ones are ordinary integers.
+    static PlistValue unsignedInteger(std::uint64_t u);
+
     static PlistValue array(PlistArray items = {});
     static PlistValue dictionary(PlistDictionary entries = {});
 
@@ -61,6 +65,7 @@ public:
     explicit operator bool() const { return !isNone(); }
     bool isString() const { return kind() == Kind::String; }
     bool isInteger() const { return kind() == Kind::Integer; }
+    bool isUnsignedInteger() const { return std::holds_alternative<Unsigned>(v_); } // above INT64_MAX
     bool isReal() const { return kind() == Kind::Real; }
     bool isBoolean() const { return kind() == Kind::Boolean; }
     bool isNumber() const { return isInteger() || isReal() || isBoolean(); }
@@ -72,17 +77,20 @@ public:
 
     // Typed access. Each answers the fallback when the value is of another kind; numbers convert
     // among themselves as NSNumber's accessors do.
-    const std::string& stringValue() const;  // "" for non-strings
-    std::int64_t integerValue() const;
+    const std::string& stringValue() const; // "" for non-strings
+    std::int64_t integerValue() const; // an unsigned integer above INT64_MAX wraps, as longLongValue does
+    std::uint64_t unsignedValue() const;
     double doubleValue() const;
     bool boolValue() const;
     NSDate dateValue() const;
     const PlistData& dataValue() const;
-    std::shared_ptr<PlistArray> arrayValue() const;            // null for non-arrays
-    std::shared_ptr<PlistDictionary> dictionaryValue() const;  // null for non-dictionaries
-    std::shared_ptr<NSObject> objectValue() const;             // null for non-objects
+    std::shared_ptr<PlistArray> arrayValue() const;           // null for non-arrays
+    std::shared_ptr<PlistDictionary> dictionaryValue() const; // null for non-dictionaries
+    std::shared_ptr<NSObject> objectValue() const;            // null for non-objects
 
-    template <class T> std::shared_ptr<T> objectAs() const { return std::dynamic_pointer_cast<T>(objectValue()); }
+    template <class T> std::shared_ptr<T> objectAs() const {
+        return std::dynamic_pointer_cast<T>(objectValue());
+    }
 
     // Dictionary and array conveniences. On a value of another kind `get`/`at` answer none and
     // `set`/`append` do nothing.
@@ -92,7 +100,7 @@ public:
     void remove(std::string_view key) const;
     PlistValue at(std::size_t index) const;
     void append(PlistValue value) const;
-    std::size_t count() const;  // elements of an array or dictionary, else 0
+    std::size_t count() const; // elements of an array or dictionary, else 0
 
     // The text that "%@" prints: a string itself, a number in decimal, a boolean "1" or "0",
     // none "(null)"; dates, data, arrays and dictionaries in the platform's usual formatting.
@@ -105,8 +113,12 @@ public:
     PlistValue deepCopy() const;
 
 private:
+    struct Unsigned {
+        std::uint64_t value;
+        bool operator==(const Unsigned&) const = default;
+    };
     using Storage = std::variant<std::monostate, std::string, std::int64_t, double, bool, NSDate,
                                  std::shared_ptr<PlistData>, std::shared_ptr<PlistArray>,
-                                 std::shared_ptr<PlistDictionary>, std::shared_ptr<NSObject>>;
+                                 std::shared_ptr<PlistDictionary>, std::shared_ptr<NSObject>, Unsigned>;
     Storage v_;
 };

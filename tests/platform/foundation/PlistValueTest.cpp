@@ -1,5 +1,5 @@
-#include "platform/foundation/NSLog.h"
 #include "platform/foundation/PlistValue.h"
+#include "platform/foundation/NSLog.h"
 
 #include <gtest/gtest.h>
 
@@ -23,4 +23,21 @@ TEST(PlistValueTest, ContainersAreSharedUntilDeepCopied) {
     EXPECT_EQ(d.get("a"), PlistValue(1));
     EXPECT_NE(PlistValue(1), PlistValue(true));
     EXPECT_NE(PlistValue(1), PlistValue(1.0));
+}
+
+TEST(PlistValueTest, UnsignedIntegersAboveTheSignedRangeKeepTheirValue) {
+    PlistValue small = PlistValue::unsignedInteger(42);
+    EXPECT_FALSE(small.isUnsignedInteger());
+    EXPECT_EQ(small, PlistValue(42));
+
+    PlistValue big = PlistValue::unsignedInteger(UINT64_MAX);
+    EXPECT_TRUE(big.isInteger());
+    EXPECT_TRUE(big.isUnsignedInteger());
+    EXPECT_EQ(big.unsignedValue(), UINT64_MAX);
+    EXPECT_EQ(big.integerValue(), -1); // wraps, as longLongValue does
+    EXPECT_EQ(big.description(), "18446744073709551615");
+    EXPECT_NE(big, PlistValue(-1));
+    EXPECT_EQ(big, PlistValue::unsignedInteger(UINT64_MAX));
+    EXPECT_TRUE(big.boolValue());
+    EXPECT_DOUBLE_EQ(big.doubleValue(), 18446744073709551615.0);
 }
