@@ -20,9 +20,9 @@ TEST(NSJSONSerializationTest, ValuesBecomeTheirPropertyListKinds) {
     EXPECT_EQ(v["s"].stringValue(), "éé\xF0\x9F\x98\x80");
     EXPECT_TRUE(v["i"].isInteger());
     EXPECT_EQ(v["i"].integerValue(), -42);
-    // Past 64-bit integers a number is kept as a real rather than wrapped.
-    EXPECT_TRUE(v["big"].isReal());
-    EXPECT_DOUBLE_EQ(v["big"].doubleValue(), 18446744073709551615.0);
+    // Past signed 64-bit integers a number stays an unsigned integer rather than wrapping.
+    EXPECT_TRUE(v["big"].isUnsignedInteger());
+    EXPECT_EQ(v["big"].unsignedValue(), UINT64_MAX);
     EXPECT_TRUE(v["r"].isReal());
     EXPECT_TRUE(v["e"].isReal());
     EXPECT_TRUE(v["t"].isBoolean());
