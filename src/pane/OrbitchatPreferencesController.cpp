@@ -240,9 +240,11 @@ void OrbitchatPreferencesController::mailComposeController(const std::shared_ptr
 
 PlistValue OrbitchatPreferencesController::initDictionaryWithFile(std::string& path, bool asMutable) {
     path = OrbitchatPreferenceFilePath(path);
-    if (NSFileManager::defaultManager()->fileExistsAtPath(path))
-        return NSDictionary::dictionaryWithContentsOfFile(path);
-    return PlistValue::dictionary();
+    if (!NSFileManager::defaultManager()->fileExistsAtPath(path))
+        return PlistValue::dictionary();
+    PlistValue dictionary = NSDictionary::dictionaryWithContentsOfFile(path);
+    // What was read is shared with every other reader of the file; a change goes to a copy.
+    return asMutable ? dictionary.mutableCopy() : dictionary;
 }
 
 PlistValue

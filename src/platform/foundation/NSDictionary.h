@@ -18,7 +18,9 @@ class NSDictionary {
 public:
     // `initWithContentsOfFile:`: the top-level dictionary of the property list at the device path,
     // or none when the file is missing or unreadable, is not a property list within the reading
-    // limits, or holds something other than a dictionary at the top.
+    // limits, or holds something other than a dictionary at the top. The dictionary is shared
+    // with every other reader of the same file contents, as an immutable NSDictionary would be:
+    // change a `mutableCopy()` of it.
     static PlistValue dictionaryWithContentsOfFile(std::string_view path);
 
     // `writeToFile:atomically:`: writes the dictionary as an XML property list. Answers whether it

@@ -166,32 +166,34 @@ namespace {
 
 // Lists read again unchanged (the pane reads its preference file once per row) skip the parse:
 // the file is still read every time, and only byte-for-byte the same contents under the same
-// limits reuse the earlier result, handed out as an independent copy. Small lists only, and a
-// few of them, so the cache stays within a few megabytes.
+// limits reuse the earlier result. The tree is shared, not copied: readers treat it as
+// immutable (a writer takes a mutableCopy and writes a new file, which reads as a new tree).
+// The cache holds a few lists and at most 64 MiB of their bytes.
 class ParsedListCache {
 public:
-    static constexpr std::size_t kMaxListBytes = 1u << 20;
     static constexpr std::size_t kMaxEntries = 8;
+    static constexpr std::size_t kMaxCachedBytes = 64u << 20;
 
     std::optional<PlistReadResult> find(const std::vector<std::uint8_t>& bytes, const PlistLimits& limits) {
         std::lock_guard lock(mutex_);
         for (auto it = entries_.begin(); it != entries_.end(); ++it) {
             if (sameLimits(it->limits, limits) && it->bytes == bytes) {
                 entries_.splice(entries_.begin(), entries_, it);
-                return PlistReadResult{it->value.deepCopy(), nullptr, it->format};
+                return PlistReadResult{it->value, nullptr, it->format};
             }
         }
         return std::nullopt;
     }
-    void remember(const std::vector<std::uint8_t>& bytes, const PlistLimits& limits,
-                  const PlistReadResult& result) {
-        if (!result.ok() || bytes.size() > kMaxListBytes)
+    void remember(std::vector<std::uint8_t> bytes, const PlistLimits& limits, const PlistReadResult& result) {
+        if (!result.ok() || bytes.size() > kMaxCachedBytes)
             return;
-        Entry entry{bytes, limits, result.value.deepCopy(), result.format};
         std::lock_guard lock(mutex_);
-        entries_.push_front(std::move(entry));
-        if (entries_.size() > kMaxEntries)
+        cachedBytes_ += bytes.size();
+        entries_.push_front(Entry{std::move(bytes), limits, result.value, result.format});
+        while (entries_.size() > kMaxEntries || cachedBytes_ > kMaxCachedBytes) {
+            cachedBytes_ -= entries_.back().bytes.size();
             entries_.pop_back();
+        }
     }
 
 private:
@@ -207,6 +209,7 @@ private:
     }
     std::mutex mutex_;
     std::list<Entry> entries_;
+    std::size_t cachedBytes_ = 0;
 };
 
 ParsedListCache& parsedLists() {
@@ -224,7 +227,7 @@ PlistReadResult NSFileManager::propertyListAtPath(std::string_view path, const P
     if (auto cached = parsedLists().find(*bytes, limits))
         return *cached;
     PlistReadResult result = readPropertyList(*bytes, limits);
-    parsedLists().remember(*bytes, limits, result);
+    parsedLists().remember(std::move(*bytes), limits, result);
     return result;
 }
 

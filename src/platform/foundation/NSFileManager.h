@@ -26,7 +26,7 @@
 #include <vector>
 
 class NSFileManager : public NSObject {
-  public:
+public:
     // The manager for the current device root ("/" until setDeviceRoot is called).
     static std::shared_ptr<NSFileManager> defaultManager();
     // Makes `hostPath` the device root of the default manager from now on.
@@ -50,7 +50,8 @@ class NSFileManager : public NSObject {
     contentsAtPath(std::string_view path, std::shared_ptr<NSError>* error,
                    std::size_t maxBytes = PlistLimits{}.maxBytes) const;
 
-    // Reads the file as a property list (any form), bounded by `limits`.
+    // Reads the file as a property list (any form), bounded by `limits`. The tree may be shared
+    // with other readers of the same contents: treat it as immutable and change a mutableCopy.
     PlistReadResult propertyListAtPath(std::string_view path, const PlistLimits& limits = {}) const;
 
     // Replaces the file with `bytes` atomically (see AtomicFileWrite.h). The folder must exist.
@@ -69,9 +70,9 @@ class NSFileManager : public NSObject {
 
     std::string className() const override { return "NSFileManager"; }
 
-  protected:
+protected:
     explicit NSFileManager(std::string hostRoot) : root_(std::move(hostRoot)) {}
 
-  private:
+private:
     std::string root_;
 };

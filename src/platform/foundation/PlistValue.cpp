@@ -223,3 +223,11 @@ PlistValue PlistValue::deepCopy() const {
         return *this;
     }
 }
+
+PlistValue PlistValue::mutableCopy() const {
+    if (auto a = arrayValue())
+        return array(*a);
+    if (auto d = dictionaryValue())
+        return dictionary(*d);
+    return *this;
+}

@@ -111,6 +111,9 @@ public:
     bool operator==(const PlistValue& other) const;
 
     PlistValue deepCopy() const;
+    // `mutableCopy`: a new array or dictionary holding the same elements (they are shared, not
+    // copied); any other value as it is.
+    PlistValue mutableCopy() const;
 
 private:
     struct Unsigned {

@@ -182,14 +182,20 @@ TEST_F(NSFileManagerTest, UnreadableFilesAndFoldersFailCleanly) {
     EXPECT_EQ(device.names("/q").size(), 1u);
 }
 
-TEST_F(NSFileManagerTest, RepeatedReadsSeeEveryChangeAndHandOutIndependentTrees) {
+TEST_F(NSFileManagerTest, RepeatedReadsSeeEveryChangeAndShareOneTree) {
     device.write("/p/prefs.plist", "{ a = 1; b = x; }");
     PlistValue first = NSDictionary::dictionaryWithContentsOfFile("/p/prefs.plist");
     ASSERT_EQ(first.get("a"), PlistValue("1"));
-    // A caller changing what it was given does not change the next read.
-    first.set("a", PlistValue("changed"));
+    // Unchanged contents are parsed once: the second reader gets the same tree.
     PlistValue second = NSDictionary::dictionaryWithContentsOfFile("/p/prefs.plist");
-    EXPECT_EQ(second.get("a"), PlistValue("1"));
+    EXPECT_EQ(first.dictionaryValue(), second.dictionaryValue());
+    // A writer changes a copy, and the readers keep what they read.
+    PlistValue changed = second.mutableCopy();
+    changed.set("a", PlistValue("changed"));
+    ASSERT_TRUE(NSDictionary::writeToFile(changed, "/p/prefs.plist", true));
+    EXPECT_EQ(first.get("a"), PlistValue("1"));
+    EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/p/prefs.plist").get("a"), PlistValue("changed"));
+    device.write("/p/prefs.plist", "{ a = 1; b = x; }");
     // The same file rewritten in place, same size and (very likely) the same timestamps: the new
     // contents are read.
     {
