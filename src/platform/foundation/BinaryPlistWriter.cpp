@@ -55,23 +55,26 @@ std::optional<std::uint32_t> nextCodePoint(std::string_view s, std::size_t& i) {
 }
 
 StringShape shapeOf(std::string_view s) {
-    StringShape shape{StringForm::Ascii, 0};
-    for (std::size_t i = 0; i < s.size();) {
+    std::size_t i = 0;
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80)
+        ++i;
+    if (i == s.size())
+        return {StringForm::Ascii, s.size()};
+    StringShape shape{StringForm::Utf16, i};
+    while (i < s.size()) {
         std::optional<std::uint32_t> cp = nextCodePoint(s, i);
         if (!cp)
             return {StringForm::Bytes, s.size()};
-        if (*cp >= 0x80)
-            shape.form = StringForm::Utf16;
         shape.length += *cp >= 0x10000 ? 2 : 1;
     }
-    if (shape.form == StringForm::Ascii)
-        shape.length = s.size();
     return shape;
 }
 
 void appendBigEndian(std::string& out, std::uint64_t v, std::size_t n) {
-    for (std::size_t i = n; i-- > 0;)
-        out += static_cast<char>(v >> (8 * i));
+    char bytes[8];
+    for (std::size_t i = 0; i < n; ++i)
+        bytes[i] = static_cast<char>(v >> (8 * (n - 1 - i)));
+    out.append(bytes, n);
 }
 
 // The smallest of 1, 2, 4 and 8 bytes that holds `v`.
@@ -235,9 +238,16 @@ private:
             index = newObject(v);
             pending_.push_back({&v, index, depth});
             return count(0);
+        case PlistValue::Kind::Boolean: {
+            // A list of switches holds two objects, however many switches it has.
+            std::uint64_t& shared = booleans_[v.boolValue()];
+            if (shared == kNoObject)
+                shared = newObject(v);
+            index = shared;
+            return count(0);
+        }
         case PlistValue::Kind::Integer:
         case PlistValue::Kind::Real:
-        case PlistValue::Kind::Boolean:
             break;
         }
         index = newObject(v);
@@ -331,6 +341,8 @@ private:
     std::vector<std::uint64_t> refs_;
     std::vector<Pending> pending_;
     std::unordered_map<std::string_view, std::uint64_t> strings_;
+    static constexpr std::uint64_t kNoObject = UINT64_MAX;
+    std::uint64_t booleans_[2] = {kNoObject, kNoObject}; // the objects of false and true
     std::uint64_t values_ = 0, expanded_ = 0, payloadBytes_ = 0;
 };
 

@@ -14,7 +14,8 @@
 // - reals and dates: 8-byte doubles.
 // - strings: ASCII as ASCII; other valid UTF-8 as UTF-16; bytes that are not valid UTF-8 as an
 //   ASCII string holding those bytes unchanged, which the reader hands back as they were.
-// - dictionaries: keys in the order of the map. Equal strings, keys included, are stored once.
+// - dictionaries: keys in the order of the map. Equal strings (keys included) and booleans are
+//   stored once.
 // - references and offsets take the smallest of 1, 2, 4 or 8 bytes that holds them.
 // The tree is walked with an explicit stack, never by recursion.
 //

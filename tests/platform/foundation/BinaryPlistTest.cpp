@@ -406,18 +406,20 @@ TEST(BinaryPlistWriterTest, KeepsStringsByteForByteInTheFormThatFits) {
     EXPECT_TRUE(identical(roundTrip(d), d));
 }
 
-TEST(BinaryPlistWriterTest, ThousandKeyDictionaryTakesTwoByteReferencesAndStoresEqualStringsOnce) {
+TEST(BinaryPlistWriterTest, ThousandKeyDictionaryTakesTwoByteReferencesAndStoresEqualStringsAndBooleansOnce) {
     PlistValue d = PlistValue::dictionary();
     for (int i = 0; i < 1000; ++i)
-        d.set("key" + std::to_string(i), i % 2 ? PlistValue("same") : PlistValue(i));
+        d.set("key" + std::to_string(i), i % 3 == 0   ? PlistValue("same")
+                                         : i % 3 == 1 ? PlistValue(i % 2 == 0)
+                                                      : PlistValue(i));
     std::string bytes = write(d);
     EXPECT_TRUE(identical(read(bytes).value, d));
     const auto* trailer = reinterpret_cast<const std::uint8_t*>(bytes.data() + bytes.size() - 32);
     EXPECT_EQ(trailer[7], 2) << "reference size";
     ASSERT_LT(bytes.size(), 0x10000u);
     EXPECT_EQ(trailer[6], 2) << "offset size";
-    // The dictionary, 1,000 keys, 500 integers and one "same": 1,502 objects.
-    EXPECT_EQ(trailer[14] << 8 | trailer[15], 1502);
+    // The dictionary, 1,000 keys, 333 integers, one "same", one true and one false.
+    EXPECT_EQ(trailer[14] << 8 | trailer[15], 1337);
 
     // Empty containers and data, a data payload and an array past the marker's nibble.
     d.set("key0", PlistValue::array({PlistValue::array(), PlistValue::dictionary(), PlistValue(PlistData{}),
