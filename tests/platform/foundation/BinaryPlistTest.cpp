@@ -267,7 +267,7 @@ bool holdsWhatLibplistRefuses(std::span<const std::uint8_t> b) {
     return false;
 }
 
-// Reads `bytes` both ways and reports where the two readers part, beyond the documented cases.
+// Reads `bytes` both ways and reports where the two readers differ, beyond the documented cases.
 void expectAgreementWithToday(std::span<const std::uint8_t> bytes, const std::string& what) {
     PlistReadResult ours = readBinaryPlist(bytes, PlistLimits{});
     std::optional<PlistValue> today = readToday(bytes);
