@@ -1,10 +1,14 @@
 #include "pane/PaneTestSupport.h"
 
 #include "pane/PreferenceFilePath.h"
+#include "platform/foundation/NSDictionary.h"
 #include "platform/prefs/PSSpecifier.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -118,6 +122,30 @@ TEST_F(ValueStoreTest, FilesThatAreNotDictionariesStayByteForByte) {
     // Loading the view presented "No Extensions!", whose actions hold the pane until it goes.
     pane->dismissViewControllerAnimated(false, nullptr);
     device.loop()->runUntilIdle();
+}
+
+TEST_F(ValueStoreTest, ASetKeepsEveryOtherValueOfTheFileExactly) {
+    // Values another program stored that XML text cannot give back: the file is kept in the
+    // binary form instead of every later save failing or losing them.
+    std::string path = std::string(kPrefs) + "/com.x.plist";
+    PlistValue prefs = PlistValue::dictionary();
+    prefs.set("big", PlistValue::unsignedInteger(UINT64_MAX));
+    prefs.set("old", PlistValue(NSDate{-63113904000.0}));
+    prefs.set("bell", "ding\a");
+    prefs.set("nan", std::numeric_limits<double>::quiet_NaN());
+    std::string bytes = writePropertyList(prefs).bytes;
+    ASSERT_TRUE(bytes.starts_with("bplist00"));
+    device.write(path, bytes);
+    device.clearLog();
+    pane->setValue(PlistValue(true), row("on", "com.x"));
+    EXPECT_EQ(device.countLog("[OC] saved key 'on' with value '1'"), 1u);
+    PlistValue stored = NSDictionary::dictionaryWithContentsOfFile(path);
+    EXPECT_EQ(stored.get("on"), PlistValue(true));
+    EXPECT_EQ(stored.get("big").unsignedValue(), UINT64_MAX);
+    EXPECT_TRUE(stored.get("big").isUnsignedInteger());
+    EXPECT_EQ(stored.get("old"), PlistValue(NSDate{-63113904000.0}));
+    EXPECT_EQ(stored.get("bell"), PlistValue("ding\a"));
+    EXPECT_TRUE(std::isnan(stored.get("nan").doubleValue()));
 }
 
 TEST_F(ValueStoreTest, WritesWithoutValueKeyOrDefaultsDoNothingAndLogNothing) {

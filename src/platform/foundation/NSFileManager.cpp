@@ -247,7 +247,7 @@ std::shared_ptr<NSError> NSFileManager::writeContentsAtomically(std::string_view
 
 std::shared_ptr<NSError> NSFileManager::writePropertyListAtomically(std::string_view path,
                                                                     const PlistValue& value) const {
-    PlistWriteResult encoded = writePropertyListXML(value);
+    PlistWriteResult encoded = writePropertyList(value);
     if (!encoded.ok())
         return encoded.error;
     auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(encoded.bytes.data()), encoded.bytes.size());

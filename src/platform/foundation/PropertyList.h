@@ -1,6 +1,7 @@
 #pragma once
 
-// Reading and writing property lists: the three standard forms in, XML out. This is what the
+// Reading and writing property lists: the three standard forms in; XML out, or binary where XML
+// would lose a value. This is what the
 // platform's dictionary reading (`initWithContentsOfFile:`) and writing (`writeToFile:atomically:`)
 // stand on.
 //
@@ -52,10 +53,18 @@ struct PlistWriteResult {
 PlistReadResult readPropertyList(std::span<const std::uint8_t> bytes, const PlistLimits& limits = {});
 
 // Encodes a value as an XML property list. Refuses (NSPropertyListWriteInvalidError) none and
-// Object values anywhere in the tree, strings that are not UTF-8 or hold control characters that
-// XML cannot carry, dates outside what the encoder can hold, and trees nested deeper than the
-// read limit (a list we would refuse to read back is not written).
+// Object values anywhere in the tree, strings and keys that XML text cannot give back exactly
+// (bytes that are not UTF-8, control characters other than tab and line feed), dates that are not
+// whole seconds of years 0000...9999, and trees nested deeper than the read limit (a list we would
+// refuse to read back is not written). Integers keep their sign (unsigned ones above INT64_MAX
+// too); reals are written in the shortest form that reads back to the same double, NaN and the
+// infinities as "nan", "+infinity" and "-infinity".
 PlistWriteResult writePropertyListXML(const PlistValue& value, const PlistLimits& limits = {});
+
+// What a preference file is written as: XML when XML holds every value exactly, otherwise the
+// binary form, which holds any value the readers accept. Refuses only what neither form can hold
+// (none, Object values, nesting past the limits, a date that is not finite).
+PlistWriteResult writePropertyList(const PlistValue& value, const PlistLimits& limits = {});
 
 // The error that every unreadable list reports; `reason` says what was wrong.
 std::shared_ptr<NSError> plistReadError(const std::string& reason);

@@ -2,6 +2,7 @@
 #include "platform/foundation/BinaryPlistReader.h"
 #include "platform/foundation/BinaryPlistWriter.h"
 #include "platform/foundation/NSObject.h"
+#include "support/LibplistOracle.h"
 
 #include <gtest/gtest.h>
 #include <plist/plist.h>
@@ -114,78 +115,13 @@ PlistValue roundTrip(const PlistValue& v) {
     return r.value;
 }
 
-// --- What the libplist-based reader of today gives: the check, plist_from_bin, and the copy into
-// PlistValues as it is done there (integers and UIDs as signed 64-bit, dates as seconds plus
-// microseconds). One choice differs on purpose: of a repeated key the last entry is kept, where
-// today's copy keeps the first.
-
-PlistValue fromLibplist(plist_t node) {
-    std::uint64_t u = 0, n = 0;
-    double d = 0;
-    switch (plist_get_node_type(node)) {
-    case PLIST_BOOLEAN:
-        return PlistValue(plist_bool_val_is_true(node) != 0);
-    case PLIST_UINT:
-        plist_get_uint_val(node, &u);
-        return PlistValue(static_cast<std::int64_t>(u));
-    case PLIST_UID:
-        plist_get_uid_val(node, &u);
-        return PlistValue(static_cast<std::int64_t>(u));
-    case PLIST_REAL:
-        plist_get_real_val(node, &d);
-        return PlistValue(d);
-    case PLIST_DATE: {
-        std::int32_t sec = 0, usec = 0;
-        plist_get_date_val(node, &sec, &usec);
-        return PlistValue(NSDate{sec + usec / 1e6});
-    }
-    case PLIST_STRING: {
-        const char* s = plist_get_string_ptr(node, &n);
-        return PlistValue(std::string(s, n));
-    }
-    case PLIST_DATA: {
-        auto p = reinterpret_cast<const std::uint8_t*>(plist_get_data_ptr(node, &n));
-        return PlistValue(PlistData(p, p + n));
-    }
-    case PLIST_ARRAY: {
-        PlistValue a = PlistValue::array();
-        for (std::uint32_t i = 0; i < plist_array_get_size(node); ++i)
-            a.append(fromLibplist(plist_array_get_item(node, i)));
-        return a;
-    }
-    case PLIST_DICT: {
-        PlistValue d = PlistValue::dictionary();
-        plist_dict_iter it = nullptr;
-        plist_dict_new_iter(node, &it);
-        for (;;) {
-            char* key = nullptr;
-            plist_t item = nullptr;
-            plist_dict_next_item(node, it, &key, &item);
-            if (!item)
-                break;
-            d.dictionaryValue()->insert_or_assign(key, fromLibplist(item));
-            std::free(key);
-        }
-        std::free(it);
-        return d;
-    }
-    default:
-        ADD_FAILURE() << "libplist gave a node of kind " << plist_get_node_type(node);
-        return {};
-    }
-}
+// --- What the libplist-based reader of today gives: the check, then libplist (integers and UIDs
+// as signed 64-bit, dates as seconds plus microseconds).
 
 std::optional<PlistValue> readToday(std::span<const std::uint8_t> bytes) {
     if (checkBinaryPlist(bytes, PlistLimits{}))
         return std::nullopt;
-    plist_t root = nullptr;
-    plist_from_bin(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()),
-                   &root);
-    if (!root)
-        return std::nullopt;
-    PlistValue v = fromLibplist(root);
-    plist_free(root);
-    return v;
+    return libplistRead(bytes);
 }
 
 std::string withoutReplacementCharacters(std::string s) {

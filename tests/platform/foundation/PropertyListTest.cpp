@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include <random>
 
 namespace {
@@ -236,6 +239,44 @@ TEST(PropertyListTest, WritesXmlThatReadsBackWithTheSameKinds) {
     PlistReadResult r = read(w.bytes);
     ASSERT_TRUE(r.ok()) << r.error->description();
     EXPECT_EQ(r.value, d);
+}
+
+TEST(PropertyListTest, EveryValueTheReadersAcceptSurvivesARewrite) {
+    // XML holds the full integer range, dates from year 0000 to 9999 and every real.
+    PlistValue d = PlistValue::dictionary();
+    d.set("max", PlistValue::unsignedInteger(UINT64_MAX));
+    d.set("top", PlistValue::unsignedInteger(std::uint64_t{1} << 63));
+    d.set("min", PlistValue(INT64_MIN));
+    d.set("year1", PlistValue(NSDate{-63113904000.0}));
+    d.set("year9999", PlistValue(NSDate{252423993599.0}));
+    d.set("inf", -std::numeric_limits<double>::infinity());
+    d.set("tiny", 5e-324);
+    d.set("nan", std::numeric_limits<double>::quiet_NaN());
+    PlistWriteResult xml = writePropertyList(d);
+    ASSERT_TRUE(xml.ok());
+    EXPECT_TRUE(xml.bytes.starts_with("<?xml")) << xml.bytes;
+    EXPECT_NE(xml.bytes.find("<integer>18446744073709551615</integer>"), std::string::npos);
+    EXPECT_NE(xml.bytes.find("<date>0001-01-01T00:00:00Z</date>"), std::string::npos);
+    PlistReadResult back = read(xml.bytes);
+    ASSERT_TRUE(back.ok());
+    EXPECT_TRUE(std::isnan(back.value.get("nan").doubleValue()));
+    d.remove("nan");
+    back.value.remove("nan");
+    EXPECT_EQ(back.value, d);
+
+    // What XML text cannot give back goes to the binary form, rather than being refused.
+    for (const PlistValue& v :
+         {PlistValue("bell\a"), PlistValue("\xFF\xFE"), PlistValue("cr\r\n"), PlistValue(NSDate{0.25})}) {
+        PlistValue withIt = d.mutableCopy();
+        withIt.set("odd", v);
+        EXPECT_FALSE(writePropertyListXML(withIt).ok());
+        PlistWriteResult w = writePropertyList(withIt);
+        ASSERT_TRUE(w.ok()) << v.description();
+        EXPECT_TRUE(w.bytes.starts_with("bplist00"));
+        PlistReadResult r = read(w.bytes);
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(r.value, withIt) << v.description();
+    }
 }
 
 TEST(PropertyListTest, RefusesToWriteValuesWithoutAPropertyListForm) {
