@@ -216,21 +216,6 @@ TEST_F(NSRunLoopTest, LatestFrameObserversStepOnEveryFrameWhileAnotherObserverDo
               (std::vector<std::string>{"animator@601", "late@601", "animator@602", "late@602", "late@660"}));
 }
 
-TEST_F(NSRunLoopTest, ALongAdvanceWithOnlyLatestFrameObserversCostsItsEventsNotItsLength) {
-    int steps = 0;
-    FrameSubscription follower =
-        loop->addFrameObserver([&](double) { ++steps; }, NSRunLoopCommonModes, FrameCadence::LatestFrame);
-    int ticks = 0;
-    for (int i = 1; i <= 10; ++i)
-        loop->enqueueAt(i * 8640.0, [&] { ++ticks; });
-    for (int day = 0; day < 100; ++day)
-        loop->advanceBy(86400);
-    EXPECT_EQ(ticks, 10);
-    // Before and after each task, and at the first frame and the end of each advance.
-    EXPECT_LE(steps, 2 * 10 + 2 * 100);
-    EXPECT_DOUBLE_EQ(loop->now(), 8640000);
-}
-
 TEST_F(NSRunLoopTest, MainThreadIsTheInstallingThread) {
     EXPECT_TRUE(NSRunLoop::isMainThread());
     EXPECT_EQ(NSRunLoop::main(), loop);
