@@ -77,7 +77,10 @@ void SimScreen::followRunLoopFrames() {
     auto loop = NSRunLoop::main();
     if (!loop)
         return;
-    auto sub = std::make_shared<FrameSubscription>(loop->addFrameObserver([this](double) { update(); }));
+    // Layout only catches up with what other work changed: a long wait with nothing moving on
+    // screen need not lay the screen out on each of its frames.
+    auto sub = std::make_shared<FrameSubscription>(loop->addFrameObserver(
+        [this](double) { update(); }, NSRunLoopCommonModes, FrameCadence::LatestFrame));
     frameSubscription_ = sub;
 }
 

@@ -2,7 +2,9 @@
 
 #include "HudTestSupport.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/ui/UIRenderer.h"
 #include "platform/ui/UIStatusBarOrientation.h"
+#include "support/PixelTesting.h"
 
 #include <algorithm>
 
@@ -203,6 +205,38 @@ TEST_F(TQProgressHUDLayoutTest, LongDetailsWrapInsideTheBezelInsteadOfBeingCut) 
     hud->layoutIfNeeded();
     EXPECT_NEAR(hud->detailsLabel()->frame().height(), oneLine, 0.5);
     EXPECT_LT(hud->bezelView()->frame().width(), bezel.width());
+}
+
+TEST_F(TQProgressHUDLayoutTest, AWordOf64kCharactersInTheDetailsStaysInsideTheParentAndDraws) {
+    auto hud = hudIn(320, 480);
+    hud->label()->setText("Loading");
+    std::string word;
+    while (word.size() < 64 * 1024)
+        word += static_cast<char>('a' + word.size() % 26);
+    hud->detailsLabel()->setText(word);
+    hud->showAnimated(false);
+    hud->layoutIfNeeded();
+    CGRect bezel = hud->bezelView()->frame();
+    CGRect details = hud->detailsLabel()->frame();
+    EXPECT_GE(bezel.minX(), 20);
+    EXPECT_LE(bezel.maxX(), 300);
+    EXPECT_GE(bezel.minY(), 0);
+    EXPECT_LE(bezel.maxY(), 480);
+    EXPECT_LE(details.maxX(), bezel.width());
+    EXPECT_LE(details.maxY(), bezel.height());
+    EXPECT_GT(details.height(), 10 * hud->detailsLabel()->font().lineHeight());
+
+    // The details are drawn: dark text over most of the bezel's height.
+    auto image = UIRenderer::imageOfView(*parent, 1)->CGImage();
+    auto ink = [](const CGImage::Pixel& p) { return p.a > 200 && p.r < 120 && p.g < 120 && p.b < 120; };
+    auto band = [&](double top) {
+        int y = static_cast<int>(bezel.minY() + details.minY() + top);
+        return pixels::count(image, static_cast<int>(bezel.minX()), y, static_cast<int>(bezel.maxX()), y + 20,
+                             ink);
+    };
+    EXPECT_GT(band(0), 50);
+    EXPECT_GT(band(details.height() / 2), 50);
+    EXPECT_GT(band(details.height() - 20), 50);
 }
 
 } // namespace

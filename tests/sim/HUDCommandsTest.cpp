@@ -143,6 +143,28 @@ TEST_F(HUDScriptTest, MinimumShowTimeHoldsTheHUDAndAShowCancelsTheHold) {
     EXPECT_EQ(shownAgain["bezelView"]["alpha"], 1.0);
 }
 
+TEST_F(HUDScriptTest, WaitsOfHoursAndDaysRunTheHUDsTimersAtTheirTimes) {
+    std::string out;
+    // The grace timer shows the HUD at 1,000 s; a hide at 37,000 s is held by the minimum show
+    // time until 41,000 s; then the HUD fades and goes, and a day passes with nothing on screen.
+    auto error = run("open\nhud grace 1000\nhud minshow 40000\nhud show\nwait 999.999\nviews\nwait 0.001\n"
+                     "views\nwait 36000\nviews\nhud hide\nwait 3999.999\nviews\nwait 1.001\nviews\n"
+                     "wait 86400\nviews\n",
+                     out);
+    ASSERT_FALSE(error) << error->text();
+    auto dumps = splitDumps(out);
+    ASSERT_EQ(dumps.size(), 6u);
+    EXPECT_EQ(hudParts(dumps[0])["hud"]["alpha"], 0.0) << "still within its grace time";
+    EXPECT_EQ(hudParts(dumps[1])["hud"]["alpha"], 1.0) << "shown as the grace timer fired";
+    auto tenHoursOn = hudParts(dumps[2]);
+    EXPECT_EQ(tenHoursOn["hud"]["alpha"], 1.0);
+    EXPECT_EQ(tenHoursOn["bezelView"]["alpha"], 1.0);
+    EXPECT_EQ(tenHoursOn["indicator"]["hidden"], false) << "the spinner still turns";
+    EXPECT_EQ(hudParts(dumps[3])["bezelView"]["alpha"], 1.0) << "held until its minimum show time";
+    EXPECT_TRUE(hudParts(dumps[4]).empty()) << "hidden at 41,000 s and removed after its fade";
+    EXPECT_TRUE(hudParts(dumps[5]).empty());
+}
+
 TEST_F(HUDScriptTest, BadHUDLinesNameTheirLine) {
     const std::pair<std::string, std::string> cases[] = {
         {"open\nhud\n", "line 2: hud needs what to do (show, hide, mode"},

@@ -10,6 +10,7 @@
 #include <deque>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -67,7 +68,7 @@ double frameTime(long long index) {
 // anything removed from a list is destroyed only after the mutex is released, so a callback or
 // a destructor may call back into the loop.
 class NSRunLoopImpl final : public NSRunLoop {
-  public:
+public:
     explicit NSRunLoopImpl(std::shared_ptr<Clock> clock)
         : clock_(std::move(clock)), manual_(std::dynamic_pointer_cast<ManualClock>(clock_)) {}
 
@@ -106,8 +107,8 @@ class NSRunLoopImpl final : public NSRunLoop {
         ++wakeups_;
     }
 
-    FrameSubscription addFrameObserver(std::function<void(double now)> step,
-                                       const NSRunLoopMode& mode) override {
+    FrameSubscription addFrameObserver(std::function<void(double now)> step, const NSRunLoopMode& mode,
+                                       FrameCadence cadence) override {
         std::uint64_t id;
         {
             std::lock_guard lock(mutex_);
@@ -115,7 +116,7 @@ class NSRunLoopImpl final : public NSRunLoop {
             // The first frame is the next one on the clock's 1/60 s grid, so that every observer
             // steps at the same instants however late it was registered.
             frames_.push_back({id, nextSeq_++, expandMode(mode), frameIndexAtOrBefore(clock_->now()) + 1,
-                               std::make_shared<std::function<void(double)>>(std::move(step))});
+                               std::make_shared<std::function<void(double)>>(std::move(step)), cadence});
             ++wakeups_;
         }
         std::weak_ptr<NSRunLoop> weakSelf = weak_from_this();
@@ -143,6 +144,7 @@ class NSRunLoopImpl final : public NSRunLoop {
     }
 
     void runUntilIdle() override {
+        startRun();
         while (runOne(clock_->now(), false)) {
         }
     }
@@ -179,7 +181,7 @@ class NSRunLoopImpl final : public NSRunLoop {
         frames_.erase(it);
     }
 
-  private:
+private:
     struct DelayedTask {
         double time;
         std::uint64_t seq;
@@ -196,6 +198,15 @@ class NSRunLoopImpl final : public NSRunLoop {
         std::vector<NSRunLoopMode> modes;
         long long frame = 0; // index of the next frame on the grid
         std::shared_ptr<std::function<void(double)>> step;
+        FrameCadence cadence = FrameCadence::EveryFrame;
+        // A LatestFrame observer that something ran since its last step: it takes the next frame.
+        bool pending = true;
+    };
+    // A place in the order in which the loop runs things: a time, and among equal times the
+    // registration order.
+    struct Position {
+        double time = -std::numeric_limits<double>::infinity();
+        std::uint64_t seq = 0;
     };
     enum class Kind { None, Task, Timer, Frame };
     struct Next {
@@ -205,12 +216,70 @@ class NSRunLoopImpl final : public NSRunLoop {
         std::uint64_t seq = 0;
     };
 
+    static bool earlier(double time, std::uint64_t seq, double thanTime, std::uint64_t thanSeq) {
+        if (std::abs(time - thanTime) <= kTimeEpsilon)
+            return seq < thanSeq;
+        return time < thanTime;
+    }
+
     static bool earlier(double time, std::uint64_t seq, const Next& than) {
-        if (than.kind == Kind::None)
-            return true;
-        if (std::abs(time - than.time) <= kTimeEpsilon)
-            return seq < than.seq;
-        return time < than.time;
+        return than.kind == Kind::None || earlier(time, seq, than.time, than.seq);
+    }
+
+    // Whether a frame observer takes frames now: a LatestFrame observer on a manual clock only
+    // when something ran since its last step.
+    bool wantsFrames(const FrameEntry& e) const {
+        return !manual_ || e.cadence == FrameCadence::EveryFrame || e.pending;
+    }
+
+    // Needs the mutex.
+    void markFollowersPending() {
+        for (FrameEntry& e : frames_)
+            e.pending = true;
+    }
+
+    // The latest frame of `e` that comes before `at` in the loop's order, if `e` skipped it.
+    std::optional<long long> skippedFrameBefore(const FrameEntry& e, Position at) const {
+        long long index = frameIndexAtOrBefore(at.time);
+        if (std::abs(frameTime(index) - at.time) <= kTimeEpsilon && !(e.seq < at.seq))
+            --index;
+        if (index < e.frame)
+            return std::nullopt;
+        return index;
+    }
+
+    // A LatestFrame observer that skipped frames before `at` steps once, at the latest of them,
+    // before anything at `at` runs, so that it is as it would be had it stepped on every frame.
+    // Answers the step of the earliest such observer (moving a manual clock to its frame when
+    // `moveClock`), or nothing. Needs the mutex.
+    std::function<void()> catchUpBefore(Position at, bool moveClock) {
+        if (!manual_)
+            return {};
+        FrameEntry* behind = nullptr;
+        long long behindIndex = 0;
+        for (FrameEntry& e : frames_) {
+            if (e.cadence != FrameCadence::LatestFrame || e.pending || !runsIn(e.modes, mode_))
+                continue;
+            auto index = skippedFrameBefore(e, at);
+            if (index &&
+                (!behind || earlier(frameTime(*index), e.seq, frameTime(behindIndex), behind->seq))) {
+                behind = &e;
+                behindIndex = *index;
+            }
+        }
+        if (!behind)
+            return {};
+        behind->frame = behindIndex + 1;
+        double t = frameTime(behindIndex);
+        if (moveClock && t > manual_->now())
+            manual_->set(t);
+        advanceLastRun({t, behind->seq});
+        return [step = behind->step, t] { (*step)(t); };
+    }
+
+    void advanceLastRun(Position p) {
+        if (earlier(lastRun_.time, lastRun_.seq, p.time, p.seq))
+            lastRun_ = p;
     }
 
     // The earliest item that may run in the current mode, whenever it is due. Needs the mutex.
@@ -229,7 +298,7 @@ class NSRunLoopImpl final : public NSRunLoop {
         }
         for (std::size_t i = 0; i < frames_.size(); ++i) {
             const FrameEntry& e = frames_[i];
-            if (!runsIn(e.modes, mode_))
+            if (!runsIn(e.modes, mode_) || !wantsFrames(e))
                 continue;
             if (earlier(frameTime(e.frame), e.seq, next))
                 next = {Kind::Frame, i, frameTime(e.frame), e.seq};
@@ -237,16 +306,26 @@ class NSRunLoopImpl final : public NSRunLoop {
         return next;
     }
 
-    // Runs one queued task, or else the earliest item due at or before `limit`. With `moveClock`
-    // the manual clock is first moved to the item's own time. Answers whether anything ran.
+    // Runs one queued task, or else the earliest item due at or before `limit`, or else the
+    // catching up of a LatestFrame observer to `limit` (to now when `limit` is not finite). A
+    // LatestFrame observer that skipped frames first catches up before anything else runs. With
+    // `moveClock` the manual clock is first moved to the item's own time. Answers whether
+    // anything ran; each call that answers true has moved a time or consumed an item, so a loop
+    // of calls ends.
     bool runOne(double limit, bool moveClock) {
         std::function<void()> work;
         std::vector<TimerEntry> invalid;
         {
             std::lock_guard lock(mutex_);
+            bool follower = false; // the work is the step of a LatestFrame observer
             if (!queue_.empty()) {
-                work = std::move(queue_.front());
-                queue_.pop_front();
+                // A queued task runs right after whatever ran last.
+                if ((work = catchUpBefore(lastRun_, moveClock))) {
+                    follower = true;
+                } else {
+                    work = std::move(queue_.front());
+                    queue_.pop_front();
+                }
             } else {
                 // Invalidated timers leave the loop here rather than in `invalidate`, which does
                 // not know the loops a timer is on.
@@ -259,11 +338,25 @@ class NSRunLoopImpl final : public NSRunLoop {
                     it = timers_.erase(it);
                 }
                 Next next = findEarliest();
-                if (next.kind == Kind::None || next.time > limit + kTimeEpsilon)
-                    return false;
-                if (moveClock && manual_ && next.time > manual_->now())
+                if (next.kind == Kind::None || next.time > limit + kTimeEpsilon) {
+                    double catchTo = std::isfinite(limit) ? limit : clock_->now();
+                    work = catchUpBefore({catchTo, std::numeric_limits<std::uint64_t>::max()}, moveClock);
+                    if (!work)
+                        return false;
+                    follower = true;
+                    next.kind = Kind::None;
+                } else if (!(next.kind == Kind::Frame &&
+                             frames_[next.index].cadence == FrameCadence::LatestFrame)) {
+                    if ((work = catchUpBefore({next.time, next.seq}, moveClock))) {
+                        follower = true;
+                        next.kind = Kind::None;
+                    }
+                }
+                if (next.kind != Kind::None && moveClock && manual_ && next.time > manual_->now())
                     manual_->set(next.time);
                 double now = clock_->now();
+                if (next.kind != Kind::None)
+                    advanceLastRun({std::max(next.time, now), next.seq});
                 switch (next.kind) {
                 case Kind::Task:
                     work = std::move(tasks_[next.index].task);
@@ -281,8 +374,14 @@ class NSRunLoopImpl final : public NSRunLoop {
                     FrameEntry& e = frames_[next.index];
                     // A frame missed while the loop was busy or in another mode is not delivered
                     // late in a burst: the observer steps once, at the latest frame.
-                    long long index = next.time + kTimeEpsilon >= now ? e.frame : frameIndexAtOrBefore(now);
+                    long long index = next.time + kTimeEpsilon >= now
+                                          ? e.frame
+                                          : std::max(e.frame, frameIndexAtOrBefore(now));
                     e.frame = index + 1;
+                    if (e.cadence == FrameCadence::LatestFrame) {
+                        e.pending = false;
+                        follower = true;
+                    }
                     work = [step = e.step, t = frameTime(index)] { (*step)(t); };
                     break;
                 }
@@ -290,6 +389,10 @@ class NSRunLoopImpl final : public NSRunLoop {
                     break;
                 }
             }
+            // What a LatestFrame observer does depends on nothing but the time and what others
+            // changed: only their work makes it step again.
+            if (!follower)
+                markFollowersPending();
         }
         invalid.clear();
         work();
@@ -297,10 +400,22 @@ class NSRunLoopImpl final : public NSRunLoop {
     }
 
     void advanceTo(double target, bool honourStop) {
+        startRun();
         while (!(honourStop && consumeStop()) && runOne(target, true)) {
         }
-        if (std::isfinite(target) && manual_->now() < target)
+        if (!std::isfinite(target))
+            return;
+        if (manual_->now() < target)
             manual_->set(target);
+        std::lock_guard lock(mutex_);
+        advanceLastRun({target, std::numeric_limits<std::uint64_t>::max()});
+    }
+
+    // Code outside the loop may have changed anything since the loop last ran: the LatestFrame
+    // observers take the next frame.
+    void startRun() {
+        std::lock_guard lock(mutex_);
+        markFollowersPending();
     }
 
     bool consumeStop() {
@@ -354,6 +469,9 @@ class NSRunLoopImpl final : public NSRunLoop {
     bool stopRequested_ = false;
     std::uint64_t nextSeq_ = 0;
     std::uint64_t nextFrameId_ = 1;
+    // The latest place in the run order that the loop has run up to; a LatestFrame observer
+    // that skipped frames is, in effect, there too.
+    Position lastRun_;
     NSRunLoopMode mode_ = NSDefaultRunLoopMode;
     std::deque<std::function<void()>> queue_;
     std::vector<DelayedTask> tasks_;

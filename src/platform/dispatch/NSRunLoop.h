@@ -55,6 +55,23 @@ private:
     std::function<void()> cancel_;
 };
 
+// How often a frame observer needs to step.
+enum class FrameCadence {
+    // On every frame: whatever changes what is shown from one frame to the next (view and layer
+    // animations, display links, dynamic animators, a recording of the screen).
+    EveryFrame,
+    // Only on the latest frame before anything looks: an observer that brings something in line
+    // with the time and with what other work changed, and does nothing else (the layout of a
+    // headless screen, a spinner whose look is a function of the time). Stepping it once at a
+    // frame must leave the same state as stepping it at every frame up to that one. On a manual
+    // clock such an observer steps on the first frame after anything else ran (a task, a timer,
+    // an every-frame observer, or code outside the loop between two runs); otherwise it skips
+    // frames, and steps once at the latest of them just before anything else runs and at the end
+    // of an advance. A long advance with nothing else to do then jumps from one timer to the
+    // next. On a real clock it steps on every frame, as a window draws every frame.
+    LatestFrame,
+};
+
 class NSRunLoop : public std::enable_shared_from_this<NSRunLoop> {
 public:
     static constexpr double kFrameInterval = 1.0 / 60.0;
@@ -88,9 +105,11 @@ public:
     virtual void addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode& mode) = 0;
 
     // Frame observers (main thread only): `step(now)` runs once per frame while the loop runs in
-    // one of `mode`'s modes. The loop wakes for frames only while an observer is registered.
+    // one of `mode`'s modes, or less often for a `LatestFrame` observer (see FrameCadence). The
+    // loop wakes for frames only while an observer is registered.
     virtual FrameSubscription addFrameObserver(std::function<void(double now)> step,
-                                               const NSRunLoopMode& mode = NSRunLoopCommonModes) = 0;
+                                               const NSRunLoopMode& mode = NSRunLoopCommonModes,
+                                               FrameCadence cadence = FrameCadence::EveryFrame) = 0;
     virtual bool hasFrameObservers() const = 0;
 
     // The mode the loop runs in now (default, or tracking while the user drags).
@@ -99,7 +118,9 @@ public:
 
     // Running. `runUntilIdle` runs everything due now (queue, due timers) without moving time.
     // `advanceBy` (manual clocks) moves time forward in steps, running each timer, delayed task
-    // and frame at its own time, in time order; equal times run in registration order.
+    // and frame at its own time, in time order; equal times run in registration order. Its cost
+    // is the work in the advanced time, not its length: with only timers and `LatestFrame`
+    // observers registered, time jumps from one timer to the next.
     // `run` (real clocks) loops until `stop`, sleeping when nothing is due.
     virtual void runUntilIdle() = 0;
     virtual void advanceBy(double seconds) = 0;

@@ -2,7 +2,8 @@
 
 // Measuring and drawing strings (UIKit's NSString drawing additions) with Pango. Text is UTF-8;
 // invalid bytes draw as U+FFFD. Sizes are in points; a laid-out line is as tall as the font's
-// line height.
+// line height. Only what can be shown is laid out: no more than the line limit allows, and never
+// more than kLongestLaidOutText characters, a cut text ending in an ellipsis (TextForLayout.h).
 //
 //     NSStringAttributes a;
 //     a.font = UIFont::systemFontOfSize(17);

@@ -1,5 +1,7 @@
 #include "platform/graphics/TextEngine.h"
 
+#include "platform/graphics/TextForLayout.h"
+
 #include <pango/pangocairo.h>
 
 #include <climits>
@@ -46,17 +48,6 @@ std::string fontKey(const UIFont& f) {
     appendRaw(key, f.weight());
     key += f.isItalic() ? 'i' : 'r';
     return key;
-}
-
-// Pango expects valid UTF-8; text from files and the network may not be. Invalid bytes become
-// U+FFFD instead of being handed on.
-std::string validUTF8(std::string_view text) {
-    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr))
-        return std::string(text);
-    gchar* fixed = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
-    std::string out(fixed);
-    g_free(fixed);
-    return out;
 }
 } // namespace
 
@@ -152,7 +143,8 @@ PangoLayout* TextEngine::build(const std::string& text, const UIFont& font, cons
 }
 
 TextEngine::Laid TextEngine::layout(std::string_view rawText, const UIFont& font, const TextLayoutParams& p) {
-    std::string text = validUTF8(rawText);
+    // Only what can be shown goes to Pango, whose work grows with the whole text.
+    std::string text = textForLayout(rawText, p, font.pointSize());
     std::string key = text;
     key += '\x1e';
     key += fontKey(font);

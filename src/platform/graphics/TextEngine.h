@@ -3,7 +3,9 @@
 // The per-thread Pango state behind fonts and string drawing: one Pango context with fixed font
 // options (no hinting of metrics, grey antialiasing, unrounded glyph positions, so text measures
 // the same at every scale) and a cache of laid-out strings, so a label redrawn every frame is
-// shaped once. Pango objects are not shared between threads; each thread gets its own engine.
+// shaped once. Only what the layout can show of a string is laid out (see TextForLayout.h), so
+// the cost of a layout is bounded whatever the text. Pango objects are not shared between
+// threads; each thread gets its own engine.
 
 #include "platform/graphics/UIFont.h"
 

@@ -45,17 +45,21 @@ void UIActivityIndicatorView::startAnimating() {
         return;
     std::weak_ptr<UIActivityIndicatorView> weak =
         std::static_pointer_cast<UIActivityIndicatorView>(shared_from_this());
-    frames_ = loop->addFrameObserver([weak](double now) {
-        auto self = weak.lock();
-        if (!self)
-            return;
-        int phase = static_cast<int>(std::floor(now * 12)) % 12;
-        if (phase != self->phase_) {
-            self->phase_ = phase;
-            self->setNeedsDisplay();
-            markDisplayChanged();
-        }
-    });
+    // The spokes show the time alone, so the spinner needs only the latest frame before anyone
+    // looks: a long wait with nothing else moving does not step through its frames.
+    frames_ = loop->addFrameObserver(
+        [weak](double now) {
+            auto self = weak.lock();
+            if (!self)
+                return;
+            int phase = static_cast<int>(std::floor(now * 12)) % 12;
+            if (phase != self->phase_) {
+                self->phase_ = phase;
+                self->setNeedsDisplay();
+                markDisplayChanged();
+            }
+        },
+        NSRunLoopCommonModes, FrameCadence::LatestFrame);
 }
 
 void UIActivityIndicatorView::stopAnimating() {

@@ -6,7 +6,9 @@
 //     auto spinner = UIActivityIndicatorView::create(UIActivityIndicatorViewStyleWhiteLarge);
 //     spinner->startAnimating();
 //
-// While animating it redraws on every frame of the main run loop; stopped, it costs nothing.
+// While animating it follows the main run loop's frames (only the latest one before anything
+// looks: see FrameCadence::LatestFrame) and redraws when the lit spoke moves; stopped, it costs
+// nothing.
 
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/ui/UIView.h"
@@ -22,7 +24,7 @@ enum UIActivityIndicatorViewStyle : std::int64_t {
 };
 
 class UIActivityIndicatorView : public UIView {
-  public:
+public:
     static std::shared_ptr<UIActivityIndicatorView>
     create(std::int64_t style = UIActivityIndicatorViewStyleWhite);
 
@@ -45,10 +47,10 @@ class UIActivityIndicatorView : public UIView {
     void drawRect(CGRect rect) override;
     bool drawsContent() const override { return true; }
 
-  protected:
+protected:
     explicit UIActivityIndicatorView(std::int64_t style);
 
-  private:
+private:
     std::int64_t style_;
     std::optional<UIColor> color_;
     bool hidesWhenStopped_ = true;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <string>
 #include <thread>
 #include <vector>
@@ -10,7 +11,7 @@
 namespace {
 
 class NSRunLoopTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override { loop = NSRunLoop::installMain(clock); }
     void TearDown() override { NSRunLoop::installMain(nullptr); }
 
@@ -143,6 +144,78 @@ TEST_F(NSRunLoopTest, ModesGateFrameObserversAndMissedFramesAreNotReplayed) {
     EXPECT_EQ(loop->currentMode(), NSDefaultRunLoopMode);
 }
 
+TEST_F(NSRunLoopTest, LatestFrameObserversSkipIdleFramesAndCatchUpAroundOtherWork) {
+    std::vector<double> steps;
+    FrameSubscription follower = loop->addFrameObserver(
+        [&](double now) {
+            EXPECT_DOUBLE_EQ(now, loop->now());
+            steps.push_back(now);
+        },
+        NSRunLoopCommonModes, FrameCadence::LatestFrame);
+    std::vector<double> seenByTask;
+    loop->enqueueAt(100.005, [&] {
+        seenByTask = steps;
+        ran.push_back("task@" + std::to_string(loop->now()));
+    });
+
+    loop->advanceBy(1000);
+    // The first frame; the latest frame before the task (and nothing between); the first frame
+    // after it; and the last frame of the advance. Not 60,000 frames.
+    ASSERT_EQ(steps.size(), 4u);
+    EXPECT_NEAR(steps[0], NSRunLoop::kFrameInterval, 1e-9);
+    EXPECT_NEAR(steps[1], 100, 1e-9);
+    EXPECT_NEAR(steps[2], 100 + NSRunLoop::kFrameInterval, 1e-9);
+    EXPECT_NEAR(steps[3], 1000, 1e-9);
+    EXPECT_EQ(seenByTask, (std::vector<double>{steps[0], steps[1]}));
+    EXPECT_EQ(ran, (std::vector<std::string>{"task@100.005000"}));
+    EXPECT_DOUBLE_EQ(loop->now(), 1000);
+
+    // Code outside the loop may have changed what the observer follows: the next run gives it
+    // the next frame, and nothing more while nothing else happens.
+    steps.clear();
+    loop->runUntilIdle();
+    EXPECT_TRUE(steps.empty()) << "the next frame is not due yet";
+    loop->advanceBy(0.5);
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_NEAR(steps[0], 1000 + NSRunLoop::kFrameInterval, 1e-9);
+    EXPECT_NEAR(steps[1], 1000.5, 1e-9);
+}
+
+TEST_F(NSRunLoopTest, LatestFrameObserversStepOnEveryFrameWhileAnotherObserverDoes) {
+    std::vector<std::string> order;
+    FrameSubscription follower = loop->addFrameObserver(
+        [&](double now) { order.push_back("follower@" + std::to_string(std::lround(now * 60))); },
+        NSRunLoopCommonModes, FrameCadence::LatestFrame);
+    int animatorSteps = 0;
+    FrameSubscription animator = loop->addFrameObserver([&](double now) {
+        order.push_back("animator@" + std::to_string(std::lround(now * 60)));
+        if (++animatorSteps == 3)
+            animator.reset();
+    });
+
+    loop->advanceBy(10);
+    // In registration order on each frame, as before; then the follower sees the animator's
+    // last frame on the next one, and catches up once at the end.
+    EXPECT_EQ(order, (std::vector<std::string>{"follower@1", "animator@1", "follower@2", "animator@2",
+                                               "follower@3", "animator@3", "follower@4", "follower@600"}));
+
+    // Registered after the animator, the follower steps after it on each frame.
+    order.clear();
+    animatorSteps = 0;
+    FrameSubscription second = loop->addFrameObserver([&](double now) {
+        order.push_back("animator@" + std::to_string(std::lround(now * 60)));
+        if (++animatorSteps == 2)
+            second.reset();
+    });
+    FrameSubscription late = loop->addFrameObserver(
+        [&](double now) { order.push_back("late@" + std::to_string(std::lround(now * 60))); },
+        NSRunLoopCommonModes, FrameCadence::LatestFrame);
+    follower.reset();
+    loop->advanceBy(1);
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"animator@601", "late@601", "animator@602", "late@602", "late@660"}));
+}
+
 TEST_F(NSRunLoopTest, MainThreadIsTheInstallingThread) {
     EXPECT_TRUE(NSRunLoop::isMainThread());
     EXPECT_EQ(NSRunLoop::main(), loop);
@@ -177,7 +250,7 @@ TEST_F(NSRunLoopTest, ManualRunEndsWhenStoppedOrOutOfWork) {
 
 // The real-clock loop sleeps until woken; these tests only check that each wake-up ends the run.
 class RealClockRunLoopTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override { loop = NSRunLoop::installMain(RealClock::create()); }
     void TearDown() override { NSRunLoop::installMain(nullptr); }
     std::shared_ptr<NSRunLoop> loop;

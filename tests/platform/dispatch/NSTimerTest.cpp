@@ -9,7 +9,7 @@ namespace {
 
 // A timer target as the HUD is one: it answers a selector that takes the firing timer.
 class Target : public NSObject {
-  public:
+public:
     static std::shared_ptr<Target> create() { return std::make_shared<Target>(); }
 
     void handleTimer(std::shared_ptr<NSTimer> timer) {
@@ -33,7 +33,7 @@ class Target : public NSObject {
 };
 
 class NSTimerTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override { loop = NSRunLoop::installMain(ManualClock::create()); }
     void TearDown() override { NSRunLoop::installMain(nullptr); }
 
@@ -126,6 +126,28 @@ TEST_F(NSTimerTest, RepeatingTimerKeepsItsCadenceAndSkipsMissedFires) {
     loop->advanceBy(0.75);
     EXPECT_EQ(fires.back(), 7);
     timer->invalidate();
+}
+
+TEST_F(NSTimerTest, TimersFarAheadFireAtTheirTimesWithinALongAdvance) {
+    // A follower of the frames, as a headless screen or a spinner is, does not make the loop
+    // step through the day's frames, nor does it move a timer off its time.
+    int followerSteps = 0;
+    FrameSubscription follower = loop->addFrameObserver([&](double) { ++followerSteps; },
+                                                        NSRunLoopCommonModes, FrameCadence::LatestFrame);
+    std::vector<double> once, every;
+    auto oneShot = NSTimer::scheduledTimerWithTimeInterval(1000, false,
+                                                           [&](const auto&) { once.push_back(loop->now()); });
+    auto repeating = NSTimer::scheduledTimerWithTimeInterval(
+        30000, true, [&](const auto&) { every.push_back(loop->now()); });
+
+    loop->advanceBy(999.999);
+    EXPECT_TRUE(once.empty());
+    loop->advanceBy(86400);
+    EXPECT_EQ(once, (std::vector<double>{1000}));
+    EXPECT_FALSE(oneShot->isValid());
+    EXPECT_EQ(every, (std::vector<double>{30000, 60000}));
+    EXPECT_LE(followerSteps, 12);
+    repeating->invalidate();
 }
 
 TEST_F(NSTimerTest, ModesDecideWhetherATimerFires) {

@@ -105,3 +105,29 @@ TEST(UILabelTest, MultipleLinesStopAtTheLimit) {
     EXPECT_EQ(count(image, 0, 0, 400, top, dark), 0);
     EXPECT_EQ(count(image, 0, bottom, 400, 200, dark), 0);
 }
+
+TEST(UILabelTest, AWordOf64kCharactersWrapsToABoundedHeightAndDraws) {
+    std::string word;
+    while (word.size() < 64 * 1024)
+        word += static_cast<char>('a' + word.size() % 26);
+    auto label = UILabel::create();
+    label->setNumberOfLines(0);
+    label->setText(word.substr(0, 1000));
+    CGSize thousand = label->sizeThatFits(CGSizeMake(180, 0));
+    label->setText(word);
+    CGSize size = label->sizeThatFits(CGSizeMake(180, 0));
+    // Wrapped by characters within the width, and measured as the longest text that is ever
+    // laid out: about four times a thousand characters, not sixty-five times.
+    EXPECT_LE(size.width, 180);
+    EXPECT_GT(size.height, 3.5 * thousand.height);
+    EXPECT_LT(size.height, 4.5 * thousand.height);
+
+    // Drawn in a frame of a few lines: ink on every line of it and nowhere else.
+    label->setFrame(CGRectMake(10, 10, 180, 80));
+    CGImageRef image = renderLabel(label);
+    EXPECT_GT(count(image, 20, 20, 380, 60, dark), 100);
+    EXPECT_GT(count(image, 20, 120, 380, 180, dark), 100);
+    EXPECT_EQ(count(image, 0, 0, 400, 20, dark), 0);
+    EXPECT_EQ(count(image, 0, 180, 400, 200, dark), 0);
+    EXPECT_EQ(count(image, 380, 0, 400, 200, dark), 0);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+// What of a string the text engine hands to Pango. Pango's work grows with the whole text, and
+// with the square of a word that no line can hold (it looks for a word break through the rest of
+// the word on every line), while a label shows a few lines. So before layout:
+//
+// - the text is cut to what can be shown: at most `maxLines` lines (plus two, so that the break
+//   at the end of the last shown line and its truncation come out as for the whole text) of at
+//   most `charactersPerLine` characters each, and never more than kLongestLaidOutText
+//   characters. A cut text ends in an ellipsis; a text truncated at its head or in its middle
+//   keeps its end too, since that is what such a truncation shows;
+// - a word longer than any line (a run without a break opportunity) gets a break opportunity
+//   between its characters past its first line's worth (a soft hyphen where Pango would show a
+//   hyphen on breaking there, a zero-width space elsewhere), so Pango wraps it by characters in
+//   linear time and it looks as Pango's own wrapping by characters. The word still starts on a
+//   line of its own, as Pango starts one that is too long.
+//
+// Text that fits these bounds, as all ordinary text does, is handed on unchanged.
+//
+//     std::string shown = textForLayout(label->text(), params, font.pointSize());
+
+#include "platform/graphics/TextEngine.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// The most characters of one string that are ever laid out: about seventy lines of a 13-point
+// footer across a phone, far more than any label of a settings screen holds.
+inline constexpr std::size_t kLongestLaidOutText = 4096;
+
+// The most characters a line of `width` points can hold in a font of `pointSize` points, with
+// every character at least a twentieth of an em wide (narrower than any space or letter).
+std::size_t charactersPerLine(CGFloat width, CGFloat pointSize);
+
+// `text` (any bytes) cut to what the layout can show, as above, and made valid UTF-8 (invalid
+// bytes become U+FFFD).
+std::string shownPartOfText(std::string_view text, const TextLayoutParams& params, CGFloat pointSize);
+
+// `text` (valid UTF-8) with a break opportunity (a soft hyphen or a zero-width space) before each
+// character of a word after its first `longestWord` characters; unchanged when no word is that
+// long.
+std::string withBreaksInOverlongWords(const std::string& text, std::size_t longestWord);
+
+// Both: what TextEngine lays out for `text`. Words are broken only when lines wrap.
+std::string textForLayout(std::string_view text, const TextLayoutParams& params, CGFloat pointSize);
