@@ -3,7 +3,10 @@
 #include <cerrno>
 #include <deque>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -27,11 +30,68 @@ void splitInto(std::string_view path, std::deque<std::string>& parts, bool front
         parts.insert(parts.end(), pieces.begin(), pieces.end());
 }
 
+bool hasDotComponent(std::string_view path) {
+    std::size_t at = 0;
+    while (at <= path.size()) {
+        std::size_t slash = path.find('/', at);
+        if (slash == std::string_view::npos)
+            slash = path.size();
+        std::string_view part = path.substr(at, slash - at);
+        if (part == "." || part == "..")
+            return true;
+        at = slash + 1;
+    }
+    return false;
+}
+
+// The common case in one system call: the kernel walks the folders itself, refusing (EXDEV)
+// anything that would leave the root, an absolute link or a ".." above it included. Answers
+// -1 when the walk above must decide (an absolute link, a link in the last component, a kernel
+// without openat2), otherwise 0 or the errno that the walk would give as well.
+int resolveBeneath(int rootFd, std::string_view devicePath, bool followLast, ResolvedDevicePath& out) {
+    if (hasDotComponent(devicePath))
+        return -1;
+    std::size_t end = devicePath.find_last_not_of('/');
+    if (end == std::string_view::npos)
+        return -1; // the root itself
+    std::size_t slash = devicePath.rfind('/', end);
+    std::string name(devicePath.substr(slash == std::string_view::npos ? 0 : slash + 1,
+                                       slash == std::string_view::npos ? end + 1 : end - slash));
+    std::string folder(devicePath.substr(0, slash == std::string_view::npos ? 0 : slash));
+    while (!folder.empty() && folder.front() == '/')
+        folder.erase(0, 1);
+    UniqueFd parent;
+    if (folder.empty()) {
+        parent = UniqueFd(fcntl(rootFd, F_DUPFD_CLOEXEC, 0));
+    } else {
+        open_how how{};
+        how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+        parent = UniqueFd(static_cast<int>(syscall(SYS_openat2, rootFd, folder.c_str(), &how, sizeof how)));
+    }
+    if (!parent.valid())
+        return errno == ENOENT || errno == ENOTDIR ? errno : -1;
+    if (followLast) {
+        struct stat st {};
+        if (fstatat(parent.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (S_ISLNK(st.st_mode))
+                return -1;
+        } else if (errno != ENOENT) {
+            return -1;
+        }
+    }
+    out.parent = std::move(parent);
+    out.name = std::move(name);
+    return 0;
+}
+
 } // namespace
 
 int resolveDevicePath(int rootFd, std::string_view devicePath, bool followLast, ResolvedDevicePath& out) {
     if (devicePath.find('\0') != std::string_view::npos)
         return EINVAL;
+    if (int fast = resolveBeneath(rootFd, devicePath, followLast, out); fast >= 0)
+        return fast;
     std::deque<std::string> pending;
     splitInto(devicePath, pending, false);
     // The folders walked so far, the root at the bottom; ".." pops one.
