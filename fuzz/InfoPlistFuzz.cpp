@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes as an app bundle's Info.plist to the installed-application list, beside
 // one well-formed app. Whatever the file holds, the list reads quickly, keeps the other app, and
-// answers for every app it lists.
+// answers for every app it lists, its icon included.
 
 #include "FuzzSupport.h"
 
@@ -44,6 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& [identifier, name] : *names.dictionaryValue()) {
         if (!name.isString() || !apps->bundlePathForDisplayIdentifier(identifier))
             std::abort();
+        // Icon names come from the file too: the search must stay inside the bundle and end.
+        (void)apps->iconOfSize(29, identifier);
     }
     (void)apps->hasApplicationForURLScheme("fuzz");
     return 0;
