@@ -1,8 +1,9 @@
 // Our XML property-list reader against libplist's, on every list the repository holds (seed and
 // regression inputs of the fuzz targets, the bundle's resources, the examples) and on inputs
 // chosen for the corners of the format. They must agree, except where libplist is wrong: it
-// reads any text as a date (malformed ones become arbitrary dates, and dates outside 1933...2069
-// wrap), and turns references to surrogates into invalid UTF-8; those we refuse or read right.
+// reads any text as a date (malformed ones and the shorter forms become arbitrary dates, and dates
+// outside 1933...2069 wrap), and turns references to surrogates into invalid UTF-8; those we refuse
+// or read right.
 
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/XmlPlist.h"
@@ -37,8 +38,12 @@ bool agree(const PlistValue& ours, const PlistValue& theirs) {
     if (ours.isInteger() && theirs.isInteger())
         return ours.unsignedValue() == theirs.unsignedValue();
     if (ours.isDate() && theirs.isDate()) {
+        // libplist answers 1970-01-01 for the shorter forms of a date ("2024-02-29"), which it
+        // cannot parse.
+        constexpr double kLibplistUnparsed = -978307200.0;
         double t = std::floor(ours.dateValue().timeIntervalSinceReferenceDate);
-        return t < INT32_MIN || t > INT32_MAX || t == theirs.dateValue().timeIntervalSinceReferenceDate;
+        double theirsT = theirs.dateValue().timeIntervalSinceReferenceDate;
+        return t < INT32_MIN || t > INT32_MAX || t == theirsT || theirsT == kLibplistUnparsed;
     }
     if (ours.isReal() && theirs.isReal())
         return (std::isnan(ours.doubleValue()) && std::isnan(theirs.doubleValue())) ||
