@@ -93,13 +93,16 @@ bool ScreenCommands::tap(const std::string& title) {
     return false;
 }
 
-void ScreenCommands::finish() {
+std::optional<std::string> ScreenCommands::finish() {
     recordingFrames_.reset();
     if (!recording_)
-        return;
-    if (recording_->write(recordingPath_))
-        written_.push_back(recordingPath_);
+        return std::nullopt;
+    bool ok = recording_->write(recordingPath_);
     recording_.reset();
+    if (!ok)
+        return "cannot write the recording " + recordingPath_;
+    written_.push_back(recordingPath_);
+    return std::nullopt;
 }
 
 std::optional<std::string> ScreenCommands::run(const std::string& name, const std::vector<std::string>& args,

@@ -47,8 +47,9 @@ public:
     void afterCommand();
     // The files written so far, in order.
     const std::vector<std::string>& written() const { return written_; }
-    // Ends a recording that the script left running (writing what it has).
-    void finish();
+    // Ends a recording that the script left running, writing what it has; nullopt, or why the
+    // recording could not be written.
+    std::optional<std::string> finish();
 
 private:
     std::string resolve(const std::string& file) const;

@@ -178,8 +178,11 @@ std::optional<ScriptError> ScriptRunner::run(Simulator& simulator, const std::ve
             return ScriptError{command.line, *problem};
         }
     }
-    session.finish();
+    // A recording the script left running is written now; failing to is the last command's failure.
+    auto unfinished = session.finish();
     written_ = session.written();
+    if (unfinished)
+        return ScriptError{commands.empty() ? 0 : commands.back().line, *unfinished};
     return std::nullopt;
 }
 

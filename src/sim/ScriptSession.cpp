@@ -93,9 +93,8 @@ std::optional<std::string> ScriptSession::perform(const ScriptCommand& command) 
     return std::nullopt;
 }
 
-void ScriptSession::finish() {
-    if (screenCommands_)
-        screenCommands_->finish();
+std::optional<std::string> ScriptSession::finish() {
+    return screenCommands_ ? screenCommands_->finish() : std::nullopt;
 }
 
 std::vector<std::string> ScriptSession::written() const {

@@ -37,7 +37,8 @@ public:
     // Carries out one parsed command, then runs what it made due and lets the screen catch up.
     // "wait" advances the simulator's clock.
     std::optional<std::string> perform(const ScriptCommand& command);
-    void finish();
+    // Ends what the script left running; nullopt, or why that failed.
+    std::optional<std::string> finish();
     // The files the screen commands wrote, in order.
     std::vector<std::string> written() const;
 

@@ -72,4 +72,28 @@ TEST(ScriptLimitsTest, TheProgramRefusesScriptsThatAreNotFilesAndBadOptionsWithT
     EXPECT_NE(out.find("--catalogue"), std::string::npos);
 }
 
+TEST(ScriptLimitsTest, WorkThatCouldNotBeSavedFailsTheScript) {
+    DeviceFixture device;
+    device.write("/file", "a file where a folder should be");
+    const std::string nowhere = device.host("/file");
+    std::string common = "--headless --device " + device.root() + " --script " + device.host("/s") + " ";
+    std::string out;
+    // A screenshot, a stopped recording and one the script left running, each into a folder
+    // that cannot exist: every one is an error with its line, and the exit status says so.
+    const std::pair<std::string, std::string> scripts[] = {
+        {"open\nscreenshot " + nowhere + "/a.png\n",
+         "line 2: cannot write the screenshot " + nowhere + "/a.png"},
+        {"open\nrecord " + nowhere + "/a.webp\nwait 0.1\nstop\n",
+         "line 4: cannot write the recording " + nowhere + "/a.webp"},
+        {"open\nrecord " + nowhere + "/b.webp\nwait 0.1\n",
+         "line 3: cannot write the recording " + nowhere + "/b.webp"},
+    };
+    for (const auto& [script, message] : scripts) {
+        device.write("/s", script);
+        out.clear();
+        EXPECT_EQ(runSimProgram(common, out, true), 2) << script;
+        EXPECT_NE(out.find(message), std::string::npos) << out;
+    }
+}
+
 } // namespace
