@@ -34,6 +34,27 @@ struct Recording {
 Recording* gRecording = nullptr;
 bool gSuppressed = false;
 
+// Sets the recording state for a block and puts the outer state back when the block ends, also
+// when it throws (an assertion handler may), so no pointer to a finished frame stays behind.
+class RecordingScope {
+public:
+    RecordingScope(Recording* recording, bool suppressed)
+        : outer_(gRecording), outerSuppressed_(gSuppressed) {
+        gRecording = recording;
+        gSuppressed = suppressed;
+    }
+    ~RecordingScope() {
+        gRecording = outer_;
+        gSuppressed = outerSuppressed_;
+    }
+    RecordingScope(const RecordingScope&) = delete;
+    RecordingScope& operator=(const RecordingScope&) = delete;
+
+private:
+    Recording* outer_;
+    bool outerSuppressed_;
+};
+
 Value fromPoint(CGPoint p) {
     return {p.x, p.y};
 }
@@ -180,11 +201,10 @@ void animate(UIViewAnimationState::Timing timing, std::uint64_t options, const U
     recording.timing = timing;
     recording.options = options;
 
-    Recording* outer = gRecording;
-    gRecording = timing.duration > 0 ? &recording : nullptr;
-    if (animations)
+    if (animations) {
+        RecordingScope scope(timing.duration > 0 ? &recording : nullptr, gSuppressed);
         animations();
-    gRecording = outer;
+    }
 
     auto group = std::make_shared<UIViewAnimationGroup>();
     group->completion = completion;
@@ -331,13 +351,8 @@ void UIView::animateWithDuration(double duration, double delay, double dampingRa
 }
 
 void UIView::performWithoutAnimation(const std::function<void()>& actions) {
-    Recording* outer = gRecording;
-    bool outerSuppressed = gSuppressed;
-    gRecording = nullptr;
-    gSuppressed = true;
+    RecordingScope scope(nullptr, true);
     actions();
-    gRecording = outer;
-    gSuppressed = outerSuppressed;
 }
 
 void UIView::removeAllAnimations() {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace {
 
 class UIViewAnimationTest : public testing::Test {
@@ -32,6 +34,25 @@ TEST_F(UIViewAnimationTest, ModelChangesAtOnceWhileTheScreenFollowsTheCurve) {
     EXPECT_EQ(view->presentationAlpha(), 0);
     EXPECT_FALSE(view->hasAnimations());
     EXPECT_FALSE(loop->hasFrameObservers());
+}
+
+TEST_F(UIViewAnimationTest, ABlockThatThrowsLeavesNoAnimationStateBehind) {
+    auto view = UIView::create(CGRectMake(0, 0, 100, 100));
+    // An assertion handler may throw out of an animation block; the next change must not be
+    // recorded into the finished block's frame, nor stay suppressed.
+    EXPECT_THROW(UIView::animateWithDuration(
+                     1.0, 0, 0, [] { throw std::runtime_error("assertion"); }, nullptr),
+                 std::runtime_error);
+    EXPECT_THROW(UIView::performWithoutAnimation([] { throw std::runtime_error("assertion"); }),
+                 std::runtime_error);
+    view->setAlpha(0.5);
+    EXPECT_FALSE(view->hasAnimations());
+    EXPECT_EQ(view->presentationAlpha(), 0.5);
+    UIView::animateWithDuration(
+        1.0, 0, UIViewAnimationOptionCurveLinear, [&] { view->setAlpha(0); }, nullptr);
+    EXPECT_TRUE(view->hasAnimations());
+    loop->advanceBy(0.5);
+    EXPECT_NEAR(view->presentationAlpha(), 0.25, 0.02);
 }
 
 TEST_F(UIViewAnimationTest, RemovalAndReplacementFinishWithFalse) {
