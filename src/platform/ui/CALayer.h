@@ -24,7 +24,8 @@ class UIView;
 
 class CALayer {
 public:
-    // The view whose layer this is (it owns the layer, so the pointer never dangles).
+    // The view whose layer this is. A layer may be kept after its view is gone (it is handed out
+    // shared); the view unlinks itself when it goes, and the layer then stands alone.
     explicit CALayer(UIView* owner = nullptr) : owner_(owner) {}
     ~CALayer();
     CALayer(const CALayer&) = delete;
@@ -60,7 +61,8 @@ public:
     double earliestEnd() const;
 
 private:
-    UIView* owner_;
+    friend class UIView;
+    UIView* owner_; // null once the view is gone
     CGFloat cornerRadius_ = 0;
     CGFloat borderWidth_ = 0;
     std::optional<UIColor> borderColor_;

@@ -10,8 +10,12 @@ namespace {
 std::atomic<std::uint64_t> gDisplayGeneration{1};
 }
 
-std::uint64_t UIView::displayGeneration() { return gDisplayGeneration.load(std::memory_order_relaxed); }
-void UIView::markDisplayChanged() { gDisplayGeneration.fetch_add(1, std::memory_order_relaxed); }
+std::uint64_t UIView::displayGeneration() {
+    return gDisplayGeneration.load(std::memory_order_relaxed);
+}
+void UIView::markDisplayChanged() {
+    gDisplayGeneration.fetch_add(1, std::memory_order_relaxed);
+}
 
 std::shared_ptr<UIView> UIView::create(CGRect frame) {
     auto v = std::shared_ptr<UIView>(new UIView(frame));
@@ -25,13 +29,15 @@ UIView::UIView(CGRect frame) : layer_(std::make_shared<CALayer>(this)) {
 }
 
 UIView::~UIView() {
+    layer_->owner_ = nullptr;
     UIViewAnimationState::forget(*this);
     for (auto& s : subviews_)
         s->superview_.reset();
 }
 
 CGRect UIView::frame() const {
-    CGRect local = CGRectMake(-bounds_.size.width / 2, -bounds_.size.height / 2, bounds_.size.width, bounds_.size.height);
+    CGRect local = CGRectMake(-bounds_.size.width / 2, -bounds_.size.height / 2, bounds_.size.width,
+                              bounds_.size.height);
     CGAffineTransform t = CATransform3DGetAffineTransform(layer_->transform());
     CGRect r = CGRectApplyAffineTransform(local, t);
     r.origin.x += center_.x;
@@ -139,15 +145,22 @@ void UIView::attach(const std::shared_ptr<UIView>& view, std::size_t index) {
     markDisplayChanged();
 }
 
-void UIView::addSubview(const std::shared_ptr<UIView>& view) { attach(view, subviews_.size()); }
-void UIView::insertSubview(const std::shared_ptr<UIView>& view, std::size_t index) { attach(view, index); }
-
-void UIView::insertSubviewAboveSubview(const std::shared_ptr<UIView>& view, const std::shared_ptr<UIView>& sibling) {
-    auto it = std::find(subviews_.begin(), subviews_.end(), sibling);
-    attach(view, it == subviews_.end() ? subviews_.size() : static_cast<std::size_t>(it - subviews_.begin()) + 1);
+void UIView::addSubview(const std::shared_ptr<UIView>& view) {
+    attach(view, subviews_.size());
+}
+void UIView::insertSubview(const std::shared_ptr<UIView>& view, std::size_t index) {
+    attach(view, index);
 }
 
-void UIView::insertSubviewBelowSubview(const std::shared_ptr<UIView>& view, const std::shared_ptr<UIView>& sibling) {
+void UIView::insertSubviewAboveSubview(const std::shared_ptr<UIView>& view,
+                                       const std::shared_ptr<UIView>& sibling) {
+    auto it = std::find(subviews_.begin(), subviews_.end(), sibling);
+    attach(view,
+           it == subviews_.end() ? subviews_.size() : static_cast<std::size_t>(it - subviews_.begin()) + 1);
+}
+
+void UIView::insertSubviewBelowSubview(const std::shared_ptr<UIView>& view,
+                                       const std::shared_ptr<UIView>& sibling) {
     auto it = std::find(subviews_.begin(), subviews_.end(), sibling);
     attach(view, it == subviews_.end() ? subviews_.size() : static_cast<std::size_t>(it - subviews_.begin()));
 }
@@ -233,7 +246,9 @@ CGRect UIView::convertRectToView(CGRect r, const UIView* view) const {
     return CGRectApplyAffineTransform(r, t);
 }
 
-bool UIView::pointInside(CGPoint p) const { return bounds_.contains(p); }
+bool UIView::pointInside(CGPoint p) const {
+    return bounds_.contains(p);
+}
 
 std::shared_ptr<UIView> UIView::hitTest(CGPoint p) {
     if (hidden_ || !userInteractionEnabled_ || alpha_ < 0.01)
@@ -249,7 +264,9 @@ std::shared_ptr<UIView> UIView::hitTest(CGPoint p) {
     return std::static_pointer_cast<UIView>(shared_from_this());
 }
 
-void UIView::setNeedsLayout() { needsLayout_ = true; }
+void UIView::setNeedsLayout() {
+    needsLayout_ = true;
+}
 
 namespace {
 UILayoutEngine* gLayoutEngine = nullptr;
@@ -290,8 +307,12 @@ void UIView::setNeedsDisplay() {
 
 // --- Auto Layout ------------------------------------------------------------------------------
 
-void UIView::setLayoutEngine(UILayoutEngine* engine) { gLayoutEngine = engine; }
-UILayoutEngine* UIView::layoutEngine() { return gLayoutEngine; }
+void UIView::setLayoutEngine(UILayoutEngine* engine) {
+    gLayoutEngine = engine;
+}
+UILayoutEngine* UIView::layoutEngine() {
+    return gLayoutEngine;
+}
 
 UIViewAutoLayoutState& UIView::autoLayout() {
     if (!autoLayout_)
@@ -334,7 +355,7 @@ void UIView::removeConstraint(const std::shared_ptr<NSLayoutConstraint>& constra
 }
 
 void UIView::removeConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints) {
-    auto copy = constraints;  // the argument may be this view's own list
+    auto copy = constraints; // the argument may be this view's own list
     for (auto& c : copy)
         removeConstraint(c);
 }
@@ -360,7 +381,8 @@ void UIView::invalidateIntrinsicContentSize() {
 }
 
 UILayoutPriority UIView::contentHuggingPriorityForAxis(UILayoutConstraintAxis axis) const {
-    return autoLayout_ ? autoLayout_->hugging[axis == UILayoutConstraintAxisVertical] : UILayoutPriorityDefaultLow;
+    return autoLayout_ ? autoLayout_->hugging[axis == UILayoutConstraintAxisVertical]
+                       : UILayoutPriorityDefaultLow;
 }
 
 void UIView::setContentHuggingPriority(UILayoutPriority priority, UILayoutConstraintAxis axis) {
@@ -383,10 +405,12 @@ void UIView::setNeedsUpdateConstraints() {
     setNeedsLayout();
 }
 
-bool UIView::needsUpdateConstraints() const { return autoLayout_ && autoLayout_->needsUpdateConstraints; }
+bool UIView::needsUpdateConstraints() const {
+    return autoLayout_ && autoLayout_->needsUpdateConstraints;
+}
 
 void UIView::updateConstraintsIfNeeded() {
-    auto children = subviews_;  // an update may change the tree
+    auto children = subviews_; // an update may change the tree
     for (auto& s : children)
         s->updateConstraintsIfNeeded();
     if (needsUpdateConstraints()) {

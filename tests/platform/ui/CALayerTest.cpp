@@ -4,6 +4,7 @@
 #include "platform/ui/CABasicAnimation.h"
 #include "platform/ui/NSValue.h"
 #include "platform/ui/UIRenderer.h"
+#include "platform/ui/UIView.h"
 
 #include "support/PixelTesting.h"
 
@@ -28,6 +29,25 @@ protected:
     }
     std::shared_ptr<NSRunLoop> loop;
 };
+
+TEST_F(CALayerTest, ALayerKeptAfterItsViewStandsAlone) {
+    std::shared_ptr<CALayer> layer;
+    {
+        auto view = UIView::create(CGRectMake(0, 0, 10, 10));
+        layer = view->layer();
+        // Inside an animation block, a change of the layer's transform animates its view.
+        UIView::animateWithDuration(
+            1.0, 0, 0, [&] { layer->setTransform(CATransform3DMakeScale(2, 2, 1)); }, nullptr);
+        EXPECT_TRUE(view->hasAnimations());
+    }
+    // The view is gone; the layer still takes changes, with nothing to animate (under ASan, a
+    // pointer to the old view would be a use after free here).
+    UIView::animateWithDuration(
+        1.0, 0, 0, [&] { layer->setTransform(CATransform3DIdentity); }, nullptr);
+    layer->setCornerRadius(3);
+    loop->advanceBy(2);
+    EXPECT_EQ(layer->cornerRadius(), 3);
+}
 
 TEST_F(CALayerTest, AnimationsByKeyReplaceAndRemove) {
     auto view = UIView::create(CGRectMake(0, 0, 10, 10));
