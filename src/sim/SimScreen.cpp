@@ -70,7 +70,7 @@ SimScreen::SimScreen(Simulator& simulator)
 }
 
 SimScreen::~SimScreen() {
-    frameSubscription_.reset();
+    frameSubscription_ = FrameSubscription();
 }
 
 void SimScreen::followRunLoopFrames() {
@@ -79,9 +79,8 @@ void SimScreen::followRunLoopFrames() {
         return;
     // Layout only catches up with what other work changed: a long wait with nothing moving on
     // screen need not lay the screen out on each of its frames.
-    auto sub = std::make_shared<FrameSubscription>(loop->addFrameObserver(
-        [this](double) { update(); }, NSRunLoopCommonModes, FrameCadence::LatestFrame));
-    frameSubscription_ = sub;
+    frameSubscription_ =
+        loop->addFrameObserver([this](double) { update(); }, NSRunLoopCommonModes, FrameCadence::LatestFrame);
 }
 
 bool SimScreen::isRespringing() const {

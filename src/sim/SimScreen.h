@@ -15,6 +15,7 @@
 //     screen.update();                     // after every change, before rendering
 //     CGImageRef frame = screen.render();
 
+#include "platform/dispatch/NSRunLoop.h"
 #include "platform/graphics/CGImage.h"
 #include "platform/ui/UIRenderer.h"
 #include "platform/ui/UIWindow.h"
@@ -90,5 +91,5 @@ private:
     std::size_t urlsSeen_ = 0;
     std::uint64_t renderedGeneration_ = 0;
     bool renderedAnimating_ = false;
-    std::shared_ptr<void> frameSubscription_;
+    FrameSubscription frameSubscription_;
 };
