@@ -1,4 +1,5 @@
 #include "sim/ConfettiCommands.h"
+#include "sim/ScriptNumbers.h"
 
 #include "confetti/OCConfettiArea.h"
 #include "confetti/OCConfettiPieceTypes.h"
@@ -32,28 +33,6 @@ constexpr Subcommand kSubcommands[] = {
 constexpr const char* kStarType = "SimStarView";
 constexpr std::int64_t kMaxPieces = 100000;
 constexpr const char* kNotAViewType = "SimNotAView";
-
-std::optional<double> number(const std::string& text) {
-    if (text.empty())
-        return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    double value = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-std::optional<std::int64_t> count(const std::string& text) {
-    if (text.empty())
-        return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    long long value = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || end != text.c_str() + text.size())
-        return std::nullopt;
-    return value;
-}
 
 // A piece type of the simulator's own: a gold five-pointed star, 12 points across, centred on the
 // emit point. It draws itself, so building it on a generation worker sets nothing shared.
@@ -141,13 +120,13 @@ std::optional<std::string> ConfettiCommands::check(const std::vector<std::string
             continue;
         }
         if (i == countAt) {
-            auto n = count(words[i]);
+            auto n = scriptInteger(words[i]);
             if (!n)
                 return "the number of pieces must be a whole number, not \"" + words[i] + "\": " + sub->usage;
             // The area itself takes any count; a script line is not allowed to exhaust memory.
             if (*n > kMaxPieces)
                 return "at most " + std::to_string(kMaxPieces) + " pieces at a time, not " + words[i];
-        } else if (!number(words[i])) {
+        } else if (!scriptNumber(words[i])) {
             return "\"" + words[i] + "\" is not a number: " + sub->usage;
         }
     }
@@ -163,15 +142,15 @@ void ConfettiCommands::settle() {
 void ConfettiCommands::run(SettingsApp& app, const std::vector<std::string>& a) {
     registerPieceTypes();
     auto area = areaOf(app);
-    auto num = [&](std::size_t i) { return *number(a[i]); };
+    auto num = [&](std::size_t i) { return *scriptNumber(a[i]); };
     settle();
     CGPoint at{num(1), num(2)};
     if (a[0] == "burst")
-        area->burstAt(at, num(3), *count(a[4]));
+        area->burstAt(at, num(3), *scriptInteger(a[4]));
     else if (a[0] == "blast")
-        area->blastFrom(at, num(3), num(4), num(5), *count(a[6]));
+        area->blastFrom(at, num(3), num(4), num(5), *scriptInteger(a[6]));
     else
-        area->blastConfettiType(a[6], at, num(3), num(4), *count(a[5]));
+        area->blastConfettiType(a[6], at, num(3), num(4), *scriptInteger(a[5]));
     settle();
 }
 

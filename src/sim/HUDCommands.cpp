@@ -1,4 +1,5 @@
 #include "sim/HUDCommands.h"
+#include "sim/ScriptNumbers.h"
 
 #include "hud/TQBackgroundView.h"
 #include "platform/ui/UIAlertController.h"
@@ -40,17 +41,6 @@ constexpr Subcommand kSubcommands[] = {
 
 constexpr const char* kModeNames[] = {"spinner", "pie", "bar", "ring", "custom", "text"};
 constexpr const char* kAnimationNames[] = {"fade", "grow-shrink", "shrink", "grow"};
-
-std::optional<double> number(const std::string& text) {
-    if (text.empty())
-        return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    double value = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
 
 // A small whole number from its digits or from one of `names` (their index).
 template <std::size_t N>
@@ -99,12 +89,12 @@ std::string checkHUD(const std::vector<std::string>& args) {
         return "hud background takes clear, dim or blur, not " + quoted(args[1]);
     if (what == "progress" || what == "offset") {
         for (std::size_t i = 1; i < args.size(); ++i)
-            if (!number(args[i]))
+            if (!scriptNumber(args[i]))
                 return "hud " + what + " takes numbers, not " + quoted(args[i]);
     }
     if (what == "margin" || what == "minsize" || what == "grace" || what == "minshow") {
         for (std::size_t i = 1; i < args.size(); ++i) {
-            auto value = number(args[i]);
+            auto value = scriptNumber(args[i]);
             if (!value || *value < 0)
                 return "hud " + what + " takes numbers of 0 or more, not " + quoted(args[i]);
         }
@@ -147,7 +137,7 @@ std::optional<std::string> HUDCommands::check(const std::vector<std::string>& wo
         if (args.size() != 2)
             return "\"tilt\" takes 2 argument(s): tilt X Y";
         for (const auto& a : args) {
-            auto value = number(a);
+            auto value = scriptNumber(a);
             if (!value || *value < -1 || *value > 1)
                 return "tilt takes X and Y from -1 to 1, not " + quoted(a);
         }
@@ -232,7 +222,7 @@ void HUDCommands::apply(TQProgressHUD& hud) const {
 
 std::optional<std::string> HUDCommands::runHUD(const std::vector<std::string>& args) {
     const std::string& what = args[0];
-    auto value = [&](std::size_t i) { return number(args[i]).value_or(0); };
+    auto value = [&](std::size_t i) { return scriptNumber(args[i]).value_or(0); };
     if (what == "show") {
         auto current = hud();
         if (!current) {
@@ -301,7 +291,7 @@ std::optional<std::string> HUDCommands::run(const std::string& name, const std::
         return std::nullopt;
     }
     if (name == "tilt") {
-        UIDeviceTilt::set(number(args[0]).value_or(0), number(args[1]).value_or(0));
+        UIDeviceTilt::set(scriptNumber(args[0]).value_or(0), scriptNumber(args[1]).value_or(0));
         return std::nullopt;
     }
     return "unknown command \"" + name + "\"";

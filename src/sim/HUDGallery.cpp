@@ -1,4 +1,5 @@
 #include "sim/HUDGallery.h"
+#include "sim/ScriptNumbers.h"
 
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
@@ -80,7 +81,7 @@ private:
             resume_ = i;
             if (commands[i].name == "wait") {
                 auto loop = NSRunLoop::main();
-                double seconds = std::strtod(commands[i].arguments.at(0).c_str(), nullptr);
+                double seconds = scriptNumber(commands[i].arguments.at(0)).value_or(0);
                 loop->enqueueAt(loop->now() + seconds, [this, i, generation] {
                     if (generation == generation_)
                         play(i + 1, generation);

@@ -1,4 +1,5 @@
 #include "sim/ScriptRunner.h"
+#include "sim/ScriptNumbers.h"
 
 #include "sim/ConfettiCommands.h"
 #include "sim/HUDCommands.h"
@@ -80,16 +81,9 @@ std::string tokenize(const std::string& line, std::vector<std::string>& words) {
 }
 
 bool parseSeconds(const std::string& text, double& seconds) {
-    if (text.empty())
-        return false;
-    errno = 0;
-    char* end = nullptr;
-    seconds = std::strtod(text.c_str(), &end);
-    // A number too small for a double (1e-320) is as good as 0; one too large is refused below.
-    if (errno == ERANGE && std::fabs(seconds) < 1)
-        errno = 0;
-    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(seconds) && seconds >= 0 &&
-           seconds <= ScriptRunner::kLongestWait;
+    auto value = scriptNumber(text);
+    seconds = value.value_or(0);
+    return value && seconds >= 0 && seconds <= ScriptRunner::kLongestWait;
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "sim/ScriptSession.h"
+#include "sim/ScriptNumbers.h"
 
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/net/URLLoadingSystem.h"
@@ -65,7 +66,7 @@ std::optional<std::string> ScriptSession::perform(const ScriptCommand& command) 
                 app.pane()->table()->reloadData();
         } else if (command.name == "wait") {
             simulator_.runUntilIdle();
-            simulator_.advanceBy(std::strtod(args[0].c_str(), nullptr));
+            simulator_.advanceBy(scriptNumber(args[0]).value_or(0));
         } else if (ConfettiCommands::isConfettiCommand(command.name)) {
             ConfettiCommands::run(app, args);
         } else if (command.name == "burst") {

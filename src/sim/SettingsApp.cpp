@@ -1,4 +1,5 @@
 #include "sim/SettingsApp.h"
+#include "sim/ScriptNumbers.h"
 
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UINavigationItem.h"
@@ -23,12 +24,9 @@ std::string joinQuoted(const std::vector<std::string>& items) {
 }
 
 bool parseNumber(const std::string& text, double& out) {
-    if (text.empty())
-        return false;
-    errno = 0;
-    char* end = nullptr;
-    out = std::strtod(text.c_str(), &end);
-    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(out);
+    auto value = scriptNumber(text);
+    out = value.value_or(0);
+    return value.has_value();
 }
 
 // A slider's bound as the cell reads it: a number, or text that holds one (old-style plists have

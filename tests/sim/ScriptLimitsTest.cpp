@@ -2,6 +2,7 @@
 
 #include "support/DeviceFixture.h"
 
+#include "sim/ScriptNumbers.h"
 #include "sim/ScriptRunner.h"
 
 #include "SimTestSupport.h"
@@ -38,6 +39,18 @@ TEST(ScriptLimitsTest, AByteOrderMarkBeforeTheFirstCommandIsNotPartOfIt) {
     // Anywhere else it is an unknown word, as before.
     EXPECT_TRUE(parse("open\n\xEF\xBB\xBF"
                       "dump\n"));
+}
+
+TEST(ScriptLimitsTest, NumbersReadOneWayEverywhere) {
+    EXPECT_EQ(scriptNumber("0.5"), 0.5);
+    EXPECT_EQ(scriptNumber("-3"), -3.0);
+    EXPECT_EQ(scriptNumber("0x10"), 16.0);
+    EXPECT_TRUE(scriptNumber("1e-320")); // too small for a double: the nearest one
+    for (const char* bad : {"", " ", "1.5x", "x", "1e400", "inf", "nan", "0.5 "})
+        EXPECT_FALSE(scriptNumber(bad)) << bad;
+    EXPECT_EQ(scriptInteger("-42"), -42);
+    EXPECT_FALSE(scriptInteger("4.2"));
+    EXPECT_FALSE(scriptInteger("99999999999999999999"));
 }
 
 TEST(ScriptLimitsTest, WaitTakesZeroToADay) {
