@@ -212,6 +212,25 @@ void CGPath::removeAllPoints() {
     current_ = subpathStart_ = {};
 }
 
+namespace {
+
+// A curve element from `start` as a cubic: a quadratic is raised to the cubic that draws it.
+struct CubicSegment {
+    CGPoint p0, c1, c2, end;
+};
+
+template <class Element> CubicSegment cubicOf(CGPoint start, const Element& e) {
+    if (e.type == kCGPathElementAddCurveToPoint)
+        return {start, e.points[0], e.points[1], e.points[2]};
+    CGPoint q = e.points[0], end = e.points[1];
+    return {start,
+            {start.x + 2.0 / 3 * (q.x - start.x), start.y + 2.0 / 3 * (q.y - start.y)},
+            {end.x + 2.0 / 3 * (q.x - end.x), end.y + 2.0 / 3 * (q.y - end.y)},
+            end};
+}
+
+} // namespace
+
 CGRect CGPath::boundingBox() const {
     Extent ext;
     for (const auto& e : elements_) {
@@ -235,29 +254,16 @@ CGRect CGPath::pathBoundingBox() const {
             cur = e.points[0];
             ext.add(cur);
             break;
-        case kCGPathElementAddQuadCurveToPoint: {
-            // Raise the quadratic to a cubic and share the cubic code.
-            CGPoint q = e.points[0], end = e.points[1];
-            CGPoint c1{cur.x + 2.0 / 3 * (q.x - cur.x), cur.y + 2.0 / 3 * (q.y - cur.y)};
-            CGPoint c2{end.x + 2.0 / 3 * (q.x - end.x), end.y + 2.0 / 3 * (q.y - end.y)};
-            CGPoint p0 = cur;
-            auto at = [&](CGFloat t) {
-                ext.add({cubicAt(p0.x, c1.x, c2.x, end.x, t), cubicAt(p0.y, c1.y, c2.y, end.y, t)});
-            };
-            cubicExtrema(p0.x, c1.x, c2.x, end.x, at);
-            cubicExtrema(p0.y, c1.y, c2.y, end.y, at);
-            cur = end;
-            ext.add(cur);
-            break;
-        }
+        case kCGPathElementAddQuadCurveToPoint:
         case kCGPathElementAddCurveToPoint: {
-            CGPoint p0 = cur, c1 = e.points[0], c2 = e.points[1], end = e.points[2];
+            CubicSegment c = cubicOf(cur, e);
             auto at = [&](CGFloat t) {
-                ext.add({cubicAt(p0.x, c1.x, c2.x, end.x, t), cubicAt(p0.y, c1.y, c2.y, end.y, t)});
+                ext.add({cubicAt(c.p0.x, c.c1.x, c.c2.x, c.end.x, t),
+                         cubicAt(c.p0.y, c.c1.y, c.c2.y, c.end.y, t)});
             };
-            cubicExtrema(p0.x, c1.x, c2.x, end.x, at);
-            cubicExtrema(p0.y, c1.y, c2.y, end.y, at);
-            cur = end;
+            cubicExtrema(c.p0.x, c.c1.x, c.c2.x, c.end.x, at);
+            cubicExtrema(c.p0.y, c.c1.y, c.c2.y, c.end.y, at);
+            cur = c.end;
             ext.add(cur);
             break;
         }
@@ -280,18 +286,13 @@ void CGPath::appendToCairo(cairo_t* cr) const {
             cairo_line_to(cr, e.points[0].x, e.points[0].y);
             cur = e.points[0];
             break;
-        case kCGPathElementAddQuadCurveToPoint: {
-            CGPoint q = e.points[0], end = e.points[1];
-            cairo_curve_to(cr, cur.x + 2.0 / 3 * (q.x - cur.x), cur.y + 2.0 / 3 * (q.y - cur.y),
-                           end.x + 2.0 / 3 * (q.x - end.x), end.y + 2.0 / 3 * (q.y - end.y), end.x, end.y);
-            cur = end;
+        case kCGPathElementAddQuadCurveToPoint:
+        case kCGPathElementAddCurveToPoint: {
+            CubicSegment c = cubicOf(cur, e);
+            cairo_curve_to(cr, c.c1.x, c.c1.y, c.c2.x, c.c2.y, c.end.x, c.end.y);
+            cur = c.end;
             break;
         }
-        case kCGPathElementAddCurveToPoint:
-            cairo_curve_to(cr, e.points[0].x, e.points[0].y, e.points[1].x, e.points[1].y, e.points[2].x,
-                           e.points[2].y);
-            cur = e.points[2];
-            break;
         case kCGPathElementCloseSubpath:
             cairo_close_path(cr);
             break;

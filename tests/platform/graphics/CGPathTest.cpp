@@ -56,6 +56,15 @@ TEST(CGPathTest, BoundingBoxesOfCurvedShapes) {
     CGPath longWay;
     longWay.addArc({0, 0}, 10, -std::numbers::pi / 2, 0, true);
     expectRectNear(longWay.pathBoundingBox(), CGRectMake(-10, -10, 20, 20), 1e-3);
+
+    // A quadratic's peak lies halfway to its control point, and that is where it is filled.
+    CGPath quad;
+    quad.moveToPoint({0, 0});
+    quad.addQuadCurveToPoint({50, 100}, {100, 0});
+    expectRectNear(quad.pathBoundingBox(), CGRectMake(0, 0, 100, 50), 1e-3);
+    expectRectNear(quad.boundingBox(), CGRectMake(0, 0, 100, 100), 1e-3);
+    EXPECT_TRUE(quad.containsPoint({50, 49}));
+    EXPECT_FALSE(quad.containsPoint({50, 51}));
 }
 
 TEST(CGPathTest, ArcJoinsTheCurrentPointWithALine) {
