@@ -1,23 +1,12 @@
 #include "platform/foundation/BinaryPlistCheck.h"
 
+#include "platform/foundation/PlistEncoding.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-constexpr std::size_t kHeaderSize = 8;
-constexpr std::size_t kTrailerSize = 32;
-// What one value costs besides its payload, when counting expanded bytes: the parser allocates a
-// node for each copy, so even a list of empty strings must not expand without bound.
-constexpr std::uint64_t kNodeCost = 32;
-
-std::uint64_t readBigEndian(const std::uint8_t* p, std::size_t n) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        v = (v << 8) | p[i];
-    return v;
-}
 
 std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
     return a > UINT64_MAX - b ? UINT64_MAX : a + b;
@@ -33,7 +22,7 @@ struct Object {
 };
 
 class Checker {
-  public:
+public:
     Checker(std::span<const std::uint8_t> b, const PlistLimits& l) : bytes_(b), limits_(l) {}
 
     std::optional<std::string> run() {
@@ -42,13 +31,13 @@ class Checker {
         return walk();
     }
 
-  private:
+private:
     std::optional<std::string> readTrailer() {
-        if (bytes_.size() < kHeaderSize + kTrailerSize + 1)
+        if (bytes_.size() < kBinaryPlistHeaderSize + kBinaryPlistTrailerSize + 1)
             return "binary list too short";
-        if (std::memcmp(bytes_.data(), "bplist00", kHeaderSize) != 0)
+        if (std::memcmp(bytes_.data(), "bplist00", kBinaryPlistHeaderSize) != 0)
             return "not a bplist00 list";
-        const std::uint8_t* t = bytes_.data() + bytes_.size() - kTrailerSize;
+        const std::uint8_t* t = bytes_.data() + bytes_.size() - kBinaryPlistTrailerSize;
         offsetSize_ = t[6];
         refSize_ = t[7];
         std::uint64_t objectCount = readBigEndian(t + 8, 8);
@@ -62,15 +51,15 @@ class Checker {
         // holds objects that nothing refers to, or the list is over the limit anyway.
         if (objectCount > limits_.maxValues)
             return "too many objects";
-        std::uint64_t tableEnd = bytes_.size() - kTrailerSize;
-        if (tableAt_ < kHeaderSize || tableAt_ >= tableEnd)
+        std::uint64_t tableEnd = bytes_.size() - kBinaryPlistTrailerSize;
+        if (tableAt_ < kBinaryPlistHeaderSize || tableAt_ >= tableEnd)
             return "offset table outside the list";
         if (objectCount > (tableEnd - tableAt_) / offsetSize_)
             return "offset table truncated";
         offsets_.resize(objectCount);
         for (std::uint64_t i = 0; i < objectCount; ++i) {
             offsets_[i] = readBigEndian(bytes_.data() + tableAt_ + i * offsetSize_, offsetSize_);
-            if (offsets_[i] < kHeaderSize || offsets_[i] >= tableAt_)
+            if (offsets_[i] < kBinaryPlistHeaderSize || offsets_[i] >= tableAt_)
                 return "object offset outside the object area";
         }
         return std::nullopt;
@@ -172,7 +161,7 @@ class Checker {
             std::uint64_t index;
             Object object;
             std::uint64_t next = 0; // next reference to visit
-            std::uint64_t count = 1, expanded = kNodeCost;
+            std::uint64_t count = 1, expanded = kPlistNodeCost;
             std::uint32_t height = 1;
         };
         std::vector<Frame> stack;
@@ -188,7 +177,7 @@ class Checker {
                 state[index] = Done;
                 count[index] = 1;
                 height[index] = 0;
-                expanded[index] = saturatingAdd(kNodeCost, o.payload);
+                expanded[index] = saturatingAdd(kPlistNodeCost, o.payload);
                 return std::nullopt;
             }
             if (stack.size() >= limits_.maxDepth)

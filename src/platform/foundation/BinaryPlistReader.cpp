@@ -1,6 +1,7 @@
 #include "platform/foundation/BinaryPlistReader.h"
 
 #include "platform/foundation/BinaryPlistCheck.h"
+#include "platform/foundation/PlistEncoding.h"
 
 #include <bit>
 #include <cstring>
@@ -9,36 +10,6 @@
 #include <vector>
 
 namespace {
-
-constexpr std::size_t kHeaderSize = 8;
-constexpr std::size_t kTrailerSize = 32;
-// What one value costs besides its payload when counting expanded bytes; the same as the check.
-constexpr std::uint64_t kNodeCost = 32;
-
-std::uint64_t readBigEndian(const std::uint8_t* p, std::size_t n) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        v = (v << 8) | p[i];
-    return v;
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 // Big-endian UTF-16 to UTF-8. A surrogate that is not half of a pair becomes U+FFFD, so the result
 // is always valid UTF-8.
@@ -64,7 +35,7 @@ std::string utf16ToUtf8(const std::uint8_t* p, std::uint64_t units) {
 // and every limit is counted again, so a list the check misjudged is refused, not followed.
 class Builder {
 public:
-    Builder(std::span<const std::uint8_t> b, const PlistLimits& l) : bytes_(b), limits_(l) {}
+    Builder(std::span<const std::uint8_t> b, const PlistLimits& l) : bytes_(b), limits_(l), budget_(l) {}
 
     std::optional<std::string> run(PlistValue& out) {
         if (!readTrailer())
@@ -93,17 +64,17 @@ private:
     };
 
     bool readTrailer() {
-        if (bytes_.size() < kHeaderSize + kTrailerSize)
+        if (bytes_.size() < kBinaryPlistHeaderSize + kBinaryPlistTrailerSize)
             return false;
-        const std::uint8_t* t = bytes_.data() + bytes_.size() - kTrailerSize;
+        const std::uint8_t* t = bytes_.data() + bytes_.size() - kBinaryPlistTrailerSize;
         offsetSize_ = t[6];
         refSize_ = t[7];
         objectCount_ = readBigEndian(t + 8, 8);
         top_ = readBigEndian(t + 16, 8);
         tableAt_ = readBigEndian(t + 24, 8);
-        const std::uint64_t tableEnd = bytes_.size() - kTrailerSize;
+        const std::uint64_t tableEnd = bytes_.size() - kBinaryPlistTrailerSize;
         return offsetSize_ >= 1 && offsetSize_ <= 8 && refSize_ >= 1 && refSize_ <= 8 &&
-               tableAt_ >= kHeaderSize && tableAt_ <= tableEnd &&
+               tableAt_ >= kBinaryPlistHeaderSize && tableAt_ <= tableEnd &&
                objectCount_ <= (tableEnd - tableAt_) / offsetSize_;
     }
 
@@ -113,7 +84,7 @@ private:
         if (index >= objectCount_)
             return "object reference out of range";
         h.at = readBigEndian(bytes_.data() + tableAt_ + index * offsetSize_, offsetSize_);
-        if (h.at < kHeaderSize || h.at >= tableAt_)
+        if (h.at < kBinaryPlistHeaderSize || h.at >= tableAt_)
             return "object offset outside the object area";
         std::uint8_t marker = bytes_[h.at++];
         h.type = marker >> 4;
@@ -145,14 +116,7 @@ private:
     }
 
     // Counts one value with `payload` bytes against the limits.
-    std::optional<std::string> count(std::uint64_t payload) {
-        if (++values_ > limits_.maxValues)
-            return "too many values";
-        expanded_ += kNodeCost + payload;
-        if (expanded_ > limits_.maxExpandedBytes)
-            return "expands past the size limit";
-        return std::nullopt;
-    }
+    std::optional<std::string> count(std::uint64_t payload) { return budget_.count(payload); }
 
     // Decodes a string object (ASCII or UTF-16) into `out`; `notString` is the reason to give for
     // an object of another kind.
@@ -312,7 +276,7 @@ private:
     const PlistLimits& limits_;
     std::uint8_t offsetSize_ = 0, refSize_ = 0;
     std::uint64_t objectCount_ = 0, top_ = 0, tableAt_ = 0;
-    std::uint64_t values_ = 0, expanded_ = 0;
+    PlistBudget budget_;
     std::vector<Work> work_;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/foundation/BinaryPlistWriter.h"
 
 #include "platform/foundation/NSObject.h"
+#include "platform/foundation/PlistEncoding.h"
 
 #include <bit>
 #include <cmath>
@@ -10,9 +11,6 @@
 #include <vector>
 
 namespace {
-
-// What one value costs besides its payload when the reader counts expanded bytes.
-constexpr std::uint64_t kNodeCost = 32;
 
 enum class StringForm : std::uint8_t {
     Ascii, // every byte below 0x80
@@ -25,34 +23,6 @@ struct StringShape {
     std::uint64_t length = 0; // bytes, or UTF-16 code units
     std::uint64_t payload() const { return form == StringForm::Utf16 ? 2 * length : length; }
 };
-
-// Decodes the UTF-8 sequence at s[i]: the code point, or nothing when the bytes are not strict
-// UTF-8 (truncated, overlong, a surrogate, past U+10FFFF). Advances `i` past it.
-std::optional<std::uint32_t> nextCodePoint(std::string_view s, std::size_t& i) {
-    auto c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-        ++i;
-        return c;
-    }
-    const std::size_t n = c >= 0xC2 && c <= 0xDF   ? 2
-                          : c >= 0xE0 && c <= 0xEF ? 3
-                          : c >= 0xF0 && c <= 0xF4 ? 4
-                                                   : 0;
-    if (n == 0 || n > s.size() - i)
-        return std::nullopt;
-    std::uint32_t cp = c & (0x7F >> n);
-    for (std::size_t k = 1; k < n; ++k) {
-        auto cc = static_cast<unsigned char>(s[i + k]);
-        if ((cc & 0xC0) != 0x80)
-            return std::nullopt;
-        cp = cp << 6 | (cc & 0x3F);
-    }
-    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-        return std::nullopt;
-    i += n;
-    return cp;
-}
 
 StringShape shapeOf(std::string_view s) {
     std::size_t i = 0;
@@ -122,7 +92,7 @@ struct Object {
 
 class Writer {
 public:
-    explicit Writer(const PlistLimits& l) : limits_(l) {}
+    explicit Writer(const PlistLimits& l) : limits_(l), budget_(l) {}
 
     std::optional<std::string> run(const PlistValue& root, std::string& out) {
         if (auto e = collect(root))
@@ -181,14 +151,7 @@ private:
     }
 
     // Counts one use of a value with `payload` bytes against the limits.
-    std::optional<std::string> count(std::uint64_t payload) {
-        if (++values_ > limits_.maxValues)
-            return "too many values";
-        expanded_ += kNodeCost + payload;
-        if (expanded_ > limits_.maxExpandedBytes)
-            return "expands past the size limit";
-        return std::nullopt;
-    }
+    std::optional<std::string> count(std::uint64_t payload) { return budget_.count(payload); }
 
     std::uint64_t newObject(const PlistValue& v) {
         Object o;
@@ -343,7 +306,8 @@ private:
     std::unordered_map<std::string_view, std::uint64_t> strings_;
     static constexpr std::uint64_t kNoObject = UINT64_MAX;
     std::uint64_t booleans_[2] = {kNoObject, kNoObject}; // the objects of false and true
-    std::uint64_t values_ = 0, expanded_ = 0, payloadBytes_ = 0;
+    PlistBudget budget_;
+    std::uint64_t payloadBytes_ = 0;
 };
 
 } // namespace

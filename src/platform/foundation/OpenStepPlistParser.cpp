@@ -1,5 +1,7 @@
 #include "platform/foundation/OpenStepPlistParser.h"
 
+#include "platform/foundation/PlistEncoding.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,21 +23,8 @@ int hexDigit(char c) {
     return -1;
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 class Parser {
-  public:
+public:
     Parser(std::string_view s, const PlistLimits& limits) : s_(s), limits_(limits) {}
 
     PlistReadResult run() {
@@ -45,7 +34,7 @@ class Parser {
         return {root, nullptr, PlistFormat::OpenStep};
     }
 
-  private:
+private:
     // One open array or dictionary: the container, and for a dictionary the key whose value is
     // being read.
     struct Frame {

@@ -1,5 +1,6 @@
 #include "platform/foundation/XmlPlist.h"
 
+#include "platform/foundation/PlistEncoding.h"
 #include "platform/foundation/XmlPlistCheck.h"
 
 #include <pugixml.hpp>
@@ -45,24 +46,6 @@ bool allSpace(const char* s) {
     return true;
 }
 
-void appendUTF8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | cp >> 6);
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | cp >> 12);
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | cp >> 18);
-        out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Appends text with its entity and character references decoded. False for an unknown or
 // unterminated reference, a reference to NUL, a surrogate or past U+10FFFF.
 bool appendDecoded(std::string& out, std::string_view s) {
@@ -97,7 +80,7 @@ bool appendDecoded(std::string& out, std::string_view s) {
             if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || cp == 0 ||
                 cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
                 return false;
-            appendUTF8(out, cp);
+            appendUtf8(out, cp);
         } else {
             return false;
         }
@@ -394,40 +377,15 @@ std::optional<std::string> rootOf(const pugi::xml_document& doc, pugi::xml_node&
 
 // MARK: Writing
 
-bool isContinuation(unsigned char c) {
-    return (c & 0xC0) == 0x80;
-}
-
 // Whether XML text gives the string back exactly: UTF-8 without control characters other than
 // tab and line feed (a carriage return would come back as it is, but XML readers that normalise
 // line ends would not keep it), no U+FFFE or U+FFFF.
 bool xmlCanCarry(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size()) {
-        auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            if (c < 0x20 && c != '\t' && c != '\n')
-                return false;
-            ++i;
-            continue;
-        }
-        std::size_t n = c >= 0xF0 && c <= 0xF4  ? 4
-                        : c >= 0xE0 && c < 0xF0 ? 3
-                        : c >= 0xC2 && c < 0xE0 ? 2
-                                                : 0;
-        if (n == 0 || i + n > s.size())
+        std::optional<std::uint32_t> cp = nextCodePoint(s, i);
+        if (!cp || (*cp < 0x20 && *cp != '\t' && *cp != '\n') || *cp == 0xFFFE || *cp == 0xFFFF)
             return false;
-        std::uint32_t cp = c & (0x7F >> n);
-        for (std::size_t k = 1; k < n; ++k) {
-            auto cc = static_cast<unsigned char>(s[i + k]);
-            if (!isContinuation(cc))
-                return false;
-            cp = cp << 6 | (cc & 0x3F);
-        }
-        if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF)
-            return false;
-        i += n;
     }
     return true;
 }
