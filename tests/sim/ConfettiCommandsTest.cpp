@@ -26,27 +26,12 @@ using nlohmann::json;
 
 namespace {
 
-struct TempDevice {
-    fs::path root;
-    TempDevice() {
-        root = fs::temp_directory_path() / ("confetti-device-" + std::to_string(::getpid()) + "-" +
-                                            std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-        fs::remove_all(root);
-        fs::copy(fs::path(ORBITCHAT_SOURCE_DIR) / "examples/device", root, fs::copy_options::recursive);
-    }
-    ~TempDevice() { fs::remove_all(root); }
-};
-
 class ConfettiScriptTest : public ::testing::Test {
 protected:
     std::optional<ScriptError> run(const std::string& script, std::string& out) {
         Simulator::Options options;
-        options.deviceRoot = device.root.string();
-        Simulator sim(options);
-        std::ostringstream stream;
-        auto error = ScriptRunner::runScript(sim, script, stream);
-        out = stream.str();
-        return error;
+        options.deviceRoot = device.path();
+        return runSimScript(options, script, out);
     }
     std::vector<json> confettiDumps(const std::string& script) {
         std::string out;
@@ -57,7 +42,7 @@ protected:
             dumps.push_back(d["confetti"]);
         return dumps;
     }
-    TempDevice device;
+    SampleDeviceCopy device;
 };
 
 TEST_F(ConfettiScriptTest, EmitsShowTheirPiecesAsAttachedAndThenInFlight) {
@@ -150,7 +135,7 @@ class ConfettiScreenTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Simulator::Options options;
-        options.deviceRoot = device.root.string();
+        options.deviceRoot = device.path();
         sim = std::make_unique<Simulator>(options);
         screen = std::make_unique<SimScreen>(*sim);
         screen->followRunLoopFrames();
@@ -164,12 +149,13 @@ protected:
         sim.reset();
     }
     std::string preferences() {
-        std::ifstream in(device.root / "var/mobile/Library/Preferences/com.orbitchat.preferences.plist");
+        std::ifstream in(fs::path(device.path()) /
+                         "var/mobile/Library/Preferences/com.orbitchat.preferences.plist");
         std::stringstream s;
         s << in.rdbuf();
         return s.str();
     }
-    TempDevice device;
+    SampleDeviceCopy device;
     std::unique_ptr<Simulator> sim;
     std::unique_ptr<SimScreen> screen;
 };

@@ -31,16 +31,6 @@ using nlohmann::json;
 
 namespace {
 
-struct TempFolder {
-    fs::path path;
-    explicit TempFolder(const std::string& kind) {
-        path = fs::temp_directory_path() / ("hud-" + kind + "-" + std::to_string(::getpid()) + "-" +
-                                            std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-        fs::remove_all(path);
-    }
-    ~TempFolder() { fs::remove_all(path); }
-};
-
 // The entries of a views dump that are parts of a HUD, by part name (the topmost HUD's).
 std::map<std::string, json> hudParts(const json& dump) {
     std::map<std::string, json> parts;
@@ -52,24 +42,16 @@ std::map<std::string, json> hudParts(const json& dump) {
 
 class HUDScriptTest : public ::testing::Test {
 protected:
-    HUDScriptTest() : device("device") {
-        fs::copy(fs::path(ORBITCHAT_SOURCE_DIR) / "examples/device", device.path,
-                 fs::copy_options::recursive);
-    }
     void TearDown() override {
         UIDeviceTilt::set(0, 0);
         UISetStatusBarOrientation(UIInterfaceOrientationPortrait);
     }
     std::optional<ScriptError> run(const std::string& script, std::string& out) {
         Simulator::Options options;
-        options.deviceRoot = device.path.string();
-        Simulator sim(options);
-        std::ostringstream stream;
-        auto error = ScriptRunner::runScript(sim, script, stream);
-        out = stream.str();
-        return error;
+        options.deviceRoot = device.path();
+        return runSimScript(options, script, out);
     }
-    TempFolder device;
+    SampleDeviceCopy device;
 };
 
 TEST_F(HUDScriptTest, CommandsConfigureTheHUDOverTheVisibleScreen) {
@@ -196,7 +178,7 @@ class HUDScreenTest : public HUDScriptTest {
 protected:
     void SetUp() override {
         Simulator::Options options;
-        options.deviceRoot = device.path.string();
+        options.deviceRoot = device.path();
         simulator = std::make_unique<Simulator>(options);
         screen = std::make_unique<SimScreen>(*simulator);
         commands = std::make_unique<HUDCommands>(simulator->settings(), *screen);
@@ -310,9 +292,9 @@ TEST_F(HUDScreenTest, AButtonHidesItsHUDAndAnAlertPutsTheHUDOnTheWindow) {
 
 // The program, as a user runs it.
 TEST(HUDGalleryProgramTest, HeadlessGalleryWritesItsPicturesAndAnimation) {
-    TempFolder out("gallery");
+    TempDeviceRoot out;
     std::string command = std::string(ORBITCHAT_BINARY_DIR) +
-                          "/src/sim/orbitchat-sim --hud-gallery --headless --out " + out.path.string() +
+                          "/src/sim/orbitchat-sim --hud-gallery --headless --out " + out.path() +
                           " 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_TRUE(pipe);
@@ -328,11 +310,11 @@ TEST(HUDGalleryProgramTest, HeadlessGalleryWritesItsPicturesAndAnimation) {
          {"01-spinner.png", "02-pie.png", "03-ring.png", "04-bar.png", "05-custom-view.png",
           "06-text-only.png", "07-details-and-button.png", "08-dimmed-background.png",
           "09-blurred-background.png", "10-offset.png", "13-tilted.png", "animations.webp"}) {
-        fs::path file = out.path / "hud" / name;
+        fs::path file = fs::path(out.path()) / "hud" / name;
         EXPECT_TRUE(fs::exists(file) && fs::file_size(file) > 1000) << file;
         EXPECT_NE(printed.find("wrote " + file.string()), std::string::npos) << printed;
     }
-    auto spinner = CGImage::createFromPNGFile((out.path / "hud/01-spinner.png").string());
+    auto spinner = CGImage::createFromPNGFile((fs::path(out.path()) / "hud/01-spinner.png").string());
     ASSERT_TRUE(spinner);
     EXPECT_EQ(spinner->width(), 750u);
 }

@@ -39,11 +39,7 @@ protected:
         ); })");
     }
     std::optional<ScriptError> run(const std::string& script, std::string& out) {
-        Simulator sim({.deviceRoot = device.root(), .bundlePath = device.host("/bundle")});
-        std::ostringstream stream;
-        auto error = ScriptRunner::runScript(sim, script, stream);
-        out = stream.str();
-        return error;
+        return runSimScript({.deviceRoot = device.root(), .bundlePath = device.host("/bundle")}, script, out);
     }
     DeviceFixture device;
 };

@@ -1,11 +1,18 @@
 #pragma once
 
 // Reading what the simulator prints: several JSON dumps one after another, each ending with a
-// line "}"; and running the program itself, as a user does.
+// line "}"; running a script on a simulator in the test's process, on a copy of the sample
+// device; and running the program itself, as a user does.
+
+#include "sim/ScriptRunner.h"
+#include "sim/Simulator.h"
+#include "support/TempDeviceRoot.h"
 
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -39,4 +46,23 @@ inline int runSimProgram(const std::string& arguments, std::string& out, bool er
         out.append(buffer, n);
     int status = pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A temporary copy of examples/device, removed with the object.
+class SampleDeviceCopy : public TempDeviceRoot {
+public:
+    SampleDeviceCopy() {
+        std::filesystem::copy(std::filesystem::path(ORBITCHAT_SOURCE_DIR) / "examples/device", path(),
+                              std::filesystem::copy_options::recursive);
+    }
+};
+
+// Runs `script` on a simulator made with `options`, collecting what it prints in `out`.
+inline std::optional<ScriptError> runSimScript(const Simulator::Options& options, const std::string& script,
+                                               std::string& out) {
+    Simulator sim(options);
+    std::ostringstream stream;
+    auto error = ScriptRunner::runScript(sim, script, stream);
+    out = stream.str();
+    return error;
 }

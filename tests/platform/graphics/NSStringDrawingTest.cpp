@@ -96,7 +96,11 @@ TEST(NSStringDrawingTest, OnlyLinesThatFitTheHeightAreDrawn) {
     EXPECT_EQ(count(image, 0, static_cast<int>(2 * line + 1), 60, 100, ink), 0);
 }
 
-TEST(NSStringDrawingTest, DrawingWithoutAContextDoesNothing) {
-    NSStringDrawInRect("x", CGRectMake(0, 0, 10, 10), attributes(), nullptr);
-    NSStringDrawAtPoint("x", {0, 0}, attributes());
+TEST(NSStringDrawingTest, DrawingWithoutAContextLeavesTheCurrentDrawingAlone) {
+    // No context means no drawing, not a drawing into whatever context happens to be in use.
+    CGImageRef image = pixels::draw(40, 40, [&](const CGContextRef&) {
+        NSStringDrawInRect("x", CGRectMake(0, 0, 40, 40), attributes(20), nullptr);
+        NSStringDrawAtPoint("x", {0, 0}, attributes(20));
+    });
+    EXPECT_EQ(count(image, 0, 0, 40, 40, ink), 0);
 }
