@@ -23,8 +23,7 @@ constexpr std::string_view kInfo = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n
                                    "<key>CFBundleDisplayName</key><string>Messages</string></dict></plist>\n";
 
 const FuzzScratch& device() {
-    static FuzzScratch scratch;
-    static bool ready = [] {
+    return preparedScratch([](const FuzzScratch& scratch) {
         auto bytes = [](std::string_view s) { return reinterpret_cast<const std::uint8_t*>(s.data()); };
         scratch.write("Applications/MobileSMS.app/Info.plist", bytes(kInfo), kInfo.size());
         scratch.write("Library/MobileSubstrate/DynamicLibraries/OCSupportFuzz.dylib", bytes("x"), 1);
@@ -32,10 +31,7 @@ const FuzzScratch& device() {
         ALApplicationList::sharedApplicationList()->reload();
         NSLogSetEchoToStderr(false);
         NSRunLoop::installMain(ManualClock::create());
-        return true;
-    }();
-    (void)ready;
-    return scratch;
+    });
 }
 
 } // namespace

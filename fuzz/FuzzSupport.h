@@ -3,9 +3,10 @@
 // What the harnesses share: a scratch folder of their own for the readers that take a file (made
 // once per process, removed at exit), and a way to put one input there.
 //
-//     static FuzzScratch scratch;
-//     scratch.write("Applications/Fuzz.app/Info.plist", data, size);
-//     NSFileManager::setDeviceRoot(scratch.path());
+//     const FuzzScratch& device() {
+//         return preparedScratch([](const FuzzScratch& s) { NSFileManager::setDeviceRoot(s.path()); });
+//     }
+//     device().write("Applications/Fuzz.app/Info.plist", data, size);
 
 #include <cstddef>
 #include <cstdint>
@@ -47,3 +48,12 @@ public:
 private:
     std::string path_;
 };
+
+// The harness's scratch folder, made and handed to `setup` once, on first use. Each harness
+// passes its own lambda, so each gets a folder of its own.
+template <class Setup> const FuzzScratch& preparedScratch(Setup setup) {
+    static FuzzScratch scratch;
+    static const bool ready = (setup(scratch), true);
+    (void)ready;
+    return scratch;
+}

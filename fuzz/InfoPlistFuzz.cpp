@@ -20,16 +20,12 @@ constexpr std::string_view kInfo = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n
                                    "<key>CFBundleDisplayName</key><string>Messages</string></dict></plist>\n";
 
 const FuzzScratch& device() {
-    static FuzzScratch scratch;
-    static bool ready = [] {
+    return preparedScratch([](const FuzzScratch& scratch) {
         scratch.write("Applications/MobileSMS.app/Info.plist",
                       reinterpret_cast<const std::uint8_t*>(kInfo.data()), kInfo.size());
         NSFileManager::setDeviceRoot(scratch.path());
         NSLogSetEchoToStderr(false);
-        return true;
-    }();
-    (void)ready;
-    return scratch;
+    });
 }
 
 } // namespace

@@ -26,15 +26,11 @@ public:
 };
 
 const FuzzScratch& bundle() {
-    static FuzzScratch scratch;
-    static bool ready = [] {
+    return preparedScratch([](const FuzzScratch& scratch) {
         PSListController::setBundlePath(scratch.path());
         NSLogSetEchoToStderr(false);
         NSRunLoop::installMain(ManualClock::create());
-        return true;
-    }();
-    (void)ready;
-    return scratch;
+    });
 }
 
 } // namespace
