@@ -62,6 +62,7 @@ void TQBackgroundView::updateForBackgroundStyle() {
             auto effect = UIVisualEffectView::create(UIBlurEffect::effectWithStyle(blurEffectStyle_));
             addSubview(effect);
             effect->setFrame(bounds());
+            effect->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
             setBackgroundColor(color_);
             layer()->setAllowsGroupOpacity(false);
             setEffectView(effect);
@@ -97,9 +98,8 @@ void TQBackgroundView::updateViewsForColor(const UIColor& color) {
 
 void TQBackgroundView::layoutSubviews() {
     UIView::layoutSubviews();
-    // The blur layer resizes with the view (flexible width and height).
-    if (auto effect = effectView())
-        effect->setFrame(bounds());
+    // The blur view follows the view's size by its autoresizing; the older toolbar stands 100
+    // points out on every side.
     if (auto bar = toolbar())
         bar->setFrame(CGRectInset(bounds(), -100, -100));
 }

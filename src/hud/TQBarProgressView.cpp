@@ -3,6 +3,7 @@
 #include "hud/TQDrawing.h"
 #include "hud/TQSystemGeneration.h"
 #include "platform/foundation/NSAssertionHandler.h"
+#include "platform/ui/UIAppearance.h"
 
 #include <cmath>
 #include <numbers>
@@ -122,4 +123,12 @@ void TQBarProgressView::drawRect(CGRect rect) {
         CGContextAddLineToPoint(ctx, r + 4, h / 2);
         CGContextFillPath(ctx);
     }
+}
+
+void TQBarProgressView::applyAppearance() {
+    UIView::applyAppearance();
+    if (auto color = UIAppearance::colorFor(*this, "TQBarProgressView", "progressColor"))
+        setProgressColor(color);
+    if (auto color = UIAppearance::colorFor(*this, "TQBarProgressView", "lineColor"))
+        setLineColor(color);
 }

@@ -14,7 +14,7 @@
 #include <optional>
 
 class TQBarProgressView : public UIView {
-  public:
+public:
     // `init`: a 120 x 20 view at the origin.
     static std::shared_ptr<TQBarProgressView> create();
     static std::shared_ptr<TQBarProgressView> create(CGRect frame);
@@ -36,15 +36,17 @@ class TQBarProgressView : public UIView {
     CGSize intrinsicContentSize() const override;
     void drawRect(CGRect rect) override;
     bool drawsContent() const override { return true; }
+    // Takes "progressColor" and "lineColor" from the appearance proxies.
+    void applyAppearance() override;
 
     // Answers "setProgress:", so key-value setting of "progress" reaches `setProgress`.
     const SelectorTable* selectorTable() const override;
 
-  protected:
+protected:
     explicit TQBarProgressView(CGRect frame);
     void commonInit() override;
 
-  private:
+private:
     float progress_ = 0;
     std::optional<UIColor> lineColor_ = UIColor::whiteColor();
     UIColor progressRemainingColor_ = UIColor::clearColor();

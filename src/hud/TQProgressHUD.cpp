@@ -58,6 +58,7 @@ void TQProgressHUD::commonInit() {
     setOpaque(false);
     setBackgroundColor(UIColor::clearColor());
     setAlpha(0);
+    setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     layer()->setAllowsGroupOpacity(false);
     // The HUD lays out by constraints from its first layout pass on.
     installAutoLayout();
@@ -470,6 +471,7 @@ void TQProgressHUD::setupViews() {
     backgroundView_ = TQBackgroundView::create(bounds());
     backgroundView_->setStyle(TQBackgroundStyleFlat);
     backgroundView_->setBackgroundColor(UIColor::clearColor());
+    backgroundView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     backgroundView_->setAlpha(0);
     addSubview(backgroundView_);
 

@@ -4,6 +4,7 @@
 #include "hud/TQSystemGeneration.h"
 #include "platform/foundation/NSAssertionHandler.h"
 #include "platform/graphics/UIBezierPath.h"
+#include "platform/ui/UIAppearance.h"
 
 #include <cmath>
 #include <numbers>
@@ -124,4 +125,12 @@ void TQRoundProgressView::drawPie(CGRect b, double start, double end) const {
     CGContextSetBlendMode(ctx, kCGBlendModeCopy);
     TQColorSet(progressTintColor_);
     band->stroke();
+}
+
+void TQRoundProgressView::applyAppearance() {
+    UIView::applyAppearance();
+    if (auto color = UIAppearance::colorFor(*this, "TQRoundProgressView", "progressTintColor"))
+        setProgressTintColor(color);
+    if (auto color = UIAppearance::colorFor(*this, "TQRoundProgressView", "backgroundTintColor"))
+        setBackgroundTintColor(color);
 }

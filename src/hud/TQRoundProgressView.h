@@ -15,7 +15,7 @@
 #include <optional>
 
 class TQRoundProgressView : public UIView {
-  public:
+public:
     // `init`: a 37 x 37 view at the origin.
     static std::shared_ptr<TQRoundProgressView> create();
     static std::shared_ptr<TQRoundProgressView> create(CGRect frame);
@@ -35,15 +35,17 @@ class TQRoundProgressView : public UIView {
     CGSize intrinsicContentSize() const override { return CGSizeMake(37, 37); }
     void drawRect(CGRect rect) override;
     bool drawsContent() const override { return true; }
+    // Takes "progressTintColor" and "backgroundTintColor" from the appearance proxies.
+    void applyAppearance() override;
 
     // Answers "setProgress:", so key-value setting of "progress" reaches `setProgress`.
     const SelectorTable* selectorTable() const override;
 
-  protected:
+protected:
     explicit TQRoundProgressView(CGRect frame);
     void commonInit() override;
 
-  private:
+private:
     void drawAnnular(CGRect bounds, double start, double end) const;
     void drawPie(CGRect bounds, double start, double end) const;
 

@@ -240,3 +240,71 @@ TEST_F(TQProgressHUDLayoutTest, AWordOf64kCharactersInTheDetailsStaysInsideThePa
 }
 
 } // namespace
+
+namespace {
+
+// The content frames of a laid-out HUD, to compare one HUD's layout with another's.
+struct ContentLayout {
+    CGRect bezel, label, details;
+    bool operator==(const ContentLayout&) const = default;
+};
+ContentLayout contentLayout(const TQProgressHUD& hud) {
+    return {hud.bezelView()->frame(), hud.label()->frame(), hud.detailsLabel()->frame()};
+}
+
+} // namespace
+
+TEST_F(TQProgressHUDLayoutTest, FollowsItsParentsSizeWithoutARotation) {
+    auto hud = hudIn(320, 480);
+    hud->layoutIfNeeded();
+    parent->setFrame(CGRectMake(0, 0, 600, 400));
+    hud->layoutIfNeeded();
+    EXPECT_EQ(hud->frame(), CGRectMake(0, 0, 600, 400));
+    EXPECT_EQ(hud->backgroundView()->frame(), CGRectMake(0, 0, 600, 400));
+    EXPECT_EQ(hud->bezelView()->center(), CGPointMake(300, 200));
+    // Shrinking by bounds works the same way.
+    parent->setBounds(CGRectMake(0, 0, 200, 300));
+    hud->layoutIfNeeded();
+    EXPECT_EQ(hud->frame(), CGRectMake(0, 0, 200, 300));
+    EXPECT_EQ(hud->bezelView()->center(), CGPointMake(100, 150));
+}
+
+TEST_F(TQProgressHUDLayoutTest, LayoutDependsOnlyOnTheCurrentTextsAndSizes) {
+    const std::string longer = "Two of four extensions";
+    auto fresh = [&](double w, double h) {
+        auto keep = parent;
+        auto hud = hudIn(w, h);
+        hud->detailsLabel()->setText(longer);
+        hud->layoutIfNeeded();
+        auto layout = contentLayout(*hud);
+        parent = keep;
+        return layout;
+    };
+    const ContentLayout wide = fresh(320, 480);
+
+    // A shown HUD whose details change from a short text to a longer one.
+    auto hud = hudIn(320, 480);
+    hud->detailsLabel()->setText("Cancel");
+    hud->layoutIfNeeded();
+    const CGRect cancel = hud->detailsLabel()->frame();
+    // The longer text fits on one line in this parent, wider than "Cancel".
+    EXPECT_NEAR(wide.details.height(), cancel.height(), 0.5);
+    EXPECT_GT(wide.details.width(), 2 * cancel.width());
+    hud->detailsLabel()->setText(longer);
+    hud->layoutIfNeeded();
+    EXPECT_EQ(contentLayout(*hud), wide);
+
+    // A HUD that wrapped the text in a narrow parent lays it out as a fresh one after the parent
+    // widens, by rotation or by any other resize.
+    const ContentLayout narrow = fresh(120, 480);
+    auto rotated = hudIn(120, 480);
+    rotated->detailsLabel()->setText(longer);
+    rotated->layoutIfNeeded();
+    EXPECT_EQ(contentLayout(*rotated), narrow);
+    EXPECT_GT(narrow.details.height(), wide.details.height());
+    parent->setBounds(CGRectMake(0, 0, 480, 320));
+    UISetStatusBarOrientation(UIInterfaceOrientationLandscapeLeft);
+    rotated->layoutIfNeeded();
+    UISetStatusBarOrientation(UIInterfaceOrientationPortrait);
+    EXPECT_EQ(contentLayout(*rotated), fresh(480, 320));
+}

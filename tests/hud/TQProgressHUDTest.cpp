@@ -6,21 +6,23 @@
 #include "platform/dispatch/Dispatch.h"
 #include "platform/ui/CALayer.h"
 #include "platform/ui/UIActivityIndicatorView.h"
+#include "platform/ui/UIAppearance.h"
 #include "platform/ui/UIMotionEffect.h"
+#include "platform/ui/UIWindow.h"
 
 #include <thread>
 
 namespace {
 
 class RecordingDelegate : public TQProgressHUDDelegate {
-  public:
+public:
     int hidden = 0;
     void hudWasHidden(const std::shared_ptr<TQProgressHUD>&) override { ++hidden; }
     bool implementsHudWasHidden() const override { return true; }
 };
 
 class TQProgressHUDTest : public HudTest {
-  protected:
+protected:
     void SetUp() override {
         HudTest::SetUp();
         parent = UIView::create(CGRectMake(0, 0, 320, 480));
@@ -323,6 +325,60 @@ TEST_F(TQProgressHUDTest, MotionEffectsFollowTheTiltAndCanBeTurnedOff) {
     hud->setDefaultMotionEffectsEnabled(false);
     EXPECT_TRUE(hud->bezelView()->motionEffects().empty());
     UIDeviceTilt::set(0, 0);
+}
+
+} // namespace
+
+namespace {
+
+class TQProgressHUDAppearanceTest : public HudTest {
+protected:
+    void TearDown() override {
+        UIAppearance::resetAll();
+        HudTest::TearDown();
+    }
+};
+
+TEST_F(TQProgressHUDAppearanceTest, ProxyColoursReachTheIndicatorsWhenTheHUDJoinsAWindow) {
+    const UIColor red = UIColor::redColor(), green = UIColor::greenColor(), blue = UIColor::blueColor();
+    UIAppearance::whenContainedIn("UIActivityIndicatorView", "TQProgressHUD").setColor("color", red);
+    UIAppearance::whenContainedIn("TQBarProgressView", "TQProgressHUD").setColor("progressColor", green);
+    UIAppearance::whenContainedIn("TQRoundProgressView", "TQProgressHUD").setColor("progressTintColor", blue);
+
+    // Outside a window nothing is applied yet, and the HUD leaves the proxied colour alone.
+    auto detached = UIView::create(CGRectMake(0, 0, 320, 480));
+    auto early = TQProgressHUD::showHUDAddedTo(detached, false);
+    auto earlySpinner = std::dynamic_pointer_cast<UIActivityIndicatorView>(early->indicator());
+    ASSERT_TRUE(earlySpinner);
+    EXPECT_NE(earlySpinner->color(), std::optional<UIColor>(red));
+
+    // In a window the caller's colour wins over the HUD's content colour.
+    auto window = UIWindow::create(CGRectMake(0, 0, 320, 480));
+    auto hud = TQProgressHUD::showHUDAddedTo(window, false);
+    auto spinner = std::dynamic_pointer_cast<UIActivityIndicatorView>(hud->indicator());
+    ASSERT_TRUE(spinner);
+    EXPECT_EQ(spinner->color(), std::optional<UIColor>(red));
+    hud->setContentColor(UIColor::whiteColor());
+    EXPECT_EQ(spinner->color(), std::optional<UIColor>(red));
+    // A HUD that was made outside and then moved into the window takes it too.
+    window->addSubview(early);
+    EXPECT_EQ(earlySpinner->color(), std::optional<UIColor>(red));
+
+    // Indicators made later, while the HUD is in the window, take theirs when they are added.
+    hud->setMode(TQModeBar);
+    auto bar = std::dynamic_pointer_cast<TQBarProgressView>(hud->indicator());
+    ASSERT_TRUE(bar);
+    EXPECT_EQ(bar->progressColor(), green);
+    EXPECT_EQ(bar->lineColor(), hud->contentColor()); // not proxied: the HUD's own
+    hud->setMode(TQModePie);
+    auto pie = std::dynamic_pointer_cast<TQRoundProgressView>(hud->indicator());
+    ASSERT_TRUE(pie);
+    EXPECT_EQ(pie->progressTintColor(), blue);
+
+    // Elsewhere in the window the contained-in proxy does not apply.
+    auto plain = UIActivityIndicatorView::create();
+    window->addSubview(plain);
+    EXPECT_EQ(plain->color(), std::nullopt);
 }
 
 } // namespace

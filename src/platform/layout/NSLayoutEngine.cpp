@@ -113,8 +113,37 @@ void NSLayoutEngine::willLayout(UIView& top) {
     }
 }
 
+bool NSLayoutEngine::inputsMoved(const System& s, UIView& root) const {
+    if (s.structure != structure_ || s.inputs != inputs_)
+        return true;
+    for (const Item& item : s.items) {
+        if (!item.pinned)
+            continue;
+        double values[4];
+        pinValues(s, root, item, values);
+        if (!std::equal(values, values + 4, item.pinConstant))
+            return true;
+    }
+    return false;
+}
+
 void NSLayoutEngine::syncSettlingWidths(System& s, UIView& root) {
+    // A layout depends only on the current texts and sizes: when something that feeds the system
+    // moved, wrapping views first forget the widths an earlier pass gave them, and measure again
+    // at the widths this solution gives.
+    const bool moved = inputsMoved(s, root);
     sync(s, root, true);
+    if (moved && !s.failed) {
+        bool forgot = false;
+        for (Item& item : s.items) {
+            if (item.pinned)
+                continue;
+            if (auto view = item.view.lock())
+                forgot = view->adoptLayoutWidth(0) || forgot;
+        }
+        if (forgot)
+            sync(s, root, true);
+    }
     // Views whose height follows their width (wrapping labels) learn the width they were given
     // and measure again; a few rounds settle any text.
     for (int round = 0; round < 3 && !s.failed; ++round) {

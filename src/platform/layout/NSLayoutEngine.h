@@ -95,6 +95,9 @@ private:
     void sync(System& s, UIView& root, bool full);
     // A full sync, then again while wrapping views re-measure at the widths they were given.
     void syncSettlingWidths(System& s, UIView& root);
+    // Whether anything the system was last fed with changed: constraints, intrinsic sizes, the
+    // frames of the views it holds in place.
+    bool inputsMoved(const System& s, UIView& root) const;
     void solveAndMark(System& s, UIView& root);
     void report(System& s, const std::vector<int>& conflicting);
     std::string nameFor(const System& s, int id) const;

@@ -1,6 +1,7 @@
 #include "platform/ui/UIActivityIndicatorView.h"
 
 #include "platform/graphics/CGContext.h"
+#include "platform/ui/UIAppearance.h"
 
 #include <cmath>
 #include <numbers>
@@ -95,4 +96,10 @@ void UIActivityIndicatorView::drawRect(CGRect rect) {
                                 b.midY() + (outer - outer * 0.08) * std::sin(a));
         CGContextStrokePath(ctx);
     }
+}
+
+void UIActivityIndicatorView::applyAppearance() {
+    UIView::applyAppearance();
+    if (auto color = UIAppearance::colorFor(*this, "UIActivityIndicatorView", "color"))
+        setColor(color);
 }

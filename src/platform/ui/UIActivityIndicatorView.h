@@ -44,6 +44,8 @@ public:
 
     CGSize intrinsicContentSize() const override;
     CGSize sizeThatFits(CGSize) const override { return intrinsicContentSize(); }
+    // Takes "color" from the appearance proxies.
+    void applyAppearance() override;
     void drawRect(CGRect rect) override;
     bool drawsContent() const override { return true; }
 

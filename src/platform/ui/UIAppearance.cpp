@@ -1,5 +1,7 @@
 #include "platform/ui/UIAppearance.h"
 
+#include "platform/ui/UIView.h"
+
 #include <memory>
 #include <mutex>
 
@@ -37,4 +39,21 @@ void UIAppearance::setColor(const std::string& property, std::optional<UIColor> 
         colors_[property] = *color;
     else
         colors_.erase(property);
+}
+
+std::optional<UIColor> UIAppearance::colorFor(const UIView& view, const std::string& viewClass,
+                                              const std::string& property) {
+    auto lookup = [&](const std::string& container) -> std::optional<UIColor> {
+        std::lock_guard lock(gMutex);
+        auto proxy = proxies().find({viewClass, container});
+        if (proxy == proxies().end())
+            return std::nullopt;
+        auto it = proxy->second->colors_.find(property);
+        return it == proxy->second->colors_.end() ? std::nullopt : std::optional<UIColor>(it->second);
+    };
+    for (auto v = view.superview(); v; v = v->superview()) {
+        if (auto color = lookup(v->className()))
+            return color;
+    }
+    return lookup("");
 }

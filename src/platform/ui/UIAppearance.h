@@ -10,6 +10,10 @@
 //     if (!UIAppearance::whenContainedIn("TQRoundProgressView", "TQProgressHUD").color("progressTintColor"))
 //         view->setProgressTintColor(defaultColour);
 //
+// A view applies the proxies' values when it joins a window (UIView::applyAppearance), as the
+// platform does: `colorFor` answers the value for the view where it stands, the proxy of the
+// nearest containing class first, then the proxy for everywhere. Containers match by class name.
+//
 // Proxies live for the whole process; `resetAll` forgets every value (tests).
 
 #include "platform/ui/UIColor.h"
@@ -18,16 +22,20 @@
 #include <optional>
 #include <string>
 
+class UIView;
+
 class UIAppearance {
-  public:
+public:
     // The proxy of `viewClass` inside `containerClass` (an empty container: everywhere).
     static UIAppearance& whenContainedIn(const std::string& viewClass, const std::string& containerClass);
     static UIAppearance& appearance(const std::string& viewClass) { return whenContainedIn(viewClass, ""); }
     static void resetAll();
+    static std::optional<UIColor> colorFor(const UIView& view, const std::string& viewClass,
+                                           const std::string& property);
 
     std::optional<UIColor> color(const std::string& property) const;
     void setColor(const std::string& property, std::optional<UIColor> color);
 
-  private:
+private:
     std::map<std::string, UIColor> colors_;
 };

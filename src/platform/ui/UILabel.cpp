@@ -17,6 +17,9 @@ void UILabel::commonInit() {
 }
 
 void UILabel::contentChanged() {
+    // A width given for the old text says nothing about the new one: measure unbounded until
+    // layout gives a width again.
+    layoutWidth_ = 0;
     setNeedsDisplay();
     // The text's size may have changed; whoever places this label gets to look again.
     invalidateIntrinsicContentSize();
@@ -98,8 +101,9 @@ CGSize UILabel::intrinsicContentSize() const {
 }
 
 bool UILabel::adoptLayoutWidth(CGFloat width) {
-    if (numberOfLines_ == 1 || preferredMaxLayoutWidth_ > 0 || !(width > 0) ||
-        std::abs(width - layoutWidth_) < 0.5)
+    if (!(width > 0))
+        width = 0;
+    if (numberOfLines_ == 1 || preferredMaxLayoutWidth_ > 0 || std::abs(width - layoutWidth_) < 0.5)
         return false;
     CGSize before = intrinsicContentSize();
     layoutWidth_ = width;

@@ -54,18 +54,72 @@ void UIView::setFrame(CGRect frame) {
         bounds_.size = CGSizeMake(frame.size.width, frame.size.height);
     }
     center_ = CGPointMake(frame.midX(), frame.midY());
-    if (bounds_.size != oldSize)
+    if (bounds_.size != oldSize) {
         setNeedsLayout();
+        resizeSubviews(oldSize);
+    }
     markDisplayChanged();
 }
 
 void UIView::setBounds(CGRect bounds) {
-    bool resized = bounds.size != bounds_.size;
+    CGSize oldSize = bounds_.size;
     UIViewAnimationState::willChange(*this, UIViewAnimationState::Property::Bounds);
     bounds_ = bounds;
-    if (resized)
+    if (bounds_.size != oldSize) {
         setNeedsLayout();
+        resizeSubviews(oldSize);
+    }
     markDisplayChanged();
+}
+
+void UIView::resizeSubviews(CGSize oldSize) {
+    if (!autoresizesSubviews_)
+        return;
+    auto children = subviews_; // a resize may change the tree
+    for (auto& s : children) {
+        if (s->autoresizingMask_ != UIViewAutoresizingNone && s->translatesAutoresizingMaskIntoConstraints())
+            s->autoresize(oldSize, bounds_.size);
+    }
+}
+
+namespace {
+// One axis of autoresizing: the margin before, the size and the margin after share `delta`
+// among the flexible ones, in proportion to their sizes (equally when those are all zero).
+void resizeAxis(double& origin, double& size, double superSize, double delta, bool flexBefore, bool flexSize,
+                bool flexAfter) {
+    const double parts[3] = {origin, size, superSize - origin - size};
+    const bool flexible[3] = {flexBefore, flexSize, flexAfter};
+    double total = 0;
+    int count = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (flexible[i]) {
+            total += std::max(0.0, parts[i]);
+            ++count;
+        }
+    }
+    if (count == 0 || delta == 0)
+        return;
+    auto share = [&](int i) {
+        if (!flexible[i])
+            return 0.0;
+        return total > 0 ? delta * std::max(0.0, parts[i]) / total : delta / count;
+    };
+    origin += share(0);
+    size = std::max(0.0, size + share(1));
+}
+} // namespace
+
+void UIView::autoresize(CGSize oldSuperSize, CGSize newSuperSize) {
+    CGRect f = frame();
+    const auto m = autoresizingMask_;
+    resizeAxis(f.origin.x, f.size.width, oldSuperSize.width, newSuperSize.width - oldSuperSize.width,
+               m & UIViewAutoresizingFlexibleLeftMargin, m & UIViewAutoresizingFlexibleWidth,
+               m & UIViewAutoresizingFlexibleRightMargin);
+    resizeAxis(f.origin.y, f.size.height, oldSuperSize.height, newSuperSize.height - oldSuperSize.height,
+               m & UIViewAutoresizingFlexibleTopMargin, m & UIViewAutoresizingFlexibleHeight,
+               m & UIViewAutoresizingFlexibleBottomMargin);
+    if (f != frame())
+        setFrame(f);
 }
 
 void UIView::setCenter(CGPoint center) {
@@ -120,6 +174,7 @@ void UIView::attach(const std::shared_ptr<UIView>& view, std::size_t index) {
     auto self = std::static_pointer_cast<UIView>(shared_from_this());
     auto oldSuper = view->superview();
     bool moving = oldSuper.get() != this;
+    auto oldWindow = moving ? view->window() : nullptr;
     if (moving)
         view->willMoveToSuperview(self);
     if (oldSuper) {
@@ -140,9 +195,25 @@ void UIView::attach(const std::shared_ptr<UIView>& view, std::size_t index) {
     if (moving) {
         view->didMoveToSuperview();
         didAddSubview(view);
+        if (auto newWindow = window(); newWindow != oldWindow)
+            view->moveToWindow(newWindow != nullptr);
     }
     setNeedsLayout();
     markDisplayChanged();
+}
+
+std::shared_ptr<UIView> UIView::window() {
+    auto root = rootView();
+    return root->isWindow() ? root : nullptr;
+}
+
+void UIView::moveToWindow(bool inWindow) {
+    if (inWindow)
+        applyAppearance();
+    didMoveToWindow();
+    auto children = subviews_;
+    for (auto& s : children)
+        s->moveToWindow(inWindow);
 }
 
 void UIView::addSubview(const std::shared_ptr<UIView>& view) {
@@ -175,12 +246,15 @@ void UIView::removeFromSuperview() {
     if (!parent)
         return;
     auto self = std::static_pointer_cast<UIView>(shared_from_this());
+    bool wasInWindow = window() != nullptr;
     willMoveToSuperview(nullptr);
     parent->willRemoveSubview(self);
     auto& siblings = parent->subviews_;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), self), siblings.end());
     superview_.reset();
     didMoveToSuperview();
+    if (wasInWindow)
+        moveToWindow(false);
     parent->setNeedsLayout();
     markDisplayChanged();
 }
@@ -275,9 +349,10 @@ int gLayoutDepth = 0;
 
 void UIView::layoutIfNeeded() {
     // The outermost call runs the constraint-update pass and lets the engine solve first.
-    if (gLayoutDepth == 0 && gLayoutEngine) {
+    if (gLayoutDepth == 0) {
         updateConstraintsIfNeeded();
-        gLayoutEngine->willLayout(*this);
+        if (gLayoutEngine)
+            gLayoutEngine->willLayout(*this);
     }
     struct Depth {
         Depth() { ++gLayoutDepth; }

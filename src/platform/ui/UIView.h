@@ -38,6 +38,18 @@ enum UIViewAnimationOptions : std::uint64_t {
     UIViewAnimationOptionCurveLinear = 3 << 16,
 };
 
+// How a view follows its superview's size (the platform's bit values). Flexible parts of an
+// axis share the change of the superview's size in proportion to their sizes before it.
+enum UIViewAutoresizing : std::uint64_t {
+    UIViewAutoresizingNone = 0,
+    UIViewAutoresizingFlexibleLeftMargin = 1 << 0,
+    UIViewAutoresizingFlexibleWidth = 1 << 1,
+    UIViewAutoresizingFlexibleRightMargin = 1 << 2,
+    UIViewAutoresizingFlexibleTopMargin = 1 << 3,
+    UIViewAutoresizingFlexibleHeight = 1 << 4,
+    UIViewAutoresizingFlexibleBottomMargin = 1 << 5,
+};
+
 class UIView : public NSObject {
 public:
     static std::shared_ptr<UIView> create(CGRect frame = CGRectZero);
@@ -66,7 +78,7 @@ public:
     void setOpaque(bool opaque) { opaque_ = opaque; }
     bool clipsToBounds() const { return clipsToBounds_; }
     void setClipsToBounds(bool clips);
-    std::optional<UIColor> tintColor() const;  // own tint, else the nearest ancestor's, else system blue
+    std::optional<UIColor> tintColor() const; // own tint, else the nearest ancestor's, else system blue
     void setTintColor(std::optional<UIColor> color);
     const std::shared_ptr<CALayer>& layer() const { return layer_; }
 
@@ -81,8 +93,10 @@ public:
     const std::vector<std::shared_ptr<UIView>>& subviews() const { return subviews_; }
     void addSubview(const std::shared_ptr<UIView>& view);
     void insertSubview(const std::shared_ptr<UIView>& view, std::size_t index);
-    void insertSubviewAboveSubview(const std::shared_ptr<UIView>& view, const std::shared_ptr<UIView>& sibling);
-    void insertSubviewBelowSubview(const std::shared_ptr<UIView>& view, const std::shared_ptr<UIView>& sibling);
+    void insertSubviewAboveSubview(const std::shared_ptr<UIView>& view,
+                                   const std::shared_ptr<UIView>& sibling);
+    void insertSubviewBelowSubview(const std::shared_ptr<UIView>& view,
+                                   const std::shared_ptr<UIView>& sibling);
     void bringSubviewToFront(const std::shared_ptr<UIView>& view);
     void removeFromSuperview();
     bool isDescendantOfView(const UIView* view) const;
@@ -95,9 +109,17 @@ public:
     virtual void didMoveToSuperview() {}
     virtual void didAddSubview(const std::shared_ptr<UIView>& subview) {}
     virtual void willRemoveSubview(const std::shared_ptr<UIView>& subview) {}
+    // The window this view is shown in: the root of its tree when that is a window.
+    std::shared_ptr<UIView> window();
+    virtual bool isWindow() const { return false; }
+    // Called on every view of a subtree that joined or left a window, after the change; a view
+    // that joins one first takes the values the caller set on the appearance proxies
+    // (applyAppearance), as the platform applies them then.
+    virtual void didMoveToWindow() {}
+    virtual void applyAppearance() {}
 
     // Coordinates.
-    CGPoint convertPointToView(CGPoint p, const UIView* view) const;  // view null: the root
+    CGPoint convertPointToView(CGPoint p, const UIView* view) const; // view null: the root
     CGPoint convertPointFromView(CGPoint p, const UIView* view) const;
     CGRect convertRectToView(CGRect r, const UIView* view) const;
     // The deepest visible, interaction-enabled view under `p` (in this view's coordinates).
@@ -105,9 +127,16 @@ public:
     virtual bool pointInside(CGPoint p) const;
 
     // Layout.
+    // Applied to this view when its superview's bounds change size, unless the view is placed by
+    // constraints (translatesAutoresizingMaskIntoConstraints false) or the superview does not
+    // resize its subviews.
+    std::uint64_t autoresizingMask() const { return autoresizingMask_; }
+    void setAutoresizingMask(std::uint64_t mask) { autoresizingMask_ = mask; }
+    bool autoresizesSubviews() const { return autoresizesSubviews_; }
+    void setAutoresizesSubviews(bool resizes) { autoresizesSubviews_ = resizes; }
     void setNeedsLayout();
     bool needsLayout() const { return needsLayout_; }
-    void layoutIfNeeded();  // lays out this view's subtree where needed
+    void layoutIfNeeded(); // lays out this view's subtree where needed
     // The base places subviews that are laid out by constraints (see Auto Layout below).
     virtual void layoutSubviews();
     virtual CGSize sizeThatFits(CGSize size) const { return bounds_.size; }
@@ -134,8 +163,8 @@ public:
     using Animations = std::function<void()>;
     using Completion = std::function<void(bool finished)>;
     static void animateWithDuration(double duration, Animations animations, Completion completion = {});
-    static void animateWithDuration(double duration, double delay, std::uint64_t options, Animations animations,
-                                    Completion completion);
+    static void animateWithDuration(double duration, double delay, std::uint64_t options,
+                                    Animations animations, Completion completion);
     // A spring: `dampingRatio` 1 is critically damped; `velocity` is the initial speed in units of
     // the whole change per second.
     static void animateWithDuration(double duration, double delay, double dampingRatio, double velocity,
@@ -170,7 +199,9 @@ public:
     void invalidateIntrinsicContentSize();
     // For views whose height follows their width (a wrapping label): the layout pass tells the
     // view the width it was given; a view that measures differently at that width answers true,
-    // and the pass solves again with the new intrinsic size.
+    // and the pass solves again with the new intrinsic size. A width of 0 takes the given width
+    // back: the view measures unbounded again (the pass does so whenever its inputs changed, so
+    // a layout depends only on the current texts and sizes).
     virtual bool adoptLayoutWidth(CGFloat width) { return false; }
     UILayoutPriority contentHuggingPriorityForAxis(UILayoutConstraintAxis axis) const;
     void setContentHuggingPriority(UILayoutPriority priority, UILayoutConstraintAxis axis);
@@ -205,6 +236,9 @@ protected:
 
 private:
     void attach(const std::shared_ptr<UIView>& view, std::size_t index);
+    void resizeSubviews(CGSize oldSize);
+    void autoresize(CGSize oldSuperSize, CGSize newSuperSize);
+    void moveToWindow(bool inWindow);
     friend struct UIViewAnimationState;
     friend class CALayer;
 
@@ -216,6 +250,8 @@ private:
     bool opaque_ = true;
     bool clipsToBounds_ = false;
     bool userInteractionEnabled_ = true;
+    bool autoresizesSubviews_ = true;
+    std::uint64_t autoresizingMask_ = UIViewAutoresizingNone;
     bool needsLayout_ = true;
     bool needsDisplay_ = true;
     std::int64_t tag_ = 0;

@@ -36,6 +36,7 @@ public:
     static std::shared_ptr<UIWindow> create(CGRect frame);
 
     std::string className() const override { return "UIWindow"; }
+    bool isWindow() const override { return true; }
 
     std::shared_ptr<UIViewController> rootViewController() const { return root_; }
     // Replaces what the window shows, without transitions.
