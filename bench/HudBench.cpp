@@ -5,6 +5,7 @@
 
 #include "hud/TQProgressHUD.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/layout/NSLayoutEngine.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,6 +13,7 @@ namespace {
 
 struct Fixture {
     std::shared_ptr<NSRunLoop> loop = NSRunLoop::installMain(ManualClock::create(0));
+    bool engineInstalled = (NSLayoutEngine::install(), true);
     std::shared_ptr<UIView> parent = UIView::create(CGRectMake(0, 0, 375, 667));
     std::shared_ptr<TQProgressHUD> hud = TQProgressHUD::createWithView(parent);
 

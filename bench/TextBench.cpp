@@ -5,6 +5,7 @@
 
 #include "hud/TQProgressHUD.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/layout/NSLayoutEngine.h"
 #include "platform/ui/UILabel.h"
 #include "platform/ui/UIRenderer.h"
 
@@ -27,6 +28,7 @@ std::string unbrokenWord() {
 
 void BM_UnbrokenFooterLabel(benchmark::State& state) {
     auto loop = NSRunLoop::installMain(ManualClock::create(0));
+    NSLayoutEngine::install();
     auto screen = UIView::create(CGRectMake(0, 0, 375, 667));
     screen->setBackgroundColor(UIColor::whiteColor());
     auto footer = UILabel::create();
@@ -46,6 +48,7 @@ BENCHMARK(BM_UnbrokenFooterLabel)->Unit(benchmark::kMillisecond)->Repetitions(3)
 
 void BM_UnbrokenHUDDetails(benchmark::State& state) {
     auto loop = NSRunLoop::installMain(ManualClock::create(0));
+    NSLayoutEngine::install();
     auto screen = UIView::create(CGRectMake(0, 0, 375, 667));
     screen->setBackgroundColor(UIColor::whiteColor());
     auto hud = TQProgressHUD::createWithView(screen);

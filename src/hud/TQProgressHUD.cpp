@@ -60,8 +60,6 @@ void TQProgressHUD::commonInit() {
     setAlpha(0);
     setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     layer()->setAllowsGroupOpacity(false);
-    // The HUD lays out by constraints from its first layout pass on.
-    installAutoLayout();
     setupViews();
     updateIndicators();
     registerForNotifications();

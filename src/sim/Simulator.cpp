@@ -6,6 +6,7 @@
 #include "platform/foundation/HostFileRead.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/layout/NSLayoutEngine.h"
 #include "platform/net/URLLoadingSystem.h"
 #include "platform/prefs/PSListController.h"
 #include "platform/process/DeviceSpawn.h"
@@ -81,6 +82,8 @@ Simulator::Simulator(Options options)
         std::lock_guard lock(logMutex_);
         log_.push_back(line);
     });
+    // Views in this process lay out by constraints through the one engine.
+    NSLayoutEngine::install();
     loop_ = NSRunLoop::installMain(ManualClock::create());
 
     NSFileManager::setDeviceRoot(options_.deviceRoot);

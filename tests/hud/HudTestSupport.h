@@ -8,6 +8,7 @@
 #include "platform/foundation/NSAssertionHandler.h"
 #include "platform/graphics/CGContext.h"
 #include "platform/graphics/CGImage.h"
+#include "platform/layout/NSLayoutEngine.h"
 #include "platform/ui/UIView.h"
 
 #include <cairo.h>
@@ -20,7 +21,7 @@
 
 // Sets the system generation for one test and restores the current one afterwards.
 class ScopedSystemVersion {
-  public:
+public:
     explicit ScopedSystemVersion(double version) { CFSetCoreFoundationVersionNumber(version); }
     ~ScopedSystemVersion() { CFSetCoreFoundationVersionNumber(kCFCoreFoundationVersionNumberCurrent); }
 };
@@ -67,8 +68,11 @@ inline void expectAssertion(const std::function<void()>& fn, const std::string& 
 
 // Every test of the HUD runs with its own main run loop on a manual clock.
 class HudTest : public testing::Test {
-  protected:
-    void SetUp() override { loop = NSRunLoop::installMain(ManualClock::create(100)); }
+protected:
+    void SetUp() override {
+        NSLayoutEngine::install();
+        loop = NSRunLoop::installMain(ManualClock::create(100));
+    }
     void TearDown() override { CFSetCoreFoundationVersionNumber(kCFCoreFoundationVersionNumberCurrent); }
     std::shared_ptr<NSRunLoop> loop;
 };

@@ -4,6 +4,7 @@
 #include "pane/PaneTestSupport.h"
 #include "pane/QueryParameters.h"
 #include "platform/foundation/NSJSONSerialization.h"
+#include "platform/layout/NSLayoutEngine.h"
 #include "platform/net/NSURLError.h"
 #include "platform/ui/UIApplication.h"
 #include "support/HTTPSFixture.h"
@@ -34,6 +35,7 @@ std::ostream& operator<<(std::ostream& out, const Row& row) {
 class CatalogueTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        NSLayoutEngine::install();
         device.addApp("com.apple.MobileSMS",
                       {{"CFBundleDisplayName", "Messages"}, {"CFBundleIconFile", "Icon"}});
         device.write("/Applications/com.apple.MobileSMS.app/Icon.png", DeviceFixture::png(29));

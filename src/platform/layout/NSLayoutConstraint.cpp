@@ -9,11 +9,6 @@
 #include <mutex>
 #include <tuple>
 
-void installAutoLayout() {
-    if (UIView::layoutEngine() != &NSLayoutEngine::shared())
-        UIView::setLayoutEngine(&NSLayoutEngine::shared());
-}
-
 std::uint64_t NSLayoutConstraint::changeCount() {
     return NSLayoutEngine::shared().changeCount();
 }
@@ -22,7 +17,6 @@ std::shared_ptr<NSLayoutConstraint>
 NSLayoutConstraint::constraintWithItem(const std::shared_ptr<UIView>& item1, NSLayoutAttribute attribute1,
                                        NSLayoutRelation relation, const std::shared_ptr<UIView>& item2,
                                        NSLayoutAttribute attribute2, double multiplier, double constant) {
-    installAutoLayout();
     auto c = std::shared_ptr<NSLayoutConstraint>(new NSLayoutConstraint());
     c->firstItem_ = item1;
     c->firstAttribute_ = attribute1;
@@ -215,7 +209,6 @@ std::vector<std::shared_ptr<NSLayoutConstraint>>
 NSLayoutConstraint::constraintsWithVisualFormat(const std::string& format, std::uint64_t options,
                                                 const NSLayoutMetrics& metrics, const NSLayoutViews& views,
                                                 std::string* error) {
-    installAutoLayout();
     std::set<std::string> names;
     for (auto& [name, view] : views) {
         if (view)

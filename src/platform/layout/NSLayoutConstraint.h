@@ -58,12 +58,8 @@ enum NSLayoutFormatOptions : std::uint64_t {
 using NSLayoutMetrics = std::map<std::string, double>;
 using NSLayoutViews = std::map<std::string, std::shared_ptr<UIView>>;
 
-// Makes sure the layout engine is installed on UIView. Making a constraint does it too; the
-// simulator calls it at start so that views laid out before any constraint exists agree.
-void installAutoLayout();
-
 class NSLayoutConstraint : public NSObject {
-  public:
+public:
     static std::shared_ptr<NSLayoutConstraint>
     constraintWithItem(const std::shared_ptr<UIView>& item1, NSLayoutAttribute attribute1,
                        NSLayoutRelation relation, const std::shared_ptr<UIView>& item2,
@@ -106,7 +102,7 @@ class NSLayoutConstraint : public NSObject {
     // whether it has anything to re-read.
     static std::uint64_t changeCount();
 
-  private:
+private:
     NSLayoutConstraint() = default;
     friend class NSLayoutEngine;
 

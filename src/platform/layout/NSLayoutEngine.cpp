@@ -27,6 +27,10 @@ NSLayoutEngine& NSLayoutEngine::shared() {
     return engine;
 }
 
+void NSLayoutEngine::install() {
+    UIView::setLayoutEngine(&shared());
+}
+
 // --- What views tell the engine ----------------------------------------------------------------
 
 void NSLayoutEngine::didAddConstraint(UIView& view, const std::shared_ptr<NSLayoutConstraint>& constraint) {

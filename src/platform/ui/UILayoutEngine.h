@@ -2,8 +2,9 @@
 
 // The seam between views and Auto Layout. Views keep their constraints, their content hugging
 // and compression resistance and their constraint-update flag; the solving lives in
-// platform/layout, which sits above ui and installs itself here (`installAutoLayout()`, also
-// done by the first constraint made). Without an engine, views lay out as plain frames.
+// platform/layout, which sits above ui; the host installs it (NSLayoutEngine::install) before
+// views get constraints. Without an engine views lay out as plain frames, and adding a
+// constraint is a caller error, reported as an assertion.
 
 #include "platform/graphics/CGGeometry.h"
 
@@ -39,7 +40,7 @@ struct UIViewAutoLayoutState {
 };
 
 class UILayoutEngine {
-  public:
+public:
     virtual ~UILayoutEngine() = default;
     // The view has just gained or lost an installed constraint.
     virtual void didAddConstraint(UIView& view, const std::shared_ptr<NSLayoutConstraint>& constraint) = 0;

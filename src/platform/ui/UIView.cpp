@@ -1,5 +1,6 @@
 #include "platform/ui/UIView.h"
 
+#include "platform/foundation/NSAssertionHandler.h"
 #include "platform/ui/CALayer.h"
 #include "platform/ui/UIViewAnimationState.h"
 
@@ -403,6 +404,11 @@ void UIView::layoutSubviews() {
 void UIView::addConstraint(const std::shared_ptr<NSLayoutConstraint>& constraint) {
     if (!constraint)
         return;
+    if (!gLayoutEngine) {
+        NSAssertionHandler::fail("No layout engine is installed: the host installs one before views get "
+                                 "constraints.");
+        return;
+    }
     auto& list = autoLayout().constraints;
     if (std::find(list.begin(), list.end(), constraint) != list.end())
         return;

@@ -213,6 +213,7 @@ public:
     void updateConstraintsIfNeeded();
     // Overrides must call the base.
     virtual void updateConstraints();
+    // The engine that solves every view's constraints, installed by the host (null: none).
     static void setLayoutEngine(UILayoutEngine* engine);
     static UILayoutEngine* layoutEngine();
 

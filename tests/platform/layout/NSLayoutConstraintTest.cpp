@@ -1,6 +1,8 @@
 #include "platform/layout/NSLayoutConstraint.h"
 
+#include "platform/foundation/NSAssertionHandler.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/layout/NSLayoutEngine.h"
 #include "platform/layout/VisualFormatParser.h"
 
 #include <gtest/gtest.h>
@@ -137,7 +139,38 @@ struct LogCapture {
 
 } // namespace
 
-TEST(NSLayoutConstraintTest, HudShrinkWrapsItsContentAndCentres) {
+// Every test here runs with the engine installed, as a host installs it.
+class NSLayoutConstraintTest : public testing::Test {
+protected:
+    void SetUp() override { NSLayoutEngine::install(); }
+};
+
+TEST_F(NSLayoutConstraintTest, AConstraintWithoutAnInstalledEngineIsACallerError) {
+    UIView::setLayoutEngine(nullptr);
+    auto previous =
+        NSAssertionHandler::setHook([](const std::string& message) { throw AssertionFailure(message); });
+    auto parent = UIView::create(CGRectMake(0, 0, 100, 100));
+    auto child = SizedView::make(CGSizeMake(10, 10));
+    parent->addSubview(child);
+    auto width = NSLayoutConstraint::constraintWithItem(child, NSLayoutAttributeWidth, NSLayoutRelationEqual,
+                                                        nullptr, NSLayoutAttributeNotAnAttribute, 1, 40);
+    try {
+        parent->addConstraint(width);
+        ADD_FAILURE() << "no assertion";
+    } catch (const AssertionFailure& failure) {
+        EXPECT_EQ(std::string(failure.what()),
+                  "No layout engine is installed: the host installs one before views get constraints.");
+    }
+    NSAssertionHandler::setHook(previous);
+    EXPECT_TRUE(parent->constraints().empty());
+    // Installed, the same constraint is taken and solved.
+    NSLayoutEngine::install();
+    parent->addConstraint(width);
+    parent->layoutIfNeeded();
+    EXPECT_EQ(child->frame().size.width, 40);
+}
+
+TEST_F(NSLayoutConstraintTest, HudShrinkWrapsItsContentAndCentres) {
     Hud h;
     h.hud->layoutIfNeeded();
     // Spinner plus 20 on each side, centred in 320 x 480.
@@ -155,7 +188,7 @@ TEST(NSLayoutConstraintTest, HudShrinkWrapsItsContentAndCentres) {
     EXPECT_EQ(h.indicator->frame().origin.x, 51.5);
 }
 
-TEST(NSLayoutConstraintTest, NarrowParentKeepsTheMarginsAndSqueezesTheLabel) {
+TEST_F(NSLayoutConstraintTest, NarrowParentKeepsTheMarginsAndSqueezesTheLabel) {
     Hud h({200, 480});
     h.label->setIntrinsic({300, 20});
     h.hud->layoutIfNeeded();
@@ -175,7 +208,7 @@ TEST(NSLayoutConstraintTest, NarrowParentKeepsTheMarginsAndSqueezesTheLabel) {
     EXPECT_EQ(t.bezel->frame(), CGRectMake(121.5, 10, 77, 40));
 }
 
-TEST(NSLayoutConstraintTest, UpdateAndLayoutOverridesRunInOnePass) {
+TEST_F(NSLayoutConstraintTest, UpdateAndLayoutOverridesRunInOnePass) {
     auto root = UIView::create(CGRectMake(0, 0, 100, 100));
     auto a = SizedView::make({10, 10});
     root->addSubview(a);
@@ -208,7 +241,7 @@ TEST(NSLayoutConstraintTest, UpdateAndLayoutOverridesRunInOnePass) {
     EXPECT_EQ(c->installedOn(), root);
 }
 
-TEST(NSLayoutConstraintTest, HuggingAndCompressionDecideWhoGivesWay) {
+TEST_F(NSLayoutConstraintTest, HuggingAndCompressionDecideWhoGivesWay) {
     auto root = UIView::create(CGRectMake(0, 0, 200, 50));
     auto a = SizedView::make({50, 20}), b = SizedView::make({50, 20});
     root->addSubview(a);
@@ -227,7 +260,7 @@ TEST(NSLayoutConstraintTest, HuggingAndCompressionDecideWhoGivesWay) {
     EXPECT_EQ(b->frame().size.width, 10);
 }
 
-TEST(NSLayoutConstraintTest, ContradictingRequiredConstraintsLogOnceAndKeepTheLastLayout) {
+TEST_F(NSLayoutConstraintTest, ContradictingRequiredConstraintsLogOnceAndKeepTheLastLayout) {
     LogCapture log;
     auto root = UIView::create(CGRectMake(0, 0, 300, 300));
     auto a = SizedView::make({10, 10});
@@ -265,7 +298,7 @@ TEST(NSLayoutConstraintTest, ContradictingRequiredConstraintsLogOnceAndKeepTheLa
     EXPECT_EQ(log.lines.size(), 2u);
 }
 
-TEST(NSLayoutConstraintTest, VisualFormatGrammar) {
+TEST_F(NSLayoutConstraintTest, VisualFormatGrammar) {
     std::set<std::string> views{"a", "b", "c"};
     NSLayoutMetrics metrics{{"m", 12}, {"p", 300}};
     auto ok = parseVisualFormat("V:|-[a]-m-[b(>=44@p,<=b)]-(>=10@999,==30@250)-[c][a]-|", 0, metrics, views);
@@ -313,7 +346,7 @@ TEST(NSLayoutConstraintTest, VisualFormatGrammar) {
     EXPECT_EQ(log.lines.size(), 2u);
 }
 
-TEST(NSLayoutConstraintTest, RebuiltConstraintsOfTheSameShapeTakeOverInPlace) {
+TEST_F(NSLayoutConstraintTest, RebuiltConstraintsOfTheSameShapeTakeOverInPlace) {
     // The same formats with other metrics must not share a parse, and a rebuild that only changes
     // constants must lay out exactly as a fresh system would.
     Hud h;
