@@ -26,7 +26,7 @@ enum TQBackgroundStyle : std::int64_t {
 };
 
 class TQBackgroundView : public UIView {
-  public:
+public:
     // `init` is `initWithFrame:` with an empty frame.
     static std::shared_ptr<TQBackgroundView> create(CGRect frame = CGRectZero);
 
@@ -53,11 +53,11 @@ class TQBackgroundView : public UIView {
     std::shared_ptr<UIToolbar> toolbar() const { return toolbar_.load(); }
     void setToolbar(std::shared_ptr<UIToolbar> toolbar) { toolbar_.store(std::move(toolbar)); }
 
-  protected:
+protected:
     explicit TQBackgroundView(CGRect frame) : UIView(frame) {}
     void commonInit() override;
 
-  private:
+private:
     std::int64_t style_ = TQBackgroundStyleFlat;
     std::int64_t blurEffectStyle_ = 0;
     UIColor color_ = UIColor::blackColor();

@@ -8,7 +8,7 @@
 class TQProgressHUD;
 
 class TQProgressHUDDelegate {
-  public:
+public:
     virtual ~TQProgressHUDDelegate() = default;
 
     // Called at the end of every hide, after the completion block.

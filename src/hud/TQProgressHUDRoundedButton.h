@@ -9,7 +9,7 @@
 #include <memory>
 
 class TQProgressHUDRoundedButton : public UIButton {
-  public:
+public:
     static std::shared_ptr<TQProgressHUDRoundedButton> buttonWithType(std::int64_t type);
     static std::shared_ptr<TQProgressHUDRoundedButton> create(CGRect frame = CGRectZero);
 
@@ -20,7 +20,7 @@ class TQProgressHUDRoundedButton : public UIButton {
     void setTitleColor(std::optional<UIColor> color, UIControlState state) override;
     void setHighlighted(bool highlighted) override;
 
-  protected:
+protected:
     explicit TQProgressHUDRoundedButton(CGRect frame) : UIButton(frame) {}
     void commonInit() override;
 };

@@ -24,7 +24,7 @@
 class CADisplayLink : public NSObject {
     struct Private {};
 
-  public:
+public:
     using Block = std::function<void(const std::shared_ptr<CADisplayLink>& link)>;
 
     static std::shared_ptr<CADisplayLink> displayLinkWithTarget(std::shared_ptr<NSObject> target,
@@ -51,7 +51,7 @@ class CADisplayLink : public NSObject {
     double targetTimestamp() const { return timestamp_ + duration(); }
     double duration() const { return NSRunLoop::kFrameInterval; }
 
-  private:
+private:
     struct Registration {
         std::weak_ptr<NSRunLoop> loop;
         NSRunLoopMode mode;

@@ -18,7 +18,7 @@ namespace {
 // joined when the process exits. Tasks still queued at exit are run; delayed ones not yet due
 // are dropped.
 class WorkerPool {
-  public:
+public:
     ~WorkerPool() {
         {
             std::lock_guard lock(mutex_);
@@ -63,7 +63,7 @@ class WorkerPool {
         idle_.wait(lock, [&] { return pending_ == 0; });
     }
 
-  private:
+private:
     struct Delayed {
         double time;
         std::function<void()> task;
@@ -142,7 +142,7 @@ WorkerPool& pool() {
 }
 
 class MainQueue final : public DispatchQueue {
-  public:
+public:
     void async(std::function<void()> task) override {
         if (auto loop = NSRunLoop::main()) {
             loop->enqueue(std::move(task));
@@ -154,7 +154,7 @@ class MainQueue final : public DispatchQueue {
 };
 
 class GlobalQueue final : public DispatchQueue {
-  public:
+public:
     void async(std::function<void()> task) override { pool().async(std::move(task)); }
     bool isMain() const override { return false; }
 };

@@ -30,7 +30,7 @@ class NSRunLoopImpl;
 class NSTimer : public NSObject {
     struct Private {};
 
-  public:
+public:
     using Block = std::function<void(const std::shared_ptr<NSTimer>& timer)>;
 
     // The first fire date is `interval` seconds after now on the main run loop's clock. A
@@ -67,7 +67,7 @@ class NSTimer : public NSObject {
     double timeInterval() const { return repeats_ ? interval_ : 0; }
     const PlistValue& userInfo() const { return userInfo_; }
 
-  private:
+private:
     friend class NSRunLoopImpl;
 
     void invoke();

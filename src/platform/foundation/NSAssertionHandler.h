@@ -25,8 +25,8 @@ public:
 };
 
 // Reports `message` through the hook when `condition` is false.
-#define NSAssert(condition, message)                                                                    \
-    do {                                                                                                \
-        if (!(condition))                                                                               \
-            NSAssertionHandler::fail(message);                                                          \
+#define NSAssert(condition, message)                                                                         \
+    do {                                                                                                     \
+        if (!(condition))                                                                                    \
+            NSAssertionHandler::fail(message);                                                               \
     } while (0)

@@ -38,7 +38,7 @@ enum NSCocoaErrorCode : long {
 };
 
 class NSError : public NSObject {
-  public:
+public:
     static std::shared_ptr<NSError> create(std::string domain, long code, std::string localizedDescription,
                                            std::string filePath = {});
     // A Cocoa file error for a failed system call: the code follows errno (no such file, no
@@ -55,10 +55,10 @@ class NSError : public NSObject {
     // `Error Domain=<domain> Code=<code> "<text>"`, followed by the path when there is one.
     std::string description() const override;
 
-  protected:
+protected:
     NSError(std::string domain, long code, std::string text, std::string filePath);
 
-  private:
+private:
     std::string domain_;
     long code_;
     std::string localizedDescription_;

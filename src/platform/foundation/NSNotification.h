@@ -14,7 +14,7 @@ using NSNotificationName = std::string;
 class NSNotification : public NSObject {
     struct Private {};
 
-  public:
+public:
     static std::shared_ptr<NSNotification> notificationWithName(NSNotificationName name,
                                                                 std::shared_ptr<NSObject> object = nullptr,
                                                                 PlistValue userInfo = {}) {
@@ -31,7 +31,7 @@ class NSNotification : public NSObject {
     const std::shared_ptr<NSObject>& object() const { return object_; }
     const PlistValue& userInfo() const { return userInfo_; }
 
-  private:
+private:
     NSNotificationName name_;
     std::shared_ptr<NSObject> object_;
     PlistValue userInfo_;

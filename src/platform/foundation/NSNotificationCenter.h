@@ -30,12 +30,12 @@
 class NSNotificationCenter {
     struct Private {};
 
-  public:
+public:
     using Block = std::function<void(const std::shared_ptr<NSNotification>& notification)>;
 
     // The token of a block registration: an object whose identity names the registration.
     class ObserverToken : public NSObject {
-      public:
+    public:
         std::string className() const override { return "__NSObserver"; }
     };
 
@@ -72,7 +72,7 @@ class NSNotificationCenter {
     // How many registrations are live (tests).
     std::size_t observerCount() const;
 
-  private:
+private:
     struct Registration {
         std::uint64_t id;
         const NSObject* observerKey;

@@ -54,9 +54,7 @@ private:
     }
 
     template <class T> struct IsSharedPtr : std::false_type {};
-    template <class T> struct IsSharedPtr<std::shared_ptr<T>> : std::true_type {
-        using element = T;
-    };
+    template <class T> struct IsSharedPtr<std::shared_ptr<T>> : std::true_type { using element = T; };
     // An argument declared as shared_ptr<T> receives the Object inside the value (or null).
     template <class A> static std::decay_t<A> convert(const PlistValue& v) {
         using D = std::decay_t<A>;

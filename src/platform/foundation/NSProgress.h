@@ -25,7 +25,7 @@
 class NSProgress : public NSObject {
     struct Private {};
 
-  public:
+public:
     using Handler = std::function<void(double fractionCompleted)>;
 
     static std::shared_ptr<NSProgress> progressWithTotalUnitCount(std::int64_t unitCount);
@@ -56,7 +56,7 @@ class NSProgress : public NSObject {
     // Called after every change of this object's or a child's counts, on the changing thread.
     void setFractionCompletedHandler(Handler handler);
 
-  private:
+private:
     void changed();
 
     mutable std::recursive_mutex mutex_;

@@ -40,15 +40,23 @@ struct CGVector {
     CGFloat dx = 0, dy = 0;
     bool operator==(const CGVector&) const = default;
 };
-inline constexpr CGVector CGVectorMake(CGFloat dx, CGFloat dy) { return {dx, dy}; }
+inline constexpr CGVector CGVectorMake(CGFloat dx, CGFloat dy) {
+    return {dx, dy};
+}
 
 inline constexpr CGPoint CGPointZero{};
 inline constexpr CGSize CGSizeZero{};
 inline constexpr CGRect CGRectZero{};
 
-inline CGPoint CGPointMake(CGFloat x, CGFloat y) { return {x, y}; }
-inline CGSize CGSizeMake(CGFloat w, CGFloat h) { return {w, h}; }
-inline CGRect CGRectMake(CGFloat x, CGFloat y, CGFloat w, CGFloat h) { return {{x, y}, {w, h}}; }
+inline CGPoint CGPointMake(CGFloat x, CGFloat y) {
+    return {x, y};
+}
+inline CGSize CGSizeMake(CGFloat w, CGFloat h) {
+    return {w, h};
+}
+inline CGRect CGRectMake(CGFloat x, CGFloat y, CGFloat w, CGFloat h) {
+    return {{x, y}, {w, h}};
+}
 inline CGRect CGRectInset(CGRect r, CGFloat dx, CGFloat dy) {
     return CGRectMake(r.minX() + dx, r.minY() + dy, r.width() - 2 * dx, r.height() - 2 * dy);
 }
@@ -71,7 +79,9 @@ CGAffineTransform CGAffineTransformScale(CGAffineTransform t, CGFloat sx, CGFloa
 CGAffineTransform CGAffineTransformTranslate(CGAffineTransform t, CGFloat tx, CGFloat ty);
 CGAffineTransform CGAffineTransformRotate(CGAffineTransform t, CGFloat angle);
 CGAffineTransform CGAffineTransformInvert(CGAffineTransform t);
-inline bool CGAffineTransformIsIdentity(CGAffineTransform t) { return t == CGAffineTransformIdentity; }
+inline bool CGAffineTransformIsIdentity(CGAffineTransform t) {
+    return t == CGAffineTransformIdentity;
+}
 CGPoint CGPointApplyAffineTransform(CGPoint p, CGAffineTransform t);
 CGRect CGRectApplyAffineTransform(CGRect r, CGAffineTransform t);
 
@@ -88,11 +98,13 @@ inline constexpr CATransform3D CATransform3DIdentity{};
 CATransform3D CATransform3DMakeTranslation(CGFloat tx, CGFloat ty, CGFloat tz);
 CATransform3D CATransform3DMakeScale(CGFloat sx, CGFloat sy, CGFloat sz);
 CATransform3D CATransform3DMakeRotation(CGFloat angle, CGFloat x, CGFloat y, CGFloat z);
-CATransform3D CATransform3DConcat(CATransform3D a, CATransform3D b);  // a then b
+CATransform3D CATransform3DConcat(CATransform3D a, CATransform3D b); // a then b
 CATransform3D CATransform3DRotate(CATransform3D t, CGFloat angle, CGFloat x, CGFloat y, CGFloat z);
 CATransform3D CATransform3DScale(CATransform3D t, CGFloat sx, CGFloat sy, CGFloat sz);
 CATransform3D CATransform3DTranslate(CATransform3D t, CGFloat tx, CGFloat ty, CGFloat tz);
-inline bool CATransform3DIsIdentity(const CATransform3D& t) { return t == CATransform3DIdentity; }
+inline bool CATransform3DIsIdentity(const CATransform3D& t) {
+    return t == CATransform3DIdentity;
+}
 CATransform3D CATransform3DMakeAffineTransform(CGAffineTransform t);
 // The orthographic projection onto the screen plane (drops z), as the renderer draws it.
 CGAffineTransform CATransform3DGetAffineTransform(const CATransform3D& t);

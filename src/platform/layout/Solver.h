@@ -55,7 +55,7 @@ struct [[nodiscard]] SolverStatus {
 };
 
 class Solver {
-  public:
+public:
     Solver();
     ~Solver();
     Solver(const Solver&) = delete;
@@ -88,7 +88,7 @@ class Solver {
     // Throws everything away.
     void reset();
 
-  private:
+private:
     std::unique_ptr<SolverImpl> impl_;
 };
 

@@ -28,7 +28,7 @@
 namespace layout {
 
 class SolverImpl {
-  public:
+public:
     SolverImpl();
 
     Variable addVariable();
@@ -41,7 +41,7 @@ class SolverImpl {
     std::vector<std::pair<double, double>> objective() const;
     void reset();
 
-  private:
+private:
     enum class Kind : std::uint8_t { External, Slack, Error, Dummy };
 
     // A sparse linear row: constant + sum(coefficient * symbol), terms sorted by symbol.

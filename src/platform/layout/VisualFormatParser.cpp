@@ -23,13 +23,13 @@ struct Connection {
 };
 
 class Parser {
-  public:
+public:
     Parser(const std::string& format, const NSLayoutMetrics& metrics, const std::set<std::string>& views)
         : s_(format), metrics_(metrics), views_(views) {}
 
     VisualFormatParse run(std::uint64_t options);
 
-  private:
+private:
     bool fail(const std::string& why) {
         if (error_.empty())
             error_ = why + " at position " + std::to_string(pos_) + " of \"" + s_ + "\"";

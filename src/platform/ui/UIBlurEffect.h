@@ -19,7 +19,7 @@ enum UIBlurEffectStyle : std::int64_t {
 class UIBlurEffect : public NSObject {
     struct Private {};
 
-  public:
+public:
     static std::shared_ptr<UIBlurEffect> effectWithStyle(std::int64_t style) {
         return std::make_shared<UIBlurEffect>(Private{}, style);
     }
@@ -42,6 +42,6 @@ class UIBlurEffect : public NSObject {
         }
     }
 
-  private:
+private:
     std::int64_t style_;
 };

@@ -20,7 +20,7 @@
 enum UIButtonType : std::int64_t { UIButtonTypeCustom = 0, UIButtonTypeSystem = 1 };
 
 class UIButton : public UIControl {
-  public:
+public:
     static std::shared_ptr<UIButton> buttonWithType(std::int64_t type);
     static std::shared_ptr<UIButton> create(CGRect frame = CGRectZero);
 
@@ -45,11 +45,11 @@ class UIButton : public UIControl {
     void layoutSubviews() override;
     std::string accessibilityText() const override { return currentTitle().value_or(""); }
 
-  protected:
+protected:
     explicit UIButton(CGRect frame) : UIControl(frame) {}
     void commonInit() override;
 
-  private:
+private:
     void updateTitle();
 
     std::int64_t type_ = UIButtonTypeCustom;

@@ -28,7 +28,7 @@ inline constexpr UIControlEvents UIControlEventValueChanged = 1 << 12;
 inline constexpr UIControlEvents UIControlEventAllEvents = 0xFFFFFFFF;
 
 class UIControl : public UIView {
-  public:
+public:
     static std::shared_ptr<UIControl> create(CGRect frame = CGRectZero);
 
     std::string className() const override { return "UIControl"; }
@@ -55,10 +55,10 @@ class UIControl : public UIView {
     // A tap: highlight, touch up inside, unhighlight. What the simulator does for a click.
     void simulateTap();
 
-  protected:
+protected:
     explicit UIControl(CGRect frame) : UIView(frame) {}
 
-  private:
+private:
     struct Entry {
         std::weak_ptr<NSObject> target;
         bool hasTarget;

@@ -26,14 +26,14 @@
 
 // The device tilt that motion effects follow.
 class UIDeviceTilt {
-  public:
+public:
     static void set(double x, double y);
     static double x();
     static double y();
 };
 
 class UIMotionEffect : public NSObject {
-  public:
+public:
     std::string className() const override { return "UIMotionEffect"; }
     // Key path -> relative value for a viewer offset in [-1, 1] on each axis.
     virtual std::map<std::string, double> keyPathsAndRelativeValuesForViewerOffset(double x, double y) const {
@@ -51,7 +51,7 @@ enum UIInterpolatingMotionEffectType : std::int64_t {
 class UIInterpolatingMotionEffect : public UIMotionEffect {
     struct Private {};
 
-  public:
+public:
     static std::shared_ptr<UIInterpolatingMotionEffect> create(std::string keyPath, std::int64_t type) {
         return std::make_shared<UIInterpolatingMotionEffect>(Private{}, std::move(keyPath), type);
     }
@@ -69,7 +69,7 @@ class UIInterpolatingMotionEffect : public UIMotionEffect {
     // Linear from the minimum at -1 to the maximum at +1.
     std::map<std::string, double> keyPathsAndRelativeValuesForViewerOffset(double x, double y) const override;
 
-  private:
+private:
     std::string keyPath_;
     std::int64_t type_;
     double min_ = 0, max_ = 0;
@@ -78,7 +78,7 @@ class UIInterpolatingMotionEffect : public UIMotionEffect {
 class UIMotionEffectGroup : public UIMotionEffect {
     struct Private {};
 
-  public:
+public:
     static std::shared_ptr<UIMotionEffectGroup> create() {
         return std::make_shared<UIMotionEffectGroup>(Private{});
     }
@@ -93,6 +93,6 @@ class UIMotionEffectGroup : public UIMotionEffect {
     // The members' values, summed by key path.
     std::map<std::string, double> keyPathsAndRelativeValuesForViewerOffset(double x, double y) const override;
 
-  private:
+private:
     std::vector<std::shared_ptr<UIMotionEffect>> effects_;
 };

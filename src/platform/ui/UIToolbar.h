@@ -9,7 +9,7 @@
 #include <optional>
 
 class UIToolbar : public UIView {
-  public:
+public:
     static std::shared_ptr<UIToolbar> create(CGRect frame = CGRectZero);
 
     std::string className() const override { return "UIToolbar"; }
@@ -22,10 +22,10 @@ class UIToolbar : public UIView {
     void drawRect(CGRect rect) override;
     bool drawsContent() const override { return true; }
 
-  protected:
+protected:
     explicit UIToolbar(CGRect frame) : UIView(frame) {}
 
-  private:
+private:
     std::optional<UIColor> barTintColor_;
     bool translucent_ = true;
 };

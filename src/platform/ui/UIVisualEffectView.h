@@ -20,7 +20,7 @@
 #include <span>
 
 class UIVisualEffectView : public UIView {
-  public:
+public:
     static std::shared_ptr<UIVisualEffectView> create(std::shared_ptr<UIBlurEffect> effect);
 
     std::string className() const override { return "UIVisualEffectView"; }
@@ -31,11 +31,11 @@ class UIVisualEffectView : public UIView {
     void drawRect(CGRect rect) override;
     bool drawsContent() const override { return static_cast<bool>(effect_); }
 
-  protected:
+protected:
     explicit UIVisualEffectView(std::shared_ptr<UIBlurEffect> effect);
     void commonInit() override;
 
-  private:
+private:
     std::shared_ptr<UIBlurEffect> effect_;
 };
 

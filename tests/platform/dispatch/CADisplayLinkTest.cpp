@@ -7,7 +7,7 @@
 namespace {
 
 class Sampler : public NSObject {
-  public:
+public:
     void updateProgressFromProgressObject() { times.push_back(NSRunLoop::main()->now()); }
 
     const SelectorTable* selectorTable() const override {
@@ -20,7 +20,7 @@ class Sampler : public NSObject {
 };
 
 class CADisplayLinkTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override { loop = NSRunLoop::installMain(ManualClock::create()); }
     void TearDown() override { NSRunLoop::installMain(nullptr); }
 

@@ -15,7 +15,7 @@
 namespace {
 
 class DispatchTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override { loop = NSRunLoop::installMain(clock); }
     void TearDown() override {
         dispatch_global_queue_drain_for_testing();

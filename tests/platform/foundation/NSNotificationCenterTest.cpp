@@ -8,7 +8,7 @@
 namespace {
 
 class Listener : public NSObject {
-  public:
+public:
     std::vector<std::string> received;
     std::shared_ptr<NSNotificationCenter> removeFrom; // removes itself when notified, if set
 
