@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <numbers>
 
 namespace {

@@ -17,7 +17,7 @@
 // its own pieces are attached: the same `--seed` gives the same pieces on every run, and a
 // `dump` right after shows them before any simulation step.
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include <optional>
 #include <string>

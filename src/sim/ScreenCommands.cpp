@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 namespace {

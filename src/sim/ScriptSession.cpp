@@ -12,6 +12,7 @@
 #include "sim/Simulator.h"
 
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 namespace {

@@ -7,6 +7,8 @@
 #include "sim/ConfettiCommands.h"
 #include "sim/Simulator.h"
 
+#include <nlohmann/json.hpp>
+
 using json = nlohmann::ordered_json;
 
 json SimJSONFromPlist(const PlistValue& value) {

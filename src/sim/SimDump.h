@@ -19,7 +19,7 @@
 // Values of the rows and records are written as JSON of their own kind; dates and data as their
 // description text. Byte sequences that are not UTF-8 (odd file names) come out with U+FFFD.
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include <string>
 

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cctype>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <unordered_map>
 
 namespace {

@@ -20,7 +20,7 @@
 #include "platform/ui/UIRenderer.h"
 #include "platform/ui/UIWindow.h"
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include <memory>
 #include <optional>
