@@ -19,7 +19,7 @@ public:
     virtual bool implementsColorsForConfettiArea() const { return false; }
     // colorsForConfettiArea:. Called only when implementsColorsForConfettiArea answers true.
     virtual std::optional<std::vector<UIColor>>
-    colorsForConfettiArea(const std::shared_ptr<OCConfettiArea>& area) {
+    colorsForConfettiArea(const std::shared_ptr<OCConfettiArea>& /*area*/) {
         return std::nullopt;
     }
 };

@@ -12,6 +12,6 @@ public:
     virtual ~TQProgressHUDDelegate() = default;
 
     // Called at the end of every hide, after the completion block.
-    virtual void hudWasHidden(const std::shared_ptr<TQProgressHUD>& hud) {}
+    virtual void hudWasHidden(const std::shared_ptr<TQProgressHUD>& /*hud*/) {}
     virtual bool implementsHudWasHidden() const { return false; }
 };

@@ -60,7 +60,7 @@ void TQRoundProgressView::setBackgroundTintColor(std::optional<UIColor> color) {
     setNeedsDisplay();
 }
 
-void TQRoundProgressView::drawRect(CGRect rect) {
+void TQRoundProgressView::drawRect(CGRect /*rect*/) {
     const double start = -std::numbers::pi / 2;
     // The sweep is formed in single precision, as the indicator's progress is a float.
     const float sweep = 2.0f * static_cast<float>(std::numbers::pi) * progress_;

@@ -40,7 +40,7 @@ public:
     const PlistValue& availableItems() const { return availableItems_; }
     const std::string& catalogueHost() const { return catalogueHost_; }
 
-    std::int64_t numberOfSectionsInTableView(const std::shared_ptr<UITableView>& tableView) override {
+    std::int64_t numberOfSectionsInTableView(const std::shared_ptr<UITableView>& /*tableView*/) override {
         return 1;
     }
     std::int64_t numberOfRowsInSection(const std::shared_ptr<UITableView>& tableView,

@@ -238,7 +238,7 @@ void OrbitchatPreferencesController::mailComposeController(const std::shared_ptr
 
 // MARK: Value store
 
-PlistValue OrbitchatPreferencesController::initDictionaryWithFile(std::string& path, bool asMutable) {
+PlistValue OrbitchatPreferencesController::initDictionaryWithFile(std::string& path, bool asMutable) const {
     path = OrbitchatPreferenceFilePath(path);
     if (!NSFileManager::defaultManager()->fileExistsAtPath(path))
         return PlistValue::dictionary();
@@ -248,7 +248,7 @@ PlistValue OrbitchatPreferencesController::initDictionaryWithFile(std::string& p
 }
 
 PlistValue
-OrbitchatPreferencesController::getValueForSpecifier(const std::shared_ptr<PSSpecifier>& specifier) {
+OrbitchatPreferencesController::getValueForSpecifier(const std::shared_ptr<PSSpecifier>& specifier) const {
     if (!specifier)
         return {};
     PlistValue key = specifier->propertyForKey("key");

@@ -53,12 +53,12 @@ public:
                                const std::shared_ptr<NSObject>& error);
 
     // The preference value store.
-    PlistValue getValueForSpecifier(const std::shared_ptr<PSSpecifier>& specifier);
+    PlistValue getValueForSpecifier(const std::shared_ptr<PSSpecifier>& specifier) const;
     void setValue(const PlistValue& value, const std::shared_ptr<PSSpecifier>& forSpecifier);
     // Resolves `path` (a row's "defaults") to the full device path in place and answers the
     // file's dictionary: an empty one when there is no file, none when the file does not read as
     // a dictionary. The dictionary is the caller's own whatever `asMutable` says.
-    PlistValue initDictionaryWithFile(std::string& path, bool asMutable);
+    PlistValue initDictionaryWithFile(std::string& path, bool asMutable) const;
 
     // Extension discovery.
     void loadDylibs();

@@ -177,7 +177,7 @@ dispatch_queue_t dispatch_get_main_queue() {
     return queue;
 }
 
-dispatch_queue_t dispatch_get_global_queue(long priority, unsigned long flags) {
+dispatch_queue_t dispatch_get_global_queue(long /*priority*/, unsigned long /*flags*/) {
     // Every priority shares the one pool: nothing in the system relies on priorities.
     static const dispatch_queue_t queue = std::make_shared<GlobalQueue>();
     return queue;

@@ -89,8 +89,8 @@ protected:
     UIDynamicAnimator* animatorForStep() const { return attached_; }
 
     // What a behaviour contributes to a body when the item joins or leaves the animator.
-    virtual void applyTo(std::size_t item, std::uint32_t body) {}
-    virtual void withdrawFrom(std::size_t item, std::uint32_t body) {}
+    virtual void applyTo(std::size_t /*item*/, std::uint32_t /*body*/) {}
+    virtual void withdrawFrom(std::size_t /*item*/, std::uint32_t /*body*/) {}
 
     UIDynamicItemList items_;
 

@@ -11,7 +11,7 @@ bool NSDictionary::writeToFile(const PlistValue& dictionary, std::string_view pa
     return writeToFile(dictionary, path, atomically, nullptr);
 }
 
-bool NSDictionary::writeToFile(const PlistValue& dictionary, std::string_view path, bool atomically,
+bool NSDictionary::writeToFile(const PlistValue& dictionary, std::string_view path, bool /*atomically*/,
                                std::shared_ptr<NSError>* error) {
     std::shared_ptr<NSError> failure;
     if (!dictionary.isDictionary())

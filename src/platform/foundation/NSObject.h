@@ -31,19 +31,29 @@ public:
 
     SelectorTable(std::vector<std::pair<std::string, Method>> methods, const SelectorTable* base = nullptr);
 
-    // Binds a member function of T taking `n` arguments and returning a PlistValue or void.
+    // Binds a member function of T taking `n` arguments and returning a PlistValue or void; const
+    // members (getters) bind the same way.
     template <class T, class R, class... A> static Method bind(R (T::*fn)(A...)) {
         return [fn](NSObject& self, std::span<const PlistValue> args) -> PlistValue {
-            return invoke(static_cast<T&>(self), fn, args, std::index_sequence_for<A...>{});
+            return call(static_cast<T&>(self), fn, Signature<R, A...>{}, args,
+                        std::index_sequence_for<A...>{});
+        };
+    }
+    template <class T, class R, class... A> static Method bind(R (T::*fn)(A...) const) {
+        return [fn](NSObject& self, std::span<const PlistValue> args) -> PlistValue {
+            return call(static_cast<const T&>(self), fn, Signature<R, A...>{}, args,
+                        std::index_sequence_for<A...>{});
         };
     }
 
     const Method* find(std::string_view selector) const;
 
 private:
-    template <class T, class R, class... A, std::size_t... I>
-    static PlistValue invoke(T& self, R (T::*fn)(A...), std::span<const PlistValue> args,
-                             std::index_sequence<I...>) {
+    // `fn` is a pointer to a member of Self (const or not) taking A... and answering R.
+    template <class R, class... A> struct Signature {};
+    template <class Self, class Fn, class R, class... A, std::size_t... I>
+    static PlistValue call(Self& self, Fn fn, Signature<R, A...>, std::span<const PlistValue> args,
+                           std::index_sequence<I...>) {
         auto arg = [&](std::size_t i) { return i < args.size() ? args[i] : PlistValue(); };
         if constexpr (std::is_void_v<R>) {
             (self.*fn)(convert<A>(arg(I))...);

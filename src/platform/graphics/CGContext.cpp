@@ -179,7 +179,7 @@ void CGContext::endCleanState(std::size_t token) {
     cairo_new_path(cr_);
 }
 
-void CGContext::setSourceColor(const CGColor& color) const {
+void CGContext::setSourceColor(const CGColor& color) {
     const State& s = states_.back();
     cairo_set_source_rgba(cr_, color.r, color.g, color.b, std::clamp(color.a * s.alpha, 0.0, 1.0));
 }

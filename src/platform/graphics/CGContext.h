@@ -108,7 +108,7 @@ public:
     void endCleanState(std::size_t token);
 
     // Makes the source colour of the next fill or stroke.
-    void setSourceColor(const CGColor& color) const;
+    void setSourceColor(const CGColor& color);
 
     // The per-thread stack of current contexts that UIKit-level drawing (bezier paths, text,
     // images) draws into. UIGraphicsPushContext and the image contexts are built on it.

@@ -222,7 +222,7 @@ void NSLayoutEngine::collectConstraints(UIView& view,
         collectConstraints(*sub, out);
 }
 
-void NSLayoutEngine::pinValues(const System& s, UIView& root, const Item& item, double out[4]) const {
+void NSLayoutEngine::pinValues(const System& /*s*/, UIView& root, const Item& item, double out[4]) const {
     auto view = item.view.lock();
     CGRect r{};
     if (view.get() == &root) {

@@ -72,7 +72,7 @@ void PSListController::reloadSpecifiers() {
         table_->reloadData();
 }
 
-void PSListController::reloadSpecifier(const std::shared_ptr<PSSpecifier>& specifier, bool animated) {
+void PSListController::reloadSpecifier(const std::shared_ptr<PSSpecifier>& specifier, bool /*animated*/) {
     // The rows are rebuilt from the getters at the next look; the others come out the same.
     if (specifier && table_)
         table_->reloadData();

@@ -68,6 +68,6 @@ int DeviceSpawn::spawn(pid_t* pid, const char* path, char* const argv[]) {
 }
 
 int device::posix_spawn(pid_t* pid, const char* path, const posix_spawn_file_actions_t*,
-                        const posix_spawnattr_t*, char* const argv[], char* const envp[]) {
+                        const posix_spawnattr_t*, char* const argv[], char* const /*envp*/[]) {
     return DeviceSpawn::spawn(pid, path, argv);
 }

@@ -74,7 +74,7 @@ CGSize UIActivityIndicatorView::intrinsicContentSize() const {
     return style_ == UIActivityIndicatorViewStyleWhiteLarge ? CGSizeMake(37, 37) : CGSizeMake(20, 20);
 }
 
-void UIActivityIndicatorView::drawRect(CGRect rect) {
+void UIActivityIndicatorView::drawRect(CGRect /*rect*/) {
     CGContextRef ctx = CGContext::current();
     if (!ctx)
         return;

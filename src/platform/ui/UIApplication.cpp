@@ -18,7 +18,7 @@ bool UIApplication::openURL(const std::shared_ptr<NSURL>& url) {
     return true;
 }
 
-void UIApplication::openURL(const std::shared_ptr<NSURL>& url, const PlistValue& options,
+void UIApplication::openURL(const std::shared_ptr<NSURL>& url, const PlistValue& /*options*/,
                             std::function<void(bool success)> completion) {
     bool opened = openURL(url);
     if (completion)

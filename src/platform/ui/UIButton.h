@@ -41,7 +41,7 @@ public:
 
     // The title's size (0 x 0 without a title), as a custom button measures itself.
     CGSize intrinsicContentSize() const override;
-    CGSize sizeThatFits(CGSize size) const override { return intrinsicContentSize(); }
+    CGSize sizeThatFits(CGSize /*size*/) const override { return intrinsicContentSize(); }
     void layoutSubviews() override;
     std::string accessibilityText() const override { return currentTitle().value_or(""); }
 

@@ -121,7 +121,7 @@ CGRect UILabel::textRectForBounds(CGRect bounds, int64_t numberOfLines) const {
     return CGRectMake(bounds.minX(), bounds.minY(), s.width, s.height);
 }
 
-void UILabel::drawRect(CGRect rect) {
+void UILabel::drawRect(CGRect /*rect*/) {
     drawTextInRect(bounds());
 }
 

@@ -36,7 +36,8 @@ class UIMotionEffect : public NSObject {
 public:
     std::string className() const override { return "UIMotionEffect"; }
     // Key path -> relative value for a viewer offset in [-1, 1] on each axis.
-    virtual std::map<std::string, double> keyPathsAndRelativeValuesForViewerOffset(double x, double y) const {
+    virtual std::map<std::string, double> keyPathsAndRelativeValuesForViewerOffset(double /*x*/,
+                                                                                   double /*y*/) const {
         return {};
     }
     // The sum of "center.x"/"center.y" offsets of all the view's effects at the current tilt.

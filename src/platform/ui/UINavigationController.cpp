@@ -22,7 +22,7 @@ std::shared_ptr<UIViewController> UINavigationController::visibleViewController(
 }
 
 void UINavigationController::pushViewController(const std::shared_ptr<UIViewController>& viewController,
-                                                bool animated) {
+                                                bool /*animated*/) {
     if (!viewController || viewController->parentViewController())
         return;
     viewController->setParentViewController(std::static_pointer_cast<UIViewController>(shared_from_this()));
@@ -31,7 +31,7 @@ void UINavigationController::pushViewController(const std::shared_ptr<UIViewCont
         showTop();
 }
 
-std::shared_ptr<UIViewController> UINavigationController::popViewControllerAnimated(bool animated) {
+std::shared_ptr<UIViewController> UINavigationController::popViewControllerAnimated(bool /*animated*/) {
     if (stack_.size() < 2)
         return nullptr;
     auto top = stack_.back();

@@ -41,12 +41,12 @@ std::shared_ptr<UITableViewCell> UITableView::cellForRowAtIndexPath(NSIndexPath 
     return cell;
 }
 
-void UITableView::selectRowAtIndexPath(NSIndexPath indexPath, bool animated) {
+void UITableView::selectRowAtIndexPath(NSIndexPath indexPath, bool /*animated*/) {
     if (contains(indexPath))
         selected_ = indexPath;
 }
 
-void UITableView::deselectRowAtIndexPath(NSIndexPath indexPath, bool animated) {
+void UITableView::deselectRowAtIndexPath(NSIndexPath indexPath, bool /*animated*/) {
     if (selected_ == indexPath)
         selected_.reset();
 }

@@ -19,12 +19,12 @@ public:
 
     void loadView() override;
 
-    std::int64_t numberOfRowsInSection(const std::shared_ptr<UITableView>& tableView,
-                                       std::int64_t section) override {
+    std::int64_t numberOfRowsInSection(const std::shared_ptr<UITableView>& /*tableView*/,
+                                       std::int64_t /*section*/) override {
         return 0;
     }
-    std::shared_ptr<UITableViewCell> cellForRowAtIndexPath(const std::shared_ptr<UITableView>& tableView,
-                                                           NSIndexPath indexPath) override {
+    std::shared_ptr<UITableViewCell> cellForRowAtIndexPath(const std::shared_ptr<UITableView>& /*tableView*/,
+                                                           NSIndexPath /*indexPath*/) override {
         return nullptr;
     }
 

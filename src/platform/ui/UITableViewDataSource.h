@@ -15,7 +15,7 @@ class UITableViewDataSource {
 public:
     virtual ~UITableViewDataSource() = default;
     // numberOfSectionsInTableView:
-    virtual std::int64_t numberOfSectionsInTableView(const std::shared_ptr<UITableView>& tableView) {
+    virtual std::int64_t numberOfSectionsInTableView(const std::shared_ptr<UITableView>& /*tableView*/) {
         return 1;
     }
     // tableView:numberOfRowsInSection:

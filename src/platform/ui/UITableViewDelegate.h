@@ -13,6 +13,6 @@ class UITableViewDelegate {
 public:
     virtual ~UITableViewDelegate() = default;
     // tableView:didSelectRowAtIndexPath:
-    virtual void didSelectRowAtIndexPath(const std::shared_ptr<UITableView>& tableView,
-                                         NSIndexPath indexPath) {}
+    virtual void didSelectRowAtIndexPath(const std::shared_ptr<UITableView>& /*tableView*/,
+                                         NSIndexPath /*indexPath*/) {}
 };

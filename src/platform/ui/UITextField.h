@@ -61,7 +61,7 @@ public:
     bool drawsContent() const override { return true; }
     std::string accessibilityText() const override { return text_; }
 
-    bool touchBegan(CGPoint p) override { return isEnabled(); }
+    bool touchBegan(CGPoint /*p*/) override { return isEnabled(); }
     void touchEnded(CGPoint p) override;
 
 protected:

@@ -19,7 +19,7 @@ void UIToolbar::setTranslucent(bool translucent) {
     setNeedsDisplay();
 }
 
-void UIToolbar::drawRect(CGRect rect) {
+void UIToolbar::drawRect(CGRect /*rect*/) {
     CGContextRef ctx = CGContext::current();
     if (!ctx)
         return;

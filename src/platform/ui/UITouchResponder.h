@@ -21,8 +21,8 @@ public:
 
     // Answers whether this view takes the touch that starts at `p`.
     virtual bool touchBegan(CGPoint p) = 0;
-    virtual void touchMoved(CGPoint p) {}
-    virtual void touchEnded(CGPoint p) {}
+    virtual void touchMoved(CGPoint /*p*/) {}
+    virtual void touchEnded(CGPoint /*p*/) {}
     virtual void touchCancelled() {}
     // Whether a drag stays with this view rather than scrolling the enclosing list.
     virtual bool keepsDrags() const { return false; }

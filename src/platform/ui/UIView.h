@@ -105,10 +105,10 @@ public:
     std::shared_ptr<UIView> rootView();
 
     // Notifications, called after the change.
-    virtual void willMoveToSuperview(const std::shared_ptr<UIView>& newSuperview) {}
+    virtual void willMoveToSuperview(const std::shared_ptr<UIView>& /*newSuperview*/) {}
     virtual void didMoveToSuperview() {}
-    virtual void didAddSubview(const std::shared_ptr<UIView>& subview) {}
-    virtual void willRemoveSubview(const std::shared_ptr<UIView>& subview) {}
+    virtual void didAddSubview(const std::shared_ptr<UIView>& /*subview*/) {}
+    virtual void willRemoveSubview(const std::shared_ptr<UIView>& /*subview*/) {}
     // The window this view is shown in: the root of its tree when that is a window.
     std::shared_ptr<UIView> window();
     virtual bool isWindow() const { return false; }
@@ -139,14 +139,14 @@ public:
     void layoutIfNeeded(); // lays out this view's subtree where needed
     // The base places subviews that are laid out by constraints (see Auto Layout below).
     virtual void layoutSubviews();
-    virtual CGSize sizeThatFits(CGSize size) const { return bounds_.size; }
+    virtual CGSize sizeThatFits(CGSize /*size*/) const { return bounds_.size; }
     void sizeToFit();
 
     // Drawing. The renderer calls drawRect with the view's content in the current context.
     void setNeedsDisplay();
     bool needsDisplay() const { return needsDisplay_; }
     void clearNeedsDisplay() { needsDisplay_ = false; }
-    virtual void drawRect(CGRect rect) {}
+    virtual void drawRect(CGRect /*rect*/) {}
     // Whether the class draws itself (the renderer skips drawRect otherwise).
     virtual bool drawsContent() const { return false; }
 
@@ -202,7 +202,7 @@ public:
     // and the pass solves again with the new intrinsic size. A width of 0 takes the given width
     // back: the view measures unbounded again (the pass does so whenever its inputs changed, so
     // a layout depends only on the current texts and sizes).
-    virtual bool adoptLayoutWidth(CGFloat width) { return false; }
+    virtual bool adoptLayoutWidth(CGFloat /*width*/) { return false; }
     UILayoutPriority contentHuggingPriorityForAxis(UILayoutConstraintAxis axis) const;
     void setContentHuggingPriority(UILayoutPriority priority, UILayoutConstraintAxis axis);
     UILayoutPriority contentCompressionResistancePriorityForAxis(UILayoutConstraintAxis axis) const;
@@ -241,7 +241,6 @@ private:
     void autoresize(CGSize oldSuperSize, CGSize newSuperSize);
     void moveToWindow(bool inWindow);
     friend struct UIViewAnimationState;
-    friend class CALayer;
 
     CGRect bounds_{};
     CGPoint center_{};

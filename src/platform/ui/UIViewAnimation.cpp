@@ -180,7 +180,7 @@ void finishLater(const std::shared_ptr<UIViewAnimationGroup>& group, bool finish
 }
 
 // Removes the running animation of `property` on `view`, if any; answers its value on screen.
-void interrupt(UIView& view, UIViewAnimationState& state, Property property) {
+void interrupt(UIView& /*view*/, UIViewAnimationState& state, Property property) {
     auto it = std::find_if(state.running.begin(), state.running.end(),
                            [&](const auto& r) { return r.property == property; });
     if (it == state.running.end())

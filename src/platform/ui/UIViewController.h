@@ -42,10 +42,10 @@ public:
     // Life cycle, called by the host and by containers and presentations.
     virtual void loadView();
     virtual void viewDidLoad() {}
-    virtual void viewWillAppear(bool animated) {}
-    virtual void viewDidAppear(bool animated) {}
-    virtual void viewWillDisappear(bool animated) {}
-    virtual void viewDidDisappear(bool animated) {}
+    virtual void viewWillAppear(bool /*animated*/) {}
+    virtual void viewDidAppear(bool /*animated*/) {}
+    virtual void viewWillDisappear(bool /*animated*/) {}
+    virtual void viewDidDisappear(bool /*animated*/) {}
 
     // The title; setting it also titles the navigation item, as UIKit does.
     const std::string& title() const { return title_; }

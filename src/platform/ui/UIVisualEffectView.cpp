@@ -79,7 +79,7 @@ void UIBoxBlurPixels(std::span<std::uint32_t> pixels, int width, int height, int
     }
 }
 
-void UIVisualEffectView::drawRect(CGRect rect) {
+void UIVisualEffectView::drawRect(CGRect /*rect*/) {
     CGContextRef ctx = CGContext::current();
     if (!ctx || !effect_)
         return;
