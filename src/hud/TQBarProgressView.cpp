@@ -18,49 +18,18 @@ std::shared_ptr<TQBarProgressView> TQBarProgressView::create(CGRect frame) {
     return v;
 }
 
-TQBarProgressView::TQBarProgressView(CGRect frame) : UIView(frame) {}
-
-void TQBarProgressView::commonInit() {
-    UIView::commonInit();
-    setBackgroundColor(UIColor::clearColor());
-    setOpaque(false);
-}
-
-const SelectorTable* TQBarProgressView::selectorTable() const {
-    static const SelectorTable table({{"setProgress:", [](NSObject& self, std::span<const PlistValue> args) {
-                                           double p = args.empty() ? 0 : args[0].doubleValue();
-                                           static_cast<TQBarProgressView&>(self).setProgress(
-                                               static_cast<float>(p));
-                                           return PlistValue();
-                                       }}});
-    return &table;
-}
+TQBarProgressView::TQBarProgressView(CGRect frame) : TQProgressIndicatorView(frame) {}
 
 CGSize TQBarProgressView::intrinsicContentSize() const {
     return CGSizeMake(120, TQIsPre7System() ? 20 : 10);
 }
 
-void TQBarProgressView::setProgress(float progress) {
-    if (progress == progress_)
-        return;
-    progress_ = progress;
-    setNeedsDisplay();
-}
-
 void TQBarProgressView::setProgressRemainingColor(std::optional<UIColor> color) {
-    NSAssert(color.has_value(), "The color should not be nil.");
-    if (!color || *color == progressRemainingColor_)
-        return;
-    progressRemainingColor_ = *color;
-    setNeedsDisplay();
+    setRequiredColor(progressRemainingColor_, color);
 }
 
 void TQBarProgressView::setProgressColor(std::optional<UIColor> color) {
-    NSAssert(color.has_value(), "The color should not be nil.");
-    if (!color || *color == progressColor_)
-        return;
-    progressColor_ = *color;
-    setNeedsDisplay();
+    setRequiredColor(progressColor_, color);
 }
 
 void TQBarProgressView::drawRect(CGRect rect) {
@@ -68,7 +37,7 @@ void TQBarProgressView::drawRect(CGRect rect) {
     const CGFloat w = rect.size.width, h = rect.size.height;
     const CGFloat R = h / 2 - 2;
     const CGFloat r = R - 2;
-    const CGFloat a = static_cast<CGFloat>(progress_) * w;
+    const CGFloat a = static_cast<CGFloat>(progress()) * w;
 
     // The capsule outline, inset 2 points, filled with the remaining colour.
     CGContextSetLineWidth(ctx, 2);

@@ -8,12 +8,12 @@
 //
 // Progress is not clamped; past 1 the fill stops at the right end.
 
-#include "platform/ui/UIView.h"
+#include "hud/TQProgressIndicatorView.h"
 
 #include <memory>
 #include <optional>
 
-class TQBarProgressView : public UIView {
+class TQBarProgressView : public TQProgressIndicatorView {
 public:
     // `init`: a 120 x 20 view at the origin.
     static std::shared_ptr<TQBarProgressView> create();
@@ -21,8 +21,6 @@ public:
 
     std::string className() const override { return "TQBarProgressView"; }
 
-    float progress() const { return progress_; }
-    void setProgress(float progress);
     // The outline colour; a plain store (none leaves the outline unstroked). No redraw by itself.
     const std::optional<UIColor>& lineColor() const { return lineColor_; }
     void setLineColor(std::optional<UIColor> color) { lineColor_ = color; }
@@ -35,19 +33,13 @@ public:
     // 120 x 10, or 120 x 20 on a pre-7 system.
     CGSize intrinsicContentSize() const override;
     void drawRect(CGRect rect) override;
-    bool drawsContent() const override { return true; }
     // Takes "progressColor" and "lineColor" from the appearance proxies.
     void applyAppearance() override;
 
-    // Answers "setProgress:", so key-value setting of "progress" reaches `setProgress`.
-    const SelectorTable* selectorTable() const override;
-
 protected:
     explicit TQBarProgressView(CGRect frame);
-    void commonInit() override;
 
 private:
-    float progress_ = 0;
     std::optional<UIColor> lineColor_ = UIColor::whiteColor();
     UIColor progressRemainingColor_ = UIColor::clearColor();
     UIColor progressColor_ = UIColor::whiteColor();

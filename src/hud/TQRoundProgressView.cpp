@@ -19,51 +19,20 @@ std::shared_ptr<TQRoundProgressView> TQRoundProgressView::create(CGRect frame) {
     return v;
 }
 
-TQRoundProgressView::TQRoundProgressView(CGRect frame) : UIView(frame) {}
-
-void TQRoundProgressView::commonInit() {
-    UIView::commonInit();
-    setBackgroundColor(UIColor::clearColor());
-    setOpaque(false);
-}
-
-const SelectorTable* TQRoundProgressView::selectorTable() const {
-    static const SelectorTable table({{"setProgress:", [](NSObject& self, std::span<const PlistValue> args) {
-                                           double p = args.empty() ? 0 : args[0].doubleValue();
-                                           static_cast<TQRoundProgressView&>(self).setProgress(
-                                               static_cast<float>(p));
-                                           return PlistValue();
-                                       }}});
-    return &table;
-}
-
-void TQRoundProgressView::setProgress(float progress) {
-    if (progress == progress_)
-        return;
-    progress_ = progress;
-    setNeedsDisplay();
-}
+TQRoundProgressView::TQRoundProgressView(CGRect frame) : TQProgressIndicatorView(frame) {}
 
 void TQRoundProgressView::setProgressTintColor(std::optional<UIColor> color) {
-    NSAssert(color.has_value(), "The color should not be nil.");
-    if (!color || *color == progressTintColor_)
-        return;
-    progressTintColor_ = *color;
-    setNeedsDisplay();
+    setRequiredColor(progressTintColor_, color);
 }
 
 void TQRoundProgressView::setBackgroundTintColor(std::optional<UIColor> color) {
-    NSAssert(color.has_value(), "The color should not be nil.");
-    if (!color || *color == backgroundTintColor_)
-        return;
-    backgroundTintColor_ = *color;
-    setNeedsDisplay();
+    setRequiredColor(backgroundTintColor_, color);
 }
 
 void TQRoundProgressView::drawRect(CGRect /*rect*/) {
     const double start = -std::numbers::pi / 2;
     // The sweep is formed in single precision, as the indicator's progress is a float.
-    const float sweep = 2.0f * static_cast<float>(std::numbers::pi) * progress_;
+    const float sweep = 2.0f * static_cast<float>(std::numbers::pi) * progress();
     const double end = start + static_cast<double>(sweep);
     if (annular_)
         drawAnnular(bounds(), start, end);

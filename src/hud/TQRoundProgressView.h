@@ -9,12 +9,12 @@
 //
 // Progress is not clamped: values past 1 sweep past a full turn.
 
-#include "platform/ui/UIView.h"
+#include "hud/TQProgressIndicatorView.h"
 
 #include <memory>
 #include <optional>
 
-class TQRoundProgressView : public UIView {
+class TQRoundProgressView : public TQProgressIndicatorView {
 public:
     // `init`: a 37 x 37 view at the origin.
     static std::shared_ptr<TQRoundProgressView> create();
@@ -22,8 +22,6 @@ public:
 
     std::string className() const override { return "TQRoundProgressView"; }
 
-    float progress() const { return progress_; }
-    void setProgress(float progress);
     // Both colours must not be none: a none colour is a caller error, reported as an assertion.
     const UIColor& progressTintColor() const { return progressTintColor_; }
     void setProgressTintColor(std::optional<UIColor> color);
@@ -34,22 +32,16 @@ public:
 
     CGSize intrinsicContentSize() const override { return CGSizeMake(37, 37); }
     void drawRect(CGRect rect) override;
-    bool drawsContent() const override { return true; }
     // Takes "progressTintColor" and "backgroundTintColor" from the appearance proxies.
     void applyAppearance() override;
 
-    // Answers "setProgress:", so key-value setting of "progress" reaches `setProgress`.
-    const SelectorTable* selectorTable() const override;
-
 protected:
     explicit TQRoundProgressView(CGRect frame);
-    void commonInit() override;
 
 private:
     void drawAnnular(CGRect bounds, double start, double end) const;
     void drawPie(CGRect bounds, double start, double end) const;
 
-    float progress_ = 0;
     UIColor progressTintColor_ = UIColor::whiteColor();
     UIColor backgroundTintColor_ = UIColor::colorWithWhite(1, 0.1);
     bool annular_ = false;
