@@ -6,9 +6,6 @@
 
 namespace {
 
-// Codes for the constraints the engine makes itself, so a conflict can name them.
-enum InternalKind { PinX, PinY, PinWidth, PinHeight, WidthNotNegative, HeightNotNegative, Hug, Resist };
-
 layout::Expression& append(layout::Expression& e, layout::Variable v, double c) {
     e.terms.push_back({v, c});
     return e;
@@ -39,12 +36,7 @@ void NSLayoutEngine::didAddConstraint(UIView& view, const std::shared_ptr<NSLayo
         previous->removeConstraint(constraint);
     auto self = strongView(view);
     constraint->installedOn_ = self;
-    auto& host = hosts_[&view];
-    if (host.lock().get() != &view) {
-        installed_.erase(&view); // a released view's count, left at a reused address
-        host = self;
-    }
-    ++installed_[&view];
+    views_.constraintAdded(view, self);
     ++structure_;
     if (UIView* root = layoutRoot(view))
         root->setNeedsLayout();
@@ -54,8 +46,7 @@ void NSLayoutEngine::didRemoveConstraint(UIView& view,
                                          const std::shared_ptr<NSLayoutConstraint>& constraint) {
     if (constraint->installedOn_.lock().get() == &view)
         constraint->installedOn_.reset();
-    if (auto it = installed_.find(&view); it != installed_.end() && --it->second <= 0)
-        installed_.erase(it);
+    views_.constraintRemoved(view);
     ++structure_;
     if (UIView* root = layoutRoot(view))
         root->setNeedsLayout();
@@ -68,18 +59,7 @@ void NSLayoutEngine::viewInputsChanged(UIView& view) {
 }
 
 UIView* NSLayoutEngine::layoutRoot(UIView& view) {
-    // Counted here rather than asked of each view, which would copy its list.
-    const NSLayoutEngine& engine = shared();
-    auto hasConstraints = [&](UIView* v) {
-        auto host = engine.hosts_.find(v);
-        return host != engine.hosts_.end() && engine.installed_.count(v) && host->second.lock().get() == v;
-    };
-    UIView* root = hasConstraints(&view) ? &view : nullptr;
-    for (auto v = view.superview(); v; v = v->superview()) {
-        if (hasConstraints(v.get()))
-            root = v.get();
-    }
-    return root;
+    return shared().views_.layoutRoot(view);
 }
 
 // --- Passes --------------------------------------------------------------------------------------
@@ -87,15 +67,8 @@ UIView* NSLayoutEngine::layoutRoot(UIView& view) {
 void NSLayoutEngine::willLayout(UIView& top) {
     ++pass_;
     std::vector<UIView*> roots;
-    for (auto it = hosts_.begin(); it != hosts_.end();) {
-        auto host = it->second.lock();
-        if (!host || !installed_.count(host.get())) {
-            installed_.erase(it->first);
-            it = hosts_.erase(it);
-            continue;
-        }
-        ++it;
-        UIView* root = layoutRoot(*host);
+    for (const auto& host : views_.liveHosts()) {
+        UIView* root = views_.layoutRoot(*host);
         if (!root || std::find(roots.begin(), roots.end(), root) != roots.end())
             continue;
         if (root->isDescendantOfView(&top) || top.isDescendantOfView(root))
@@ -103,7 +76,7 @@ void NSLayoutEngine::willLayout(UIView& top) {
     }
     for (auto it = systems_.begin(); it != systems_.end();) {
         auto root = it->second->root.lock();
-        if (!root || !installed_.count(root.get()))
+        if (!root || !views_.hasConstraints(root.get()))
             it = systems_.erase(it);
         else
             ++it;
@@ -260,9 +233,9 @@ int NSLayoutEngine::itemFor(System& s, UIView& root, const std::shared_ptr<UIVie
 }
 
 void NSLayoutEngine::addItemConstraints(System& s, UIView& root, int index) {
-    auto add = [&](layout::Expression e, layout::Relation r, double priority, int kind) {
+    auto add = [&](layout::Expression e, layout::Relation r, double priority, ItemConstraint what) {
         auto status = s.solver->addConstraint(e, r, priority);
-        noteOwner(s, status.id, index * 16 + kind);
+        noteOwner(s, status.id, {Owner::Type::Item, static_cast<std::size_t>(index), what});
         return status.ok() ? status.id : -1;
     };
     Item& item = s.items[index];
@@ -273,15 +246,16 @@ void NSLayoutEngine::addItemConstraints(System& s, UIView& root, int index) {
         layout::Variable vars[4] = {item.x, item.y, item.w, item.h};
         for (int k = 0; k < 4; ++k) {
             item.pinConstant[k] = values[k];
-            item.pin[k] = add({{{vars[k], 1}}, -values[k]}, layout::Relation::Equal,
-                              layout::kRequiredPriority, PinX + k);
+            item.pin[k] =
+                add({{{vars[k], 1}}, -values[k]}, layout::Relation::Equal, layout::kRequiredPriority,
+                    static_cast<ItemConstraint>(static_cast<int>(ItemConstraint::PinX) + k));
         }
         return;
     }
     add({{{item.w, 1}}, 0}, layout::Relation::GreaterThanOrEqual, layout::kRequiredPriority,
-        WidthNotNegative);
+        ItemConstraint::WidthNotNegative);
     add({{{item.h, 1}}, 0}, layout::Relation::GreaterThanOrEqual, layout::kRequiredPriority,
-        HeightNotNegative);
+        ItemConstraint::HeightNotNegative);
     item.intrinsic = view->intrinsicContentSize();
     double sizes[2] = {item.intrinsic.width, item.intrinsic.height};
     layout::Variable vars[2] = {item.w, item.h};
@@ -291,10 +265,10 @@ void NSLayoutEngine::addItemConstraints(System& s, UIView& root, int index) {
         item.compression[a] = view->contentCompressionResistancePriorityForAxis(axis);
         if (sizes[a] == UIViewNoIntrinsicMetric)
             continue;
-        item.hug[a] =
-            add({{{vars[a], 1}}, -sizes[a]}, layout::Relation::LessThanOrEqual, item.hugging[a], Hug);
+        item.hug[a] = add({{{vars[a], 1}}, -sizes[a]}, layout::Relation::LessThanOrEqual, item.hugging[a],
+                          ItemConstraint::Hug);
         item.resist[a] = add({{{vars[a], 1}}, -sizes[a]}, layout::Relation::GreaterThanOrEqual,
-                             item.compression[a], Resist);
+                             item.compression[a], ItemConstraint::Resist);
     }
 }
 
@@ -336,7 +310,7 @@ void NSLayoutEngine::build(System& s, UIView& root) {
     s.items.clear();
     s.index.clear();
     s.entries.clear();
-    s.internal.clear();
+    s.owners.clear();
     s.failed = false;
     auto rootView = strongView(root);
     if (!rootView)
@@ -359,7 +333,7 @@ void NSLayoutEngine::build(System& s, UIView& root) {
             expression.constant = -c->constant();
             auto status = s.solver->addConstraint(expression, static_cast<layout::Relation>(c->relation()),
                                                   c->priority());
-            noteOwner(s, status.id, -1 - static_cast<int>(s.entries.size()));
+            noteOwner(s, status.id, {Owner::Type::Entry, s.entries.size()});
             if (status.ok()) {
                 e.id = status.id;
             } else {
@@ -515,7 +489,7 @@ void NSLayoutEngine::sync(System& s, UIView& root, bool full) {
             expression.constant = -e.constant;
             auto status =
                 s.solver->addConstraint(expression, static_cast<layout::Relation>(c->relation()), e.priority);
-            noteOwner(s, status.id, -1 - static_cast<int>(i));
+            noteOwner(s, status.id, {Owner::Type::Entry, i});
             e.refused = !status.ok();
             if (status.ok())
                 e.id = status.id;
@@ -531,8 +505,7 @@ void NSLayoutEngine::sync(System& s, UIView& root, bool full) {
         report(s, conflicting);
     s.failed = failed || !conflicting.empty();
     if (!s.failed) {
-        s.lastFailure.clear();
-        s.lastFailureRelations.clear();
+        s.conflicts.clear();
     }
     if (changed)
         solveAndMark(s, root);
@@ -563,68 +536,44 @@ void NSLayoutEngine::solveAndMark(System& s, UIView& root) {
         root.setNeedsLayout();
 }
 
-void NSLayoutEngine::noteOwner(System& s, int id, int code) {
+void NSLayoutEngine::noteOwner(System& s, int id, Owner owner) {
     if (id < 0)
         return;
-    if (s.internal.size() <= static_cast<std::size_t>(id))
-        s.internal.resize(static_cast<std::size_t>(id) + 1, 0);
-    s.internal[static_cast<std::size_t>(id)] = code;
+    if (s.owners.size() <= static_cast<std::size_t>(id))
+        s.owners.resize(static_cast<std::size_t>(id) + 1);
+    s.owners[static_cast<std::size_t>(id)] = owner;
 }
 
-std::string NSLayoutEngine::nameFor(const System& s, int id) const {
-    if (id < 0 || static_cast<std::size_t>(id) >= s.internal.size())
-        return "an unknown constraint";
-    int code = s.internal[static_cast<std::size_t>(id)];
-    if (code < 0)
-        return s.entries[static_cast<std::size_t>(-1 - code)].constraint->description();
-    const Item& item = s.items[static_cast<std::size_t>(code / 16)];
-    auto view = item.view.lock();
-    std::string who = view ? view->description() : "a released view";
-    switch (code % 16) {
-    case PinX:
-        return who + " left held at its frame";
-    case PinY:
-        return who + " top held at its frame";
-    case PinWidth:
-        return who + " width held at its frame";
-    case PinHeight:
-        return who + " height held at its frame";
-    case WidthNotNegative:
-        return who + " width >= 0";
-    case HeightNotNegative:
-        return who + " height >= 0";
-    case Hug:
-        return who + " content hugging";
-    default:
-        return who + " compression resistance";
+LayoutConflictMember NSLayoutEngine::conflictMember(const System& s, int id) const {
+    const Owner owner = id >= 0 && static_cast<std::size_t>(id) < s.owners.size()
+                            ? s.owners[static_cast<std::size_t>(id)]
+                            : Owner{};
+    if (owner.type == Owner::Type::Entry) {
+        const NSLayoutConstraint& c = *s.entries[owner.index].constraint;
+        return {c.description(),
+                {c.firstItem().get(), c.firstAttribute(), c.relation(), c.secondItem().get(),
+                 c.secondAttribute(), c.multiplier(), c.constant(), c.priority()}};
     }
+    if (owner.type == Owner::Type::Unknown)
+        return {"an unknown constraint", {nullptr, -1, 0, nullptr, 0, 0, 0, 0}};
+    auto view = s.items[owner.index].view.lock();
+    std::string who = view ? view->description() : "a released view";
+    static constexpr const char* kWhat[] = {" left held at its frame",
+                                            " top held at its frame",
+                                            " width held at its frame",
+                                            " height held at its frame",
+                                            " width >= 0",
+                                            " height >= 0",
+                                            " content hugging",
+                                            " compression resistance"};
+    const int what = static_cast<int>(owner.what);
+    return {who + kWhat[what], {view.get(), -2 - what, 0, nullptr, 0, 0, 0, 0}};
 }
 
 void NSLayoutEngine::report(System& s, const std::vector<int>& conflicting) {
-    std::string names;
-    for (int id : conflicting) {
-        if (!names.empty())
-            names += ", ";
-        names += nameFor(s, id);
-    }
-    std::string message =
-        "Unable to simultaneously satisfy constraints: " + names + "; keeping the last layout";
-    // The same conflict is told once. A view that rebuilds its constraints hands the engine new
-    // objects for the same relations, maybe in another order: that is the same conflict, so it is
-    // recognised by what the constraints say, without the objects' own addresses.
-    std::vector<std::string> what;
-    for (int id : conflicting) {
-        std::string name = nameFor(s, id);
-        if (name.rfind("<NSLayoutConstraint:", 0) == 0) {
-            std::size_t space = name.find(' ');
-            name = space == std::string::npos ? name : name.substr(space + 1);
-        }
-        what.push_back(std::move(name));
-    }
-    std::sort(what.begin(), what.end());
-    if (message == s.lastFailure || what == s.lastFailureRelations)
-        return;
-    s.lastFailure = message;
-    s.lastFailureRelations = std::move(what);
-    NSLog("%@", {message});
+    std::vector<LayoutConflictMember> members;
+    members.reserve(conflicting.size());
+    for (int id : conflicting)
+        members.push_back(conflictMember(s, id));
+    s.conflicts.tell(std::move(members));
 }

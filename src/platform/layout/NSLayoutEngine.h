@@ -12,10 +12,14 @@
 // (the same items, attributes, relations and multipliers in the same order, as a view that
 // rebuilds its constraints in updateConstraints usually makes) takes over the old one's place
 // in the solver, so only its constants and priorities are fed in; any other change of the set
-// builds the system again. When the
-// required constraints contradict each other the engine logs one line naming them and leaves
-// every frame as the last good layout placed it.
+// builds the system again. When the required constraints contradict each other the engine logs
+// one line naming them and leaves every frame as the last good layout placed it.
+//
+// The views with constraints are kept by a LayoutViewRegistry and conflicts are told by a
+// LayoutConflictReport; the engine builds the solver systems and keeps them in sync.
 
+#include "platform/layout/LayoutConflictReport.h"
+#include "platform/layout/LayoutViewRegistry.h"
 #include "platform/layout/NSLayoutConstraint.h"
 #include "platform/layout/Solver.h"
 #include "platform/ui/UILayoutEngine.h"
@@ -63,6 +67,24 @@ private:
         CGRect solved{};
         bool hasSolution = false;
     };
+    // The constraints the engine adds itself, for each view it places.
+    enum class ItemConstraint : std::uint8_t {
+        PinX,
+        PinY,
+        PinWidth,
+        PinHeight,
+        WidthNotNegative,
+        HeightNotNegative,
+        Hug,
+        Resist
+    };
+    // Whose a solver constraint is: an installed constraint (an entry) or one the engine added for
+    // an item.
+    struct Owner {
+        enum class Type : std::uint8_t { Unknown, Entry, Item } type = Type::Unknown;
+        std::size_t index = 0;
+        ItemConstraint what = ItemConstraint::PinX;
+    };
     struct Entry {
         std::shared_ptr<NSLayoutConstraint> constraint;
         int id = -1; // -1 while the solver refuses it
@@ -76,12 +98,11 @@ private:
         std::vector<Item> items;
         std::unordered_map<const UIView*, int> index;
         std::vector<Entry> entries;
-        std::vector<int> internal; // by solver id: entry (-1 - index) or item * 16 + kind
+        std::vector<Owner> owners; // by solver id
         std::uint64_t structure = 0, changes = 0, inputs = 0, pass = 0;
         bool failed = false;
-        std::string lastFailure;
-        std::vector<std::string> lastFailureRelations; // the last conflict told, sorted
-        std::vector<CGSize> intrinsicNow;              // by item, read by sameStructure for sync
+        LayoutConflictReport conflicts;
+        std::vector<CGSize> intrinsicNow; // by item, read by sameStructure for sync
     };
 
     System& systemFor(UIView& root);
@@ -104,12 +125,11 @@ private:
     bool inputsMoved(const System& s, UIView& root) const;
     void solveAndMark(System& s, UIView& root);
     void report(System& s, const std::vector<int>& conflicting);
-    std::string nameFor(const System& s, int id) const;
+    LayoutConflictMember conflictMember(const System& s, int id) const;
     void collectConstraints(UIView& view, std::vector<std::shared_ptr<NSLayoutConstraint>>& out) const;
 
     std::unordered_map<const UIView*, std::unique_ptr<System>> systems_;
-    void noteOwner(System& s, int id, int code);
-    std::unordered_map<const UIView*, std::weak_ptr<UIView>> hosts_; // views with constraints
-    std::unordered_map<const UIView*, int> installed_;               // how many each one has
+    void noteOwner(System& s, int id, Owner owner);
+    LayoutViewRegistry views_;
     std::uint64_t structure_ = 1, changeCount_ = 1, inputs_ = 1, pass_ = 0;
 };

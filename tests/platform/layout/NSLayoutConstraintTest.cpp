@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSAssertionHandler.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/layout/LayoutConflictReport.h"
 #include "platform/layout/NSLayoutEngine.h"
 #include "platform/layout/VisualFormatParser.h"
 
@@ -372,3 +373,33 @@ TEST_F(NSLayoutConstraintTest, RebuiltConstraintsOfTheSameShapeTakeOverInPlace) 
     h.hud->layoutIfNeeded();
     EXPECT_EQ(h.indicator->frame().origin.y, 40);
 }
+
+namespace {
+
+TEST(LayoutConflictReportTest, TheSameRelationsAreToldOnceWhateverTheirOrderOrNames) {
+    LogCapture log;
+    LayoutConflictReport report;
+    int viewA = 0, viewB = 0; // stand-ins for two views' identities
+    LayoutConflictMember wide{
+        "wide", {&viewA, NSLayoutAttributeWidth, NSLayoutRelationEqual, nullptr, 0, 1, 100, 1000}};
+    LayoutConflictMember narrow{
+        "narrow", {&viewA, NSLayoutAttributeWidth, NSLayoutRelationLessThanOrEqual, nullptr, 0, 1, 50, 1000}};
+    EXPECT_TRUE(report.tell({wide, narrow}));
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0],
+              "Unable to simultaneously satisfy constraints: wide, narrow; keeping the last layout");
+    // Rebuilt objects describe themselves differently (their addresses) and may come in another
+    // order: the same conflict.
+    wide.name = "wide, rebuilt";
+    EXPECT_FALSE(report.tell({narrow, wide}));
+    // Another constant, another view or a cleared report: told again.
+    std::get<6>(narrow.relation) = 60;
+    EXPECT_TRUE(report.tell({wide, narrow}));
+    std::get<0>(narrow.relation) = &viewB;
+    EXPECT_TRUE(report.tell({wide, narrow}));
+    report.clear();
+    EXPECT_TRUE(report.tell({wide, narrow}));
+    EXPECT_EQ(log.lines.size(), 4u);
+}
+
+} // namespace

@@ -1,0 +1,45 @@
+#include "platform/layout/LayoutViewRegistry.h"
+
+void LayoutViewRegistry::constraintAdded(UIView& view, const std::shared_ptr<UIView>& strong) {
+    auto& host = hosts_[&view];
+    if (host.lock().get() != &view) {
+        installed_.erase(&view); // a released view's count, left at a reused address
+        host = strong;
+    }
+    ++installed_[&view];
+}
+
+void LayoutViewRegistry::constraintRemoved(UIView& view) {
+    if (auto it = installed_.find(&view); it != installed_.end() && --it->second <= 0)
+        installed_.erase(it);
+}
+
+bool LayoutViewRegistry::hasConstraints(const UIView* view) const {
+    // Counted here rather than asked of each view, which would copy its list.
+    auto host = hosts_.find(view);
+    return host != hosts_.end() && installed_.count(view) && host->second.lock().get() == view;
+}
+
+UIView* LayoutViewRegistry::layoutRoot(UIView& view) const {
+    UIView* root = hasConstraints(&view) ? &view : nullptr;
+    for (auto v = view.superview(); v; v = v->superview()) {
+        if (hasConstraints(v.get()))
+            root = v.get();
+    }
+    return root;
+}
+
+std::vector<std::shared_ptr<UIView>> LayoutViewRegistry::liveHosts() {
+    std::vector<std::shared_ptr<UIView>> live;
+    for (auto it = hosts_.begin(); it != hosts_.end();) {
+        auto host = it->second.lock();
+        if (!host || !installed_.count(host.get())) {
+            installed_.erase(it->first);
+            it = hosts_.erase(it);
+            continue;
+        }
+        live.push_back(std::move(host));
+        ++it;
+    }
+    return live;
+}
