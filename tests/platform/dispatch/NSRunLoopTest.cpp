@@ -270,16 +270,25 @@ TEST_F(RealClockRunLoopTest, WakesForATaskEnqueuedFromAnotherThread) {
 }
 
 TEST_F(RealClockRunLoopTest, WakesForAStopFromAnotherThreadAndKeepsAnEarlyStop) {
-    std::thread worker([&] { loop->stop(); });
-    loop->run(); // ends whether the stop arrives before or during the run
-    worker.join();
+    // Each run has a distant deadline, so a lost stop fails the test instead of hanging it: the
+    // run must end well before the deadline.
+    constexpr double kWatchdog = 30;
+    // A stop sent before the run starts ends that run at once.
+    std::thread early([&] { loop->stop(); });
+    early.join();
+    double deadline = loop->now() + kWatchdog;
+    loop->runUntil(deadline);
+    EXPECT_LT(loop->now(), deadline);
 
+    // A stop sent from another thread while the loop sleeps wakes it.
     std::thread late([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         loop->stop();
     });
-    loop->run();
+    deadline = loop->now() + kWatchdog;
+    loop->runUntil(deadline);
     late.join();
+    EXPECT_LT(loop->now(), deadline);
 }
 
 TEST_F(RealClockRunLoopTest, WakesForTimedWorkAndFramesAndAtTheDeadline) {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <sys/stat.h>
 
 namespace {
@@ -56,27 +58,24 @@ const char* kPlist = R"({
     );
 })";
 
-TEST(PSTableCellTest, MapsThePlatformNamesToTheirValues) {
-    const std::pair<const char*, PSCellType> expected[] = {{"PSGroupCell", PSGroupCell},
-                                                           {"PSLinkCell", PSLinkCell},
-                                                           {"PSLinkListCell", PSLinkListCell},
-                                                           {"PSListItemCell", PSListItemCell},
-                                                           {"PSTitleValueCell", PSTitleValueCell},
-                                                           {"PSSliderCell", PSSliderCell},
-                                                           {"PSSwitchCell", PSSwitchCell},
-                                                           {"PSStaticTextCell", PSStaticTextCell},
-                                                           {"PSEditTextCell", PSEditTextCell},
-                                                           {"PSSegmentCell", PSSegmentCell},
-                                                           {"PSGiantIconCell", PSGiantIconCell},
-                                                           {"PSGiantCell", PSGiantCell},
-                                                           {"PSSecureEditTextCell", PSSecureEditTextCell},
-                                                           {"PSButtonCell", PSButtonCell},
-                                                           {"PSEditTextViewCell", PSEditTextViewCell}};
-    for (std::int64_t i = 0; i < 15; ++i) {
-        EXPECT_EQ(PSTableCell::cellTypeFromString(expected[i].first), i);
-        EXPECT_EQ(PSTableCell::stringFromCellType(expected[i].second), expected[i].first);
+TEST(PSTableCellTest, NamesAndValuesGoBothWaysAndUnknownNamesAreStaticText) {
+    // Every cell type has one name of the platform's form, and the name reads back as the type.
+    std::set<std::string> names;
+    for (std::int64_t type = PSGroupCell; type <= PSEditTextViewCell; ++type) {
+        std::string name = PSTableCell::stringFromCellType(static_cast<PSCellType>(type));
+        EXPECT_TRUE(name.starts_with("PS") && name.ends_with("Cell")) << name;
+        EXPECT_EQ(PSTableCell::cellTypeFromString(name), type) << name;
+        names.insert(name);
     }
+    EXPECT_EQ(names.size(), 15u);
+    // The values bundles' plists and code rely on are the platform's.
+    EXPECT_EQ(PSTableCell::cellTypeFromString("PSGroupCell"), 0);
+    EXPECT_EQ(PSTableCell::cellTypeFromString("PSSwitchCell"), 6);
+    EXPECT_EQ(PSTableCell::cellTypeFromString("PSButtonCell"), 13);
+    // Names are matched exactly; anything else is a static text cell.
+    EXPECT_EQ(PSTableCell::cellTypeFromString("psswitchcell"), PSStaticTextCell);
     EXPECT_EQ(PSTableCell::cellTypeFromString("pscheckcell"), PSStaticTextCell);
+    EXPECT_EQ(PSTableCell::cellTypeFromString(""), PSStaticTextCell);
 }
 
 TEST(PSListControllerTest, LoadsRowsWithTheirPropertiesAndTarget) {
