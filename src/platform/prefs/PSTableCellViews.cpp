@@ -89,9 +89,9 @@ UITableViewGroupedLayout::Extras PSTableCellViews::extrasForSpecifier(PSListCont
     }
     case PSSliderCell: {
         auto slider = UISlider::create(CGRectMake(0, 0, 200, 34));
-        PlistValue min = s->propertyForKey("min"), max = s->propertyForKey("max");
-        slider->setMinimumValue(min.isNumber() ? min.doubleValue() : 0);
-        slider->setMaximumValue(max.isNumber() ? max.doubleValue() : 1);
+        // Bounds may be numbers or, in the old text form of property lists, numeric strings.
+        slider->setMinimumValue(doubleFromValue(s->propertyForKey("min")).value_or(0));
+        slider->setMaximumValue(doubleFromValue(s->propertyForKey("max")).value_or(1));
         slider->setValue(doubleFromValue(value).value_or(slider->minimumValue()), false);
         slider->setContinuous(false);
         slider->addAction(

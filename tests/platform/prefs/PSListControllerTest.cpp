@@ -4,9 +4,16 @@
 #include "platform/prefs/PSListController.h"
 #include "platform/prefs/PSSpecifier.h"
 #include "platform/prefs/PSTableCell.h"
+#include "platform/prefs/PSTableCellViews.h"
+#include "platform/ui/UISegmentedControl.h"
+#include "platform/ui/UISlider.h"
+#include "platform/ui/UISwitch.h"
+#include "platform/ui/UITableViewCell.h"
+#include "platform/ui/UITextField.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 #include <sys/stat.h>
@@ -34,7 +41,11 @@ public:
                 _specifiers = std::make_shared<const PSSpecifierList>(*list);
         return _specifiers;
     }
-    PlistValue get(const std::shared_ptr<PSSpecifier>& s) { return PlistValue("got " + s->name()); }
+    PlistValue get(const std::shared_ptr<PSSpecifier>& s) {
+        auto it = values.find(s->name());
+        return it != values.end() ? it->second : PlistValue("got " + s->name());
+    }
+    std::map<std::string, PlistValue> values; // what `get` answers for a row, by label
     void set(const PlistValue& v, const std::shared_ptr<PSSpecifier>& s) { sets.emplace_back(s->name(), v); }
     void press(const std::shared_ptr<PSSpecifier>& s) { pressed.push_back(s->name()); }
     int builds = 0;
@@ -154,6 +165,98 @@ TEST(PSListControllerTest, MissingOrMalformedPlistsGiveNoListAndSayWhy) {
     // The log names the plist, not the host's folders.
     for (const auto& line : device.log())
         EXPECT_EQ(line.find(device.root()), std::string::npos) << line;
+}
+
+} // namespace
+
+namespace {
+
+const char* kControlsPlist = R"({
+    items = (
+        { cell = PSGroupCell; label = Options; footerText = "Applies at once"; },
+        { cell = PSSwitchCell; label = Enabled; get = "get:"; set = "set:specifier:"; },
+        { cell = PSSliderCell; label = Size; min = 10; max = 90; get = "get:"; set = "set:specifier:"; },
+        { cell = PSSegmentCell; label = Side; validValues = (0, 1); validTitles = (Left, Right);
+          get = "get:"; set = "set:specifier:"; },
+        { cell = PSEditTextCell; label = Name; placeholder = "none"; get = "get:"; set = "set:specifier:"; },
+    );
+})";
+
+// The cell views of one row of kControlsPlist, by label.
+UITableViewGroupedLayout::Extras extrasOf(Target& target, const std::string& label) {
+    for (const auto& row : *target.specifiers()) {
+        if (row->name() == label) {
+            auto cell = UITableViewCell::create(UITableViewCellStyleDefault, "Cell");
+            return PSTableCellViews::extrasForSpecifier(target, row, *cell);
+        }
+    }
+    ADD_FAILURE() << "no row " << label;
+    return {};
+}
+
+TEST(PSTableCellViewsTest, ControlsStartAtTheGettersValueAndHandChangesToTheSetter) {
+    DeviceFixture device;
+    writeBundle(device, kControlsPlist);
+    auto target = Target::make();
+    target->values = {{"Enabled", PlistValue(true)},
+                      {"Size", PlistValue(56.0)},
+                      {"Side", PlistValue("1")}, // a string names the numeric choice 1
+                      {"Name", PlistValue("Ann")}};
+
+    auto toggle = std::dynamic_pointer_cast<UISwitch>(extrasOf(*target, "Enabled").accessoryView);
+    ASSERT_TRUE(toggle);
+    EXPECT_TRUE(toggle->isOn());
+    toggle->setOn(false);
+    toggle->sendActionsForControlEvents(UIControlEventValueChanged);
+
+    auto size = extrasOf(*target, "Size");
+    auto slider = std::dynamic_pointer_cast<UISlider>(size.fullWidthView);
+    ASSERT_TRUE(slider);
+    EXPECT_TRUE(size.hidesTitle);
+    EXPECT_EQ(slider->minimumValue(), 10);
+    EXPECT_EQ(slider->maximumValue(), 90);
+    EXPECT_EQ(slider->value(), 56);
+    slider->setValue(120, false); // clamped to the row's maximum
+    slider->sendActionsForControlEvents(UIControlEventValueChanged);
+
+    auto segments = std::dynamic_pointer_cast<UISegmentedControl>(extrasOf(*target, "Side").fullWidthView);
+    ASSERT_TRUE(segments);
+    EXPECT_EQ(segments->numberOfSegments(), 2);
+    EXPECT_EQ(segments->selectedSegmentIndex(), 1);
+    segments->setSelectedSegmentIndex(0);
+    segments->sendActionsForControlEvents(UIControlEventValueChanged);
+
+    auto field = std::dynamic_pointer_cast<UITextField>(extrasOf(*target, "Name").accessoryView);
+    ASSERT_TRUE(field);
+    EXPECT_EQ(field->text(), "Ann");
+    EXPECT_EQ(field->placeholder(), "none");
+    field->setText("Bo");
+    field->sendActionsForControlEvents(UIControlEventEditingChanged);
+
+    const std::vector<std::pair<std::string, PlistValue>> expected = {{"Enabled", PlistValue(false)},
+                                                                      {"Size", PlistValue(90.0)},
+                                                                      {"Side", PlistValue("0")},
+                                                                      {"Name", PlistValue("Bo")}};
+    EXPECT_EQ(target->sets, expected);
+
+    // A value the row's control cannot show leaves it at its start: off, the minimum, no segment.
+    target->values = {{"Enabled", PlistValue("maybe")}, {"Size", PlistValue()}, {"Side", PlistValue(7)}};
+    EXPECT_FALSE(std::dynamic_pointer_cast<UISwitch>(extrasOf(*target, "Enabled").accessoryView)->isOn());
+    EXPECT_EQ(std::dynamic_pointer_cast<UISlider>(extrasOf(*target, "Size").fullWidthView)->value(), 10);
+    EXPECT_EQ(std::dynamic_pointer_cast<UISegmentedControl>(extrasOf(*target, "Side").fullWidthView)
+                  ->selectedSegmentIndex(),
+              -1);
+}
+
+TEST(PSTableCellViewsTest, GroupRowsBecomeSectionHeadersAndFooters) {
+    DeviceFixture device;
+    writeBundle(device, kControlsPlist);
+    auto target = Target::make();
+    std::optional<std::string> header, footer;
+    ASSERT_TRUE(PSTableCellViews::sectionTitles(*target, 0, header, footer));
+    EXPECT_EQ(header, "Options");
+    EXPECT_EQ(footer, "Applies at once");
+    EXPECT_FALSE(PSTableCellViews::sectionTitles(*target, 1, header, footer));
 }
 
 } // namespace
