@@ -324,15 +324,10 @@ void NSLayoutEngine::build(System& s, UIView& root) {
         e.constraint = c;
         e.constant = c->constant();
         e.priority = c->priority();
-        auto first = c->firstItem();
-        if (first) {
-            layout::Expression expression = attributeExpression(s, root, first, c->firstAttribute(), 1);
-            layout::Expression second =
-                attributeExpression(s, root, c->secondItem(), c->secondAttribute(), -c->multiplier());
-            expression.terms.insert(expression.terms.end(), second.terms.begin(), second.terms.end());
-            expression.constant = -c->constant();
-            auto status = s.solver->addConstraint(expression, static_cast<layout::Relation>(c->relation()),
-                                                  c->priority());
+        if (c->firstItem()) {
+            auto status =
+                s.solver->addConstraint(entryExpression(s, root, *c, c->constant()),
+                                        static_cast<layout::Relation>(c->relation()), c->priority());
             noteOwner(s, status.id, {Owner::Type::Entry, s.entries.size()});
             if (status.ok()) {
                 e.id = status.id;
@@ -407,107 +402,127 @@ bool NSLayoutEngine::sameStructure(System& s, UIView& root) {
     return true;
 }
 
-void NSLayoutEngine::sync(System& s, UIView& root, bool full) {
-    if (full && !sameStructure(s, root)) {
-        build(s, root);
-        return;
-    }
-    bool changed = false;
-    std::vector<int> conflicting;
-    auto setConstant = [&](int id, double constant) {
-        if (id < 0)
-            return true;
-        auto status = s.solver->setConstant(id, constant);
-        changed = true;
-        if (!status.ok() && conflicting.empty())
-            conflicting = status.conflicting;
-        return status.ok();
-    };
-    if (full) {
-        for (Item& item : s.items) {
-            if (item.pinned) {
-                double values[4];
-                pinValues(s, root, item, values);
-                for (int k = 0; k < 4; ++k) {
-                    if (values[k] != item.pinConstant[k] && setConstant(item.pin[k], -values[k]))
-                        item.pinConstant[k] = values[k];
-                }
+bool NSLayoutEngine::SyncPass::setConstant(int id, double constant) {
+    if (id < 0)
+        return true;
+    auto status = s.solver->setConstant(id, constant);
+    changed = true;
+    if (!status.ok())
+        conflict(status.conflicting);
+    return status.ok();
+}
+
+void NSLayoutEngine::SyncPass::conflict(const std::vector<int>& ids) {
+    if (conflicting.empty())
+        conflicting = ids;
+}
+
+layout::Expression NSLayoutEngine::entryExpression(System& s, UIView& root, const NSLayoutConstraint& c,
+                                                   double constant) {
+    layout::Expression expression = attributeExpression(s, root, c.firstItem(), c.firstAttribute(), 1);
+    layout::Expression second =
+        attributeExpression(s, root, c.secondItem(), c.secondAttribute(), -c.multiplier());
+    expression.terms.insert(expression.terms.end(), second.terms.begin(), second.terms.end());
+    expression.constant = -constant;
+    return expression;
+}
+
+void NSLayoutEngine::syncHeldFramesAndIntrinsicSizes(SyncPass& pass, UIView& root) {
+    System& s = pass.s;
+    for (Item& item : s.items) {
+        if (item.pinned) {
+            double values[4];
+            pinValues(s, root, item, values);
+            for (int k = 0; k < 4; ++k) {
+                if (values[k] != item.pinConstant[k] && pass.setConstant(item.pin[k], -values[k]))
+                    item.pinConstant[k] = values[k];
+            }
+            continue;
+        }
+        std::size_t k = static_cast<std::size_t>(&item - s.items.data());
+        CGSize intrinsic = s.intrinsicNow[k];
+        double now[2] = {intrinsic.width, intrinsic.height};
+        double then[2] = {item.intrinsic.width, item.intrinsic.height};
+        for (int a = 0; a < 2; ++a) {
+            if (now[a] == then[a] || now[a] == UIViewNoIntrinsicMetric)
                 continue;
-            }
-            std::size_t k = static_cast<std::size_t>(&item - s.items.data());
-            CGSize intrinsic = s.intrinsicNow[k];
-            double now[2] = {intrinsic.width, intrinsic.height};
-            double then[2] = {item.intrinsic.width, item.intrinsic.height};
-            for (int a = 0; a < 2; ++a) {
-                if (now[a] == then[a] || now[a] == UIViewNoIntrinsicMetric)
-                    continue;
-                bool ok = setConstant(item.hug[a], -now[a]);
-                ok = setConstant(item.resist[a], -now[a]) && ok;
-                if (ok)
-                    (a == 0 ? item.intrinsic.width : item.intrinsic.height) = now[a];
-            }
+            bool ok = pass.setConstant(item.hug[a], -now[a]);
+            ok = pass.setConstant(item.resist[a], -now[a]) && ok;
+            if (ok)
+                (a == 0 ? item.intrinsic.width : item.intrinsic.height) = now[a];
         }
     }
+}
+
+bool NSLayoutEngine::syncEntries(SyncPass& pass) {
     bool anyRefused = false;
-    for (std::size_t i = 0; i < s.entries.size(); ++i) {
-        Entry& e = s.entries[i];
+    for (Entry& e : pass.s.entries) {
         const auto& c = e.constraint;
         if (!c->firstItem())
             continue;
         if (c->priority() != e.priority) {
             // A priority moves the constraint to another level: take it out and put it back.
             if (e.id >= 0)
-                s.solver->removeConstraint(e.id);
+                pass.s.solver->removeConstraint(e.id);
             e.id = -1;
             e.refused = true;
             e.priority = c->priority();
-            changed = true;
+            pass.changed = true;
         }
         if (c->constant() != e.constant) {
             e.constant = c->constant();
-            changed = true;
+            pass.changed = true;
             if (e.id >= 0)
-                e.refused = !setConstant(e.id, -e.constant);
+                e.refused = !pass.setConstant(e.id, -e.constant);
         }
         anyRefused = anyRefused || e.refused;
     }
-    if (anyRefused && changed) {
-        for (std::size_t i = 0; i < s.entries.size(); ++i) {
-            Entry& e = s.entries[i];
-            if (!e.refused)
-                continue;
-            const auto& c = e.constraint;
-            if (e.id >= 0) {
-                e.refused = !setConstant(e.id, -e.constant);
-                continue;
-            }
-            layout::Expression expression =
-                attributeExpression(s, root, c->firstItem(), c->firstAttribute(), 1);
-            layout::Expression second =
-                attributeExpression(s, root, c->secondItem(), c->secondAttribute(), -c->multiplier());
-            expression.terms.insert(expression.terms.end(), second.terms.begin(), second.terms.end());
-            expression.constant = -e.constant;
-            auto status =
-                s.solver->addConstraint(expression, static_cast<layout::Relation>(c->relation()), e.priority);
-            noteOwner(s, status.id, {Owner::Type::Entry, i});
-            e.refused = !status.ok();
-            if (status.ok())
-                e.id = status.id;
-            else if (conflicting.empty())
-                conflicting = status.conflicting;
+    return anyRefused;
+}
+
+void NSLayoutEngine::retryRefused(SyncPass& pass, UIView& root) {
+    System& s = pass.s;
+    for (std::size_t i = 0; i < s.entries.size(); ++i) {
+        Entry& e = s.entries[i];
+        if (!e.refused)
+            continue;
+        if (e.id >= 0) {
+            e.refused = !pass.setConstant(e.id, -e.constant);
+            continue;
         }
+        const auto& c = *e.constraint;
+        auto status = s.solver->addConstraint(entryExpression(s, root, c, e.constant),
+                                              static_cast<layout::Relation>(c.relation()), e.priority);
+        noteOwner(s, status.id, {Owner::Type::Entry, i});
+        e.refused = !status.ok();
+        if (status.ok())
+            e.id = status.id;
+        else
+            pass.conflict(status.conflicting);
     }
+}
+
+void NSLayoutEngine::sync(System& s, UIView& root, bool full) {
+    if (full && !sameStructure(s, root)) {
+        build(s, root);
+        return;
+    }
+    SyncPass pass{s, false, {}};
+    if (full)
+        syncHeldFramesAndIntrinsicSizes(pass, root);
+    // Refused constraints get another chance once something moved.
+    if (syncEntries(pass) && pass.changed)
+        retryRefused(pass, root);
     s.changes = changeCount_;
     s.structure = structure_;
     s.inputs = inputs_;
     bool failed = std::any_of(s.entries.begin(), s.entries.end(), [](const Entry& e) { return e.refused; });
-    if (!conflicting.empty())
-        report(s, conflicting);
-    s.failed = failed || !conflicting.empty();
-    if (!s.failed) {
+    if (!pass.conflicting.empty())
+        report(s, pass.conflicting);
+    s.failed = failed || !pass.conflicting.empty();
+    if (!s.failed)
         s.conflicts.clear();
-    }
-    if (changed)
+    if (pass.changed)
         solveAndMark(s, root);
 }
 

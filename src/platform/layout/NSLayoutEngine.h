@@ -117,7 +117,22 @@ private:
     layout::Expression attributeExpression(System& s, UIView& root, const std::shared_ptr<UIView>& view,
                                            NSLayoutAttribute attribute, double scale);
     void pinValues(const System& s, UIView& root, const Item& item, double out[4]) const;
+    // Feeds what changed into the solver: with `full`, the frames of held views and intrinsic
+    // sizes too (a changed structure builds the system again); then constants and priorities.
     void sync(System& s, UIView& root, bool full);
+    // One sync's bookkeeping: whether the solver was fed anything, and the first conflict met.
+    struct SyncPass {
+        System& s;
+        bool changed = false;
+        std::vector<int> conflicting;
+        bool setConstant(int id, double constant);
+        void conflict(const std::vector<int>& ids);
+    };
+    void syncHeldFramesAndIntrinsicSizes(SyncPass& pass, UIView& root);
+    // Answers whether any installed constraint is refused now.
+    bool syncEntries(SyncPass& pass);
+    void retryRefused(SyncPass& pass, UIView& root);
+    layout::Expression entryExpression(System& s, UIView& root, const NSLayoutConstraint& c, double constant);
     // A full sync, then again while wrapping views re-measure at the widths they were given.
     void syncSettlingWidths(System& s, UIView& root);
     // Whether anything the system was last fed with changed: constraints, intrinsic sizes, the
