@@ -56,19 +56,21 @@ std::shared_ptr<OrbitchatPreferencesController> OrbitchatPreferencesController::
 
 const SelectorTable* OrbitchatPreferencesController::selectorTable() const {
     using C = OrbitchatPreferencesController;
-    static const SelectorTable table({
-        {"getValueForSpecifier:", SelectorTable::bind(&C::getValueForSpecifier)},
-        {"setValue:forSpecifier:", SelectorTable::bind(&C::setValue)},
-        {"confirmRespring:", SelectorTable::bind(&C::confirmRespring)},
-        {"viewExtensions:", SelectorTable::bind(&C::viewExtensions)},
-        {"support:", SelectorTable::bind(&C::support)},
-        {"followOnTwitter:", SelectorTable::bind(&C::followOnTwitter)},
-        {"followTavinOnTwitter:", SelectorTable::bind(&C::followTavinOnTwitter)},
-        {"makeDonation:", SelectorTable::bind(&C::makeDonation)},
-        {"respring", SelectorTable::bind(&C::respring)},
-        {"burst", SelectorTable::bind(&C::burst)},
-        {"loadDylibs", SelectorTable::bind(&C::loadDylibs)},
-    });
+    static const SelectorTable table(
+        {
+            {"getValueForSpecifier:", SelectorTable::bind(&C::getValueForSpecifier)},
+            {"setValue:forSpecifier:", SelectorTable::bind(&C::setValue)},
+            {"confirmRespring:", SelectorTable::bind(&C::confirmRespring)},
+            {"viewExtensions:", SelectorTable::bind(&C::viewExtensions)},
+            {"support:", SelectorTable::bind(&C::support)},
+            {"followOnTwitter:", SelectorTable::bind(&C::followOnTwitter)},
+            {"followTavinOnTwitter:", SelectorTable::bind(&C::followTavinOnTwitter)},
+            {"makeDonation:", SelectorTable::bind(&C::makeDonation)},
+            {"respring", SelectorTable::bind(&C::respring)},
+            {"burst", SelectorTable::bind(&C::burst)},
+            {"loadDylibs", SelectorTable::bind(&C::loadDylibs)},
+        },
+        PSListController::selectorTable());
     return &table;
 }
 

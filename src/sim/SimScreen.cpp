@@ -2,7 +2,6 @@
 
 #include "hud/TQProgressHUD.h"
 #include "platform/dispatch/NSRunLoop.h"
-#include "platform/prefs/PSTableCellViews.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIButton.h"
 #include "platform/ui/UILabel.h"
@@ -64,7 +63,6 @@ bool effectivelyVisible(const UIView& v) {
 
 SimScreen::SimScreen(Simulator& simulator)
     : simulator_(simulator), renderer_(UIScreen::mainScreen()->scale()) {
-    PSTableCellViews::install();
     window_ = UIWindow::create(UIScreen::mainScreen()->bounds());
     urlsSeen_ = UIApplication::sharedApplication()->openedURLs().size();
     update();

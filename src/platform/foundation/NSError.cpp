@@ -60,6 +60,14 @@ std::shared_ptr<NSError> NSError::fileError(int posixErrno, const std::string& d
         text = "The file " + name + " couldn’t be " + (writing ? "saved" : "opened") +
                " because its path leads outside the device.";
         break;
+    case EISDIR:
+        text = "The file " + name + " couldn’t be " + (writing ? "saved" : "opened") +
+               " because it is a folder, not a file.";
+        break;
+    case ENODEV:
+        text = "The file " + name + " couldn’t be " + (writing ? "saved" : "opened") +
+               " because it is not a regular file.";
+        break;
     case EFBIG:
         code = NSFileReadTooLargeError;
         text = "The file " + name + " couldn’t be opened because it is too large.";

@@ -125,7 +125,7 @@ std::optional<std::vector<std::uint8_t>> NSFileManager::contentsAtPath(std::stri
         return std::nullopt;
     }
     if (!S_ISREG(st.st_mode)) {
-        setError(error, NSError::fileError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, devicePath, false));
+        setError(error, NSError::fileError(S_ISDIR(st.st_mode) ? EISDIR : ENODEV, devicePath, false));
         return std::nullopt;
     }
     if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {

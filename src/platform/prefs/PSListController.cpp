@@ -1,12 +1,17 @@
 #include "platform/prefs/PSListController.h"
 
-#include "platform/foundation/HostFileRead.h"
+#include "platform/foundation/DarwinNotifyCenter.h"
+#include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/prefs/PSControlValue.h"
+#include "platform/prefs/PSControllerClasses.h"
+#include "platform/prefs/PSTableCellViews.h"
+#include "platform/ui/UIAlertController.h"
+#include "platform/ui/UIImage.h"
+#include "platform/ui/UINavigationController.h"
 #include "platform/ui/UIScreen.h"
 
-#include <fstream>
-#include <iterator>
 #include <mutex>
 
 namespace {
@@ -21,38 +26,81 @@ std::string& bundlePathStorage() {
     return path;
 }
 
-// Reads a bundle file, refusing files larger than a property list may be, so a huge file is not
-// pulled into memory only to be refused by the parser.
-bool readBundleFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& reason) {
-    std::string text;
-    if (!readHostFile(path, PlistLimits{}.maxBytes, text, reason))
-        return false;
-    bytes.assign(text.begin(), text.end());
-    return true;
-}
+constexpr std::string_view kPreferencesFolder = "/var/mobile/Library/Preferences/";
+constexpr const char* kStockGetter = "readPreferenceValue:";
+constexpr const char* kStockSetter = "setPreferenceValue:specifier:";
 
 std::string stringOrEmpty(const PlistValue& v) {
     return v.isString() ? v.stringValue() : std::string();
 }
 
-std::shared_ptr<PSSpecifier> specifierFromItem(const PlistValue& item,
-                                               const std::shared_ptr<NSObject>& target) {
-    PlistValue cell = item.get("cell");
-    PSCellType type =
-        cell.isString() ? PSTableCell::cellTypeFromString(cell.stringValue()) : PSStaticTextCell;
-    auto s = PSSpecifier::preferenceSpecifierNamed(
-        stringOrEmpty(item.get("label")), target, stringOrEmpty(item.get("set")),
-        stringOrEmpty(item.get("get")), stringOrEmpty(item.get("detail")), type, {});
-    s->setButtonAction(stringOrEmpty(item.get("action")));
-    for (const auto& [key, value] : *item.dictionaryValue())
-        s->setProperty(value.deepCopy(), key);
-    return s;
+// The texts of a row that a user reads, localised through the plist's strings table.
+constexpr const char* kLocalisedKeys[] = {"label", "footerText", "staticTextMessage", "placeholder"};
+constexpr const char* kLocalisedLists[] = {"validTitles", "shortTitles"};
+constexpr const char* kConfirmationKeys[] = {"prompt", "title", "okTitle", "cancelTitle"};
+
+PlistValue localised(const NSBundle& bundle, const std::string& table, const PlistValue& v) {
+    if (!v.isString())
+        return v;
+    return PlistValue(bundle.localizedStringForKey(v.stringValue(), v.stringValue(), table));
+}
+
+PlistValue localisedList(const NSBundle& bundle, const std::string& table, const PlistValue& v) {
+    if (!v.isArray())
+        return v;
+    PlistValue out = PlistValue::array();
+    for (std::size_t i = 0; i < v.count(); ++i)
+        out.append(localised(bundle, table, v.at(i)));
+    return out;
+}
+
+// An image of the bundle by file name, at the screen's scale when the bundle has that variant.
+std::shared_ptr<UIImage> bundleImage(const NSBundle& bundle, const std::string& file) {
+    std::string name = file, ext = "png";
+    if (auto dot = file.rfind('.'); dot != std::string::npos && dot > 0) {
+        name = file.substr(0, dot);
+        ext = file.substr(dot + 1);
+    }
+    int scale = static_cast<int>(UIScreen::mainScreen()->scale());
+    for (int s = std::max(1, std::min(scale, 3)); s >= 1; --s) {
+        std::string variant = s == 1 ? name : name + "@" + std::to_string(s) + "x";
+        auto path = bundle.pathForResource(variant, ext);
+        if (!path)
+            continue;
+        auto bytes = bundle.fileManager()->contentsAtPath(*path, nullptr, NSBundle::kLargestResource);
+        if (!bytes)
+            continue;
+        if (auto image = UIImage::imageWithData(*bytes, s))
+            return image;
+    }
+    return nullptr;
+}
+
+bool isLinkCell(PSCellType type) {
+    return type == PSLinkCell || type == PSLinkListCell;
 }
 
 } // namespace
 
 std::shared_ptr<PSListController> PSListController::create() {
     return std::shared_ptr<PSListController>(new PSListController());
+}
+
+std::shared_ptr<PSListController> PSListController::createWithPlist(std::shared_ptr<NSBundle> bundle,
+                                                                    std::string plistName) {
+    auto list = create();
+    list->bundle_ = std::move(bundle);
+    list->plistName_ = std::move(plistName);
+    return list;
+}
+
+const SelectorTable* PSListController::selectorTable() const {
+    using C = PSListController;
+    static const SelectorTable table({
+        {kStockGetter, SelectorTable::bind(&C::readPreferenceValue)},
+        {kStockSetter, SelectorTable::bind(&C::setPreferenceValue)},
+    });
+    return &table;
 }
 
 void PSListController::setBundlePath(std::string path) {
@@ -63,6 +111,22 @@ void PSListController::setBundlePath(std::string path) {
 std::string PSListController::bundlePath() {
     std::lock_guard lock(gBundleMutex);
     return bundlePathStorage();
+}
+
+std::shared_ptr<NSBundle> PSListController::bundle() const {
+    if (bundle_)
+        return bundle_;
+    // Not kept: the default folder may change between lists (a test, another --bundle).
+    return NSBundle::bundleWithHostFolder(bundlePath());
+}
+
+std::shared_ptr<const PSSpecifierList> PSListController::specifiers() {
+    if (!_specifiers && !plistName_.empty()) {
+        auto list = loadSpecifiersFromPlistName(plistName_, shared_from_this());
+        _specifiers = list ? std::shared_ptr<const PSSpecifierList>(std::move(list))
+                           : std::make_shared<const PSSpecifierList>();
+    }
+    return _specifiers;
 }
 
 void PSListController::reloadSpecifiers() {
@@ -78,16 +142,66 @@ void PSListController::reloadSpecifier(const std::shared_ptr<PSSpecifier>& speci
         table_->reloadData();
 }
 
+void PSListController::prepareSpecifier(PSSpecifier& s, const std::string& table) {
+    auto b = bundle();
+    if (b) {
+        s.setName(localised(*b, table, PlistValue(s.name())).stringValue());
+        for (const char* key : kLocalisedKeys)
+            if (PlistValue v = s.propertyForKey(key); v.isString())
+                s.setProperty(localised(*b, table, v), key);
+        for (const char* key : kLocalisedLists)
+            if (PlistValue v = s.propertyForKey(key); v.isArray())
+                s.setProperty(localisedList(*b, table, v), key);
+        if (PlistValue confirmation = s.propertyForKey("confirmation"); confirmation.isDictionary()) {
+            PlistValue copy = confirmation.mutableCopy();
+            for (const char* key : kConfirmationKeys)
+                if (PlistValue v = copy.get(key); v.isString())
+                    copy.set(key, localised(*b, table, v));
+            s.setProperty(copy, "confirmation");
+        }
+        if (PlistValue icon = s.propertyForKey("icon");
+            icon.isString() && !s.propertyForKey("iconImage").isObject())
+            if (auto image = bundleImage(*b, icon.stringValue()))
+                s.setProperty(PlistValue(std::static_pointer_cast<NSObject>(image)), "iconImage");
+    }
+
+    // Rows that need the bundle's own code are shown as placeholders.
+    std::string cellClass = stringOrEmpty(s.propertyForKey("cellClass"));
+    if (!cellClass.empty() && !PSControllerClasses::isStockCellClass(cellClass)) {
+        s.setMissingClassName(cellClass);
+        return;
+    }
+    if (!isLinkCell(s.cellType()))
+        return;
+    const std::string& detail = s.detailControllerClass();
+    std::string bundleName = stringOrEmpty(s.propertyForKey("bundle"));
+    if (!bundleName.empty()) {
+        std::string missing;
+        auto other = PSControllerClasses::deviceBundleNamed(bundleName);
+        if (!other)
+            s.setMissingClassName(bundleName + ".bundle");
+        else if (!PSControllerClasses::controllerForBundle(other, &missing) && !missing.empty())
+            s.setMissingClassName(missing);
+        return;
+    }
+    if (detail.empty() || PSControllerClasses::hasClass(detail))
+        return;
+    if (!b || !b->pathForResource(detail, "plist"))
+        s.setMissingClassName(detail);
+}
+
 std::shared_ptr<PSSpecifierList>
 PSListController::loadSpecifiersFromPlistName(const std::string& name,
                                               const std::shared_ptr<NSObject>& target) {
-    std::vector<std::uint8_t> bytes;
-    std::string reason;
-    if (!readBundleFile(bundlePath() + "/" + name + ".plist", bytes, reason)) {
-        NSLog("Couldn't load specifier plist %@: %@", {PlistValue(name), PlistValue(reason)});
+    auto b = bundle();
+    if (!b) {
+        NSLog("Couldn't load specifier plist %@: %@", {PlistValue(name), PlistValue("no bundle")});
         return nullptr;
     }
-    PlistReadResult read = readPropertyList(bytes);
+    // Without a readable file of that name the reader says what stands there instead.
+    std::string path = b->pathForResource(name, "plist")
+                           .value_or((b->bundlePath() == "/" ? "" : b->bundlePath()) + "/" + name + ".plist");
+    PlistReadResult read = b->fileManager()->propertyListAtPath(path);
     PlistValue items = read.value.get("items");
     if (!read.ok() || !items.isArray()) {
         NSLog("Couldn't load specifier plist %@: %@",
@@ -95,11 +209,34 @@ PSListController::loadSpecifiersFromPlistName(const std::string& name,
                PlistValue(read.ok() ? "no \"items\" array" : read.error->localizedDescription())});
         return nullptr;
     }
+    if (PlistValue title = read.value.get("title"); title.isString())
+        setTitle(b->localizedStringForKey(title.stringValue(), title.stringValue(), name));
+
     auto list = std::make_shared<PSSpecifierList>();
     for (const PlistValue& item : *items.arrayValue()) {
         // A row that is not a dictionary cannot describe anything; it is left out.
-        if (item.isDictionary())
-            list->push_back(specifierFromItem(item, target));
+        if (!item.isDictionary())
+            continue;
+        PlistValue cell = item.get("cell");
+        PSCellType type =
+            cell.isString() ? PSTableCell::cellTypeFromString(cell.stringValue()) : PSStaticTextCell;
+        // Rows that name no accessor of their own get the framework's, as on the device.
+        std::string get = stringOrEmpty(item.get("get")), set = stringOrEmpty(item.get("set"));
+        if (type != PSGroupCell) {
+            get = get.empty() ? kStockGetter : get;
+            set = set.empty() ? kStockSetter : set;
+        }
+        std::string detail = stringOrEmpty(item.get("detail"));
+        if (type == PSLinkListCell && detail.empty())
+            detail = "PSListItemsController";
+        auto s =
+            PSSpecifier::preferenceSpecifierNamed(stringOrEmpty(item.get("label")), target, std::move(set),
+                                                  std::move(get), std::move(detail), type, {});
+        s->setButtonAction(stringOrEmpty(item.get("action")));
+        for (const auto& [key, value] : *item.dictionaryValue())
+            s->setProperty(value.deepCopy(), key);
+        prepareSpecifier(*s, name);
+        list->push_back(std::move(s));
     }
     return list;
 }
@@ -120,31 +257,195 @@ void PSListController::loadView() {
     setView(container);
 }
 
+void PSListController::viewWillAppear(bool /*animated*/) {
+    // Coming back from a child page shows what was changed there.
+    if (table_)
+        table_->reloadData();
+}
+
+// MARK: Values
+
+std::string PSListController::preferencePath(const PSSpecifier& specifier) {
+    PlistValue defaults = specifier.propertyForKey("defaults");
+    if (!defaults.isString() || defaults.stringValue().empty())
+        return {};
+    const std::string& name = defaults.stringValue();
+    if (name.front() == '/')
+        return name + ".plist";
+    if (name.find('/') != std::string::npos || name == "." || name == "..")
+        return {};
+    return std::string(kPreferencesFolder) + name + ".plist";
+}
+
+PlistValue PSListController::readPreferenceValue(const std::shared_ptr<PSSpecifier>& specifier) const {
+    if (!specifier)
+        return {};
+    PlistValue key = specifier->propertyForKey("key");
+    std::string path = preferencePath(*specifier);
+    if (key.isString() && !path.empty()) {
+        PlistValue value = NSDictionary::dictionaryWithContentsOfFile(path).get(key.stringValue());
+        if (!value.isNone())
+            return value;
+    }
+    return specifier->propertyForKey("default");
+}
+
+void PSListController::setPreferenceValue(const PlistValue& value,
+                                          const std::shared_ptr<PSSpecifier>& specifier) {
+    if (!specifier)
+        return;
+    PlistValue key = specifier->propertyForKey("key");
+    std::string path = preferencePath(*specifier);
+    if (!key.isString() || path.empty() || value.isNone() || value.isObject()) {
+        NSLog("Couldn't save %@: the row has no \"key\" and \"defaults\" to store it under",
+              {PlistValue(specifier->identifier())});
+        reloadSpecifier(specifier, false);
+        return;
+    }
+    std::string why;
+    PlistValue dictionary = PlistValue::dictionary();
+    if (NSFileManager::defaultManager()->fileExistsAtPath(path)) {
+        dictionary = NSDictionary::dictionaryWithContentsOfFile(path);
+        if (!dictionary.isDictionary())
+            why = "the file is not a dictionary property list";
+        else
+            dictionary = dictionary.mutableCopy();
+    }
+    if (why.empty()) {
+        dictionary.set(key.stringValue(), value);
+        std::shared_ptr<NSError> error;
+        if (!NSDictionary::writeToFile(dictionary, path, true, &error))
+            why = error ? error->localizedDescription() : "the write failed";
+    }
+    if (!why.empty()) {
+        // Nothing was stored: the row shows again what the file holds.
+        NSLog("Couldn't save key '%@' to %@: %@", {key, PlistValue(path), PlistValue(why)});
+        reloadSpecifier(specifier, false);
+        return;
+    }
+    if (PlistValue note = specifier->propertyForKey("PostNotification"); note.isString())
+        DarwinNotifyCenter::post(note.stringValue());
+}
+
 PlistValue PSListController::valueForSpecifier(const std::shared_ptr<PSSpecifier>& specifier) {
     if (!specifier || specifier->getter().empty())
         return {};
     auto target = specifier->target();
     if (!target)
         return {};
-    return target->performSelector(specifier->getter(),
-                                   {PlistValue(std::static_pointer_cast<NSObject>(specifier))});
+    PlistValue row(std::static_pointer_cast<NSObject>(specifier));
+    // A getter of code the device does not have: the framework's own reads what it would have.
+    if (!target->respondsToSelector(specifier->getter()))
+        return readPreferenceValue(specifier);
+    return target->performSelector(specifier->getter(), {row});
 }
 
 void PSListController::setValueForSpecifier(const PlistValue& value,
                                             const std::shared_ptr<PSSpecifier>& specifier) {
     if (!specifier || specifier->setter().empty())
         return;
-    if (auto target = specifier->target())
-        target->performSelector(specifier->setter(),
-                                {value, PlistValue(std::static_pointer_cast<NSObject>(specifier))});
+    auto target = specifier->target();
+    if (!target)
+        return;
+    PlistValue row(std::static_pointer_cast<NSObject>(specifier));
+    if (!target->respondsToSelector(specifier->setter())) {
+        setPreferenceValue(value, specifier);
+        return;
+    }
+    target->performSelector(specifier->setter(), {value, row});
 }
 
 void PSListController::performButtonAction(const std::shared_ptr<PSSpecifier>& specifier) {
     if (!specifier || specifier->action().empty())
         return;
-    if (auto target = specifier->target())
-        target->performSelector(specifier->action(),
-                                {PlistValue(std::static_pointer_cast<NSObject>(specifier))});
+    auto target = specifier->target();
+    if (!target)
+        return;
+    if (!target->respondsToSelector(specifier->action())) {
+        NSLog("%@ is code of the bundle that this device does not have: the tap on %@ does nothing",
+              {PlistValue(specifier->action()), PlistValue(specifier->name())});
+        return;
+    }
+    target->performSelector(specifier->action(), {PlistValue(std::static_pointer_cast<NSObject>(specifier))});
+}
+
+void PSListController::presentConfirmation(const std::shared_ptr<PSSpecifier>& specifier) {
+    PlistValue c = specifier->propertyForKey("confirmation");
+    auto text = [&](const char* key, std::string fallback) {
+        PlistValue v = c.get(key);
+        return v.isString() ? v.stringValue() : fallback;
+    };
+    std::optional<std::string> prompt;
+    if (PlistValue p = c.get("prompt"); p.isString())
+        prompt = p.stringValue();
+    auto sheet =
+        UIAlertController::alertControllerWithTitle(std::nullopt, prompt, UIAlertControllerStyleActionSheet);
+    bool destructive = PSControlValue::boolFromValue(c.get("isDestructive"));
+    std::weak_ptr<PSListController> weakSelf = std::static_pointer_cast<PSListController>(shared_from_this());
+    std::weak_ptr<PSSpecifier> weakRow = specifier;
+    sheet->addAction(UIAlertAction::actionWithTitle(
+        text("okTitle", text("title", "OK")),
+        destructive ? UIAlertActionStyleDestructive : UIAlertActionStyleDefault,
+        [weakSelf, weakRow](const std::shared_ptr<UIAlertAction>&) {
+            auto self = weakSelf.lock();
+            auto row = weakRow.lock();
+            if (self && row)
+                self->performButtonAction(row);
+        }));
+    sheet->addAction(
+        UIAlertAction::actionWithTitle(text("cancelTitle", "Cancel"), UIAlertActionStyleCancel, nullptr));
+    presentViewController(sheet, true, nullptr);
+}
+
+void PSListController::tapSpecifier(const std::shared_ptr<PSSpecifier>& specifier) {
+    if (!specifier || specifier->cellType() == PSGroupCell)
+        return;
+    if (!specifier->missingClassName().empty()) {
+        NSLog("%@ needs %@, which this device does not have",
+              {PlistValue(specifier->name()), PlistValue(specifier->missingClassName())});
+        return;
+    }
+    if (PlistValue enabled = specifier->propertyForKey("enabled");
+        !enabled.isNone() && !PSControlValue::boolFromValue(enabled))
+        return;
+    if (isLinkCell(specifier->cellType())) {
+        auto child = controllerForSpecifier(specifier);
+        auto navigation = navigationController();
+        if (child && navigation)
+            navigation->pushViewController(child, true);
+        return;
+    }
+    if (specifier->propertyForKey("confirmation").isDictionary()) {
+        presentConfirmation(specifier);
+        return;
+    }
+    performButtonAction(specifier);
+}
+
+std::shared_ptr<UIViewController>
+PSListController::controllerForSpecifier(const std::shared_ptr<PSSpecifier>& specifier) {
+    if (!specifier || !specifier->missingClassName().empty() || !isLinkCell(specifier->cellType()))
+        return nullptr;
+    std::shared_ptr<PSListController> child;
+    std::string bundleName = stringOrEmpty(specifier->propertyForKey("bundle"));
+    const std::string& detail = specifier->detailControllerClass();
+    auto b = bundle();
+    if (!bundleName.empty()) {
+        child = PSControllerClasses::controllerForBundle(PSControllerClasses::deviceBundleNamed(bundleName),
+                                                         nullptr);
+    } else if (!detail.empty() && b && b->pathForResource(detail, "plist")) {
+        child = createWithPlist(b, detail);
+    } else if (!detail.empty()) {
+        child = PSControllerClasses::instantiate(detail);
+        if (child && !child->bundle_)
+            child->setBundle(b);
+    }
+    if (!child)
+        return nullptr;
+    child->setSpecifier(specifier);
+    child->setTitle(specifier->name());
+    child->parentList_ = std::static_pointer_cast<PSListController>(shared_from_this());
+    return child;
 }
 
 std::shared_ptr<PSSpecifier> PSListController::specifierForName(std::string_view name) {
@@ -158,25 +459,30 @@ std::shared_ptr<PSSpecifier> PSListController::specifierForName(std::string_view
     return nullptr;
 }
 
-std::vector<std::vector<std::shared_ptr<PSSpecifier>>> PSListController::sections() {
-    std::vector<std::vector<std::shared_ptr<PSSpecifier>>> result;
+// MARK: Table
+
+const std::vector<PSListController::Section>& PSListController::sections() {
     auto list = specifiers();
+    if (list == groupedList_ && list)
+        return sections_;
+    groupedList_ = list;
+    sections_.clear();
     if (!list)
-        return result;
+        return sections_;
     bool open = false;
     for (const auto& s : *list) {
         if (s->cellType() == PSGroupCell) {
-            result.emplace_back();
+            sections_.push_back({s, {}});
             open = true;
             continue;
         }
         if (!open) {
-            result.emplace_back();
+            sections_.push_back({nullptr, {}});
             open = true;
         }
-        result.back().push_back(s);
+        sections_.back().rows.push_back(s);
     }
-    return result;
+    return sections_;
 }
 
 std::int64_t PSListController::numberOfSectionsInTableView(const std::shared_ptr<UITableView>&) {
@@ -185,17 +491,40 @@ std::int64_t PSListController::numberOfSectionsInTableView(const std::shared_ptr
 
 std::int64_t PSListController::numberOfRowsInSection(const std::shared_ptr<UITableView>&,
                                                      std::int64_t section) {
-    auto all = sections();
+    const auto& all = sections();
     if (section < 0 || section >= static_cast<std::int64_t>(all.size()))
         return 0;
-    return static_cast<std::int64_t>(all[static_cast<std::size_t>(section)].size());
+    return static_cast<std::int64_t>(all[static_cast<std::size_t>(section)].rows.size());
+}
+
+std::optional<std::string> PSListController::titleForHeaderInSection(const std::shared_ptr<UITableView>&,
+                                                                     std::int64_t section) {
+    const auto& all = sections();
+    if (section < 0 || section >= static_cast<std::int64_t>(all.size()))
+        return std::nullopt;
+    const auto& group = all[static_cast<std::size_t>(section)].group;
+    if (!group || group->name().empty())
+        return std::nullopt;
+    return group->name();
+}
+
+std::optional<std::string> PSListController::titleForFooterInSection(const std::shared_ptr<UITableView>&,
+                                                                     std::int64_t section) {
+    const auto& all = sections();
+    if (section < 0 || section >= static_cast<std::int64_t>(all.size()))
+        return std::nullopt;
+    const auto& group = all[static_cast<std::size_t>(section)].group;
+    if (!group)
+        return std::nullopt;
+    PlistValue footer = group->propertyForKey("footerText");
+    return footer.isString() ? std::optional<std::string>(footer.stringValue()) : std::nullopt;
 }
 
 std::shared_ptr<PSSpecifier> PSListController::specifierAtIndexPath(NSIndexPath indexPath) {
-    auto all = sections();
+    const auto& all = sections();
     if (indexPath.section < 0 || indexPath.section >= static_cast<std::int64_t>(all.size()))
         return nullptr;
-    const auto& rows = all[static_cast<std::size_t>(indexPath.section)];
+    const auto& rows = all[static_cast<std::size_t>(indexPath.section)].rows;
     if (indexPath.row < 0 || indexPath.row >= static_cast<std::int64_t>(rows.size()))
         return nullptr;
     return rows[static_cast<std::size_t>(indexPath.row)];
@@ -206,18 +535,14 @@ std::shared_ptr<UITableViewCell> PSListController::cellForRowAtIndexPath(const s
     auto s = specifierAtIndexPath(indexPath);
     if (!s)
         return nullptr;
-    auto cell =
-        UITableViewCell::create(UITableViewCellStyleValue1, PSTableCell::stringFromCellType(s->cellType()));
-    cell->setText(s->name());
-    PlistValue value = valueForSpecifier(s);
-    if (value.isString())
-        cell->setDetailText(value.stringValue());
-    return cell;
+    // One read of the value makes the whole cell.
+    return PSTableCellViews::cellForSpecifier(
+        *this, s, s->missingClassName().empty() ? valueForSpecifier(s) : PlistValue());
 }
 
 void PSListController::didSelectRowAtIndexPath(const std::shared_ptr<UITableView>& tableView,
                                                NSIndexPath indexPath) {
     if (auto s = specifierAtIndexPath(indexPath))
-        performButtonAction(s);
+        tapSpecifier(s);
     tableView->deselectRowAtIndexPath(indexPath, true);
 }

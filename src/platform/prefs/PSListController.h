@@ -1,68 +1,117 @@
 #pragma once
 
 // The Preferences framework's list controller (PSListController): a controller whose list of rows
-// comes from `specifiers`, built from a specifier plist of the bundle and cached in `_specifiers`
+// comes from `specifiers`, built from a specifier plist of its bundle and cached in `_specifiers`
 // until `reloadSpecifiers`. Its view is a container holding the table, so a subclass can lay views
 // over the table (`table()->superview()`).
 //
-// Specifier plist: a dictionary whose "items" array holds one dictionary per row, with "cell"
-// (PSGroupCell, PSSwitchCell, PSSliderCell, PSSegmentCell, PSEditTextCell, PSButtonCell,
-// PSLinkCell, PSStaticTextCell...), "label", "get", "set", "action", "detail" and any further
-// properties ("key", "defaults", "default", "footerText", "min", "max", "validValues",
-// "validTitles", "id"), which the row keeps in its property dictionary.
+// Specifier plist: a dictionary with an optional "title" and an "items" array holding one
+// dictionary per row: "cell" (PSGroupCell, PSSwitchCell, PSSliderCell, PSSegmentCell,
+// PSEditTextCell, PSButtonCell, PSLinkCell, PSLinkListCell, PSStaticTextCell...), "label", "get",
+// "set", "action", "detail" and any further properties ("key", "defaults", "default",
+// "footerText", "min", "max", "validValues", "validTitles", "id", "icon"...), which the row keeps
+// in its property dictionary. Loading localises the texts a user reads (labels, footers, titles,
+// choice titles, confirmation texts) through the bundle's strings table of the plist's name,
+// loads "icon" from the bundle as "iconImage", and marks rows that need code the device does not
+// have (a "cellClass" of the bundle's own, a "detail" that is neither a page of the bundle nor a
+// class the device knows) as placeholders.
 //
-// The host drives value rows through `valueForSpecifier` (the row's getter on its target, with the
-// row as argument) and `setValueForSpecifier` (the setter, with the new value and the row), and
-// button rows through `performButtonAction`. A row that names no getter shows no value; one that
-// names no setter ignores changes.
+// Values: the host shows a row's value through `valueForSpecifier` (the row's getter on its
+// target, with the row as argument) and hands changes to `setValueForSpecifier` (the setter, with
+// the new value and the row). Rows from a plist that name no getter or setter get the framework's
+// own, readPreferenceValue: and setPreferenceValue:specifier:, which keep the value under "key" in
+// the preference file of "defaults" (/var/mobile/Library/Preferences/<defaults>.plist; a value
+// starting with "/" is a path without its extension), show "default" while the file has none,
+// write atomically and post "PostNotification" after each write. A getter or setter that the
+// target does not answer (code the device lacks) falls back to those two.
+//
+// Taps (`tapSpecifier`): a button row runs its "action" (after its "confirmation" sheet when it
+// has one); a link row pushes the controller it opens (`controllerForSpecifier`) on the
+// navigation stack; a link list row opens its choice page.
 
+#include "platform/foundation/NSBundle.h"
 #include "platform/prefs/PSSpecifier.h"
 #include "platform/ui/UITableView.h"
 #include "platform/ui/UIViewController.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
 class PSListController : public UIViewController, public UITableViewDataSource, public UITableViewDelegate {
 public:
     static std::shared_ptr<PSListController> create();
+    // The framework's own list of a bundle's specifier plist: what the device shows for a bundle
+    // without code of its own, and for the child pages of a bundle.
+    static std::shared_ptr<PSListController> createWithPlist(std::shared_ptr<NSBundle> bundle,
+                                                             std::string plistName);
 
     std::string className() const override { return "PSListController"; }
+    const SelectorTable* selectorTable() const override;
 
-    // The folder holding the bundle's resources (a host folder: the bundle is not on the device).
-    // Defaults to the repository's resources/.
+    // The folder of the resources of lists that are given no bundle of their own (a host
+    // folder). Defaults to the repository's resources/.
     static void setBundlePath(std::string path);
     static std::string bundlePath();
 
-    // The row list: the cached list, or none. Subclasses override it to build and cache the list.
-    virtual std::shared_ptr<const PSSpecifierList> specifiers() { return _specifiers; }
+    // The bundle whose plists, strings and images the list reads: its own, else the default folder.
+    std::shared_ptr<NSBundle> bundle() const;
+    void setBundle(std::shared_ptr<NSBundle> bundle) { bundle_ = std::move(bundle); }
+    // The row that opened this list, if a row did.
+    const std::shared_ptr<PSSpecifier>& specifier() const { return specifier_; }
+    void setSpecifier(std::shared_ptr<PSSpecifier> specifier) { specifier_ = std::move(specifier); }
+    // The list whose row opened this one, while it exists.
+    std::shared_ptr<PSListController> parentList() const { return parentList_.lock(); }
+    // The plist that the stock `specifiers` loads (empty for lists that build their own rows).
+    const std::string& plistName() const { return plistName_; }
+
+    // The row list: the cached list; a list made with a plist loads it the first time. Subclasses
+    // override it to build and cache their own list.
+    virtual std::shared_ptr<const PSSpecifierList> specifiers();
     // Drops the cached list, asks `specifiers` for a new one and redisplays the rows.
     void reloadSpecifiers();
     // reloadSpecifier:animated:. Shows the row afresh: its value as the getter answers it now.
     void reloadSpecifier(const std::shared_ptr<PSSpecifier>& specifier, bool animated);
-    // Reads "<bundle>/<name>.plist" and answers its rows with `target` as their target, or null
-    // when the plist is missing or not a specifier plist (a log line says why).
+    // Reads "<name>.plist" of the bundle and answers its rows with `target` as their target, or
+    // null when the plist is missing or not a specifier plist (a log line says why). A "title" in
+    // the plist becomes the list's title.
     std::shared_ptr<PSSpecifierList> loadSpecifiersFromPlistName(const std::string& name,
                                                                  const std::shared_ptr<NSObject>& target);
 
     std::shared_ptr<UITableView> table();
 
+    // The framework's getter and setter (see above).
+    PlistValue readPreferenceValue(const std::shared_ptr<PSSpecifier>& specifier) const;
+    void setPreferenceValue(const PlistValue& value, const std::shared_ptr<PSSpecifier>& specifier);
+    // The device path of a row's preference file, or empty when "defaults" is not a usable name.
+    static std::string preferencePath(const PSSpecifier& specifier);
+
     // What the host does for the user.
     PlistValue valueForSpecifier(const std::shared_ptr<PSSpecifier>& specifier);
     void setValueForSpecifier(const PlistValue& value, const std::shared_ptr<PSSpecifier>& specifier);
     void performButtonAction(const std::shared_ptr<PSSpecifier>& specifier);
+    // A tap on the row: a button's action (or its confirmation sheet), a link's page.
+    virtual void tapSpecifier(const std::shared_ptr<PSSpecifier>& specifier);
+    // The controller a link row opens, or null (a placeholder row, or nothing to open).
+    std::shared_ptr<UIViewController> controllerForSpecifier(const std::shared_ptr<PSSpecifier>& specifier);
     // The row with this title in the current list, or null.
     std::shared_ptr<PSSpecifier> specifierForName(std::string_view name);
 
     void loadView() override;
+    void viewWillAppear(bool animated) override;
 
     // The table's rows: one section per group row (rows before the first group form a section of
-    // their own); group rows themselves are section headers, not rows.
+    // their own); group rows themselves are section headers ("label") and footers ("footerText"),
+    // not rows. Each cell is built from one read of its row's value.
     std::int64_t numberOfSectionsInTableView(const std::shared_ptr<UITableView>& tableView) override;
     std::int64_t numberOfRowsInSection(const std::shared_ptr<UITableView>& tableView,
                                        std::int64_t section) override;
     std::shared_ptr<UITableViewCell> cellForRowAtIndexPath(const std::shared_ptr<UITableView>& tableView,
                                                            NSIndexPath indexPath) override;
+    std::optional<std::string> titleForHeaderInSection(const std::shared_ptr<UITableView>& tableView,
+                                                       std::int64_t section) override;
+    std::optional<std::string> titleForFooterInSection(const std::shared_ptr<UITableView>& tableView,
+                                                       std::int64_t section) override;
     void didSelectRowAtIndexPath(const std::shared_ptr<UITableView>& tableView,
                                  NSIndexPath indexPath) override;
     std::shared_ptr<PSSpecifier> specifierAtIndexPath(NSIndexPath indexPath);
@@ -74,7 +123,20 @@ protected:
     std::shared_ptr<const PSSpecifierList> _specifiers;
 
 private:
-    std::vector<std::vector<std::shared_ptr<PSSpecifier>>> sections();
+    struct Section {
+        std::shared_ptr<PSSpecifier> group; // null for rows before the first group
+        std::vector<std::shared_ptr<PSSpecifier>> rows;
+    };
+    // The sections of the current list, grouped once per list.
+    const std::vector<Section>& sections();
+    void prepareSpecifier(PSSpecifier& specifier, const std::string& table);
+    void presentConfirmation(const std::shared_ptr<PSSpecifier>& specifier);
 
     std::shared_ptr<UITableView> table_;
+    std::shared_ptr<NSBundle> bundle_;
+    std::shared_ptr<PSSpecifier> specifier_;
+    std::weak_ptr<PSListController> parentList_;
+    std::string plistName_;
+    std::shared_ptr<const PSSpecifierList> groupedList_;
+    std::vector<Section> sections_;
 };

@@ -47,6 +47,11 @@ public:
     const std::string& detailControllerClass() const { return detail_; }
     const std::string& editPaneClass() const { return edit_; }
 
+    // The class the row needs that this device does not have (a "cellClass" or "detail" naming
+    // the bundle's own code): the row is then shown as a marked placeholder. Empty otherwise.
+    const std::string& missingClassName() const { return missingClass_; }
+    void setMissingClassName(std::string name) { missingClass_ = std::move(name); }
+
     // The property dictionary itself (changes through it are the row's).
     const PlistValue& properties() const { return properties_; }
     void setProperty(PlistValue value, const std::string& key);
@@ -63,6 +68,7 @@ private:
     SEL action_;
     std::string detail_;
     std::string edit_;
+    std::string missingClass_;
     PSCellType cellType_ = PSGroupCell;
     PlistValue properties_ = PlistValue::dictionary();
 };

@@ -1,23 +1,17 @@
 #include "platform/prefs/PSTableCellViews.h"
 
+#include "platform/prefs/PSControlValue.h"
 #include "platform/ui/UIImage.h"
+#include "platform/ui/UILabel.h"
 #include "platform/ui/UISegmentedControl.h"
 #include "platform/ui/UISlider.h"
 #include "platform/ui/UISwitch.h"
-#include "platform/ui/UITableViewContentView.h"
+#include "platform/ui/UITableViewGroupedLayout.h"
 #include "platform/ui/UITextField.h"
 
 #include <cmath>
-#include <cstdlib>
 
 namespace {
-
-std::optional<std::string> stringProperty(const PSSpecifier& s, std::string_view key) {
-    PlistValue v = s.propertyForKey(key);
-    if (v.isString())
-        return v.stringValue();
-    return std::nullopt;
-}
 
 // Each control calls back into the list weakly: a cell may outlive its list on screen for the
 // length of a transition.
@@ -33,107 +27,112 @@ template <class F> auto weakly(PSListController& list, const std::shared_ptr<PSS
     };
 }
 
-// Getters may answer the value itself or its text (as the pane's does: "1", "56", "Left"); the
-// cells read either, the way the framework's cells read an NSString (boolValue, floatValue).
-bool boolFromValue(const PlistValue& v) {
-    if (v.isNumber())
-        return v.boolValue();
-    if (!v.isString())
-        return false;
-    for (char c : v.stringValue()) {
-        if (c == ' ' || c == '\t' || c == '+' || c == '-' || c == '0')
-            continue;
-        return (c >= '1' && c <= '9') || c == 'Y' || c == 'y' || c == 'T' || c == 't';
-    }
-    return false;
-}
+constexpr CGFloat kValueLabelWidth = 44;
 
-std::optional<double> doubleFromValue(const PlistValue& v) {
-    if (v.isNumber())
-        return v.doubleValue();
-    if (!v.isString() || v.stringValue().empty())
-        return std::nullopt;
-    char* end = nullptr;
-    double d = std::strtod(v.stringValue().c_str(), &end);
-    if (end == v.stringValue().c_str() || !std::isfinite(d))
-        return std::nullopt;
-    return d;
-}
-
-bool sameChoice(const PlistValue& choice, const PlistValue& value) {
-    return choice == value || (value.isString() && choice.description() == value.stringValue());
+// A slider with its value at the right (showValue): the label follows the slider.
+std::shared_ptr<UIView> sliderWithValue(const std::shared_ptr<UISlider>& slider) {
+    auto box = UIView::create(CGRectMake(0, 0, 200, 34));
+    box->setAutoresizesSubviews(true);
+    slider->setFrame(CGRectMake(0, 0, 200 - kValueLabelWidth - 8, 34));
+    slider->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    auto label = UILabel::create(CGRectMake(200 - kValueLabelWidth, 0, kValueLabelWidth, 34));
+    label->setTextAlignment(NSTextAlignmentRight);
+    label->setTextColor(UITableViewGroupedLayout::detailTextColor());
+    label->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin);
+    label->setText(PSControlValue::numberText(std::round(slider->value() * 100) / 100));
+    std::weak_ptr<UILabel> weakLabel = label;
+    slider->addAction(
+        [weakLabel](UIControl& c) {
+            if (auto l = weakLabel.lock())
+                l->setText(
+                    PSControlValue::numberText(std::round(static_cast<UISlider&>(c).value() * 100) / 100));
+        },
+        UIControlEventValueChanged);
+    box->addSubview(slider);
+    box->addSubview(label);
+    return box;
 }
 
 } // namespace
 
-UITableViewGroupedLayout::Extras PSTableCellViews::extrasForSpecifier(PSListController& list,
-                                                                      const std::shared_ptr<PSSpecifier>& s,
-                                                                      UITableViewCell& cell) {
-    UITableViewGroupedLayout::Extras extras;
+std::shared_ptr<UITableViewCell> PSTableCellViews::cellForSpecifier(PSListController& list,
+                                                                    const std::shared_ptr<PSSpecifier>& s,
+                                                                    const PlistValue& value) {
+    const bool placeholder = !s->missingClassName().empty();
+    auto cell =
+        UITableViewCell::create(placeholder ? UITableViewCellStyleSubtitle : UITableViewCellStyleValue1,
+                                PSTableCell::stringFromCellType(s->cellType()));
+    cell->setText(s->name());
     if (auto icon = s->propertyForKey("iconImage").objectAs<UIImage>())
-        cell.setImage(icon);
-    PlistValue value = list.valueForSpecifier(s);
+        cell->setImage(icon);
+    if (PlistValue enabled = s->propertyForKey("enabled"); !enabled.isNone())
+        cell->setEnabled(PSControlValue::boolFromValue(enabled));
+    if (placeholder) {
+        cell->setDetailText(s->missingClassName() + " (not on this device)");
+        cell->setDetailTextColor(placeholderColor());
+        return cell;
+    }
+
     switch (s->cellType()) {
     case PSSwitchCell: {
         auto toggle = UISwitch::create();
-        toggle->setOn(boolFromValue(value), false);
+        toggle->setOn(PSControlValue::switchIsOn(*s, value), false);
         toggle->addAction(
             weakly(list, s,
                    [](PSListController& l, const std::shared_ptr<PSSpecifier>& row, UIControl& c) {
-                       l.setValueForSpecifier(PlistValue(static_cast<UISwitch&>(c).isOn()), row);
+                       l.setValueForSpecifier(
+                           PSControlValue::fromSwitch(*row, static_cast<UISwitch&>(c).isOn()), row);
                    }),
             UIControlEventValueChanged);
-        extras.accessoryView = toggle;
-        cell.setDetailText("");
+        cell->setAccessoryView(toggle);
         break;
     }
     case PSSliderCell: {
         auto slider = UISlider::create(CGRectMake(0, 0, 200, 34));
-        // Bounds may be numbers or, in the old text form of property lists, numeric strings.
-        slider->setMinimumValue(doubleFromValue(s->propertyForKey("min")).value_or(0));
-        slider->setMaximumValue(doubleFromValue(s->propertyForKey("max")).value_or(1));
-        slider->setValue(doubleFromValue(value).value_or(slider->minimumValue()), false);
+        slider->setMinimumValue(PSControlValue::sliderMinimum(*s));
+        slider->setMaximumValue(PSControlValue::sliderMaximum(*s));
+        slider->setValue(PSControlValue::sliderPosition(*s, value), false);
         slider->setContinuous(false);
         slider->addAction(
             weakly(list, s,
                    [](PSListController& l, const std::shared_ptr<PSSpecifier>& row, UIControl& c) {
-                       l.setValueForSpecifier(PlistValue(static_cast<UISlider&>(c).value()), row);
+                       auto& control = static_cast<UISlider&>(c);
+                       PlistValue stored = PSControlValue::fromSlider(*row, control.value());
+                       control.setValue(stored.doubleValue(), false);
+                       l.setValueForSpecifier(stored, row);
                    }),
             UIControlEventValueChanged);
-        extras.fullWidthView = slider;
-        extras.hidesTitle = true;
-        cell.setDetailText("");
+        cell->setFillingControl(
+            PSControlValue::boolFromValue(s->propertyForKey("showValue")) ? sliderWithValue(slider) : slider);
         break;
     }
     case PSSegmentCell: {
-        std::vector<std::string> titles;
-        PlistValue t = s->propertyForKey("validTitles"), values = s->propertyForKey("validValues");
-        for (std::size_t i = 0; i < t.count(); ++i)
-            titles.push_back(t.at(i).description());
-        auto segments =
-            UISegmentedControl::create(titles, CGRectMake(0, 0, 200, UISegmentedControl::kHeight));
-        for (std::size_t i = 0; i < values.count(); ++i)
-            if (sameChoice(values.at(i), value))
-                segments->setSelectedSegmentIndex(static_cast<std::int64_t>(i));
+        auto segments = UISegmentedControl::create(PSControlValue::choiceTitles(*s),
+                                                   CGRectMake(0, 0, 200, UISegmentedControl::kHeight));
+        if (auto index = PSControlValue::choiceIndex(*s, value))
+            segments->setSelectedSegmentIndex(static_cast<std::int64_t>(*index));
         segments->addAction(
             weakly(list, s,
                    [](PSListController& l, const std::shared_ptr<PSSpecifier>& row, UIControl& c) {
                        auto index = static_cast<UISegmentedControl&>(c).selectedSegmentIndex();
-                       PlistValue choices = row->propertyForKey("validValues");
-                       if (index >= 0 && static_cast<std::size_t>(index) < choices.count())
-                           l.setValueForSpecifier(choices.at(static_cast<std::size_t>(index)), row);
+                       if (index < 0)
+                           return;
+                       PlistValue stored = PSControlValue::fromChoice(*row, static_cast<std::size_t>(index));
+                       if (!stored.isNone())
+                           l.setValueForSpecifier(stored, row);
                    }),
             UIControlEventValueChanged);
-        extras.fullWidthView = segments;
-        extras.hidesTitle = true;
-        cell.setDetailText("");
+        cell->setFillingControl(segments);
         break;
     }
     case PSEditTextCell:
-    case PSSecureEditTextCell: {
+    case PSSecureEditTextCell:
+    case PSEditTextViewCell: {
         auto field = UITextField::create(CGRectMake(0, 0, 200, 30));
-        field->setText(value.isString() ? value.stringValue() : std::string());
-        field->setPlaceholder(stringProperty(*s, "placeholder").value_or(""));
+        field->setSecureTextEntry(s->cellType() == PSSecureEditTextCell);
+        field->setText(value.isString() ? value.stringValue() : value.isNumber() ? value.description() : "");
+        PlistValue placeholderText = s->propertyForKey("placeholder");
+        field->setPlaceholder(placeholderText.isString() ? placeholderText.stringValue() : "");
         field->setTextAlignment(NSTextAlignmentRight);
         field->setTextColor(UITableViewGroupedLayout::detailTextColor());
         field->addAction(
@@ -142,65 +141,29 @@ UITableViewGroupedLayout::Extras PSTableCellViews::extrasForSpecifier(PSListCont
                        l.setValueForSpecifier(PlistValue(static_cast<UITextField&>(c).text()), row);
                    }),
             UIControlEventEditingChanged);
-        extras.accessoryView = field;
-        cell.setDetailText("");
+        cell->setAccessoryView(field);
         break;
     }
     case PSButtonCell:
-        extras.titleColor = UIColor::colorWithRed(0, 122.0 / 255, 1, 1);
+        cell->setTextColor(PSControlValue::boolFromValue(s->propertyForKey("isDestructive"))
+                               ? destructiveColor()
+                               : buttonColor());
         break;
     case PSLinkCell:
+        cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
+        break;
     case PSLinkListCell:
-        cell.setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
+    case PSTitleValueCell:
+        if (s->cellType() == PSLinkListCell)
+            cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
+        if (auto shown = PSControlValue::shownText(*s, value))
+            cell->setDetailText(*shown);
         break;
     default:
+        // Rows whose getter answers text (the pane's own rows) show it at the right.
+        if (value.isString())
+            cell->setDetailText(value.stringValue());
         break;
     }
-    return extras;
-}
-
-bool PSTableCellViews::sectionTitles(PSListController& list, std::int64_t section,
-                                     std::optional<std::string>& header, std::optional<std::string>& footer) {
-    auto rows = list.specifiers();
-    if (!rows)
-        return false;
-    // Sections start at each group row; rows before the first group form a section without one.
-    std::int64_t index = -1;
-    bool open = false;
-    for (const auto& s : *rows) {
-        if (s->cellType() == PSGroupCell) {
-            ++index;
-            open = true;
-            if (index == section) {
-                if (!s->name().empty())
-                    header = s->name();
-                footer = stringProperty(*s, "footerText");
-                return true;
-            }
-            continue;
-        }
-        if (!open) {
-            ++index;
-            open = true;
-            if (index == section)
-                return true;
-        }
-    }
-    return false;
-}
-
-void PSTableCellViews::install() {
-    UITableViewContentView::setSectionTitlesProvider([](UITableView& table, std::int64_t section,
-                                                        std::optional<std::string>& header,
-                                                        std::optional<std::string>& footer) {
-        auto list = std::dynamic_pointer_cast<PSListController>(table.dataSource());
-        return list && sectionTitles(*list, section, header, footer);
-    });
-    UITableViewContentView::setCellDecorator([](UITableView& table, NSIndexPath path, UITableViewCell& cell) {
-        auto list = std::dynamic_pointer_cast<PSListController>(table.dataSource());
-        if (!list)
-            return;
-        if (auto s = list->specifierAtIndexPath(path))
-            UITableViewGroupedLayout::setExtras(cell, extrasForSpecifier(*list, s, cell));
-    });
+    return cell;
 }

@@ -1,33 +1,31 @@
 #pragma once
 
-// What the Preferences framework's cells show on screen, in the iOS Settings look: a switch for
-// a PSSwitchCell, a slider across a PSSliderCell, a segmented control across a PSSegmentCell,
-// a text field beside the title of a PSEditTextCell, tinted text for a PSButtonCell, a chevron
-// for a PSLinkCell, and the "iconImage" property as the icon of any row. Each control starts
-// at the value the row's getter answers and hands its changes to the row's setter the way the
-// framework's cells do: a switch a boolean, a slider a real (when the finger lifts), a segment
-// the matching entry of "validValues", a text field its text at every keystroke.
+// The cell of a Preferences row, in the iOS Settings look: a switch for a PSSwitchCell, a slider
+// across a PSSliderCell (with its value at the right when "showValue" is set), a segmented control
+// across a PSSegmentCell, a text field beside the title of a PSEditTextCell (dots for the secure
+// kind), tinted text for a PSButtonCell (red for "isDestructive"), a chevron for a PSLinkCell, a
+// chevron and the current choice in grey for a PSLinkListCell, the value in grey for a
+// PSTitleValueCell, and the "iconImage" property as the icon of any row. A row with "enabled" set
+// to false is dimmed and takes no touches.
 //
-// Group rows become the section headers ("label") and footers ("footerText").
+// A row that needs code the device does not have (PSSpecifier::missingClassName) is drawn as a
+// placeholder: its title, and under it the missing class's name in orange.
 //
-// `install` registers this with the table's content view (UITableViewContentView) for tables
-// whose data source is a PSListController; the simulator calls it once.
+// Each control starts at the value it is given (one read of the row's getter) and hands changes to
+// the row's setter through the list, converted by PSControlValue as scripts' changes are: a switch
+// a boolean, a slider a real (when the finger lifts), a segment the matching entry of
+// "validValues", a text field its text at every keystroke.
 
 #include "platform/prefs/PSListController.h"
-#include "platform/ui/UITableViewGroupedLayout.h"
-
-#include <optional>
-#include <string>
+#include "platform/ui/UITableViewCell.h"
 
 class PSTableCellViews {
 public:
-    static void install();
+    static std::shared_ptr<UITableViewCell> cellForSpecifier(PSListController& list,
+                                                             const std::shared_ptr<PSSpecifier>& specifier,
+                                                             const PlistValue& value);
 
-    // The extras of the row's cell (exposed for tests).
-    static UITableViewGroupedLayout::Extras extrasForSpecifier(PSListController& list,
-                                                               const std::shared_ptr<PSSpecifier>& specifier,
-                                                               UITableViewCell& cell);
-    // The header and footer of `section` of the list; false when the list has no such section.
-    static bool sectionTitles(PSListController& list, std::int64_t section,
-                              std::optional<std::string>& header, std::optional<std::string>& footer);
+    static UIColor placeholderColor() { return UIColor::colorWithRed(0.9, 0.45, 0.0, 1); }
+    static UIColor destructiveColor() { return UIColor::colorWithRed(1, 0.231, 0.188, 1); }
+    static UIColor buttonColor() { return UIColor::colorWithRed(0, 122.0 / 255, 1, 1); }
 };

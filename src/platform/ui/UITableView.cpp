@@ -27,6 +27,22 @@ std::int64_t UITableView::numberOfRowsInSection(std::int64_t section) {
     return source->numberOfRowsInSection(std::static_pointer_cast<UITableView>(shared_from_this()), section);
 }
 
+std::optional<std::string> UITableView::titleForHeaderInSection(std::int64_t section) {
+    auto source = dataSource();
+    if (!source)
+        return std::nullopt;
+    return source->titleForHeaderInSection(std::static_pointer_cast<UITableView>(shared_from_this()),
+                                           section);
+}
+
+std::optional<std::string> UITableView::titleForFooterInSection(std::int64_t section) {
+    auto source = dataSource();
+    if (!source)
+        return std::nullopt;
+    return source->titleForFooterInSection(std::static_pointer_cast<UITableView>(shared_from_this()),
+                                           section);
+}
+
 bool UITableView::contains(NSIndexPath indexPath) {
     return indexPath.row >= 0 && indexPath.row < numberOfRowsInSection(indexPath.section);
 }

@@ -56,6 +56,9 @@ public:
     std::int64_t numberOfRowsInSection(std::int64_t section);
     // The data source's cell for the row, or null when the row does not exist.
     std::shared_ptr<UITableViewCell> cellForRowAtIndexPath(NSIndexPath indexPath);
+    // The data source's section titles (none without a data source or a title).
+    std::optional<std::string> titleForHeaderInSection(std::int64_t section);
+    std::optional<std::string> titleForFooterInSection(std::int64_t section);
 
     // Selection as code sets it: the delegate is not told (as in UIKit).
     void selectRowAtIndexPath(NSIndexPath indexPath, bool animated);

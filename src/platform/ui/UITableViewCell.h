@@ -2,12 +2,14 @@
 
 // One row of a table (UITableViewCell) as a model: its style, reuse identifier, main text, detail
 // text, image and accessory. Drawing the row comes with the table's drawing; here the cell holds
-// what the row shows.
+// what the row shows: besides UIKit's properties, a control that fills the row in place of the
+// title (a slider, a segmented control), and whether the row takes touches.
 
 #include "platform/ui/UIView.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class UIImage;
@@ -47,6 +49,21 @@ public:
 
     UITableViewCellAccessoryType accessoryType() const { return accessoryType_; }
     void setAccessoryType(UITableViewCellAccessoryType type) { accessoryType_ = type; }
+    // accessoryView: a view at the right of the row (a switch, a text field), shown in place of
+    // the accessory type.
+    const std::shared_ptr<UIView>& accessoryView() const { return accessoryView_; }
+    void setAccessoryView(std::shared_ptr<UIView> view) { accessoryView_ = std::move(view); }
+    // A control across the row from the icon to the right margin; the title is not drawn.
+    const std::shared_ptr<UIView>& fillingControl() const { return fillingControl_; }
+    void setFillingControl(std::shared_ptr<UIView> view) { fillingControl_ = std::move(view); }
+    // textLabel.textColor and detailTextLabel.textColor; none: the table's colours.
+    const std::optional<UIColor>& textColor() const { return textColor_; }
+    void setTextColor(std::optional<UIColor> color) { textColor_ = color; }
+    const std::optional<UIColor>& detailTextColor() const { return detailTextColor_; }
+    void setDetailTextColor(std::optional<UIColor> color) { detailTextColor_ = color; }
+    // A disabled row draws its title dimmed and its controls take no touches.
+    bool isEnabled() const { return enabled_; }
+    void setEnabled(bool enabled) { enabled_ = enabled; }
     bool isSelected() const { return selected_; }
     void setSelected(bool selected) { selected_ = selected; }
 
@@ -60,5 +77,10 @@ private:
     std::string detailText_;
     std::shared_ptr<UIImage> image_;
     UITableViewCellAccessoryType accessoryType_ = UITableViewCellAccessoryNone;
+    std::shared_ptr<UIView> accessoryView_;
+    std::shared_ptr<UIView> fillingControl_;
+    std::optional<UIColor> textColor_;
+    std::optional<UIColor> detailTextColor_;
+    bool enabled_ = true;
     bool selected_ = false;
 };

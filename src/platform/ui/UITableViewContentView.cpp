@@ -5,18 +5,9 @@
 #include <cmath>
 
 namespace {
-UITableViewContentView::SectionTitlesProvider gTitles;
-UITableViewContentView::CellDecorator gDecorator;
 constexpr std::int64_t kContentTag = 0x7AB1E;
 constexpr CGFloat kDragSlop = 8;
 } // namespace
-
-void UITableViewContentView::setSectionTitlesProvider(SectionTitlesProvider provider) {
-    gTitles = std::move(provider);
-}
-void UITableViewContentView::setCellDecorator(CellDecorator decorator) {
-    gDecorator = std::move(decorator);
-}
 
 std::shared_ptr<UITableViewContentView> UITableViewContentView::of(const UITableView& table) {
     for (const auto& s : table.subviews())
@@ -67,16 +58,14 @@ bool UITableViewContentView::syncWithTable(bool force) {
     std::int64_t count = table->numberOfSections();
     for (std::int64_t s = 0; s < count; ++s) {
         UITableViewGroupedLayout::Section section;
-        if (gTitles)
-            gTitles(*table, s, section.header, section.footer);
+        section.header = table->titleForHeaderInSection(s);
+        section.footer = table->titleForFooterInSection(s);
         std::int64_t rows = table->numberOfRowsInSection(s);
         for (std::int64_t r = 0; r < rows; ++r) {
             NSIndexPath path = NSIndexPath::indexPathForRow(r, s);
             auto cell = table->cellForRowAtIndexPath(path);
             if (!cell)
                 continue;
-            if (gDecorator)
-                gDecorator(*table, path, *cell);
             section.cells.push_back(cell);
             rows_.emplace_back(path, cell);
         }

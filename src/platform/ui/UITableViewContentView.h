@@ -5,8 +5,7 @@
 // them. A tap on a row (a touch that did not turn into a drag) highlights it and reaches the
 // table's delegate through UITableView::tapRowAtIndexPath.
 //
-// The data source does not carry section titles or the extra views of a row (a switch); hosts
-// that know them (the Preferences framework) install providers for them.
+// Section titles come from the data source; a row's views (a switch, a slider) from its cell.
 //
 //     auto face = UITableViewContentView::attach(table);   // once; then each frame:
 //     face->syncWithTable();
@@ -24,16 +23,6 @@
 
 class UITableViewContentView : public UIScrollView {
 public:
-    // Header and footer of a section, answered for the table's data source.
-    using SectionTitlesProvider =
-        std::function<bool(UITableView& table, std::int64_t section, std::optional<std::string>& header,
-                           std::optional<std::string>& footer)>;
-    // Adds what a row shows beyond its cell model (UITableViewGroupedLayout::setExtras).
-    using CellDecorator =
-        std::function<void(UITableView& table, NSIndexPath indexPath, UITableViewCell& cell)>;
-    static void setSectionTitlesProvider(SectionTitlesProvider provider);
-    static void setCellDecorator(CellDecorator decorator);
-
     // The table's content view, made and added the first time.
     static std::shared_ptr<UITableViewContentView> attach(const std::shared_ptr<UITableView>& table);
     static std::shared_ptr<UITableViewContentView> of(const UITableView& table);

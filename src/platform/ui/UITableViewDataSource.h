@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 class UITableView;
 class UITableViewCell;
@@ -24,4 +26,13 @@ public:
     // tableView:cellForRowAtIndexPath:
     virtual std::shared_ptr<UITableViewCell>
     cellForRowAtIndexPath(const std::shared_ptr<UITableView>& tableView, NSIndexPath indexPath) = 0;
+    // tableView:titleForHeaderInSection: and tableView:titleForFooterInSection: (none: no title).
+    virtual std::optional<std::string>
+    titleForHeaderInSection(const std::shared_ptr<UITableView>& /*tableView*/, std::int64_t /*section*/) {
+        return std::nullopt;
+    }
+    virtual std::optional<std::string>
+    titleForFooterInSection(const std::shared_ptr<UITableView>& /*tableView*/, std::int64_t /*section*/) {
+        return std::nullopt;
+    }
 };

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <map>
 
 namespace {
 constexpr CGFloat kHairline = 0.5;
@@ -17,15 +16,6 @@ constexpr CGFloat kHeaderHeight = 38;
 constexpr CGFloat kFooterTop = 7;
 constexpr CGFloat kFooterBottom = 13;
 constexpr std::int64_t kDressedTag = 0x5EC7;
-
-// The extras of cells not laid out yet, by cell (weakly, so a dropped cell leaves nothing).
-std::map<const UITableViewCell*, std::pair<std::weak_ptr<UIView>, UITableViewGroupedLayout::Extras>>&
-pending() {
-    static std::map<const UITableViewCell*,
-                    std::pair<std::weak_ptr<UIView>, UITableViewGroupedLayout::Extras>>
-        m;
-    return m;
-}
 
 std::string upper(std::string s) {
     for (auto& c : s)
@@ -66,6 +56,32 @@ public:
 private:
     DisclosureView() : UIView(CGRectMake(0, 0, 8, 13)) {}
 };
+
+// The tinted check of a chosen row.
+class CheckmarkView : public UIView {
+public:
+    static std::shared_ptr<CheckmarkView> create() {
+        auto v = std::shared_ptr<CheckmarkView>(new CheckmarkView());
+        v->commonInit();
+        return v;
+    }
+    std::string className() const override { return "UITableViewCellCheckmark"; }
+    bool drawsContent() const override { return true; }
+    void drawRect(CGRect) override {
+        CGContextRef c = UIGraphicsGetCurrentContext();
+        CGContextSetLineWidth(c, 2);
+        CGContextSetLineCap(c, kCGLineCapRound);
+        CGContextSetLineJoin(c, kCGLineJoinRound);
+        CGContextSetStrokeColorWithColor(c, tintColor()->rgba);
+        CGContextMoveToPoint(c, 1.5, 6.5);
+        CGContextAddLineToPoint(c, 5.5, 10.5);
+        CGContextAddLineToPoint(c, 12.5, 1.5);
+        CGContextStrokePath(c);
+    }
+
+private:
+    CheckmarkView() : UIView(CGRectMake(0, 0, 14, 12)) {}
+};
 } // namespace
 
 void UITableViewGroupedLayout::dressRow(UIView& content, const PendingRow& row, CGFloat width) {
@@ -74,23 +90,12 @@ void UITableViewGroupedLayout::dressRow(UIView& content, const PendingRow& row, 
     content.addSubview(hairline(row.hairlineInset, row.hairlineY, width));
 }
 
-void UITableViewGroupedLayout::setExtras(UITableViewCell& cell, Extras extras) {
-    auto& map = pending();
-    std::erase_if(map, [](const auto& entry) { return entry.second.first.expired(); });
-    map[&cell] = {std::static_pointer_cast<UIView>(cell.shared_from_this()), std::move(extras)};
-}
-
 CGFloat UITableViewGroupedLayout::heightForCell(const UITableViewCell& cell) {
     return cell.style() == UITableViewCellStyleSubtitle && !cell.detailText().empty() ? kSubtitleRowHeight
                                                                                       : kRowHeight;
 }
 
 void UITableViewGroupedLayout::dressCell(UITableViewCell& cell, CGFloat width) {
-    Extras extras;
-    if (auto it = pending().find(&cell); it != pending().end()) {
-        extras = it->second.second;
-        pending().erase(it);
-    }
     // A cell keeps the views it was dressed with; only its width changes on a later layout.
     for (const auto& s : std::vector<std::shared_ptr<UIView>>(cell.subviews()))
         if (s->tag() == kDressedTag)
@@ -110,20 +115,23 @@ void UITableViewGroupedLayout::dressCell(UITableViewCell& cell, CGFloat width) {
         cell.addSubview(icon);
         x = kInset + kIconSize + kInset;
     }
-    if (extras.fullWidthView) {
-        CGRect f = extras.fullWidthView->frame();
-        extras.fullWidthView->setFrame(CGRectMake(x, (height - f.height()) / 2, right - x, f.height()));
-        extras.fullWidthView->setTag(kDressedTag);
-        cell.addSubview(extras.fullWidthView);
+    if (const auto& control = cell.fillingControl()) {
+        CGRect f = control->frame();
+        control->setFrame(CGRectMake(x, (height - f.height()) / 2, right - x, f.height()));
+        control->setTag(kDressedTag);
+        control->setUserInteractionEnabled(cell.isEnabled());
+        control->setAlpha(cell.isEnabled() ? 1 : 0.5);
+        cell.addSubview(control);
         return;
     }
-    if (extras.accessoryView) {
-        CGRect f = extras.accessoryView->frame();
+    if (const auto& accessory = cell.accessoryView()) {
+        CGRect f = accessory->frame();
         CGFloat w = std::min(f.width(), right - x);
-        extras.accessoryView->setFrame(
-            CGRectMake(right - w, std::round((height - f.height()) / 2), w, f.height()));
-        extras.accessoryView->setTag(kDressedTag);
-        cell.addSubview(extras.accessoryView);
+        accessory->setFrame(CGRectMake(right - w, std::round((height - f.height()) / 2), w, f.height()));
+        accessory->setTag(kDressedTag);
+        accessory->setUserInteractionEnabled(cell.isEnabled());
+        accessory->setAlpha(cell.isEnabled() ? 1 : 0.5);
+        cell.addSubview(accessory);
         right = right - w - 8;
     } else if (cell.accessoryType() == UITableViewCellAccessoryDisclosureIndicator) {
         auto chevron = DisclosureView::create();
@@ -131,14 +139,19 @@ void UITableViewGroupedLayout::dressCell(UITableViewCell& cell, CGFloat width) {
         chevron->setTag(kDressedTag);
         cell.addSubview(chevron);
         right -= 8 + 10;
+    } else if (cell.accessoryType() == UITableViewCellAccessoryCheckmark) {
+        auto check = CheckmarkView::create();
+        check->setFrame(CGRectMake(right - 14, (height - 12) / 2, 14, 12));
+        check->setTag(kDressedTag);
+        cell.addSubview(check);
+        right -= 14 + 10;
     }
 
     auto title = UILabel::create();
     title->setTag(kDressedTag);
     title->setText(cell.text());
     title->setFont(UIFont::systemFontOfSize(17));
-    title->setTextColor(extras.titleColor);
-    title->setHidden(extras.hidesTitle);
+    title->setTextColor(cell.isEnabled() ? cell.textColor() : std::optional<UIColor>(detailTextColor()));
     cell.addSubview(title);
     std::shared_ptr<UILabel> detail;
     if (!cell.detailText().empty()) {
@@ -159,7 +172,7 @@ void UITableViewGroupedLayout::dressCell(UITableViewCell& cell, CGFloat width) {
     CGFloat th = std::ceil(title->font().lineHeight());
     if (detail) {
         detail->setFont(UIFont::systemFontOfSize(17));
-        detail->setTextColor(detailTextColor());
+        detail->setTextColor(cell.detailTextColor().value_or(detailTextColor()));
         detail->setTextAlignment(NSTextAlignmentRight);
         CGFloat dw = std::min<CGFloat>(std::ceil(detail->sizeThatFits(CGSizeZero).width), (right - x) * 0.6);
         detail->setFrame(CGRectMake(right - dw, std::round((height - th) / 2), dw, th));

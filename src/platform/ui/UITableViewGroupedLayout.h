@@ -40,17 +40,6 @@ public:
         std::vector<std::shared_ptr<UITableViewCell>> cells;
     };
 
-    // What a cell shows besides its model's text, detail and image: a view at its right (a
-    // switch) or one filling the row (a slider), and how its title is drawn.
-    struct Extras {
-        std::shared_ptr<UIView> accessoryView;
-        std::shared_ptr<UIView> fullWidthView;
-        std::optional<UIColor> titleColor;
-        bool hidesTitle = false;
-    };
-    // Remembers extras for a cell until it is laid out (the cell model has no slot for them).
-    static void setExtras(UITableViewCell& cell, Extras extras);
-
     // A row placed but not yet dressed: it becomes a subview when it comes near the visible area.
     struct PendingRow {
         std::shared_ptr<UITableViewCell> cell;

@@ -116,16 +116,31 @@ NSStringAttributes UITextField::attributes(bool placeholder) const {
     return a;
 }
 
+void UITextField::setSecureTextEntry(bool secure) {
+    secure_ = secure;
+    setNeedsDisplay();
+}
+
+std::string UITextField::displayedText() const {
+    if (!secure_)
+        return text_;
+    std::string dots;
+    for (unsigned char c : text_)
+        if ((c & 0xC0) != 0x80)
+            dots += "\u2022";
+    return dots;
+}
+
 void UITextField::drawRect(CGRect) {
     bool empty = text_.empty();
-    const std::string& shown = empty ? placeholder_ : text_;
+    const std::string shown = empty ? placeholder_ : displayedText();
     NSStringAttributes a = attributes(empty);
     CGFloat h = font_.lineHeight();
     CGRect line = CGRectMake(bounds().minX(), bounds().midY() - h / 2, bounds().width() - kCaretWidth, h);
     if (!shown.empty())
         NSStringDrawInRect(shown, line, a);
     if (isFirstResponder()) {
-        CGFloat width = empty ? 0 : std::min(line.width(), NSStringSizeWithAttributes(text_, a).width);
+        CGFloat width = empty ? 0 : std::min(line.width(), NSStringSizeWithAttributes(shown, a).width);
         CGFloat x = line.minX() + width;
         if (alignment_ == NSTextAlignmentRight)
             x = line.maxX();

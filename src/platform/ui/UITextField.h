@@ -43,6 +43,11 @@ public:
     void setTextColor(UIColor color);
     NSTextAlignment textAlignment() const { return alignment_; }
     void setTextAlignment(NSTextAlignment alignment);
+    // secureTextEntry: the field shows a dot for each character instead of the text.
+    bool isSecureTextEntry() const { return secure_; }
+    void setSecureTextEntry(bool secure);
+    // The text as the field draws it (dots for a secure field).
+    std::string displayedText() const;
 
     // Focus.
     bool isFirstResponder() const;
@@ -59,7 +64,7 @@ public:
 
     void drawRect(CGRect rect) override;
     bool drawsContent() const override { return true; }
-    std::string accessibilityText() const override { return text_; }
+    std::string accessibilityText() const override { return displayedText(); }
 
     bool touchBegan(CGPoint /*p*/) override { return isEnabled(); }
     void touchEnded(CGPoint p) override;
@@ -75,4 +80,5 @@ private:
     UIFont font_ = UIFont::systemFontOfSize(17);
     UIColor textColor_ = UIColor::blackColor();
     NSTextAlignment alignment_ = NSTextAlignmentNatural;
+    bool secure_ = false;
 };

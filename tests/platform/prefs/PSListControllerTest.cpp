@@ -160,8 +160,12 @@ TEST(PSListControllerTest, MissingOrMalformedPlistsGiveNoListAndSayWhy) {
     device.mkdirs("/odd/Folder.plist");
     EXPECT_FALSE(target->loadSpecifiersFromPlistName("Fifo", target));
     EXPECT_FALSE(target->loadSpecifiersFromPlistName("Folder", target));
-    EXPECT_EQ(device.countLog("Couldn't load specifier plist Fifo: not a regular file"), 1u);
-    EXPECT_EQ(device.countLog("Couldn't load specifier plist Folder: a folder, not a file"), 1u);
+    EXPECT_EQ(device.countLog("Couldn't load specifier plist Fifo: The file “Fifo.plist” couldn’t be opened "
+                              "because it is not a regular file."),
+              1u);
+    EXPECT_EQ(device.countLog("Couldn't load specifier plist Folder: The file “Folder.plist” couldn’t be "
+                              "opened because it is a folder, not a file."),
+              1u);
     // The log names the plist, not the host's folders.
     for (const auto& line : device.log())
         EXPECT_EQ(line.find(device.root()), std::string::npos) << line;
@@ -182,16 +186,16 @@ const char* kControlsPlist = R"({
     );
 })";
 
-// The cell views of one row of kControlsPlist, by label.
-UITableViewGroupedLayout::Extras extrasOf(Target& target, const std::string& label) {
-    for (const auto& row : *target.specifiers()) {
-        if (row->name() == label) {
-            auto cell = UITableViewCell::create(UITableViewCellStyleDefault, "Cell");
-            return PSTableCellViews::extrasForSpecifier(target, row, *cell);
-        }
-    }
+// The cell of one row of kControlsPlist, by label, as the table gets it.
+std::shared_ptr<UITableViewCell> cellOf(Target& target, const std::string& label) {
+    auto table = target.table();
+    for (std::int64_t section = 0; section < table->numberOfSections(); ++section)
+        for (std::int64_t row = 0; row < table->numberOfRowsInSection(section); ++row)
+            if (auto cell = table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(row, section));
+                cell && cell->text() == label)
+                return cell;
     ADD_FAILURE() << "no row " << label;
-    return {};
+    return UITableViewCell::create(UITableViewCellStyleDefault, "Missing");
 }
 
 TEST(PSTableCellViewsTest, ControlsStartAtTheGettersValueAndHandChangesToTheSetter) {
@@ -203,30 +207,29 @@ TEST(PSTableCellViewsTest, ControlsStartAtTheGettersValueAndHandChangesToTheSett
                       {"Side", PlistValue("1")}, // a string names the numeric choice 1
                       {"Name", PlistValue("Ann")}};
 
-    auto toggle = std::dynamic_pointer_cast<UISwitch>(extrasOf(*target, "Enabled").accessoryView);
+    auto toggle = std::dynamic_pointer_cast<UISwitch>(cellOf(*target, "Enabled")->accessoryView());
     ASSERT_TRUE(toggle);
     EXPECT_TRUE(toggle->isOn());
     toggle->setOn(false);
     toggle->sendActionsForControlEvents(UIControlEventValueChanged);
 
-    auto size = extrasOf(*target, "Size");
-    auto slider = std::dynamic_pointer_cast<UISlider>(size.fullWidthView);
+    auto size = cellOf(*target, "Size");
+    auto slider = std::dynamic_pointer_cast<UISlider>(size->fillingControl());
     ASSERT_TRUE(slider);
-    EXPECT_TRUE(size.hidesTitle);
     EXPECT_EQ(slider->minimumValue(), 10);
     EXPECT_EQ(slider->maximumValue(), 90);
     EXPECT_EQ(slider->value(), 56);
     slider->setValue(120, false); // clamped to the row's maximum
     slider->sendActionsForControlEvents(UIControlEventValueChanged);
 
-    auto segments = std::dynamic_pointer_cast<UISegmentedControl>(extrasOf(*target, "Side").fullWidthView);
+    auto segments = std::dynamic_pointer_cast<UISegmentedControl>(cellOf(*target, "Side")->fillingControl());
     ASSERT_TRUE(segments);
     EXPECT_EQ(segments->numberOfSegments(), 2);
     EXPECT_EQ(segments->selectedSegmentIndex(), 1);
     segments->setSelectedSegmentIndex(0);
     segments->sendActionsForControlEvents(UIControlEventValueChanged);
 
-    auto field = std::dynamic_pointer_cast<UITextField>(extrasOf(*target, "Name").accessoryView);
+    auto field = std::dynamic_pointer_cast<UITextField>(cellOf(*target, "Name")->accessoryView());
     ASSERT_TRUE(field);
     EXPECT_EQ(field->text(), "Ann");
     EXPECT_EQ(field->placeholder(), "none");
@@ -241,9 +244,9 @@ TEST(PSTableCellViewsTest, ControlsStartAtTheGettersValueAndHandChangesToTheSett
 
     // A value the row's control cannot show leaves it at its start: off, the minimum, no segment.
     target->values = {{"Enabled", PlistValue("maybe")}, {"Size", PlistValue()}, {"Side", PlistValue(7)}};
-    EXPECT_FALSE(std::dynamic_pointer_cast<UISwitch>(extrasOf(*target, "Enabled").accessoryView)->isOn());
-    EXPECT_EQ(std::dynamic_pointer_cast<UISlider>(extrasOf(*target, "Size").fullWidthView)->value(), 10);
-    EXPECT_EQ(std::dynamic_pointer_cast<UISegmentedControl>(extrasOf(*target, "Side").fullWidthView)
+    EXPECT_FALSE(std::dynamic_pointer_cast<UISwitch>(cellOf(*target, "Enabled")->accessoryView())->isOn());
+    EXPECT_EQ(std::dynamic_pointer_cast<UISlider>(cellOf(*target, "Size")->fillingControl())->value(), 10);
+    EXPECT_EQ(std::dynamic_pointer_cast<UISegmentedControl>(cellOf(*target, "Side")->fillingControl())
                   ->selectedSegmentIndex(),
               -1);
 }
@@ -252,11 +255,12 @@ TEST(PSTableCellViewsTest, GroupRowsBecomeSectionHeadersAndFooters) {
     DeviceFixture device;
     writeBundle(device, kControlsPlist);
     auto target = Target::make();
-    std::optional<std::string> header, footer;
-    ASSERT_TRUE(PSTableCellViews::sectionTitles(*target, 0, header, footer));
-    EXPECT_EQ(header, "Options");
-    EXPECT_EQ(footer, "Applies at once");
-    EXPECT_FALSE(PSTableCellViews::sectionTitles(*target, 1, header, footer));
+    auto table = target->table();
+    ASSERT_EQ(table->numberOfSections(), 1);
+    EXPECT_EQ(table->titleForHeaderInSection(0), "Options");
+    EXPECT_EQ(table->titleForFooterInSection(0), "Applies at once");
+    EXPECT_EQ(table->numberOfRowsInSection(0), 4);
+    EXPECT_EQ(table->titleForHeaderInSection(1), std::nullopt);
 }
 
 } // namespace

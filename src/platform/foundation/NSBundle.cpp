@@ -1,0 +1,189 @@
+#include "platform/foundation/NSBundle.h"
+
+#include "platform/foundation/PropertyList.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace {
+
+std::mutex gLanguagesMutex;
+std::vector<std::string>& languagesStorage() {
+    static std::vector<std::string> languages{"en"};
+    return languages;
+}
+
+// The English names of the oldest localisation folders, which bundles still ship.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 8> kOldNames{{
+    {"en", "English"},
+    {"de", "German"},
+    {"fr", "French"},
+    {"es", "Spanish"},
+    {"it", "Italian"},
+    {"ja", "Japanese"},
+    {"nl", "Dutch"},
+    {"zh", "Chinese"},
+}};
+
+// The folder names one language may go by, most exact first: "de-CH" -> de-CH, de_CH, de, German.
+std::vector<std::string> namesOfLanguage(const std::string& language) {
+    std::vector<std::string> names{language};
+    std::string underscored = language;
+    std::replace(underscored.begin(), underscored.end(), '-', '_');
+    if (underscored != language)
+        names.push_back(underscored);
+    std::string base = language.substr(0, language.find_first_of("-_"));
+    if (base != language)
+        names.push_back(base);
+    for (const auto& [code, name] : kOldNames)
+        if (code == base)
+            names.emplace_back(name);
+    return names;
+}
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder == "/")
+        return "/" + name;
+    return folder + "/" + name;
+}
+
+} // namespace
+
+NSBundle::NSBundle(Private, std::string path, std::shared_ptr<NSFileManager> files)
+    : path_(std::move(path)), files_(std::move(files)) {}
+
+std::shared_ptr<NSBundle> NSBundle::bundleWithPath(std::string path, std::shared_ptr<NSFileManager> files) {
+    if (!files)
+        files = NSFileManager::defaultManager();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    bool folder = false;
+    if (!files->fileExistsAtPath(path, &folder) || !folder)
+        return nullptr;
+    return std::make_shared<NSBundle>(Private{}, std::move(path), std::move(files));
+}
+
+std::shared_ptr<NSBundle> NSBundle::bundleWithHostFolder(const std::string& folder) {
+    return bundleWithPath("/", NSFileManager::create(folder));
+}
+
+std::string NSBundle::hostPath() const {
+    std::string root = files_->deviceRoot();
+    if (path_ == "/")
+        return root;
+    while (!root.empty() && root.back() == '/')
+        root.pop_back();
+    return root + path_;
+}
+
+PlistValue NSBundle::infoDictionary() const {
+    std::lock_guard lock(mutex_);
+    if (!info_) {
+        PlistReadResult read = files_->propertyListAtPath(joinPath(path_, "Info.plist"));
+        info_ = read.ok() && read.value.isDictionary() ? read.value : PlistValue::dictionary();
+    }
+    return *info_;
+}
+
+std::string NSBundle::principalClassName() const {
+    PlistValue name = objectForInfoDictionaryKey("NSPrincipalClass");
+    return name.isString() ? name.stringValue() : std::string();
+}
+
+std::vector<std::string> NSBundle::localizations() const {
+    std::lock_guard lock(mutex_);
+    if (!lproj_) {
+        lproj_.emplace();
+        if (auto names = files_->contentsOfDirectoryAtPath(path_)) {
+            for (const auto& name : *names) {
+                bool folder = false;
+                if (name.size() > 6 && name.ends_with(".lproj") &&
+                    files_->fileExistsAtPath(joinPath(path_, name), &folder) && folder)
+                    lproj_->push_back(name.substr(0, name.size() - 6));
+            }
+        }
+    }
+    return *lproj_;
+}
+
+std::vector<std::string> NSBundle::searchFolders() const {
+    std::vector<std::string> have = localizations();
+    std::vector<std::string> wanted;
+    for (const auto& language : preferredLanguages())
+        for (auto& name : namesOfLanguage(language))
+            wanted.push_back(std::move(name));
+    PlistValue region = objectForInfoDictionaryKey("CFBundleDevelopmentRegion");
+    for (auto& name : namesOfLanguage(region.isString() ? region.stringValue() : "en"))
+        wanted.push_back(std::move(name));
+    wanted.emplace_back("Base");
+
+    std::vector<std::string> folders;
+    for (const auto& name : wanted) {
+        std::string folder = name + ".lproj";
+        if (std::find(have.begin(), have.end(), name) != have.end() &&
+            std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    }
+    folders.emplace_back();
+    return folders;
+}
+
+std::optional<std::string> NSBundle::pathForResource(const std::string& name, const std::string& ext) const {
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+        return std::nullopt;
+    std::string file = ext.empty() ? name : name + "." + ext;
+    for (const auto& folder : searchFolders()) {
+        std::string path = folder.empty() ? joinPath(path_, file) : joinPath(joinPath(path_, folder), file);
+        bool isFolder = false;
+        if (files_->fileExistsAtPath(path, &isFolder) && !isFolder)
+            return path;
+    }
+    return std::nullopt;
+}
+
+PlistValue NSBundle::stringsTable(const std::string& table) const {
+    {
+        std::lock_guard lock(mutex_);
+        if (auto it = tables_.find(table); it != tables_.end())
+            return it->second;
+    }
+    PlistValue strings;
+    if (auto path = pathForResource(table, "strings")) {
+        PlistLimits limits;
+        limits.maxBytes = kLargestResource;
+        PlistReadResult read = files_->propertyListAtPath(*path, limits);
+        if (read.ok() && read.value.isDictionary())
+            strings = read.value;
+    }
+    std::lock_guard lock(mutex_);
+    tables_[table] = strings;
+    return strings;
+}
+
+std::string NSBundle::localizedStringForKey(const std::string& key, const std::string& value,
+                                            const std::string& table) const {
+    PlistValue found = stringsTable(table.empty() ? "Localizable" : table).get(key);
+    if (found.isString())
+        return found.stringValue();
+    return value.empty() ? key : value;
+}
+
+void NSBundle::flushCaches() {
+    std::lock_guard lock(mutex_);
+    info_.reset();
+    lproj_.reset();
+    tables_.clear();
+}
+
+void NSBundle::setPreferredLanguages(std::vector<std::string> languages) {
+    std::lock_guard lock(gLanguagesMutex);
+    if (languages.empty())
+        languages.emplace_back("en");
+    languagesStorage() = std::move(languages);
+}
+
+std::vector<std::string> NSBundle::preferredLanguages() {
+    std::lock_guard lock(gLanguagesMutex);
+    return languagesStorage();
+}

@@ -1,0 +1,85 @@
+#include "platform/prefs/PSControllerClasses.h"
+
+#include "platform/prefs/PSListController.h"
+#include "platform/prefs/PSListItemsController.h"
+
+#include <array>
+#include <map>
+#include <mutex>
+
+namespace {
+
+std::mutex gClassesMutex;
+
+std::map<std::string, PSControllerClasses::Factory, std::less<>>& classes() {
+    static std::map<std::string, PSControllerClasses::Factory, std::less<>> table{
+        {"PSListController", [] { return PSListController::create(); }},
+        {"PSListItemsController", [] { return PSListItemsController::create(); }},
+    };
+    return table;
+}
+
+constexpr std::array<std::string_view, 9> kStockCells{
+    "PSTableCell",         "PSSwitchTableCell",   "PSSliderTableCell",
+    "PSSegmentTableCell",  "PSEditableTableCell", "PSControlTableCell",
+    "PSTextViewTableCell", "PSSegmentableSlider", "PSSubtitleDisclosureTableViewCell",
+};
+
+} // namespace
+
+void PSControllerClasses::registerClass(std::string name, Factory factory) {
+    std::lock_guard lock(gClassesMutex);
+    classes()[std::move(name)] = std::move(factory);
+}
+
+bool PSControllerClasses::hasClass(std::string_view name) {
+    std::lock_guard lock(gClassesMutex);
+    return classes().find(name) != classes().end();
+}
+
+std::shared_ptr<PSListController> PSControllerClasses::instantiate(std::string_view name) {
+    Factory factory;
+    {
+        std::lock_guard lock(gClassesMutex);
+        auto it = classes().find(name);
+        if (it == classes().end())
+            return nullptr;
+        factory = it->second;
+    }
+    return factory();
+}
+
+bool PSControllerClasses::isStockCellClass(std::string_view name) {
+    for (auto stock : kStockCells)
+        if (stock == name)
+            return true;
+    return false;
+}
+
+std::shared_ptr<PSListController>
+PSControllerClasses::controllerForBundle(const std::shared_ptr<NSBundle>& bundle, std::string* missing) {
+    if (!bundle)
+        return nullptr;
+    std::string principal = bundle->principalClassName();
+    if (!principal.empty()) {
+        if (auto controller = instantiate(principal)) {
+            controller->setBundle(bundle);
+            return controller;
+        }
+    }
+    if (bundle->pathForResource("Root", "plist"))
+        return PSListController::createWithPlist(bundle, "Root");
+    if (missing)
+        *missing = principal.empty() ? "NSPrincipalClass" : principal;
+    return nullptr;
+}
+
+std::shared_ptr<NSBundle> PSControllerClasses::deviceBundleNamed(const std::string& name) {
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+        return nullptr;
+    std::string file = name.ends_with(".bundle") ? name : name + ".bundle";
+    for (const char* folder : {"/Library/PreferenceBundles/", "/var/jb/Library/PreferenceBundles/"})
+        if (auto bundle = NSBundle::bundleWithPath(folder + file))
+            return bundle;
+    return nullptr;
+}

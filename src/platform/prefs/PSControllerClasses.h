@@ -1,0 +1,42 @@
+#pragma once
+
+// The controller classes this device can make by name, as the runtime finds a class named in a
+// bundle's Info.plist (NSPrincipalClass) or in a row's "detail": the framework's own list
+// controllers, and the classes the host compiles in (the simulator registers the panes it has).
+// A bundle's code is not loaded; a class that is not registered is code the device does not have.
+//
+//     PSControllerClasses::registerClass("MyListController", [] { return MyListController::create(); });
+//     std::string missing;
+//     auto root = PSControllerClasses::controllerForBundle(bundle, &missing);
+
+#include "platform/foundation/NSBundle.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class PSListController;
+
+class PSControllerClasses {
+public:
+    using Factory = std::function<std::shared_ptr<PSListController>()>;
+
+    static void registerClass(std::string name, Factory factory);
+    static bool hasClass(std::string_view name);
+    // A new controller of the class, or null when the device does not have it.
+    static std::shared_ptr<PSListController> instantiate(std::string_view name);
+
+    // Whether a "cellClass" names one of the framework's own cell classes.
+    static bool isStockCellClass(std::string_view name);
+
+    // The controller that opens a bundle as the device would: an instance of its principal class
+    // when the device has that class, otherwise the framework's list of its "Root" plist; null
+    // when neither exists, with the class the bundle needs in `missing`.
+    static std::shared_ptr<PSListController> controllerForBundle(const std::shared_ptr<NSBundle>& bundle,
+                                                                 std::string* missing);
+
+    // The device's preference bundle NAME.bundle in /Library/PreferenceBundles, or under /var/jb
+    // on a rootless device; null when neither holds it. The name may not leave that folder.
+    static std::shared_ptr<NSBundle> deviceBundleNamed(const std::string& name);
+};
