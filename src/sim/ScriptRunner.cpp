@@ -22,7 +22,7 @@ struct CommandShape {
 };
 
 constexpr CommandShape kCommands[] = {
-    {"open", 0, "open"},
+    {"open", 0, "open | open settings | open bundle \"LABEL\""},
     {"tap", 1, "tap \"TEXT\""},
     {"set", 2, "set \"ROW\" VALUE"},
     {"wait", 1, "wait SECONDS"},
@@ -142,6 +142,17 @@ std::optional<ScriptError> ScriptRunner::parse(const std::string& script,
                 known += ", " + std::string(c.name);
             known += ", hud, rotate, tilt, confetti";
             return ScriptError{number, "unknown command \"" + words[0] + "\" (known: " + known + ")"};
+        }
+        // "open" also takes "settings", or "bundle" and a label.
+        if (words[0] == "open" && words.size() > 1) {
+            bool settings = words.size() == 2 && words[1] == "settings";
+            bool bundle = words.size() == 3 && words[1] == "bundle";
+            if (!settings && !bundle)
+                return ScriptError{number,
+                                   std::string("open takes nothing, settings, or bundle \"LABEL\": ") +
+                                       shape->usage};
+            commands.push_back({number, words[0], {words.begin() + 1, words.end()}});
+            continue;
         }
         if (words.size() - 1 != shape->arguments)
             return ScriptError{number, "\"" + words[0] + "\" takes " + std::to_string(shape->arguments) +

@@ -3,9 +3,13 @@
 // Runs a simulator script: one command per line, "#" starts a comment (outside quotes), blank
 // lines are skipped. Arguments are bare words or double-quoted text with \" and \\ escapes.
 //
-//   open                 the Settings app opens the pane
+//   open                 the Settings app opens the pane (or the bundle given with
+//                        --preference-bundle)
+//   open settings        the Settings app's list of tweaks
+//   open bundle "LABEL"  the list of tweaks, and the bundle of the row LABEL in it
 //   tap "TEXT"           taps the alert action, bar button or row titled TEXT (an alert, while
-//                        one is presented, takes every tap)
+//                        one is presented, takes every tap); the back button is titled with the
+//                        screen underneath, or "Back"
 //   set "ROW" VALUE      changes a value row as its cell would: on/off for a switch, a number for
 //                        a slider, text for a text field, a title for a segmented row
 //   wait SECONDS         advances the simulated clock, running what falls due

@@ -56,15 +56,20 @@ std::optional<std::string> ScriptSession::perform(const ScriptCommand& command) 
             if (auto problem = screenCommands_->run(command.name, args, out_))
                 return problem;
         } else if (command.name == "open") {
-            app.open();
+            if (args.empty())
+                app.open();
+            else if (args[0] == "settings")
+                app.openSettings();
+            else
+                app.openBundle(args[1]);
         } else if (command.name == "tap") {
             if (!screenCommands_ || !screenCommands_->tap(args[0]))
                 app.tap(args[0]);
         } else if (command.name == "set") {
             app.set(args[0], args[1]);
             // A drawn cell shows its new value, as the real control would after the change.
-            if (screenCommands_ && app.pane())
-                app.pane()->table()->reloadData();
+            if (auto list = app.visibleList(); screenCommands_ && list)
+                list->table()->reloadData();
         } else if (command.name == "wait") {
             simulator_.runUntilIdle();
             simulator_.advanceBy(scriptNumber(args[0]).value_or(0));

@@ -1,5 +1,9 @@
 #include "sim/SettingsApp.h"
 #include "sim/ScriptNumbers.h"
+#include "sim/SettingsTweakList.h"
+
+#include "platform/prefs/PSControlValue.h"
+#include "platform/prefs/PSControllerClasses.h"
 
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UINavigationItem.h"
@@ -29,32 +33,104 @@ bool parseNumber(const std::string& text, double& out) {
     return value.has_value();
 }
 
-// A slider's bound as the cell reads it: a number, or text that holds one (old-style plists have
-// only strings).
-std::optional<double> boundOf(const PlistValue& v) {
-    if (v.isNumber())
-        return v.doubleValue();
-    double parsed = 0;
-    if (v.isString() && parseNumber(v.stringValue(), parsed))
-        return parsed;
-    return std::nullopt;
-}
-
 } // namespace
 
-void SettingsApp::open() {
+void SettingsApp::show(const std::shared_ptr<UIViewController>& root) {
     close();
-    pane_ = OrbitchatPreferencesController::create();
-    // The Settings app titles a pane with the name of its entry in the Settings list.
-    pane_->setTitle("Orbitchat");
-    navigation_ = UINavigationController::create(pane_);
-    // The Settings app loads the pane's view, shows it, and asks for its rows to fill the table.
+    navigation_ = UINavigationController::create(root);
+    // The Settings app loads the screen's view, shows it, and asks for its rows to fill the table.
     navigation_->loadViewIfNeeded();
-    pane_->loadViewIfNeeded();
+    root->loadViewIfNeeded();
     navigation_->viewWillAppear(false);
-    (void)pane_->specifiers();
-    pane_->table()->reloadData();
+    if (auto list = std::dynamic_pointer_cast<PSListController>(root)) {
+        (void)list->specifiers();
+        list->table()->reloadData();
+    }
     UIViewController::runAfterTransition([nav = navigation_] { nav->viewDidAppear(false); });
+}
+
+void SettingsApp::open() {
+    if (!preferenceBundle_.empty()) {
+        auto bundle = NSBundle::bundleWithHostFolder(preferenceBundle_);
+        std::string missing;
+        auto root = PSControllerClasses::controllerForBundle(bundle, &missing);
+        if (!root)
+            throw Error("the bundle " + quoted(preferenceBundle_) + " cannot be opened: " +
+                        (bundle ? "it has neither a class this device has (" + missing + ") nor a Root.plist"
+                                : std::string("it is not a folder")));
+        std::string name = preferenceBundle_.substr(preferenceBundle_.find_last_of('/') + 1);
+        root->setTitle(name.ends_with(".bundle") ? name.substr(0, name.size() - 7) : name);
+        show(root);
+        return;
+    }
+    auto pane = OrbitchatPreferencesController::create();
+    // The Settings app titles a pane with the name of its entry in the Settings list.
+    pane->setTitle("Orbitchat");
+    show(pane);
+}
+
+void SettingsApp::openSettings() {
+    show(SettingsTweakList::create());
+}
+
+void SettingsApp::openBundle(const std::string& label) {
+    openSettings();
+    auto list = std::dynamic_pointer_cast<PSListController>(navigation_->topViewController());
+    auto row = list->specifierForName(label);
+    if (!row || row->cellType() == PSGroupCell) {
+        std::vector<std::string> labels;
+        for (const auto& r : *list->specifiers())
+            if (r->cellType() != PSGroupCell)
+                labels.push_back(r->name());
+        throw Error("the Settings list has no tweak " + quoted(label) + " (it has: " + joinQuoted(labels) +
+                    ")");
+    }
+    if (!row->missingClassName().empty())
+        throw Error("the tweak " + quoted(label) + " needs " + row->missingClassName() +
+                    ", which this device does not have");
+    list->tapSpecifier(row);
+}
+
+std::shared_ptr<OrbitchatPreferencesController> SettingsApp::pane() const {
+    if (!navigation_)
+        return nullptr;
+    const auto& stack = navigation_->viewControllers();
+    for (auto it = stack.rbegin(); it != stack.rend(); ++it)
+        if (auto pane = std::dynamic_pointer_cast<OrbitchatPreferencesController>(*it))
+            return pane;
+    return nullptr;
+}
+
+std::shared_ptr<PSListController> SettingsApp::topList() const {
+    return navigation_ ? std::dynamic_pointer_cast<PSListController>(navigation_->topViewController())
+                       : nullptr;
+}
+
+std::shared_ptr<PSListController> SettingsApp::visibleList() const {
+    if (!navigation_)
+        return nullptr;
+    return std::dynamic_pointer_cast<PSListController>(visibleController());
+}
+
+void SettingsApp::reopen() {
+    ++resprings_;
+    if (!navigation_)
+        return;
+    const auto stack = navigation_->viewControllers();
+    if (!stack.empty() && std::dynamic_pointer_cast<SettingsTweakList>(stack.front())) {
+        auto opened = stack.size() > 1 ? std::dynamic_pointer_cast<PSListController>(stack[1]) : nullptr;
+        if (opened && opened->specifier()) {
+            try {
+                openBundle(opened->specifier()->name());
+                return;
+            } catch (const Error&) {
+                // The entry went away meanwhile: the list of tweaks shows what is left.
+            }
+        }
+        openSettings();
+        return;
+    }
+    open();
 }
 
 void SettingsApp::close() {
@@ -64,12 +140,11 @@ void SettingsApp::close() {
     if (navigation_->presentedViewController())
         navigation_->dismissViewControllerAnimated(false, nullptr);
     navigation_.reset();
-    pane_.reset();
 }
 
 void SettingsApp::requireOpen() const {
-    if (!pane_)
-        throw Error("the pane is not open (use \"open\" first)");
+    if (!navigation_)
+        throw Error("nothing is open (use \"open\" first)");
 }
 
 std::vector<std::shared_ptr<UIViewController>> SettingsApp::presentedChain() const {
@@ -117,6 +192,18 @@ void SettingsApp::tap(const std::string& title) {
 
     auto visible = visibleController();
     std::vector<std::string> tappable;
+    // The back button, titled with the screen underneath.
+    if (chain.empty() && navigation_->viewControllers().size() > 1 &&
+        !visible->navigationItem()->leftBarButtonItem()) {
+        const auto& stack = navigation_->viewControllers();
+        const auto& under = stack[stack.size() - 2];
+        std::string back = under->title().empty() ? "Back" : under->title();
+        if (title == back || title == "Back") {
+            navigation_->popViewControllerAnimated(true);
+            return;
+        }
+        tappable.push_back(back);
+    }
     auto item = visible->navigationItem();
     for (const auto& button : {item->leftBarButtonItem(), item->rightBarButtonItem()}) {
         if (!button)
@@ -133,7 +220,7 @@ void SettingsApp::tap(const std::string& title) {
             for (const auto& row : *rows) {
                 if (row->name() == title && row->cellType() != PSGroupCell) {
                     // A row without an action shows a highlight and does nothing else.
-                    list->performButtonAction(row);
+                    list->tapSpecifier(row);
                     return;
                 }
                 if (row->cellType() != PSGroupCell)
@@ -159,25 +246,25 @@ void SettingsApp::tap(const std::string& title) {
 }
 
 PlistValue SettingsApp::cellValueFromText(const PSSpecifier& row, const std::string& text) {
+    if (!row.missingClassName().empty())
+        throw Error("the row " + quoted(row.name()) + " needs " + row.missingClassName() +
+                    ", which this device does not have");
     switch (row.cellType()) {
     case PSSwitchCell:
         if (text == "on")
-            return PlistValue(true);
+            return PSControlValue::fromSwitch(row, true);
         if (text == "off")
-            return PlistValue(false);
+            return PSControlValue::fromSwitch(row, false);
         throw Error("the switch " + quoted(row.name()) + " takes on or off, not " + quoted(text));
     case PSSliderCell: {
         double value = 0;
         if (!parseNumber(text, value))
             throw Error("the slider " + quoted(row.name()) + " takes a number, not " + quoted(text));
-        PlistValue min = row.propertyForKey("min");
-        PlistValue max = row.propertyForKey("max");
-        auto low = boundOf(min);
-        auto high = boundOf(max);
-        if ((low && value < *low) || (high && value > *high))
-            throw Error("the slider " + quoted(row.name()) + " goes from " + min.description() + " to " +
-                        max.description() + "; " + text + " is outside");
-        return PlistValue(value);
+        double low = PSControlValue::sliderMinimum(row), high = PSControlValue::sliderMaximum(row);
+        if (value < low || value > high)
+            throw Error("the slider " + quoted(row.name()) + " goes from " + PSControlValue::numberText(low) +
+                        " to " + PSControlValue::numberText(high) + "; " + text + " is outside");
+        return PSControlValue::fromSlider(row, value);
     }
     case PSEditTextCell:
     case PSSecureEditTextCell:
@@ -185,20 +272,16 @@ PlistValue SettingsApp::cellValueFromText(const PSSpecifier& row, const std::str
         return PlistValue(text);
     case PSSegmentCell:
     case PSLinkListCell: {
-        PlistValue titles = row.propertyForKey("validTitles");
-        PlistValue values = row.propertyForKey("validValues");
-        std::vector<std::string> choices;
-        for (std::size_t i = 0; i < titles.count(); ++i) {
-            PlistValue t = titles.at(i);
-            if (t.isString() && t.stringValue() == text) {
-                if (i >= values.count())
-                    throw Error("the row " + quoted(row.name()) + " has no value for the title " +
-                                quoted(text));
-                return values.at(i);
-            }
-            choices.push_back(t.description());
+        auto titles = PSControlValue::choiceTitles(row);
+        for (std::size_t i = 0; i < titles.size(); ++i) {
+            if (titles[i] != text)
+                continue;
+            PlistValue value = PSControlValue::fromChoice(row, i);
+            if (value.isNone())
+                throw Error("the row " + quoted(row.name()) + " has no value for the title " + quoted(text));
+            return value;
         }
-        throw Error("the row " + quoted(row.name()) + " offers " + joinQuoted(choices) + ", not " +
+        throw Error("the row " + quoted(row.name()) + " offers " + joinQuoted(titles) + ", not " +
                     quoted(text));
     }
     default:
@@ -223,5 +306,8 @@ void SettingsApp::set(const std::string& rowTitle, const std::string& valueText)
 
 void SettingsApp::burst() {
     requireOpen();
-    pane_->burst();
+    auto pane = this->pane();
+    if (!pane)
+        throw Error("the pane is not open (use \"open\" first)");
+    pane->burst();
 }

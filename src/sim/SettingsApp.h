@@ -1,17 +1,21 @@
 #pragma once
 
-// The Settings app as the pane's host: it creates OrbitchatPreferencesController with init as the
-// root of a navigation controller, loads its view, tells it that it will appear and asks it for
-// its rows, as the Settings app does when the user opens the pane. Then it does what a user's
-// touches do: taps alert actions, bar buttons and rows, and changes value rows the way their
-// cells do (a switch hands its setter a boolean, a slider a real, a text field a string, a
-// segmented control the entry of "validValues" that matches the title chosen).
+// The Settings app: its list of tweaks (SettingsTweakList), and the preference bundles it opens
+// from there as the device does. `open` opens this pane directly (OrbitchatPreferencesController
+// created with init as the root of a navigation controller, its view loaded, told that it will
+// appear and asked for its rows), or, when a preference bundle was given, that bundle;
+// `openSettings` opens the tweak list, `openBundle` the bundle of one of its rows. Then it does
+// what a user's touches do: taps alert actions, bar buttons (the back button too) and rows, and
+// changes value rows the way their cells do (PSControlValue: a switch hands its setter a boolean,
+// a slider a real, a text field a string, a segmented control or a link list the entry of
+// "validValues" that matches the title chosen).
 //
 // Failures of the user's intent (no such row, a value a cell cannot produce) come back as
 // SettingsApp::Error with a message for the script's author; the pane's own behaviour never
 // throws.
 
 #include "pane/OrbitchatPreferencesController.h"
+#include "platform/prefs/PSListController.h"
 #include "platform/ui/UIAlertController.h"
 #include "platform/ui/UINavigationController.h"
 
@@ -27,13 +31,26 @@ public:
         using std::runtime_error::runtime_error;
     };
 
-    // Opens the pane (replacing an open one).
+    // Opens the pane, or the preference bundle when one was given (replacing what is open).
     void open();
+    // Opens the Settings app's list of tweaks.
+    void openSettings();
+    // Opens the list of tweaks and the bundle of the row with this label in it.
+    void openBundle(const std::string& label);
+    // A bundle folder of the host that `open` opens as the device would (empty: the pane).
+    void setPreferenceBundle(std::string hostFolder) { preferenceBundle_ = std::move(hostFolder); }
+    const std::string& preferenceBundle() const { return preferenceBundle_; }
     // Tears the app down: presentations, navigation and the pane go.
     void close();
-    bool isOpen() const { return pane_ != nullptr; }
+    // Closes the app and opens it again where it was opened: the pane, the given bundle, the list
+    // of tweaks, or the bundle that was opened from that list (a respring brings it back).
+    void reopen();
+    // How many times the app came back from a respring.
+    std::uint64_t respringCount() const { return resprings_; }
+    bool isOpen() const { return navigation_ != nullptr; }
 
-    const std::shared_ptr<OrbitchatPreferencesController>& pane() const { return pane_; }
+    // The pane, when it is in the navigation stack.
+    std::shared_ptr<OrbitchatPreferencesController> pane() const;
     const std::shared_ptr<UINavigationController>& navigationController() const { return navigation_; }
 
     // The presented controllers, bottom first.
@@ -55,9 +72,17 @@ public:
     // The controller the user sees: the top of the presentation chain, or of a navigation stack.
     std::shared_ptr<UIViewController> visibleController() const;
 
+    // The Preferences list on top of the navigation stack (under any presentation), or null.
+    std::shared_ptr<PSListController> topList() const;
+    // The Preferences list on screen, or null.
+    std::shared_ptr<PSListController> visibleList() const;
+
 private:
     void requireOpen() const;
+    // Shows `root` as the root of a new navigation controller, as the Settings app opens a screen.
+    void show(const std::shared_ptr<UIViewController>& root);
 
     std::shared_ptr<UINavigationController> navigation_;
-    std::shared_ptr<OrbitchatPreferencesController> pane_;
+    std::string preferenceBundle_;
+    std::uint64_t resprings_ = 0;
 };

@@ -2,8 +2,11 @@
 
 #include "hud/TQProgressHUD.h"
 #include "pane/ExtensionsTableViewController.h"
+#include "platform/foundation/DarwinNotifyCenter.h"
+#include "platform/prefs/PSControlValue.h"
 #include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIApplication.h"
+#include "platform/ui/UINavigationItem.h"
 #include "sim/ConfettiCommands.h"
 #include "sim/Simulator.h"
 
@@ -46,22 +49,31 @@ namespace {
 
 json rowsOf(SettingsApp& app) {
     json rows = json::array();
-    auto pane = app.pane();
-    if (!pane)
-        return rows;
-    auto list = pane->specifiers();
+    auto list = app.topList();
     if (!list)
         return rows;
-    for (const auto& row : *list) {
+    auto specifiers = list->specifiers();
+    if (!specifiers)
+        return rows;
+    for (const auto& row : *specifiers) {
         json r;
         r["title"] = row->name();
         r["cell"] = PSTableCell::stringFromCellType(row->cellType());
         r["key"] = SimJSONFromPlist(row->propertyForKey("key"));
         r["defaults"] = SimJSONFromPlist(row->propertyForKey("defaults"));
-        // As the Settings app shows it: what the getter answers; rows without a getter show none.
-        r["value"] = SimJSONFromPlist(pane->valueForSpecifier(row));
+        const bool placeholder = !row->missingClassName().empty();
+        // As the Settings app shows it: what the getter answers (rows without a getter show none),
+        // and that value as the cell shows it, as text.
+        PlistValue stored = placeholder ? PlistValue() : list->valueForSpecifier(row);
+        auto shown = placeholder ? std::nullopt : PSControlValue::shownText(*row, stored);
+        if (!shown && !placeholder && stored.isString() && row->cellType() != PSGroupCell)
+            shown = stored.stringValue();
+        r["value"] = shown ? json(*shown) : json(nullptr);
+        r["stored"] = SimJSONFromPlist(stored);
         r["footerText"] = SimJSONFromPlist(row->propertyForKey("footerText"));
         r["hasIcon"] = row->propertyForKey("iconImage").isObject();
+        if (placeholder)
+            r["placeholder"] = row->missingClassName();
         rows.push_back(std::move(r));
     }
     return rows;
@@ -110,6 +122,8 @@ json catalogueOf(const SettingsApp& app) {
 json SimDump(Simulator& simulator) {
     SettingsApp& app = simulator.settings();
     json dump;
+    auto visible = app.isOpen() ? app.visibleController() : nullptr;
+    dump["title"] = visible ? json(visible->navigationItem()->title()) : json(nullptr);
     // Rows first: their getters log, and those lines belong in this dump's log.
     dump["rows"] = rowsOf(app);
     dump["extensions"] = app.pane() ? SimJSONFromPlist(app.pane()->dylibsArray()) : json::array();
@@ -127,6 +141,7 @@ json SimDump(Simulator& simulator) {
     dump["openedURLs"] = UIApplication::sharedApplication()->openedURLs();
     dump["catalogue"] = catalogueOf(app);
     dump["confetti"] = ConfettiCommands::dump(app);
+    dump["notifications"] = DarwinNotifyCenter::postedNames();
     dump["log"] = simulator.logLines();
     return dump;
 }

@@ -3,8 +3,14 @@
 // The simulator's state dump: one JSON object with what a user of the pane would see and what the
 // device did. Tests and tweak developers read it, so its shape is a contract:
 //
-//   rows        the pane's rows: title, cell (the cell type's name), key, defaults, value (what the
-//               row's getter answers, or null), footerText, hasIcon
+//   title       the navigation title of the screen on top, or null when nothing is open
+//   rows        the rows of the settings list on top of the navigation stack (the pane, a bundle's
+//               page, a choice page, the Settings app's list of tweaks): title, cell (the cell
+//               type's name), key, defaults, value (what the cell shows, as text: "on"/"off" for a
+//               switch, the number of a slider, the chosen title of a segment or link list, the
+//               text of a field; null for rows that show none), stored (what the row's getter
+//               answers, or null), footerText, hasIcon, and placeholder (the class the device
+//               lacks, for a row drawn as a placeholder; absent otherwise)
 //   extensions  the discovered Extension records, with their keys and values
 //   alert       the presented alert (title, message, actions with title and style) or null
 //   presented   the class names of the presented controllers, bottom first
@@ -14,6 +20,7 @@
 //               each with frame [x, y, w, h] in the area, color [r, g, b, a] or null,
 //               flutterType, flutterSpeed, velocity [vx, vy] as the animator has it, density and
 //               swayLength
+//   notifications  the Darwin notifications posted so far, in order
 //   log         every log line so far
 //
 // Values of the rows and records are written as JSON of their own kind; dates and data as their

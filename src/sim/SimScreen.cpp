@@ -91,10 +91,10 @@ bool SimScreen::update() {
     auto& app = simulator_.settings();
     auto nav = app.navigationController();
     if (nav != shownApp_.lock()) {
-        // The app came back under a different controller: a respring, unless it is the first.
-        bool respring = appWasShown_;
+        // The app came back after a respring: the screen goes dark first.
+        bool respring = app.respringCount() != shownRespring_;
+        shownRespring_ = app.respringCount();
         shownApp_ = nav;
-        appWasShown_ = appWasShown_ || nav != nullptr;
         window_->setRootViewController(nav);
         if (respring) {
             if (cover_)

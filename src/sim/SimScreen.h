@@ -83,7 +83,7 @@ private:
     std::shared_ptr<UIWindow> window_;
     UIRenderer renderer_;
     std::weak_ptr<UINavigationController> shownApp_;
-    bool appWasShown_ = false;
+    std::uint64_t shownRespring_ = 0;
     std::shared_ptr<UIView> cover_;
     std::shared_ptr<UIView> opened_;
     std::optional<std::string> openedKind_;

@@ -31,7 +31,11 @@ bool RunSimulatorWindow(const Simulator::Options& options, const SimWindowOption
     auto window = SDLWindowBackend::open(screen, "orbitchat-sim", why);
     if (!window)
         return false;
-    simulator.settings().open();
+    // The Settings app's list of tweaks, unless a bundle to open was given.
+    if (options.bundlePath.empty() && options.preferenceBundle.empty())
+        simulator.settings().openSettings();
+    else
+        simulator.settings().open();
     loop->runUntilIdle();
     window->setBurstHandler([&simulator] {
         if (simulator.settings().isOpen())

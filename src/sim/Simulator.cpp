@@ -3,11 +3,14 @@
 #include "platform/applist/ALApplicationList.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/foundation/HostFileRead.h"
+#include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/layout/NSLayoutEngine.h"
 #include "platform/net/URLLoadingSystem.h"
+#include "platform/prefs/PSControllerClasses.h"
 #include "platform/prefs/PSListController.h"
 #include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIApplication.h"
@@ -117,7 +120,13 @@ Simulator::Simulator(Options options)
         }
     });
     startNetwork();
+    // The classes of the panes this device has; other bundles' code is not here.
+    PSControllerClasses::registerClass("OrbitchatPreferencesController",
+                                       [] { return OrbitchatPreferencesController::create(); });
+    NSBundle::setPreferredLanguages({options_.language.empty() ? std::string("en") : options_.language});
+    DarwinNotifyCenter::clearRecords();
     settings_ = std::make_unique<SettingsApp>();
+    settings_->setPreferenceBundle(options_.preferenceBundle);
 }
 
 void Simulator::startNetwork() {
@@ -201,12 +210,14 @@ Simulator::~Simulator() {
 }
 
 void Simulator::respring() {
-    bool wasOpen = settings_->isOpen();
-    settings_->close();
     // A respring restarts SpringBoard, which reads the installed apps afresh.
     ALApplicationList::sharedApplicationList()->reload();
-    if (wasOpen)
-        settings_->open();
+    try {
+        settings_->reopen();
+    } catch (const SettingsApp::Error& e) {
+        settings_->close();
+        NSLog("Settings did not come back after the respring: %@", {PlistValue(std::string(e.what()))});
+    }
 }
 
 void Simulator::runUntilIdle() {

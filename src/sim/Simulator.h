@@ -37,7 +37,11 @@ class Simulator {
 public:
     struct Options {
         std::string deviceRoot; // a host folder
-        std::string bundlePath; // the preference bundle's folder; empty: the repository's resources/
+        std::string bundlePath; // the pane's resource folder; empty: the repository's resources/
+        // A preference bundle folder of the host that "open" opens as the device would.
+        std::string preferenceBundle{};
+        // The device's language ("de", "fr-CA"); empty: English.
+        std::string language{};
         double screenWidth = 375;
         double screenHeight = 667;
         double screenScale = 2;

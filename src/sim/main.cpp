@@ -44,8 +44,16 @@ int main(int argc, char** argv) {
         ->check(CLI::ExistingDirectory);
     bool resetDevice = false;
     cli.add_flag("--reset-device", resetDevice, "start the kept copy of the sample device afresh");
-    cli.add_option("--bundle", options.bundlePath, "folder of the preference bundle (default: resources/)")
-        ->check(CLI::ExistingDirectory);
+    auto* paneBundle =
+        cli.add_option("--bundle", options.bundlePath, "folder of the pane's resources (default: resources/)")
+            ->check(CLI::ExistingDirectory);
+    cli.add_option("--preference-bundle", options.preferenceBundle,
+                   "open this preference bundle folder as the device would: its principal class when the "
+                   "simulator has it, otherwise the platform's list of its Root.plist (\"open\" opens it)")
+        ->check(CLI::ExistingDirectory)
+        ->excludes(paneBundle);
+    cli.add_option("--language", options.language,
+                   "the device's language, which picks the bundles' localisations (default: en)");
     cli.add_option("--script", scriptPath, "script to run, one command per line")->check(CLI::ExistingFile);
     cli.add_option("--screen", screen, "screen size and scale, as 375x667@2");
     std::string outputFolder = "orbitchat-sim-out";

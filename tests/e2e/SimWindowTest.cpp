@@ -207,14 +207,21 @@ protected:
                        {"DISPLAY=" + xvfb_.display(), "SDL_VIDEODRIVER=x11"}, &actions);
         posix_spawn_file_actions_destroy(&actions);
         ASSERT_TRUE(started);
+        // The window opens on the Settings app's list of tweaks; a click on the pane's row opens it.
         ASSERT_TRUE(waitFor([](const json& s) {
-            return !findViews(s, "UINavigationBar", "Orbitchat").empty();
-        })) << "the window never showed the pane";
+            return !findViews(s, "UINavigationBar", "Settings").empty() &&
+                   !findViews(s, "UITableViewCell", "Orbitchat").empty();
+        })) << "the window never showed the Settings list";
         int status = 0;
         std::string id =
             runAndRead({"xdotool", "search", "--sync", "--name", "^orbitchat-sim$"}, xvfb_.display(), status);
         windowId_ = id.substr(0, id.find('\n'));
         ASSERT_FALSE(windowId_.empty()) << "xdotool found no orbitchat-sim window";
+        click(findViews(last_, "UITableViewCell", "Orbitchat")[0]);
+        ASSERT_TRUE(waitFor([](const json& s) {
+            return !findViews(s, "UINavigationBar", "Orbitchat").empty() &&
+                   !findViews(s, "UITableViewCell", "Enabled").empty();
+        })) << "the window never showed the pane";
     }
     void TearDown() override {
         EXPECT_TRUE(sim_.running()) << "the simulator ended during the test";

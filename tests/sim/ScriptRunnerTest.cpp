@@ -77,7 +77,9 @@ TEST_F(ScriptTest, SetChangesValuesAsCellsDoAndTheDumpShowsThem) {
     EXPECT_EQ(d["rows"][0]["footerText"], "");
     EXPECT_EQ(d["rows"][1]["title"], "Messages");
     EXPECT_EQ(d["rows"][1]["key"], "com.apple.MobileSMS");
-    EXPECT_EQ(d["rows"][2]["value"], "1");
+    // What the cells show, and what the pane's getter answered.
+    EXPECT_EQ(d["rows"][2]["value"], "on");
+    EXPECT_EQ(d["rows"][2]["stored"], "1");
     EXPECT_EQ(d["rows"][3]["value"], "42.5");
     EXPECT_EQ(d["extensions"][0]["appDisplayName"], "Messages");
     EXPECT_EQ(d["extensions"][0]["status"], 1);
@@ -124,7 +126,7 @@ TEST_F(ScriptTest, BadLinesNameTheirLine) {
         {"wait soon\n", "line 1: wait takes a number of seconds"},
         {"wait -1\n", "line 1: wait takes a number"},
         {"tap \"open\n", "line 1: unterminated quoted text"},
-        {"tap Enabled\n", "line 1: the pane is not open"},
+        {"tap Enabled\n", "line 1: nothing is open"},
         {"open\ntap Nowhere\n", "line 2: the alert \"No Extensions!\" has no action \"Nowhere\""},
         {"open\ntap Dismiss\nset Enabled maybe\n", "line 3: the switch \"Enabled\" takes on or off"},
         {"open\ntap Dismiss\nset Size 1000\n", "line 3: the slider \"Size\" goes from 10 to 100"},
@@ -182,7 +184,7 @@ TEST_F(ScriptTest, ProgramRunsScriptsAndExitsTwoOnABadLine) {
     ASSERT_EQ(ok.status, 0) << ok.out;
     auto d = splitDumps(ok.out);
     ASSERT_EQ(d.size(), 1u);
-    EXPECT_EQ(d[0]["rows"][1]["value"], "1");
+    EXPECT_EQ(d[0]["rows"][1]["value"], "on");
     EXPECT_EQ(device.readPlist("/var/mobile/Library/Preferences/com.t.plist").get("enabled"),
               PlistValue(true));
 

@@ -54,8 +54,13 @@ PlistValue localisedList(const NSBundle& bundle, const std::string& table, const
     return out;
 }
 
-// An image of the bundle by file name, at the screen's scale when the bundle has that variant.
-std::shared_ptr<UIImage> bundleImage(const NSBundle& bundle, const std::string& file) {
+bool isLinkCell(PSCellType type) {
+    return type == PSLinkCell || type == PSLinkListCell;
+}
+
+} // namespace
+
+std::shared_ptr<UIImage> PSListController::imageFromBundle(const NSBundle& bundle, const std::string& file) {
     std::string name = file, ext = "png";
     if (auto dot = file.rfind('.'); dot != std::string::npos && dot > 0) {
         name = file.substr(0, dot);
@@ -75,12 +80,6 @@ std::shared_ptr<UIImage> bundleImage(const NSBundle& bundle, const std::string& 
     }
     return nullptr;
 }
-
-bool isLinkCell(PSCellType type) {
-    return type == PSLinkCell || type == PSLinkListCell;
-}
-
-} // namespace
 
 std::shared_ptr<PSListController> PSListController::create() {
     return std::shared_ptr<PSListController>(new PSListController());
@@ -161,7 +160,7 @@ void PSListController::prepareSpecifier(PSSpecifier& s, const std::string& table
         }
         if (PlistValue icon = s.propertyForKey("icon");
             icon.isString() && !s.propertyForKey("iconImage").isObject())
-            if (auto image = bundleImage(*b, icon.stringValue()))
+            if (auto image = imageFromBundle(*b, icon.stringValue()))
                 s.setProperty(PlistValue(std::static_pointer_cast<NSObject>(image)), "iconImage");
     }
 

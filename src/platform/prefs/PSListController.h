@@ -38,6 +38,8 @@
 #include <memory>
 #include <string>
 
+class UIImage;
+
 class PSListController : public UIViewController, public UITableViewDataSource, public UITableViewDelegate {
 public:
     static std::shared_ptr<PSListController> create();
@@ -83,6 +85,9 @@ public:
     // The framework's getter and setter (see above).
     PlistValue readPreferenceValue(const std::shared_ptr<PSSpecifier>& specifier) const;
     void setPreferenceValue(const PlistValue& value, const std::shared_ptr<PSSpecifier>& specifier);
+    // An image of a bundle by file name ("icon.png"), at the screen's scale when the bundle has
+    // that variant ("icon@2x.png"); null when it has none that reads.
+    static std::shared_ptr<UIImage> imageFromBundle(const NSBundle& bundle, const std::string& file);
     // The device path of a row's preference file, or empty when "defaults" is not a usable name.
     static std::string preferencePath(const PSSpecifier& specifier);
 
@@ -93,7 +98,8 @@ public:
     // A tap on the row: a button's action (or its confirmation sheet), a link's page.
     virtual void tapSpecifier(const std::shared_ptr<PSSpecifier>& specifier);
     // The controller a link row opens, or null (a placeholder row, or nothing to open).
-    std::shared_ptr<UIViewController> controllerForSpecifier(const std::shared_ptr<PSSpecifier>& specifier);
+    virtual std::shared_ptr<UIViewController>
+    controllerForSpecifier(const std::shared_ptr<PSSpecifier>& specifier);
     // The row with this title in the current list, or null.
     std::shared_ptr<PSSpecifier> specifierForName(std::string_view name);
 

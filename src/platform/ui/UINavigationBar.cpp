@@ -61,6 +61,11 @@ UINavigationBar::Shown UINavigationBar::describe(const UINavigationItem* item) {
     return s;
 }
 
+void UINavigationBar::setBackTitle(std::optional<std::string> title, std::function<void()> onBack) {
+    backTitle_ = std::move(title);
+    onBack_ = std::move(onBack);
+}
+
 void UINavigationBar::setItem(std::shared_ptr<UINavigationItem> item) {
     item_ = std::move(item);
     stale_ = true;
@@ -90,6 +95,8 @@ std::shared_ptr<UIButton> UINavigationBar::makeButton(const std::shared_ptr<UIBa
 
 bool UINavigationBar::syncWithItem() {
     Shown now = describe(item_.get());
+    if (!now.leftItem)
+        now.backTitle = backTitle_;
     if (now == shown_ && !stale_)
         return false;
     stale_ = false;
@@ -103,6 +110,27 @@ bool UINavigationBar::syncWithItem() {
     if (right_)
         right_->removeFromSuperview();
     left_ = item_ && item_->leftBarButtonItem() ? makeButton(item_->leftBarButtonItem()) : nullptr;
+    if (!left_ && now.backTitle) {
+        left_ = UIButton::buttonWithType(UIButtonTypeCustom);
+        left_->setTitle("\u2039 " + *now.backTitle, UIControlStateNormal);
+        UIColor tint = *tintColor();
+        left_->setTitleColor(tint, UIControlStateNormal);
+        left_->setTitleColor(tint.colorWithAlphaComponent(0.3), UIControlStateHighlighted);
+        left_->titleLabel()->setFont(UIFont::systemFontOfSize(17));
+        // Looked up when tapped: the bar may be given another screen's back action meanwhile.
+        std::weak_ptr<UINavigationBar> weakBar =
+            std::static_pointer_cast<UINavigationBar>(shared_from_this());
+        left_->addAction(
+            [weakBar](UIControl&) {
+                auto bar = weakBar.lock();
+                if (bar && bar->onBack_) {
+                    auto back = bar->onBack_;
+                    back();
+                }
+            },
+            UIControlEventTouchUpInside);
+        addSubview(left_);
+    }
     right_ = item_ && item_->rightBarButtonItem() ? makeButton(item_->rightBarButtonItem()) : nullptr;
     setNeedsLayout();
     setNeedsDisplay();

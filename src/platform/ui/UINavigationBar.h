@@ -16,7 +16,9 @@
 #include "platform/ui/UINavigationItem.h"
 #include "platform/ui/UIView.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class UINavigationBar : public UIView {
@@ -36,6 +38,11 @@ public:
     bool syncWithItem();
     // The height of the whole bar, status bar included, for an item.
     static CGFloat heightForItem(const UINavigationItem* item);
+
+    // The back button, shown at the left when the item has no left button of its own: "‹" and the
+    // title of the screen underneath (none: no back button). A tap runs `onBack`.
+    void setBackTitle(std::optional<std::string> title, std::function<void()> onBack);
+    const std::optional<std::string>& backTitle() const { return backTitle_; }
 
     // The button views of the bar buttons (null where the item has none).
     const std::shared_ptr<UIButton>& leftButton() const { return left_; }
@@ -59,6 +66,7 @@ private:
         UIBarButtonItemStyle leftStyle = UIBarButtonItemStylePlain, rightStyle = UIBarButtonItemStylePlain;
         const UIBarButtonItem* leftItem = nullptr;
         const UIBarButtonItem* rightItem = nullptr;
+        std::optional<std::string> backTitle;
         bool operator==(const Shown&) const = default;
     };
     static Shown describe(const UINavigationItem* item);
@@ -71,4 +79,6 @@ private:
     std::shared_ptr<UILabel> promptLabel_;
     std::shared_ptr<UIButton> left_;
     std::shared_ptr<UIButton> right_;
+    std::optional<std::string> backTitle_;
+    std::function<void()> onBack_;
 };

@@ -26,9 +26,23 @@ void UINavigationController::pushViewController(const std::shared_ptr<UIViewCont
     if (!viewController || viewController->parentViewController())
         return;
     viewController->setParentViewController(std::static_pointer_cast<UIViewController>(shared_from_this()));
+    auto previous = topViewController();
     stack_.push_back(viewController);
-    if (isViewLoaded())
-        showTop();
+    if (!isViewLoaded())
+        return;
+    // On screen, the screens going and coming hear of it, as in UIKit.
+    if (previous)
+        previous->viewWillDisappear(true);
+    viewController->loadViewIfNeeded();
+    viewController->viewWillAppear(true);
+    showTop();
+    std::weak_ptr<UIViewController> gone = previous, came = viewController;
+    runAfterTransition([gone, came] {
+        if (auto g = gone.lock())
+            g->viewDidDisappear(true);
+        if (auto c = came.lock())
+            c->viewDidAppear(true);
+    });
 }
 
 std::shared_ptr<UIViewController> UINavigationController::popViewControllerAnimated(bool /*animated*/) {
@@ -36,11 +50,24 @@ std::shared_ptr<UIViewController> UINavigationController::popViewControllerAnima
         return nullptr;
     auto top = stack_.back();
     stack_.pop_back();
+    const bool onScreen = isViewLoaded();
+    if (onScreen) {
+        top->viewWillDisappear(true);
+        stack_.back()->viewWillAppear(true);
+    }
     top->setParentViewController(nullptr);
     if (top->isViewLoaded())
         top->view()->removeFromSuperview();
-    if (isViewLoaded())
+    if (onScreen) {
         showTop();
+        std::weak_ptr<UIViewController> gone = top, came = stack_.back();
+        runAfterTransition([gone, came] {
+            if (auto g = gone.lock())
+                g->viewDidDisappear(true);
+            if (auto c = came.lock())
+                c->viewDidAppear(true);
+        });
+    }
     return top;
 }
 

@@ -162,7 +162,7 @@ void UITableViewGroupedLayout::dressCell(UITableViewCell& cell, CGFloat width) {
     }
     if (cell.style() == UITableViewCellStyleSubtitle && detail) {
         detail->setFont(UIFont::systemFontOfSize(12));
-        detail->setTextColor(UIColor::blackColor());
+        detail->setTextColor(cell.detailTextColor().value_or(UIColor::blackColor()));
         CGFloat th = std::ceil(title->font().lineHeight()), dh = std::ceil(detail->font().lineHeight());
         CGFloat top = std::round((height - th - dh - 2) / 2);
         title->setFrame(CGRectMake(x, top, right - x, th));

@@ -58,6 +58,20 @@ bool syncControllerView(const std::shared_ptr<UIViewController>& controller) {
             changed = true;
         }
         auto topVC = nav->topViewController();
+        const auto& stack = nav->viewControllers();
+        std::optional<std::string> back;
+        if (stack.size() > 1) {
+            const auto& under = stack[stack.size() - 2];
+            back = under->title().empty() ? std::string("Back") : under->title();
+        }
+        if (back != bar->backTitle()) {
+            std::weak_ptr<UINavigationController> weakNav = nav;
+            bar->setBackTitle(back, [weakNav] {
+                if (auto n = weakNav.lock())
+                    n->popViewControllerAnimated(true);
+            });
+            changed = true;
+        }
         if (topVC && bar->topItem() != topVC->navigationItem()) {
             bar->setItem(topVC->navigationItem());
             changed = true;
