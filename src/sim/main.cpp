@@ -13,6 +13,7 @@
 
 #include "platform/foundation/DeviceRandom.h"
 #include "platform/foundation/HostFileRead.h"
+#include "sim/BundleLint.h"
 #include "sim/HUDGallery.h"
 #include "sim/SampleDevice.h"
 #include "sim/ScriptRunner.h"
@@ -29,8 +30,11 @@
 #include <iostream>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string_view(argv[1]) == "lint")
+        return RunBundleLint(argc - 1, argv + 1, std::cout, std::cerr);
     CLI::App cli{"orbitchat-sim: the Orbitchat settings pane on a simulated device"};
     Simulator::Options options;
     const std::string sample = Simulator::sourceDirectory() + "/examples/device";

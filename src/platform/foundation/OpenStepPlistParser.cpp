@@ -2,6 +2,7 @@
 
 #include "platform/foundation/PlistEncoding.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,27 +26,40 @@ int hexDigit(char c) {
 
 class Parser {
 public:
-    Parser(std::string_view s, const PlistLimits& limits) : s_(s), limits_(limits) {}
+    Parser(std::string_view s, const PlistLimits& limits, PlistSourceLines* lines)
+        : s_(s), limits_(limits), lines_(lines) {}
 
     PlistReadResult run() {
         PlistValue root = parse();
-        if (!error_.empty())
+        if (!error_.empty()) {
+            if (lines_)
+                lines_->clear();
             return {PlistValue(), plistReadError("old-style list: " + error_), PlistFormat::OpenStep};
+        }
+        if (lines_)
+            lines_->resolve(s_);
         return {root, nullptr, PlistFormat::OpenStep};
+    }
+
+    // Whether the text holds nothing but white space and comments.
+    bool blank() {
+        skipSpace();
+        return error_.empty() && at_ == s_.size();
     }
 
 private:
     // One open array or dictionary: the container, and for a dictionary the key whose value is
-    // being read.
+    // being read. A dictionary without braces (the top level of a strings table) ends with the
+    // text.
     struct Frame {
         PlistValue container;
         std::string key;
+        bool braceless = false;
     };
 
     PlistValue parse() {
         PlistValue root;
         std::vector<Frame> stack;
-        bool needValue = true; // the next token starts a value (or closes an empty container)
         // Pops the finished container into its parent; answers true when it was the root.
         auto closeTop = [&]() {
             PlistValue done = stack.back().container;
@@ -55,36 +69,61 @@ private:
                 return true;
             }
             deliver(stack.back(), done);
-            needValue = false;
             return false;
         };
+        if (auto braceless = startBracelessDictionary())
+            stack.push_back(std::move(*braceless));
+        if (!error_.empty())
+            return {};
+        // True when the next token starts a value (or closes an empty container); false right
+        // after a value inside a container. A braceless dictionary starts after its first key.
+        bool needValue = true;
+        bool haveKey = !stack.empty();
         while (error_.empty()) {
             if (needValue) {
                 skipSpace();
-                if (!stack.empty() && closesContainer(stack.back())) {
+                if (!haveKey && !stack.empty() && closesContainer(stack.back())) {
                     if (closeTop())
                         break;
+                    needValue = false;
                     continue;
                 }
-                if (!stack.empty() && stack.back().container.isDictionary()) {
+                if (!haveKey && !stack.empty() && stack.back().container.isDictionary()) {
                     std::string key;
                     if (!readString(key))
                         return fail("expected a key");
-                    skipSpace();
-                    if (!take('='))
-                        return fail("expected '='");
-                    skipSpace();
                     stack.back().key = std::move(key);
                     if (!count())
                         return {};
+                    haveKey = true;
+                }
+                if (haveKey) {
+                    haveKey = false;
+                    skipSpace();
+                    Frame& f = stack.back();
+                    // "key"; in a strings table is "key" = "key";
+                    if (f.braceless && at_ < s_.size() && s_[at_] == ';') {
+                        if (!count())
+                            return {};
+                        PlistValue same(f.key);
+                        deliver(f, std::move(same));
+                        needValue = false;
+                        continue;
+                    }
+                    if (!take('='))
+                        return fail("expected '='");
+                    skipSpace();
                 }
                 if (take('{') || take('(')) {
                     if (stack.size() >= limits_.maxDepth)
                         return fail("nested too deeply");
                     if (!count())
                         return {};
+                    const std::size_t opened = at_ - 1;
                     stack.push_back(
-                        {s_[at_ - 1] == '{' ? PlistValue::dictionary() : PlistValue::array(), {}});
+                        {s_[opened] == '{' ? PlistValue::dictionary() : PlistValue::array(), {}, false});
+                    if (lines_)
+                        lines_->record(stack.back().container, opened);
                     continue;
                 }
                 PlistValue scalar = readScalar();
@@ -104,7 +143,8 @@ private:
             skipSpace();
             if (stack.back().container.isDictionary()) {
                 if (!take(';'))
-                    return fail("expected ';'");
+                    return fail(stack.back().braceless && at_ == s_.size() ? "expected ';' at the end"
+                                                                           : "expected ';'");
             } else if (!take(',')) {
                 if (!closesContainer(stack.back()))
                     return fail("expected ',' or ')'");
@@ -122,8 +162,41 @@ private:
         return root;
     }
 
-    // Consumes the closing bracket of the frame's container when it comes next.
-    bool closesContainer(const Frame& f) { return take(f.container.isDictionary() ? '}' : ')'); }
+    // A list that starts with a string followed by '=' (or by ';', the short form of "key" =
+    // "key") is a dictionary written without its braces, as strings tables are: the frame of that
+    // dictionary with its first key read, positioned after the key. Nothing when the list starts
+    // otherwise; the position is then where it was.
+    std::optional<Frame> startBracelessDictionary() {
+        skipSpace();
+        if (!error_.empty() || at_ >= s_.size() || s_[at_] == '{' || s_[at_] == '(' || s_[at_] == '<')
+            return std::nullopt;
+        const std::size_t start = at_;
+        std::string key;
+        if (!readString(key)) {
+            at_ = start;
+            return std::nullopt;
+        }
+        skipSpace();
+        if (!error_.empty() || at_ >= s_.size() || (s_[at_] != '=' && s_[at_] != ';')) {
+            at_ = start;
+            error_.clear();
+            return std::nullopt;
+        }
+        Frame f{PlistValue::dictionary(), std::move(key), true};
+        if (!count() || !count()) // the dictionary and its first key
+            return std::nullopt;
+        if (lines_)
+            lines_->record(f.container, start);
+        return f;
+    }
+
+    // Consumes the closing bracket of the frame's container when it comes next; a braceless
+    // dictionary closes at the end of the text.
+    bool closesContainer(const Frame& f) {
+        if (f.braceless)
+            return at_ == s_.size();
+        return take(f.container.isDictionary() ? '}' : ')');
+    }
 
     static void deliver(Frame& f, PlistValue v) {
         if (f.container.isDictionary())
@@ -287,6 +360,7 @@ private:
 
     std::string_view s_;
     const PlistLimits& limits_;
+    PlistSourceLines* lines_;
     std::size_t at_ = 0;
     std::size_t values_ = 0;
     std::string error_;
@@ -294,9 +368,22 @@ private:
 
 } // namespace
 
-PlistReadResult parseOpenStepPlist(std::span<const std::uint8_t> bytes, const PlistLimits& limits) {
+namespace {
+
+std::string_view textOf(std::span<const std::uint8_t> bytes) {
     std::string_view s(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     if (s.starts_with("\xEF\xBB\xBF"))
         s.remove_prefix(3);
-    return Parser(s, limits).run();
+    return s;
+}
+
+} // namespace
+
+PlistReadResult parseOpenStepPlist(std::span<const std::uint8_t> bytes, const PlistLimits& limits,
+                                   PlistSourceLines* lines) {
+    return Parser(textOf(bytes), limits, lines).run();
+}
+
+bool isBlankOpenStepText(std::span<const std::uint8_t> bytes) {
+    return Parser(textOf(bytes), PlistLimits{}, nullptr).blank();
 }

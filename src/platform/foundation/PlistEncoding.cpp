@@ -43,3 +43,42 @@ std::optional<std::uint32_t> nextCodePoint(std::string_view s, std::size_t& i) {
     i += n;
     return cp;
 }
+
+bool hasUtf16ByteOrderMark(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= 2 &&
+           ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF));
+}
+
+std::optional<std::string> utf16ToUtf8(std::span<const std::uint8_t> bytes, std::string& out) {
+    out.clear();
+    if (!hasUtf16ByteOrderMark(bytes))
+        return "no UTF-16 byte-order mark";
+    if (bytes.size() % 2 != 0)
+        return "UTF-16 text of odd length";
+    const bool bigEndian = bytes[0] == 0xFE;
+    const std::size_t units = bytes.size() / 2;
+    auto unit = [&](std::size_t i) -> std::uint32_t {
+        const std::uint8_t a = bytes[2 * i], b = bytes[2 * i + 1];
+        return bigEndian ? std::uint32_t(a) << 8 | b : std::uint32_t(b) << 8 | a;
+    };
+    auto unpaired = [&out]() {
+        out.clear();
+        return "UTF-16 text with an unpaired surrogate";
+    };
+    out.reserve(units + units / 2);
+    for (std::size_t i = 1; i < units; ++i) { // unit 0 is the mark
+        const std::uint32_t u = unit(i);
+        if (u >= 0xDC00 && u <= 0xDFFF)
+            return unpaired();
+        if (u >= 0xD800 && u <= 0xDBFF) {
+            const std::uint32_t low = i + 1 < units ? unit(i + 1) : 0;
+            if (low < 0xDC00 || low > 0xDFFF)
+                return unpaired();
+            appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+            ++i;
+            continue;
+        }
+        appendUtf8(out, u);
+    }
+    return std::nullopt;
+}

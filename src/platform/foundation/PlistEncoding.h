@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,15 @@ void appendUtf8(std::string& out, std::uint32_t cp);
 // Decodes the UTF-8 sequence at s[i]: the code point, or nothing when the bytes are not strict
 // UTF-8 (truncated, overlong, a surrogate, past U+10FFFF). Advances `i` past it.
 std::optional<std::uint32_t> nextCodePoint(std::string_view s, std::size_t& i);
+
+// Whether the bytes start with a UTF-16 byte-order mark (FF FE little-endian, FE FF big-endian),
+// as strings tables are often saved.
+bool hasUtf16ByteOrderMark(std::span<const std::uint8_t> bytes);
+
+// Text that starts with a UTF-16 byte-order mark, as UTF-8 without the mark: nullopt and the text
+// in `out`, or why the bytes are not UTF-16 ("UTF-16 text of odd length", "UTF-16 text with an
+// unpaired surrogate"). The UTF-8 form is at most 3/2 of the input's size.
+std::optional<std::string> utf16ToUtf8(std::span<const std::uint8_t> bytes, std::string& out);
 
 // The binary form ("bplist00"): header and trailer sizes, and what one value costs besides its
 // payload when expanded bytes are counted (a node is allocated for each copy, so even a list of

@@ -3,6 +3,8 @@
 #include "platform/foundation/BinaryPlistReader.h"
 #include "platform/foundation/BinaryPlistWriter.h"
 #include "platform/foundation/OpenStepPlistParser.h"
+#include "platform/foundation/PlistEncoding.h"
+#include "platform/foundation/PlistSourceLines.h"
 #include "platform/foundation/XmlPlist.h"
 
 #include <cmath>
@@ -41,16 +43,36 @@ std::shared_ptr<NSError> plistReadError(const std::string& reason) {
 }
 
 PlistReadResult readPropertyList(std::span<const std::uint8_t> bytes, const PlistLimits& limits) {
-    if (bytes.empty())
+    return readPropertyList(bytes, limits, PlistReadOptions{});
+}
+
+PlistReadResult readPropertyList(std::span<const std::uint8_t> bytes, const PlistLimits& limits,
+                                 const PlistReadOptions& options) {
+    if (options.lines)
+        options.lines->clear();
+    if (bytes.empty()) {
+        if (options.blankIsEmptyDictionary)
+            return {PlistValue::dictionary(), nullptr, PlistFormat::OpenStep};
         return {PlistValue(), plistReadError("empty"), PlistFormat::XML};
+    }
     if (bytes.size() > limits.maxBytes || bytes.size() > UINT32_MAX)
         return {PlistValue(), plistReadError("larger than the size limit"), PlistFormat::XML};
+    // UTF-16 text is read in its UTF-8 form, whichever form it holds.
+    std::string converted;
+    if (hasUtf16ByteOrderMark(bytes)) {
+        if (auto why = utf16ToUtf8(bytes, converted))
+            return {PlistValue(), plistReadError(*why), PlistFormat::OpenStep};
+        bytes = std::span(reinterpret_cast<const std::uint8_t*>(converted.data()), converted.size());
+    }
     std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     PlistFormat format = detectFormat(text);
-    if (format == PlistFormat::OpenStep)
-        return parseOpenStepPlist(bytes, limits);
+    if (format == PlistFormat::OpenStep) {
+        if (options.blankIsEmptyDictionary && isBlankOpenStepText(bytes))
+            return {PlistValue::dictionary(), nullptr, PlistFormat::OpenStep};
+        return parseOpenStepPlist(bytes, limits, options.lines);
+    }
     if (format == PlistFormat::XML)
-        return readXmlPlist(bytes, limits);
+        return readXmlPlist(bytes, limits, options.lines);
     return readBinaryPlist(bytes, limits);
 }
 

@@ -18,6 +18,8 @@
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/PlistValue.h"
 
+class PlistSourceLines;
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -46,11 +48,26 @@ struct PlistWriteResult {
     bool ok() const { return !error; }
 };
 
-// Reads XML ("<?xml ...><plist>"), binary ("bplist00") or old-style text ("{ a = 1; }") input,
-// telling them apart by their first bytes. Integers read as Integer (UIDs too), reals as Real,
-// booleans as Boolean, dates as Date; old-style text has only strings, data, arrays and
-// dictionaries. A list over a limit, malformed, or truncated gives an NSPropertyListReadCorruptError.
+// What a reader may do besides reading the value.
+struct PlistReadOptions {
+    // Filled with the line where each array and dictionary begins (text forms only; see
+    // PlistSourceLines.h). Cleared when the read fails or the list is binary.
+    PlistSourceLines* lines = nullptr;
+    // Empty input, or text of nothing but white space and comments, reads as an empty dictionary,
+    // as a strings table does; otherwise it is unreadable ("empty", "expected a value").
+    bool blankIsEmptyDictionary = false;
+};
+
+// Reads XML ("<?xml ...><plist>"), binary ("bplist00") or old-style text ("{ a = 1; }", or a
+// dictionary without its braces as strings tables are written) input, telling them apart by their
+// first bytes. Text may be UTF-8 (a byte-order mark is skipped) or UTF-16 with a byte-order mark,
+// either endianness; UTF-16 that is not (odd length, an unpaired surrogate) is unreadable.
+// Integers read as Integer (UIDs too), reals as Real, booleans as Boolean, dates as Date;
+// old-style text has only strings, data, arrays and dictionaries. A list over a limit (the size
+// limit counts the bytes given), malformed, or truncated gives an NSPropertyListReadCorruptError.
 PlistReadResult readPropertyList(std::span<const std::uint8_t> bytes, const PlistLimits& limits = {});
+PlistReadResult readPropertyList(std::span<const std::uint8_t> bytes, const PlistLimits& limits,
+                                 const PlistReadOptions& options);
 
 // Encodes a value as an XML property list. Refuses (NSPropertyListWriteInvalidError) none and
 // Object values anywhere in the tree, strings and keys that XML text cannot give back exactly

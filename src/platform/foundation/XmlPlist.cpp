@@ -16,7 +16,10 @@
 namespace {
 
 // Comments, processing instructions (the XML declaration among them) and the document type are
-// skipped; entities are decoded by us, so that an unknown one is an error as it is for libplist;
+// skipped, so a declaration whose values are not quoted (`<?xml version=1.0 encoding=UTF-8?>`),
+// which the device's reader takes too, reads as the quoted one does; the attributes of elements
+// stay strict. The bytes are UTF-8 whatever the declaration says (UTF-16 text was converted before
+// it got here). Entities are decoded by us, so that an unknown one is an error as it is for libplist;
 // line ends are kept as they are.
 constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_ws_pcdata;
 
@@ -224,7 +227,7 @@ struct Open {
 
 class Reader {
 public:
-    explicit Reader(const PlistLimits& limits) : limits_(limits) {}
+    Reader(const PlistLimits& limits, PlistSourceLines* lines) : limits_(limits), lines_(lines) {}
 
     // Reads the value of `root` and everything inside it; nullopt or the reason it failed.
     std::optional<std::string> read(pugi::xml_node root, PlistValue& out) {
@@ -287,6 +290,8 @@ private:
                 return "nested too deeply";
             const bool isDictionary = tagOf(element.name()) == Tag::Dict;
             out = isDictionary ? PlistValue::dictionary() : PlistValue::array();
+            if (lines_ && element.offset_debug() >= 0)
+                lines_->record(out, static_cast<std::size_t>(element.offset_debug()));
             open.push_back({element, element.first_child(), out, isDictionary, depth, std::nullopt});
             return std::nullopt;
         }
@@ -337,6 +342,7 @@ private:
     }
 
     const PlistLimits& limits_;
+    PlistSourceLines* lines_;
     std::size_t values_ = 0;
     std::size_t expanded_ = 0;
 };
@@ -517,8 +523,11 @@ std::optional<std::string> formatPlistDate(double seconds) {
     return std::string(buf);
 }
 
-PlistReadResult readXmlPlist(std::span<const std::uint8_t> bytes, const PlistLimits& limits) {
-    auto fail = [](const std::string& why) {
+PlistReadResult readXmlPlist(std::span<const std::uint8_t> bytes, const PlistLimits& limits,
+                             PlistSourceLines* lines) {
+    auto fail = [lines](const std::string& why) {
+        if (lines)
+            lines->clear();
         return PlistReadResult{PlistValue(), plistReadError("XML list: " + why), PlistFormat::XML};
     };
     if (auto check = checkXmlPlist(bytes, limits))
@@ -538,8 +547,10 @@ PlistReadResult readXmlPlist(std::span<const std::uint8_t> bytes, const PlistLim
     if (auto e = rootOf(doc, root))
         return fail(*e);
     PlistValue value;
-    if (auto e = Reader(limits).read(root, value))
+    if (auto e = Reader(limits, lines).read(root, value))
         return fail(*e);
+    if (lines)
+        lines->resolve(text);
     return {std::move(value), nullptr, PlistFormat::XML};
 }
 

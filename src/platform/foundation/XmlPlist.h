@@ -15,6 +15,7 @@
 // the reason, any value that XML text cannot give back exactly; PropertyList.h decides what to do
 // then.
 
+#include "platform/foundation/PlistSourceLines.h"
 #include "platform/foundation/PropertyList.h"
 
 #include <cstdint>
@@ -23,7 +24,9 @@
 #include <string>
 #include <string_view>
 
-PlistReadResult readXmlPlist(std::span<const std::uint8_t> bytes, const PlistLimits& limits);
+// With `lines`, records where each array and dictionary begins.
+PlistReadResult readXmlPlist(std::span<const std::uint8_t> bytes, const PlistLimits& limits,
+                             PlistSourceLines* lines = nullptr);
 
 // Nullopt and the list in `out`, or why the value cannot be written as XML.
 std::optional<std::string> writeXmlPlist(const PlistValue& value, const PlistLimits& limits,

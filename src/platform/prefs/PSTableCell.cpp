@@ -33,6 +33,14 @@ PSCellType PSTableCell::cellTypeFromString(std::string_view name) {
     return PSStaticTextCell;
 }
 
+bool PSTableCell::isKnownCellType(std::string_view name) {
+    for (const auto& entry : kCellTypes) {
+        if (entry.first == name)
+            return true;
+    }
+    return false;
+}
+
 std::string PSTableCell::stringFromCellType(PSCellType type) {
     for (const auto& [text, value] : kCellTypes) {
         if (value == type)

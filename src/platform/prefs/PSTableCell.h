@@ -30,6 +30,8 @@ public:
     // cellTypeFromString:. A name the framework does not know gives a static text cell, which
     // shows its title and edits nothing, so a misspelt type never breaks the list's sections.
     static PSCellType cellTypeFromString(std::string_view name);
+    // Whether the framework knows the name ("PSSwitchCell"); an unknown one shows as static text.
+    static bool isKnownCellType(std::string_view name);
     // The type's name ("PSSwitchCell"); "PSStaticTextCell" for values outside the enumeration.
     static std::string stringFromCellType(PSCellType type);
 };

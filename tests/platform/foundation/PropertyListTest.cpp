@@ -81,6 +81,17 @@ std::string sample() {
 </plist>)";
 }
 
+// Text as UTF-16 with a byte-order mark, in either byte order.
+std::string utf16(std::u16string_view text, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : text) {
+        const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    }
+    return out;
+}
+
 } // namespace
 
 TEST(PropertyListTest, ReadsXmlWithEveryKind) {
@@ -119,6 +130,98 @@ TEST(PropertyListTest, ReadsOldStyleText) {
     for (const char* bad : {"", "{ a = b }", "{ a b; }", "( a b )", "{ a = \"open; }", "<0g>", "<012>",
                             "{ } x", "/* open", "{ = b; }", "("})
         EXPECT_FALSE(read(std::string_view(bad)).ok()) << bad;
+}
+
+TEST(PropertyListTest, ReadsATopLevelDictionaryWithoutBracesAsStringsTablesAreWritten) {
+    PlistReadResult r = read("\"Title\" = \"Titel\"; /* comment */ \"Key2\" = \"Wert\";\n"
+                             "// a line comment\nBare = word; Nested = { a = (b, c); }; \"Done\";");
+    ASSERT_TRUE(r.ok()) << r.error->description();
+    EXPECT_EQ(r.format, PlistFormat::OpenStep);
+    EXPECT_EQ(r.value.count(), 5u);
+    EXPECT_EQ(r.value.get("Title"), PlistValue("Titel"));
+    EXPECT_EQ(r.value.get("Key2"), PlistValue("Wert"));
+    EXPECT_EQ(r.value.get("Bare"), PlistValue("word"));
+    EXPECT_EQ(r.value.get("Nested").get("a").at(1), PlistValue("c"));
+    EXPECT_EQ(r.value.get("Done"), PlistValue("Done")); // "key"; is "key" = "key";
+    // A lone string is still a string, and a key of its own stays one value.
+    EXPECT_EQ(read("\"just text\" // note").value, PlistValue("just text"));
+    EXPECT_EQ(read(" a = b; ").value.get("a"), PlistValue("b"));
+
+    // Every entry ends with ';', and nothing closes what never opened. The short form belongs to
+    // the braceless top level only.
+    for (const char* bad : {"a = b", "a = b; c = d", "a = b; }", "a = b; ;", "a = ;", "a = b; = c;",
+                            "a = \"open;", "a = b; /* open", "{ a; }", "a = { b; };", "a; b", "a = b c;"})
+        EXPECT_FALSE(read(std::string_view(bad)).ok()) << bad;
+    // Blank text is not a list here (a strings table reads it as an empty one).
+    for (const char* blank : {"", "  \n", "/* nothing */", "// nothing\n"})
+        EXPECT_FALSE(read(std::string_view(blank)).ok()) << blank;
+}
+
+TEST(PropertyListTest, ReadsUtf16TextOfEveryFormAsItsUtf8Form) {
+    for (bool bigEndian : {false, true}) {
+        PlistReadResult strings =
+            read(utf16(u"\"Title\" = \"T\u00EEtel \U0001F600\";\n\"Done\";", bigEndian));
+        ASSERT_TRUE(strings.ok()) << strings.error->description();
+        EXPECT_EQ(strings.value.get("Title"), PlistValue("T\xC3\xAEtel \xF0\x9F\x98\x80"));
+        EXPECT_EQ(strings.value.get("Done"), PlistValue("Done"));
+
+        PlistReadResult xml =
+            read(utf16(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<plist version=\"1.0\">"
+                       u"<dict><key>k\u00E9</key><integer>7</integer></dict></plist>\n",
+                       bigEndian));
+        ASSERT_TRUE(xml.ok()) << xml.error->description();
+        EXPECT_EQ(xml.format, PlistFormat::XML);
+        EXPECT_EQ(xml.value.get("k\xC3\xA9"), PlistValue(7));
+
+        PlistReadResult braced = read(utf16(u"{ list = (a, \"b\"); }", bigEndian));
+        ASSERT_TRUE(braced.ok());
+        EXPECT_EQ(braced.value.get("list").count(), 2u);
+    }
+    // What is not UTF-16 is refused with the reason, whatever the form inside would have been.
+    auto reason = [](const std::string& bytes) {
+        PlistReadResult r = read(bytes);
+        return r.ok() ? std::string("read") : r.error->localizedDescription();
+    };
+    EXPECT_NE(reason(utf16(u"a = b;", false) + "x").find("odd length"), std::string::npos);
+    std::u16string loneHigh = u"a = \"x\";";
+    loneHigh[5] = 0xD800;
+    EXPECT_NE(reason(utf16(loneHigh, true)).find("unpaired surrogate"), std::string::npos);
+    std::u16string loneLow = u"<plist><string>x</string></plist>";
+    loneLow[15] = 0xDC00;
+    EXPECT_NE(reason(utf16(loneLow, false)).find("unpaired surrogate"), std::string::npos);
+    std::u16string highAtEnd = u"a = b;x";
+    highAtEnd.back() = 0xDBFF;
+    EXPECT_NE(reason(utf16(highAtEnd, false)).find("unpaired surrogate"), std::string::npos);
+    // A mark with nothing after it holds no list; a NUL decoded from UTF-16 is refused as XML
+    // refuses it.
+    EXPECT_NE(reason(utf16(u"", false)), "read");
+    std::u16string withNul = u"<plist><string>ab</string></plist>";
+    withNul[16] = 0;
+    EXPECT_NE(reason(utf16(withNul, false)), "read");
+    // The size limit counts the bytes given, before conversion.
+    PlistLimits small;
+    small.maxBytes = 12;
+    EXPECT_FALSE(readPropertyList(asBytes(utf16(u"a = bcdef;", false)), small).ok());
+}
+
+TEST(PropertyListTest, AnXmlDeclarationWithUnquotedValuesReadsAsTheQuotedOne) {
+    const std::string body = "\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                             "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                             "<plist version=\"1.0\"><dict><key>a</key><string>b</string></dict></plist>\n";
+    PlistReadResult quoted = read("<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + body);
+    ASSERT_TRUE(quoted.ok());
+    for (const char* declaration :
+         {"<?xml version=1.0 encoding=UTF-8?>", "<?xml version=1.0 encoding=UTF-8 ?>",
+          "<?xml version='1.0' encoding=UTF-8 standalone=yes?>", "\xEF\xBB\xBF<?xml version=1.0?>"}) {
+        PlistReadResult lenient = read(declaration + body);
+        ASSERT_TRUE(lenient.ok()) << declaration << ": " << lenient.error->description();
+        EXPECT_EQ(lenient.format, PlistFormat::XML);
+        EXPECT_EQ(lenient.value, quoted.value) << declaration;
+    }
+    // Only the declaration is lenient: an element's attributes are quoted, and the declaration
+    // still ends.
+    EXPECT_FALSE(read("<?xml version=1.0?><plist version=1.0><true/></plist>").ok());
+    EXPECT_FALSE(read("<?xml version=1.0 <plist><true/></plist>").ok());
 }
 
 TEST(PropertyListTest, ReadsBinaryListsWithSharedObjects) {

@@ -76,6 +76,7 @@ TEST(PSTableCellTest, NamesAndValuesGoBothWaysAndUnknownNamesAreStaticText) {
         std::string name = PSTableCell::stringFromCellType(static_cast<PSCellType>(type));
         EXPECT_TRUE(name.starts_with("PS") && name.ends_with("Cell")) << name;
         EXPECT_EQ(PSTableCell::cellTypeFromString(name), type) << name;
+        EXPECT_TRUE(PSTableCell::isKnownCellType(name)) << name;
         names.insert(name);
     }
     EXPECT_EQ(names.size(), 15u);
@@ -87,6 +88,8 @@ TEST(PSTableCellTest, NamesAndValuesGoBothWaysAndUnknownNamesAreStaticText) {
     EXPECT_EQ(PSTableCell::cellTypeFromString("psswitchcell"), PSStaticTextCell);
     EXPECT_EQ(PSTableCell::cellTypeFromString("pscheckcell"), PSStaticTextCell);
     EXPECT_EQ(PSTableCell::cellTypeFromString(""), PSStaticTextCell);
+    for (const char* unknown : {"psswitchcell", "PSCheckCell", "", "PSSwitchCell "})
+        EXPECT_FALSE(PSTableCell::isKnownCellType(unknown)) << unknown;
 }
 
 TEST(PSListControllerTest, LoadsRowsWithTheirPropertiesAndTarget) {

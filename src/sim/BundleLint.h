@@ -1,0 +1,85 @@
+#pragma once
+
+// `orbitchat-sim lint BUNDLE`: reads every property list and strings table of a preference bundle
+// and reports what the device would do differently from what the bundle's author likely meant: a
+// file the device cannot read, a row of an unknown cell type (a plain text row on the device), a
+// switch whose value is neither read nor saved, a default of the wrong kind, a link to a page the
+// bundle does not have, a label missing from a language's strings table, and the like.
+//
+//     std::string why;
+//     auto findings = BundleLint::lint("Orbitchat.bundle", why);
+//     if (!findings)
+//         std::cerr << why << "\n";                 // the folder itself cannot be read
+//     else
+//         std::cout << BundleLint::text(*findings, 5);
+//
+// The bundle is untrusted input. Its files are read through a file manager whose root is the
+// bundle folder, so a symbolic link never leads out of it; reads never block on a FIFO and are
+// bounded by PlistLimits, as every property-list read is; the number of files read and of findings
+// kept is bounded too.
+//
+// What is checked, with each finding's code:
+// - unreadable (error): a property list or strings table the device's readers refuse, with the
+//   reader's reason; a language folder that cannot be listed.
+// - no-info-plist, bad-info-plist, info-missing-key (errors): Info.plist absent, not a
+//   dictionary, or without NSPrincipalClass or CFBundleExecutable.
+// - no-items (error): a specifier plist that is not a dictionary with an "items" array (the page
+//   stays empty). bad-row (warning): an item that is not a dictionary (left out).
+// - missing-cell, unknown-cell (warnings): a row without a cell type, or of a type the framework
+//   does not know; either shows as a plain text row. custom-cell (warning): a "cellClass", code the
+//   simulator does not have (it draws a placeholder).
+// - missing-key, missing-defaults (errors): a value row (switch, slider, segment, text field, link
+//   list) that relies on the stock getter or setter but names no "key" or no "defaults".
+// - default-type (warning): a "default" of the wrong kind for its cell (a switch takes a boolean or
+//   a number, a slider a number, a text field a string); default-not-valid (warning): a segment's
+//   or list's default that is none of its validValues. Old-style text holds only strings, so there
+//   a string that reads as the right kind is taken.
+// - valid-length (error): validTitles and validValues (or shortTitles) of different lengths, or
+//   not arrays; missing-values (warning): a segment or link list without choices.
+// - slider-range (warning): a slider whose min is not below its max.
+// - missing-page (error): a "detail" that can only name a page, and no plist of that name is in
+//   the bundle; unknown-detail (warning): a "detail" that is neither a page nor a controller the
+//   simulator has, so code of the bundle must provide it. no-detail (warning): a link row that
+//   leads nowhere.
+// - missing-icon (warning): an "icon" that names no image of the bundle.
+// - missing-string (warning): a label, title, footer, static text or choice title of a page that
+//   one of the page's strings tables (`de.lproj/Root.strings`) lacks; orphan-strings (warning): a
+//   strings table for a page the bundle does not have.
+// - too-many-files, too-many-findings (warnings): the bounds were reached; the rest is unchecked.
+
+#include <cstddef>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+struct BundleLintFinding {
+    enum class Severity { Error, Warning };
+    Severity severity = Severity::Warning;
+    std::string code;     // short and stable ("unknown-cell")
+    std::string message;  // one line
+    std::string file;     // relative to the bundle folder ("Root.plist", "de.lproj/Root.strings")
+    std::size_t line = 0; // 1-based; 0 when there is none (a binary list, a whole file)
+};
+
+class BundleLint {
+public:
+    // The findings for the bundle folder, ordered by file and line; nullopt, with `why`, when the
+    // folder itself cannot be read. `filesRead`, when given, is set to the number of files read.
+    static std::optional<std::vector<BundleLintFinding>>
+    lint(const std::string& bundleFolder, std::string& why, std::size_t* filesRead = nullptr);
+
+    // One line per finding (`Root.plist:12: warning: ... [unknown-cell]`), then a summary line.
+    static std::string text(const std::vector<BundleLintFinding>& findings, std::size_t filesRead);
+
+    // {"bundle": ..., "files": N, "errors": N, "warnings": N, "findings": [{"file", "line" (null
+    // when there is none), "severity", "code", "message"}]}, indented, with a final line end.
+    static std::string json(const std::vector<BundleLintFinding>& findings, const std::string& bundleFolder,
+                            std::size_t filesRead);
+};
+
+// The `lint` command: `lint BUNDLE [--format text|json]`, where argv[0] is "lint". Writes the
+// report to `out` and problems with the command itself to `err`. Exit status as linters give it:
+// 0 without findings, 1 with findings, 2 for a bad command line or a bundle folder that cannot be
+// read.
+int RunBundleLint(int argc, char** argv, std::ostream& out, std::ostream& err);
