@@ -250,6 +250,8 @@ private:
             return;
         }
         const std::size_t line = lines.lineOf(info.value);
+        if (std::string region = stringOf(info.value.get("CFBundleDevelopmentRegion")); !region.empty())
+            developmentRegion_ = region;
         if (stringOf(info.value.get("NSPrincipalClass")).empty())
             report(Severity::Error, "info-missing-key", file, line,
                    "no NSPrincipalClass: the device does not know which controller opens the bundle");
@@ -565,6 +567,10 @@ private:
             auto used = usedStrings_.find(page);
             if (used == usedStrings_.end())
                 continue; // the page could not be read; that is reported already
+            // The plists are written in the development region's language: its table needs only
+            // the texts it changes, and a text it lacks is shown as written.
+            if (isDevelopmentLanguage(folder.substr(0, folder.size() - 6)))
+                continue;
             // Reported in the order the page uses them.
             std::vector<std::pair<std::size_t, std::string_view>> missing;
             for (const auto& [text, useLine] : used->second)
@@ -580,8 +586,15 @@ private:
         }
     }
 
+    bool isDevelopmentLanguage(const std::string& language) const {
+        std::string base = language.substr(0, language.find_first_of("-_"));
+        std::string region = developmentRegion_.substr(0, developmentRegion_.find_first_of("-_"));
+        return base == region || (region == "en" && base == "English") || language == "Base";
+    }
+
     std::shared_ptr<NSFileManager> files_;
     PlistLimits limits_;
+    std::string developmentRegion_ = "en";
     std::set<std::string, std::less<>> filesAtRoot_;
     std::set<std::string, std::less<>> pageNames_;
     std::map<std::string, UsedStrings, std::less<>> usedStrings_;

@@ -1,6 +1,8 @@
 #include "platform/foundation/NSBundle.h"
 
+#include "platform/foundation/NSLog.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/StringsTable.h"
 
 #include <algorithm>
 #include <array>
@@ -150,11 +152,17 @@ PlistValue NSBundle::stringsTable(const std::string& table) const {
     }
     PlistValue strings;
     if (auto path = pathForResource(table, "strings")) {
-        PlistLimits limits;
-        limits.maxBytes = kLargestResource;
-        PlistReadResult read = files_->propertyListAtPath(*path, limits);
-        if (read.ok() && read.value.isDictionary())
-            strings = read.value;
+        if (auto bytes = files_->contentsAtPath(*path, nullptr, kLargestResource)) {
+            StringsTableReadResult read = readStringsTable(*bytes);
+            if (read.ok()) {
+                strings = PlistValue::dictionary();
+                for (const auto& [key, value] : read.strings)
+                    strings.set(key, PlistValue(value));
+            } else {
+                NSLog("Couldn't read the strings table %@: %@",
+                      {PlistValue(*path), PlistValue(read.error->localizedDescription())});
+            }
+        }
     }
     std::lock_guard lock(mutex_);
     tables_[table] = strings;
