@@ -1,0 +1,292 @@
+// The framework's own list controller on a bundle without code: the value store it keeps for rows
+// without accessors, the notifications it posts, its child and choice pages, placeholders for code
+// the device lacks, localisation, and the one conversion from a control's input to a stored value.
+
+#include "support/DeviceFixture.h"
+
+#include "platform/foundation/DarwinNotifyCenter.h"
+#include "platform/foundation/NSBundle.h"
+#include "platform/prefs/PSControlValue.h"
+#include "platform/prefs/PSControllerClasses.h"
+#include "platform/prefs/PSListController.h"
+#include "platform/prefs/PSListItemsController.h"
+#include "platform/prefs/PSTableCellViews.h"
+#include "platform/ui/UIAlertController.h"
+#include "platform/ui/UINavigationController.h"
+#include "platform/ui/UISlider.h"
+#include "platform/ui/UISwitch.h"
+#include "platform/ui/UITableViewCell.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr const char* kBundle = "/Library/PreferenceBundles/Test.bundle";
+constexpr const char* kPrefs = "/var/mobile/Library/Preferences/com.t.plist";
+
+class StockListTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        device.mkdirs("/var/mobile/Library/Preferences");
+        DarwinNotifyCenter::clearRecords();
+        NSBundle::setPreferredLanguages({"en"});
+    }
+    void TearDown() override { NSBundle::setPreferredLanguages({"en"}); }
+
+    void writePage(const std::string& name, const std::string& text) const {
+        device.write(std::string(kBundle) + "/" + name + ".plist", text);
+    }
+    // The list of the bundle's page, inside a navigation controller whose view is loaded.
+    std::shared_ptr<PSListController> open(const std::string& page = "Root") {
+        auto list = PSListController::createWithPlist(NSBundle::bundleWithPath(kBundle), page);
+        navigation = UINavigationController::create(list);
+        navigation->loadViewIfNeeded();
+        (void)list->specifiers();
+        return list;
+    }
+    std::shared_ptr<UITableViewCell> cellOf(PSListController& list, const std::string& title) {
+        auto table = list.table();
+        for (std::int64_t s = 0; s < table->numberOfSections(); ++s)
+            for (std::int64_t r = 0; r < table->numberOfRowsInSection(s); ++r)
+                if (auto cell = table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(r, s));
+                    cell && cell->text() == title)
+                    return cell;
+        ADD_FAILURE() << "no row " << title;
+        return UITableViewCell::create(UITableViewCellStyleDefault, "none");
+    }
+
+    DeviceFixture device;
+    std::shared_ptr<UINavigationController> navigation;
+};
+
+const char* kValues = R"({
+    title = "Test Tweak";
+    items = (
+        { cell = PSGroupCell; label = Main; },
+        { cell = PSSwitchCell; label = Enabled; key = enabled; defaults = com.t; default = 1;
+          PostNotification = "com.t/changed"; },
+        { cell = PSSwitchCell; label = Hidden; key = hidden; defaults = com.t; negate = 1; },
+        { cell = PSSliderCell; label = Level; key = level; defaults = com.t; min = "0"; max = "10";
+          isSegmented = 1; segmentCount = 5; default = 4; },
+        { cell = PSLinkListCell; label = Tint; key = tint; defaults = com.t; default = warm;
+          validTitles = (None, "Warm Amber"); shortTitles = (None, Amber); validValues = (none, warm); },
+        { cell = PSEditTextCell; label = Name; key = name; defaults = com.t; },
+    );
+})";
+
+TEST_F(StockListTest, RowsWithoutAccessorsShowTheirDefaultsUntilTheFileHoldsAValue) {
+    writePage("Root", kValues);
+    auto list = open();
+    ASSERT_EQ(list->specifiers()->size(), 6u);
+    EXPECT_EQ(list->title(), "Test Tweak");
+    // Nothing on disk yet: every row shows its "default".
+    EXPECT_TRUE(std::dynamic_pointer_cast<UISwitch>(cellOf(*list, "Enabled")->accessoryView())->isOn());
+    EXPECT_EQ(std::dynamic_pointer_cast<UISlider>(cellOf(*list, "Level")->fillingControl())->value(), 4);
+    EXPECT_EQ(cellOf(*list, "Tint")->detailText(), "Amber");
+    // A value in the file wins over the default.
+    PlistValue stored = PlistValue::dictionary();
+    stored.set("enabled", PlistValue(false));
+    stored.set("tint", PlistValue("none"));
+    device.writePlist(kPrefs, stored);
+    EXPECT_FALSE(std::dynamic_pointer_cast<UISwitch>(cellOf(*list, "Enabled")->accessoryView())->isOn());
+    EXPECT_EQ(cellOf(*list, "Tint")->detailText(), "None");
+}
+
+TEST_F(StockListTest, ControlsWriteTheFileAtomicallyAndPostTheRowsNotification) {
+    writePage("Root", kValues);
+    auto list = open();
+    auto toggle = std::dynamic_pointer_cast<UISwitch>(cellOf(*list, "Enabled")->accessoryView());
+    toggle->setOn(false);
+    toggle->sendActionsForControlEvents(UIControlEventValueChanged);
+    // A negated switch shows and stores the opposite of the value: on while there is none.
+    auto hidden = std::dynamic_pointer_cast<UISwitch>(cellOf(*list, "Hidden")->accessoryView());
+    EXPECT_TRUE(hidden->isOn());
+    hidden->setOn(false);
+    hidden->sendActionsForControlEvents(UIControlEventValueChanged);
+    // A segmented slider snaps to its steps (0, 2, 4, 6, 8, 10).
+    auto slider = std::dynamic_pointer_cast<UISlider>(cellOf(*list, "Level")->fillingControl());
+    slider->setValue(6.9, false);
+    slider->sendActionsForControlEvents(UIControlEventValueChanged);
+
+    PlistValue prefs = device.readPlist(kPrefs);
+    EXPECT_EQ(prefs.get("enabled"), PlistValue(false));
+    EXPECT_EQ(prefs.get("hidden"), PlistValue(true));
+    EXPECT_EQ(prefs.get("level"), PlistValue(6.0));
+    EXPECT_EQ(DarwinNotifyCenter::postedNames(), std::vector<std::string>{"com.t/changed"});
+    // Nothing else lies in the folder: the writes left no temporary files behind.
+    EXPECT_EQ(device.names("/var/mobile/Library/Preferences"), std::vector<std::string>{"com.t.plist"});
+}
+
+TEST_F(StockListTest, AFailedWriteIsNotReportedAsSavedAndTheRowShowsWhatIsStored) {
+    writePage("Root", kValues);
+    device.write(kPrefs, "not a property list");
+    auto list = open();
+    auto row = list->specifierForName("Enabled");
+    list->setValueForSpecifier(PlistValue(false), row);
+    EXPECT_EQ(device.read(kPrefs), "not a property list");
+    EXPECT_TRUE(DarwinNotifyCenter::postedNames().empty());
+    EXPECT_EQ(device.countLog("Couldn't save key 'enabled' to /var/mobile/Library/Preferences/com.t.plist"),
+              1u);
+    // The file holds no dictionary: the row shows its default, as before the change.
+    EXPECT_TRUE(std::dynamic_pointer_cast<UISwitch>(cellOf(*list, "Enabled")->accessoryView())->isOn());
+
+    // A read-only folder: the old file stays whole, and nothing is posted.
+    PlistValue old = PlistValue::dictionary();
+    old.set("enabled", PlistValue(true));
+    device.writePlist(kPrefs, old);
+    ASSERT_EQ(chmod(device.host("/var/mobile/Library/Preferences").c_str(), 0555), 0);
+    EXPECT_EXIT(
+        {
+            if (!device.becomeNobody())
+                std::_Exit(3);
+            list->setValueForSpecifier(PlistValue(false), row);
+            std::_Exit(DarwinNotifyCenter::postedNames().empty() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    chmod(device.host("/var/mobile/Library/Preferences").c_str(), 0755);
+    EXPECT_EQ(device.readPlist(kPrefs).get("enabled"), PlistValue(true));
+}
+
+TEST_F(StockListTest, AChoicePageWritesOnTapAndMovesItsCheck) {
+    writePage("Root", kValues);
+    auto list = open();
+    auto tint = list->specifierForName("Tint");
+    list->tapSpecifier(tint);
+    auto page = std::dynamic_pointer_cast<PSListItemsController>(navigation->topViewController());
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->title(), "Tint");
+    EXPECT_EQ(page->currentChoice(), 1u);
+    EXPECT_EQ(cellOf(*page, "Warm Amber")->accessoryType(), UITableViewCellAccessoryCheckmark);
+    EXPECT_EQ(cellOf(*page, "None")->accessoryType(), UITableViewCellAccessoryNone);
+    page->tapSpecifier(page->specifierForName("None"));
+    EXPECT_EQ(device.readPlist(kPrefs).get("tint"), PlistValue("none"));
+    EXPECT_EQ(cellOf(*page, "None")->accessoryType(), UITableViewCellAccessoryCheckmark);
+    // Back on the list, the row shows the new choice.
+    navigation->popViewControllerAnimated(false);
+    EXPECT_EQ(cellOf(*list, "Tint")->detailText(), "None");
+}
+
+TEST_F(StockListTest, LinksOpenChildPagesAndRowsNeedingMissingCodeArePlaceholders) {
+    writePage("Root", R"({ items = (
+        { cell = PSLinkCell; label = More; detail = Child; },
+        { cell = PSLinkCell; label = Custom; detail = XYCustomController; },
+        { cell = PSSwitchCell; label = Picker; cellClass = XYPickerCell; key = p; defaults = com.t; },
+        { cell = PSSwitchCell; label = Stock; cellClass = PSSwitchTableCell; key = s; defaults = com.t; },
+        { cell = PSButtonCell; label = Run; action = "runSomething:"; },
+    ); })");
+    writePage(
+        "Child",
+        R"({ title = "More Things"; items = ({ cell = PSSwitchCell; label = Deep; key = deep; defaults = com.t; }); })");
+    auto list = open();
+    EXPECT_EQ(list->specifierForName("More")->missingClassName(), "");
+    EXPECT_EQ(list->specifierForName("Custom")->missingClassName(), "XYCustomController");
+    EXPECT_EQ(list->specifierForName("Picker")->missingClassName(), "XYPickerCell");
+    EXPECT_EQ(list->specifierForName("Stock")->missingClassName(), "");
+    // A placeholder shows its label and the class it lacks, and holds no control.
+    auto picker = cellOf(*list, "Picker");
+    EXPECT_EQ(picker->detailText(), "XYPickerCell (not on this device)");
+    EXPECT_FALSE(picker->accessoryView());
+    list->tapSpecifier(list->specifierForName("Custom"));
+    EXPECT_EQ(navigation->viewControllers().size(), 1u);
+
+    list->tapSpecifier(list->specifierForName("More"));
+    auto child = std::dynamic_pointer_cast<PSListController>(navigation->topViewController());
+    ASSERT_TRUE(child && child != list);
+    EXPECT_EQ(child->specifiers()->at(0)->name(), "Deep");
+    EXPECT_EQ(child->title(), "More Things");
+    // An action of code the bundle does not bring does nothing but say so.
+    list->tapSpecifier(list->specifierForName("Run"));
+    EXPECT_EQ(device.countLog("runSomething: is code of the bundle"), 1u);
+}
+
+TEST_F(StockListTest, ConfirmationSheetsRunTheActionOnlyOnTheirOKButton) {
+    writePage("Root", R"({ items = (
+        { cell = PSButtonCell; label = Reset; action = "resetAll:"; isDestructive = 1;
+          confirmation = { prompt = "Really?"; okTitle = Erase; cancelTitle = Keep; isDestructive = 1; }; },
+    ); })");
+    auto list = open();
+    list->tapSpecifier(list->specifierForName("Reset"));
+    auto sheet = std::dynamic_pointer_cast<UIAlertController>(navigation->presentedViewController());
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->message(), "Really?");
+    ASSERT_EQ(sheet->actions().size(), 2u);
+    EXPECT_EQ(sheet->actions()[0]->title(), "Erase");
+    EXPECT_EQ(sheet->actions()[0]->style(), UIAlertActionStyleDestructive);
+    EXPECT_EQ(sheet->actions()[1]->title(), "Keep");
+    EXPECT_EQ(cellOf(*list, "Reset")->textColor(), PSTableCellViews::destructiveColor());
+    // Keep: the action does not run. (Actions of the bundle's code say so in the log when run.)
+    sheet->performAction(sheet->actions()[1]);
+    device.loop()->advanceBy(1);
+    EXPECT_EQ(device.countLog("resetAll: is code of the bundle"), 0u);
+    list->tapSpecifier(list->specifierForName("Reset"));
+    sheet = std::dynamic_pointer_cast<UIAlertController>(navigation->presentedViewController());
+    ASSERT_TRUE(sheet);
+    sheet->performAction(sheet->actions()[0]);
+    device.loop()->advanceBy(1);
+    EXPECT_EQ(device.countLog("resetAll: is code of the bundle"), 1u);
+}
+
+TEST_F(StockListTest, TextsAreLocalisedThroughThePagesStringsTableInTheDevicesLanguage) {
+    writePage("Root", R"({ title = Tweak; items = (
+        { cell = PSGroupCell; label = Main; footerText = "Applies at once"; },
+        { cell = PSSegmentCell; label = Side; key = side; defaults = com.t; validTitles = (Left, Right); validValues = (0, 1); },
+    ); })");
+    // Strings tables as they are written: braceless, and in UTF-16 with a byte-order mark.
+    device.write(std::string(kBundle) + "/de.lproj/Root.strings",
+                 "\"Main\" = \"Allgemein\";\n\"Side\" = \"Seite\";\n\"Left\" = \"Links\";\n\"Tweak\" = "
+                 "\"Optimierung\";");
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("\"Main\" = \"Principal\";"))
+        utf16 += std::string{c, '\0'};
+    device.write(std::string(kBundle) + "/French.lproj/Root.strings", utf16);
+
+    NSBundle::setPreferredLanguages({"de-CH"});
+    auto list = open();
+    EXPECT_EQ(list->title(), "Optimierung");
+    EXPECT_EQ(list->table()->titleForHeaderInSection(0), "Allgemein");
+    EXPECT_EQ(list->table()->titleForFooterInSection(0), "Applies at once"); // untranslated: as written
+    auto side = list->specifierForName("Seite");
+    ASSERT_TRUE(side);
+    EXPECT_EQ(PSControlValue::choiceTitles(*side), (std::vector<std::string>{"Links", "Right"}));
+
+    NSBundle::setPreferredLanguages({"fr"});
+    EXPECT_EQ(open()->table()->titleForHeaderInSection(0), "Principal");
+    NSBundle::setPreferredLanguages({"ja"});
+    EXPECT_EQ(open()->table()->titleForHeaderInSection(0), "Main");
+}
+
+TEST(PSControlValueTest, ScriptsAndTouchesStoreTheSameValues) {
+    auto row = [](PSCellType type, std::initializer_list<std::pair<const char*, PlistValue>> props) {
+        auto s = PSSpecifier::preferenceSpecifierNamed("R", nullptr, {}, {}, {}, type, {});
+        for (const auto& [k, v] : props)
+            s->setProperty(v, k);
+        return s;
+    };
+    // Bounds in the old text form are numbers too, and a swapped range does not invert.
+    auto slider = row(PSSliderCell, {{"min", PlistValue("2")}, {"max", PlistValue("8.5")}});
+    EXPECT_EQ(PSControlValue::fromSlider(*slider, 100), PlistValue(8.5));
+    EXPECT_EQ(PSControlValue::fromSlider(*slider, -1), PlistValue(2.0));
+    EXPECT_EQ(PSControlValue::sliderPosition(*slider, PlistValue("5 apples")), 5);
+    EXPECT_EQ(PSControlValue::shownText(*slider, PlistValue()), "2");
+    auto swapped = row(PSSliderCell, {{"min", PlistValue(5)}, {"max", PlistValue(1)}});
+    EXPECT_EQ(PSControlValue::sliderMaximum(*swapped), 5);
+
+    auto toggle = row(PSSwitchCell, {{"negate", PlistValue("YES")}});
+    EXPECT_EQ(PSControlValue::fromSwitch(*toggle, true), PlistValue(false));
+    EXPECT_EQ(PSControlValue::shownText(*toggle, PlistValue("0")), "on");
+
+    // Choices match a stored text against numeric values, and the other way round.
+    auto segment = row(PSSegmentCell, {{"validTitles", PlistValue::array({PlistValue("A"), PlistValue("B")})},
+                                       {"validValues", PlistValue::array({PlistValue(0), PlistValue("1")})}});
+    EXPECT_EQ(PSControlValue::choiceIndex(*segment, PlistValue("0")), 0u);
+    EXPECT_EQ(PSControlValue::choiceIndex(*segment, PlistValue(1)), 1u);
+    EXPECT_EQ(PSControlValue::choiceIndex(*segment, PlistValue(7)), std::nullopt);
+    EXPECT_EQ(PSControlValue::fromChoice(*segment, 5), PlistValue());
+
+    auto secret = row(PSSecureEditTextCell, {});
+    EXPECT_EQ(PSControlValue::shownText(*secret, PlistValue("pässe")), "\u2022\u2022\u2022\u2022\u2022");
+}
+
+} // namespace
