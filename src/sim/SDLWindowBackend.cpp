@@ -55,6 +55,11 @@ std::unique_ptr<SDLWindowBackend> SDLWindowBackend::open(SimScreen& screen, cons
     return backend;
 }
 
+void SDLWindowBackend::setTitle(const std::string& title) {
+    if (window_)
+        SDL_SetWindowTitle(window_, title.c_str());
+}
+
 SDLWindowBackend::~SDLWindowBackend() {
     if (texture_)
         SDL_DestroyTexture(texture_);

@@ -43,6 +43,9 @@ public:
     void run();
     void stop() { running_ = false; }
 
+    // The window's title bar: its status line.
+    void setTitle(const std::string& title);
+
     // Window pixels per screen point (the display may have scaled the window down).
     double windowPixelsPerPoint() const { return pixelsPerPoint_; }
     // Called after each drawn frame (the e2e tests' hook: the simulator writes its state).

@@ -1,5 +1,8 @@
 #include "sim/SimWindowApp.h"
 
+#include "platform/foundation/DarwinNotifyCenter.h"
+#include "sim/BundleLiveReload.h"
+
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "sim/SDLWindowBackend.h"
@@ -37,6 +40,30 @@ bool RunSimulatorWindow(const Simulator::Options& options, const SimWindowOption
     else
         simulator.settings().open();
     loop->runUntilIdle();
+    // Every quarter second: a bundle saved on disk is re-read in place, and the title bar shows
+    // the latest notification that the device posted.
+    // The task holds the watcher weakly: once the window is gone, a task still queued does nothing.
+    struct Watcher {
+        BundleLiveReload liveReload;
+        std::size_t notificationsShown = 0;
+    };
+    auto watcher = std::make_shared<Watcher>();
+    auto step = std::make_shared<std::function<void()>>();
+    *step = [weak = std::weak_ptr<Watcher>(watcher), weakStep = std::weak_ptr<std::function<void()>>(step),
+             &simulator, &window, loop] {
+        auto w = weak.lock();
+        auto next = weakStep.lock();
+        if (!w || !next)
+            return;
+        w->liveReload.poll(simulator.settings());
+        auto posted = DarwinNotifyCenter::postedNames();
+        if (posted.size() != w->notificationsShown) {
+            w->notificationsShown = posted.size();
+            window->setTitle("orbitchat-sim \u2014 posted " + posted.back());
+        }
+        loop->enqueueAt(loop->now() + 0.25, [next] { (*next)(); });
+    };
+    loop->enqueue([step] { (*step)(); });
     window->setBurstHandler([&simulator] {
         if (simulator.settings().isOpen())
             simulator.settings().burst();

@@ -2,6 +2,10 @@
 // opened as the device opens them, the script commands and dump fields for them, and what a
 // placeholder row looks like.
 
+#include "sim/SettingsApp.h"
+#include "platform/foundation/NSBundle.h"
+#include "platform/ui/UITableViewContentView.h"
+#include "sim/BundleLiveReload.h"
 #include "sim/ScriptRunner.h"
 #include "sim/SimScreen.h"
 #include "sim/Simulator.h"
@@ -161,6 +165,7 @@ TEST_F(SettingsAppTest, APlaceholderRowIsDrawnWithItsLabelAndTheMissingClassInOr
     Simulator::Options options;
     options.deviceRoot = device.root();
     options.offline = true;
+    options.screenHeight = 400; // the page scrolls
     Simulator sim(options);
     SimScreen screen(sim);
     sim.settings().openBundle("Dimmer");
@@ -183,6 +188,50 @@ TEST_F(SettingsAppTest, APlaceholderRowIsDrawnWithItsLabelAndTheMissingClassInOr
     auto plain = screen.pointOfRow("Starts at");
     ASSERT_TRUE(plain);
     EXPECT_EQ(orangeIn(plain->y - 5), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(BundleLiveReloadTest, SavingAFileOfTheShownBundleRereadsThePageAndKeepsItsScroll) {
+    SampleDeviceCopy device;
+    Simulator::Options options;
+    options.deviceRoot = device.root();
+    options.offline = true;
+    options.screenHeight = 400; // the page scrolls
+    Simulator sim(options);
+    SimScreen screen(sim);
+    sim.settings().openBundle("Dimmer");
+    sim.runUntilIdle();
+    screen.update();
+    BundleLiveReload reload;
+    EXPECT_FALSE(reload.poll(sim.settings())); // starts watching the shown bundle
+    EXPECT_EQ(reload.watchedFolder(), device.host("/Library/PreferenceBundles/DimmerPrefs.bundle"));
+    EXPECT_FALSE(reload.poll(sim.settings())); // nothing changed
+
+    auto list = sim.settings().visibleList();
+    auto face = UITableViewContentView::of(*list->table());
+    ASSERT_TRUE(face);
+    face->setContentOffset(CGPointMake(0, 120));
+    screen.update();
+    ASSERT_EQ(face->contentOffset().y, 120);
+    const std::string root = "/Library/PreferenceBundles/DimmerPrefs.bundle/Root.plist";
+    std::string text = device.read(root);
+    text.replace(text.find("<string>Enabled</string>"), 25, "<string>Switched On</string>");
+    device.write(root, text);
+    EXPECT_TRUE(reload.poll(sim.settings()));
+    screen.update();
+    EXPECT_TRUE(list->specifierForName("Switched On"));
+    EXPECT_EQ(face->contentOffset().y, 120);
+
+    // A strings table added later (a new language folder) is seen too.
+    NSBundle::setPreferredLanguages({"fr"});
+    device.write("/Library/PreferenceBundles/DimmerPrefs.bundle/fr.lproj/Root.strings",
+                 "\"Level\" = \"Niveau\";");
+    EXPECT_TRUE(reload.poll(sim.settings()));
+    EXPECT_TRUE(list->specifierForName("Niveau"));
+    NSBundle::setPreferredLanguages({"en"});
 }
 
 } // namespace
