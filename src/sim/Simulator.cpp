@@ -14,6 +14,7 @@
 #include "platform/prefs/PSListController.h"
 #include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIApplication.h"
+#include "platform/ui/UIDevice.h"
 #include "platform/ui/UIScreen.h"
 #include "sim/LoopbackHTTPSServer.h"
 #include "sim/ThrowawayCertificateAuthority.h"
@@ -125,6 +126,7 @@ Simulator::Simulator(Options options)
                                        [] { return OrbitchatPreferencesController::create(); });
     NSBundle::setPreferredLanguages({options_.language.empty() ? std::string("en") : options_.language});
     DarwinNotifyCenter::clearRecords();
+    UIDevice::setModel(UIDevice::modelFromName(options_.model).value_or(UIDeviceModel::iPhone));
     settings_ = std::make_unique<SettingsApp>();
     settings_->setPreferenceBundle(options_.preferenceBundle);
 }
@@ -206,6 +208,8 @@ Simulator::~Simulator() {
     DeviceSpawn::setRespringHandler(nullptr);
     UIApplication::sharedApplication()->setURLHandler(nullptr);
     NSLogRemoveSink(logToken_);
+    UIDevice::setModel(UIDeviceModel::iPhone);
+    NSBundle::setPreferredLanguages({"en"});
     alive_.reset();
 }
 

@@ -42,6 +42,8 @@ public:
         std::string preferenceBundle{};
         // The device's language ("de", "fr-CA"); empty: English.
         std::string language{};
+        // The device's model: "iphone", "ipad" or "ipod" (empty: an iPhone).
+        std::string model{};
         double screenWidth = 375;
         double screenHeight = 667;
         double screenScale = 2;

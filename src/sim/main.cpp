@@ -58,6 +58,10 @@ int main(int argc, char** argv) {
         ->excludes(paneBundle);
     cli.add_option("--language", options.language,
                    "the device's language, which picks the bundles' localisations (default: en)");
+    cli.add_option("--model", options.model,
+                   "the device's model, which decides the rows that require hardware: iphone, ipad or ipod "
+                   "(default: iphone)")
+        ->check(CLI::IsMember({"iphone", "ipad", "ipod"}));
     cli.add_option("--script", scriptPath, "script to run, one command per line")->check(CLI::ExistingFile);
     cli.add_option("--screen", screen, "screen size and scale, as 375x667@2");
     std::string outputFolder = "orbitchat-sim-out";

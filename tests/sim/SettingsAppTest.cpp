@@ -40,10 +40,11 @@ protected:
         options.offline = true;
         options.preferenceBundle = preferenceBundle;
         options.language = language;
+        options.model = model;
         return runSimScript(options, script, out);
     }
     SampleDeviceCopy device;
-    std::string preferenceBundle, language;
+    std::string preferenceBundle, language, model;
 };
 
 TEST_F(SettingsAppTest, TheListOfTweaksComesFromTheEntriesOfBothLayoutsSortedByLabel) {
@@ -121,6 +122,17 @@ TEST_F(SettingsAppTest, SetAndTapWorkOnAnyBundlesRowsAndTheDumpShowsValuesAndNot
     EXPECT_EQ(prefs.get("fade"), PlistValue(2));
 }
 
+TEST_F(SettingsAppTest, RowsThatRequireHardwareShowOnlyOnModelsThatHaveIt) {
+    std::string out;
+    ASSERT_FALSE(run("open bundle \"Quiet Hours\"\ndump\n", out));
+    EXPECT_EQ(rowTitled(lastDump(out), "Silence Calls Too")["value"], "on");
+    model = "ipad";
+    ASSERT_FALSE(run("open bundle \"Quiet Hours\"\ndump\n", out));
+    json d = lastDump(out);
+    EXPECT_TRUE(rowTitled(d, "Silence Calls Too").is_null());
+    EXPECT_FALSE(rowTitled(d, "Hours").is_null());
+}
+
 TEST_F(SettingsAppTest, BadRequestsSayWhatIsThere) {
     std::string out;
     auto error = run("open bundle Nothing\n", out);
@@ -165,7 +177,6 @@ TEST_F(SettingsAppTest, APlaceholderRowIsDrawnWithItsLabelAndTheMissingClassInOr
     Simulator::Options options;
     options.deviceRoot = device.root();
     options.offline = true;
-    options.screenHeight = 400; // the page scrolls
     Simulator sim(options);
     SimScreen screen(sim);
     sim.settings().openBundle("Dimmer");

@@ -8,6 +8,7 @@
 #include "platform/prefs/PSControllerClasses.h"
 #include "platform/prefs/PSTableCellViews.h"
 #include "platform/ui/UIAlertController.h"
+#include "platform/ui/UIDevice.h"
 #include "platform/ui/UIImage.h"
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UIScreen.h"
@@ -52,6 +53,22 @@ PlistValue localisedList(const NSBundle& bundle, const std::string& table, const
     for (std::size_t i = 0; i < v.count(); ++i)
         out.append(localised(bundle, table, v.at(i)));
     return out;
+}
+
+// Whether the device meets a row's "requiredCapabilities": names it must have (an array), or
+// names with whether it must have them (a dictionary).
+bool meetsRequirements(const PlistValue& required) {
+    if (required.isArray()) {
+        for (std::size_t i = 0; i < required.count(); ++i)
+            if (PlistValue name = required.at(i);
+                name.isString() && !UIDevice::hasCapability(name.stringValue()))
+                return false;
+    } else if (required.isDictionary()) {
+        for (const auto& [name, wanted] : *required.dictionaryValue())
+            if (UIDevice::hasCapability(name) != PSControlValue::boolFromValue(wanted))
+                return false;
+    }
+    return true;
 }
 
 bool isLinkCell(PSCellType type) {
@@ -213,8 +230,9 @@ PSListController::loadSpecifiersFromPlistName(const std::string& name,
 
     auto list = std::make_shared<PSSpecifierList>();
     for (const PlistValue& item : *items.arrayValue()) {
-        // A row that is not a dictionary cannot describe anything; it is left out.
-        if (!item.isDictionary())
+        // A row that is not a dictionary cannot describe anything; it is left out, as is a row for
+        // hardware this device does not have.
+        if (!item.isDictionary() || !meetsRequirements(item.get("requiredCapabilities")))
             continue;
         PlistValue cell = item.get("cell");
         PSCellType type =

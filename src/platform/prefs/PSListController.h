@@ -14,7 +14,8 @@
 // choice titles, confirmation texts) through the bundle's strings table of the plist's name,
 // loads "icon" from the bundle as "iconImage", and marks rows that need code the device does not
 // have (a "cellClass" of the bundle's own, a "detail" that is neither a page of the bundle nor a
-// class the device knows) as placeholders.
+// class the device knows) as placeholders. Rows whose "requiredCapabilities" the device does not
+// meet (UIDevice) are left out.
 //
 // Values: the host shows a row's value through `valueForSpecifier` (the row's getter on its
 // target, with the row as argument) and hands changes to `setValueForSpecifier` (the setter, with
