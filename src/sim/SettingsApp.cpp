@@ -75,8 +75,9 @@ void SettingsApp::openSettings() {
 
 void SettingsApp::openBundle(const std::string& label) {
     openSettings();
-    auto list = std::dynamic_pointer_cast<PSListController>(navigation_->topViewController());
+    auto list = std::dynamic_pointer_cast<SettingsTweakList>(navigation_->topViewController());
     auto row = list->specifierForName(label);
+    list->resolve(row);
     if (!row || row->cellType() == PSGroupCell) {
         std::vector<std::string> labels;
         for (const auto& r : *list->specifiers())

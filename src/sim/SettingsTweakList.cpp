@@ -82,29 +82,55 @@ std::shared_ptr<const PSSpecifierList> SettingsTweakList::specifiers() {
         for (const auto& [key, value] : *e.entry.dictionaryValue())
             row->setProperty(value, key);
         row->setProperty(PlistValue(e.file), "entryFile");
-        // The icon is an image of the entry's bundle, or of the entries' folder.
-        std::shared_ptr<NSBundle> images = e.bundle.empty()
-                                               ? NSBundle::bundleWithPath(folderOf(e.file))
-                                               : PSControllerClasses::deviceBundleNamed(e.bundle);
-        if (PlistValue icon = e.entry.get("icon"); icon.isString() && images)
-            if (auto image = imageFromBundle(*images, icon.stringValue()))
-                row->setProperty(PlistValue(std::static_pointer_cast<NSObject>(image)), "iconImage");
-        std::string missing;
-        if (!e.bundle.empty()) {
-            auto bundle = PSControllerClasses::deviceBundleNamed(e.bundle);
-            if (!bundle)
-                row->setMissingClassName(e.bundle + ".bundle");
-            else if (!PSControllerClasses::controllerForBundle(bundle, &missing) && !missing.empty())
-                row->setMissingClassName(missing);
-        }
+        // Icons and bundles are looked at when a row is shown or tapped: a device may have hundreds.
         list->push_back(std::move(row));
     }
     _specifiers = std::move(list);
     return _specifiers;
 }
 
+void SettingsTweakList::resolve(const std::shared_ptr<PSSpecifier>& row) {
+    if (!row || row->cellType() != PSLinkCell || row->propertyForKey("resolved").isBoolean())
+        return;
+    row->setProperty(PlistValue(true), "resolved");
+    std::string bundleName = stringOrEmpty(row->propertyForKey("bundle"));
+    std::string file = stringOrEmpty(row->propertyForKey("entryFile"));
+    auto bundle = bundleName.empty() ? nullptr : PSControllerClasses::deviceBundleNamed(bundleName);
+    // The icon is an image of the entry's bundle, or of the entries' folder.
+    std::shared_ptr<NSBundle> images = bundleName.empty() ? NSBundle::bundleWithPath(folderOf(file)) : bundle;
+    if (PlistValue icon = row->propertyForKey("icon"); icon.isString() && images)
+        if (auto image = imageFromBundle(*images, icon.stringValue()))
+            row->setProperty(PlistValue(std::static_pointer_cast<NSObject>(image)), "iconImage");
+    if (bundleName.empty())
+        return;
+    std::string missing;
+    if (!bundle)
+        row->setMissingClassName(bundleName + ".bundle");
+    else if (!PSControllerClasses::controllerForBundle(bundle, &missing) && !missing.empty())
+        row->setMissingClassName(missing);
+}
+
+void SettingsTweakList::resolveAll() {
+    if (auto rows = specifiers())
+        for (const auto& row : *rows)
+            resolve(row);
+}
+
+std::shared_ptr<UITableViewCell>
+SettingsTweakList::cellForRowAtIndexPath(const std::shared_ptr<UITableView>& tableView,
+                                         NSIndexPath indexPath) {
+    resolve(specifierAtIndexPath(indexPath));
+    return PSListController::cellForRowAtIndexPath(tableView, indexPath);
+}
+
+void SettingsTweakList::tapSpecifier(const std::shared_ptr<PSSpecifier>& row) {
+    resolve(row);
+    PSListController::tapSpecifier(row);
+}
+
 std::shared_ptr<UIViewController>
 SettingsTweakList::controllerForSpecifier(const std::shared_ptr<PSSpecifier>& row) {
+    resolve(row);
     if (!row || !row->missingClassName().empty() || row->cellType() != PSLinkCell)
         return nullptr;
     std::shared_ptr<PSListController> child;

@@ -37,6 +37,14 @@ public:
     std::shared_ptr<const PSSpecifierList> specifiers() override;
     std::shared_ptr<UIViewController>
     controllerForSpecifier(const std::shared_ptr<PSSpecifier>& specifier) override;
+    std::shared_ptr<UITableViewCell> cellForRowAtIndexPath(const std::shared_ptr<UITableView>& tableView,
+                                                           NSIndexPath indexPath) override;
+    void tapSpecifier(const std::shared_ptr<PSSpecifier>& specifier) override;
+
+    // Loads a row's icon and finds whether the device can open its bundle (a placeholder when it
+    // cannot). Rows are resolved when they are first shown or tapped; `resolveAll` does every row.
+    void resolve(const std::shared_ptr<PSSpecifier>& row);
+    void resolveAll();
 
 protected:
     SettingsTweakList() = default;

@@ -8,6 +8,7 @@
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UINavigationItem.h"
 #include "sim/ConfettiCommands.h"
+#include "sim/SettingsTweakList.h"
 #include "sim/Simulator.h"
 
 #include <nlohmann/json.hpp>
@@ -52,6 +53,9 @@ json rowsOf(SettingsApp& app) {
     auto list = app.topList();
     if (!list)
         return rows;
+    // The Settings list looks at its bundles as rows are shown; the dump shows every row.
+    if (auto tweaks = std::dynamic_pointer_cast<SettingsTweakList>(list))
+        tweaks->resolveAll();
     auto specifiers = list->specifiers();
     if (!specifiers)
         return rows;
