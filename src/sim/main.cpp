@@ -7,6 +7,7 @@
 //     orbitchat-sim --dump                            # open the pane and print its state
 //     orbitchat-sim --hud-gallery                     # the progress HUD's modes and options
 //     orbitchat-sim --catalogue my.json               # serve another catalogue (--offline: none)
+//     orbitchat-sim --appearance dark                 # the whole screen in the dark style
 //
 // Exit status: 0 on success, 2 when the command line or a script line is bad (the message names
 // the line) or the script's work failed, 1 when a file cannot be read.
@@ -58,6 +59,9 @@ int main(int argc, char** argv) {
         ->excludes(paneBundle);
     cli.add_option("--language", options.language,
                    "the device's language, which picks the bundles' localisations (default: en)");
+    std::string appearance = "light";
+    cli.add_option("--appearance", appearance, "draw the screen light or dark (default: light)")
+        ->check(CLI::IsMember({"light", "dark"}));
     cli.add_option("--script", scriptPath, "script to run, one command per line")->check(CLI::ExistingFile);
     cli.add_option("--screen", screen, "screen size and scale, as 375x667@2");
     std::string outputFolder = "orbitchat-sim-out";
@@ -99,6 +103,7 @@ int main(int argc, char** argv) {
     }
     if (seed)
         DeviceRandom::seed(*seed);
+    options.appearance = *Simulator::appearanceNamed(appearance);
 
     if (!options.catalogueURL.empty()) {
         std::string why;
