@@ -7,6 +7,7 @@
 //     orbitchat-sim --dump                            # open the pane and print its state
 //     orbitchat-sim --hud-gallery                     # the progress HUD's modes and options
 //     orbitchat-sim --catalogue my.json               # serve another catalogue (--offline: none)
+//     orbitchat-sim shot My.bundle page.png           # a PNG of a bundle's first page (ShotCommand.h)
 //     orbitchat-sim --appearance dark                 # the whole screen in the dark style
 //
 // Exit status: 0 on success, 2 when the command line or a script line is bad (the message names
@@ -18,6 +19,7 @@
 #include "sim/HUDGallery.h"
 #include "sim/SampleDevice.h"
 #include "sim/ScriptRunner.h"
+#include "sim/ShotCommand.h"
 #include "sim/SimDump.h"
 #include "sim/SimWindowApp.h"
 #include "sim/Simulator.h"
@@ -36,6 +38,8 @@
 int main(int argc, char** argv) {
     if (argc > 1 && std::string_view(argv[1]) == "lint")
         return RunBundleLint(argc - 1, argv + 1, std::cout, std::cerr);
+    if (argc > 1 && std::string_view(argv[1]) == "shot")
+        return RunShotCommand(argc - 1, argv + 1, std::cout, std::cerr);
     CLI::App cli{"orbitchat-sim: the Orbitchat settings pane on a simulated device"};
     Simulator::Options options;
     const std::string sample = Simulator::sourceDirectory() + "/examples/device";
