@@ -135,10 +135,10 @@ std::shared_ptr<UIView> SimScreen::makeSheet(const std::string& title, const std
     auto sheet = UIView::create(b);
     sheet->setBackgroundColor(UITableViewGroupedLayout::groupedBackgroundColor());
     auto bar = UIView::create(CGRectMake(0, 0, b.width(), 64));
-    bar->setBackgroundColor(UIColor::colorWithRed(0.973, 0.973, 0.973, 1));
+    bar->setBackgroundColor(UIColor::barBackgroundColor().colorWithAlphaComponent(1));
     sheet->addSubview(bar);
     auto hair = UIView::create(CGRectMake(0, 63.5, b.width(), 0.5));
-    hair->setBackgroundColor(UIColor::colorWithWhite(0, 0.3));
+    hair->setBackgroundColor(UIColor::barHairlineColor());
     sheet->addSubview(hair);
     auto titleLabel = UILabel::create(CGRectMake(70, 20, b.width() - 140, 44));
     titleLabel->setText(title);
@@ -147,7 +147,7 @@ std::shared_ptr<UIView> SimScreen::makeSheet(const std::string& title, const std
     sheet->addSubview(titleLabel);
     auto done = UIButton::buttonWithType(UIButtonTypeCustom);
     done->setTitle("Done", UIControlStateNormal);
-    UIColor tint = UIColor::colorWithRed(0, 122.0 / 255, 1, 1);
+    UIColor tint = UIColor::systemBlueColor();
     done->setTitleColor(tint, UIControlStateNormal);
     done->setTitleColor(tint.colorWithAlphaComponent(0.3), UIControlStateHighlighted);
     done->titleLabel()->setFont(UIFont::systemFontOfSize(17, UIFontWeightSemibold));

@@ -80,8 +80,17 @@ std::string Simulator::sourceDirectory() {
 #endif
 }
 
+std::optional<UIUserInterfaceStyle> Simulator::appearanceNamed(const std::string& name) {
+    if (name == "light")
+        return UIUserInterfaceStyleLight;
+    if (name == "dark")
+        return UIUserInterfaceStyleDark;
+    return std::nullopt;
+}
+
 Simulator::Simulator(Options options)
-    : options_(std::move(options)), alive_(std::make_shared<Simulator*>(this)) {
+    : appearance_(options.appearance), options_(std::move(options)),
+      alive_(std::make_shared<Simulator*>(this)) {
     logToken_ = NSLogAddSink([this](const std::string& line) {
         std::lock_guard lock(logMutex_);
         log_.push_back(line);

@@ -10,8 +10,9 @@
 // the device's network: by default the maker's catalogue server runs on loopback HTTPS (a
 // throwaway certificate authority that only this device trusts, a certificate for the maker's
 // host name, and the device connecting that name to the loopback port), so the pane's fetch goes
-// through TLS exactly as in the field. Only one Simulator exists at a time; destroying it
-// uninstalls the handlers and restores the plain network.
+// through TLS exactly as in the field. The device's interface style (Options::appearance) becomes
+// the process's (UITraitCollection). Only one Simulator exists at a time; destroying it
+// uninstalls the handlers and restores the plain network and the light style.
 //
 // Network work happens in real time while the clock of a script is manual: `settleNetwork` waits
 // for it.
@@ -20,6 +21,7 @@
 //     sim.settings().open();
 //     sim.runUntilIdle();
 
+#include "platform/ui/UITraitCollection.h"
 #include "sim/SettingsApp.h"
 
 #include <memory>
@@ -53,6 +55,8 @@ public:
         std::string catalogueURL{};
         // Every request fails as on a device without a connection.
         bool offline = false;
+        // The device's interface style: the whole screen is drawn light or dark.
+        UIUserInterfaceStyle appearance = UIUserInterfaceStyleLight;
     };
 
     explicit Simulator(Options options);
@@ -82,6 +86,9 @@ public:
     // Every log line since the simulator started.
     std::vector<std::string> logLines() const;
 
+    // "light" or "dark" as a style; nullopt for any other name.
+    static std::optional<UIUserInterfaceStyle> appearanceNamed(const std::string& name);
+
     // The repository's folders, for the defaults of the command line.
     static std::string sourceDirectory();
 
@@ -90,6 +97,9 @@ private:
     // pane. Preference files and everything else on the device stay.
     void respring();
     void startNetwork();
+
+    // The device's interface style, set first and put back last, when everything drawn in it is gone.
+    UITraitCollection::StyleScope appearance_;
 
     std::unique_ptr<ThrowawayCertificateAuthority> authority_;
     std::unique_ptr<LoopbackHTTPSServer> catalogueServer_;

@@ -7,6 +7,8 @@
 //     orbitchat-sim --dump                            # open the pane and print its state
 //     orbitchat-sim --hud-gallery                     # the progress HUD's modes and options
 //     orbitchat-sim --catalogue my.json               # serve another catalogue (--offline: none)
+//     orbitchat-sim shot My.bundle page.png           # a PNG of a bundle's first page (ShotCommand.h)
+//     orbitchat-sim --appearance dark                 # the whole screen in the dark style
 //
 // Exit status: 0 on success, 2 when the command line or a script line is bad (the message names
 // the line) or the script's work failed, 1 when a file cannot be read.
@@ -17,6 +19,7 @@
 #include "sim/HUDGallery.h"
 #include "sim/SampleDevice.h"
 #include "sim/ScriptRunner.h"
+#include "sim/ShotCommand.h"
 #include "sim/SimDump.h"
 #include "sim/SimWindowApp.h"
 #include "sim/Simulator.h"
@@ -35,6 +38,8 @@
 int main(int argc, char** argv) {
     if (argc > 1 && std::string_view(argv[1]) == "lint")
         return RunBundleLint(argc - 1, argv + 1, std::cout, std::cerr);
+    if (argc > 1 && std::string_view(argv[1]) == "shot")
+        return RunShotCommand(argc - 1, argv + 1, std::cout, std::cerr);
     CLI::App cli{"orbitchat-sim: the Orbitchat settings pane on a simulated device"};
     Simulator::Options options;
     const std::string sample = Simulator::sourceDirectory() + "/examples/device";
@@ -62,6 +67,9 @@ int main(int argc, char** argv) {
                    "the device's model, which decides the rows that require hardware: iphone, ipad or ipod "
                    "(default: iphone)")
         ->check(CLI::IsMember({"iphone", "ipad", "ipod"}));
+    std::string appearance = "light";
+    cli.add_option("--appearance", appearance, "draw the screen light or dark (default: light)")
+        ->check(CLI::IsMember({"light", "dark"}));
     cli.add_option("--script", scriptPath, "script to run, one command per line")->check(CLI::ExistingFile);
     cli.add_option("--screen", screen, "screen size and scale, as 375x667@2");
     std::string outputFolder = "orbitchat-sim-out";
@@ -103,6 +111,7 @@ int main(int argc, char** argv) {
     }
     if (seed)
         DeviceRandom::seed(*seed);
+    options.appearance = *Simulator::appearanceNamed(appearance);
 
     if (!options.catalogueURL.empty()) {
         std::string why;

@@ -26,6 +26,6 @@ public:
                                                              const PlistValue& value);
 
     static UIColor placeholderColor() { return UIColor::colorWithRed(0.9, 0.45, 0.0, 1); }
-    static UIColor destructiveColor() { return UIColor::colorWithRed(1, 0.231, 0.188, 1); }
-    static UIColor buttonColor() { return UIColor::colorWithRed(0, 122.0 / 255, 1, 1); }
+    static UIColor destructiveColor() { return UIColor::systemRedColor(); }
+    static UIColor buttonColor() { return UIColor::systemBlueColor(); }
 };

@@ -12,10 +12,15 @@ constexpr CGFloat kTopMargin = 19;
 constexpr CGFloat kGap = 3;
 constexpr CGFloat kBottomMargin = 20;
 // The panel is frosted glass: what lies behind it is blurred (so text behind it never shows through
-// as text) and then washed with this near-white.
-const UIColor kPanel = UIColor::colorWithWhite(0.97, 0.82);
+// as text) and then washed with this near-white, or with a dark grey in the dark style.
+UIColor panelColour() {
+    return UIColor::resolved(UIColor::colorWithWhite(0.97, 0.82),
+                             UIColor::colorWithRed(0.17, 0.17, 0.18, 0.9));
+}
 constexpr double kBackdropBlurRadius = 20;
-const UIColor kSeparator = UIColor::colorWithWhite(0, 0.2);
+UIColor separatorColour() {
+    return UIColor::resolved(UIColor::colorWithWhite(0, 0.2), UIColor::colorWithWhite(1, 0.15));
+}
 } // namespace
 
 std::shared_ptr<UIAlertControllerView>
@@ -120,13 +125,13 @@ void UIAlertControllerView::build(const std::shared_ptr<UIAlertController>& aler
 
 void UIAlertControllerView::drawRect(CGRect) {
     UIDrawBackdropBlur(UIGraphicsGetCurrentContext(), bounds(), kBackdropBlurRadius);
-    UIColorSetFill(kPanel);
+    UIColorSetFill(panelColour());
     UIRectFill(bounds());
     // Hairlines above the buttons, and between them.
     if (buttons_.empty())
         return;
     CGFloat hair = 0.5;
-    UIColorSetFill(kSeparator);
+    UIColorSetFill(separatorColour());
     if (sideBySide_) {
         UIRectFill(CGRectMake(0, buttonsTop_ - hair, kWidth, hair));
         UIRectFill(CGRectMake(kWidth / 2 - hair / 2, buttonsTop_, hair, kButtonHeight));

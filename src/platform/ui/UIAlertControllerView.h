@@ -26,7 +26,7 @@ public:
     static constexpr CGFloat kWidth = 270;
     static constexpr CGFloat kButtonHeight = 44;
     static constexpr CGFloat kCornerRadius = 13;
-    static UIColor destructiveColor() { return UIColor::colorWithRed(1, 0.231, 0.188, 1); }
+    static UIColor destructiveColor() { return UIColor::systemRedColor(); }
 
     // Sized to its content; position it by its centre.
     static std::shared_ptr<UIAlertControllerView> create(const std::shared_ptr<UIAlertController>& alert);

@@ -42,7 +42,7 @@ void UILabel::setFont(const UIFont& font) {
 }
 
 void UILabel::setTextColor(std::optional<UIColor> color) {
-    textColor_ = color.value_or(UIColor::blackColor());
+    textColor_ = color.value_or(UIColor::labelColor());
     setNeedsDisplay();
 }
 
@@ -77,7 +77,9 @@ NSStringAttributes UILabel::attributes() const {
     NSStringAttributes a;
     a.font = font_;
     // A disabled label greys its text, as the platform does.
-    a.foregroundColor = enabled_ ? textColor_.rgba : UIColor::colorWithWhite(0.56, 1).rgba;
+    a.foregroundColor =
+        enabled_ ? textColor_.rgba
+                 : UIColor::resolved(UIColor::colorWithWhite(0.56, 1), UIColor::tertiaryLabelColor()).rgba;
     a.alignment = alignment_;
     a.lineBreakMode = lineBreakMode_;
     a.numberOfLines = numberOfLines_;

@@ -68,7 +68,7 @@ private:
 
     std::string text_;
     UIFont font_ = UIFont::systemFontOfSize(UIFont::labelFontSize());
-    UIColor textColor_ = UIColor::blackColor();
+    UIColor textColor_ = UIColor::labelColor();
     NSTextAlignment alignment_ = NSTextAlignmentNatural;
     int64_t numberOfLines_ = 1;
     NSLineBreakMode lineBreakMode_ = NSLineBreakByTruncatingTail;

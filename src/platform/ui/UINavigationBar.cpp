@@ -10,9 +10,6 @@
 namespace {
 constexpr CGFloat kSideMargin = 8;
 constexpr CGFloat kButtonPadding = 8;
-const UIColor kBarColour = UIColor::colorWithRed(0.973, 0.973, 0.973, 0.97);
-const UIColor kHairline = UIColor::colorWithWhite(0, 0.3);
-const UIColor kPromptColour = UIColor::colorWithWhite(0.0, 1);
 } // namespace
 
 std::shared_ptr<UINavigationBar> UINavigationBar::create(CGRect frame) {
@@ -23,7 +20,7 @@ std::shared_ptr<UINavigationBar> UINavigationBar::create(CGRect frame) {
 
 void UINavigationBar::commonInit() {
     UIView::commonInit();
-    setBackgroundColor(kBarColour);
+    setBackgroundColor(UIColor::barBackgroundColor());
     titleLabel_ = UILabel::create();
     titleLabel_->setFont(UIFont::systemFontOfSize(17, UIFontWeightSemibold));
     titleLabel_->setTextAlignment(NSTextAlignmentCenter);
@@ -31,7 +28,7 @@ void UINavigationBar::commonInit() {
     addSubview(titleLabel_);
     promptLabel_ = UILabel::create();
     promptLabel_->setFont(UIFont::systemFontOfSize(13));
-    promptLabel_->setTextColor(kPromptColour);
+    promptLabel_->setTextColor(UIColor::labelColor());
     promptLabel_->setTextAlignment(NSTextAlignmentCenter);
     promptLabel_->setOpaque(false);
     promptLabel_->setHidden(true);
@@ -164,14 +161,17 @@ void UINavigationBar::drawRect(CGRect) {
     NSStringAttributes a;
     a.font = UIFont::systemFontOfSize(12, UIFontWeightSemibold);
     a.alignment = NSTextAlignmentCenter;
+    // The status bar's text and battery take the colour of text: black, or white in the dark style.
+    const UIColor ink = UIColor::labelColor();
+    a.foregroundColor = ink.rgba;
     NSStringDrawInRect("9:41", CGRectMake(0, 3, bounds().width(), 16), a);
-    UIColorSetFill(UIColor::blackColor());
+    UIColorSetFill(ink);
     // A battery at the right of the status bar.
     CGFloat bx = bounds().width() - 34, by = 6;
-    UIColorSetStroke(UIColor::colorWithWhite(0, 0.6));
+    UIColorSetStroke(ink.colorWithAlphaComponent(0.6));
     CGContextStrokeRectWithWidth(UIGraphicsGetCurrentContext(), CGRectMake(bx + 0.5, by + 0.5, 24, 10), 1);
     UIRectFill(CGRectMake(bx + 2, by + 2, 21, 7));
     UIRectFill(CGRectMake(bx + 25.5, by + 3.5, 1.5, 4));
-    UIColorSetFill(kHairline);
+    UIColorSetFill(UIColor::barHairlineColor());
     UIRectFill(CGRectMake(0, bounds().maxY() - 0.5, bounds().width(), 0.5));
 }

@@ -8,9 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-const UIColor kMaxTrack = UIColor::colorWithRed(0.71, 0.71, 0.73, 1);
-}
+namespace {}
 
 std::shared_ptr<UISlider> UISlider::create(CGRect frame) {
     auto s = std::shared_ptr<UISlider>(new UISlider(frame));
@@ -96,7 +94,7 @@ void UISlider::drawRect(CGRect) {
     UIBezierPath::bezierPathWithRoundedRect(
         CGRectMake(left, y, std::max<CGFloat>(0, split - left), kTrackHeight), 1)
         ->fill();
-    UIColorSetFill(kMaxTrack);
+    UIColorSetFill(UIColor::systemGray4Color());
     UIBezierPath::bezierPathWithRoundedRect(
         CGRectMake(split, y, std::max<CGFloat>(0, right - split), kTrackHeight), 1)
         ->fill();

@@ -5,7 +5,6 @@
 namespace {
 constexpr CGFloat kThumb = 27;
 constexpr CGFloat kInset = 2;
-const UIColor kRim = UIColor::colorWithRed(0.898, 0.898, 0.918, 1);
 } // namespace
 
 std::shared_ptr<UISwitch> UISwitch::create(CGRect frame) {
@@ -35,9 +34,11 @@ void UISwitch::setFrame(CGRect frame) {
 
 void UISwitch::applyState() {
     // The rim shows only while off; on, the green fills the whole track.
-    setBackgroundColor(on_ ? onTintColor() : UIColor::whiteColor());
+    // In the dark style the off track is filled with the rim's grey, as the system draws it.
+    const UIColor rim = UIColor::systemGray5Color();
+    setBackgroundColor(on_ ? onTintColor() : UIColor::resolved(UIColor::whiteColor(), rim));
     layer()->setBorderWidth(on_ ? 0 : 1.5);
-    layer()->setBorderColor(kRim);
+    layer()->setBorderColor(rim);
     CGFloat x = on_ ? kWidth - kInset - kThumb / 2 : kInset + kThumb / 2;
     thumb_->setCenter(CGPointMake(x, kHeight / 2));
 }

@@ -19,7 +19,7 @@ class UISwitch : public UIControl, public UITouchResponder {
 public:
     static constexpr CGFloat kWidth = 51;
     static constexpr CGFloat kHeight = 31;
-    static UIColor defaultOnTintColor() { return UIColor::colorWithRed(0.3, 0.85, 0.39, 1); }
+    static UIColor defaultOnTintColor() { return UIColor::systemGreenColor(); }
 
     // The frame's size is ignored: a switch is always 51 x 31 points.
     static std::shared_ptr<UISwitch> create(CGRect frame = CGRectZero);

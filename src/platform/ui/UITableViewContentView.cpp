@@ -29,7 +29,7 @@ UITableViewContentView::attach(const std::shared_ptr<UITableView>& table) {
     face->table_ = table;
     face->setBackgroundColor(table->style() == UITableViewStyleGrouped
                                  ? UITableViewGroupedLayout::groupedBackgroundColor()
-                                 : UIColor::whiteColor());
+                                 : UIColor::systemBackgroundColor());
     table->insertSubview(face, 0);
     face->syncWithTable(true);
     return face;
@@ -123,7 +123,8 @@ std::optional<NSIndexPath> UITableViewContentView::indexPathForRowAtPoint(CGPoin
 void UITableViewContentView::highlight(std::optional<NSIndexPath> row) {
     for (const auto& [path, cell] : rows_) {
         bool on = row && *row == path;
-        cell->setBackgroundColor(on ? UIColor::colorWithWhite(0.85, 1) : UIColor::whiteColor());
+        cell->setBackgroundColor(on ? UITableViewGroupedLayout::selectedRowBackgroundColor()
+                                    : UITableViewGroupedLayout::rowBackgroundColor());
     }
 }
 

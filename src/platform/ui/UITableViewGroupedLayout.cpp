@@ -46,7 +46,9 @@ public:
         CGContextSetLineWidth(c, 2);
         CGContextSetLineCap(c, kCGLineCapRound);
         CGContextSetLineJoin(c, kCGLineJoinRound);
-        CGContextSetStrokeColorWithColor(c, UIColor::colorWithRed(0.78, 0.78, 0.8, 1).rgba);
+        CGContextSetStrokeColorWithColor(c, UIColor::resolved(UIColor::colorWithRed(0.78, 0.78, 0.8, 1),
+                                                              UIColor::colorWithRed(0.353, 0.353, 0.369, 1))
+                                                .rgba);
         CGContextMoveToPoint(c, 1.5, 1.5);
         CGContextAddLineToPoint(c, 6.5, 6.5);
         CGContextAddLineToPoint(c, 1.5, 11.5);
@@ -102,7 +104,7 @@ void UITableViewGroupedLayout::dressCell(UITableViewCell& cell, CGFloat width) {
             s->removeFromSuperview();
     CGFloat height = heightForCell(cell);
     cell.setFrame(CGRectMake(0, cell.frame().minY(), width, height));
-    cell.setBackgroundColor(cell.isSelected() ? UIColor::colorWithWhite(0.85, 1) : UIColor::whiteColor());
+    cell.setBackgroundColor(cell.isSelected() ? selectedRowBackgroundColor() : rowBackgroundColor());
 
     CGFloat x = kInset, right = width - kInset;
     if (cell.image()) {
@@ -162,7 +164,7 @@ void UITableViewGroupedLayout::dressCell(UITableViewCell& cell, CGFloat width) {
     }
     if (cell.style() == UITableViewCellStyleSubtitle && detail) {
         detail->setFont(UIFont::systemFontOfSize(12));
-        detail->setTextColor(cell.detailTextColor().value_or(UIColor::blackColor()));
+        detail->setTextColor(cell.detailTextColor().value_or(UIColor::labelColor()));
         CGFloat th = std::ceil(title->font().lineHeight()), dh = std::ceil(detail->font().lineHeight());
         CGFloat top = std::round((height - th - dh - 2) / 2);
         title->setFrame(CGRectMake(x, top, right - x, th));

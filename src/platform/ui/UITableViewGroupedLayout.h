@@ -1,8 +1,8 @@
 #pragma once
 
 // How a table's rows look and where they go, in the iOS Settings look (the grouped style): a
-// light grey ground; each section's header in small grey capitals above its rows; the rows as
-// white full-width bands with hairline separators (inset past the icon inside a section, full
+// light grey ground (black in the dark style); each section's header in small grey capitals above
+// its rows; the rows as white (dark grey) full-width bands with hairline separators (inset past the icon inside a section, full
 // width at its top and bottom); the footer in grey wrapped text under them. A row shows its
 // 29-point icon at the left, its title, its detail (at the right in grey, or under the title
 // for the subtitle style) and its accessory (a control, or a disclosure chevron).
@@ -29,10 +29,13 @@ public:
     static constexpr CGFloat kIconSize = 29;
     static constexpr CGFloat kInset = 15;
 
-    static UIColor groupedBackgroundColor() { return UIColor::colorWithRed(0.937, 0.937, 0.957, 1); }
-    static UIColor separatorColor() { return UIColor::colorWithRed(0.784, 0.78, 0.8, 1); }
-    static UIColor secondaryTextColor() { return UIColor::colorWithRed(0.427, 0.427, 0.447, 1); }
-    static UIColor detailTextColor() { return UIColor::colorWithRed(0.557, 0.557, 0.576, 1); }
+    // The look's colours, for the current interface style (UITraitCollection).
+    static UIColor groupedBackgroundColor() { return UIColor::systemGroupedBackgroundColor(); }
+    static UIColor rowBackgroundColor() { return UIColor::secondarySystemGroupedBackgroundColor(); }
+    static UIColor selectedRowBackgroundColor() { return UIColor::systemFillHighlightColor(); }
+    static UIColor separatorColor() { return UIColor::separatorColor(); }
+    static UIColor secondaryTextColor() { return UIColor::secondaryLabelColor(); }
+    static UIColor detailTextColor() { return UIColor::tertiaryLabelColor(); }
 
     struct Section {
         std::optional<std::string> header;

@@ -109,7 +109,7 @@ void UITextField::returnKey() {
 NSStringAttributes UITextField::attributes(bool placeholder) const {
     NSStringAttributes a;
     a.font = font_;
-    a.foregroundColor = placeholder ? UIColor::colorWithRed(0.78, 0.78, 0.8, 1).rgba : textColor_.rgba;
+    a.foregroundColor = placeholder ? UIColor::placeholderTextColor().rgba : textColor_.rgba;
     a.alignment = alignment_;
     a.lineBreakMode = NSLineBreakByTruncatingTail;
     a.numberOfLines = 1;

@@ -78,7 +78,7 @@ private:
     std::string text_;
     std::string placeholder_;
     UIFont font_ = UIFont::systemFontOfSize(17);
-    UIColor textColor_ = UIColor::blackColor();
+    UIColor textColor_ = UIColor::labelColor();
     NSTextAlignment alignment_ = NSTextAlignmentNatural;
     bool secure_ = false;
 };

@@ -25,7 +25,8 @@ void UIToolbar::drawRect(CGRect /*rect*/) {
         return;
     // The platform's default bar is a light grey; a translucent bar lets a blur of its backdrop
     // show through its tint.
-    UIColor tint = barTintColor_.value_or(UIColor::colorWithWhite(0.97, 1));
+    UIColor tint = barTintColor_.value_or(
+        UIColor::resolved(UIColor::colorWithWhite(0.97, 1), UIColor::colorWithWhite(0.11, 1)));
     if (translucent_) {
         UIDrawBackdropBlur(ctx, bounds(), 20);
         tint = tint.colorWithAlphaComponent(tint.alpha() * 0.85);

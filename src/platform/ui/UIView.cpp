@@ -161,7 +161,7 @@ std::optional<UIColor> UIView::tintColor() const {
         if (v->tintColor_)
             return v->tintColor_;
     }
-    return UIColor::colorWithRed(0, 122.0 / 255, 1, 1);
+    return UIColor::systemBlueColor();
 }
 
 void UIView::setTintColor(std::optional<UIColor> color) {

@@ -1,0 +1,89 @@
+#include "sim/ShotCommand.h"
+
+#include "sim/SampleDevice.h"
+#include "sim/ScriptRunner.h"
+#include "sim/Simulator.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+// WIDTHxHEIGHT@SCALE, each side 100 to 2048 points and the scale 1 to 3, as --screen takes it.
+bool readScreen(const std::string& text, Simulator::Options& options) {
+    double w = 0, h = 0;
+    int scale = 0;
+    char end = 0;
+    constexpr double kLargest = 2048;
+    if (std::sscanf(text.c_str(), "%lfx%lf@%d%c", &w, &h, &scale, &end) != 3 || !(w >= 100) || !(h >= 100) ||
+        !(w <= kLargest) || !(h <= kLargest) || scale < 1 || scale > 3)
+        return false;
+    options.screenWidth = w;
+    options.screenHeight = h;
+    options.screenScale = scale;
+    return true;
+}
+
+} // namespace
+
+int RunShotCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    CLI::App cli{"Write a PNG of a preference bundle's first page as the device shows it"};
+    cli.name("orbitchat-sim shot");
+    std::string bundle, picture, appearance = "light", screen;
+    Simulator::Options options;
+    cli.add_option("BUNDLE", bundle, "the bundle folder (NAME.bundle)")->required();
+    cli.add_option("OUT", picture, "the PNG to write (relative to the current folder)")->required();
+    cli.add_option("--appearance", appearance, "draw the screen light or dark (default: light)")
+        ->check(CLI::IsMember({"light", "dark"}));
+    cli.add_option("--screen", screen, "screen size and scale, as 375x667@2");
+    cli.add_option("--language", options.language,
+                   "the device's language, which picks the bundle's localisation (default: en)");
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return cli.exit(e, out, err) == 0 ? 0 : 2;
+    }
+    if (!screen.empty() && !readScreen(screen, options)) {
+        err << "orbitchat-sim shot: --screen takes WIDTHxHEIGHT@SCALE, each side 100 to 2048 points and the "
+               "scale 1 to 3, such as 375x667@2\n";
+        return 2;
+    }
+    options.appearance = *Simulator::appearanceNamed(appearance);
+
+    std::error_code error;
+    if (!std::filesystem::is_directory(bundle, error)) {
+        err << "orbitchat-sim shot: cannot read " << bundle << ": it is not a folder\n";
+        return 1;
+    }
+    options.preferenceBundle = bundle;
+    std::string why;
+    auto device = SampleDevice::temporaryCopy(Simulator::sourceDirectory() + "/examples/device", why);
+    if (!device) {
+        err << "orbitchat-sim shot: " << why << "\n";
+        return 1;
+    }
+    options.deviceRoot = device->path();
+
+    // The commands of the script "open / wait 0.5 / screenshot OUT", made here so that any file
+    // name goes through as it is, without quoting. With no output folder, a relative name stays
+    // relative to the current folder.
+    const std::vector<ScriptCommand> commands = {
+        {1, "open", {}},
+        {2, "wait", {"0.5"}},
+        {3, "screenshot", {picture}},
+    };
+    Simulator simulator(options);
+    std::ostringstream dumps;
+    if (auto failure = ScriptRunner::run(simulator, commands, dumps, "")) {
+        err << "orbitchat-sim shot: " << failure->message << "\n";
+        return 1;
+    }
+    for (const auto& file : ScriptRunner::writtenFiles())
+        out << "wrote " << file << "\n";
+    return 0;
+}
