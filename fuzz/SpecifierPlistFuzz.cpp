@@ -6,6 +6,7 @@
 
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/prefs/PSListController.h"
 
@@ -28,6 +29,9 @@ public:
 const FuzzScratch& bundle() {
     return preparedScratch([](const FuzzScratch& scratch) {
         PSListController::setBundlePath(scratch.path());
+        // Rows read their values through the device's file manager: the device is the scratch
+        // folder, never the host's own files.
+        NSFileManager::setDeviceRoot(scratch.path());
         NSLogSetEchoToStderr(false);
         NSRunLoop::installMain(ManualClock::create());
     });

@@ -537,6 +537,27 @@ std::optional<std::string> PSListController::titleForFooterInSection(const std::
     return footer.isString() ? std::optional<std::string>(footer.stringValue()) : std::nullopt;
 }
 
+NSTextAlignment PSListController::alignmentForFooterInSection(const std::shared_ptr<UITableView>&,
+                                                              std::int64_t section) {
+    const auto& all = sections();
+    if (section < 0 || section >= static_cast<std::int64_t>(all.size()) ||
+        !all[static_cast<std::size_t>(section)].group)
+        return NSTextAlignmentNatural;
+    // "footerAlignment": 0 left, 1 centred, 2 right, as NSTextAlignment numbers them on the device.
+    auto alignment = PSControlValue::doubleFromValue(
+        all[static_cast<std::size_t>(section)].group->propertyForKey("footerAlignment"));
+    if (!alignment)
+        return NSTextAlignmentNatural;
+    switch (static_cast<int>(*alignment)) {
+    case 1:
+        return NSTextAlignmentCenter;
+    case 2:
+        return NSTextAlignmentRight;
+    default:
+        return NSTextAlignmentLeft;
+    }
+}
+
 std::shared_ptr<PSSpecifier> PSListController::specifierAtIndexPath(NSIndexPath indexPath) {
     const auto& all = sections();
     if (indexPath.section < 0 || indexPath.section >= static_cast<std::int64_t>(all.size()))

@@ -119,6 +119,8 @@ public:
                                                        std::int64_t section) override;
     std::optional<std::string> titleForFooterInSection(const std::shared_ptr<UITableView>& tableView,
                                                        std::int64_t section) override;
+    NSTextAlignment alignmentForFooterInSection(const std::shared_ptr<UITableView>& tableView,
+                                                std::int64_t section) override;
     void didSelectRowAtIndexPath(const std::shared_ptr<UITableView>& tableView,
                                  NSIndexPath indexPath) override;
     std::shared_ptr<PSSpecifier> specifierAtIndexPath(NSIndexPath indexPath);

@@ -2,6 +2,7 @@
 
 #include "platform/prefs/PSControlValue.h"
 #include "platform/ui/UIImage.h"
+#include "platform/ui/UIImageView.h"
 #include "platform/ui/UILabel.h"
 #include "platform/ui/UISegmentedControl.h"
 #include "platform/ui/UISlider.h"
@@ -50,6 +51,54 @@ std::shared_ptr<UIView> sliderWithValue(const std::shared_ptr<UISlider>& slider)
         UIControlEventValueChanged);
     box->addSubview(slider);
     box->addSubview(label);
+    return box;
+}
+
+// The keyboard a text row asks for: "isNumeric" (with "isDecimalPad" for a decimal point),
+// "isEmail", "isURL", or "keyboard" naming one ("numbers", "phone").
+UIKeyboardType keyboardFor(const PSSpecifier& s) {
+    auto flag = [&](const char* key) { return PSControlValue::boolFromValue(s.propertyForKey(key)); };
+    if (flag("isNumeric"))
+        return flag("isDecimalPad") ? UIKeyboardTypeDecimalPad : UIKeyboardTypeNumberPad;
+    if (flag("isEmail"))
+        return UIKeyboardTypeEmailAddress;
+    if (flag("isURL"))
+        return UIKeyboardTypeURL;
+    PlistValue keyboard = s.propertyForKey("keyboard");
+    if (keyboard.isString() && keyboard.stringValue() == "numbers")
+        return UIKeyboardTypeNumbersAndPunctuation;
+    if (keyboard.isString() && keyboard.stringValue() == "phone")
+        return UIKeyboardTypePhonePad;
+    return UIKeyboardTypeDefault;
+}
+
+// A slider between the images of its ends ("leftImage", "rightImage", images of the bundle).
+std::shared_ptr<UIView> sliderBetweenImages(const std::shared_ptr<UIView>& slider,
+                                            const std::shared_ptr<UIImage>& left,
+                                            const std::shared_ptr<UIImage>& right) {
+    constexpr CGFloat kImage = 22, kGap = 8;
+    auto box = UIView::create(CGRectMake(0, 0, 200, 34));
+    box->setAutoresizesSubviews(true);
+    CGFloat x = 0, w = 200;
+    if (left) {
+        auto view = UIImageView::create(CGRectMake(0, (34 - kImage) / 2, kImage, kImage));
+        view->setImage(left);
+        view->setContentMode(UIViewContentModeScaleAspectFit);
+        box->addSubview(view);
+        x += kImage + kGap;
+        w -= kImage + kGap;
+    }
+    if (right) {
+        auto view = UIImageView::create(CGRectMake(200 - kImage, (34 - kImage) / 2, kImage, kImage));
+        view->setImage(right);
+        view->setContentMode(UIViewContentModeScaleAspectFit);
+        view->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin);
+        box->addSubview(view);
+        w -= kImage + kGap;
+    }
+    slider->setFrame(CGRectMake(x, 0, w, 34));
+    slider->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    box->addSubview(slider);
     return box;
 }
 
@@ -102,8 +151,18 @@ std::shared_ptr<UITableViewCell> PSTableCellViews::cellForSpecifier(PSListContro
                        l.setValueForSpecifier(stored, row);
                    }),
             UIControlEventValueChanged);
-        cell->setFillingControl(
-            PSControlValue::boolFromValue(s->propertyForKey("showValue")) ? sliderWithValue(slider) : slider);
+        std::shared_ptr<UIView> control = slider;
+        if (PSControlValue::boolFromValue(s->propertyForKey("showValue")))
+            control = sliderWithValue(slider);
+        auto endImage = [&](const char* key) -> std::shared_ptr<UIImage> {
+            PlistValue name = s->propertyForKey(key);
+            auto bundle = name.isString() ? list.bundle() : nullptr;
+            return bundle ? PSListController::imageFromBundle(*bundle, name.stringValue()) : nullptr;
+        };
+        auto left = endImage("leftImage"), right = endImage("rightImage");
+        if (left || right)
+            control = sliderBetweenImages(control, left, right);
+        cell->setFillingControl(control);
         break;
     }
     case PSSegmentCell: {
@@ -130,6 +189,7 @@ std::shared_ptr<UITableViewCell> PSTableCellViews::cellForSpecifier(PSListContro
     case PSEditTextViewCell: {
         auto field = UITextField::create(CGRectMake(0, 0, 200, 30));
         field->setSecureTextEntry(s->cellType() == PSSecureEditTextCell);
+        field->setKeyboardType(keyboardFor(*s));
         field->setText(value.isString() ? value.stringValue() : value.isNumber() ? value.description() : "");
         PlistValue placeholderText = s->propertyForKey("placeholder");
         field->setPlaceholder(placeholderText.isString() ? placeholderText.stringValue() : "");

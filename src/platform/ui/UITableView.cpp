@@ -43,6 +43,14 @@ std::optional<std::string> UITableView::titleForFooterInSection(std::int64_t sec
                                            section);
 }
 
+NSTextAlignment UITableView::alignmentForFooterInSection(std::int64_t section) {
+    auto source = dataSource();
+    if (!source)
+        return NSTextAlignmentNatural;
+    return source->alignmentForFooterInSection(std::static_pointer_cast<UITableView>(shared_from_this()),
+                                               section);
+}
+
 bool UITableView::contains(NSIndexPath indexPath) {
     return indexPath.row >= 0 && indexPath.row < numberOfRowsInSection(indexPath.section);
 }

@@ -59,6 +59,7 @@ public:
     // The data source's section titles (none without a data source or a title).
     std::optional<std::string> titleForHeaderInSection(std::int64_t section);
     std::optional<std::string> titleForFooterInSection(std::int64_t section);
+    NSTextAlignment alignmentForFooterInSection(std::int64_t section);
 
     // Selection as code sets it: the delegate is not told (as in UIKit).
     void selectRowAtIndexPath(NSIndexPath indexPath, bool animated);

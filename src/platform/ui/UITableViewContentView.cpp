@@ -60,6 +60,7 @@ bool UITableViewContentView::syncWithTable(bool force) {
         UITableViewGroupedLayout::Section section;
         section.header = table->titleForHeaderInSection(s);
         section.footer = table->titleForFooterInSection(s);
+        section.footerAlignment = table->alignmentForFooterInSection(s);
         std::int64_t rows = table->numberOfRowsInSection(s);
         for (std::int64_t r = 0; r < rows; ++r) {
             NSIndexPath path = NSIndexPath::indexPathForRow(r, s);

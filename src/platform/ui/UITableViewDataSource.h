@@ -3,6 +3,7 @@
 // What a table asks of its data source (UITableViewDataSource). The number of sections is
 // optional in UIKit and defaults to one here.
 
+#include "platform/graphics/NSStringDrawing.h"
 #include "platform/ui/NSIndexPath.h"
 
 #include <cstdint>
@@ -34,5 +35,11 @@ public:
     virtual std::optional<std::string>
     titleForFooterInSection(const std::shared_ptr<UITableView>& /*tableView*/, std::int64_t /*section*/) {
         return std::nullopt;
+    }
+    // How a section's footer text is aligned (the Preferences framework's "footerAlignment"; UIKit
+    // asks for a footer view instead). Natural by default.
+    virtual NSTextAlignment alignmentForFooterInSection(const std::shared_ptr<UITableView>& /*tableView*/,
+                                                        std::int64_t /*section*/) {
+        return NSTextAlignmentNatural;
     }
 };

@@ -189,7 +189,8 @@ std::shared_ptr<UILabel> UITableViewGroupedLayout::sideLabel(const std::string& 
     label->setText(header ? upper(text) : text);
     label->setFont(UIFont::systemFontOfSize(13));
     label->setTextColor(secondaryTextColor());
-    label->setNumberOfLines(header ? 1 : 0);
+    // Headers and footers wrap: a long header pushes its section down.
+    label->setNumberOfLines(0);
     CGFloat w = width - 2 * kInset;
     CGSize s = label->sizeThatFits(CGSizeMake(w, 0));
     label->setFrame(CGRectMake(kInset, 0, w, std::ceil(s.height)));
@@ -207,8 +208,10 @@ CGFloat UITableViewGroupedLayout::layout(UIView& content, const std::vector<Sect
         const Section& section = sections[i];
         bool hasHeader = section.header && !section.header->empty();
         if (hasHeader) {
-            y += i == 0 ? kHeaderHeight - 10 + kFirstSectionGap - kSectionGap : kHeaderHeight;
             auto label = sideLabel(*section.header, true, width);
+            CGFloat extraLines =
+                std::max<CGFloat>(0, label->frame().height() - std::ceil(label->font().lineHeight()));
+            y += (i == 0 ? kHeaderHeight - 10 + kFirstSectionGap - kSectionGap : kHeaderHeight) + extraLines;
             CGRect f = label->frame();
             f.origin.y = y - 7 - f.height();
             label->setFrame(f);
@@ -235,6 +238,7 @@ CGFloat UITableViewGroupedLayout::layout(UIView& content, const std::vector<Sect
         }
         if (section.footer && !section.footer->empty()) {
             auto label = sideLabel(*section.footer, false, width);
+            label->setTextAlignment(section.footerAlignment);
             CGRect f = label->frame();
             f.origin.y = y + kFooterTop;
             label->setFrame(f);

@@ -40,6 +40,7 @@ public:
     struct Section {
         std::optional<std::string> header;
         std::optional<std::string> footer;
+        NSTextAlignment footerAlignment = NSTextAlignmentNatural;
         std::vector<std::shared_ptr<UITableViewCell>> cells;
     };
 

@@ -82,7 +82,30 @@ void UITextField::insertText(const std::string& text) {
         returnKey();
         return;
     }
-    text_ += text;
+    std::string typed;
+    for (char c : text) {
+        bool digit = c >= '0' && c <= '9';
+        switch (keyboardType_) {
+        case UIKeyboardTypeNumberPad:
+            if (!digit)
+                continue;
+            break;
+        case UIKeyboardTypeDecimalPad:
+            if (!digit && !(c == '.' && (text_ + typed).find('.') == std::string::npos))
+                continue;
+            break;
+        case UIKeyboardTypePhonePad:
+            if (!digit && c != '+' && c != '*' && c != '#')
+                continue;
+            break;
+        default:
+            break;
+        }
+        typed += c;
+    }
+    if (typed.empty())
+        return;
+    text_ += typed;
     setNeedsDisplay();
     sendActionsForControlEvents(UIControlEventEditingChanged);
 }

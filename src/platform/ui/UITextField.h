@@ -25,6 +25,18 @@ inline constexpr UIControlEvents UIControlEventEditingChanged = 1 << 17;
 inline constexpr UIControlEvents UIControlEventEditingDidEnd = 1 << 18;
 inline constexpr UIControlEvents UIControlEventEditingDidEndOnExit = 1 << 19;
 
+// The keyboard a field asks for (keyboardType). A number, decimal or phone pad has only its keys,
+// so text typed into such a field keeps only what those keys could enter.
+enum UIKeyboardType : std::int64_t {
+    UIKeyboardTypeDefault = 0,
+    UIKeyboardTypeNumbersAndPunctuation = 2,
+    UIKeyboardTypeURL = 3,
+    UIKeyboardTypeNumberPad = 4,
+    UIKeyboardTypePhonePad = 5,
+    UIKeyboardTypeEmailAddress = 7,
+    UIKeyboardTypeDecimalPad = 8,
+};
+
 class UITextField : public UIControl, public UITouchResponder {
 public:
     static std::shared_ptr<UITextField> create(CGRect frame = CGRectZero);
@@ -43,6 +55,8 @@ public:
     void setTextColor(UIColor color);
     NSTextAlignment textAlignment() const { return alignment_; }
     void setTextAlignment(NSTextAlignment alignment);
+    UIKeyboardType keyboardType() const { return keyboardType_; }
+    void setKeyboardType(UIKeyboardType type) { keyboardType_ = type; }
     // secureTextEntry: the field shows a dot for each character instead of the text.
     bool isSecureTextEntry() const { return secure_; }
     void setSecureTextEntry(bool secure);
@@ -81,4 +95,5 @@ private:
     UIColor textColor_ = UIColor::labelColor();
     NSTextAlignment alignment_ = NSTextAlignmentNatural;
     bool secure_ = false;
+    UIKeyboardType keyboardType_ = UIKeyboardTypeDefault;
 };

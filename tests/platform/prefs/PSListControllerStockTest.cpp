@@ -12,10 +12,12 @@
 #include "platform/prefs/PSListItemsController.h"
 #include "platform/prefs/PSTableCellViews.h"
 #include "platform/ui/UIAlertController.h"
+#include "platform/ui/UIImageView.h"
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UISlider.h"
 #include "platform/ui/UISwitch.h"
 #include "platform/ui/UITableViewCell.h"
+#include "platform/ui/UITextField.h"
 
 #include <gtest/gtest.h>
 
@@ -255,6 +257,38 @@ TEST_F(StockListTest, TextsAreLocalisedThroughThePagesStringsTableInTheDevicesLa
     EXPECT_EQ(open()->table()->titleForHeaderInSection(0), "Principal");
     NSBundle::setPreferredLanguages({"ja"});
     EXPECT_EQ(open()->table()->titleForHeaderInSection(0), "Main");
+}
+
+TEST_F(StockListTest, FooterAlignmentKeyboardsAndSliderImagesAreTaken) {
+    writePage("Root", R"({ items = (
+        { cell = PSGroupCell; footerText = "Centred"; footerAlignment = 1; },
+        { cell = PSEditTextCell; label = Age; key = age; defaults = com.t; isNumeric = 1; },
+        { cell = PSEditTextCell; label = Mail; key = mail; defaults = com.t; isEmail = 1; },
+        { cell = PSSliderCell; label = Volume; key = v; defaults = com.t; leftImage = "quiet.png"; rightImage = "loud.png"; },
+    ); })");
+    device.write(std::string(kBundle) + "/quiet.png", DeviceFixture::png(22));
+    device.write(std::string(kBundle) + "/loud.png", DeviceFixture::png(22));
+    auto list = open();
+    EXPECT_EQ(list->table()->alignmentForFooterInSection(0), NSTextAlignmentCenter);
+    auto field = [&](const char* title) {
+        return std::dynamic_pointer_cast<UITextField>(cellOf(*list, title)->accessoryView());
+    };
+    EXPECT_EQ(field("Age")->keyboardType(), UIKeyboardTypeNumberPad);
+    EXPECT_EQ(field("Mail")->keyboardType(), UIKeyboardTypeEmailAddress);
+    // The slider sits between its two images.
+    auto box = cellOf(*list, "Volume")->fillingControl();
+    ASSERT_TRUE(box);
+    int images = 0;
+    std::shared_ptr<UISlider> slider;
+    for (const auto& v : box->subviews()) {
+        images += std::dynamic_pointer_cast<UIImageView>(v) ? 1 : 0;
+        if (auto s = std::dynamic_pointer_cast<UISlider>(v))
+            slider = s;
+    }
+    EXPECT_EQ(images, 2);
+    ASSERT_TRUE(slider);
+    EXPECT_GT(slider->frame().minX(), 20);
+    EXPECT_LT(slider->frame().maxX(), 180);
 }
 
 TEST(PSControlValueTest, ScriptsAndTouchesStoreTheSameValues) {

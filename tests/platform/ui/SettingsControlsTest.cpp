@@ -133,6 +133,33 @@ TEST_F(SettingsControlsTest, TextFieldTypesOnlyWhileFocusedAndDeletesWholeCharac
     EXPECT_FALSE(UITextField::focusedTextField());
 }
 
+TEST_F(SettingsControlsTest, APadKeyboardEntersOnlyWhatItsKeysCan) {
+    auto field = UITextField::create(CGRectMake(0, 0, 200, 30));
+    root->addSubview(field);
+    field->touchBegan(CGPointMake(5, 5));
+    field->touchEnded(CGPointMake(5, 5));
+    ASSERT_TRUE(field->isFirstResponder());
+    int changes = 0;
+    field->addAction([&](UIControl&) { ++changes; }, UIControlEventEditingChanged);
+    field->setKeyboardType(UIKeyboardTypeNumberPad);
+    field->insertText("12ab3.5");
+    EXPECT_EQ(field->text(), "1235");
+    field->insertText("x"); // nothing the pad could type: no change is sent
+    EXPECT_EQ(changes, 1);
+    field->setText("");
+    field->setKeyboardType(UIKeyboardTypeDecimalPad);
+    field->insertText("3.1.4");
+    EXPECT_EQ(field->text(), "3.14");
+    field->setText("");
+    field->setKeyboardType(UIKeyboardTypePhonePad);
+    field->insertText("+41 (0)44 #1");
+    EXPECT_EQ(field->text(), "+41044#1");
+    field->setText("");
+    field->setKeyboardType(UIKeyboardTypeEmailAddress);
+    field->insertText("a@b.c");
+    EXPECT_EQ(field->text(), "a@b.c");
+}
+
 TEST_F(SettingsControlsTest, ScrollViewClampsDragsAndWheelToItsContent) {
     auto scroller = UIScrollView::create(CGRectMake(0, 0, 200, 100));
     scroller->setContentSize(CGSizeMake(200, 300));

@@ -78,3 +78,64 @@ TEST(UITableViewContentViewTest, AListWithinTwoScreenfulsIsDressedWhole) {
 }
 
 } // namespace
+
+namespace {
+
+// One section with a header and a footer of the given texts.
+class TitledSection : public UITableViewDataSource {
+public:
+    TitledSection(std::string header, NSTextAlignment footerAlignment)
+        : header_(std::move(header)), alignment_(footerAlignment) {}
+    std::int64_t numberOfRowsInSection(const std::shared_ptr<UITableView>&, std::int64_t) override {
+        return 1;
+    }
+    std::shared_ptr<UITableViewCell> cellForRowAtIndexPath(const std::shared_ptr<UITableView>&,
+                                                           NSIndexPath) override {
+        auto cell = UITableViewCell::create(UITableViewCellStyleDefault, "Cell");
+        cell->setText("Row");
+        return cell;
+    }
+    std::optional<std::string> titleForHeaderInSection(const std::shared_ptr<UITableView>&,
+                                                       std::int64_t) override {
+        return header_;
+    }
+    std::optional<std::string> titleForFooterInSection(const std::shared_ptr<UITableView>&,
+                                                       std::int64_t) override {
+        return "Footer";
+    }
+    NSTextAlignment alignmentForFooterInSection(const std::shared_ptr<UITableView>&, std::int64_t) override {
+        return alignment_;
+    }
+
+private:
+    std::string header_;
+    NSTextAlignment alignment_;
+};
+
+// The first row's top, and the footer label's alignment, for a section laid out 320 points wide.
+std::pair<CGFloat, NSTextAlignment> layOut(TitledSection& source) {
+    auto loop = NSRunLoop::installMain(ManualClock::create());
+    auto table = UITableView::create(CGRectMake(0, 0, 320, 480), UITableViewStyleGrouped);
+    auto shared = std::shared_ptr<TitledSection>(&source, [](TitledSection*) {});
+    table->setDataSource(shared);
+    auto face = UITableViewContentView::attach(table);
+    CGFloat top = face->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0))->minY();
+    NSTextAlignment alignment = NSTextAlignmentNatural;
+    for (const auto& v : face->subviews())
+        if (auto label = std::dynamic_pointer_cast<UILabel>(v); label && label->text() == "Footer")
+            alignment = label->textAlignment();
+    return {top, alignment};
+}
+
+} // namespace
+
+TEST(UITableViewContentViewTest, LongHeadersWrapAndPushTheirRowsDownAndFootersTakeTheirAlignment) {
+    TitledSection shortHeader("General", NSTextAlignmentCenter);
+    TitledSection longHeader("A header long enough to need a second and then a third line in a narrow list",
+                             NSTextAlignmentRight);
+    auto [shortTop, centred] = layOut(shortHeader);
+    auto [longTop, right] = layOut(longHeader);
+    EXPECT_GT(longTop, shortTop + 20); // two more lines of 13-point text
+    EXPECT_EQ(centred, NSTextAlignmentCenter);
+    EXPECT_EQ(right, NSTextAlignmentRight);
+}
