@@ -199,6 +199,23 @@ TEST_F(SettingsAppTest, APlaceholderRowIsDrawnWithItsLabelAndTheMissingClassInOr
     auto plain = screen.pointOfRow("Starts at");
     ASSERT_TRUE(plain);
     EXPECT_EQ(orangeIn(plain->y - 5), 0);
+
+    // A link list shows its current choice as grey text at the right, left of its chevron.
+    auto tint = screen.pointOfRow("Tint");
+    ASSERT_TRUE(tint);
+    auto grey = [](const CGImage::Pixel& p) {
+        return p.r > 110 && p.r < 190 && std::abs(int(p.r) - int(p.g)) < 12 &&
+               std::abs(int(p.g) - int(p.b)) < 16;
+    };
+    int right = 0, left = 0;
+    for (int dy = -8; dy <= 8; ++dy) {
+        for (int x = 280; x < 345; ++x)
+            right += grey(pixels::at(frame, x, tint->y + dy, 2)) ? 1 : 0;
+        for (int x = 100; x < 250; ++x)
+            left += grey(pixels::at(frame, x, tint->y + dy, 2)) ? 1 : 0;
+    }
+    EXPECT_GT(right, 30);
+    EXPECT_EQ(left, 0);
 }
 
 } // namespace
