@@ -49,8 +49,10 @@ protected:
 
 TEST_F(SettingsAppTest, TheListOfTweaksComesFromTheEntriesOfBothLayoutsSortedByLabel) {
     // An entry whose label sorts between the others, with no icon; an entry file that is not one.
-    device.write("/Library/PreferenceLoader/Preferences/Zed.plist",
-                 "{ entry = { cell = PSLinkCell; label = \"early bird\"; }; items = (); }");
+    device.write(
+        "/Library/PreferenceLoader/Preferences/Zed.plist",
+        "{ entry = { cell = PSLinkCell; label = \"early bird\"; }; title = Early; "
+        "items = ({ cell = PSSwitchCell; label = Worm; key = worm; defaults = com.bird; default = 1; }); }");
     device.write("/var/jb/Library/PreferenceLoader/Preferences/Broken.plist", "<?xml garbage");
     std::string out;
     ASSERT_FALSE(run("open settings\ndump\n", out));
@@ -71,6 +73,12 @@ TEST_F(SettingsAppTest, TheListOfTweaksComesFromTheEntriesOfBothLayoutsSortedByL
                                                  "Preferences/Broken.plist cannot be shown",
                                                  0) == 0;
     EXPECT_TRUE(saidWhy);
+
+    // An entry with its rows in the entry file itself opens the framework's list on that file.
+    ASSERT_FALSE(run("open bundle \"early bird\"\ndump\n", out));
+    d = lastDump(out);
+    EXPECT_EQ(d["title"], "Early");
+    EXPECT_EQ(rowTitled(d, "Worm")["value"], "on");
 }
 
 TEST_F(SettingsAppTest, ATapOpensEachKindOfEntryAndBackReturnsToTheList) {
@@ -83,7 +91,7 @@ TEST_F(SettingsAppTest, ATapOpensEachKindOfEntryAndBackReturnsToTheList) {
     // The pane, from its bundle's principal class; its rows as its Parts define them.
     EXPECT_EQ(dumps[0]["title"], "Orbitchat");
     EXPECT_EQ(rowTitled(dumps[0], "Enabled")["cell"], "PSSwitchCell");
-    // An entry with its own items, found under /var/jb.
+    // A bundle installed rootless, under /var/jb.
     EXPECT_EQ(dumps[1]["title"], "Quiet Hours");
     EXPECT_EQ(rowTitled(dumps[1], "Hours")["value"], "8");
     // A bundle whose principal class the simulator lacks: the framework's list of its Root.plist,

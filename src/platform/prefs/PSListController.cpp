@@ -275,7 +275,9 @@ void PSListController::loadView() {
 }
 
 void PSListController::viewWillAppear(bool /*animated*/) {
-    // Coming back from a child page shows what was changed there.
+    // The rows (and a plist's title) are there before the list shows; coming back from a child
+    // page shows what was changed there.
+    (void)specifiers();
     if (table_)
         table_->reloadData();
 }
