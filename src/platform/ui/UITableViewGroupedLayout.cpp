@@ -32,57 +32,43 @@ std::shared_ptr<UIView> hairline(CGFloat x, CGFloat y, CGFloat width) {
 }
 
 // The grey chevron of the disclosure indicator.
-class DisclosureView : public UIView {
+// The glyph of an accessory type: the grey chevron of a disclosure, or the tinted check of a
+// chosen row.
+class AccessoryGlyph : public UIView {
 public:
-    static std::shared_ptr<DisclosureView> create() {
-        auto v = std::shared_ptr<DisclosureView>(new DisclosureView());
+    static std::shared_ptr<AccessoryGlyph> create(UITableViewCellAccessoryType type) {
+        bool check = type == UITableViewCellAccessoryCheckmark;
+        auto v = std::shared_ptr<AccessoryGlyph>(new AccessoryGlyph(check));
         v->commonInit();
         return v;
     }
-    std::string className() const override { return "UITableViewCellDisclosureIndicator"; }
+    std::string className() const override {
+        return check_ ? "UITableViewCellCheckmark" : "UITableViewCellDisclosureIndicator";
+    }
     bool drawsContent() const override { return true; }
     void drawRect(CGRect) override {
         CGContextRef c = UIGraphicsGetCurrentContext();
         CGContextSetLineWidth(c, 2);
         CGContextSetLineCap(c, kCGLineCapRound);
         CGContextSetLineJoin(c, kCGLineJoinRound);
-        CGContextSetStrokeColorWithColor(c, UIColor::resolved(UIColor::colorWithRed(0.78, 0.78, 0.8, 1),
-                                                              UIColor::colorWithRed(0.353, 0.353, 0.369, 1))
-                                                .rgba);
-        CGContextMoveToPoint(c, 1.5, 1.5);
-        CGContextAddLineToPoint(c, 6.5, 6.5);
-        CGContextAddLineToPoint(c, 1.5, 11.5);
+        CGContextSetStrokeColorWithColor(
+            c, check_ ? tintColor()->rgba
+                      : UIColor::resolved(UIColor::colorWithRed(0.78, 0.78, 0.8, 1),
+                                          UIColor::colorWithRed(0.353, 0.353, 0.369, 1))
+                            .rgba);
+        const CGPoint* points = check_ ? kCheck : kChevron;
+        CGContextMoveToPoint(c, points[0].x, points[0].y);
+        CGContextAddLineToPoint(c, points[1].x, points[1].y);
+        CGContextAddLineToPoint(c, points[2].x, points[2].y);
         CGContextStrokePath(c);
     }
 
 private:
-    DisclosureView() : UIView(CGRectMake(0, 0, 8, 13)) {}
-};
-
-// The tinted check of a chosen row.
-class CheckmarkView : public UIView {
-public:
-    static std::shared_ptr<CheckmarkView> create() {
-        auto v = std::shared_ptr<CheckmarkView>(new CheckmarkView());
-        v->commonInit();
-        return v;
-    }
-    std::string className() const override { return "UITableViewCellCheckmark"; }
-    bool drawsContent() const override { return true; }
-    void drawRect(CGRect) override {
-        CGContextRef c = UIGraphicsGetCurrentContext();
-        CGContextSetLineWidth(c, 2);
-        CGContextSetLineCap(c, kCGLineCapRound);
-        CGContextSetLineJoin(c, kCGLineJoinRound);
-        CGContextSetStrokeColorWithColor(c, tintColor()->rgba);
-        CGContextMoveToPoint(c, 1.5, 6.5);
-        CGContextAddLineToPoint(c, 5.5, 10.5);
-        CGContextAddLineToPoint(c, 12.5, 1.5);
-        CGContextStrokePath(c);
-    }
-
-private:
-    CheckmarkView() : UIView(CGRectMake(0, 0, 14, 12)) {}
+    static constexpr CGPoint kChevron[3] = {{1.5, 1.5}, {6.5, 6.5}, {1.5, 11.5}};
+    static constexpr CGPoint kCheck[3] = {{1.5, 6.5}, {5.5, 10.5}, {12.5, 1.5}};
+    explicit AccessoryGlyph(bool check)
+        : UIView(check ? CGRectMake(0, 0, 14, 12) : CGRectMake(0, 0, 8, 13)), check_(check) {}
+    bool check_;
 };
 } // namespace
 
@@ -136,13 +122,13 @@ void UITableViewGroupedLayout::dressCell(UITableViewCell& cell, CGFloat width) {
         cell.addSubview(accessory);
         right = right - w - 8;
     } else if (cell.accessoryType() == UITableViewCellAccessoryDisclosureIndicator) {
-        auto chevron = DisclosureView::create();
+        auto chevron = AccessoryGlyph::create(UITableViewCellAccessoryDisclosureIndicator);
         chevron->setFrame(CGRectMake(right - 8, (height - 13) / 2, 8, 13));
         chevron->setTag(kDressedTag);
         cell.addSubview(chevron);
         right -= 8 + 10;
     } else if (cell.accessoryType() == UITableViewCellAccessoryCheckmark) {
-        auto check = CheckmarkView::create();
+        auto check = AccessoryGlyph::create(UITableViewCellAccessoryCheckmark);
         check->setFrame(CGRectMake(right - 14, (height - 12) / 2, 14, 12));
         check->setTag(kDressedTag);
         cell.addSubview(check);
