@@ -93,20 +93,25 @@ std::string NSBundle::principalClassName() const {
     return name.isString() ? name.stringValue() : std::string();
 }
 
+const std::set<std::string>& NSBundle::namesIn(const std::string& folder) const {
+    auto it = listings_.find(folder);
+    if (it == listings_.end()) {
+        std::set<std::string> names;
+        if (auto listed = files_->contentsOfDirectoryAtPath(folder.empty() ? path_ : joinPath(path_, folder)))
+            names.insert(listed->begin(), listed->end());
+        it = listings_.emplace(folder, std::move(names)).first;
+    }
+    return it->second;
+}
+
 std::vector<std::string> NSBundle::localizations() const {
     std::lock_guard lock(mutex_);
-    if (!lproj_) {
-        lproj_.emplace();
-        if (auto names = files_->contentsOfDirectoryAtPath(path_)) {
-            for (const auto& name : *names) {
-                bool folder = false;
-                if (name.size() > 6 && name.ends_with(".lproj") &&
-                    files_->fileExistsAtPath(joinPath(path_, name), &folder) && folder)
-                    lproj_->push_back(name.substr(0, name.size() - 6));
-            }
-        }
-    }
-    return *lproj_;
+    std::vector<std::string> languages;
+    // A name ending in .lproj is a language folder; one that is not a folder lists as empty.
+    for (const auto& name : namesIn(""))
+        if (name.size() > 6 && name.ends_with(".lproj"))
+            languages.push_back(name.substr(0, name.size() - 6));
+    return languages;
 }
 
 std::vector<std::string> NSBundle::searchFolders() const {
@@ -135,11 +140,11 @@ std::optional<std::string> NSBundle::pathForResource(const std::string& name, co
     if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
         return std::nullopt;
     std::string file = ext.empty() ? name : name + "." + ext;
+    // Each folder is listed once (until flushCaches); a name found there is the resource.
     for (const auto& folder : searchFolders()) {
-        std::string path = folder.empty() ? joinPath(path_, file) : joinPath(joinPath(path_, folder), file);
-        bool isFolder = false;
-        if (files_->fileExistsAtPath(path, &isFolder) && !isFolder)
-            return path;
+        std::lock_guard lock(mutex_);
+        if (namesIn(folder).contains(file))
+            return folder.empty() ? joinPath(path_, file) : joinPath(joinPath(path_, folder), file);
     }
     return std::nullopt;
 }
@@ -180,7 +185,7 @@ std::string NSBundle::localizedStringForKey(const std::string& key, const std::s
 void NSBundle::flushCaches() {
     std::lock_guard lock(mutex_);
     info_.reset();
-    lproj_.reset();
+    listings_.clear();
     tables_.clear();
 }
 

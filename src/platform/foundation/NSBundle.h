@@ -22,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,8 @@ private:
     std::shared_ptr<NSFileManager> files_;
     mutable std::mutex mutex_;
     mutable std::optional<PlistValue> info_;
-    mutable std::optional<std::vector<std::string>> lproj_;
+    // The names in the bundle's folder ("") and its language folders, each listed once.
+    const std::set<std::string>& namesIn(const std::string& folder) const; // with mutex_ held
+    mutable std::map<std::string, std::set<std::string>> listings_;
     mutable std::map<std::string, PlistValue> tables_;
 };
