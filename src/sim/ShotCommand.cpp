@@ -12,25 +12,6 @@
 #include <sstream>
 #include <vector>
 
-namespace {
-
-// WIDTHxHEIGHT@SCALE, each side 100 to 2048 points and the scale 1 to 3, as --screen takes it.
-bool readScreen(const std::string& text, Simulator::Options& options) {
-    double w = 0, h = 0;
-    int scale = 0;
-    char end = 0;
-    constexpr double kLargest = 2048;
-    if (std::sscanf(text.c_str(), "%lfx%lf@%d%c", &w, &h, &scale, &end) != 3 || !(w >= 100) || !(h >= 100) ||
-        !(w <= kLargest) || !(h <= kLargest) || scale < 1 || scale > 3)
-        return false;
-    options.screenWidth = w;
-    options.screenHeight = h;
-    options.screenScale = scale;
-    return true;
-}
-
-} // namespace
-
 int RunShotCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CLI::App cli{"Write a PNG of a preference bundle's first page as the device shows it"};
     cli.name("orbitchat-sim shot");
@@ -48,7 +29,7 @@ int RunShotCommand(int argc, char** argv, std::ostream& out, std::ostream& err) 
     } catch (const CLI::ParseError& e) {
         return cli.exit(e, out, err) == 0 ? 0 : 2;
     }
-    if (!screen.empty() && !readScreen(screen, options)) {
+    if (!screen.empty() && !Simulator::readScreen(screen, options)) {
         err << "orbitchat-sim shot: --screen takes WIDTHxHEIGHT@SCALE, each side 100 to 2048 points and the "
                "scale 1 to 3, such as 375x667@2\n";
         return 2;

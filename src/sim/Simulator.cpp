@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <iostream>
 
 namespace {
@@ -70,6 +71,20 @@ std::optional<std::string> Simulator::catalogueHostFromURL(const std::string& ur
         return std::nullopt;
     }
     return host;
+}
+
+bool Simulator::readScreen(const std::string& text, Options& options) {
+    double w = 0, h = 0;
+    int scale = 0;
+    char end = 0;
+    constexpr double kLargest = 2048;
+    if (std::sscanf(text.c_str(), "%lfx%lf@%d%c", &w, &h, &scale, &end) != 3 || !(w >= 100) || !(h >= 100) ||
+        !(w <= kLargest) || !(h <= kLargest) || scale < 1 || scale > 3)
+        return false;
+    options.screenWidth = w;
+    options.screenHeight = h;
+    options.screenScale = scale;
+    return true;
 }
 
 std::string Simulator::sourceDirectory() {

@@ -89,6 +89,10 @@ public:
     // "light" or "dark" as a style; nullopt for any other name.
     static std::optional<UIUserInterfaceStyle> appearanceNamed(const std::string& name);
 
+    // Reads --screen's WIDTHxHEIGHT@SCALE (each side 100 to 2048 points, from a watch to a large
+    // tablet, and the scale 1 to 3) into `options`; false, leaving them as they were, otherwise.
+    static bool readScreen(const std::string& text, Options& options);
+
     // The repository's folders, for the defaults of the command line.
     static std::string sourceDirectory();
 

@@ -120,21 +120,10 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (!screen.empty()) {
-        double w = 0, h = 0;
-        int scale = 0;
-        char end = 0;
-        // Sizes from a watch to a large tablet, in points.
-        constexpr double kLargest = 2048;
-        if (std::sscanf(screen.c_str(), "%lfx%lf@%d%c", &w, &h, &scale, &end) != 3 || !(w >= 100) ||
-            !(h >= 100) || !(w <= kLargest) || !(h <= kLargest) || scale < 1 || scale > 3) {
-            std::cerr << "orbitchat-sim: --screen takes WIDTHxHEIGHT@SCALE, each side 100 to 2048 points and "
-                         "the scale 1 to 3, such as 375x667@2\n";
-            return 2;
-        }
-        options.screenWidth = w;
-        options.screenHeight = h;
-        options.screenScale = scale;
+    if (!screen.empty() && !Simulator::readScreen(screen, options)) {
+        std::cerr << "orbitchat-sim: --screen takes WIDTHxHEIGHT@SCALE, each side 100 to 2048 points and "
+                     "the scale 1 to 3, such as 375x667@2\n";
+        return 2;
     }
 
     // Without --device: the kept working copy of the sample device, or a fresh copy for the
