@@ -1,4 +1,5 @@
 #include "sim/BundleLint.h"
+#include "sim/CommandLine.h"
 
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/PlistSourceLines.h"
@@ -6,7 +7,6 @@
 #include "platform/foundation/StringsTable.h"
 #include "platform/prefs/PSTableCell.h"
 
-#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -668,19 +668,10 @@ std::string BundleLint::json(const std::vector<BundleLintFinding>& findings, con
 }
 
 int RunBundleLint(int argc, char** argv, std::ostream& out, std::ostream& err) {
-    CLI::App cli{"Report what the device would do differently from what a preference bundle's author "
-                 "likely meant"};
-    cli.name("orbitchat-sim lint");
-    std::string bundle;
-    std::string format = "text";
-    cli.add_option("BUNDLE", bundle, "the bundle folder (NAME.bundle)")->required();
-    cli.add_option("--format", format, "text (one line per finding) or json")
-        ->check(CLI::IsMember({"text", "json"}));
-    try {
-        cli.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        return cli.exit(e, out, err) == 0 ? 0 : 2;
-    }
+    LintArguments arguments;
+    if (auto status = readLintArguments(argc, argv, arguments, out, err))
+        return *status;
+    const std::string& bundle = arguments.bundle;
     std::string why;
     std::size_t filesRead = 0;
     auto findings = BundleLint::lint(bundle, why, &filesRead);
@@ -688,7 +679,7 @@ int RunBundleLint(int argc, char** argv, std::ostream& out, std::ostream& err) {
         err << "orbitchat-sim lint: cannot read " << bundle << ": " << why << "\n";
         return 2;
     }
-    out << (format == "json" ? BundleLint::json(*findings, bundle, filesRead)
-                             : BundleLint::text(*findings, filesRead));
+    out << (arguments.format == "json" ? BundleLint::json(*findings, bundle, filesRead)
+                                       : BundleLint::text(*findings, filesRead));
     return findings->empty() ? 0 : 1;
 }

@@ -1,10 +1,9 @@
 #include "sim/ShotCommand.h"
 
+#include "sim/CommandLine.h"
 #include "sim/SampleDevice.h"
 #include "sim/ScriptRunner.h"
 #include "sim/Simulator.h"
-
-#include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <filesystem>
@@ -13,28 +12,20 @@
 #include <vector>
 
 int RunShotCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
-    CLI::App cli{"Write a PNG of a preference bundle's first page as the device shows it"};
-    cli.name("orbitchat-sim shot");
-    std::string bundle, picture, appearance = "light", screen;
+    ShotArguments arguments;
+    if (auto status = readShotArguments(argc, argv, arguments, out, err))
+        return *status;
+    const std::string& bundle = arguments.bundle;
+    const std::string& picture = arguments.picture;
+    const std::string& screen = arguments.screen;
     Simulator::Options options;
-    cli.add_option("BUNDLE", bundle, "the bundle folder (NAME.bundle)")->required();
-    cli.add_option("OUT", picture, "the PNG to write (relative to the current folder)")->required();
-    cli.add_option("--appearance", appearance, "draw the screen light or dark (default: light)")
-        ->check(CLI::IsMember({"light", "dark"}));
-    cli.add_option("--screen", screen, "screen size and scale, as 375x667@2");
-    cli.add_option("--language", options.language,
-                   "the device's language, which picks the bundle's localisation (default: en)");
-    try {
-        cli.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        return cli.exit(e, out, err) == 0 ? 0 : 2;
-    }
+    options.language = arguments.language;
     if (!screen.empty() && !Simulator::readScreen(screen, options)) {
         err << "orbitchat-sim shot: --screen takes WIDTHxHEIGHT@SCALE, each side 100 to 2048 points and the "
                "scale 1 to 3, such as 375x667@2\n";
         return 2;
     }
-    options.appearance = *Simulator::appearanceNamed(appearance);
+    options.appearance = *Simulator::appearanceNamed(arguments.appearance);
 
     std::error_code error;
     if (!std::filesystem::is_directory(bundle, error)) {

@@ -16,6 +16,7 @@
 #include "platform/foundation/DeviceRandom.h"
 #include "platform/foundation/HostFileRead.h"
 #include "sim/BundleLint.h"
+#include "sim/CommandLine.h"
 #include "sim/HUDGallery.h"
 #include "sim/SampleDevice.h"
 #include "sim/ScriptRunner.h"
@@ -23,8 +24,6 @@
 #include "sim/SimDump.h"
 #include "sim/SimWindowApp.h"
 #include "sim/Simulator.h"
-
-#include <CLI/CLI.hpp>
 
 #include <cstdint>
 #include <cstdio>
@@ -40,78 +39,21 @@ int main(int argc, char** argv) {
         return RunBundleLint(argc - 1, argv + 1, std::cout, std::cerr);
     if (argc > 1 && std::string_view(argv[1]) == "shot")
         return RunShotCommand(argc - 1, argv + 1, std::cout, std::cerr);
-    CLI::App cli{"orbitchat-sim: the Orbitchat settings pane on a simulated device"};
-    Simulator::Options options;
+    SimArguments arguments;
+    if (auto status = readSimArguments(argc, argv, arguments, std::cout, std::cerr))
+        return *status;
+    Simulator::Options& options = arguments.options;
+    const SimWindowOptions& window = arguments.window;
     const std::string sample = Simulator::sourceDirectory() + "/examples/device";
-    std::string scriptPath;
-    std::string screen;
-    cli.add_option(
-           "--device", options.deviceRoot,
-           "device folder (the device's root), used in place; without it the simulator runs on a "
-           "copy of examples/device kept in ~/.local/state/orbitchat-sim/device, and records the tour "
-           "and the HUD gallery on a fresh copy")
-        ->check(CLI::ExistingDirectory);
-    bool resetDevice = false;
-    cli.add_flag("--reset-device", resetDevice, "start the kept copy of the sample device afresh");
-    auto* paneBundle =
-        cli.add_option("--bundle", options.bundlePath, "folder of the pane's resources (default: resources/)")
-            ->check(CLI::ExistingDirectory);
-    cli.add_option("--preference-bundle", options.preferenceBundle,
-                   "open this preference bundle folder as the device would: its principal class when the "
-                   "simulator has it, otherwise the platform's list of its Root.plist (\"open\" opens it)")
-        ->check(CLI::ExistingDirectory)
-        ->excludes(paneBundle);
-    cli.add_option("--language", options.language,
-                   "the device's language, which picks the bundles' localisations (default: en)");
-    cli.add_option("--model", options.model,
-                   "the device's model, which decides the rows that require hardware: iphone, ipad or ipod "
-                   "(default: iphone)")
-        ->check(CLI::IsMember({"iphone", "ipad", "ipod"}));
-    std::string appearance = "light";
-    cli.add_option("--appearance", appearance, "draw the screen light or dark (default: light)")
-        ->check(CLI::IsMember({"light", "dark"}));
-    cli.add_option("--script", scriptPath, "script to run, one command per line")->check(CLI::ExistingFile);
-    cli.add_option("--screen", screen, "screen size and scale, as 375x667@2");
-    std::string outputFolder = "orbitchat-sim-out";
-    cli.add_option("--out", outputFolder,
-                   "folder for screenshots and recordings (default: orbitchat-sim-out)");
-    bool dumpOnly = false;
-    cli.add_flag("--dump", dumpOnly, "open the pane headless and print its state");
-    bool headless = false;
-    cli.add_flag("--headless", headless, "never open a window; record the tour instead");
-    bool hudGallery = false;
-    cli.add_flag("--hud-gallery", hudGallery,
-                 "show the progress HUD in each mode and option: in a window, the next picture on a "
-                 "click or key press; headless (or --headless), record a PNG of each and an animated "
-                 "WebP of the show and hide animations into the output folder");
-    auto* catalogueFile =
-        cli.add_option("--catalogue", options.catalogueFile,
-                       "serve this JSON file as the maker's catalogue, over HTTPS on the loopback "
-                       "interface (default: examples/catalogue.json)")
-            ->check(CLI::ExistingFile);
-    auto* catalogueURL = cli.add_option("--catalogue-url", options.catalogueURL,
-                                        "fetch the catalogue from this https server instead, checked "
-                                        "against the host's trusted certificates")
-                             ->excludes(catalogueFile);
-    cli.add_flag("--offline", options.offline, "every request fails as on a device without a connection")
-        ->excludes(catalogueFile)
-        ->excludes(catalogueURL);
-    std::optional<std::uint64_t> seed;
-    cli.add_option("--seed", seed, "seed the device's random numbers: the same confetti on every run");
-    SimWindowOptions window;
-    cli.add_option("--state-file", window.stateFile,
-                   "window mode: write the views dump here after each frame");
-    try {
-        cli.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        // Help and version are successes; every other mistake on the command line exits with 2,
-        // as a bad script line does.
-        int printed = cli.exit(e);
-        return printed == 0 ? 0 : 2;
-    }
+    std::string& scriptPath = arguments.scriptPath;
+    const std::string& screen = arguments.screen;
+    const std::string& outputFolder = arguments.outputFolder;
+    const auto& seed = arguments.seed;
+    const bool resetDevice = arguments.resetDevice, dumpOnly = arguments.dumpOnly,
+               headless = arguments.headless, hudGallery = arguments.hudGallery;
     if (seed)
         DeviceRandom::seed(*seed);
-    options.appearance = *Simulator::appearanceNamed(appearance);
+    options.appearance = *Simulator::appearanceNamed(arguments.appearance);
 
     if (!options.catalogueURL.empty()) {
         std::string why;

@@ -1,0 +1,102 @@
+#include "sim/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+
+namespace {
+
+// Help and version are successes; every other mistake on the command line exits with 2, as a bad
+// script line does.
+std::optional<int> parse(CLI::App& cli, int argc, char** argv, std::ostream& out, std::ostream& err) {
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return cli.exit(e, out, err) == 0 ? 0 : 2;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<int> readSimArguments(int argc, char** argv, SimArguments& arguments, std::ostream& out,
+                                    std::ostream& err) {
+    CLI::App cli{"orbitchat-sim: the Orbitchat settings pane on a simulated device"};
+    auto& options = arguments.options;
+    cli.add_option(
+           "--device", options.deviceRoot,
+           "device folder (the device's root), used in place; without it the simulator runs on a "
+           "copy of examples/device kept in ~/.local/state/orbitchat-sim/device, and records the tour "
+           "and the HUD gallery on a fresh copy")
+        ->check(CLI::ExistingDirectory);
+    cli.add_flag("--reset-device", arguments.resetDevice, "start the kept copy of the sample device afresh");
+    auto* paneBundle =
+        cli.add_option("--bundle", options.bundlePath, "folder of the pane's resources (default: resources/)")
+            ->check(CLI::ExistingDirectory);
+    cli.add_option("--preference-bundle", options.preferenceBundle,
+                   "open this preference bundle folder as the device would: its principal class when the "
+                   "simulator has it, otherwise the platform's list of its Root.plist (\"open\" opens it)")
+        ->check(CLI::ExistingDirectory)
+        ->excludes(paneBundle);
+    cli.add_option("--language", options.language,
+                   "the device's language, which picks the bundles' localisations (default: en)");
+    cli.add_option("--model", options.model,
+                   "the device's model, which decides the rows that require hardware: iphone, ipad or ipod "
+                   "(default: iphone)")
+        ->check(CLI::IsMember({"iphone", "ipad", "ipod"}));
+    cli.add_option("--appearance", arguments.appearance, "draw the screen light or dark (default: light)")
+        ->check(CLI::IsMember({"light", "dark"}));
+    cli.add_option("--script", arguments.scriptPath, "script to run, one command per line")
+        ->check(CLI::ExistingFile);
+    cli.add_option("--screen", arguments.screen, "screen size and scale, as 375x667@2");
+    cli.add_option("--out", arguments.outputFolder,
+                   "folder for screenshots and recordings (default: orbitchat-sim-out)");
+    cli.add_flag("--dump", arguments.dumpOnly, "open the pane headless and print its state");
+    cli.add_flag("--headless", arguments.headless, "never open a window; record the tour instead");
+    cli.add_flag("--hud-gallery", arguments.hudGallery,
+                 "show the progress HUD in each mode and option: in a window, the next picture on a "
+                 "click or key press; headless (or --headless), record a PNG of each and an animated "
+                 "WebP of the show and hide animations into the output folder");
+    auto* catalogueFile =
+        cli.add_option("--catalogue", options.catalogueFile,
+                       "serve this JSON file as the maker's catalogue, over HTTPS on the loopback "
+                       "interface (default: examples/catalogue.json)")
+            ->check(CLI::ExistingFile);
+    auto* catalogueURL = cli.add_option("--catalogue-url", options.catalogueURL,
+                                        "fetch the catalogue from this https server instead, checked "
+                                        "against the host's trusted certificates")
+                             ->excludes(catalogueFile);
+    cli.add_flag("--offline", options.offline, "every request fails as on a device without a connection")
+        ->excludes(catalogueFile)
+        ->excludes(catalogueURL);
+    cli.add_option("--seed", arguments.seed,
+                   "seed the device's random numbers: the same confetti on every run");
+    cli.add_option("--state-file", arguments.window.stateFile,
+                   "window mode: write the views dump here after each frame");
+    return parse(cli, argc, argv, out, err);
+}
+
+std::optional<int> readLintArguments(int argc, char** argv, LintArguments& arguments, std::ostream& out,
+                                     std::ostream& err) {
+    CLI::App cli{"Report what the device would do differently from what a preference bundle's author "
+                 "likely meant"};
+    cli.name("orbitchat-sim lint");
+    cli.add_option("BUNDLE", arguments.bundle, "the bundle folder (NAME.bundle)")->required();
+    cli.add_option("--format", arguments.format, "text (one line per finding) or json")
+        ->check(CLI::IsMember({"text", "json"}));
+    return parse(cli, argc, argv, out, err);
+}
+
+std::optional<int> readShotArguments(int argc, char** argv, ShotArguments& arguments, std::ostream& out,
+                                     std::ostream& err) {
+    CLI::App cli{"Write a PNG of a preference bundle's first page as the device shows it"};
+    cli.name("orbitchat-sim shot");
+    cli.add_option("BUNDLE", arguments.bundle, "the bundle folder (NAME.bundle)")->required();
+    cli.add_option("OUT", arguments.picture, "the PNG to write (relative to the current folder)")->required();
+    cli.add_option("--appearance", arguments.appearance, "draw the screen light or dark (default: light)")
+        ->check(CLI::IsMember({"light", "dark"}));
+    cli.add_option("--screen", arguments.screen, "screen size and scale, as 375x667@2");
+    cli.add_option("--language", arguments.language,
+                   "the device's language, which picks the bundle's localisation (default: en)");
+    return parse(cli, argc, argv, out, err);
+}

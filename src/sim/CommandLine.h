@@ -1,0 +1,52 @@
+#pragma once
+
+// The program's three command lines (`orbitchat-sim`, `orbitchat-sim lint`, `orbitchat-sim shot`),
+// read in one place: the argument library is large, and only this file includes it.
+//
+// Each reader fills its arguments and answers nothing when the program goes on, or the exit
+// status when it is done: 0 after printing help or the version (on `out`), 2 for a mistake on the
+// command line (the message on `err`).
+
+#include "sim/SimWindowApp.h"
+#include "sim/Simulator.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+struct SimArguments {
+    Simulator::Options options;
+    SimWindowOptions window;
+    std::string scriptPath;
+    std::string screen; // WIDTHxHEIGHT@SCALE, read by Simulator::readScreen
+    std::string appearance = "light";
+    std::string outputFolder = "orbitchat-sim-out";
+    std::optional<std::uint64_t> seed;
+    bool resetDevice = false;
+    bool dumpOnly = false;
+    bool headless = false;
+    bool hudGallery = false;
+};
+
+struct LintArguments {
+    std::string bundle;
+    std::string format = "text"; // "text" or "json"
+};
+
+struct ShotArguments {
+    std::string bundle;
+    std::string picture;
+    std::string appearance = "light";
+    std::string screen;
+    std::string language; // empty: the device's default
+};
+
+std::optional<int> readSimArguments(int argc, char** argv, SimArguments& arguments, std::ostream& out,
+                                    std::ostream& err);
+// argv[0] is "lint".
+std::optional<int> readLintArguments(int argc, char** argv, LintArguments& arguments, std::ostream& out,
+                                     std::ostream& err);
+// argv[0] is "shot".
+std::optional<int> readShotArguments(int argc, char** argv, ShotArguments& arguments, std::ostream& out,
+                                     std::ostream& err);
