@@ -18,6 +18,7 @@ std::shared_ptr<UITextField> textFieldOfRow(UIView& root, const std::string& tit
     std::shared_ptr<UITextField> found;
     std::function<void(const std::shared_ptr<UIView>&)> walk = [&](const std::shared_ptr<UIView>& v) {
         if (auto face = std::dynamic_pointer_cast<UITableViewContentView>(v)) {
+            face->loadAllRows();
             for (const auto& [path, cell] : face->visibleRows()) {
                 if (cell->text() != title)
                     continue;

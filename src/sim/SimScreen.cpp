@@ -284,6 +284,8 @@ std::shared_ptr<UITableViewCell> findRow(UIWindow& window, const std::string& ti
         auto f = std::dynamic_pointer_cast<UITableViewContentView>(v);
         if (!f || !effectivelyVisible(*f) || !f->isUserInteractionEnabled())
             return;
+        // A script names any row of the list, as a user scrolls to one: every row gets its cell.
+        f->loadAllRows();
         for (const auto& [path, cell] : f->visibleRows()) {
             if (cell->text() == title) {
                 found = cell;

@@ -13,6 +13,8 @@
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UIScreen.h"
 
+#include <algorithm>
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -578,6 +580,19 @@ std::shared_ptr<UITableViewCell> PSListController::cellForRowAtIndexPath(const s
     // One read of the value makes the whole cell.
     return PSTableCellViews::cellForSpecifier(
         *this, s, s->missingClassName().empty() ? valueForSpecifier(s) : PlistValue());
+}
+
+std::optional<CGFloat>
+PSListController::heightForRowAtIndexPath(const std::shared_ptr<UITableView>& /*tableView*/,
+                                          NSIndexPath indexPath) {
+    auto s = specifierAtIndexPath(indexPath);
+    if (!s)
+        return std::nullopt;
+    auto height = PSControlValue::doubleFromValue(s->propertyForKey("height"));
+    // Past a few screens a row is a mistake, not a design: it is held to 2000 points.
+    if (!height || !std::isfinite(*height) || *height <= 0)
+        return std::nullopt;
+    return std::min<CGFloat>(*height, 2000);
 }
 
 void PSListController::didSelectRowAtIndexPath(const std::shared_ptr<UITableView>& tableView,

@@ -123,6 +123,9 @@ public:
                                                 std::int64_t section) override;
     void didSelectRowAtIndexPath(const std::shared_ptr<UITableView>& tableView,
                                  NSIndexPath indexPath) override;
+    // A row's "height" (a positive number, or numeric text), or nothing: the cell's own.
+    std::optional<CGFloat> heightForRowAtIndexPath(const std::shared_ptr<UITableView>& tableView,
+                                                   NSIndexPath indexPath) override;
     std::shared_ptr<PSSpecifier> specifierAtIndexPath(NSIndexPath indexPath);
 
 protected:

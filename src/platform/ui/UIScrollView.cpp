@@ -81,6 +81,12 @@ void UIScrollView::scrollRectToVisible(CGRect rect, bool animated) {
         setContentOffset(target, animated);
 }
 
+void UIScrollView::contentAboveMovedBy(CGFloat dy) {
+    CGPoint o = contentOffset();
+    dragStartOffset_.y += dy;
+    UIView::performWithoutAnimation([&] { setContentOffset(clampedOffset(CGPointMake(o.x, o.y + dy))); });
+}
+
 bool UIScrollView::touchBegan(CGPoint p) {
     if (!scrollEnabled_)
         return false;

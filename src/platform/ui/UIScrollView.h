@@ -62,6 +62,9 @@ public:
 protected:
     explicit UIScrollView(CGRect frame) : UIView(frame) {}
     void commonInit() override;
+    // The content above the view grew (or shrank, negative) by `dy`: moves the offset with it,
+    // and a drag under way too, so that what is on screen stays put.
+    void contentAboveMovedBy(CGFloat dy);
 
 private:
     CGSize contentSize_{};

@@ -1,5 +1,7 @@
 #include "platform/ui/UITableView.h"
 
+#include <cmath>
+
 std::shared_ptr<UITableView> UITableView::create(CGRect frame, UITableViewStyle style) {
     auto table = std::shared_ptr<UITableView>(new UITableView(frame, style));
     table->commonInit();
@@ -49,6 +51,17 @@ NSTextAlignment UITableView::alignmentForFooterInSection(std::int64_t section) {
         return NSTextAlignmentNatural;
     return source->alignmentForFooterInSection(std::static_pointer_cast<UITableView>(shared_from_this()),
                                                section);
+}
+
+std::optional<CGFloat> UITableView::heightForRowAtIndexPath(NSIndexPath indexPath) {
+    auto delegate = this->delegate();
+    if (!delegate)
+        return std::nullopt;
+    auto height = delegate->heightForRowAtIndexPath(std::static_pointer_cast<UITableView>(shared_from_this()),
+                                                    indexPath);
+    if (height && (!std::isfinite(*height) || *height < 0))
+        return std::nullopt; // a negative, infinite or NaN height is no answer
+    return height;
 }
 
 bool UITableView::contains(NSIndexPath indexPath) {

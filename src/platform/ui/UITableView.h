@@ -46,6 +46,13 @@ public:
     UIScrollViewKeyboardDismissMode keyboardDismissMode() const { return keyboardDismissMode_; }
     void setKeyboardDismissMode(UIScrollViewKeyboardDismissMode mode) { keyboardDismissMode_ = mode; }
 
+    // The height a row is given until its cell is made (UIKit's estimatedRowHeight); at most a
+    // screenful's rows are off by it at any time.
+    CGFloat estimatedRowHeight() const { return estimatedRowHeight_; }
+    void setEstimatedRowHeight(CGFloat height) { estimatedRowHeight_ = height > 0 ? height : 44; }
+    // The delegate's height for the row, or nothing.
+    std::optional<CGFloat> heightForRowAtIndexPath(NSIndexPath indexPath);
+
     // Drops the selection and asks the data source afresh from now on.
     void reloadData();
     // How often reloadData ran (hosts and tests watch it).
@@ -82,4 +89,5 @@ private:
     UIScrollViewKeyboardDismissMode keyboardDismissMode_ = UIScrollViewKeyboardDismissModeNone;
     std::optional<NSIndexPath> selected_;
     std::uint64_t reloadCount_ = 0;
+    CGFloat estimatedRowHeight_ = 44;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/ui/UITextField.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -49,83 +50,191 @@ bool UITableViewContentView::syncWithTable(bool force) {
         });
     }
     if (!force && builtReload_ == table->reloadCount() && builtWidth_ == tb.width())
-        return dressRowsNearView();
+        return loadRows(Reach::NearView);
     builtReload_ = table->reloadCount();
     builtWidth_ = tb.width();
-
-    std::vector<UITableViewGroupedLayout::Section> sections;
-    rows_.clear();
-    std::int64_t count = table->numberOfSections();
-    for (std::int64_t s = 0; s < count; ++s) {
-        UITableViewGroupedLayout::Section section;
-        section.header = table->titleForHeaderInSection(s);
-        section.footer = table->titleForFooterInSection(s);
-        section.footerAlignment = table->alignmentForFooterInSection(s);
-        std::int64_t rows = table->numberOfRowsInSection(s);
-        for (std::int64_t r = 0; r < rows; ++r) {
-            NSIndexPath path = NSIndexPath::indexPathForRow(r, s);
-            auto cell = table->cellForRowAtIndexPath(path);
-            if (!cell)
-                continue;
-            section.cells.push_back(cell);
-            rows_.emplace_back(path, cell);
-        }
-        sections.push_back(std::move(section));
-    }
-    pending_.clear();
-    CGFloat height = UITableViewGroupedLayout::layout(*this, sections, tb.width(), dressArea(), &pending_);
-    setContentSize(CGSizeMake(tb.width(), height));
+    rebuild(*table, tb.width());
+    // After a reload the offset stays, as in UIKit, over rows placed exactly: every row above the
+    // view gets its cell too.
+    loadRows(Reach::DownToNearView);
     // A shorter list may leave the offset past its new end.
     UIView::performWithoutAnimation([&] { setContentOffset(clampedOffset(contentOffset())); });
     return true;
 }
 
-CGRect UITableViewContentView::dressArea() const {
+void UITableViewContentView::rebuild(UITableView& table, CGFloat width) {
+    for (const auto& s : std::vector<std::shared_ptr<UIView>>(subviews()))
+        s->removeFromSuperview();
+    sections_.clear();
+    rows_.clear();
+    state_.clear();
+    const CGFloat estimate = table.estimatedRowHeight();
+    std::int64_t count = table.numberOfSections();
+    for (std::int64_t s = 0; s < count; ++s) {
+        UITableViewGroupedLayout::SectionBox section;
+        auto label = [&](const std::optional<std::string>& text, bool header) -> std::shared_ptr<UILabel> {
+            if (!text || text->empty())
+                return nullptr;
+            auto view = UITableViewGroupedLayout::sectionLabel(*text, header, width);
+            addSubview(view);
+            return view;
+        };
+        section.header = label(table.titleForHeaderInSection(s), true);
+        auto footer = label(table.titleForFooterInSection(s), false);
+        if (footer)
+            footer->setTextAlignment(table.alignmentForFooterInSection(s));
+        section.footer = footer;
+        std::int64_t rows = std::max<std::int64_t>(0, table.numberOfRowsInSection(s));
+        section.rowCount = static_cast<std::size_t>(rows);
+        if (rows > 0) {
+            section.topLine = UITableViewGroupedLayout::separator(0, width);
+            addSubview(section.topLine);
+        }
+        for (std::int64_t r = 0; r < rows; ++r) {
+            NSIndexPath path = NSIndexPath::indexPathForRow(r, s);
+            auto height = table.heightForRowAtIndexPath(path);
+            Row row;
+            row.height = height.value_or(estimate);
+            row.last = r + 1 == rows;
+            rows_.push_back(std::move(row));
+            state_.push_back({path, false, height.has_value()});
+        }
+        sections_.push_back(std::move(section));
+    }
+    placeRows();
+}
+
+void UITableViewContentView::placeRows() {
+    CGFloat height = UITableViewGroupedLayout::place(sections_, rows_, builtWidth_);
+    setContentSize(CGSizeMake(builtWidth_, height));
+}
+
+CGRect UITableViewContentView::loadArea() const {
     CGRect b = bounds();
     return CGRectMake(b.minX(), b.minY() - b.height(), b.width(), 3 * b.height());
 }
 
-bool UITableViewContentView::dressRowsNearView() {
-    if (pending_.empty())
+void UITableViewContentView::loadRow(UITableView& table, std::size_t index) {
+    Row& row = rows_[index];
+    RowState& state = state_[index];
+    state.loaded = true;
+    row.cell = table.cellForRowAtIndexPath(state.path);
+    if (!row.cell) {
+        // A data source that answers no cell gets an empty row.
+        if (!state.sized)
+            row.height = 0;
+        state.sized = true;
+        return;
+    }
+    if (!state.sized)
+        row.height = UITableViewGroupedLayout::heightForCell(*row.cell);
+    state.sized = true;
+    row.cell->setFrame(CGRectMake(0, row.y, builtWidth_, row.height));
+    UITableViewGroupedLayout::dressCell(*row.cell, builtWidth_, row.height);
+    addSubview(row.cell);
+    row.separator = UITableViewGroupedLayout::separator(
+        UITableViewGroupedLayout::separatorInset(*row.cell, row.last), builtWidth_);
+    addSubview(row.separator);
+}
+
+bool UITableViewContentView::loadRows(Reach reach) {
+    auto table = table_.lock();
+    if (!table || rows_.empty())
         return false;
-    CGRect area = dressArea();
-    std::size_t before = pending_.size();
-    std::erase_if(pending_, [&](const UITableViewGroupedLayout::PendingRow& row) {
-        CGRect f = row.cell->frame();
-        if (f.maxY() <= area.minY() || f.minY() >= area.maxY())
-            return false;
-        UITableViewGroupedLayout::dressRow(*this, row, bounds().width());
-        return true;
+    bool any = false;
+    // Each round makes the cells of the rows in the area and places everything again; a row that
+    // turns out shorter than its estimate can bring more rows into the area, so repeat until none
+    // is new. Every round makes at least one cell, so this ends.
+    const bool keepViewStill = reach != Reach::DownToNearView;
+    for (;;) {
+        std::optional<CGRect> area;
+        if (reach == Reach::NearView)
+            area = loadArea();
+        else if (reach == Reach::DownToNearView)
+            area = CGRectMake(0, 0, builtWidth_, loadArea().maxY());
+        const CGFloat top = contentOffset().y;
+        CGFloat shift = 0;
+        bool made = false;
+        // Rows are in order of their tops: the first that can meet the area is found by halving.
+        std::size_t i = 0;
+        if (area) {
+            auto first = std::partition_point(rows_.begin(), rows_.end(), [&](const Row& row) {
+                return row.y + row.height <= area->minY();
+            });
+            i = static_cast<std::size_t>(first - rows_.begin());
+        }
+        for (; i < rows_.size(); ++i) {
+            if (area && rows_[i].y >= area->maxY())
+                break;
+            if (state_[i].loaded)
+                continue;
+            CGFloat estimated = rows_[i].height;
+            loadRow(*table, i);
+            made = true;
+            if (keepViewStill && rows_[i].y + estimated <= top)
+                shift += rows_[i].height - estimated;
+        }
+        if (!made)
+            break;
+        any = true;
+        placeRows();
+        if (shift != 0)
+            contentAboveMovedBy(shift);
+    }
+    return any;
+}
+
+bool UITableViewContentView::loadAllRows() {
+    return loadRows(Reach::All);
+}
+
+std::optional<std::size_t> UITableViewContentView::rowIndex(NSIndexPath indexPath) const {
+    auto it = std::lower_bound(state_.begin(), state_.end(), indexPath, [](const RowState& s, NSIndexPath p) {
+        return s.path.section != p.section ? s.path.section < p.section : s.path.row < p.row;
     });
-    return pending_.size() != before;
+    if (it == state_.end() || it->path != indexPath)
+        return std::nullopt;
+    return static_cast<std::size_t>(it - state_.begin());
 }
 
 std::optional<CGRect> UITableViewContentView::rectForRowAtIndexPath(NSIndexPath indexPath) const {
-    for (const auto& [path, cell] : rows_)
-        if (path == indexPath)
-            return cell->frame();
-    return std::nullopt;
+    auto i = rowIndex(indexPath);
+    if (!i)
+        return std::nullopt;
+    return CGRectMake(0, rows_[*i].y, builtWidth_, rows_[*i].height);
 }
 
 std::shared_ptr<UITableViewCell> UITableViewContentView::cellForRowAtIndexPath(NSIndexPath indexPath) const {
-    for (const auto& [path, cell] : rows_)
-        if (path == indexPath)
-            return cell;
-    return nullptr;
+    auto i = rowIndex(indexPath);
+    return i ? rows_[*i].cell : nullptr;
+}
+
+std::vector<std::pair<NSIndexPath, std::shared_ptr<UITableViewCell>>>
+UITableViewContentView::visibleRows() const {
+    std::vector<std::pair<NSIndexPath, std::shared_ptr<UITableViewCell>>> result;
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].cell)
+            result.emplace_back(state_[i].path, rows_[i].cell);
+    return result;
 }
 
 std::optional<NSIndexPath> UITableViewContentView::indexPathForRowAtPoint(CGPoint p) const {
-    for (const auto& [path, cell] : rows_)
-        if (cell->frame().contains(p))
-            return path;
-    return std::nullopt;
+    if (p.x < 0 || p.x >= builtWidth_)
+        return std::nullopt;
+    auto it = std::partition_point(rows_.begin(), rows_.end(),
+                                   [&](const Row& row) { return row.y + row.height <= p.y; });
+    if (it == rows_.end() || it->y > p.y || it->height <= 0)
+        return std::nullopt;
+    return state_[static_cast<std::size_t>(it - rows_.begin())].path;
 }
 
 void UITableViewContentView::highlight(std::optional<NSIndexPath> row) {
-    for (const auto& [path, cell] : rows_) {
-        bool on = row && *row == path;
-        cell->setBackgroundColor(on ? UITableViewGroupedLayout::selectedRowBackgroundColor()
-                                    : UITableViewGroupedLayout::rowBackgroundColor());
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (!rows_[i].cell)
+            continue;
+        bool on = row && *row == state_[i].path;
+        rows_[i].cell->setBackgroundColor(on ? UITableViewGroupedLayout::selectedRowBackgroundColor()
+                                             : UITableViewGroupedLayout::rowBackgroundColor());
     }
 }
 

@@ -6,6 +6,11 @@
 // table's delegate through UITableView::tapRowAtIndexPath.
 //
 // Section titles come from the data source; a row's views (a switch, a slider) from its cell.
+// As in UIKit, a row's cell is asked for only when the row comes near the visible area (a
+// screenful either side): until then the row has the delegate's height for it, or the table's
+// estimate, and when its cell arrives the rows below move to the cell's real height. A row above
+// the visible area that changes height moves the content offset with it, so what is on screen
+// stays put. A long list therefore costs a screenful of cells to show, not a cell per row.
 //
 //     auto face = UITableViewContentView::attach(table);   // once; then each frame:
 //     face->syncWithTable();
@@ -29,17 +34,21 @@ public:
 
     std::string className() const override { return "UITableViewContentView"; }
 
-    // Rebuilds the rows when the table was reloaded or resized since the last look, and dresses
-    // the rows that scrolling has brought near the view (only those near it have views, so a
-    // long list is cheap to reload); answers whether anything changed.
+    // Rebuilds the rows when the table was reloaded or resized since the last look, and makes the
+    // cells of the rows that scrolling has brought near the view; answers whether anything
+    // changed.
     bool syncWithTable(bool force = false);
-    // The row's frame in the content's coordinates, or nullopt.
+    // The row's frame in the content's coordinates (by its estimated height until its cell is
+    // made), or nullopt.
     std::optional<CGRect> rectForRowAtIndexPath(NSIndexPath indexPath) const;
     std::optional<NSIndexPath> indexPathForRowAtPoint(CGPoint p) const;
+    // The row's cell, or null when the row has none yet (it is far from the view).
     std::shared_ptr<UITableViewCell> cellForRowAtIndexPath(NSIndexPath indexPath) const;
-    std::vector<std::pair<NSIndexPath, std::shared_ptr<UITableViewCell>>> visibleRows() const {
-        return rows_;
-    }
+    // The rows that have cells, in order.
+    std::vector<std::pair<NSIndexPath, std::shared_ptr<UITableViewCell>>> visibleRows() const;
+    // Makes every row's cell, for a caller that looks rows up by what they show (a script's
+    // `tap "ROW"`); answers whether any was missing.
+    bool loadAllRows();
 
     bool touchBegan(CGPoint p) override;
     void touchMoved(CGPoint p) override;
@@ -50,17 +59,36 @@ protected:
     explicit UITableViewContentView(CGRect frame) : UIScrollView(frame) {}
 
 private:
+    using Row = UITableViewGroupedLayout::RowBox;
+
+    void rebuild(UITableView& table, CGFloat width);
+    enum class Reach {
+        NearView,       // the rows that meet loadArea(); rows above the view move the offset
+        DownToNearView, // every row from the top down to there; the offset stays (after a reload)
+        All,            // every row; rows above the view move the offset
+    };
+    // Makes the cells of the rows in reach and places everything again, until every row in reach
+    // (which moves as rows find their heights) has its cell; answers whether any cell was made.
+    bool loadRows(Reach reach);
+    void loadRow(UITableView& table, std::size_t index);
+    void placeRows();
+    std::optional<std::size_t> rowIndex(NSIndexPath indexPath) const;
     void highlight(std::optional<NSIndexPath> row);
-    // The part of the content worth dressing now: the visible rows and a screenful either side.
-    CGRect dressArea() const;
-    // Dresses the pending rows that have come near the visible area; answers whether any did.
-    bool dressRowsNearView();
+    // The part of the content worth having cells for now: the visible rows and a screenful
+    // either side.
+    CGRect loadArea() const;
 
     std::weak_ptr<UITableView> table_;
     std::uint64_t builtReload_ = ~std::uint64_t{0};
     CGFloat builtWidth_ = -1;
-    std::vector<std::pair<NSIndexPath, std::shared_ptr<UITableViewCell>>> rows_;
-    std::vector<UITableViewGroupedLayout::PendingRow> pending_; // in row order
+    std::vector<UITableViewGroupedLayout::SectionBox> sections_;
+    std::vector<Row> rows_;
+    struct RowState {
+        NSIndexPath path;
+        bool loaded = false; // its cell was asked for (a data source may answer none)
+        bool sized = false;  // its height is known rather than estimated
+    };
+    std::vector<RowState> state_; // state_[i] is rows_[i]'s
     std::optional<NSIndexPath> touchedRow_;
     CGPoint touchStart_{};
     bool moved_ = false;

@@ -5,7 +5,10 @@
 
 #include "platform/ui/NSIndexPath.h"
 
+#include "platform/graphics/CGGeometry.h"
+
 #include <memory>
+#include <optional>
 
 class UITableView;
 
@@ -15,4 +18,9 @@ public:
     // tableView:didSelectRowAtIndexPath:
     virtual void didSelectRowAtIndexPath(const std::shared_ptr<UITableView>& /*tableView*/,
                                          NSIndexPath /*indexPath*/) {}
+    // tableView:heightForRowAtIndexPath: (nothing: the row's cell decides, once it is made).
+    virtual std::optional<CGFloat> heightForRowAtIndexPath(const std::shared_ptr<UITableView>& /*tableView*/,
+                                                           NSIndexPath /*indexPath*/) {
+        return std::nullopt;
+    }
 };

@@ -23,15 +23,6 @@ std::string upper(std::string s) {
     return s;
 }
 
-// A hairline separator across the content at `y`, from `x`.
-std::shared_ptr<UIView> hairline(CGFloat x, CGFloat y, CGFloat width) {
-    auto line = UIView::create(CGRectMake(x, y, std::max<CGFloat>(0, width - x), kHairline));
-    line->setBackgroundColor(UITableViewGroupedLayout::separatorColor());
-    line->setUserInteractionEnabled(false);
-    return line;
-}
-
-// The grey chevron of the disclosure indicator.
 // The glyph of an accessory type: the grey chevron of a disclosure, or the tinted check of a
 // chosen row.
 class AccessoryGlyph : public UIView {
@@ -72,10 +63,15 @@ private:
 };
 } // namespace
 
-void UITableViewGroupedLayout::dressRow(UIView& content, const PendingRow& row, CGFloat width) {
-    dressCell(*row.cell, width);
-    content.addSubview(row.cell);
-    content.addSubview(hairline(row.hairlineInset, row.hairlineY, width));
+std::shared_ptr<UIView> UITableViewGroupedLayout::separator(CGFloat x, CGFloat width) {
+    auto line = UIView::create(CGRectMake(x, 0, std::max<CGFloat>(0, width - x), kHairline));
+    line->setBackgroundColor(separatorColor());
+    line->setUserInteractionEnabled(false);
+    return line;
+}
+
+CGFloat UITableViewGroupedLayout::separatorInset(const UITableViewCell& cell, bool lastInSection) {
+    return lastInSection ? 0 : (cell.image() ? 2 * kInset + kIconSize : kInset);
 }
 
 CGFloat UITableViewGroupedLayout::heightForCell(const UITableViewCell& cell) {
@@ -83,12 +79,11 @@ CGFloat UITableViewGroupedLayout::heightForCell(const UITableViewCell& cell) {
                                                                                       : kRowHeight;
 }
 
-void UITableViewGroupedLayout::dressCell(UITableViewCell& cell, CGFloat width) {
+void UITableViewGroupedLayout::dressCell(UITableViewCell& cell, CGFloat width, CGFloat height) {
     // A cell keeps the views it was dressed with; only its width changes on a later layout.
     for (const auto& s : std::vector<std::shared_ptr<UIView>>(cell.subviews()))
         if (s->tag() == kDressedTag)
             s->removeFromSuperview();
-    CGFloat height = heightForCell(cell);
     cell.setFrame(CGRectMake(0, cell.frame().minY(), width, height));
     cell.setBackgroundColor(cell.isSelected() ? selectedRowBackgroundColor() : rowBackgroundColor());
 
@@ -169,8 +164,8 @@ void UITableViewGroupedLayout::dressCell(UITableViewCell& cell, CGFloat width) {
     title->setFrame(CGRectMake(x, std::round((height - th) / 2), std::max<CGFloat>(0, right - x), th));
 }
 
-std::shared_ptr<UILabel> UITableViewGroupedLayout::sideLabel(const std::string& text, bool header,
-                                                             CGFloat width) {
+std::shared_ptr<UILabel> UITableViewGroupedLayout::sectionLabel(const std::string& text, bool header,
+                                                                CGFloat width) {
     auto label = UILabel::create();
     label->setText(header ? upper(text) : text);
     label->setFont(UIFont::systemFontOfSize(13));
@@ -184,52 +179,47 @@ std::shared_ptr<UILabel> UITableViewGroupedLayout::sideLabel(const std::string& 
     return label;
 }
 
-CGFloat UITableViewGroupedLayout::layout(UIView& content, const std::vector<Section>& sections, CGFloat width,
-                                         const std::optional<CGRect>& dressArea,
-                                         std::vector<PendingRow>* pending) {
-    for (const auto& s : std::vector<std::shared_ptr<UIView>>(content.subviews()))
-        s->removeFromSuperview();
+namespace {
+// Moves `view` to `y` (and `x`), leaving a view already there untouched.
+void moveTo(UIView& view, CGFloat x, CGFloat y) {
+    CGRect f = view.frame();
+    if (f.minX() != x || f.minY() != y)
+        view.setFrame(CGRectMake(x, y, f.width(), f.height()));
+}
+} // namespace
+
+CGFloat UITableViewGroupedLayout::place(const std::vector<SectionBox>& sections, std::vector<RowBox>& rows,
+                                        CGFloat width) {
     CGFloat y = 0;
+    std::size_t next = 0;
     for (std::size_t i = 0; i < sections.size(); ++i) {
-        const Section& section = sections[i];
-        bool hasHeader = section.header && !section.header->empty();
-        if (hasHeader) {
-            auto label = sideLabel(*section.header, true, width);
+        const SectionBox& section = sections[i];
+        if (section.header) {
+            UILabel& label = *section.header;
             CGFloat extraLines =
-                std::max<CGFloat>(0, label->frame().height() - std::ceil(label->font().lineHeight()));
+                std::max<CGFloat>(0, label.frame().height() - std::ceil(label.font().lineHeight()));
             y += (i == 0 ? kHeaderHeight - 10 + kFirstSectionGap - kSectionGap : kHeaderHeight) + extraLines;
-            CGRect f = label->frame();
-            f.origin.y = y - 7 - f.height();
-            label->setFrame(f);
-            content.addSubview(label);
+            moveTo(label, kInset, y - 7 - label.frame().height());
         } else {
             y += i == 0 ? kFirstSectionGap : kSectionGap;
         }
-        if (!section.cells.empty())
-            content.addSubview(hairline(0, y - kHairline, width));
-        for (std::size_t r = 0; r < section.cells.size(); ++r) {
-            auto& cell = section.cells[r];
-            CGRect frame = CGRectMake(0, y, width, heightForCell(*cell));
-            cell->setFrame(frame);
-            y += frame.height();
-            bool last = r + 1 == section.cells.size();
-            PendingRow row{cell, last ? 0 : (cell->image() ? 2 * kInset + kIconSize : kInset),
-                           y - (last ? 0 : kHairline)};
-            bool nearArea =
-                !dressArea || (frame.maxY() > dressArea->minY() && frame.minY() < dressArea->maxY());
-            if (pending && !nearArea)
-                pending->push_back(std::move(row));
-            else
-                dressRow(content, row, width);
+        if (section.topLine)
+            moveTo(*section.topLine, 0, y - kHairline);
+        for (std::size_t r = 0; r < section.rowCount && next < rows.size(); ++r, ++next) {
+            RowBox& row = rows[next];
+            row.y = y;
+            y += row.height;
+            if (row.cell) {
+                CGRect f = row.cell->frame();
+                if (f.minY() != row.y || f.height() != row.height || f.width() != width)
+                    row.cell->setFrame(CGRectMake(0, row.y, width, row.height));
+            }
+            if (row.separator)
+                moveTo(*row.separator, row.separator->frame().minX(), y - (row.last ? 0 : kHairline));
         }
-        if (section.footer && !section.footer->empty()) {
-            auto label = sideLabel(*section.footer, false, width);
-            label->setTextAlignment(section.footerAlignment);
-            CGRect f = label->frame();
-            f.origin.y = y + kFooterTop;
-            label->setFrame(f);
-            content.addSubview(label);
-            y = f.maxY() + kFooterBottom - kSectionGap + 10;
+        if (section.footer) {
+            moveTo(*section.footer, kInset, y + kFooterTop);
+            y = section.footer->frame().maxY() + kFooterBottom - kSectionGap + 10;
         }
     }
     return y + kSectionGap;

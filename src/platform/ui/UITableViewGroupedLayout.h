@@ -7,11 +7,11 @@
 // 29-point icon at the left, its title, its detail (at the right in grey, or under the title
 // for the subtitle style) and its accessory (a control, or a disclosure chevron).
 //
-// The table gathers its sections and cells from its data source and hands them here; keeping
-// the look apart from the data source makes it testable with plain cells.
+// The table's content view (UITableViewContentView) asks the data source and makes the views;
+// this says what they look like and where they go, so the look is testable with plain cells.
 //
-//     std::vector<UITableViewGroupedLayout::Section> sections = ...;
-//     CGFloat height = UITableViewGroupedLayout::layout(*contentView, sections, 375);
+//     UITableViewGroupedLayout::dressCell(*cell, 375);
+//     CGFloat height = UITableViewGroupedLayout::place(sections, rows, 375);
 
 #include "platform/ui/UILabel.h"
 #include "platform/ui/UITableViewCell.h"
@@ -37,34 +37,38 @@ public:
     static UIColor secondaryTextColor() { return UIColor::secondaryLabelColor(); }
     static UIColor detailTextColor() { return UIColor::tertiaryLabelColor(); }
 
-    struct Section {
-        std::optional<std::string> header;
-        std::optional<std::string> footer;
-        NSTextAlignment footerAlignment = NSTextAlignmentNatural;
-        std::vector<std::shared_ptr<UITableViewCell>> cells;
+    // A section's parts for `place`: its header and footer labels (sectionLabel; null: none), the
+    // hairline over its first row (null when it has no rows), and how many rows it has.
+    struct SectionBox {
+        std::shared_ptr<UILabel> header;
+        std::shared_ptr<UILabel> footer;
+        std::shared_ptr<UIView> topLine;
+        std::size_t rowCount = 0;
     };
-
-    // A row placed but not yet dressed: it becomes a subview when it comes near the visible area.
-    struct PendingRow {
+    // A row for `place`: its height (the cell's, the delegate's, or an estimate until the cell is
+    // made), its cell and separator once made (null before), whether it ends its section, and the
+    // top that `place` gives it.
+    struct RowBox {
+        CGFloat height = 0;
         std::shared_ptr<UITableViewCell> cell;
-        CGFloat hairlineInset = 0;
-        CGFloat hairlineY = 0;
+        std::shared_ptr<UIView> separator;
+        bool last = false;
+        CGFloat y = 0;
     };
 
-    // Lays the sections out as subviews of `content` (which it empties first), `width` wide,
-    // from y = 0; answers the height of all of it. Cells become subviews at their rows. With a
-    // `dressArea` and `pending`, only rows that meet the area are dressed and added; the others
-    // get their frames and wait in `pending` (dressRow), so a long list costs little until it is
-    // scrolled.
-    static CGFloat layout(UIView& content, const std::vector<Section>& sections, CGFloat width,
-                          const std::optional<CGRect>& dressArea = std::nullopt,
-                          std::vector<PendingRow>* pending = nullptr);
-    // Dresses a row that `layout` left pending and adds it, with its separator, to `content`.
-    static void dressRow(UIView& content, const PendingRow& row, CGFloat width);
+    // Places the sections' labels and lines and the rows' cells and separators, `width` wide from
+    // y = 0, in the sections' order; `rows` holds every section's rows in order, and each gets its
+    // top. Views are only moved, never added. Answers the height of all of it. Cheap: a long list
+    // is placed again each time a row's height becomes known.
+    static CGFloat place(const std::vector<SectionBox>& sections, std::vector<RowBox>& rows, CGFloat width);
+    // A section's header (in capitals) or footer, wrapped to the table's `width`, at y = 0.
+    static std::shared_ptr<UILabel> sectionLabel(const std::string& text, bool header, CGFloat width);
+    // A hairline separator from `x` across a table `width` wide (placed by `place`).
+    static std::shared_ptr<UIView> separator(CGFloat x, CGFloat width);
+    // Where a row's separator starts: past the icon inside a section, the full width at its end.
+    static CGFloat separatorInset(const UITableViewCell& cell, bool lastInSection);
     static CGFloat heightForCell(const UITableViewCell& cell);
-    // Builds the cell's own subviews (labels, icon, accessory) for a row `width` wide.
-    static void dressCell(UITableViewCell& cell, CGFloat width);
-
-private:
-    static std::shared_ptr<UILabel> sideLabel(const std::string& text, bool header, CGFloat width);
+    // Builds the cell's own subviews (labels, icon, accessory) for a row `width` wide and `height`
+    // high (heightForCell's, or what the table's delegate gave the row), centred in it.
+    static void dressCell(UITableViewCell& cell, CGFloat width, CGFloat height);
 };

@@ -17,6 +17,7 @@
 #include "platform/ui/UISlider.h"
 #include "platform/ui/UISwitch.h"
 #include "platform/ui/UITableViewCell.h"
+#include "platform/ui/UITableViewContentView.h"
 #include "platform/ui/UITextField.h"
 
 #include <gtest/gtest.h>
@@ -257,6 +258,39 @@ TEST_F(StockListTest, TextsAreLocalisedThroughThePagesStringsTableInTheDevicesLa
     EXPECT_EQ(open()->table()->titleForHeaderInSection(0), "Principal");
     NSBundle::setPreferredLanguages({"ja"});
     EXPECT_EQ(open()->table()->titleForHeaderInSection(0), "Main");
+}
+
+TEST_F(StockListTest, ARowsHeightIsTakenAndItsCellCentredInIt) {
+    writePage("Root", R"({ items = (
+        { cell = PSSwitchCell; label = Banner; key = b; defaults = com.t; height = 120; },
+        { cell = PSSwitchCell; label = Text; key = t; defaults = com.t; height = "88"; },
+        { cell = PSSwitchCell; label = Plain; key = p; defaults = com.t; },
+        { cell = PSSwitchCell; label = Wrong; key = w; defaults = com.t; height = -5; },
+        { cell = PSSwitchCell; label = Huge; key = h; defaults = com.t; height = 1e9; },
+    ); })");
+    auto list = open();
+    auto table = list->table();
+    auto height = [&](std::int64_t row) {
+        return table->heightForRowAtIndexPath(NSIndexPath::indexPathForRow(row, 0));
+    };
+    EXPECT_EQ(height(0), 120);
+    EXPECT_EQ(height(1), 88); // the old text form writes numbers as text
+    EXPECT_EQ(height(2), std::nullopt);
+    EXPECT_EQ(height(3), std::nullopt);
+    EXPECT_EQ(height(4), 2000);
+
+    // The drawn row takes it, with its switch in the middle.
+    table->setFrame(CGRectMake(0, 0, 375, 600));
+    auto face = UITableViewContentView::attach(table);
+    auto banner = face->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0));
+    ASSERT_TRUE(banner);
+    EXPECT_EQ(banner->frame().height(), 120);
+    auto toggle = std::dynamic_pointer_cast<UISwitch>(banner->accessoryView());
+    ASSERT_TRUE(toggle);
+    EXPECT_NEAR(toggle->frame().midY(), 60, 1);
+    EXPECT_EQ(face->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(2, 0))->minY(),
+              banner->frame().minY() + 120 + 88);
+    EXPECT_EQ(face->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(2, 0))->height(), 44);
 }
 
 TEST_F(StockListTest, FooterAlignmentKeyboardsAndSliderImagesAreTaken) {
