@@ -103,11 +103,8 @@ void SettingsTweakList::resolve(const std::shared_ptr<PSSpecifier>& row) {
             row->setProperty(PlistValue(std::static_pointer_cast<NSObject>(image)), "iconImage");
     if (bundleName.empty())
         return;
-    std::string missing;
-    if (!bundle)
-        row->setMissingClassName(bundleName + ".bundle");
-    else if (!PSControllerClasses::controllerForBundle(bundle, &missing) && !missing.empty())
-        row->setMissingClassName(missing);
+    row->setMissingClassName(bundle ? PSControllerClasses::missingForBundle(*bundle)
+                                    : PSControllerClasses::missingForBundleNamed(bundleName));
 }
 
 void SettingsTweakList::resolveAll() {

@@ -97,7 +97,7 @@ bool NSLayoutEngine::inputsMoved(const System& s, UIView& root) const {
         if (!item.pinned)
             continue;
         double values[4];
-        pinValues(s, root, item, values);
+        pinValues(root, item, values);
         if (!std::equal(values, values + 4, item.pinConstant))
             return true;
     }
@@ -195,7 +195,7 @@ void NSLayoutEngine::collectConstraints(UIView& view,
         collectConstraints(*sub, out);
 }
 
-void NSLayoutEngine::pinValues(const System& /*s*/, UIView& root, const Item& item, double out[4]) const {
+void NSLayoutEngine::pinValues(UIView& root, const Item& item, double out[4]) const {
     auto view = item.view.lock();
     CGRect r{};
     if (view.get() == &root) {
@@ -242,7 +242,7 @@ void NSLayoutEngine::addItemConstraints(System& s, UIView& root, int index) {
     auto view = item.view.lock();
     if (item.pinned) {
         double values[4];
-        pinValues(s, root, item, values);
+        pinValues(root, item, values);
         layout::Variable vars[4] = {item.x, item.y, item.w, item.h};
         for (int k = 0; k < 4; ++k) {
             item.pinConstant[k] = values[k];
@@ -432,7 +432,7 @@ void NSLayoutEngine::syncHeldFramesAndIntrinsicSizes(SyncPass& pass, UIView& roo
     for (Item& item : s.items) {
         if (item.pinned) {
             double values[4];
-            pinValues(s, root, item, values);
+            pinValues(root, item, values);
             for (int k = 0; k < 4; ++k) {
                 if (values[k] != item.pinConstant[k] && pass.setConstant(item.pin[k], -values[k]))
                     item.pinConstant[k] = values[k];

@@ -116,7 +116,7 @@ private:
     void addItemConstraints(System& s, UIView& root, int item);
     layout::Expression attributeExpression(System& s, UIView& root, const std::shared_ptr<UIView>& view,
                                            NSLayoutAttribute attribute, double scale);
-    void pinValues(const System& s, UIView& root, const Item& item, double out[4]) const;
+    void pinValues(UIView& root, const Item& item, double out[4]) const;
     // Feeds what changed into the solver: with `full`, the frames of held views and intrinsic
     // sizes too (a changed structure builds the system again); then constants and priorities.
     void sync(System& s, UIView& root, bool full);

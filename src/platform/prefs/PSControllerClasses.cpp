@@ -60,18 +60,29 @@ std::shared_ptr<PSListController>
 PSControllerClasses::controllerForBundle(const std::shared_ptr<NSBundle>& bundle, std::string* missing) {
     if (!bundle)
         return nullptr;
-    std::string principal = bundle->principalClassName();
-    if (!principal.empty()) {
-        if (auto controller = instantiate(principal)) {
-            controller->setBundle(bundle);
-            return controller;
-        }
+    std::string needed = missingForBundle(*bundle);
+    if (!needed.empty()) {
+        if (missing)
+            *missing = needed;
+        return nullptr;
     }
-    if (bundle->pathForResource("Root", "plist"))
-        return PSListController::createWithPlist(bundle, "Root");
-    if (missing)
-        *missing = principal.empty() ? "NSPrincipalClass" : principal;
-    return nullptr;
+    if (auto controller = instantiate(bundle->principalClassName())) {
+        controller->setBundle(bundle);
+        return controller;
+    }
+    return PSListController::createWithPlist(bundle, "Root");
+}
+
+std::string PSControllerClasses::missingForBundle(const NSBundle& bundle) {
+    std::string principal = bundle.principalClassName();
+    if ((!principal.empty() && hasClass(principal)) || bundle.pathForResource("Root", "plist"))
+        return {};
+    return principal.empty() ? "NSPrincipalClass" : principal;
+}
+
+std::string PSControllerClasses::missingForBundleNamed(const std::string& name) {
+    auto bundle = deviceBundleNamed(name);
+    return bundle ? missingForBundle(*bundle) : (name.ends_with(".bundle") ? name : name + ".bundle");
 }
 
 std::shared_ptr<NSBundle> PSControllerClasses::deviceBundleNamed(const std::string& name) {

@@ -36,6 +36,12 @@ public:
     static std::shared_ptr<PSListController> controllerForBundle(const std::shared_ptr<NSBundle>& bundle,
                                                                  std::string* missing);
 
+    // What keeps a bundle from opening, without opening it: empty when controllerForBundle would
+    // give a controller, otherwise the class it needs.
+    static std::string missingForBundle(const NSBundle& bundle);
+    // The same for the device's bundle NAME (deviceBundleNamed): "NAME.bundle" when there is none.
+    static std::string missingForBundleNamed(const std::string& name);
+
     // The device's preference bundle NAME.bundle in /Library/PreferenceBundles, or under /var/jb
     // on a rootless device; null when neither holds it. The name may not leave that folder.
     static std::shared_ptr<NSBundle> deviceBundleNamed(const std::string& name);

@@ -194,12 +194,7 @@ void PSListController::prepareSpecifier(PSSpecifier& s, const std::string& table
     const std::string& detail = s.detailControllerClass();
     std::string bundleName = stringOrEmpty(s.propertyForKey("bundle"));
     if (!bundleName.empty()) {
-        std::string missing;
-        auto other = PSControllerClasses::deviceBundleNamed(bundleName);
-        if (!other)
-            s.setMissingClassName(bundleName + ".bundle");
-        else if (!PSControllerClasses::controllerForBundle(other, &missing) && !missing.empty())
-            s.setMissingClassName(missing);
+        s.setMissingClassName(PSControllerClasses::missingForBundleNamed(bundleName));
         return;
     }
     if (detail.empty() || PSControllerClasses::hasClass(detail))
