@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr double kScale = 4;
+constexpr double kBarScale = 4;
 
 std::shared_ptr<CGImage> drawBar(float progress, double height = 10) {
     auto bar = TQBarProgressView::create(CGRectMake(0, 0, 120, height));
@@ -12,14 +12,14 @@ std::shared_ptr<CGImage> drawBar(float progress, double height = 10) {
     bar->setProgressRemainingColor(UIColor::blueColor());
     bar->setProgressColor(UIColor::redColor());
     bar->setProgress(progress);
-    return drawViewContent(*bar, kScale);
+    return drawViewContent(*bar, kBarScale);
 }
 
 bool red(const CGImage& image, double x, double y) {
-    return isColor(pixelAtPoint(image, x, y, kScale), 255, 0, 0);
+    return isColor(pixelAtPoint(image, x, y, kBarScale), 255, 0, 0);
 }
 bool blue(const CGImage& image, double x, double y) {
-    return isColor(pixelAtPoint(image, x, y, kScale), 0, 0, 255);
+    return isColor(pixelAtPoint(image, x, y, kBarScale), 0, 0, 255);
 }
 
 class TQBarProgressViewTest : public HudTest {};
@@ -56,8 +56,8 @@ TEST_F(TQBarProgressViewTest, NoProgressFillsNothing) {
     EXPECT_TRUE(blue(*image, 4.5, 5));
     EXPECT_TRUE(blue(*image, 60, 5));
     // The outline is the line colour, 2 points wide around a capsule inset by 2.
-    EXPECT_TRUE(isColor(pixelAtPoint(*image, 60, 2, kScale), 0, 255, 0));
-    EXPECT_TRUE(isClear(pixelAtPoint(*image, 60, 0.5, kScale)));
+    EXPECT_TRUE(isColor(pixelAtPoint(*image, 60, 2, kBarScale), 0, 255, 0));
+    EXPECT_TRUE(isClear(pixelAtPoint(*image, 60, 0.5, kBarScale)));
 }
 
 TEST_F(TQBarProgressViewTest, TinyProgressFillsTheWholeLeftCap) {

@@ -8,13 +8,13 @@
 
 namespace {
 
-constexpr double kScale = 2;
+constexpr double kRoundScale = 2;
 
 // The pixel at `radius` from the centre of a 100 x 100 view, at an angle in degrees measured
 // clockwise on screen from twelve o'clock.
 CGImage::Pixel polar(const CGImage& image, double radius, double degreesFromTwelve) {
     double a = (degreesFromTwelve - 90) * std::numbers::pi / 180;
-    return pixelAtPoint(image, 50 + radius * std::cos(a), 50 + radius * std::sin(a), kScale);
+    return pixelAtPoint(image, 50 + radius * std::cos(a), 50 + radius * std::sin(a), kRoundScale);
 }
 
 std::shared_ptr<TQRoundProgressView> redOverBlue(bool annular, float progress) {
@@ -70,22 +70,22 @@ TEST_F(TQRoundProgressViewTest, ProgressIsSetByKey) {
 }
 
 TEST_F(TQRoundProgressViewTest, AnnularQuarterPaintsTheTopRightArcOverTheTrack) {
-    auto image = drawViewContent(*redOverBlue(true, 0.25f), kScale);
+    auto image = drawViewContent(*redOverBlue(true, 0.25f), kRoundScale);
     // The 2-point ring lies between radius 48 and 50.
     for (double deg : {10.0, 45.0, 80.0})
         EXPECT_TRUE(isColor(polar(*image, 49, deg), 255, 0, 0)) << deg;
     for (double deg : {100.0, 180.0, 270.0, 350.0})
         EXPECT_TRUE(isColor(polar(*image, 49, deg), 0, 0, 255)) << deg;
     EXPECT_TRUE(isClear(polar(*image, 45, 45))); // inside the ring
-    EXPECT_TRUE(isClear(pixelAtPoint(*image, 50, 50, kScale)));
+    EXPECT_TRUE(isClear(pixelAtPoint(*image, 50, 50, kRoundScale)));
     // Square caps reach one point past twelve and three o'clock.
-    EXPECT_TRUE(isColor(pixelAtPoint(*image, 49.25, 1.25, kScale), 255, 0, 0));
-    EXPECT_TRUE(isColor(pixelAtPoint(*image, 98.75, 50.5, kScale), 255, 0, 0));
-    EXPECT_TRUE(isColor(pixelAtPoint(*image, 98.75, 52.5, kScale), 0, 0, 255));
+    EXPECT_TRUE(isColor(pixelAtPoint(*image, 49.25, 1.25, kRoundScale), 255, 0, 0));
+    EXPECT_TRUE(isColor(pixelAtPoint(*image, 98.75, 50.5, kRoundScale), 255, 0, 0));
+    EXPECT_TRUE(isColor(pixelAtPoint(*image, 98.75, 52.5, kRoundScale), 0, 0, 255));
 }
 
 TEST_F(TQRoundProgressViewTest, PieQuarterDrawsABandInsideTheOutlineAndLeavesTheInsideEmpty) {
-    auto image = drawViewContent(*redOverBlue(false, 0.25f), kScale);
+    auto image = drawViewContent(*redOverBlue(false, 0.25f), kRoundScale);
     // The outline circle (radius 48 to 50) is in the progress colour all round.
     for (double deg : {45.0, 135.0, 225.0, 315.0})
         EXPECT_TRUE(isColor(polar(*image, 49, deg), 255, 0, 0)) << deg;
@@ -95,13 +95,13 @@ TEST_F(TQRoundProgressViewTest, PieQuarterDrawsABandInsideTheOutlineAndLeavesThe
     EXPECT_TRUE(isClear(polar(*image, 47, 300)));
     // Nothing fills the circle's interior, not even the background tint.
     EXPECT_TRUE(isClear(polar(*image, 30, 45)));
-    EXPECT_TRUE(isClear(pixelAtPoint(*image, 50, 50, kScale)));
+    EXPECT_TRUE(isClear(pixelAtPoint(*image, 50, 50, kRoundScale)));
 }
 
 TEST_F(TQRoundProgressViewTest, PieBandReplacesTheOutlineColourWithCopyBlending) {
     auto v = redOverBlue(false, 0.25f);
     v->setProgressTintColor(UIColor::colorWithRed(1, 0, 0, 0.5));
-    auto image = drawViewContent(*v, kScale);
+    auto image = drawViewContent(*v, kRoundScale);
     // Where band and outline overlap the band's half-transparent colour replaces the outline
     // instead of compositing over it to a more opaque red.
     auto overlap = polar(*image, 49, 45);
@@ -112,13 +112,13 @@ TEST_F(TQRoundProgressViewTest, PieBandReplacesTheOutlineColourWithCopyBlending)
 
 TEST_F(TQRoundProgressViewTest, PreSevenVariants) {
     ScopedSystemVersion pre7(kCFCoreFoundationVersionNumber_iOS_6_1);
-    auto ring = drawViewContent(*redOverBlue(true, 0.25f), kScale);
+    auto ring = drawViewContent(*redOverBlue(true, 0.25f), kRoundScale);
     // A 5-point ring: radius 45 to 50.
     EXPECT_TRUE(isColor(polar(*ring, 46, 45), 255, 0, 0));
     EXPECT_TRUE(isColor(polar(*ring, 46, 200), 0, 0, 255));
     EXPECT_TRUE(isClear(polar(*ring, 43, 200)));
 
-    auto pie = drawViewContent(*redOverBlue(false, 0.25f), kScale);
+    auto pie = drawViewContent(*redOverBlue(false, 0.25f), kRoundScale);
     // A filled background disc with a filled progress sector.
     EXPECT_TRUE(isColor(polar(*pie, 30, 45), 255, 0, 0));
     EXPECT_TRUE(isColor(polar(*pie, 30, 200), 0, 0, 255));
@@ -126,7 +126,7 @@ TEST_F(TQRoundProgressViewTest, PreSevenVariants) {
 }
 
 TEST_F(TQRoundProgressViewTest, ProgressBeyondOneSweepsPastAFullTurn) {
-    auto image = drawViewContent(*redOverBlue(true, 1.5f), kScale);
+    auto image = drawViewContent(*redOverBlue(true, 1.5f), kRoundScale);
     for (double deg : {45.0, 135.0, 225.0, 315.0})
         EXPECT_TRUE(isColor(polar(*image, 49, deg), 255, 0, 0)) << deg;
 }

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kRootPlist = R"(<?xml version="1.0" encoding="UTF-8"?>
+constexpr const char* kOneSwitchPage = R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict>
 <key>items</key><array>
 <dict><key>cell</key><string>PSGroupCell</string><key>label</key><string>General</string></dict>
@@ -55,7 +55,7 @@ protected:
         folder = fs::temp_directory_path() / ("shot-" + std::to_string(::getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder / "Demo.bundle");
-        std::ofstream(folder / "Demo.bundle/Root.plist") << kRootPlist;
+        std::ofstream(folder / "Demo.bundle/Root.plist") << kOneSwitchPage;
     }
     void TearDown() override { fs::remove_all(folder); }
 };

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kRootPlist = R"(<?xml version="1.0" encoding="UTF-8"?>
+constexpr const char* kDemoPage = R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict>
 <key>title</key><string>Demo</string>
 <key>items</key><array>
@@ -38,7 +38,7 @@ struct TempDeviceAndBundle {
         fs::copy(fs::path(ORBITCHAT_SOURCE_DIR) / "examples/device", root / "device",
                  fs::copy_options::recursive);
         fs::create_directories(root / "Demo.bundle");
-        std::ofstream(root / "Demo.bundle/Root.plist") << kRootPlist;
+        std::ofstream(root / "Demo.bundle/Root.plist") << kDemoPage;
     }
     ~TempDeviceAndBundle() { fs::remove_all(root); }
 };

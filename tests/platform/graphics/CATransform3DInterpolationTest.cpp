@@ -5,7 +5,7 @@
 #include <numbers>
 
 namespace {
-constexpr double pi = std::numbers::pi;
+using std::numbers::pi;
 
 void expectNear(const CATransform3D& a, const CATransform3D& b) {
     const double* x = &a.m11;

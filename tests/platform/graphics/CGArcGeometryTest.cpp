@@ -6,7 +6,7 @@
 #include <numbers>
 
 namespace {
-constexpr double pi = std::numbers::pi;
+using std::numbers::pi;
 
 double distance(CGPoint a, CGPoint b) {
     return std::hypot(a.x - b.x, a.y - b.y);

@@ -13,7 +13,7 @@ using pixels::at;
 using pixels::near;
 
 namespace {
-constexpr double pi = std::numbers::pi;
+using std::numbers::pi;
 const CGColor kRed{1, 0, 0, 1};
 const CGColor kBlue{0, 0, 1, 1};
 

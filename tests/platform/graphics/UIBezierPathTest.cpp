@@ -10,7 +10,7 @@
 using pixels::at;
 
 namespace {
-constexpr double pi = std::numbers::pi;
+using std::numbers::pi;
 const CGColor kWhite{1, 1, 1, 1};
 const CGColor kRed{1, 0, 0, 1};
 
