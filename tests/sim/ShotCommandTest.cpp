@@ -4,9 +4,9 @@
 #include "platform/graphics/CGImage.h"
 #include "support/PixelTesting.h"
 
-#include <gtest/gtest.h>
+#include "SimTestSupport.h"
 
-#include <sys/wait.h>
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -33,18 +33,8 @@ struct ProgramRun {
 
 // Runs orbitchat-sim with `arguments` in the folder `cwd`.
 ProgramRun runProgram(const fs::path& cwd, const std::string& arguments) {
-    std::string command = "cd '" + cwd.string() + "' && " + std::string(ORBITCHAT_BINARY_DIR) +
-                          "/src/sim/orbitchat-sim " + arguments + " 2>/dev/null";
     ProgramRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.out.append(buffer, n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.status = runSimProgram(arguments, run.out, false, cwd);
     return run;
 }
 

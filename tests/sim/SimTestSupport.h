@@ -32,10 +32,13 @@ inline std::vector<nlohmann::json> splitDumps(const std::string& out) {
     return result;
 }
 
-// Runs orbitchat-sim with `arguments` (a shell's words), collecting its standard output, and its
-// standard error too when `errors` is set; answers its exit status (-1 when it did not exit).
-inline int runSimProgram(const std::string& arguments, std::string& out, bool errors = false) {
-    std::string command = std::string(ORBITCHAT_BINARY_DIR) + "/src/sim/orbitchat-sim " + arguments +
+// Runs orbitchat-sim with `arguments` (a shell's words), in the folder `cwd` when one is given,
+// collecting its standard output, and its standard error too when `errors` is set; answers its
+// exit status (-1 when it did not exit).
+inline int runSimProgram(const std::string& arguments, std::string& out, bool errors = false,
+                         const std::filesystem::path& cwd = {}) {
+    std::string command = (cwd.empty() ? std::string() : "cd '" + cwd.string() + "' && ") +
+                          std::string(ORBITCHAT_BINARY_DIR) + "/src/sim/orbitchat-sim " + arguments +
                           (errors ? " 2>&1" : " 2>/dev/null");
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
