@@ -5,6 +5,7 @@
 #include "platform/foundation/PlistSourceLines.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/StringsTable.h"
+#include "platform/prefs/PSControlValue.h"
 #include "platform/prefs/PSTableCell.h"
 
 #include <nlohmann/json.hpp>
@@ -337,6 +338,19 @@ private:
         if (type == PSSliderCell)
             lintSliderRange(file, row, line, textForm, name);
         lintDetail(file, row, line, type, name);
+        if (PlistValue height = row.get("height")) {
+            // Read as the list reads it: a number, or text that starts with one.
+            auto points = PSControlValue::doubleFromValue(height);
+            if (!points || !(*points > 0))
+                report(Severity::Warning, "bad-height", file, line,
+                       "row " + name +
+                           " has a \"height\" that is not a positive number: the row keeps its "
+                           "cell's own height");
+            else if (*points > 2000)
+                report(Severity::Warning, "bad-height", file, line,
+                       "row " + name + " is " + PSControlValue::numberText(*points) +
+                           " points high: rows are held to 2000");
+        }
         if (PlistValue icon = row.get("icon"); icon.isString() && !hasImage(icon.stringValue()))
             report(Severity::Warning, "missing-icon", file, line,
                    "row " + name + " has the icon " + shown(icon.stringValue()) +

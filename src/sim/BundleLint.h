@@ -42,6 +42,8 @@
 //   simulator has, so code of the bundle must provide it. no-detail (warning): a link row that
 //   leads nowhere.
 // - missing-icon (warning): an "icon" that names no image of the bundle.
+// - bad-height (warning): a "height" that is not a positive number (the row keeps its cell's
+//   height), or over 2000 points (held to 2000).
 // - missing-string (warning): a label, title, footer, static text or choice title of a page that
 //   one of the page's strings tables (`de.lproj/Root.strings`) lacks; orphan-strings (warning): a
 //   strings table for a page the bundle does not have.

@@ -218,11 +218,15 @@ TEST_F(BundleLintTest, OldStyleListsHaveLinesAndTheirTextValuesAreTakenForNumber
           "      cell = PSSegmentCell; key = f; defaults = d;\n"
           "      validValues = (1, 2); validTitles = (One, Two); default = 3;\n"
           "    },\n"
+          "    { cell = PSStaticTextCell; label = Banner; height = \"120\"; },\n"
+          "    { cell = PSStaticTextCell; label = Flat; height = tall; },\n"
+          "    { cell = PSStaticTextCell; label = Sky; height = 5000; },\n"
           "  );\n"
           "}\n");
     EXPECT_EQ(places(),
               (std::multiset<std::string>{"Root.plist:5 default-type", "Root.plist:8 default-type",
-                                          "Root.plist:8 slider-range", "Root.plist:9 default-not-valid"}));
+                                          "Root.plist:8 slider-range", "Root.plist:9 default-not-valid",
+                                          "Root.plist:14 bad-height", "Root.plist:15 bad-height"}));
 }
 
 TEST_F(BundleLintTest, BinaryListsAreReadAndHaveNoLines) {
