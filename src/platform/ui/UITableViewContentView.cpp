@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 constexpr std::int64_t kContentTag = 0x7AB1E;
@@ -49,8 +50,12 @@ bool UITableViewContentView::syncWithTable(bool force) {
             setCenter(CGPointMake(tb.midX(), tb.midY()));
         });
     }
-    if (!force && builtReload_ == table->reloadCount() && builtWidth_ == tb.width())
-        return loadRows(Reach::NearView);
+    if (!force && builtReload_ == table->reloadCount() && builtWidth_ == tb.width()) {
+        if (!loadRows(Reach::NearView))
+            return false;
+        unloadFarRows();
+        return true;
+    }
     builtReload_ = table->reloadCount();
     builtWidth_ = tb.width();
     rebuild(*table, tb.width());
@@ -135,6 +140,32 @@ void UITableViewContentView::loadRow(UITableView& table, std::size_t index) {
     row.separator = UITableViewGroupedLayout::separator(
         UITableViewGroupedLayout::separatorInset(*row.cell, row.last), builtWidth_);
     addSubview(row.separator);
+}
+
+CGRect UITableViewContentView::keepArea() const {
+    CGRect b = bounds();
+    return CGRectMake(b.minX(), b.minY() - 3 * b.height(), b.width(), 7 * b.height());
+}
+
+void UITableViewContentView::unloadFarRows() {
+    const CGRect keep = keepArea();
+    auto field = UITextField::focusedTextField();
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        Row& row = rows_[i];
+        if (!state_[i].loaded || (row.y + row.height > keep.minY() && row.y < keep.maxY()))
+            continue;
+        if (touchedRow_ == state_[i].path || (field && row.cell && field->isDescendantOfView(row.cell.get())))
+            continue;
+        if (row.cell)
+            row.cell->removeFromSuperview();
+        if (row.separator)
+            row.separator->removeFromSuperview();
+        row.cell.reset();
+        row.separator.reset();
+        // The height stays known: the row keeps its place, and asks for a cell again if it comes
+        // back near the view.
+        state_[i].loaded = false;
+    }
 }
 
 bool UITableViewContentView::loadRows(Reach reach) {
@@ -261,6 +292,7 @@ void UITableViewContentView::touchMoved(CGPoint p) {
 }
 
 void UITableViewContentView::touchEnded(CGPoint p) {
+    auto touched = std::exchange(touchedRow_, std::nullopt);
     if (moved_) {
         UIScrollView::touchEnded(p);
         return;
@@ -269,11 +301,12 @@ void UITableViewContentView::touchEnded(CGPoint p) {
     highlight(std::nullopt);
     auto row = indexPathForRowAtPoint(p);
     auto table = table_.lock();
-    if (table && row && touchedRow_ && *row == *touchedRow_)
+    if (table && row && touched && *row == *touched)
         table->tapRowAtIndexPath(*row);
 }
 
 void UITableViewContentView::touchCancelled() {
+    touchedRow_.reset();
     highlight(std::nullopt);
     UIScrollView::touchCancelled();
 }

@@ -10,7 +10,10 @@
 // screenful either side): until then the row has the delegate's height for it, or the table's
 // estimate, and when its cell arrives the rows below move to the cell's real height. A row above
 // the visible area that changes height moves the content offset with it, so what is on screen
-// stays put. A long list therefore costs a screenful of cells to show, not a cell per row.
+// stays put. A long list therefore costs a screenful of cells to show, not a cell per row; and
+// rows that scrolling leaves far behind (more than three screenfuls away) give their cells up,
+// keeping their heights, so a list scrolled from end to end holds a few screenfuls of cells, not
+// all of them. A row being touched or holding the text field being edited keeps its cell.
 //
 //     auto face = UITableViewContentView::attach(table);   // once; then each frame:
 //     face->syncWithTable();
@@ -71,6 +74,10 @@ private:
     // (which moves as rows find their heights) has its cell; answers whether any cell was made.
     bool loadRows(Reach reach);
     void loadRow(UITableView& table, std::size_t index);
+    // Gives up the cells of rows outside keepArea(), but for a touched row and the row whose text
+    // field is being edited.
+    void unloadFarRows();
+    CGRect keepArea() const;
     void placeRows();
     std::optional<std::size_t> rowIndex(NSIndexPath indexPath) const;
     void highlight(std::optional<NSIndexPath> row);

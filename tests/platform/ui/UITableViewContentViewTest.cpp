@@ -1,4 +1,5 @@
 #include "platform/ui/UITableViewContentView.h"
+#include "platform/ui/UITextField.h"
 
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
@@ -25,6 +26,10 @@ public:
         cell->setText("Row " + std::to_string(indexPath.row));
         if (indexPath.row % tallEvery_ == 0)
             cell->setDetailText("detail");
+        if (indexPath.row == fieldRow) {
+            field = UITextField::create(CGRectMake(0, 0, 100, 30));
+            cell->setAccessoryView(field);
+        }
         return cell;
     }
     std::optional<CGFloat> heightForRowAtIndexPath(const std::shared_ptr<UITableView>&,
@@ -36,6 +41,8 @@ public:
 
     std::int64_t cellsMade = 0;
     bool answerHeights = false;
+    std::int64_t fieldRow = -1; // the row whose cell carries `field`
+    std::shared_ptr<UITextField> field;
 
 private:
     std::int64_t count_;
@@ -133,6 +140,51 @@ TEST(UITableViewContentViewTest, RowsAboveTheViewThatTurnOutTallerThanEstimatedL
         EXPECT_NEAR(screenY(*face, shown), before + 30, 1e-9) << "move " << move;
     }
     face->touchCancelled();
+    NSRunLoop::installMain(nullptr);
+}
+
+TEST(UITableViewContentViewTest, RowsLeftFarBehindGiveUpTheirCellsButNotTheirPlaces) {
+    auto loop = NSRunLoop::installMain(ManualClock::create());
+    auto rows = std::make_shared<NumberedRows>(10000, 2);
+    rows->fieldRow = 3;
+    auto table = UITableView::create(CGRectMake(0, 0, 375, 580));
+    table->setDataSource(rows);
+    auto face = UITableViewContentView::attach(table);
+    ASSERT_TRUE(rows->field);
+    ASSERT_TRUE(rows->field->becomeFirstResponder());
+
+    // Scrolled down in screenful steps, as a wheel does: at most seven screenfuls of rows
+    // (4060 points, 93 rows at 44 points) hold cells at any time, and the row being edited.
+    std::size_t most = 0;
+    std::optional<CGRect> measured; // row 50 once its cell has told its height
+    for (int step = 0; step < 200; ++step) {
+        face->scrollBy(CGPointMake(0, 580));
+        face->syncWithTable();
+        most = std::max(most, dressedRows(*face));
+        if (!measured && face->cellForRowAtIndexPath({0, 50}))
+            measured = face->rectForRowAtIndexPath({0, 50});
+    }
+    ASSERT_TRUE(measured);
+    const CGRect row50 = *measured;
+    EXPECT_LE(most, 94u);
+    EXPECT_GE(rows->cellsMade, 2000);
+    EXPECT_FALSE(face->cellForRowAtIndexPath({0, 50}));
+    ASSERT_TRUE(face->cellForRowAtIndexPath({0, 3}));
+    EXPECT_TRUE(rows->field->isFirstResponder());
+    // A row that gave its cell up keeps its measured place.
+    EXPECT_EQ(*face->rectForRowAtIndexPath({0, 50}), row50);
+
+    // Back at the top, the rows ask for their cells again and sit where they were.
+    rows->field->resignFirstResponder();
+    std::int64_t before = rows->cellsMade;
+    face->setContentOffset(CGPointZero);
+    face->syncWithTable();
+    EXPECT_GT(rows->cellsMade, before);
+    ASSERT_TRUE(face->cellForRowAtIndexPath({0, 0}));
+    EXPECT_EQ(face->cellForRowAtIndexPath({0, 0})->frame(), *face->rectForRowAtIndexPath({0, 0}));
+    EXPECT_EQ(*face->rectForRowAtIndexPath({0, 50}), row50);
+    EXPECT_EQ(face->indexPathForRowAtPoint(CGPointMake(10, row50.midY())),
+              NSIndexPath::indexPathForRow(50, 0));
     NSRunLoop::installMain(nullptr);
 }
 
