@@ -46,8 +46,8 @@ public:
     UIScrollViewKeyboardDismissMode keyboardDismissMode() const { return keyboardDismissMode_; }
     void setKeyboardDismissMode(UIScrollViewKeyboardDismissMode mode) { keyboardDismissMode_ = mode; }
 
-    // The height a row is given until its cell is made (UIKit's estimatedRowHeight); at most a
-    // screenful's rows are off by it at any time.
+    // The height a row is given until its cell is made (UIKit's estimatedRowHeight), when the
+    // delegate gives none: rows far from the view are placed by it, and move when they come near.
     CGFloat estimatedRowHeight() const { return estimatedRowHeight_; }
     void setEstimatedRowHeight(CGFloat height) { estimatedRowHeight_ = height > 0 ? height : 44; }
     // The delegate's height for the row, or nothing.

@@ -10,7 +10,7 @@
 // The table's content view (UITableViewContentView) asks the data source and makes the views;
 // this says what they look like and where they go, so the look is testable with plain cells.
 //
-//     UITableViewGroupedLayout::dressCell(*cell, 375);
+//     UITableViewGroupedLayout::dressCell(*cell, 375, UITableViewGroupedLayout::heightForCell(*cell));
 //     CGFloat height = UITableViewGroupedLayout::place(sections, rows, 375);
 
 #include "platform/ui/UILabel.h"
