@@ -14,6 +14,8 @@
 #include "platform/prefs/PSListController.h"
 #include "platform/ui/UINavigationController.h"
 
+#include "BenchFolder.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -22,22 +24,12 @@
 
 namespace {
 
-void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 std::string plist(const PlistValue& v) {
     return writePropertyListXML(v).bytes;
 }
 
-struct GeneratedDevice {
-    std::filesystem::path root;
+struct GeneratedDevice : BenchFolder {
     GeneratedDevice() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "oc-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            std::abort();
-        root = pattern;
         auto libs = root / "Library/MobileSubstrate/DynamicLibraries";
         for (int i = 0; i < 1000; ++i) {
             std::string id = "com.bench.app" + std::to_string(i);
@@ -47,29 +39,25 @@ struct GeneratedDevice {
             std::string folder = i % 2
                                      ? "Applications/App" + std::to_string(i) + ".app"
                                      : "var/containers/Bundle/Application/U" + std::to_string(i) + "/App.app";
-            writeFile(root / folder / "Info.plist", plist(info));
+            writeBenchFile(root / folder / "Info.plist", plist(info));
         }
         // 500 extensions with their filter plists; the other 4,000 entries are other tweaks' files.
         for (int i = 0; i < 500; ++i) {
             std::string name = "OCSupportBench" + std::to_string(i);
-            writeFile(libs / (name + (i % 5 ? ".dylib" : ".disabled")), "x");
+            writeBenchFile(libs / (name + (i % 5 ? ".dylib" : ".disabled")), "x");
             PlistValue filter = PlistValue::dictionary();
             filter.set("Bundles", PlistValue::array({PlistValue("com.bench.app" + std::to_string(i * 2))}));
             PlistValue p = PlistValue::dictionary();
             p.set("Filter", filter);
-            writeFile(libs / (name + ".plist"), plist(p));
+            writeBenchFile(libs / (name + ".plist"), plist(p));
         }
         for (int i = 0; i < 2000; ++i) {
-            writeFile(libs / ("OtherTweak" + std::to_string(i) + ".dylib"), "x");
-            writeFile(libs / ("OtherTweak" + std::to_string(i) + ".plist"),
-                      "{ Filter = { Bundles = ( com.apple.springboard ); }; }");
+            writeBenchFile(libs / ("OtherTweak" + std::to_string(i) + ".dylib"), "x");
+            writeBenchFile(libs / ("OtherTweak" + std::to_string(i) + ".plist"),
+                           "{ Filter = { Bundles = ( com.apple.springboard ); }; }");
         }
         NSFileManager::setDeviceRoot(root.string());
         PSListController::setBundlePath(ORBITCHAT_SOURCE_DIR "/resources");
-    }
-    ~GeneratedDevice() {
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
     }
 };
 

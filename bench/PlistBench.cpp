@@ -8,6 +8,8 @@
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSFileManager.h"
 
+#include "BenchFolder.h"
+
 #include <benchmark/benchmark.h>
 #include <plist/plist.h>
 
@@ -69,21 +71,12 @@ void writeDeviceFile(const char* path, const std::string& bytes) {
 }
 
 // A device root with a 1,000-key preference file of mixed kinds, removed at exit.
-struct BenchDevice {
-    std::string root;
+struct BenchDevice : BenchFolder {
     BenchDevice() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "oc-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            std::abort();
-        root = pattern;
-        std::filesystem::create_directories(root + "/var/mobile/Library/Preferences");
-        NSFileManager::setDeviceRoot(root);
-        deviceRoot = root;
+        std::filesystem::create_directories(root / "var/mobile/Library/Preferences");
+        NSFileManager::setDeviceRoot(root.string());
+        deviceRoot = root.string();
         writeDeviceFile(kPath, xmlBytes(0));
-    }
-    ~BenchDevice() {
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
     }
 };
 

@@ -16,6 +16,8 @@
 #include "sim/BundleLint.h"
 #include "sim/SettingsTweakList.h"
 
+#include "BenchFolder.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -24,23 +26,13 @@
 
 namespace {
 
-void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-struct GeneratedDevice {
-    std::filesystem::path root;
+struct GeneratedDevice : BenchFolder {
     GeneratedDevice() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "oc-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            std::abort();
-        root = pattern;
         const std::filesystem::path icons = std::filesystem::path(ORBITCHAT_SOURCE_DIR) /
                                             "examples/device/Library/PreferenceBundles/DimmerPrefs.bundle";
         const std::string icon1 = readFile(icons / "icon.png"), icon2 = readFile(icons / "icon@2x.png"),
@@ -58,22 +50,23 @@ struct GeneratedDevice {
             entry.set("label", PlistValue("Tweak " + std::to_string((i * 7919) % 300)));
             PlistValue file = PlistValue::dictionary();
             file.set("entry", entry);
-            writeFile(base / "PreferenceLoader/Preferences" / (name + ".plist"),
-                      writePropertyListXML(file).bytes);
+            writeBenchFile(base / "PreferenceLoader/Preferences" / (name + ".plist"),
+                           writePropertyListXML(file).bytes);
             auto bundle = base / "PreferenceBundles" / (name + ".bundle");
             PlistValue info = PlistValue::dictionary();
             info.set("CFBundleExecutable", PlistValue(name));
             info.set("NSPrincipalClass", PlistValue(name + "RootListController"));
-            writeFile(bundle / "Info.plist", writePropertyListXML(info).bytes);
-            writeFile(bundle / "Root.plist",
-                      "{ items = ( { cell = PSSwitchCell; label = On; key = on; defaults = x; } ); }");
-            writeFile(bundle / "icon.png", icon1);
-            writeFile(bundle / "icon@2x.png", icon2);
-            writeFile(bundle / "icon@3x.png", icon3);
+            writeBenchFile(bundle / "Info.plist", writePropertyListXML(info).bytes);
+            writeBenchFile(bundle / "Root.plist",
+                           "{ items = ( { cell = PSSwitchCell; label = On; key = on; defaults = x; } ); }");
+            writeBenchFile(bundle / "icon.png", icon1);
+            writeBenchFile(bundle / "icon@2x.png", icon2);
+            writeBenchFile(bundle / "icon@3x.png", icon3);
         }
         // A bundle of 500 specifiers over ten pages, with English and German tables.
         auto big = root / "Big.bundle";
-        writeFile(big / "Info.plist", "{ CFBundleExecutable = Big; NSPrincipalClass = BigListController; }");
+        writeBenchFile(big / "Info.plist",
+                       "{ CFBundleExecutable = Big; NSPrincipalClass = BigListController; }");
         std::string strings;
         for (int page = 0; page < 10; ++page) {
             std::string items;
@@ -106,19 +99,16 @@ struct GeneratedDevice {
                 strings +=
                     "\"" + label + "\" = \"Zeile " + std::to_string(page) + "." + std::to_string(i) + "\";\n";
             }
-            writeFile(big / ("Page" + std::to_string(page) + ".plist"),
-                      "{ title = Big; items = (\n" + items + "); }");
+            writeBenchFile(big / ("Page" + std::to_string(page) + ".plist"),
+                           "{ title = Big; items = (\n" + items + "); }");
         }
         for (int page = 0; page < 10; ++page) {
-            writeFile(big / "de.lproj" / ("Page" + std::to_string(page) + ".strings"), strings);
-            writeFile(big / "en.lproj" / ("Page" + std::to_string(page) + ".strings"), "\"Big\" = \"Big\";");
+            writeBenchFile(big / "de.lproj" / ("Page" + std::to_string(page) + ".strings"), strings);
+            writeBenchFile(big / "en.lproj" / ("Page" + std::to_string(page) + ".strings"),
+                           "\"Big\" = \"Big\";");
         }
         NSFileManager::setDeviceRoot(root.string());
         UIScreen::mainScreen()->setScale(2);
-    }
-    ~GeneratedDevice() {
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
     }
 };
 
