@@ -4,9 +4,9 @@
 // into PlistValues, as long as binary lists are read through libplist), and plist_to_bin of the
 // same tree.
 
-#include "platform/foundation/BinaryPlistReader.h"
-#include "platform/foundation/BinaryPlistWriter.h"
-#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/plist/BinaryPlistReader.h"
+#include "platform/foundation/plist/BinaryPlistWriter.h"
+#include "platform/foundation/plist/PropertyList.h"
 
 #include <benchmark/benchmark.h>
 #include <plist/plist.h>

@@ -12,6 +12,8 @@
 //
 // Aim for parse plus main-thread share: under 20 ms for 10,000 items.
 
+#include "loopback/LoopbackHTTPSServer.h"
+#include "loopback/ThrowawayCertificateAuthority.h"
 #include "pane/ExtensionsTableViewController.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
@@ -22,8 +24,6 @@
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UIScreen.h"
 #include "platform/ui/UITableViewContentView.h"
-#include "sim/LoopbackHTTPSServer.h"
-#include "sim/ThrowawayCertificateAuthority.h"
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>

@@ -9,8 +9,8 @@
 #include "confetti/OCConfettiArea.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSRunLoop.h"
-#include "sim/SimScreen.h"
-#include "sim/Simulator.h"
+#include "sim/screen/SimScreen.h"
+#include "sim/settings/Simulator.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,8 +3,8 @@
 // whose panel blurs what lies behind it.
 
 #include "platform/dispatch/NSRunLoop.h"
-#include "sim/SimScreen.h"
-#include "sim/Simulator.h"
+#include "sim/screen/SimScreen.h"
+#include "sim/settings/Simulator.h"
 
 #include <benchmark/benchmark.h>
 

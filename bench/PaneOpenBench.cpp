@@ -10,7 +10,7 @@
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
-#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/plist/PropertyList.h"
 #include "platform/prefs/PSListController.h"
 #include "platform/ui/UINavigationController.h"
 

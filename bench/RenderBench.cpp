@@ -3,11 +3,11 @@
 // frame where a single small view moves (repainted through its dirty rectangle, and in full
 // for comparison), and a full frame under a burst of sixty flipping confetti squares.
 
-#include "platform/ui/CALayer.h"
 #include "platform/ui/UIGraphics.h"
 #include "platform/ui/UIImageView.h"
 #include "platform/ui/UILabel.h"
 #include "platform/ui/UIRenderer.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include <benchmark/benchmark.h>
 

@@ -8,13 +8,13 @@
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
-#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/plist/PropertyList.h"
 #include "platform/prefs/PSControllerClasses.h"
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UIScreen.h"
 #include "platform/ui/UITableViewContentView.h"
-#include "sim/BundleLint.h"
-#include "sim/SettingsTweakList.h"
+#include "sim/settings/SettingsTweakList.h"
+#include "sim/tools/BundleLint.h"
 
 #include "BenchFolder.h"
 

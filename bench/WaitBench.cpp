@@ -2,8 +2,8 @@
 // spinner turning, then `hud hide` and a second's wait for its fade. Nothing is recorded, so the
 // wait should cost what happens in it, not its length.
 
-#include "sim/ScriptRunner.h"
-#include "sim/Simulator.h"
+#include "sim/script/ScriptRunner.h"
+#include "sim/settings/Simulator.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,7 +3,7 @@
 // written reads back, and writing that again gives the same bytes (so nothing was lost or
 // changed on the way, NaN included).
 
-#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/plist/PropertyList.h"
 
 #include <cstddef>
 #include <cstdint>

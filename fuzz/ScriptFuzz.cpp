@@ -2,7 +2,7 @@
 // confetti commands included) before anything runs. Whatever the input, parsing ends quickly
 // with the commands or the first bad line.
 
-#include "sim/ScriptRunner.h"
+#include "sim/script/ScriptRunner.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "confetti/OCConfettiView.h"
 
-#include "platform/ui/CABasicAnimation.h"
-#include "platform/ui/CALayer.h"
 #include "platform/ui/NSValue.h"
+#include "platform/ui/layers/CABasicAnimation.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include <numbers>
 

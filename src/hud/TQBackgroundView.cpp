@@ -2,7 +2,7 @@
 
 #include "hud/TQSystemGeneration.h"
 #include "platform/foundation/NSAssertionHandler.h"
-#include "platform/ui/CALayer.h"
+#include "platform/ui/layers/CALayer.h"
 
 std::shared_ptr<TQBackgroundView> TQBackgroundView::create(CGRect frame) {
     auto v = std::shared_ptr<TQBackgroundView>(new TQBackgroundView(frame));

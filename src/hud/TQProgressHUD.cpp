@@ -11,8 +11,8 @@
 #include "platform/foundation/NSKeyValueCoding.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSNotificationCenter.h"
-#include "platform/ui/CALayer.h"
 #include "platform/ui/UIStatusBarOrientation.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include <cmath>
 

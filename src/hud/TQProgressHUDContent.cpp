@@ -6,10 +6,10 @@
 #include "hud/TQProgressHUD.h"
 #include "hud/TQRoundProgressView.h"
 #include "platform/foundation/NSKeyValueCoding.h"
-#include "platform/ui/CALayer.h"
 #include "platform/ui/UIActivityIndicatorView.h"
 #include "platform/ui/UIAppearance.h"
 #include "platform/ui/UIMotionEffect.h"
+#include "platform/ui/layers/CALayer.h"
 
 namespace {
 // The content resists compression at this priority, just below the bezel's edge margins.

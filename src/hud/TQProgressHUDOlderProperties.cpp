@@ -4,8 +4,8 @@
 
 #include "hud/TQProgressHUD.h"
 
-#include "platform/ui/CALayer.h"
 #include "platform/ui/UIActivityIndicatorView.h"
+#include "platform/ui/layers/CALayer.h"
 
 // MARK: - Older property interface
 

@@ -1,6 +1,6 @@
 #include "hud/TQProgressHUDRoundedButton.h"
 
-#include "platform/ui/CALayer.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include <cmath>
 

@@ -6,7 +6,7 @@
 //
 //     NSStringFromQueryParameters(PlistValue::dictionary({{"q", "a b"}}));   // "q=a%20b"
 
-#include "platform/foundation/PlistValue.h"
+#include "platform/foundation/plist/PlistValue.h"
 
 #include <string>
 

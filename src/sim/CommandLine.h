@@ -7,8 +7,8 @@
 // status when it is done: 0 after printing help or the version (on `out`), 2 for a mistake on the
 // command line (the message on `err`).
 
-#include "sim/SimWindowApp.h"
-#include "sim/Simulator.h"
+#include "sim/screen/SimWindowApp.h"
+#include "sim/settings/Simulator.h"
 
 #include <cstdint>
 #include <iosfwd>

@@ -15,15 +15,15 @@
 
 #include "platform/foundation/DeviceRandom.h"
 #include "platform/foundation/HostFileRead.h"
-#include "sim/BundleLint.h"
 #include "sim/CommandLine.h"
-#include "sim/HUDGallery.h"
-#include "sim/SampleDevice.h"
-#include "sim/ScriptRunner.h"
-#include "sim/ShotCommand.h"
-#include "sim/SimDump.h"
-#include "sim/SimWindowApp.h"
-#include "sim/Simulator.h"
+#include "sim/screen/SimWindowApp.h"
+#include "sim/script/HUDGallery.h"
+#include "sim/script/ScriptRunner.h"
+#include "sim/script/SimDump.h"
+#include "sim/settings/SampleDevice.h"
+#include "sim/settings/Simulator.h"
+#include "sim/tools/BundleLint.h"
+#include "sim/tools/ShotCommand.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,9 +1,9 @@
 #include "confetti/OCConfettiView.h"
 
 #include "platform/dispatch/NSRunLoop.h"
-#include "platform/ui/CABasicAnimation.h"
-#include "platform/ui/CALayer.h"
 #include "platform/ui/NSValue.h"
+#include "platform/ui/layers/CABasicAnimation.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include <gtest/gtest.h>
 

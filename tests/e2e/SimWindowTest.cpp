@@ -5,7 +5,7 @@
 // Waiting here is for another process (the X server, the simulator drawing its next frame), so
 // the tests poll with a generous deadline; no behaviour of the system is timed by them.
 
-#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/plist/PropertyList.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

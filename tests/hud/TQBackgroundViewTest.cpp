@@ -2,7 +2,7 @@
 #include "hud/TQProgressHUDRoundedButton.h"
 
 #include "HudTestSupport.h"
-#include "platform/ui/CALayer.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include <algorithm>
 

@@ -4,11 +4,11 @@
 #include "hud/TQBarProgressView.h"
 #include "hud/TQRoundProgressView.h"
 #include "platform/dispatch/Dispatch.h"
-#include "platform/ui/CALayer.h"
 #include "platform/ui/UIActivityIndicatorView.h"
 #include "platform/ui/UIAppearance.h"
 #include "platform/ui/UIMotionEffect.h"
 #include "platform/ui/UIWindow.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include <thread>
 

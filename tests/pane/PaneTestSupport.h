@@ -4,7 +4,7 @@
 // bundle, so the tests do not depend on the shipped plist's wording.
 
 #include "pane/OrbitchatPreferencesController.h"
-#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/plist/PropertyList.h"
 #include "platform/prefs/PSListController.h"
 #include "platform/ui/UINavigationController.h"
 #include "support/DeviceFixture.h"

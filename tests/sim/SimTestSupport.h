@@ -4,8 +4,8 @@
 // line "}"; running a script on a simulator in the test's process, on a copy of the sample
 // device; and running the program itself, as a user does.
 
-#include "sim/ScriptRunner.h"
-#include "sim/Simulator.h"
+#include "sim/script/ScriptRunner.h"
+#include "sim/settings/Simulator.h"
 #include "support/TempDeviceRoot.h"
 
 #include <nlohmann/json.hpp>

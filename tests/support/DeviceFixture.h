@@ -15,7 +15,7 @@
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
-#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/plist/PropertyList.h"
 #include "platform/net/URLLoadingSystem.h"
 #include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIApplication.h"

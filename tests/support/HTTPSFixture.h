@@ -11,9 +11,9 @@
 //     ... request https.url("/chatheadsextensions.json") ...
 //     https.waitForLoads();
 
+#include "loopback/LoopbackHTTPSServer.h"
+#include "loopback/ThrowawayCertificateAuthority.h"
 #include "platform/net/URLLoadingSystem.h"
-#include "sim/LoopbackHTTPSServer.h"
-#include "sim/ThrowawayCertificateAuthority.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // libplist as a second opinion: the tests read the same bytes with it and with our readers and
 // compare. Only lists that passed our safety checks go to it (its reader recurses).
 
-#include "platform/foundation/PlistValue.h"
+#include "platform/foundation/plist/PlistValue.h"
 
 #include <cstdint>
 #include <optional>

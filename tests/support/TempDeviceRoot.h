@@ -4,7 +4,7 @@
 // Helpers write host files inside it by device path, so tests set up exactly the files they need.
 // DeviceFixture builds a whole simulated device on top of it.
 
-#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/plist/PropertyList.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -18,7 +18,7 @@
 
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/foundation/NSObject.h"
-#include "platform/foundation/PlistValue.h"
+#include "platform/foundation/plist/PlistValue.h"
 
 #include <atomic>
 #include <functional>

@@ -1,8 +1,8 @@
 #include "platform/foundation/NSBundle.h"
 
 #include "platform/foundation/NSLog.h"
-#include "platform/foundation/PropertyList.h"
-#include "platform/foundation/StringsTable.h"
+#include "platform/foundation/plist/PropertyList.h"
+#include "platform/foundation/plist/StringsTable.h"
 
 #include <algorithm>
 #include <array>

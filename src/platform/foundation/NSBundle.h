@@ -16,7 +16,7 @@
 
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSObject.h"
-#include "platform/foundation/PlistValue.h"
+#include "platform/foundation/plist/PlistValue.h"
 
 #include <map>
 #include <memory>

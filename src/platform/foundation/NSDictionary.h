@@ -8,7 +8,7 @@
 //     // none: missing, unreadable, or not a dictionary NSDictionary::writeToFile(prefs, path, true);
 
 #include "platform/foundation/NSError.h"
-#include "platform/foundation/PlistValue.h"
+#include "platform/foundation/plist/PlistValue.h"
 
 #include <memory>
 

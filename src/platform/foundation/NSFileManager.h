@@ -15,7 +15,7 @@
 
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSObject.h"
-#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/plist/PropertyList.h"
 
 #include <cstdint>
 #include <memory>

@@ -14,7 +14,7 @@
 // Memory is bounded by those too: the reader never builds more than `maximumValues` values.
 
 #include "platform/foundation/NSError.h"
-#include "platform/foundation/PlistValue.h"
+#include "platform/foundation/plist/PlistValue.h"
 
 #include <cstddef>
 #include <cstdint>

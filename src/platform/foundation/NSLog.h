@@ -5,7 +5,7 @@
 //
 //     NSLog("[OC] read key '%@' with value '%@'", {key, value});
 
-#include "platform/foundation/PlistValue.h"
+#include "platform/foundation/plist/PlistValue.h"
 
 #include <functional>
 #include <initializer_list>

@@ -4,7 +4,7 @@
 // null) and a dictionary of extra information (may be none).
 
 #include "platform/foundation/NSObject.h"
-#include "platform/foundation/PlistValue.h"
+#include "platform/foundation/plist/PlistValue.h"
 
 #include <memory>
 #include <string>

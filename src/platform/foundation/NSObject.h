@@ -8,7 +8,7 @@
 // overrides `selectorTable()`; `performSelector` walks it (the runtime's method lookup, done once
 // per class instead of per call).
 
-#include "platform/foundation/PlistValue.h"
+#include "platform/foundation/plist/PlistValue.h"
 
 #include <functional>
 #include <memory>

@@ -20,7 +20,7 @@
 // released, so a test or a recording can show what the screen looks like while a fetch is in flight.
 
 #include "platform/dispatch/Dispatch.h"
-#include "platform/foundation/PlistValue.h"
+#include "platform/foundation/plist/PlistValue.h"
 
 #include <condition_variable>
 #include <cstddef>

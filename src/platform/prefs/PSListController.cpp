@@ -3,7 +3,7 @@
 #include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSLog.h"
-#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/plist/PropertyList.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/prefs/PSControllerClasses.h"
 #include "platform/prefs/PSTableCellViews.h"

@@ -10,7 +10,7 @@
 // which kind a value is.
 
 #include "platform/foundation/NSObject.h"
-#include "platform/foundation/PlistValue.h"
+#include "platform/foundation/plist/PlistValue.h"
 #include "platform/graphics/CGGeometry.h"
 
 #include <memory>

@@ -1,8 +1,8 @@
 #include "platform/ui/UIAlertControllerView.h"
 
-#include "platform/ui/CALayer.h"
 #include "platform/ui/UIGraphics.h"
 #include "platform/ui/UIVisualEffectView.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include <cmath>
 

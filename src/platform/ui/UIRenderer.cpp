@@ -1,8 +1,8 @@
 #include "platform/ui/UIRenderer.h"
 
 #include "platform/foundation/NSLog.h"
-#include "platform/ui/CALayer.h"
 #include "platform/ui/UIMotionEffect.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include <cairo.h>
 

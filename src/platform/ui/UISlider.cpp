@@ -2,8 +2,8 @@
 
 #include "platform/foundation/NSLog.h"
 #include "platform/graphics/UIBezierPath.h"
-#include "platform/ui/CALayer.h"
 #include "platform/ui/UIGraphics.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include <algorithm>
 #include <cmath>

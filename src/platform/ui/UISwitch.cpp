@@ -1,6 +1,6 @@
 #include "platform/ui/UISwitch.h"
 
-#include "platform/ui/CALayer.h"
+#include "platform/ui/layers/CALayer.h"
 
 namespace {
 constexpr CGFloat kThumb = 27;

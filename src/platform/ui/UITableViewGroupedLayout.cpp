@@ -1,8 +1,8 @@
 #include "platform/ui/UITableViewGroupedLayout.h"
 
-#include "platform/ui/CALayer.h"
 #include "platform/ui/UIGraphics.h"
 #include "platform/ui/UIImageView.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,8 +1,8 @@
 #include "platform/ui/UIView.h"
 
 #include "platform/foundation/NSAssertionHandler.h"
-#include "platform/ui/CALayer.h"
 #include "platform/ui/UIViewAnimationState.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include <algorithm>
 #include <atomic>

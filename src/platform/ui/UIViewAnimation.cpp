@@ -1,7 +1,7 @@
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSRunLoop.h"
-#include "platform/ui/CALayer.h"
 #include "platform/ui/UIViewAnimationState.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include <algorithm>
 #include <cmath>

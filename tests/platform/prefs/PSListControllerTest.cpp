@@ -1,6 +1,6 @@
 #include "support/DeviceFixture.h"
 
-#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/plist/PropertyList.h"
 #include "platform/prefs/PSListController.h"
 #include "platform/prefs/PSSpecifier.h"
 #include "platform/prefs/PSTableCell.h"

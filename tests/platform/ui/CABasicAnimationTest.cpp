@@ -1,4 +1,4 @@
-#include "platform/ui/CABasicAnimation.h"
+#include "platform/ui/layers/CABasicAnimation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "platform/ui/CALayer.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include "platform/dispatch/NSRunLoop.h"
-#include "platform/ui/CABasicAnimation.h"
 #include "platform/ui/NSValue.h"
 #include "platform/ui/UIRenderer.h"
 #include "platform/ui/UIView.h"
+#include "platform/ui/layers/CABasicAnimation.h"
 
 #include "support/PixelTesting.h"
 

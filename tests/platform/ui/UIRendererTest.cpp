@@ -1,8 +1,8 @@
 #include "platform/ui/UIRenderer.h"
 
 #include "platform/graphics/UIBezierPath.h"
-#include "platform/ui/CALayer.h"
 #include "platform/ui/UIGraphics.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include "support/PixelTesting.h"
 

@@ -1,0 +1,109 @@
+#include "platform/foundation/plist/XmlPlistCheck.h"
+
+#include <cctype>
+#include <string_view>
+
+namespace {
+
+bool isNameChar(char c) {
+    return c != '>' && c != '/' && c != ' ' && c != '\t' && c != '\n' && c != '\r';
+}
+
+} // namespace
+
+std::optional<std::string> checkXmlPlist(std::span<const std::uint8_t> bytes, const PlistLimits& limits) {
+    std::string_view s(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::size_t depth = 0, values = 0, at = 0;
+    auto skipPast = [&](std::string_view terminator) {
+        std::size_t end = s.find(terminator, at);
+        if (end == std::string_view::npos)
+            return false;
+        at = end + terminator.size();
+        return true;
+    };
+    // The parser asserts that a string's length matches its C string length; a NUL byte, or a
+    // character reference to one ("&#0;"), would abort the process. XML allows neither anyway.
+    if (s.find('\0') != std::string_view::npos)
+        return "NUL byte";
+    for (std::size_t ref = s.find("&#"); ref != std::string_view::npos; ref = s.find("&#", ref + 2)) {
+        std::size_t i = ref + 2;
+        const bool hex = i < s.size() && (s[i] == 'x' || s[i] == 'X');
+        i += hex ? 1 : 0;
+        bool nonZero = false, digits = false;
+        for (; i < s.size() && std::isxdigit(static_cast<unsigned char>(s[i])); ++i) {
+            digits = true;
+            nonZero = nonZero || s[i] != '0';
+        }
+        if (digits && !nonZero)
+            return "character reference to NUL";
+    }
+    while ((at = s.find('<', at)) != std::string_view::npos) {
+        std::string_view rest = s.substr(at);
+        if (rest.starts_with("<!--")) {
+            at += 4;
+            if (!skipPast("-->"))
+                return "unterminated comment";
+            continue;
+        }
+        if (rest.starts_with("<![CDATA[")) {
+            at += 9;
+            if (!skipPast("]]>"))
+                return "unterminated CDATA section";
+            continue;
+        }
+        if (rest.starts_with("<?")) {
+            at += 2;
+            if (!skipPast("?>"))
+                return "unterminated processing instruction";
+            continue;
+        }
+        if (rest.starts_with("<!DOCTYPE")) {
+            std::size_t end = s.find('>', at);
+            if (end == std::string_view::npos)
+                return "unterminated document type";
+            if (s.substr(at, end - at).find('[') != std::string_view::npos)
+                return "document type with declarations";
+            at = end + 1;
+            continue;
+        }
+        if (rest.starts_with("<!"))
+            return "markup declaration";
+        const bool closing = rest.starts_with("</");
+        std::size_t nameAt = at + (closing ? 2 : 1), nameEnd = nameAt;
+        while (nameEnd < s.size() && isNameChar(s[nameEnd]))
+            ++nameEnd;
+        std::string_view name = s.substr(nameAt, nameEnd - nameAt);
+        // Find the end of the tag, stepping over quoted attribute values that may hold '>'.
+        std::size_t end = nameEnd;
+        char quote = 0;
+        for (; end < s.size(); ++end) {
+            char c = s[end];
+            if (quote) {
+                if (c == quote)
+                    quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '>') {
+                break;
+            }
+        }
+        if (end >= s.size())
+            return "unterminated tag";
+        const bool selfClosing = !closing && end > nameEnd && s[end - 1] == '/';
+        const bool container = name == "dict" || name == "array";
+        if (closing) {
+            if (container) {
+                if (depth == 0)
+                    return "unbalanced container tags";
+                --depth;
+            }
+        } else if (name != "plist") {
+            if (++values > limits.maxValues)
+                return "too many values";
+            if (container && !selfClosing && ++depth > limits.maxDepth)
+                return "nested too deeply";
+        }
+        at = end + 1;
+    }
+    return std::nullopt;
+}

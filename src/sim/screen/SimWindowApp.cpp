@@ -1,0 +1,95 @@
+#include "sim/screen/SimWindowApp.h"
+
+#include "platform/foundation/DarwinNotifyCenter.h"
+#include "sim/settings/BundleLiveReload.h"
+
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/NSRunLoop.h"
+#include "sim/screen/SDLWindowBackend.h"
+#include "sim/screen/SimScreen.h"
+#include "sim/script/SimDump.h"
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+namespace {
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+} // namespace
+
+bool RunSimulatorWindow(const Simulator::Options& options, const SimWindowOptions& windowOptions,
+                        std::string& why) {
+    Simulator simulator(options);
+    // The window runs in real time: the main run loop gets a real clock.
+    auto loop = NSRunLoop::installMain(RealClock::create());
+    SimScreen screen(simulator);
+    auto window = SDLWindowBackend::open(screen, "orbitchat-sim", why);
+    if (!window)
+        return false;
+    // The Settings app's list of tweaks, unless a bundle to open was given.
+    if (options.bundlePath.empty() && options.preferenceBundle.empty())
+        simulator.settings().openSettings();
+    else
+        simulator.settings().open();
+    loop->runUntilIdle();
+    // Every quarter second: a bundle saved on disk is re-read in place, and the title bar shows
+    // the latest notification that the device posted.
+    // The task holds the watcher weakly: once the window is gone, a task still queued does nothing.
+    struct Watcher {
+        BundleLiveReload liveReload;
+        std::size_t notificationsShown = 0;
+    };
+    auto watcher = std::make_shared<Watcher>();
+    auto step = std::make_shared<std::function<void()>>();
+    *step = [weak = std::weak_ptr<Watcher>(watcher), weakStep = std::weak_ptr<std::function<void()>>(step),
+             &simulator, &window, loop] {
+        auto w = weak.lock();
+        auto next = weakStep.lock();
+        if (!w || !next)
+            return;
+        w->liveReload.poll(simulator.settings());
+        auto posted = DarwinNotifyCenter::postedNames();
+        if (posted.size() != w->notificationsShown) {
+            w->notificationsShown = posted.size();
+            window->setTitle("orbitchat-sim \u2014 posted " + posted.back());
+        }
+        loop->enqueueAt(loop->now() + 0.25, [next] { (*next)(); });
+    };
+    loop->enqueue([step] { (*step)(); });
+    window->setBurstHandler([&simulator] {
+        if (simulator.settings().isOpen())
+            simulator.settings().burst();
+    });
+    if (!windowOptions.stateFile.empty()) {
+        window->setAfterFrame([&] {
+            nlohmann::json state = screen.viewsDump();
+            state["windowPixelsPerPoint"] = window->windowPixelsPerPoint();
+            state["dump"] = SimDump(simulator);
+            std::string temporary = windowOptions.stateFile + ".partial";
+            {
+                std::ofstream out(temporary, std::ios::trunc);
+                out << SimDumpText(state);
+            }
+            std::rename(temporary.c_str(), windowOptions.stateFile.c_str());
+        });
+    }
+    if (windowOptions.idleReportSeconds > 0) {
+        double half = windowOptions.idleReportSeconds / 2;
+        auto startCpu = std::make_shared<double>(0);
+        loop->enqueueAt(loop->now() + half, [startCpu] { *startCpu = cpuSeconds(); });
+        loop->enqueueAt(loop->now() + 2 * half, [startCpu, half] {
+            double used = cpuSeconds() - *startCpu;
+            std::cerr << "orbitchat-sim: idle CPU " << used / half * 100 << "% over " << half << " s\n";
+        });
+    }
+    window->run();
+    return true;
+}

@@ -1,0 +1,147 @@
+#include "sim/settings/SettingsTweakList.h"
+
+#include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/prefs/PSControllerClasses.h"
+#include "platform/ui/UIImage.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+constexpr const char* kEntryFolders[] = {"/Library/PreferenceLoader/Preferences",
+                                         "/var/jb/Library/PreferenceLoader/Preferences"};
+
+std::string folded(const std::string& s) {
+    std::string out = s;
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+std::string stringOrEmpty(const PlistValue& v) {
+    return v.isString() ? v.stringValue() : std::string();
+}
+
+std::string folderOf(const std::string& path) {
+    return path.substr(0, path.rfind('/'));
+}
+
+std::string stemOf(const std::string& path) {
+    std::string name = path.substr(path.rfind('/') + 1);
+    return name.substr(0, name.rfind('.'));
+}
+
+} // namespace
+
+std::shared_ptr<SettingsTweakList> SettingsTweakList::create() {
+    auto list = std::shared_ptr<SettingsTweakList>(new SettingsTweakList());
+    list->setTitle("Settings");
+    return list;
+}
+
+std::vector<SettingsTweakList::Entry> SettingsTweakList::readEntries() {
+    auto files = NSFileManager::defaultManager();
+    std::vector<Entry> entries;
+    for (const char* folder : kEntryFolders) {
+        auto names = files->contentsOfDirectoryAtPath(folder);
+        if (!names)
+            continue;
+        for (const auto& name : *names) {
+            if (!name.ends_with(".plist"))
+                continue;
+            std::string path = std::string(folder) + "/" + name;
+            PlistReadResult read = files->propertyListAtPath(path);
+            PlistValue entry = read.value.get("entry");
+            if (!read.ok() || !entry.isDictionary()) {
+                NSLog("Settings: the entry %@ cannot be shown: %@",
+                      {PlistValue(path), PlistValue(read.ok() ? "no \"entry\" dictionary"
+                                                              : read.error->localizedDescription())});
+                continue;
+            }
+            Entry e{path, stringOrEmpty(entry.get("label")), stringOrEmpty(entry.get("bundle")), entry};
+            if (e.label.empty())
+                e.label = e.bundle.empty() ? stemOf(path) : e.bundle;
+            entries.push_back(std::move(e));
+        }
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return folded(a.label) < folded(b.label); });
+    return entries;
+}
+
+std::shared_ptr<const PSSpecifierList> SettingsTweakList::specifiers() {
+    if (_specifiers)
+        return _specifiers;
+    auto list = std::make_shared<PSSpecifierList>();
+    auto self = shared_from_this();
+    list->push_back(PSSpecifier::preferenceSpecifierNamed("", self, {}, {}, {}, PSGroupCell, {}));
+    for (const auto& e : readEntries()) {
+        auto row = PSSpecifier::preferenceSpecifierNamed(e.label, self, {}, {}, {}, PSLinkCell, {});
+        for (const auto& [key, value] : *e.entry.dictionaryValue())
+            row->setProperty(value, key);
+        row->setProperty(PlistValue(e.file), "entryFile");
+        // Icons and bundles are looked at when a row is shown or tapped: a device may have hundreds.
+        list->push_back(std::move(row));
+    }
+    _specifiers = std::move(list);
+    return _specifiers;
+}
+
+void SettingsTweakList::resolve(const std::shared_ptr<PSSpecifier>& row) {
+    if (!row || row->cellType() != PSLinkCell || row->propertyForKey("resolved").isBoolean())
+        return;
+    row->setProperty(PlistValue(true), "resolved");
+    std::string bundleName = stringOrEmpty(row->propertyForKey("bundle"));
+    std::string file = stringOrEmpty(row->propertyForKey("entryFile"));
+    auto bundle = bundleName.empty() ? nullptr : PSControllerClasses::deviceBundleNamed(bundleName);
+    // The icon is an image of the entry's bundle, or of the entries' folder.
+    std::shared_ptr<NSBundle> images = bundleName.empty() ? NSBundle::bundleWithPath(folderOf(file)) : bundle;
+    if (PlistValue icon = row->propertyForKey("icon"); icon.isString() && images)
+        if (auto image = imageFromBundle(*images, icon.stringValue()))
+            row->setProperty(PlistValue(std::static_pointer_cast<NSObject>(image)), "iconImage");
+    if (bundleName.empty())
+        return;
+    row->setMissingClassName(bundle ? PSControllerClasses::missingForBundle(*bundle)
+                                    : PSControllerClasses::missingForBundleNamed(bundleName));
+}
+
+void SettingsTweakList::resolveAll() {
+    if (auto rows = specifiers())
+        for (const auto& row : *rows)
+            resolve(row);
+}
+
+std::shared_ptr<UITableViewCell>
+SettingsTweakList::cellForRowAtIndexPath(const std::shared_ptr<UITableView>& tableView,
+                                         NSIndexPath indexPath) {
+    resolve(specifierAtIndexPath(indexPath));
+    return PSListController::cellForRowAtIndexPath(tableView, indexPath);
+}
+
+void SettingsTweakList::tapSpecifier(const std::shared_ptr<PSSpecifier>& row) {
+    resolve(row);
+    PSListController::tapSpecifier(row);
+}
+
+std::shared_ptr<UIViewController>
+SettingsTweakList::controllerForSpecifier(const std::shared_ptr<PSSpecifier>& row) {
+    resolve(row);
+    if (!row || !row->missingClassName().empty() || row->cellType() != PSLinkCell)
+        return nullptr;
+    std::shared_ptr<PSListController> child;
+    std::string bundleName = stringOrEmpty(row->propertyForKey("bundle"));
+    std::string file = stringOrEmpty(row->propertyForKey("entryFile"));
+    if (!bundleName.empty())
+        child = PSControllerClasses::controllerForBundle(PSControllerClasses::deviceBundleNamed(bundleName),
+                                                         nullptr);
+    else if (auto folder = NSBundle::bundleWithPath(folderOf(file)))
+        child = PSListController::createWithPlist(folder, stemOf(file));
+    if (!child)
+        return nullptr;
+    // The Settings app titles a pane with the label of its entry.
+    child->setTitle(row->name());
+    child->setSpecifier(row);
+    return child;
+}

@@ -1,0 +1,119 @@
+#pragma once
+
+// The simulated device with the Settings app on it, headless: a device folder as its root, a main
+// screen, a main run loop on a manual clock (time moves only when a script waits, so every run of
+// a script gives the same result), and the Settings app that hosts the pane.
+//
+// Creating a Simulator installs it as the device the platform layer talks to: the file manager's
+// root, the installed-application list, the URL handler of UIApplication (the schemes the app
+// bundles declare, and a browser for http and https), the respring handler of posix_spawn, and
+// the device's network: by default the maker's catalogue server runs on loopback HTTPS (a
+// throwaway certificate authority that only this device trusts, a certificate for the maker's
+// host name, and the device connecting that name to the loopback port), so the pane's fetch goes
+// through TLS exactly as in the field. The device's interface style (Options::appearance) becomes
+// the process's (UITraitCollection). Only one Simulator exists at a time; destroying it
+// uninstalls the handlers and restores the plain network and the light style.
+//
+// Network work happens in real time while the clock of a script is manual: `settleNetwork` waits
+// for it.
+//
+//     Simulator sim({.deviceRoot = "examples/device"});
+//     sim.settings().open();
+//     sim.runUntilIdle();
+
+#include "platform/ui/UITraitCollection.h"
+#include "sim/settings/SettingsApp.h"
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class LoopbackHTTPSServer;
+class ManualClock;
+class NSRunLoop;
+class ThrowawayCertificateAuthority;
+
+class Simulator {
+public:
+    struct Options {
+        std::string deviceRoot; // a host folder
+        std::string bundlePath; // the pane's resource folder; empty: the repository's resources/
+        // A preference bundle folder of the host that "open" opens as the device would.
+        std::string preferenceBundle{};
+        // The device's language ("de", "fr-CA"); empty: English.
+        std::string language{};
+        // The device's model: "iphone", "ipad" or "ipod" (empty: an iPhone).
+        std::string model{};
+        double screenWidth = 375;
+        double screenHeight = 667;
+        double screenScale = 2;
+        // The catalogue the loopback server serves (empty: the repository's examples/catalogue.json).
+        std::string catalogueFile{};
+        // Fetch the catalogue from this https URL instead, trusting the host's certificates only.
+        std::string catalogueURL{};
+        // Every request fails as on a device without a connection.
+        bool offline = false;
+        // The device's interface style: the whole screen is drawn light or dark.
+        UIUserInterfaceStyle appearance = UIUserInterfaceStyleLight;
+    };
+
+    explicit Simulator(Options options);
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    SettingsApp& settings() { return *settings_; }
+    const Options& options() const { return options_; }
+
+    // Runs everything due now on the main run loop.
+    void runUntilIdle();
+    // Moves the clock forward, running each task at its time.
+    void advanceBy(double seconds);
+
+    // Waits (real time, at most `seconds`) until no request is in flight and the main queue has run
+    // what their completions posted; answers a message for the script's author when it does not settle.
+    std::optional<std::string> settleNetwork(double seconds);
+    // The loopback catalogue server's port, or 0 when none runs.
+    int catalogueServerPort() const;
+    std::size_t catalogueServerRequests() const;
+
+    // The catalogue host for an https URL given on the command line: its host and port, when its
+    // path is empty, "/" or "/chatheadsextensions.json"; otherwise nullopt and the reason.
+    static std::optional<std::string> catalogueHostFromURL(const std::string& url, std::string& why);
+
+    // Every log line since the simulator started.
+    std::vector<std::string> logLines() const;
+
+    // "light" or "dark" as a style; nullopt for any other name.
+    static std::optional<UIUserInterfaceStyle> appearanceNamed(const std::string& name);
+
+    // Reads --screen's WIDTHxHEIGHT@SCALE (each side 100 to 2048 points, from a watch to a large
+    // tablet, and the scale 1 to 3) into `options`; false, leaving them as they were, otherwise.
+    static bool readScreen(const std::string& text, Options& options);
+
+    // The repository's folders, for the defaults of the command line.
+    static std::string sourceDirectory();
+
+private:
+    // Restarts the device's user interface: the Settings app is torn down and opened again on the
+    // pane. Preference files and everything else on the device stay.
+    void respring();
+    void startNetwork();
+
+    // The device's interface style, set first and put back last, when everything drawn in it is gone.
+    UITraitCollection::StyleScope appearance_;
+
+    std::unique_ptr<ThrowawayCertificateAuthority> authority_;
+    std::unique_ptr<LoopbackHTTPSServer> catalogueServer_;
+
+    Options options_;
+    std::shared_ptr<NSRunLoop> loop_;
+    std::unique_ptr<SettingsApp> settings_;
+    int logToken_ = 0;
+    mutable std::mutex logMutex_;
+    std::vector<std::string> log_;
+    // Lets a respring queued on the run loop notice that the simulator has gone.
+    std::shared_ptr<Simulator*> alive_;
+};

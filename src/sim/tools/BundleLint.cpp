@@ -1,0 +1,699 @@
+#include "sim/tools/BundleLint.h"
+#include "sim/CommandLine.h"
+
+#include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/plist/PlistSourceLines.h"
+#include "platform/foundation/plist/PropertyList.h"
+#include "platform/foundation/plist/StringsTable.h"
+#include "platform/prefs/PSControlValue.h"
+#include "platform/prefs/PSTableCell.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Severity = BundleLintFinding::Severity;
+
+// Bounds for a hostile bundle: files read (each is bounded by PlistLimits) and findings kept.
+constexpr std::size_t kMaximumFiles = 2000;
+constexpr std::size_t kMaximumFindings = 5000;
+// Longer texts from the bundle are cut in messages.
+constexpr std::size_t kMaximumQuoted = 80;
+
+// Controllers the simulator has, which a "detail" may name instead of a page.
+constexpr std::array<std::string_view, 4> kKnownControllers{"PSListController", "PSListItemsController",
+                                                            "PSSetupController", "PSViewController"};
+
+// Strings tables that belong to no page: Info.plist's and the one code reads.
+constexpr std::array<std::string_view, 2> kTablesOfNoPage{"InfoPlist", "Localizable"};
+
+// A text of the bundle in a message: quoted, control characters and quotes escaped (a message is
+// one line whatever the file holds), and cut when long.
+std::string shown(std::string_view s) {
+    std::string out = "\"";
+    std::size_t used = 0;
+    for (char c : s) {
+        if (++used > kMaximumQuoted) {
+            out += "...";
+            break;
+        }
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20 || u == 0x7F) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += "\\x";
+            out += kHex[u >> 4];
+            out += kHex[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string stringOf(const PlistValue& v) {
+    return v.isString() ? v.stringValue() : std::string();
+}
+
+bool endsWith(std::string_view s, std::string_view suffix) {
+    return s.size() > suffix.size() && s.ends_with(suffix);
+}
+
+// Whether text reads as a number the way the text form of a list writes one ("3", "-0.5").
+bool isNumberText(std::string_view s) {
+    if (s.starts_with('+'))
+        s.remove_prefix(1);
+    double d = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
+    return !s.empty() && ec == std::errc() && end == s.data() + s.size();
+}
+
+bool isBooleanText(std::string_view s) {
+    return s == "YES" || s == "NO" || s == "true" || s == "false" || isNumberText(s);
+}
+
+// Equality as NSObject's isEqual: sees it for the values of a list: numbers by value, whatever
+// their kind (an integer 1, a real 1.0 and true are equal), everything else by kind and content.
+bool sameValue(const PlistValue& a, const PlistValue& b) {
+    if (a.isNumber() && b.isNumber())
+        return a.doubleValue() == b.doubleValue();
+    return a == b;
+}
+
+// Whether a name could be an Objective-C class: letters, digits and '_', starting with a capital
+// letter or '_' as class names do. A "detail" that cannot be one can only name a page.
+bool couldBeClassName(std::string_view s) {
+    if (s.empty() || !((s[0] >= 'A' && s[0] <= 'Z') || s[0] == '_'))
+        return false;
+    return std::all_of(s.begin(), s.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    });
+}
+
+std::string lowercase(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// How a value row's cell uses its value, for the checks of "key" and "default".
+enum class ValueKind { None, Boolean, Number, Text, Choice };
+
+ValueKind valueKindOf(PSCellType type) {
+    switch (type) {
+    case PSSwitchCell:
+        return ValueKind::Boolean;
+    case PSSliderCell:
+        return ValueKind::Number;
+    case PSEditTextCell:
+    case PSSecureEditTextCell:
+    case PSEditTextViewCell:
+        return ValueKind::Text;
+    case PSSegmentCell:
+    case PSLinkListCell:
+        return ValueKind::Choice;
+    default:
+        return ValueKind::None;
+    }
+}
+
+// The kind of row in a message: "switch row", "slider row".
+std::string rowKindName(PSCellType type) {
+    switch (type) {
+    case PSSwitchCell:
+        return "switch";
+    case PSSliderCell:
+        return "slider";
+    case PSSegmentCell:
+        return "segment";
+    case PSEditTextCell:
+    case PSSecureEditTextCell:
+    case PSEditTextViewCell:
+        return "text field";
+    case PSLinkListCell:
+        return "list";
+    case PSLinkCell:
+        return "link";
+    default:
+        return "row";
+    }
+}
+
+class Linter {
+public:
+    explicit Linter(std::shared_ptr<NSFileManager> files) : files_(std::move(files)) {}
+
+    bool run(std::string& why) {
+        std::shared_ptr<NSError> error;
+        auto names = files_->contentsOfDirectoryAtPath("/", &error);
+        if (!names) {
+            why = error ? error->localizedDescription() : "the folder cannot be listed";
+            return false;
+        }
+        std::vector<std::string> pages, languages;
+        for (const std::string& name : *names) {
+            filesAtRoot_.insert(name);
+            if (name == "Info.plist")
+                continue;
+            if (endsWith(name, ".plist")) {
+                pages.push_back(name);
+                pageNames_.insert(name.substr(0, name.size() - 6));
+            } else if (endsWith(name, ".lproj")) {
+                languages.push_back(name);
+            }
+        }
+        lintInfoPlist();
+        for (const std::string& page : pages)
+            lintPage(page);
+        for (const std::string& language : languages)
+            lintLanguage(language);
+        std::stable_sort(findings.begin(), findings.end(), [](const auto& a, const auto& b) {
+            return a.file != b.file ? a.file < b.file : a.line < b.line;
+        });
+        return true;
+    }
+
+    std::vector<BundleLintFinding> findings;
+    std::size_t filesRead = 0;
+
+private:
+    // What a page shows that a strings table translates, with the line of its first use.
+    using UsedStrings = std::map<std::string, std::size_t, std::less<>>;
+
+    void report(Severity severity, std::string code, const std::string& file, std::size_t line,
+                std::string message) {
+        if (findings.size() == kMaximumFindings) {
+            findings.push_back(
+                {Severity::Warning, "too-many-findings",
+                 "more than " + std::to_string(kMaximumFindings) + " findings; the rest are not reported",
+                 file, line});
+            return;
+        }
+        if (findings.size() > kMaximumFindings)
+            return;
+        findings.push_back({severity, std::move(code), std::move(message), file, line});
+    }
+
+    // Reads a file of the bundle, counting it against the bound; nullopt (reported) when it
+    // cannot be read or the bound is reached.
+    std::optional<std::vector<std::uint8_t>> readFile(const std::string& file) {
+        if (filesRead == kMaximumFiles) {
+            ++filesRead; // reported once
+            report(Severity::Warning, "too-many-files", file, 0,
+                   "more than " + std::to_string(kMaximumFiles) +
+                       " files; this one and the rest are not read");
+        }
+        if (filesRead > kMaximumFiles)
+            return std::nullopt;
+        ++filesRead;
+        std::shared_ptr<NSError> error;
+        auto bytes = files_->contentsAtPath("/" + file, &error, limits_.maxBytes);
+        if (!bytes)
+            report(Severity::Error, "unreadable", file, 0,
+                   error ? error->localizedDescription() : "the file cannot be read");
+        return bytes;
+    }
+
+    void lintInfoPlist() {
+        const std::string file = "Info.plist";
+        if (!filesAtRoot_.contains(file)) {
+            report(Severity::Error, "no-info-plist", file, 0,
+                   "the bundle has no Info.plist: the device cannot load it");
+            return;
+        }
+        auto bytes = readFile(file);
+        if (!bytes)
+            return;
+        PlistSourceLines lines;
+        PlistReadResult info = readPropertyList(*bytes, limits_, PlistReadOptions{&lines, false});
+        if (!info.ok()) {
+            report(Severity::Error, "unreadable", file, 0, info.error->localizedDescription());
+            return;
+        }
+        if (!info.value.isDictionary()) {
+            report(Severity::Error, "bad-info-plist", file, lines.lineOf(info.value),
+                   "Info.plist is not a dictionary: the device cannot load the bundle");
+            return;
+        }
+        const std::size_t line = lines.lineOf(info.value);
+        if (std::string region = stringOf(info.value.get("CFBundleDevelopmentRegion")); !region.empty())
+            developmentRegion_ = region;
+        if (stringOf(info.value.get("NSPrincipalClass")).empty())
+            report(Severity::Error, "info-missing-key", file, line,
+                   "no NSPrincipalClass: the device does not know which controller opens the bundle");
+        if (stringOf(info.value.get("CFBundleExecutable")).empty())
+            report(Severity::Error, "info-missing-key", file, line,
+                   "no CFBundleExecutable: the device finds no code to load for the bundle");
+    }
+
+    void lintPage(const std::string& file) {
+        auto bytes = readFile(file);
+        if (!bytes)
+            return;
+        PlistSourceLines lines;
+        PlistReadResult page = readPropertyList(*bytes, limits_, PlistReadOptions{&lines, false});
+        if (!page.ok()) {
+            report(Severity::Error, "unreadable", file, 0, page.error->localizedDescription());
+            return;
+        }
+        const bool textForm = page.format == PlistFormat::OpenStep;
+        PlistValue items = page.value.get("items");
+        if (!items.isArray()) {
+            report(Severity::Error, "no-items", file, lines.lineOf(page.value),
+                   page.value.isDictionary()
+                       ? "no \"items\" array: the page shows no rows"
+                       : "not a dictionary with an \"items\" array: the page shows no rows");
+            return;
+        }
+        UsedStrings& used = usedStrings_[file.substr(0, file.size() - 6)];
+        useString(used, page.value.get("title"), lines.lineOf(page.value));
+        const auto rows = items.arrayValue();
+        for (std::size_t i = 0; i < rows->size(); ++i) {
+            const PlistValue& row = (*rows)[i];
+            if (!row.isDictionary()) {
+                report(Severity::Warning, "bad-row", file, lines.lineOf(items),
+                       "item " + std::to_string(i + 1) + " is not a dictionary: the device leaves it out");
+                continue;
+            }
+            lintRow(file, row, lines.lineOf(row), i, textForm, used);
+        }
+    }
+
+    static void useString(UsedStrings& used, const PlistValue& v, std::size_t line) {
+        if (v.isString() && !v.stringValue().empty())
+            used.emplace(v.stringValue(), line); // the first use is kept
+    }
+
+    void lintRow(const std::string& file, const PlistValue& row, std::size_t line, std::size_t index,
+                 bool textForm, UsedStrings& used) {
+        const std::string label = stringOf(row.get("label"));
+        const std::string name = !label.empty()                      ? shown(label)
+                                 : !stringOf(row.get("key")).empty() ? shown(stringOf(row.get("key")))
+                                                                     : "item " + std::to_string(index + 1);
+        useString(used, row.get("label"), line);
+        useString(used, row.get("footerText"), line);
+        useString(used, row.get("staticTextMessage"), line);
+        for (const char* list : {"validTitles", "shortTitles"})
+            if (auto titles = row.get(list).arrayValue())
+                for (const PlistValue& title : *titles)
+                    useString(used, title, line);
+
+        const PlistValue cell = row.get("cell");
+        PSCellType type = PSStaticTextCell;
+        if (!cell.isString() || cell.stringValue().empty()) {
+            report(Severity::Warning, "missing-cell", file, line,
+                   "row " + name + " has no \"cell\" (shown as a plain text row)");
+        } else if (!PSTableCell::isKnownCellType(cell.stringValue())) {
+            report(Severity::Warning, "unknown-cell", file, line,
+                   "unknown cell type " + shown(cell.stringValue()) + " (shown as a plain text row)");
+        } else {
+            type = PSTableCell::cellTypeFromString(cell.stringValue());
+        }
+        if (row.get("cellClass"))
+            report(Severity::Warning, "custom-cell", file, line,
+                   "row " + name + " is drawn by its own cell class " +
+                       shown(stringOf(row.get("cellClass"))) +
+                       ", code the simulator does not have (it draws a placeholder)");
+
+        const ValueKind kind = valueKindOf(type);
+        if (kind != ValueKind::None)
+            lintStoredValue(file, row, line, type, name);
+        lintChoices(file, row, line, type, kind, name);
+        lintDefault(file, row, line, kind, textForm, type, name);
+        if (type == PSSliderCell)
+            lintSliderRange(file, row, line, textForm, name);
+        lintDetail(file, row, line, type, name);
+        if (PlistValue height = row.get("height")) {
+            // Read as the list reads it: a number, or text that starts with one.
+            auto points = PSControlValue::doubleFromValue(height);
+            if (!points || !(*points > 0))
+                report(Severity::Warning, "bad-height", file, line,
+                       "row " + name +
+                           " has a \"height\" that is not a positive number: the row keeps its "
+                           "cell's own height");
+            else if (*points > 2000)
+                report(Severity::Warning, "bad-height", file, line,
+                       "row " + name + " is " + PSControlValue::numberText(*points) +
+                           " points high: rows are held to 2000");
+        }
+        if (PlistValue icon = row.get("icon"); icon.isString() && !hasImage(icon.stringValue()))
+            report(Severity::Warning, "missing-icon", file, line,
+                   "row " + name + " has the icon " + shown(icon.stringValue()) +
+                       ", which is no image of the bundle");
+    }
+
+    // A value row that relies on the stock getter or setter needs "key" and "defaults": they name
+    // the preference the value is read from and saved to.
+    void lintStoredValue(const std::string& file, const PlistValue& row, std::size_t line, PSCellType type,
+                         const std::string& name) {
+        const bool ownGet = !stringOf(row.get("get")).empty();
+        const bool ownSet = !stringOf(row.get("set")).empty();
+        if (ownGet && ownSet)
+            return;
+        const std::string without = !ownGet && !ownSet ? "no \"get\" or \"set\" of its own"
+                                    : !ownGet          ? "no \"get\" of its own"
+                                                       : "no \"set\" of its own";
+        const std::string what = rowKindName(type) + " row " + name;
+        if (stringOf(row.get("key")).empty())
+            report(Severity::Error, "missing-key", file, line,
+                   what + " has no \"key\" and " + without + ": its value is neither read nor saved");
+        if (stringOf(row.get("defaults")).empty())
+            report(Severity::Error, "missing-defaults", file, line,
+                   what + " has no \"defaults\" and " + without +
+                       ": there is no preference file for its value");
+    }
+
+    void lintChoices(const std::string& file, const PlistValue& row, std::size_t line, PSCellType type,
+                     ValueKind kind, const std::string& name) {
+        const PlistValue titles = row.get("validTitles"), values = row.get("validValues"),
+                         shortTitles = row.get("shortTitles");
+        for (const auto& [key, v] : {std::pair{"validTitles", titles}, std::pair{"validValues", values},
+                                     std::pair{"shortTitles", shortTitles}})
+            if (v && !v.isArray())
+                report(Severity::Error, "valid-length", file, line,
+                       "row " + name + ": \"" + key + "\" is not an array, so the row has no choices");
+        if (titles.isArray() && values.isArray() && titles.count() != values.count())
+            report(Severity::Error, "valid-length", file, line,
+                   "row " + name + " has " + std::to_string(titles.count()) + " validTitles and " +
+                       std::to_string(values.count()) + " validValues: choices and values do not pair up");
+        if (shortTitles.isArray() && values.isArray() && shortTitles.count() != values.count())
+            report(Severity::Error, "valid-length", file, line,
+                   "row " + name + " has " + std::to_string(shortTitles.count()) + " shortTitles and " +
+                       std::to_string(values.count()) + " validValues: choices and titles do not pair up");
+        if (kind == ValueKind::Choice && !values && !titles && !row.get("valuesDataSource") &&
+            !row.get("titlesDataSource"))
+            report(Severity::Warning, "missing-values", file, line,
+                   rowKindName(type) + " row " + name +
+                       " has no validValues or validTitles: it offers no choices");
+    }
+
+    void lintDefault(const std::string& file, const PlistValue& row, std::size_t line, ValueKind kind,
+                     bool textForm, PSCellType type, const std::string& name) {
+        const PlistValue value = row.get("default");
+        if (!value || kind == ValueKind::None)
+            return;
+        const std::string text = stringOf(value);
+        const std::string what = rowKindName(type) + " row " + name;
+        bool fits = true;
+        std::string wanted;
+        switch (kind) {
+        case ValueKind::Boolean:
+            fits = value.isNumber() || (textForm && value.isString() && isBooleanText(text));
+            wanted = "a boolean or a number";
+            break;
+        case ValueKind::Number:
+            fits =
+                value.isInteger() || value.isReal() || (textForm && value.isString() && isNumberText(text));
+            wanted = "a number";
+            break;
+        case ValueKind::Text:
+            fits = value.isString();
+            wanted = "a string";
+            break;
+        case ValueKind::Choice: {
+            auto values = row.get("validValues").arrayValue();
+            if (!values)
+                return;
+            const bool listed = std::any_of(values->begin(), values->end(),
+                                            [&](const PlistValue& v) { return sameValue(v, value); });
+            if (!listed)
+                report(Severity::Warning, "default-not-valid", file, line,
+                       what + " has the default " + shown(value.description()) +
+                           ", which is none of its validValues: no choice is shown as selected");
+            return;
+        }
+        case ValueKind::None:
+            return;
+        }
+        if (!fits)
+            report(Severity::Warning, "default-type", file, line,
+                   what + " has a default of the wrong kind (" + kindName(value) + " " +
+                       shown(value.description()) + "); it takes " + wanted);
+    }
+
+    static std::string kindName(const PlistValue& v) {
+        switch (v.kind()) {
+        case PlistValue::Kind::String:
+            return "a string";
+        case PlistValue::Kind::Integer:
+        case PlistValue::Kind::Real:
+            return "a number";
+        case PlistValue::Kind::Boolean:
+            return "a boolean";
+        case PlistValue::Kind::Date:
+            return "a date";
+        case PlistValue::Kind::Data:
+            return "data";
+        case PlistValue::Kind::Array:
+            return "an array";
+        case PlistValue::Kind::Dictionary:
+            return "a dictionary";
+        default:
+            return "a value";
+        }
+    }
+
+    void lintSliderRange(const std::string& file, const PlistValue& row, std::size_t line, bool textForm,
+                         const std::string& name) {
+        auto number = [textForm](const PlistValue& v) -> std::optional<double> {
+            if (v.isInteger() || v.isReal())
+                return v.doubleValue();
+            if (textForm && v.isString() && isNumberText(v.stringValue())) {
+                std::string_view s = v.stringValue();
+                if (s.starts_with('+'))
+                    s.remove_prefix(1);
+                double d = 0;
+                std::from_chars(s.data(), s.data() + s.size(), d);
+                return d;
+            }
+            return std::nullopt;
+        };
+        auto min = number(row.get("min")), max = number(row.get("max"));
+        if (min && max && !(*min < *max))
+            report(Severity::Warning, "slider-range", file, line,
+                   "slider row " + name + " has a min that is not below its max: the slider cannot move");
+    }
+
+    void lintDetail(const std::string& file, const PlistValue& row, std::size_t line, PSCellType type,
+                    const std::string& name) {
+        const PlistValue detail = row.get("detail");
+        if (!detail) {
+            if (type == PSLinkCell && !row.get("action") && !row.get("bundle"))
+                report(Severity::Warning, "no-detail", file, line,
+                       "link row " + name +
+                           " has no \"detail\", \"action\" or \"bundle\": tapping it does nothing");
+            return;
+        }
+        const std::string target = stringOf(detail);
+        if (!target.empty() && pageNames_.contains(target))
+            return;
+        if (std::find(kKnownControllers.begin(), kKnownControllers.end(), target) != kKnownControllers.end())
+            return;
+        if (target.empty()) {
+            report(Severity::Error, "missing-page", file, line,
+                   "row " + name + " has a \"detail\" that is not a name: it opens nothing");
+            return;
+        }
+        if (endsWith(target, ".plist")) {
+            const std::string stem = target.substr(0, target.size() - 6);
+            report(Severity::Error, "missing-page", file, line,
+                   "row " + name + " opens " + shown(target) +
+                       (pageNames_.contains(stem)
+                            ? ", but pages are named without \".plist\": use " + shown(stem)
+                            : ", which is no page of the bundle"));
+            return;
+        }
+        for (const std::string& page : pageNames_) {
+            if (lowercase(page) == lowercase(target)) {
+                report(Severity::Error, "missing-page", file, line,
+                       "row " + name + " opens " + shown(target) +
+                           ", which is no page of the bundle (there is " + shown(page + ".plist") +
+                           "; the device's names are case-sensitive)");
+                return;
+            }
+        }
+        if (!couldBeClassName(target)) {
+            report(Severity::Error, "missing-page", file, line,
+                   "row " + name + " opens " + shown(target) + ", which is no page of the bundle (no " +
+                       shown(target + ".plist") + ")");
+            return;
+        }
+        report(Severity::Warning, "unknown-detail", file, line,
+               "row " + name + " opens " + shown(target) +
+                   ", which is no page of the bundle and no controller the simulator has: on the device it "
+                   "must be a class of the bundle's code; the simulator shows a placeholder");
+    }
+
+    // Images are found by name with or without ".png" and at each scale.
+    bool hasImage(const std::string& icon) const {
+        for (const char* suffix : {"", ".png", "@2x.png", "@3x.png"})
+            if (filesAtRoot_.contains(icon + suffix))
+                return true;
+        return false;
+    }
+
+    void lintLanguage(const std::string& folder) {
+        std::shared_ptr<NSError> error;
+        auto names = files_->contentsOfDirectoryAtPath("/" + folder, &error);
+        if (!names) {
+            bool isFolder = false;
+            if (files_->fileExistsAtPath("/" + folder, &isFolder) && !isFolder)
+                return; // a file named like a language folder is not one
+            report(Severity::Error, "unreadable", folder, 0,
+                   error ? error->localizedDescription() : "the folder cannot be listed");
+            return;
+        }
+        for (const std::string& name : *names) {
+            if (!endsWith(name, ".strings"))
+                continue;
+            const std::string file = folder + "/" + name;
+            const std::string page = name.substr(0, name.size() - 8);
+            auto bytes = readFile(file);
+            if (!bytes)
+                continue;
+            StringsTableReadResult table = readStringsTable(*bytes, limits_);
+            if (!table.ok()) {
+                report(Severity::Error, "unreadable", file, 0, table.error->localizedDescription());
+                continue;
+            }
+            if (std::find(kTablesOfNoPage.begin(), kTablesOfNoPage.end(), page) != kTablesOfNoPage.end())
+                continue;
+            if (!pageNames_.contains(page)) {
+                report(Severity::Warning, "orphan-strings", file, 0,
+                       "a strings table for " + shown(page + ".plist") + ", which the bundle does not have");
+                continue;
+            }
+            auto used = usedStrings_.find(page);
+            if (used == usedStrings_.end())
+                continue; // the page could not be read; that is reported already
+            // The plists are written in the development region's language: its table needs only
+            // the texts it changes, and a text it lacks is shown as written.
+            if (isDevelopmentLanguage(folder.substr(0, folder.size() - 6)))
+                continue;
+            // Reported in the order the page uses them.
+            std::vector<std::pair<std::size_t, std::string_view>> missing;
+            for (const auto& [text, useLine] : used->second)
+                if (!table.strings.contains(text))
+                    missing.emplace_back(useLine, text);
+            std::sort(missing.begin(), missing.end());
+            for (const auto& [useLine, text] : missing) {
+                std::string where = page + ".plist" + (useLine ? ":" + std::to_string(useLine) : "");
+                report(Severity::Warning, "missing-string", file, 0,
+                       shown(text) + " (" + where +
+                           ") is not in this table: the device shows it untranslated");
+            }
+        }
+    }
+
+    bool isDevelopmentLanguage(const std::string& language) const {
+        std::string base = language.substr(0, language.find_first_of("-_"));
+        std::string region = developmentRegion_.substr(0, developmentRegion_.find_first_of("-_"));
+        return base == region || (region == "en" && base == "English") || language == "Base";
+    }
+
+    std::shared_ptr<NSFileManager> files_;
+    PlistLimits limits_;
+    std::string developmentRegion_ = "en";
+    std::set<std::string, std::less<>> filesAtRoot_;
+    std::set<std::string, std::less<>> pageNames_;
+    std::map<std::string, UsedStrings, std::less<>> usedStrings_;
+};
+
+const char* severityName(Severity s) {
+    return s == Severity::Error ? "error" : "warning";
+}
+
+std::size_t countOf(const std::vector<BundleLintFinding>& findings, Severity s) {
+    return static_cast<std::size_t>(
+        std::count_if(findings.begin(), findings.end(), [s](const auto& f) { return f.severity == s; }));
+}
+
+std::string plural(std::size_t n, const std::string& word) {
+    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+} // namespace
+
+std::optional<std::vector<BundleLintFinding>> BundleLint::lint(const std::string& bundleFolder,
+                                                               std::string& why, std::size_t* filesRead) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(bundleFolder, ec)) {
+        why = std::filesystem::exists(bundleFolder, ec) ? "not a folder" : "no such folder";
+        return std::nullopt;
+    }
+    Linter linter(NSFileManager::create(bundleFolder));
+    if (!linter.run(why))
+        return std::nullopt;
+    if (filesRead)
+        *filesRead = linter.filesRead;
+    return std::move(linter.findings);
+}
+
+std::string BundleLint::text(const std::vector<BundleLintFinding>& findings, std::size_t filesRead) {
+    std::string out;
+    for (const auto& f : findings) {
+        out += f.file;
+        if (f.line)
+            out += ":" + std::to_string(f.line);
+        out += std::string(": ") + severityName(f.severity) + ": " + f.message + " [" + f.code + "]\n";
+    }
+    const std::size_t errors = countOf(findings, Severity::Error);
+    const std::size_t warnings = countOf(findings, Severity::Warning);
+    if (findings.empty())
+        out += "no findings in " + plural(filesRead, "file") + "\n";
+    else
+        out += plural(errors, "error") + " and " + plural(warnings, "warning") + " in " +
+               plural(filesRead, "file") + "\n";
+    return out;
+}
+
+std::string BundleLint::json(const std::vector<BundleLintFinding>& findings, const std::string& bundleFolder,
+                             std::size_t filesRead) {
+    using json = nlohmann::ordered_json;
+    json list = json::array();
+    for (const auto& f : findings)
+        list.push_back({{"file", f.file},
+                        {"line", f.line ? json(f.line) : json(nullptr)},
+                        {"severity", severityName(f.severity)},
+                        {"code", f.code},
+                        {"message", f.message}});
+    json report = {{"bundle", bundleFolder},
+                   {"files", filesRead},
+                   {"errors", countOf(findings, Severity::Error)},
+                   {"warnings", countOf(findings, Severity::Warning)},
+                   {"findings", std::move(list)}};
+    // Texts of the bundle need not be UTF-8; what is not comes out as U+FFFD.
+    return report.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+int RunBundleLint(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    LintArguments arguments;
+    if (auto status = readLintArguments(argc, argv, arguments, out, err))
+        return *status;
+    const std::string& bundle = arguments.bundle;
+    std::string why;
+    std::size_t filesRead = 0;
+    auto findings = BundleLint::lint(bundle, why, &filesRead);
+    if (!findings) {
+        err << "orbitchat-sim lint: cannot read " << bundle << ": " << why << "\n";
+        return 2;
+    }
+    out << (arguments.format == "json" ? BundleLint::json(*findings, bundle, filesRead)
+                                       : BundleLint::text(*findings, filesRead));
+    return findings->empty() ? 0 : 1;
+}

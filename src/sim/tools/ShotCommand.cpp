@@ -1,0 +1,61 @@
+#include "sim/tools/ShotCommand.h"
+
+#include "sim/CommandLine.h"
+#include "sim/script/ScriptRunner.h"
+#include "sim/settings/SampleDevice.h"
+#include "sim/settings/Simulator.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <sstream>
+#include <vector>
+
+int RunShotCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    ShotArguments arguments;
+    if (auto status = readShotArguments(argc, argv, arguments, out, err))
+        return *status;
+    const std::string& bundle = arguments.bundle;
+    const std::string& picture = arguments.picture;
+    const std::string& screen = arguments.screen;
+    Simulator::Options options;
+    options.language = arguments.language;
+    if (!screen.empty() && !Simulator::readScreen(screen, options)) {
+        err << "orbitchat-sim shot: --screen takes WIDTHxHEIGHT@SCALE, each side 100 to 2048 points and the "
+               "scale 1 to 3, such as 375x667@2\n";
+        return 2;
+    }
+    options.appearance = *Simulator::appearanceNamed(arguments.appearance);
+
+    std::error_code error;
+    if (!std::filesystem::is_directory(bundle, error)) {
+        err << "orbitchat-sim shot: cannot read " << bundle << ": it is not a folder\n";
+        return 1;
+    }
+    options.preferenceBundle = bundle;
+    std::string why;
+    auto device = SampleDevice::temporaryCopy(Simulator::sourceDirectory() + "/examples/device", why);
+    if (!device) {
+        err << "orbitchat-sim shot: " << why << "\n";
+        return 1;
+    }
+    options.deviceRoot = device->path();
+
+    // The commands of the script "open / wait 0.5 / screenshot OUT", made here so that any file
+    // name goes through as it is, without quoting. With no output folder, a relative name stays
+    // relative to the current folder.
+    const std::vector<ScriptCommand> commands = {
+        {1, "open", {}},
+        {2, "wait", {"0.5"}},
+        {3, "screenshot", {picture}},
+    };
+    Simulator simulator(options);
+    std::ostringstream dumps;
+    if (auto failure = ScriptRunner::run(simulator, commands, dumps, "")) {
+        err << "orbitchat-sim shot: " << failure->message << "\n";
+        return 1;
+    }
+    for (const auto& file : ScriptRunner::writtenFiles())
+        out << "wrote " << file << "\n";
+    return 0;
+}

@@ -1,0 +1,162 @@
+#include "support/DeviceFixture.h"
+
+#include "platform/net/URLLoadingSystem.h"
+#include "sim/script/ScriptRunner.h"
+#include "sim/settings/Simulator.h"
+
+#include "../SimTestSupport.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+
+using nlohmann::json;
+using ::testing::HasSubstr;
+
+namespace {
+
+class CatalogueScriptTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PlistValue type = PlistValue::dictionary();
+        type.set("CFBundleURLSchemes", PlistValue::array({PlistValue("sileo")}));
+        device.addApp("org.coolstar.SileoStore",
+                      {{"CFBundleDisplayName", "Sileo"}, {"CFBundleURLTypes", PlistValue::array({type})}});
+        device.addApp("com.apple.MobileSMS",
+                      {{"CFBundleDisplayName", "Messages"}, {"CFBundleIconFile", "Icon"}});
+        device.write("/Applications/com.apple.MobileSMS.app/Icon.png", DeviceFixture::png(58));
+        device.write("/bundle/OrbitchatPreferences.plist", R"({ items = (
+            { cell = PSButtonCell; label = "Get Extensions"; action = "viewExtensions:"; }
+        ); })");
+        device.write("/catalogue.json", R"([
+            {"title": "For Messages", "repo": "repo.one", "app": "com.apple.MobileSMS", "extension": "com.one.messages"},
+            {"title": "For Signal", "repo": "repo.two", "app": "org.whispersystems.signal", "extension": "com.two signal"}
+        ])");
+    }
+    Simulator::Options options() {
+        Simulator::Options o;
+        o.deviceRoot = device.root();
+        o.bundlePath = device.host("/bundle");
+        o.catalogueFile = device.host("/catalogue.json");
+        return o;
+    }
+    std::vector<json> run(Simulator::Options o, const std::string& script) {
+        Simulator sim(std::move(o));
+        std::ostringstream out;
+        auto error = ScriptRunner::runScript(sim, script, out);
+        EXPECT_FALSE(error) << error->text();
+        return splitDumps(out.str());
+    }
+    DeviceFixture device;
+};
+
+TEST_F(CatalogueScriptTest, HeldResponsesShowTheHUDThenTheRowsAndATapReachesThePackageManager) {
+    auto d = run(options(), R"(open
+tap Dismiss
+dump
+network hold
+tap "Get Extensions"
+wait 0.6
+dump
+network release
+network wait
+wait 1
+dump
+tap "For Signal"
+wait 0.5
+dump
+tap Close
+wait 0.6
+dump
+)");
+    ASSERT_EQ(d.size(), 5u);
+    EXPECT_TRUE(d[0]["catalogue"].is_null());
+    EXPECT_EQ(d[1]["catalogue"], json({{"rows", json::array()}, {"hud", true}}));
+    EXPECT_EQ(d[2]["catalogue"]["hud"], false);
+    EXPECT_EQ(d[2]["catalogue"]["rows"],
+              json({{{"title", "For Messages"}, {"detail", "repo.one"}, {"icon", true}},
+                    {{"title", "For Signal"}, {"detail", "repo.two"}, {"icon", false}}}));
+    EXPECT_EQ(d[3]["openedURLs"], json({"sileo://package/com.two%20signal"}));
+    EXPECT_FALSE(d[3]["catalogue"].is_null()); // the catalogue stays presented
+    EXPECT_TRUE(d[4]["catalogue"].is_null());
+    bool logged = false;
+    for (const auto& line : d[2]["log"])
+        logged = logged || line.get<std::string>().rfind("Got items: (", 0) == 0;
+    EXPECT_TRUE(logged);
+}
+
+TEST_F(CatalogueScriptTest, AnOfflineDeviceLogsTheFailureAndShowsNoRows) {
+    auto o = options();
+    o.offline = true;
+    auto d = run(o, "open\ntap Dismiss\ntap \"Get Extensions\"\nnetwork wait\nwait 1\ndump\n");
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0]["catalogue"], json({{"rows", json::array()}, {"hud", false}}));
+    int failures = 0;
+    for (const auto& line : d[0]["log"])
+        failures += line == "URL Session Task Failed: The Internet connection appears to be offline.";
+    EXPECT_EQ(failures, 1);
+}
+
+TEST_F(CatalogueScriptTest, WaitingOnHeldResponsesDoesNotSettle) {
+    Simulator sim(options());
+    std::ostringstream out;
+    ASSERT_FALSE(
+        ScriptRunner::runScript(sim, "open\ntap Dismiss\nnetwork hold\ntap \"Get Extensions\"\n", out));
+    auto problem = sim.settleNetwork(0.2);
+    ASSERT_TRUE(problem);
+    EXPECT_THAT(*problem, HasSubstr("1 request(s) still in flight"));
+    EXPECT_THAT(*problem, HasSubstr("network release"));
+    URLLoadingSystem::shared().setHoldsResponses(false);
+    EXPECT_FALSE(sim.settleNetwork(10));
+    EXPECT_EQ(sim.catalogueServerRequests(), 1u);
+}
+
+TEST_F(CatalogueScriptTest, NetworkTakesWaitHoldOrRelease) {
+    std::vector<ScriptCommand> commands;
+    auto error = ScriptRunner::parse("open\nnetwork go\n", commands);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->text(), "line 2: network takes wait, hold or release, not \"go\"");
+    commands.clear();
+    EXPECT_TRUE(ScriptRunner::parse("network\n", commands));
+}
+
+TEST(CatalogueURLOptionTest, OnlyHTTPSURLsOfTheCataloguePathAreAccepted) {
+    std::string why;
+    EXPECT_EQ(Simulator::catalogueHostFromURL("https://repo.example", why), "repo.example");
+    EXPECT_EQ(Simulator::catalogueHostFromURL("https://repo.example:8443/", why), "repo.example:8443");
+    EXPECT_EQ(Simulator::catalogueHostFromURL("HTTPS://repo.example/chatheadsextensions.json", why),
+              "repo.example");
+    EXPECT_FALSE(Simulator::catalogueHostFromURL("http://repo.example", why));
+    EXPECT_THAT(why, HasSubstr("https://"));
+    EXPECT_FALSE(Simulator::catalogueHostFromURL("https://repo.example/other.json", why));
+    EXPECT_THAT(why, HasSubstr("/chatheadsextensions.json"));
+    EXPECT_FALSE(Simulator::catalogueHostFromURL("https:///x", why));
+    EXPECT_FALSE(Simulator::catalogueHostFromURL("https://user@evil.example", why));
+}
+
+TEST_F(CatalogueScriptTest, TheProgramServesAGivenCatalogueAndRefusesBadURLs) {
+    device.write("/script.txt", "open\ntap Dismiss\ntap \"Get Extensions\"\nnetwork wait\ndump\n");
+    std::string common = "--device " + device.root() + " --bundle " + device.host("/bundle");
+    std::string out;
+    ASSERT_EQ(runSimProgram(common + " --catalogue " + device.host("/catalogue.json") + " --script " +
+                                device.host("/script.txt"),
+                            out),
+              0)
+        << out;
+    auto d = splitDumps(out);
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0]["catalogue"]["rows"].size(), 2u);
+
+    out.clear();
+    EXPECT_EQ(runSimProgram(common + " --catalogue-url http://plain.example --dump", out, true), 2);
+    EXPECT_THAT(out, HasSubstr("--catalogue-url: the catalogue URL must start with https://"));
+    out.clear();
+    EXPECT_NE(runSimProgram(common + " --offline --catalogue " + device.host("/catalogue.json") + " --dump",
+                            out, true),
+              0);
+    EXPECT_THAT(out, HasSubstr("excludes"));
+}
+
+} // namespace

@@ -1,0 +1,92 @@
+// `orbitchat-sim shot`: one command from a bundle folder to a PNG of its first page, run as the
+// program, with its exit statuses.
+
+#include "platform/graphics/CGImage.h"
+#include "support/PixelTesting.h"
+
+#include "../SimTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kOneSwitchPage = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>items</key><array>
+<dict><key>cell</key><string>PSGroupCell</string><key>label</key><string>General</string></dict>
+<dict><key>cell</key><string>PSSwitchCell</string><key>label</key><string>Enabled</string>
+<key>key</key><string>enabled</string><key>defaults</key><string>com.example.demo</string></dict>
+</array></dict></plist>
+)";
+
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+};
+
+// Runs orbitchat-sim with `arguments` in the folder `cwd`.
+ProgramRun runProgram(const fs::path& cwd, const std::string& arguments) {
+    ProgramRun run;
+    run.status = runSimProgram(arguments, run.out, false, cwd);
+    return run;
+}
+
+class ShotCommandTest : public ::testing::Test {
+protected:
+    fs::path folder;
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("shot-" + std::to_string(::getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder / "Demo.bundle");
+        std::ofstream(folder / "Demo.bundle/Root.plist") << kOneSwitchPage;
+    }
+    void TearDown() override { fs::remove_all(folder); }
+};
+
+TEST_F(ShotCommandTest, WritesTheFirstPageRelativeToTheCurrentFolder) {
+    ProgramRun run = runProgram(folder, "shot Demo.bundle shots/light.png");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out, "wrote shots/light.png\n");
+    auto image = CGImage::createFromPNGFile((folder / "shots/light.png").string());
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width(), 750u);
+    EXPECT_EQ(image->height(), 1334u);
+    // The grouped list's light grey ground low on the page.
+    EXPECT_TRUE(pixels::near(pixels::at(image, 3, 640, 2), 239, 239, 244, 255, 3));
+}
+
+TEST_F(ShotCommandTest, DrawsDarkOnAScreenOfTheGivenSizeAtAnAbsolutePath) {
+    const fs::path out = folder / "dark.png";
+    ProgramRun run =
+        runProgram(fs::temp_directory_path(), "shot '" + (folder / "Demo.bundle").string() + "' '" +
+                                                  out.string() + "' --appearance dark --screen 320x568@1");
+    ASSERT_EQ(run.status, 0) << run.out;
+    auto image = CGImage::createFromPNGFile(out.string());
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width(), 320u);
+    EXPECT_EQ(image->height(), 568u);
+    EXPECT_TRUE(pixels::near(pixels::at(image, 3, 540), 0, 0, 0, 255, 3));
+    int band = pixels::count(image, 0, 64, 10, 300, [](const CGImage::Pixel& p) {
+        return std::abs(p.r - 0x1C) <= 3 && std::abs(p.b - 0x1E) <= 3 && p.a == 255;
+    });
+    EXPECT_GT(band, 100) << "a dark grey row band";
+}
+
+TEST_F(ShotCommandTest, ExitsOneForAnUnreadableBundleAndTwoForABadCommandLine) {
+    fs::create_directories(folder / "Empty.bundle");
+    EXPECT_EQ(runProgram(folder, "shot Empty.bundle x.png").status, 1);
+    EXPECT_EQ(runProgram(folder, "shot Missing.bundle x.png").status, 1);
+    EXPECT_FALSE(fs::exists(folder / "x.png"));
+    EXPECT_EQ(runProgram(folder, "shot Demo.bundle").status, 2);
+    EXPECT_EQ(runProgram(folder, "shot Demo.bundle x.png --appearance dim").status, 2);
+    EXPECT_EQ(runProgram(folder, "shot Demo.bundle x.png --screen 10x10@9").status, 2);
+}
+
+} // namespace
