@@ -14,6 +14,7 @@
 // The simulator: `NSRunLoop::installMain(RealClock::create())->run()` until `stop()`.
 
 #include "platform/dispatch/Clock.h"
+#include "platform/foundation/Subscription.h"
 
 #include <cstdint>
 #include <functional>
@@ -29,31 +30,7 @@ inline const NSRunLoopMode UITrackingRunLoopMode = "UITrackingRunLoopMode";
 inline const NSRunLoopMode NSRunLoopCommonModes = "kCFRunLoopCommonModes";
 
 // Held by whoever registered a frame observer; destroying it (or calling reset) unregisters it.
-class FrameSubscription {
-public:
-    FrameSubscription() = default;
-    explicit FrameSubscription(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
-    FrameSubscription(FrameSubscription&& o) noexcept : cancel_(std::move(o.cancel_)) { o.cancel_ = nullptr; }
-    FrameSubscription& operator=(FrameSubscription&& o) noexcept {
-        if (this != &o) {
-            reset();
-            cancel_ = std::move(o.cancel_);
-            o.cancel_ = nullptr;
-        }
-        return *this;
-    }
-    ~FrameSubscription() { reset(); }
-    void reset() {
-        if (auto c = std::move(cancel_)) {
-            cancel_ = nullptr;
-            c();
-        }
-    }
-    explicit operator bool() const { return static_cast<bool>(cancel_); }
-
-private:
-    std::function<void()> cancel_;
-};
+using FrameSubscription = Subscription;
 
 // How often a frame observer needs to step.
 enum class FrameCadence {

@@ -22,7 +22,8 @@
 
 class SimScreen;
 class Simulator;
-class FrameSubscription;
+class Subscription;
+using FrameSubscription = Subscription;
 
 class ScreenCommands {
 public:
