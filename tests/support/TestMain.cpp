@@ -11,7 +11,9 @@ namespace {
 // a handler, a registered class) is gone when it ends, passed or failed, and nothing of an earlier
 // test is seen. The environment starts before the fixture is made and ends after it is destroyed.
 class FreshDevicePerTest : public testing::EmptyTestEventListener {
-    void OnTestStart(const testing::TestInfo&) override { scope_ = std::make_unique<DeviceEnvironment::Scope>(); }
+    void OnTestStart(const testing::TestInfo&) override {
+        scope_ = std::make_unique<DeviceEnvironment::Scope>();
+    }
     void OnTestEnd(const testing::TestInfo&) override { scope_.reset(); }
     std::unique_ptr<DeviceEnvironment::Scope> scope_;
 };

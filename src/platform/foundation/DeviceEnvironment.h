@@ -58,16 +58,14 @@ public:
     static DeviceEnvironment& current();
 
     // This environment's part of type T, made (default-constructed) on first use.
-    template <class T>
-    T& part() {
+    template <class T> T& part() {
         static const std::size_t slot = allocateSlot();
         if (Part* p = slots_[slot].load(std::memory_order_acquire))
             return static_cast<T&>(*p);
         return static_cast<T&>(make(slot, [] { return std::unique_ptr<Part>(new T()); }));
     }
     // The part of type T when it has been made, else null (a reader that must not make one).
-    template <class T>
-    T* existingPart() {
+    template <class T> T* existingPart() {
         static const std::size_t slot = allocateSlot();
         return static_cast<T*>(slots_[slot].load(std::memory_order_acquire));
     }

@@ -25,8 +25,7 @@ struct Failure {
     bool operator==(const Failure&) const = default;
 };
 
-template <class T = void>
-class [[nodiscard]] Result {
+template <class T = void> class [[nodiscard]] Result {
 public:
     Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
     Result(Failure failure) : state_(std::in_place_index<1>, std::move(failure)) {}
@@ -57,14 +56,14 @@ public:
 private:
     void check(bool wantValue) const {
         if (ok() != wantValue)
-            throw std::logic_error(wantValue ? "Result: value() of a failure (" + std::get<1>(state_).reason + ")"
-                                             : "Result: failure() of a success");
+            throw std::logic_error(wantValue
+                                       ? "Result: value() of a failure (" + std::get<1>(state_).reason + ")"
+                                       : "Result: failure() of a success");
     }
     std::variant<T, Failure> state_;
 };
 
-template <>
-class [[nodiscard]] Result<void> {
+template <> class [[nodiscard]] Result<void> {
 public:
     Result() = default;
     Result(Failure failure) : failure_(std::move(failure)), ok_(false) {}

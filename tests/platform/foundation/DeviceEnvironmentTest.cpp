@@ -70,9 +70,9 @@ TEST(DeviceEnvironmentTest, EveryPartShutsDownBeforeAnyIsDestroyedNewestFirst) {
         env.part<Screen>();
         env.part<Network>();
     }
-    EXPECT_EQ(gEvents, (std::vector<std::string>{"network shuts down", "centre shuts down",
-                                                 "network destroyed", "screen destroyed, centre alive",
-                                                 "centre destroyed"}));
+    EXPECT_EQ(gEvents,
+              (std::vector<std::string>{"network shuts down", "centre shuts down", "network destroyed",
+                                        "screen destroyed, centre alive", "centre destroyed"}));
 }
 
 TEST(DeviceEnvironmentTest, PartsAreMadeOnceWhenManyThreadsAskAtOnce) {
