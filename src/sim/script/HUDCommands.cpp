@@ -1,4 +1,5 @@
 #include "sim/script/HUDCommands.h"
+#include "sim/script/ScriptCommandRegistry.h"
 #include "sim/script/ScriptNumbers.h"
 
 #include "hud/TQBackgroundView.h"
@@ -57,8 +58,23 @@ std::string quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
-// The problem with a HUD line's arguments, or empty.
-std::string checkHUD(const std::vector<std::string>& args) {
+std::int64_t nextOrientation(std::int64_t orientation) {
+    // A quarter turn clockwise each time, as a device turned on a table.
+    switch (orientation) {
+    case UIInterfaceOrientationLandscapeRight:
+        return UIInterfaceOrientationPortraitUpsideDown;
+    case UIInterfaceOrientationPortraitUpsideDown:
+        return UIInterfaceOrientationLandscapeLeft;
+    case UIInterfaceOrientationLandscapeLeft:
+        return UIInterfaceOrientationPortrait;
+    default:
+        return UIInterfaceOrientationLandscapeRight;
+    }
+}
+
+} // namespace
+
+std::optional<std::string> HUDCommands::checkHUD(const std::vector<std::string>& args) {
     if (args.empty()) {
         std::string known;
         for (const auto& s : kSubcommands)
@@ -99,48 +115,14 @@ std::string checkHUD(const std::vector<std::string>& args) {
                 return "hud " + what + " takes numbers of 0 or more, not " + quoted(args[i]);
         }
     }
-    return {};
+    return std::nullopt;
 }
 
-std::int64_t nextOrientation(std::int64_t orientation) {
-    // A quarter turn clockwise each time, as a device turned on a table.
-    switch (orientation) {
-    case UIInterfaceOrientationLandscapeRight:
-        return UIInterfaceOrientationPortraitUpsideDown;
-    case UIInterfaceOrientationPortraitUpsideDown:
-        return UIInterfaceOrientationLandscapeLeft;
-    case UIInterfaceOrientationLandscapeLeft:
-        return UIInterfaceOrientationPortrait;
-    default:
-        return UIInterfaceOrientationLandscapeRight;
-    }
-}
-
-} // namespace
-
-bool HUDCommands::isHUDCommand(const std::string& name) {
-    return name == "hud" || name == "rotate" || name == "tilt";
-}
-
-std::optional<std::string> HUDCommands::check(const std::vector<std::string>& words) {
-    if (words.empty())
-        return std::nullopt;
-    std::vector<std::string> args(words.begin() + 1, words.end());
-    if (words[0] == "hud") {
-        if (std::string problem = checkHUD(args); !problem.empty())
-            return problem;
-        return std::nullopt;
-    }
-    if (words[0] == "rotate" && !args.empty())
-        return "\"rotate\" takes 0 argument(s): rotate";
-    if (words[0] == "tilt") {
-        if (args.size() != 2)
-            return "\"tilt\" takes 2 argument(s): tilt X Y";
-        for (const auto& a : args) {
-            auto value = scriptNumber(a);
-            if (!value || *value < -1 || *value > 1)
-                return "tilt takes X and Y from -1 to 1, not " + quoted(a);
-        }
+std::optional<std::string> HUDCommands::checkTilt(const std::vector<std::string>& args) {
+    for (const auto& a : args) {
+        auto value = scriptNumber(a);
+        if (!value || *value < -1 || *value > 1)
+            return "tilt takes X and Y from -1 to 1, not " + quoted(a);
     }
     return std::nullopt;
 }
@@ -279,20 +261,26 @@ std::optional<std::string> HUDCommands::runHUD(const std::vector<std::string>& a
     return std::nullopt;
 }
 
+void HUDCommands::rotate() {
+    UISetStatusBarOrientation(nextOrientation(UIStatusBarOrientation()));
+}
+
+void HUDCommands::tilt(const std::vector<std::string>& args) {
+    UIDeviceTilt::set(scriptNumber(args[0]).value_or(0), scriptNumber(args[1]).value_or(0));
+}
+
 std::optional<std::string> HUDCommands::run(const std::string& name, const std::vector<std::string>& args) {
     std::vector<std::string> words{name};
     words.insert(words.end(), args.begin(), args.end());
-    if (auto problem = check(words))
+    if (auto problem = ScriptCommandRegistry::check(words))
         return problem;
-    if (name == "hud")
+    if (name == "rotate")
+        rotate();
+    else if (name == "tilt")
+        tilt(args);
+    else if (name == "hud")
         return runHUD(args);
-    if (name == "rotate") {
-        UISetStatusBarOrientation(nextOrientation(UIStatusBarOrientation()));
-        return std::nullopt;
-    }
-    if (name == "tilt") {
-        UIDeviceTilt::set(scriptNumber(args[0]).value_or(0), scriptNumber(args[1]).value_or(0));
-        return std::nullopt;
-    }
-    return "unknown command \"" + name + "\"";
+    else
+        return "\"" + name + "\" is not a command of the HUD";
+    return std::nullopt;
 }
