@@ -6,6 +6,7 @@
 #include "confetti/OCConfettiView.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/StringHelpers.h"
 #include "platform/graphics/UIBezierPath.h"
 #include "platform/ui/UIGraphics.h"
 #include "sim/settings/SettingsApp.h"
@@ -59,7 +60,7 @@ public:
                 path->addLineToPoint(p);
         }
         path->closePath();
-        CGContextSetFillColorWithColor(UIGraphicsGetCurrentContext(), {1, 0.78, 0.1, 1});
+        UIColorSetFill(UIColor::colorWithRed(1, 0.78, 0.1, 1));
         path->fill();
     }
 
@@ -96,9 +97,10 @@ void ConfettiCommands::registerPieceTypes() {
 }
 
 std::optional<std::string> ConfettiCommands::check(const std::vector<std::string>& args) {
-    std::string usages;
+    std::vector<std::string> each;
     for (const auto& s : kSubcommands)
-        usages += std::string(usages.empty() ? "" : "; ") + s.usage;
+        each.emplace_back(s.usage);
+    const std::string usages = joined(each, "; ");
     if (args.empty())
         return "confetti takes a kind and its arguments: " + usages;
     const Subcommand* sub = nullptr;
@@ -107,29 +109,30 @@ std::optional<std::string> ConfettiCommands::check(const std::vector<std::string
             sub = &s;
     }
     if (!sub)
-        return "unknown confetti kind \"" + args[0] + "\" (" + usages + ")";
+        return "unknown confetti kind " + doubleQuoted(args[0]) + " (" + usages + ")";
     if (args.size() - 1 != sub->arguments)
-        return std::string("\"confetti ") + sub->name + "\" takes " + std::to_string(sub->arguments) +
-               " argument(s): " + sub->usage;
+        return doubleQuoted(std::string("confetti ") + sub->name) + " takes " +
+               std::to_string(sub->arguments) + " argument(s): " + sub->usage;
     // Numbers first, the count (whole) in its place, the typed blast's type last.
     const bool typed = args[0] == "typed";
     std::size_t countAt = typed ? 5 : args.size() - 1;
     for (std::size_t i = 1; i < args.size(); ++i) {
         if (typed && i == 6) {
             if (args[i] != kStarType && args[i] != kNotAViewType)
-                return "unknown piece type \"" + args[i] + "\" (known: " + kStarType + ", " + kNotAViewType +
-                       ")";
+                return "unknown piece type " + doubleQuoted(args[i]) + " (known: " + kStarType + ", " +
+                       kNotAViewType + ")";
             continue;
         }
         if (i == countAt) {
             auto n = scriptInteger(args[i]);
             if (!n)
-                return "the number of pieces must be a whole number, not \"" + args[i] + "\": " + sub->usage;
+                return "the number of pieces must be a whole number, not " + doubleQuoted(args[i]) + ": " +
+                       sub->usage;
             // The area itself takes any count; a script line is not allowed to exhaust memory.
             if (*n > kMaxPieces)
                 return "at most " + std::to_string(kMaxPieces) + " pieces at a time, not " + args[i];
         } else if (!scriptNumber(args[i])) {
-            return "\"" + args[i] + "\" is not a number: " + sub->usage;
+            return doubleQuoted(args[i]) + " is not a number: " + sub->usage;
         }
     }
     return std::nullopt;

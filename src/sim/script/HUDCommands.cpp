@@ -3,6 +3,7 @@
 #include "sim/script/ScriptNumbers.h"
 
 #include "hud/TQBackgroundView.h"
+#include "platform/foundation/StringHelpers.h"
 #include "platform/ui/UIAlertController.h"
 #include "platform/ui/UIMotionEffect.h"
 #include "platform/ui/UIStatusBarOrientation.h"
@@ -54,10 +55,6 @@ std::optional<std::int64_t> choice(const std::string& text, const char* const (&
     return std::nullopt;
 }
 
-std::string quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
 std::int64_t nextOrientation(std::int64_t orientation) {
     // A quarter turn clockwise each time, as a device turned on a table.
     switch (orientation) {
@@ -75,44 +72,40 @@ std::int64_t nextOrientation(std::int64_t orientation) {
 } // namespace
 
 std::optional<std::string> HUDCommands::checkHUD(const std::vector<std::string>& args) {
-    if (args.empty()) {
-        std::string known;
-        for (const auto& s : kSubcommands)
-            known += (known.empty() ? "" : ", ") + std::string(s.name);
-        return "hud needs what to do (" + known + ")";
-    }
+    std::vector<std::string> known;
+    for (const auto& s : kSubcommands)
+        known.emplace_back(s.name);
+    if (args.empty())
+        return "hud needs what to do (" + joined(known, ", ") + ")";
     const Subcommand* shape = nullptr;
     for (const auto& s : kSubcommands)
         if (args[0] == s.name)
             shape = &s;
-    if (!shape) {
-        std::string known;
-        for (const auto& s : kSubcommands)
-            known += (known.empty() ? "" : ", ") + std::string(s.name);
-        return "unknown hud command " + quoted(args[0]) + " (known: " + known + ")";
-    }
+    if (!shape)
+        return "unknown hud command " + doubleQuoted(args[0]) + " (known: " + joined(known, ", ") + ")";
     if (args.size() - 1 != shape->arguments)
-        return quoted("hud " + args[0]) + " takes " + std::to_string(shape->arguments) +
+        return doubleQuoted("hud " + args[0]) + " takes " + std::to_string(shape->arguments) +
                " argument(s): " + shape->usage;
     const std::string& what = args[0];
     if (what == "mode" && !choice(args[1], kModeNames))
-        return "hud mode takes 0 to 5 or spinner, pie, bar, ring, custom, text, not " + quoted(args[1]);
+        return "hud mode takes 0 to 5 or spinner, pie, bar, ring, custom, text, not " + doubleQuoted(args[1]);
     if (what == "animation" && !choice(args[1], kAnimationNames))
-        return "hud animation takes fade, grow-shrink, shrink or grow (or 0 to 3), not " + quoted(args[1]);
+        return "hud animation takes fade, grow-shrink, shrink or grow (or 0 to 3), not " +
+               doubleQuoted(args[1]);
     if (what == "square" && args[1] != "on" && args[1] != "off")
-        return "hud square takes on or off, not " + quoted(args[1]);
+        return "hud square takes on or off, not " + doubleQuoted(args[1]);
     if (what == "background" && args[1] != "clear" && args[1] != "dim" && args[1] != "blur")
-        return "hud background takes clear, dim or blur, not " + quoted(args[1]);
+        return "hud background takes clear, dim or blur, not " + doubleQuoted(args[1]);
     if (what == "progress" || what == "offset") {
         for (std::size_t i = 1; i < args.size(); ++i)
             if (!scriptNumber(args[i]))
-                return "hud " + what + " takes numbers, not " + quoted(args[i]);
+                return "hud " + what + " takes numbers, not " + doubleQuoted(args[i]);
     }
     if (what == "margin" || what == "minsize" || what == "grace" || what == "minshow") {
         for (std::size_t i = 1; i < args.size(); ++i) {
             auto value = scriptNumber(args[i]);
             if (!value || *value < 0)
-                return "hud " + what + " takes numbers of 0 or more, not " + quoted(args[i]);
+                return "hud " + what + " takes numbers of 0 or more, not " + doubleQuoted(args[i]);
         }
     }
     return std::nullopt;
@@ -122,7 +115,7 @@ std::optional<std::string> HUDCommands::checkTilt(const std::vector<std::string>
     for (const auto& a : args) {
         auto value = scriptNumber(a);
         if (!value || *value < -1 || *value > 1)
-            return "tilt takes X and Y from -1 to 1, not " + quoted(a);
+            return "tilt takes X and Y from -1 to 1, not " + doubleQuoted(a);
     }
     return std::nullopt;
 }
@@ -281,6 +274,6 @@ std::optional<std::string> HUDCommands::run(const std::string& name, const std::
     else if (name == "hud")
         return runHUD(args);
     else
-        return "\"" + name + "\" is not a command of the HUD";
+        return doubleQuoted(name) + " is not a command of the HUD";
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #include "sim/script/ScreenCommands.h"
 
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/StringHelpers.h"
 #include "platform/ui/UITableViewContentView.h"
 #include "platform/ui/UITextField.h"
 #include "sim/screen/SimScreen.h"
@@ -136,7 +137,7 @@ Result<> ScreenCommands::stop() {
 Result<> ScreenCommands::scroll(const std::string& row) {
     screen_.update();
     if (!screen_.scrollToRow(row))
-        return Failure{"no row titled \"" + row + "\" on screen"};
+        return Failure{"no row titled " + doubleQuoted(row) + " on screen"};
     return {};
 }
 

@@ -1,5 +1,6 @@
 #include "sim/script/ScriptCommandRegistry.h"
 
+#include "platform/foundation/StringHelpers.h"
 #include "platform/net/URLLoadingSystem.h"
 #include "platform/ui/UITableView.h"
 #include "sim/screen/SimScreen.h"
@@ -44,7 +45,8 @@ Problem checkWait(const Arguments& args) {
     auto seconds = scriptNumber(args[0]);
     if (!seconds || *seconds < 0 || *seconds > ScriptRunner::kLongestWait)
         return "wait takes a number of seconds from 0 to " +
-               std::to_string(static_cast<long>(ScriptRunner::kLongestWait)) + ", not \"" + args[0] + "\"";
+               std::to_string(static_cast<long>(ScriptRunner::kLongestWait)) + ", not " +
+               doubleQuoted(args[0]);
     return std::nullopt;
 }
 
@@ -54,7 +56,7 @@ double waitSeconds(const Arguments& args) {
 
 Problem checkNetwork(const Arguments& args) {
     if (args[0] != "wait" && args[0] != "hold" && args[0] != "release")
-        return "network takes wait, hold or release, not \"" + args[0] + "\"";
+        return "network takes wait, hold or release, not " + doubleQuoted(args[0]);
     return std::nullopt;
 }
 
@@ -248,14 +250,14 @@ std::optional<std::string> ScriptCommandRegistry::check(const std::vector<std::s
         return std::string("an empty line is no command");
     const ScriptCommandDefinition* command = find(words[0]);
     if (!command) {
-        std::string known;
+        std::vector<std::string> known;
         for (const auto& c : kCommands)
-            known += (known.empty() ? "" : ", ") + std::string(c.name);
-        return "unknown command \"" + words[0] + "\" (known: " + known + ")";
+            known.emplace_back(c.name);
+        return "unknown command " + doubleQuoted(words[0]) + " (known: " + joined(known, ", ") + ")";
     }
     const Arguments arguments(words.begin() + 1, words.end());
     if (command->arguments && arguments.size() != *command->arguments)
-        return "\"" + words[0] + "\" takes " + std::to_string(*command->arguments) +
+        return doubleQuoted(words[0]) + " takes " + std::to_string(*command->arguments) +
                " argument(s): " + std::string(command->usage);
     return command->check ? command->check(arguments) : std::nullopt;
 }

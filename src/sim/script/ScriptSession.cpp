@@ -1,6 +1,7 @@
 #include "sim/script/ScriptSession.h"
 
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/StringHelpers.h"
 #include "sim/screen/SimScreen.h"
 #include "sim/script/HUDCommands.h"
 #include "sim/script/ScreenCommands.h"
@@ -38,7 +39,7 @@ bool ScriptSession::needsScreen(const std::string& name) {
 std::optional<std::string> ScriptSession::perform(const ScriptCommand& command) {
     const ScriptCommandDefinition* definition = ScriptCommandRegistry::find(command.name);
     if (!definition)
-        return "unknown command \"" + command.name + "\"";
+        return "unknown command " + doubleQuoted(command.name);
     if (definition->needsScreen && !screenCommands_)
         makeScreen();
     try {
