@@ -1,7 +1,9 @@
 // Feeds arbitrary text to the simulator's script parser, which checks every line (the HUD and
-// confetti commands included) before anything runs. Whatever the input, parsing ends quickly
-// with the commands or the first bad line.
+// confetti commands included) against the command registry before anything runs. Whatever the
+// input, parsing ends quickly with the commands or the first bad line, and every command it
+// answers is one the registry knows and would accept again as it stands.
 
+#include "sim/script/ScriptCommandRegistry.h"
 #include "sim/script/ScriptRunner.h"
 
 #include <cstddef>
@@ -24,6 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (command.line <= previous || command.name.empty())
             std::abort();
         previous = command.line;
+        const ScriptCommandDefinition* definition = ScriptCommandRegistry::find(command.name);
+        if (!definition || !definition->run)
+            std::abort();
+        if (definition->arguments && command.arguments.size() != *definition->arguments)
+            std::abort();
+        std::vector<std::string> words{command.name};
+        words.insert(words.end(), command.arguments.begin(), command.arguments.end());
+        if (ScriptCommandRegistry::check(words))
+            std::abort();
     }
     return 0;
 }

@@ -1,9 +1,9 @@
 #include "hud/TQBarProgressView.h"
 
-#include "hud/TQDrawing.h"
 #include "hud/TQSystemGeneration.h"
 #include "platform/foundation/NSAssertionHandler.h"
 #include "platform/ui/UIAppearance.h"
+#include "platform/ui/UIGraphics.h"
 
 #include <cmath>
 #include <numbers>
@@ -33,7 +33,7 @@ void TQBarProgressView::setProgressColor(std::optional<UIColor> color) {
 }
 
 void TQBarProgressView::drawRect(CGRect rect) {
-    CGContextRef ctx = TQCurrentContext();
+    CGContextRef ctx = UIGraphicsGetCurrentContext();
     const CGFloat w = rect.size.width, h = rect.size.height;
     const CGFloat R = h / 2 - 2;
     const CGFloat r = R - 2;

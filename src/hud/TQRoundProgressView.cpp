@@ -1,10 +1,10 @@
 #include "hud/TQRoundProgressView.h"
 
-#include "hud/TQDrawing.h"
 #include "hud/TQSystemGeneration.h"
 #include "platform/foundation/NSAssertionHandler.h"
 #include "platform/graphics/UIBezierPath.h"
 #include "platform/ui/UIAppearance.h"
+#include "platform/ui/UIGraphics.h"
 
 #include <cmath>
 #include <numbers>
@@ -50,20 +50,20 @@ void TQRoundProgressView::drawAnnular(CGRect b, double start, double end) const 
     track->setLineWidth(lineWidth);
     track->setLineCapStyle(kCGLineCapButt);
     track->addArcWithCenter(center, radius, start, start + 2 * std::numbers::pi, true);
-    TQColorSet(backgroundTintColor_);
+    UIColorSet(backgroundTintColor_);
     track->stroke();
 
     auto arc = UIBezierPath::bezierPath();
     arc->setLineWidth(lineWidth);
     arc->setLineCapStyle(pre7 ? kCGLineCapRound : kCGLineCapSquare);
     arc->addArcWithCenter(center, radius, start, end, true);
-    TQColorSet(progressTintColor_);
+    UIColorSet(progressTintColor_);
     arc->stroke();
 }
 
 void TQRoundProgressView::drawPie(CGRect b, double start, double end) const {
     const bool pre7 = TQIsPre7System();
-    CGContextRef ctx = TQCurrentContext();
+    CGContextRef ctx = UIGraphicsGetCurrentContext();
     const CGFloat lineWidth = 2;
     const CGRect circle = CGRectInset(b, lineWidth / 2, lineWidth / 2);
     const CGPoint center = CGPointMake(b.midX(), b.midY());
@@ -92,7 +92,7 @@ void TQRoundProgressView::drawPie(CGRect b, double start, double end) const {
     band->setLineWidth(lineWidth * 2);
     band->addArcWithCenter(center, b.size.width / 2 - (lineWidth * 2) / 2, start, end, true);
     CGContextSetBlendMode(ctx, kCGBlendModeCopy);
-    TQColorSet(progressTintColor_);
+    UIColorSet(progressTintColor_);
     band->stroke();
 }
 

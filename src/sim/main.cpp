@@ -99,10 +99,10 @@ int main(int argc, char** argv) {
             if (!ownDevice)
                 std::cerr << "orbitchat-sim: the device is " << options.deviceRoot
                           << " (a copy of examples/device; --reset-device starts it afresh)\n";
-            std::string why;
-            if (RunSimulatorWindow(options, window, why))
+            auto shown = RunSimulatorWindow(options, window);
+            if (shown)
                 return 0;
-            std::cerr << "orbitchat-sim: no window (" << why << "); recording the tour instead\n";
+            std::cerr << "orbitchat-sim: no window (" << shown.reason() << "); recording the tour instead\n";
         }
         scriptPath = Simulator::sourceDirectory() + "/examples/tour.script";
         tour = true;
@@ -126,19 +126,22 @@ int main(int argc, char** argv) {
     if (options.deviceRoot.empty() && !useDevice(tour || hudGallery))
         return 1;
     if (hudGallery && !headless && std::getenv("DISPLAY")) {
-        std::string why;
-        if (RunHUDGalleryWindow(options, commands, why))
+        auto shown = RunHUDGalleryWindow(options, commands);
+        if (shown)
             return 0;
-        std::cerr << "orbitchat-sim: no window (" << why << "); recording the HUD gallery instead\n";
+        std::cerr << "orbitchat-sim: no window (" << shown.reason()
+                  << "); recording the HUD gallery instead\n";
     }
     Simulator simulator(options);
     std::ostringstream tourDump;
-    if (auto error = ScriptRunner::run(simulator, commands, tour ? tourDump : std::cout, outputFolder)) {
+    std::vector<std::string> written;
+    if (auto error =
+            ScriptRunner::run(simulator, commands, tour ? tourDump : std::cout, outputFolder, &written)) {
         std::cerr << "orbitchat-sim: " << (scriptPath.empty() ? "" : scriptPath + ": ") << error->text()
                   << "\n";
         return 2;
     }
-    for (const auto& file : ScriptRunner::writtenFiles())
+    for (const auto& file : written)
         std::cout << "wrote " << file << "\n";
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "platform/applist/ALApplicationList.h"
 
 #include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/StringHelpers.h"
 #include "platform/graphics/CGImage.h"
 #include "platform/ui/UIImage.h"
 #include "platform/ui/UIScreen.h"
@@ -16,16 +17,6 @@ constexpr const char* kSystemApps = "/Applications";
 constexpr const char* kUserApps = "/var/containers/Bundle/Application";
 // Info.plist files are small; anything larger than this is not one.
 constexpr std::size_t kMaxInfoPlistBytes = 1u << 20;
-
-bool endsWith(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
-}
-
-std::string lowercase(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 std::optional<std::string> nonEmptyString(const PlistValue& v) {
     if (v.isString() && !v.stringValue().empty())
@@ -60,7 +51,7 @@ std::vector<std::pair<std::string, double>> iconCandidates(const std::string& na
     }
     // A name that already carries a scale suffix is taken as it stands.
     for (const char* suffix : {"@2x", "@3x"}) {
-        if (endsWith(base, suffix))
+        if (base.ends_with(suffix))
             return {{base + extension, suffix[1] == '2' ? 2.0 : 3.0}};
     }
     std::vector<double> order;
@@ -109,7 +100,7 @@ void ALApplicationList::loadIfNeeded() {
         if (!names)
             return;
         for (const auto& name : *names) {
-            if (endsWith(name, ".app"))
+            if (name.ends_with(".app"))
                 addBundle(folder + "/" + name);
         }
     };
@@ -153,7 +144,7 @@ void ALApplicationList::addBundle(const std::string& bundlePath) {
             std::vector<std::string> schemes;
             appendStrings(type.get("CFBundleURLSchemes"), schemes);
             for (auto& s : schemes)
-                schemes_.push_back(lowercase(s));
+                schemes_.push_back(lowercased(s));
         }
     }
     // Two bundles with one identifier: the first found (system apps come first) wins.
@@ -182,7 +173,7 @@ ALApplicationList::bundlePathForDisplayIdentifier(const std::string& displayIden
 bool ALApplicationList::hasApplicationForURLScheme(const std::string& scheme) {
     std::lock_guard lock(mutex_);
     loadIfNeeded();
-    return std::find(schemes_.begin(), schemes_.end(), lowercase(scheme)) != schemes_.end();
+    return std::find(schemes_.begin(), schemes_.end(), lowercased(scheme)) != schemes_.end();
 }
 
 std::shared_ptr<UIImage> ALApplicationList::iconOfSize(int size, const std::string& displayIdentifier) {

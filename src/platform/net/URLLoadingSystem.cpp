@@ -1,6 +1,7 @@
 #include "platform/net/URLLoadingSystem.h"
 
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/StringHelpers.h"
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLResponse.h"
 
@@ -64,12 +65,6 @@ private:
     mutable X509_STORE* store_ = nullptr;
 };
 
-std::string lowercase(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 std::string schemeOf(const std::string& url) {
     auto colon = url.find(':');
     if (colon == std::string::npos || colon == 0)
@@ -78,14 +73,7 @@ std::string schemeOf(const std::string& url) {
     bool valid = std::all_of(scheme.begin(), scheme.end(), [](unsigned char c) {
         return std::isalnum(c) || c == '+' || c == '-' || c == '.';
     });
-    return valid ? lowercase(scheme) : std::string();
-}
-
-std::string trim(std::string s) {
-    while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ' || s.back() == '\t'))
-        s.pop_back();
-    std::size_t start = s.find_first_not_of(" \t");
-    return start == std::string::npos ? std::string() : s.substr(start);
+    return valid ? lowercased(scheme) : std::string();
 }
 
 } // namespace
@@ -198,7 +186,7 @@ struct URLLoadingSystem::Engine {
         }
         auto colon = line.find(':');
         if (colon != std::string::npos && colon > 0)
-            t->responseHeaders[line.substr(0, colon)] = trim(line.substr(colon + 1));
+            t->responseHeaders[line.substr(0, colon)] = trimmed(line.substr(colon + 1));
         return n;
     }
 

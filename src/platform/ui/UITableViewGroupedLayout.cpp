@@ -1,5 +1,6 @@
 #include "platform/ui/UITableViewGroupedLayout.h"
 
+#include "platform/foundation/StringHelpers.h"
 #include "platform/ui/UIGraphics.h"
 #include "platform/ui/UIImageView.h"
 #include "platform/ui/layers/CALayer.h"
@@ -16,12 +17,6 @@ constexpr CGFloat kHeaderHeight = 38;
 constexpr CGFloat kFooterTop = 7;
 constexpr CGFloat kFooterBottom = 13;
 constexpr std::int64_t kDressedTag = 0x5EC7;
-
-std::string upper(std::string s) {
-    for (auto& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // The glyph of an accessory type: the grey chevron of a disclosure, or the tinted check of a
 // chosen row.
@@ -167,7 +162,7 @@ void UITableViewGroupedLayout::dressCell(UITableViewCell& cell, CGFloat width, C
 std::shared_ptr<UILabel> UITableViewGroupedLayout::sectionLabel(const std::string& text, bool header,
                                                                 CGFloat width) {
     auto label = UILabel::create();
-    label->setText(header ? upper(text) : text);
+    label->setText(header ? uppercased(text) : text);
     label->setFont(UIFont::systemFontOfSize(13));
     label->setTextColor(secondaryTextColor());
     // Headers and footers wrap: a long header pushes its section down.

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 namespace {
 constexpr std::int64_t kBarTag = 0xBA7;
@@ -125,8 +126,7 @@ void UIWindow::setRootViewController(const std::shared_ptr<UIViewController>& co
     if (rootContainer_)
         rootContainer_->removeFromSuperview();
     rootContainer_.reset();
-    touchView_.reset();
-    touchScroller_.reset();
+    cancelTouch();
     root_ = controller;
     if (!root_)
         return;
@@ -232,11 +232,27 @@ bool UIWindow::isAnimating() const {
     return anyAnimating(*this);
 }
 
-void UIWindow::touchBegan(CGPoint p) {
-    touchView_.reset();
+void UIWindow::cancelTouch() {
+    auto view = std::exchange(touchView_, nullptr);
     touchScroller_.reset();
+    const bool plainControl = std::exchange(plainControl_, false);
     handedToScroller_ = false;
-    plainControl_ = false;
+    if (!view)
+        return;
+    if (plainControl)
+        std::static_pointer_cast<UIControl>(view)->setHighlighted(false);
+    else if (auto r = responderOf(view))
+        r->touchCancelled();
+}
+
+bool UIWindow::shows(const std::shared_ptr<UIView>& view) {
+    return view && view->window().get() == this;
+}
+
+void UIWindow::touchBegan(CGPoint p) {
+    // A touch still in flight lost its end (the pointer was released outside the window): it is
+    // cancelled, so that nothing stays highlighted or half-dragged.
+    cancelTouch();
     touchStart_ = p;
     auto hit = hitTest(p);
     // Offer the touch up the chain; remember the nearest scroll view for a drag.
@@ -256,13 +272,24 @@ void UIWindow::touchBegan(CGPoint p) {
             control->sendActionsForControlEvents(UIControlEventTouchDown);
         }
     }
-    if (touchView_ == touchScroller_)
+    // A scroll view that took the touch itself (its own empty area, an inner list) drags; the
+    // list around it does not take the drag over.
+    if (auto scroller = std::dynamic_pointer_cast<UIScrollView>(touchView_)) {
+        touchScroller_ = scroller;
         handedToScroller_ = true;
+    }
 }
 
 void UIWindow::touchMoved(CGPoint p) {
     if (!touchView_)
         return;
+    // A view taken off the window during the touch has lost it, as on the platform.
+    if (!shows(touchView_)) {
+        cancelTouch();
+        return;
+    }
+    if (!shows(touchScroller_))
+        touchScroller_.reset();
     if (!handedToScroller_ && touchScroller_ && std::abs(p.y - touchStart_.y) > kDragSlop) {
         auto r = responderOf(touchView_);
         if (!(r && r->keepsDrags())) {
@@ -289,6 +316,10 @@ void UIWindow::touchMoved(CGPoint p) {
 }
 
 void UIWindow::touchEnded(CGPoint p) {
+    if (touchView_ && !shows(touchView_)) {
+        cancelTouch();
+        return;
+    }
     auto view = std::move(touchView_);
     touchView_.reset();
     touchScroller_.reset();

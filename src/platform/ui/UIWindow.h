@@ -80,6 +80,11 @@ private:
     };
     void present(const std::shared_ptr<UIViewController>& controller);
     void dismiss(Shown& shown);
+    // Ends the touch in flight without its action: the control lets go of its highlight, a
+    // responder hears touchCancelled.
+    void cancelTouch();
+    // Whether `view` is on this window now.
+    bool shows(const std::shared_ptr<UIView>& view);
 
     std::shared_ptr<UIViewController> root_;
     std::shared_ptr<UIView> rootContainer_;

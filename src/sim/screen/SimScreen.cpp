@@ -2,6 +2,7 @@
 
 #include "hud/TQProgressHUD.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/StringHelpers.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIButton.h"
 #include "platform/ui/UILabel.h"
@@ -38,12 +39,6 @@ std::string percentDecoded(const std::string& text) {
         }
     }
     return out;
-}
-
-std::string lowercase(std::string s) {
-    for (auto& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 void walk(const std::shared_ptr<UIView>& v, const std::function<void(const std::shared_ptr<UIView>&)>& fn) {
@@ -170,7 +165,7 @@ std::shared_ptr<UIView> SimScreen::makeSheet(const std::string& title, const std
 }
 
 void SimScreen::showOpenedURL(const std::string& url) {
-    std::string scheme = lowercase(url.substr(0, url.find(':')));
+    std::string scheme = lowercased(url.substr(0, url.find(':')));
     std::shared_ptr<UIView> sheet;
     if (scheme == "http" || scheme == "https") {
         openedKind_ = "browser";

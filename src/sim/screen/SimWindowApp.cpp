@@ -25,15 +25,15 @@ double cpuSeconds() {
 }
 } // namespace
 
-bool RunSimulatorWindow(const Simulator::Options& options, const SimWindowOptions& windowOptions,
-                        std::string& why) {
+Result<> RunSimulatorWindow(const Simulator::Options& options, const SimWindowOptions& windowOptions) {
     Simulator simulator(options);
     // The window runs in real time: the main run loop gets a real clock.
     auto loop = NSRunLoop::installMain(RealClock::create());
     SimScreen screen(simulator);
+    std::string why;
     auto window = SDLWindowBackend::open(screen, "orbitchat-sim", why);
     if (!window)
-        return false;
+        return Failure{why};
     // The Settings app's list of tweaks, unless a bundle to open was given.
     if (options.bundlePath.empty() && options.preferenceBundle.empty())
         simulator.settings().openSettings();
@@ -91,5 +91,5 @@ bool RunSimulatorWindow(const Simulator::Options& options, const SimWindowOption
         });
     }
     window->run();
-    return true;
+    return {};
 }

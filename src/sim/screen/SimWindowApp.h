@@ -1,13 +1,14 @@
 #pragma once
 
 // orbitchat-sim with a display: the simulated device in an SDL window on a real clock, until the
-// window closes. Answers false (with the reason) when no window can be opened, so the caller can
-// record the tour instead.
+// window closes. Fails (with the reason) when no window can be opened, so the caller can record
+// the tour instead.
 //
 // With `stateFile`, the views dump and the window's scale are written there (atomically) after
 // every drawn frame, for tests that drive the window from outside. With `idleReportSeconds`,
 // after that long the CPU time used (getrusage) over the last half of it goes to standard error.
 
+#include "platform/foundation/Result.h"
 #include "sim/settings/Simulator.h"
 
 #include <string>
@@ -17,4 +18,4 @@ struct SimWindowOptions {
     double idleReportSeconds = 0;
 };
 
-bool RunSimulatorWindow(const Simulator::Options& options, const SimWindowOptions& window, std::string& why);
+Result<> RunSimulatorWindow(const Simulator::Options& options, const SimWindowOptions& window);

@@ -6,6 +6,7 @@
 #include "confetti/OCConfettiView.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/StringHelpers.h"
 #include "platform/graphics/UIBezierPath.h"
 #include "platform/ui/UIGraphics.h"
 #include "sim/settings/SettingsApp.h"
@@ -13,7 +14,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <numbers>
 
@@ -60,7 +60,7 @@ public:
                 path->addLineToPoint(p);
         }
         path->closePath();
-        CGContextSetFillColorWithColor(UIGraphicsGetCurrentContext(), {1, 0.78, 0.1, 1});
+        UIColorSetFill(UIColor::colorWithRed(1, 0.78, 0.1, 1));
         path->fill();
     }
 
@@ -80,55 +80,59 @@ std::shared_ptr<OCConfettiArea> areaOf(SettingsApp& app) {
 } // namespace
 
 void ConfettiCommands::registerPieceTypes() {
-    static std::once_flag once;
-    std::call_once(once, [] {
+    // Asked of the registry rather than remembered here: the registry belongs to the device, and
+    // a new device starts without them.
+    if (!OCConfettiPieceTypes::factoryFor(kStarType))
         OCConfettiPieceTypes::registerType(
             kStarType,
             [](CGPoint at, std::optional<UIColor>, double, std::int64_t) -> std::shared_ptr<NSObject> {
                 return SimStarView::create(at);
             });
+    if (!OCConfettiPieceTypes::factoryFor(kNotAViewType))
         OCConfettiPieceTypes::registerType(
             kNotAViewType,
             [](CGPoint, std::optional<UIColor>, double, std::int64_t) -> std::shared_ptr<NSObject> {
                 return std::make_shared<NSObject>();
             });
-    });
 }
 
-std::optional<std::string> ConfettiCommands::check(const std::vector<std::string>& words) {
-    std::string usages;
+std::optional<std::string> ConfettiCommands::check(const std::vector<std::string>& args) {
+    std::vector<std::string> each;
     for (const auto& s : kSubcommands)
-        usages += std::string(usages.empty() ? "" : "; ") + s.usage;
-    if (words.size() < 2)
+        each.emplace_back(s.usage);
+    const std::string usages = joined(each, "; ");
+    if (args.empty())
         return "confetti takes a kind and its arguments: " + usages;
     const Subcommand* sub = nullptr;
     for (const auto& s : kSubcommands) {
-        if (words[1] == s.name)
+        if (args[0] == s.name)
             sub = &s;
     }
     if (!sub)
-        return "unknown confetti kind \"" + words[1] + "\" (" + usages + ")";
-    if (words.size() - 2 != sub->arguments)
-        return std::string("\"confetti ") + sub->name + "\" takes " + std::to_string(sub->arguments) +
-               " argument(s): " + sub->usage;
+        return "unknown confetti kind " + doubleQuoted(args[0]) + " (" + usages + ")";
+    if (args.size() - 1 != sub->arguments)
+        return doubleQuoted(std::string("confetti ") + sub->name) + " takes " +
+               std::to_string(sub->arguments) + " argument(s): " + sub->usage;
     // Numbers first, the count (whole) in its place, the typed blast's type last.
-    std::size_t countAt = words[1] == "typed" ? 6 : words.size() - 1;
-    for (std::size_t i = 2; i < words.size(); ++i) {
-        if (words[1] == "typed" && i == 7) {
-            if (words[i] != kStarType && words[i] != kNotAViewType)
-                return "unknown piece type \"" + words[i] + "\" (known: " + kStarType + ", " + kNotAViewType +
-                       ")";
+    const bool typed = args[0] == "typed";
+    std::size_t countAt = typed ? 5 : args.size() - 1;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (typed && i == 6) {
+            if (args[i] != kStarType && args[i] != kNotAViewType)
+                return "unknown piece type " + doubleQuoted(args[i]) + " (known: " + kStarType + ", " +
+                       kNotAViewType + ")";
             continue;
         }
         if (i == countAt) {
-            auto n = scriptInteger(words[i]);
+            auto n = scriptInteger(args[i]);
             if (!n)
-                return "the number of pieces must be a whole number, not \"" + words[i] + "\": " + sub->usage;
+                return "the number of pieces must be a whole number, not " + doubleQuoted(args[i]) + ": " +
+                       sub->usage;
             // The area itself takes any count; a script line is not allowed to exhaust memory.
             if (*n > kMaxPieces)
-                return "at most " + std::to_string(kMaxPieces) + " pieces at a time, not " + words[i];
-        } else if (!scriptNumber(words[i])) {
-            return "\"" + words[i] + "\" is not a number: " + sub->usage;
+                return "at most " + std::to_string(kMaxPieces) + " pieces at a time, not " + args[i];
+        } else if (!scriptNumber(args[i])) {
+            return doubleQuoted(args[i]) + " is not a number: " + sub->usage;
         }
     }
     return std::nullopt;

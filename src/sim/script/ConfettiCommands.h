@@ -1,6 +1,6 @@
 #pragma once
 
-// The script commands that throw confetti over the pane as its callers would (ScriptRunner
+// The script commands that throw confetti over the pane as its callers would (ScriptCommandRegistry
 // hands them here), and the "confetti" part of the dump:
 //
 //   confetti burst X Y WIDTH N               burstAt:confettiWidth:numberOfConfetti:
@@ -27,14 +27,14 @@ class SettingsApp;
 
 class ConfettiCommands {
 public:
-    static bool isConfettiCommand(const std::string& name) { return name == "confetti"; }
-    // Checks a whole line (the command's name first); answers the problem, or nothing.
-    static std::optional<std::string> check(const std::vector<std::string>& words);
+    // Checks a line's arguments (the kind first); answers the problem, or nothing.
+    static std::optional<std::string> check(const std::vector<std::string>& arguments);
     // Carries out a checked line; throws SettingsApp::Error when the pane is not open.
     static void run(SettingsApp& app, const std::vector<std::string>& arguments);
     // Waits for the global queue, then runs the main queue until it is idle.
     static void settle();
-    // Registers the simulator's piece types (once; safe to call again).
+    // Registers the simulator's piece types in the current device environment, unless they are
+    // there already: each simulated device has its own piece types.
     static void registerPieceTypes();
 
     // {"live": N, "pieces": [...]} for the pane's confetti area, or null without an open pane.

@@ -1,7 +1,9 @@
 #include "sim/script/HUDCommands.h"
+#include "sim/script/ScriptCommandRegistry.h"
 #include "sim/script/ScriptNumbers.h"
 
 #include "hud/TQBackgroundView.h"
+#include "platform/foundation/StringHelpers.h"
 #include "platform/ui/UIAlertController.h"
 #include "platform/ui/UIMotionEffect.h"
 #include "platform/ui/UIStatusBarOrientation.h"
@@ -53,55 +55,6 @@ std::optional<std::int64_t> choice(const std::string& text, const char* const (&
     return std::nullopt;
 }
 
-std::string quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
-// The problem with a HUD line's arguments, or empty.
-std::string checkHUD(const std::vector<std::string>& args) {
-    if (args.empty()) {
-        std::string known;
-        for (const auto& s : kSubcommands)
-            known += (known.empty() ? "" : ", ") + std::string(s.name);
-        return "hud needs what to do (" + known + ")";
-    }
-    const Subcommand* shape = nullptr;
-    for (const auto& s : kSubcommands)
-        if (args[0] == s.name)
-            shape = &s;
-    if (!shape) {
-        std::string known;
-        for (const auto& s : kSubcommands)
-            known += (known.empty() ? "" : ", ") + std::string(s.name);
-        return "unknown hud command " + quoted(args[0]) + " (known: " + known + ")";
-    }
-    if (args.size() - 1 != shape->arguments)
-        return quoted("hud " + args[0]) + " takes " + std::to_string(shape->arguments) +
-               " argument(s): " + shape->usage;
-    const std::string& what = args[0];
-    if (what == "mode" && !choice(args[1], kModeNames))
-        return "hud mode takes 0 to 5 or spinner, pie, bar, ring, custom, text, not " + quoted(args[1]);
-    if (what == "animation" && !choice(args[1], kAnimationNames))
-        return "hud animation takes fade, grow-shrink, shrink or grow (or 0 to 3), not " + quoted(args[1]);
-    if (what == "square" && args[1] != "on" && args[1] != "off")
-        return "hud square takes on or off, not " + quoted(args[1]);
-    if (what == "background" && args[1] != "clear" && args[1] != "dim" && args[1] != "blur")
-        return "hud background takes clear, dim or blur, not " + quoted(args[1]);
-    if (what == "progress" || what == "offset") {
-        for (std::size_t i = 1; i < args.size(); ++i)
-            if (!scriptNumber(args[i]))
-                return "hud " + what + " takes numbers, not " + quoted(args[i]);
-    }
-    if (what == "margin" || what == "minsize" || what == "grace" || what == "minshow") {
-        for (std::size_t i = 1; i < args.size(); ++i) {
-            auto value = scriptNumber(args[i]);
-            if (!value || *value < 0)
-                return "hud " + what + " takes numbers of 0 or more, not " + quoted(args[i]);
-        }
-    }
-    return {};
-}
-
 std::int64_t nextOrientation(std::int64_t orientation) {
     // A quarter turn clockwise each time, as a device turned on a table.
     switch (orientation) {
@@ -118,29 +71,51 @@ std::int64_t nextOrientation(std::int64_t orientation) {
 
 } // namespace
 
-bool HUDCommands::isHUDCommand(const std::string& name) {
-    return name == "hud" || name == "rotate" || name == "tilt";
+std::optional<std::string> HUDCommands::checkHUD(const std::vector<std::string>& args) {
+    std::vector<std::string> known;
+    for (const auto& s : kSubcommands)
+        known.emplace_back(s.name);
+    if (args.empty())
+        return "hud needs what to do (" + joined(known, ", ") + ")";
+    const Subcommand* shape = nullptr;
+    for (const auto& s : kSubcommands)
+        if (args[0] == s.name)
+            shape = &s;
+    if (!shape)
+        return "unknown hud command " + doubleQuoted(args[0]) + " (known: " + joined(known, ", ") + ")";
+    if (args.size() - 1 != shape->arguments)
+        return doubleQuoted("hud " + args[0]) + " takes " + std::to_string(shape->arguments) +
+               " argument(s): " + shape->usage;
+    const std::string& what = args[0];
+    if (what == "mode" && !choice(args[1], kModeNames))
+        return "hud mode takes 0 to 5 or spinner, pie, bar, ring, custom, text, not " + doubleQuoted(args[1]);
+    if (what == "animation" && !choice(args[1], kAnimationNames))
+        return "hud animation takes fade, grow-shrink, shrink or grow (or 0 to 3), not " +
+               doubleQuoted(args[1]);
+    if (what == "square" && args[1] != "on" && args[1] != "off")
+        return "hud square takes on or off, not " + doubleQuoted(args[1]);
+    if (what == "background" && args[1] != "clear" && args[1] != "dim" && args[1] != "blur")
+        return "hud background takes clear, dim or blur, not " + doubleQuoted(args[1]);
+    if (what == "progress" || what == "offset") {
+        for (std::size_t i = 1; i < args.size(); ++i)
+            if (!scriptNumber(args[i]))
+                return "hud " + what + " takes numbers, not " + doubleQuoted(args[i]);
+    }
+    if (what == "margin" || what == "minsize" || what == "grace" || what == "minshow") {
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            auto value = scriptNumber(args[i]);
+            if (!value || *value < 0)
+                return "hud " + what + " takes numbers of 0 or more, not " + doubleQuoted(args[i]);
+        }
+    }
+    return std::nullopt;
 }
 
-std::optional<std::string> HUDCommands::check(const std::vector<std::string>& words) {
-    if (words.empty())
-        return std::nullopt;
-    std::vector<std::string> args(words.begin() + 1, words.end());
-    if (words[0] == "hud") {
-        if (std::string problem = checkHUD(args); !problem.empty())
-            return problem;
-        return std::nullopt;
-    }
-    if (words[0] == "rotate" && !args.empty())
-        return "\"rotate\" takes 0 argument(s): rotate";
-    if (words[0] == "tilt") {
-        if (args.size() != 2)
-            return "\"tilt\" takes 2 argument(s): tilt X Y";
-        for (const auto& a : args) {
-            auto value = scriptNumber(a);
-            if (!value || *value < -1 || *value > 1)
-                return "tilt takes X and Y from -1 to 1, not " + quoted(a);
-        }
+std::optional<std::string> HUDCommands::checkTilt(const std::vector<std::string>& args) {
+    for (const auto& a : args) {
+        auto value = scriptNumber(a);
+        if (!value || *value < -1 || *value > 1)
+            return "tilt takes X and Y from -1 to 1, not " + doubleQuoted(a);
     }
     return std::nullopt;
 }
@@ -279,20 +254,26 @@ std::optional<std::string> HUDCommands::runHUD(const std::vector<std::string>& a
     return std::nullopt;
 }
 
+void HUDCommands::rotate() {
+    UISetStatusBarOrientation(nextOrientation(UIStatusBarOrientation()));
+}
+
+void HUDCommands::tilt(const std::vector<std::string>& args) {
+    UIDeviceTilt::set(scriptNumber(args[0]).value_or(0), scriptNumber(args[1]).value_or(0));
+}
+
 std::optional<std::string> HUDCommands::run(const std::string& name, const std::vector<std::string>& args) {
     std::vector<std::string> words{name};
     words.insert(words.end(), args.begin(), args.end());
-    if (auto problem = check(words))
+    if (auto problem = ScriptCommandRegistry::check(words))
         return problem;
-    if (name == "hud")
+    if (name == "rotate")
+        rotate();
+    else if (name == "tilt")
+        tilt(args);
+    else if (name == "hud")
         return runHUD(args);
-    if (name == "rotate") {
-        UISetStatusBarOrientation(nextOrientation(UIStatusBarOrientation()));
-        return std::nullopt;
-    }
-    if (name == "tilt") {
-        UIDeviceTilt::set(scriptNumber(args[0]).value_or(0), scriptNumber(args[1]).value_or(0));
-        return std::nullopt;
-    }
-    return "unknown command \"" + name + "\"";
+    else
+        return doubleQuoted(name) + " is not a command of the HUD";
+    return std::nullopt;
 }

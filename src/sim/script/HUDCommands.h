@@ -1,7 +1,7 @@
 #pragma once
 
 // The script commands that put a progress HUD over the simulator's screen and drive the device
-// around it (ScriptRunner hands them here):
+// around it (ScriptCommandRegistry hands them here):
 //
 //   hud show               a TQProgressHUD appears, animated, over the current screen: the view
 //                          of the controller the user sees, or the window when an alert is up or
@@ -44,13 +44,18 @@ class HUDCommands {
 public:
     HUDCommands(SettingsApp& app, SimScreen& screen) : app_(app), screen_(screen) {}
 
-    // "hud", "rotate" and "tilt".
-    static bool isHUDCommand(const std::string& name);
-    // Checks a whole line (the command's name first) before anything runs; answers the
-    // problem for the script's author, or nothing.
-    static std::optional<std::string> check(const std::vector<std::string>& words);
+    // The checks of a line's arguments before anything runs (ScriptCommandRegistry calls them):
+    // the problem for the script's author, or nothing.
+    static std::optional<std::string> checkHUD(const std::vector<std::string>& arguments);
+    static std::optional<std::string> checkTilt(const std::vector<std::string>& arguments);
 
-    // Carries out a checked line; answers an error message, or nothing.
+    // Carry out checked lines of "hud", "rotate" and "tilt"; each answers an error message, or
+    // nothing.
+    std::optional<std::string> runHUD(const std::vector<std::string>& arguments);
+    void rotate();
+    void tilt(const std::vector<std::string>& arguments);
+    // Checks one line of "hud", "rotate" or "tilt" as a script's would be checked, then carries
+    // it out.
     std::optional<std::string> run(const std::string& name, const std::vector<std::string>& arguments);
 
     // The HUD that the commands show, while it is on screen.
@@ -70,7 +75,6 @@ private:
         std::optional<std::int64_t> animation;
     };
 
-    std::optional<std::string> runHUD(const std::vector<std::string>& arguments);
     void apply(TQProgressHUD& hud) const;
     // Where a new HUD goes: the visible controller's view, or the window.
     std::shared_ptr<UIView> hostView() const;

@@ -1,10 +1,10 @@
 #include "sim/script/HUDGallery.h"
-#include "sim/script/ScriptNumbers.h"
 
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "sim/screen/SDLWindowBackend.h"
 #include "sim/screen/SimScreen.h"
+#include "sim/script/ScriptCommandRegistry.h"
 #include "sim/script/ScriptSession.h"
 
 #include <cstdlib>
@@ -34,8 +34,10 @@ std::vector<HUDGalleryStep> HUDGallerySteps(const std::vector<ScriptCommand>& co
 namespace {
 
 // Plays the steps on the window's real-clock run loop. The files a headless run writes are no
-// business of the window, so screenshots, recordings and dumps are skipped.
-class GalleryPlayer {
+// business of the window, so commands that write files or print are skipped. The player is
+// shared: a wait's task holds it weakly, so a task still queued when the window closes does
+// nothing.
+class GalleryPlayer : public std::enable_shared_from_this<GalleryPlayer> {
 public:
     GalleryPlayer(Simulator& simulator, SimScreen& screen, std::vector<HUDGalleryStep> steps)
         : simulator_(simulator), screen_(screen), steps_(std::move(steps)) {}
@@ -61,15 +63,23 @@ public:
         ++generation_;
         const auto& commands = steps_[step_].commands;
         for (std::size_t i = resume_; i < commands.size(); ++i)
-            if (commands[i].name != "wait")
+            if (!clockAdvance(commands[i]))
                 perform(commands[i]);
         start(step_ + 1);
     }
 
 private:
+    // How long a command advances the clock, when it is one that does (a wait).
+    static std::optional<double> clockAdvance(const ScriptCommand& command) {
+        const ScriptCommandDefinition* definition = ScriptCommandRegistry::find(command.name);
+        if (!definition || !definition->clockAdvance)
+            return std::nullopt;
+        return definition->clockAdvance(command.arguments);
+    }
+
     void perform(const ScriptCommand& command) {
-        const std::string& n = command.name;
-        if (n == "screenshot" || n == "record" || n == "stop" || n == "dump" || n == "views")
+        const ScriptCommandDefinition* definition = ScriptCommandRegistry::find(command.name);
+        if (definition && definition->writesOutput)
             return;
         if (auto problem = session_->perform(command))
             std::cerr << "orbitchat-sim: line " << command.line << ": " << *problem << "\n";
@@ -79,12 +89,12 @@ private:
         const auto& commands = steps_[step_].commands;
         for (std::size_t i = from; i < commands.size(); ++i) {
             resume_ = i;
-            if (commands[i].name == "wait") {
+            if (auto seconds = clockAdvance(commands[i])) {
                 auto loop = NSRunLoop::main();
-                double seconds = scriptNumber(commands[i].arguments.at(0)).value_or(0);
-                loop->enqueueAt(loop->now() + seconds, [this, i, generation] {
-                    if (generation == generation_)
-                        play(i + 1, generation);
+                loop->enqueueAt(loop->now() + *seconds, [weak = weak_from_this(), i, generation] {
+                    auto self = weak.lock();
+                    if (self && generation == self->generation_)
+                        self->play(i + 1, generation);
                 });
                 return;
             }
@@ -104,18 +114,18 @@ private:
 
 } // namespace
 
-bool RunHUDGalleryWindow(const Simulator::Options& options, const std::vector<ScriptCommand>& commands,
-                         std::string& why) {
+Result<> RunHUDGalleryWindow(const Simulator::Options& options, const std::vector<ScriptCommand>& commands) {
     Simulator simulator(options);
     auto loop = NSRunLoop::installMain(RealClock::create());
     SimScreen screen(simulator);
+    std::string why;
     auto window = SDLWindowBackend::open(
         screen, "orbitchat-sim HUD gallery: click or press a key for the next picture", why);
     if (!window)
-        return false;
-    GalleryPlayer player(simulator, screen, HUDGallerySteps(commands));
-    window->setAdvanceHandler([&] { player.next(); });
-    player.start(0);
+        return Failure{why};
+    auto player = std::make_shared<GalleryPlayer>(simulator, screen, HUDGallerySteps(commands));
+    window->setAdvanceHandler([&player] { player->next(); });
+    player->start(0);
     window->run();
-    return true;
+    return {};
 }

@@ -7,6 +7,7 @@
 // script's commands up to its next screenshot, its waits on the real clock, and a click or a key
 // press moves on to the next step (after the last, the gallery starts over).
 
+#include "platform/foundation/Result.h"
 #include "sim/script/ScriptRunner.h"
 #include "sim/settings/Simulator.h"
 
@@ -22,6 +23,5 @@ struct HUDGalleryStep {
 // a final step of their own).
 std::vector<HUDGalleryStep> HUDGallerySteps(const std::vector<ScriptCommand>& commands);
 
-// Answers false (with the reason) when no window can be opened.
-bool RunHUDGalleryWindow(const Simulator::Options& options, const std::vector<ScriptCommand>& commands,
-                         std::string& why);
+// Shows the gallery until the window closes; fails (with the reason) when no window can be opened.
+Result<> RunHUDGalleryWindow(const Simulator::Options& options, const std::vector<ScriptCommand>& commands);

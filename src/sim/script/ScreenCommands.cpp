@@ -1,6 +1,7 @@
 #include "sim/script/ScreenCommands.h"
 
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/StringHelpers.h"
 #include "platform/ui/UITableViewContentView.h"
 #include "platform/ui/UITextField.h"
 #include "sim/screen/SimScreen.h"
@@ -35,21 +36,6 @@ std::shared_ptr<UITextField> textFieldOfRow(UIView& root, const std::string& tit
 }
 
 } // namespace
-
-const std::vector<ScreenCommands::Shape>& ScreenCommands::shapes() {
-    static const std::vector<Shape> all = {
-        {"screenshot", 1, "screenshot FILE"}, {"record", 1, "record FILE"}, {"stop", 0, "stop"},
-        {"scroll", 1, "scroll \"ROW\""},      {"type", 1, "type \"TEXT\""}, {"views", 0, "views"},
-    };
-    return all;
-}
-
-bool ScreenCommands::isScreenCommand(const std::string& name) {
-    for (const auto& s : shapes())
-        if (name == s.name)
-            return true;
-    return false;
-}
 
 ScreenCommands::ScreenCommands(Simulator& simulator, SimScreen& screen, std::string outputFolder)
     : simulator_(simulator), screen_(screen), folder_(std::move(outputFolder)) {}
@@ -95,73 +81,76 @@ bool ScreenCommands::tap(const std::string& title) {
     return false;
 }
 
-std::optional<std::string> ScreenCommands::finish() {
+Result<> ScreenCommands::writeRecording() {
     recordingFrames_.reset();
-    if (!recording_)
-        return std::nullopt;
-    bool ok = recording_->write(recordingPath_);
+    std::string path = recordingPath_;
+    bool ok = recording_->write(path);
     recording_.reset();
     if (!ok)
-        return "cannot write the recording " + recordingPath_;
-    written_.push_back(recordingPath_);
-    return std::nullopt;
+        return Failure{"cannot write the recording " + path};
+    written_.push_back(path);
+    return {};
 }
 
-std::optional<std::string> ScreenCommands::run(const std::string& name, const std::vector<std::string>& args,
-                                               std::ostream& out) {
+Result<> ScreenCommands::finish() {
+    recordingFrames_.reset();
+    if (!recording_)
+        return {};
+    return writeRecording();
+}
+
+Result<> ScreenCommands::screenshot(const std::string& file) {
     screen_.update();
-    if (name == "screenshot") {
-        std::string path = resolve(args[0]);
-        const CGImageRef& frame = screen_.render();
-        if (!frame || !frame->writePNG(path))
-            return "cannot write the screenshot " + path;
-        written_.push_back(path);
-        return std::nullopt;
-    }
-    if (name == "record") {
-        if (recording_)
-            return "a recording is already running (end it with stop)";
-        recordingPath_ = resolve(args[0]);
-        recording_ = std::make_unique<AnimatedImageWriter>(2);
-        // Every frame of the run loop while it records: the transitions, not only the ends.
-        if (auto loop = NSRunLoop::main())
-            recordingFrames_ = std::make_unique<FrameSubscription>(loop->addFrameObserver([this](double) {
-                screen_.update();
-                capture();
-            }));
-        const CGImageRef& frame = screen_.render();
-        if (frame)
-            recording_->addFrame(*frame, NSRunLoop::main() ? NSRunLoop::main()->now() : 0);
-        return std::nullopt;
-    }
-    if (name == "stop") {
-        if (!recording_)
-            return "no recording is running (start one with record FILE)";
-        std::string path = recordingPath_;
-        recordingFrames_.reset();
-        bool ok = recording_->write(path);
-        recording_.reset();
-        if (!ok)
-            return "cannot write the recording " + path;
-        written_.push_back(path);
-        return std::nullopt;
-    }
-    if (name == "scroll") {
-        if (!screen_.scrollToRow(args[0]))
-            return "no row titled \"" + args[0] + "\" on screen";
-        return std::nullopt;
-    }
-    if (name == "type") {
-        auto field = UITextField::focusedTextField();
-        if (!field)
-            return "no text field has the focus (tap a text row first)";
-        screen_.window().typeText(args[0]);
-        return std::nullopt;
-    }
-    if (name == "views") {
-        out << SimDumpText(screen_.viewsDump()) << '\n';
-        out.flush();
-        return std::nullopt;
-    }
-    return "unknown screen command \"" + name + "\"";
+    std::string path = resolve(file);
+    const CGImageRef& frame = screen_.render();
+    if (!frame || !frame->writePNG(path))
+        return Failure{"cannot write the screenshot " + path};
+    written_.push_back(path);
+    return {};
+}
+
+Result<> ScreenCommands::record(const std::string& file) {
+    screen_.update();
+    if (recording_)
+        return Failure{"a recording is already running (end it with stop)"};
+    recordingPath_ = resolve(file);
+    recording_ = std::make_unique<AnimatedImageWriter>(2);
+    // Every frame of the run loop while it records: the transitions, not only the ends.
+    if (auto loop = NSRunLoop::main())
+        recordingFrames_ = std::make_unique<FrameSubscription>(loop->addFrameObserver([this](double) {
+            screen_.update();
+            capture();
+        }));
+    const CGImageRef& frame = screen_.render();
+    if (frame)
+        recording_->addFrame(*frame, NSRunLoop::main() ? NSRunLoop::main()->now() : 0);
+    return {};
+}
+
+Result<> ScreenCommands::stop() {
+    screen_.update();
+    if (!recording_)
+        return Failure{"no recording is running (start one with record FILE)"};
+    return writeRecording();
+}
+
+Result<> ScreenCommands::scroll(const std::string& row) {
+    screen_.update();
+    if (!screen_.scrollToRow(row))
+        return Failure{"no row titled " + doubleQuoted(row) + " on screen"};
+    return {};
+}
+
+Result<> ScreenCommands::type(const std::string& text) {
+    screen_.update();
+    if (!UITextField::focusedTextField())
+        return Failure{"no text field has the focus (tap a text row first)"};
+    screen_.window().typeText(text);
+    return {};
+}
+
+void ScreenCommands::views(std::ostream& out) {
+    screen_.update();
+    out << SimDumpText(screen_.viewsDump()) << '\n';
+    out.flush();
 }

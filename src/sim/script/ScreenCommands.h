@@ -1,6 +1,6 @@
 #pragma once
 
-// The script commands that look at the screen (ScriptRunner hands them here):
+// The script commands that look at the screen (ScriptCommandRegistry hands them here):
 //
 //   screenshot FILE      writes the screen as it is now as a PNG (device pixels)
 //   record FILE          starts recording every frame that changes into an animated WebP ...
@@ -10,13 +10,14 @@
 //   views                prints every view on screen as JSON (SimScreen::viewsDump)
 //
 // Relative file names are taken from the output folder given at construction. Each command
-// answers an error message for the script's author, or nothing.
+// first lets the screen catch up with the app; a failure's reason is written for the script's
+// author.
 
+#include "platform/foundation/Result.h"
 #include "sim/screen/AnimatedImageWriter.h"
 
 #include <iosfwd>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,18 +30,21 @@ class ScreenCommands {
 public:
     ScreenCommands(Simulator& simulator, SimScreen& screen, std::string outputFolder);
     ~ScreenCommands();
+    ScreenCommands(const ScreenCommands&) = delete;
+    ScreenCommands& operator=(const ScreenCommands&) = delete;
 
-    // The commands and how many arguments each takes.
-    struct Shape {
-        const char* name;
-        std::size_t arguments;
-        const char* usage;
-    };
-    static const std::vector<Shape>& shapes();
-    static bool isScreenCommand(const std::string& name);
+    // Fails when the picture cannot be written.
+    Result<> screenshot(const std::string& file);
+    // Fails when a recording is already running.
+    Result<> record(const std::string& file);
+    // Fails when no recording is running, or when it cannot be written.
+    Result<> stop();
+    // Fails when no row of that title is on screen.
+    Result<> scroll(const std::string& row);
+    // Fails when no text field has the focus.
+    Result<> type(const std::string& text);
+    void views(std::ostream& out);
 
-    std::optional<std::string> run(const std::string& name, const std::vector<std::string>& arguments,
-                                   std::ostream& out);
     // What the screen does for a tap before the app sees it: a "Done" of an opened page closes
     // it; a text row's title focuses its field. Answers whether the screen took the tap.
     bool tap(const std::string& title);
@@ -48,13 +52,16 @@ public:
     void afterCommand();
     // The files written so far, in order.
     const std::vector<std::string>& written() const { return written_; }
-    // Ends a recording that the script left running, writing what it has; nullopt, or why the
-    // recording could not be written.
-    std::optional<std::string> finish();
+    // Ends a recording that the script left running, writing what it has; fails when the
+    // recording cannot be written.
+    Result<> finish();
+
+    SimScreen& screen() { return screen_; }
 
 private:
     std::string resolve(const std::string& file) const;
     void capture();
+    Result<> writeRecording();
 
     Simulator& simulator_;
     SimScreen& screen_;

@@ -24,6 +24,7 @@
 //   hud, rotate, tilt    a progress HUD over the screen, and the device around it (see HUDCommands.h)
 //   confetti …           bursts and blasts of confetti over the pane (see ConfettiCommands.h)
 //
+// Each command is registered once, with its arguments and usage, in ScriptCommandRegistry.
 // The whole script is checked before anything runs; a line that does not parse, or a command that
 // cannot be carried out (no such row, an action that the alert lacks), stops the run with the
 // line's number and a message. A script may begin with a UTF-8 byte-order mark; it may not be
@@ -59,16 +60,18 @@ public:
 
     // Parses the whole script; on the first bad line answers its error.
     static std::optional<ScriptError> parse(const std::string& script, std::vector<ScriptCommand>& commands);
+    // Checks one line's words (the command's name first) as `parse` does, and adds its command;
+    // answers the line's error instead when it has one. For programs that make their commands
+    // themselves, with words that need no quoting.
+    static std::optional<ScriptError> addLine(std::size_t line, const std::vector<std::string>& words,
+                                              std::vector<ScriptCommand>& commands);
     // Runs the commands, writing each dump to `out`; answers the error that stopped the run.
-    // Screenshots and recordings with relative names go into `outputFolder`.
+    // Screenshots and recordings with relative names go into `outputFolder`; the files the run
+    // wrote, in order, go into `written` when it is given (also when the run fails).
     static std::optional<ScriptError> run(Simulator& simulator, const std::vector<ScriptCommand>& commands,
-                                          std::ostream& out, const std::string& outputFolder = ".");
-    // The files that the last run's screen commands wrote, in order.
-    static const std::vector<std::string>& writtenFiles();
+                                          std::ostream& out, const std::string& outputFolder = ".",
+                                          std::vector<std::string>* written = nullptr);
     // Parses and runs.
     static std::optional<ScriptError> runScript(Simulator& simulator, const std::string& script,
                                                 std::ostream& out);
-
-private:
-    static std::vector<std::string> written_;
 };

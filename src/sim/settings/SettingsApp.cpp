@@ -2,6 +2,7 @@
 #include "sim/script/ScriptNumbers.h"
 #include "sim/settings/SettingsTweakList.h"
 
+#include "platform/foundation/StringHelpers.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/prefs/PSControllerClasses.h"
 
@@ -16,15 +17,11 @@
 
 namespace {
 
-std::string quoted(const std::string& s) {
-    return "\"" + s + "\"";
-}
-
 std::string joinQuoted(const std::vector<std::string>& items) {
-    std::string out;
+    std::vector<std::string> shown;
     for (const auto& item : items)
-        out += (out.empty() ? "" : ", ") + quoted(item);
-    return out.empty() ? "none" : out;
+        shown.push_back(doubleQuoted(item));
+    return shown.empty() ? "none" : joined(shown, ", ");
 }
 
 bool parseNumber(const std::string& text, double& out) {
@@ -55,7 +52,7 @@ void SettingsApp::open() {
         std::string missing;
         auto root = PSControllerClasses::controllerForBundle(bundle, &missing);
         if (!root)
-            throw Error("the bundle " + quoted(preferenceBundle_) + " cannot be opened: " +
+            throw Error("the bundle " + doubleQuoted(preferenceBundle_) + " cannot be opened: " +
                         (bundle ? "it has neither a class this device has (" + missing + ") nor a Root.plist"
                                 : std::string("it is not a folder")));
         std::string name = preferenceBundle_.substr(preferenceBundle_.find_last_of('/') + 1);
@@ -83,11 +80,11 @@ void SettingsApp::openBundle(const std::string& label) {
         for (const auto& r : *list->specifiers())
             if (r->cellType() != PSGroupCell)
                 labels.push_back(r->name());
-        throw Error("the Settings list has no tweak " + quoted(label) + " (it has: " + joinQuoted(labels) +
-                    ")");
+        throw Error("the Settings list has no tweak " + doubleQuoted(label) +
+                    " (it has: " + joinQuoted(labels) + ")");
     }
     if (!row->missingClassName().empty())
-        throw Error("the tweak " + quoted(label) + " needs " + row->missingClassName() +
+        throw Error("the tweak " + doubleQuoted(label) + " needs " + row->missingClassName() +
                     ", which this device does not have");
     list->tapSpecifier(row);
 }
@@ -186,8 +183,8 @@ void SettingsApp::tap(const std::string& title) {
             std::vector<std::string> titles;
             for (const auto& a : alert->actions())
                 titles.push_back(a->title());
-            throw Error("the alert " + quoted(alert->alertTitle().value_or("")) + " has no action " +
-                        quoted(title) + " (its actions: " + joinQuoted(titles) + ")");
+            throw Error("the alert " + doubleQuoted(alert->alertTitle().value_or("")) + " has no action " +
+                        doubleQuoted(title) + " (its actions: " + joinQuoted(titles) + ")");
         }
     }
 
@@ -242,13 +239,13 @@ void SettingsApp::tap(const std::string& title) {
             }
         }
     }
-    throw Error("nothing titled " + quoted(title) + " to tap on " + visible->className() +
+    throw Error("nothing titled " + doubleQuoted(title) + " to tap on " + visible->className() +
                 " (there is: " + joinQuoted(tappable) + ")");
 }
 
 PlistValue SettingsApp::cellValueFromText(const PSSpecifier& row, const std::string& text) {
     if (!row.missingClassName().empty())
-        throw Error("the row " + quoted(row.name()) + " needs " + row.missingClassName() +
+        throw Error("the row " + doubleQuoted(row.name()) + " needs " + row.missingClassName() +
                     ", which this device does not have");
     switch (row.cellType()) {
     case PSSwitchCell:
@@ -256,15 +253,17 @@ PlistValue SettingsApp::cellValueFromText(const PSSpecifier& row, const std::str
             return PSControlValue::fromSwitch(row, true);
         if (text == "off")
             return PSControlValue::fromSwitch(row, false);
-        throw Error("the switch " + quoted(row.name()) + " takes on or off, not " + quoted(text));
+        throw Error("the switch " + doubleQuoted(row.name()) + " takes on or off, not " + doubleQuoted(text));
     case PSSliderCell: {
         double value = 0;
         if (!parseNumber(text, value))
-            throw Error("the slider " + quoted(row.name()) + " takes a number, not " + quoted(text));
+            throw Error("the slider " + doubleQuoted(row.name()) + " takes a number, not " +
+                        doubleQuoted(text));
         double low = PSControlValue::sliderMinimum(row), high = PSControlValue::sliderMaximum(row);
         if (value < low || value > high)
-            throw Error("the slider " + quoted(row.name()) + " goes from " + PSControlValue::numberText(low) +
-                        " to " + PSControlValue::numberText(high) + "; " + text + " is outside");
+            throw Error("the slider " + doubleQuoted(row.name()) + " goes from " +
+                        PSControlValue::numberText(low) + " to " + PSControlValue::numberText(high) + "; " +
+                        text + " is outside");
         return PSControlValue::fromSlider(row, value);
     }
     case PSEditTextCell:
@@ -279,14 +278,15 @@ PlistValue SettingsApp::cellValueFromText(const PSSpecifier& row, const std::str
                 continue;
             PlistValue value = PSControlValue::fromChoice(row, i);
             if (value.isNone())
-                throw Error("the row " + quoted(row.name()) + " has no value for the title " + quoted(text));
+                throw Error("the row " + doubleQuoted(row.name()) + " has no value for the title " +
+                            doubleQuoted(text));
             return value;
         }
-        throw Error("the row " + quoted(row.name()) + " offers " + joinQuoted(titles) + ", not " +
-                    quoted(text));
+        throw Error("the row " + doubleQuoted(row.name()) + " offers " + joinQuoted(titles) + ", not " +
+                    doubleQuoted(text));
     }
     default:
-        throw Error("the row " + quoted(row.name()) + " is a " +
+        throw Error("the row " + doubleQuoted(row.name()) + " is a " +
                     PSTableCell::stringFromCellType(row.cellType()) + " and holds no value to set");
     }
 }
@@ -294,14 +294,14 @@ PlistValue SettingsApp::cellValueFromText(const PSSpecifier& row, const std::str
 void SettingsApp::set(const std::string& rowTitle, const std::string& valueText) {
     requireOpen();
     if (auto alert = presentedAlert())
-        throw Error("the alert " + quoted(alert->alertTitle().value_or("")) +
+        throw Error("the alert " + doubleQuoted(alert->alertTitle().value_or("")) +
                     " covers the list; tap one of its actions first");
     auto list = std::dynamic_pointer_cast<PSListController>(visibleController());
     if (!list)
         throw Error("no settings list is showing (" + visibleController()->className() + " is on screen)");
     auto row = list->specifierForName(rowTitle);
     if (!row || row->cellType() == PSGroupCell)
-        throw Error("no row titled " + quoted(rowTitle));
+        throw Error("no row titled " + doubleQuoted(rowTitle));
     list->setValueForSpecifier(cellValueFromText(*row, valueText), row);
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/StringHelpers.h"
 #include "platform/prefs/PSControllerClasses.h"
 #include "platform/ui/UIImage.h"
 
@@ -12,13 +13,6 @@ namespace {
 
 constexpr const char* kEntryFolders[] = {"/Library/PreferenceLoader/Preferences",
                                          "/var/jb/Library/PreferenceLoader/Preferences"};
-
-std::string folded(const std::string& s) {
-    std::string out = s;
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
 
 std::string stringOrEmpty(const PlistValue& v) {
     return v.isString() ? v.stringValue() : std::string();
@@ -66,8 +60,9 @@ std::vector<SettingsTweakList::Entry> SettingsTweakList::readEntries() {
             entries.push_back(std::move(e));
         }
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const Entry& a, const Entry& b) { return folded(a.label) < folded(b.label); });
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return lowercased(a.label) < lowercased(b.label);
+    });
     return entries;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/StringHelpers.h"
 #include "platform/layout/NSLayoutEngine.h"
 #include "platform/net/URLLoadingSystem.h"
 #include "platform/prefs/PSControllerClasses.h"
@@ -26,12 +27,6 @@
 #include <iostream>
 
 namespace {
-
-std::string lowercase(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 constexpr const char* kCataloguePath = "/chatheadsextensions.json";
 // A catalogue file larger than this is not served (the device would refuse it anyway).
@@ -53,7 +48,7 @@ LoopbackHTTPSServer::Reply serveCatalogue(const std::string& file,
 
 std::optional<std::string> Simulator::catalogueHostFromURL(const std::string& url, std::string& why) {
     const std::string prefix = "https://";
-    if (lowercase(url.substr(0, prefix.size())) != prefix) {
+    if (lowercased(url.substr(0, prefix.size())) != prefix) {
         why = "the catalogue URL must start with https:// (the device loads nothing else)";
         return std::nullopt;
     }
@@ -126,7 +121,7 @@ Simulator::Simulator(Options options)
     auto app = UIApplication::sharedApplication();
     app->clearOpenedURLs();
     app->setURLHandler([](const NSURL& url) {
-        std::string scheme = lowercase(url.scheme());
+        std::string scheme = lowercased(url.scheme());
         if (scheme == "http" || scheme == "https" || scheme == "mailto")
             return true;
         return !scheme.empty() &&

@@ -2,6 +2,7 @@
 #include "sim/CommandLine.h"
 
 #include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/StringHelpers.h"
 #include "platform/foundation/plist/PlistSourceLines.h"
 #include "platform/foundation/plist/PropertyList.h"
 #include "platform/foundation/plist/StringsTable.h"
@@ -102,13 +103,6 @@ bool couldBeClassName(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
     });
-}
-
-std::string lowercase(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
 }
 
 // How a value row's cell uses its value, for the checks of "key" and "default".
@@ -519,7 +513,7 @@ private:
             return;
         }
         for (const std::string& page : pageNames_) {
-            if (lowercase(page) == lowercase(target)) {
+            if (lowercased(page) == lowercased(target)) {
                 report(Severity::Error, "missing-page", file, line,
                        "row " + name + " opens " + shown(target) +
                            ", which is no page of the bundle (there is " + shown(page + ".plist") +

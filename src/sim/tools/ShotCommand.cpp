@@ -44,18 +44,22 @@ int RunShotCommand(int argc, char** argv, std::ostream& out, std::ostream& err) 
     // The commands of the script "open / wait 0.5 / screenshot OUT", made here so that any file
     // name goes through as it is, without quoting. With no output folder, a relative name stays
     // relative to the current folder.
-    const std::vector<ScriptCommand> commands = {
-        {1, "open", {}},
-        {2, "wait", {"0.5"}},
-        {3, "screenshot", {picture}},
-    };
+    std::vector<ScriptCommand> commands;
+    const std::vector<std::string> lines[] = {{"open"}, {"wait", "0.5"}, {"screenshot", picture}};
+    for (const auto& words : lines) {
+        if (auto failure = ScriptRunner::addLine(commands.size() + 1, words, commands)) {
+            err << "orbitchat-sim shot: " << failure->message << "\n";
+            return 1;
+        }
+    }
     Simulator simulator(options);
     std::ostringstream dumps;
-    if (auto failure = ScriptRunner::run(simulator, commands, dumps, "")) {
+    std::vector<std::string> written;
+    if (auto failure = ScriptRunner::run(simulator, commands, dumps, "", &written)) {
         err << "orbitchat-sim shot: " << failure->message << "\n";
         return 1;
     }
-    for (const auto& file : ScriptRunner::writtenFiles())
+    for (const auto& file : written)
         out << "wrote " << file << "\n";
     return 0;
 }

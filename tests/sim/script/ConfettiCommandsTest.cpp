@@ -5,6 +5,7 @@
 #include "sim/script/ConfettiCommands.h"
 
 #include "confetti/OCConfettiArea.h"
+#include "confetti/OCConfettiPieceTypes.h"
 #include "platform/foundation/DeviceRandom.h"
 #include "sim/screen/SimScreen.h"
 #include "sim/script/ScriptRunner.h"
@@ -129,6 +130,18 @@ TEST_F(ConfettiScriptTest, BadLinesAreReportedBeforeAnythingRuns) {
     auto error = run("confetti burst 1 2 3 4\n", out);
     ASSERT_TRUE(error);
     EXPECT_NE(error->message.find("open"), std::string::npos) << error->message;
+}
+
+TEST_F(ConfettiScriptTest, TypedPiecesWorkOnEveryDeviceNotOnlyTheFirst) {
+    const std::string script = "open\nconfetti typed 100 200 1.5 300 4 SimStarView\ndump\n";
+    std::vector<json> first = confettiDumps(script);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0]["live"], 4);
+    // A device whose piece types are gone (as a new device starts) is given them again.
+    OCConfettiPieceTypes::unregisterType("SimStarView");
+    std::vector<json> second = confettiDumps(script);
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_EQ(second[0]["live"], 4);
 }
 
 class ConfettiScreenTest : public ::testing::Test {

@@ -26,14 +26,14 @@ constexpr const char* kOneSwitchPage = R"(<?xml version="1.0" encoding="UTF-8"?>
 </array></dict></plist>
 )";
 
-struct ProgramRun {
+struct ShotRun {
     int status = -1;
     std::string out;
 };
 
 // Runs orbitchat-sim with `arguments` in the folder `cwd`.
-ProgramRun runProgram(const fs::path& cwd, const std::string& arguments) {
-    ProgramRun run;
+ShotRun runShot(const fs::path& cwd, const std::string& arguments) {
+    ShotRun run;
     run.status = runSimProgram(arguments, run.out, false, cwd);
     return run;
 }
@@ -51,7 +51,7 @@ protected:
 };
 
 TEST_F(ShotCommandTest, WritesTheFirstPageRelativeToTheCurrentFolder) {
-    ProgramRun run = runProgram(folder, "shot Demo.bundle shots/light.png");
+    ShotRun run = runShot(folder, "shot Demo.bundle shots/light.png");
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(run.out, "wrote shots/light.png\n");
     auto image = CGImage::createFromPNGFile((folder / "shots/light.png").string());
@@ -64,9 +64,9 @@ TEST_F(ShotCommandTest, WritesTheFirstPageRelativeToTheCurrentFolder) {
 
 TEST_F(ShotCommandTest, DrawsDarkOnAScreenOfTheGivenSizeAtAnAbsolutePath) {
     const fs::path out = folder / "dark.png";
-    ProgramRun run =
-        runProgram(fs::temp_directory_path(), "shot '" + (folder / "Demo.bundle").string() + "' '" +
-                                                  out.string() + "' --appearance dark --screen 320x568@1");
+    ShotRun run =
+        runShot(fs::temp_directory_path(), "shot '" + (folder / "Demo.bundle").string() + "' '" +
+                                               out.string() + "' --appearance dark --screen 320x568@1");
     ASSERT_EQ(run.status, 0) << run.out;
     auto image = CGImage::createFromPNGFile(out.string());
     ASSERT_TRUE(image);
@@ -81,12 +81,12 @@ TEST_F(ShotCommandTest, DrawsDarkOnAScreenOfTheGivenSizeAtAnAbsolutePath) {
 
 TEST_F(ShotCommandTest, ExitsOneForAnUnreadableBundleAndTwoForABadCommandLine) {
     fs::create_directories(folder / "Empty.bundle");
-    EXPECT_EQ(runProgram(folder, "shot Empty.bundle x.png").status, 1);
-    EXPECT_EQ(runProgram(folder, "shot Missing.bundle x.png").status, 1);
+    EXPECT_EQ(runShot(folder, "shot Empty.bundle x.png").status, 1);
+    EXPECT_EQ(runShot(folder, "shot Missing.bundle x.png").status, 1);
     EXPECT_FALSE(fs::exists(folder / "x.png"));
-    EXPECT_EQ(runProgram(folder, "shot Demo.bundle").status, 2);
-    EXPECT_EQ(runProgram(folder, "shot Demo.bundle x.png --appearance dim").status, 2);
-    EXPECT_EQ(runProgram(folder, "shot Demo.bundle x.png --screen 10x10@9").status, 2);
+    EXPECT_EQ(runShot(folder, "shot Demo.bundle").status, 2);
+    EXPECT_EQ(runShot(folder, "shot Demo.bundle x.png --appearance dim").status, 2);
+    EXPECT_EQ(runShot(folder, "shot Demo.bundle x.png --screen 10x10@9").status, 2);
 }
 
 } // namespace

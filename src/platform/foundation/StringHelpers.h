@@ -1,0 +1,31 @@
+#pragma once
+
+// The small text helpers the tree shares, in one place so that they read the same everywhere.
+// Case and blanks are ASCII only, by design: URL schemes, file names, plist keys and script words
+// are compared byte for byte, and neither the process's locale nor a multi-byte character may
+// change what they mean (bytes above 0x7F pass through unchanged).
+//
+//     lowercased("Sileo")                  // "sileo"
+//     trimmed("  text/html \r\n")          // "text/html"
+//     joined({"a", "b"}, ", ")             // "a, b"
+//     doubleQuoted("Show Me!")             // "\"Show Me!\"" (nothing escaped)
+//
+// (doubleQuoted is not called quoted: std::quoted, found by argument lookup for a std::string,
+// would win the call.)
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+std::string lowercased(std::string_view text);
+std::string uppercased(std::string_view text);
+
+// The blanks trimmed() takes off both ends by default: space, tab, carriage return, line feed.
+inline constexpr std::string_view kASCIIBlanks = " \t\r\n";
+std::string trimmed(std::string_view text, std::string_view blanks = kASCIIBlanks);
+
+// The items one after another with `separator` between them; "" for none.
+std::string joined(const std::vector<std::string>& items, std::string_view separator);
+
+// The text between double quotes, as a message shows a name; nothing inside is escaped.
+std::string doubleQuoted(std::string_view text);
