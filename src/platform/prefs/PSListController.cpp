@@ -1,11 +1,11 @@
 #include "platform/prefs/PSListController.h"
 
 #include "platform/foundation/DarwinNotifyCenter.h"
-#include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/plist/PropertyList.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/prefs/PSControllerClasses.h"
+#include "platform/prefs/PSPreferenceFile.h"
 #include "platform/prefs/PSTableCellViews.h"
 #include "platform/ui/UIAlertController.h"
 #include "platform/ui/UIDevice.h"
@@ -29,7 +29,6 @@ std::string& bundlePathStorage() {
     return path;
 }
 
-constexpr std::string_view kPreferencesFolder = "/var/mobile/Library/Preferences/";
 constexpr const char* kStockGetter = "readPreferenceValue:";
 constexpr const char* kStockSetter = "setPreferenceValue:specifier:";
 
@@ -281,27 +280,18 @@ void PSListController::viewWillAppear(bool /*animated*/) {
 
 // MARK: Values
 
-std::string PSListController::preferencePath(const PSSpecifier& specifier) {
-    PlistValue defaults = specifier.propertyForKey("defaults");
-    if (!defaults.isString() || defaults.stringValue().empty())
-        return {};
-    const std::string& name = defaults.stringValue();
-    if (name.front() == '/')
-        return name + ".plist";
-    if (name.find('/') != std::string::npos || name == "." || name == "..")
-        return {};
-    return std::string(kPreferencesFolder) + name + ".plist";
+Result<PSPreferenceFile::Entry> PSListController::preferenceEntry(const PSSpecifier& specifier) {
+    return PSPreferenceFile::entryOf(specifier, PSPreferencePathRules::Strict);
 }
 
 PlistValue PSListController::readPreferenceValue(const std::shared_ptr<PSSpecifier>& specifier) const {
     if (!specifier)
         return {};
-    PlistValue key = specifier->propertyForKey("key");
-    std::string path = preferencePath(*specifier);
-    if (key.isString() && !path.empty()) {
-        PlistValue value = NSDictionary::dictionaryWithContentsOfFile(path).get(key.stringValue());
-        if (!value.isNone())
-            return value;
+    // A file that is not there, cannot be read or lacks the key: the row shows its "default".
+    if (auto entry = preferenceEntry(*specifier)) {
+        Result<PlistValue> stored = PSPreferenceFile::valueOf(entry.value());
+        if (stored && !stored.value().isNone())
+            return stored.value();
     }
     return specifier->propertyForKey("default");
 }
@@ -310,32 +300,17 @@ void PSListController::setPreferenceValue(const PlistValue& value,
                                           const std::shared_ptr<PSSpecifier>& specifier) {
     if (!specifier)
         return;
-    PlistValue key = specifier->propertyForKey("key");
-    std::string path = preferencePath(*specifier);
-    if (!key.isString() || path.empty() || value.isNone() || value.isObject()) {
+    auto entry = preferenceEntry(*specifier);
+    if (!entry || !PSPreferenceFile::isStorable(value)) {
         NSLog("Couldn't save %@: the row has no \"key\" and \"defaults\" to store it under",
               {PlistValue(specifier->identifier())});
         reloadSpecifier(specifier, false);
         return;
     }
-    std::string why;
-    PlistValue dictionary = PlistValue::dictionary();
-    if (NSFileManager::defaultManager()->fileExistsAtPath(path)) {
-        dictionary = NSDictionary::dictionaryWithContentsOfFile(path);
-        if (!dictionary.isDictionary())
-            why = "the file is not a dictionary property list";
-        else
-            dictionary = dictionary.mutableCopy();
-    }
-    if (why.empty()) {
-        dictionary.set(key.stringValue(), value);
-        std::shared_ptr<NSError> error;
-        if (!NSDictionary::writeToFile(dictionary, path, true, &error))
-            why = error ? error->localizedDescription() : "the write failed";
-    }
-    if (!why.empty()) {
+    if (Result<> saved = PSPreferenceFile::store(entry.value(), value); !saved) {
         // Nothing was stored: the row shows again what the file holds.
-        NSLog("Couldn't save key '%@' to %@: %@", {key, PlistValue(path), PlistValue(why)});
+        NSLog("Couldn't save key '%@' to %@: %@",
+              {PlistValue(entry.value().key), PlistValue(entry.value().path), PlistValue(saved.reason())});
         reloadSpecifier(specifier, false);
         return;
     }

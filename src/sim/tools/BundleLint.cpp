@@ -6,6 +6,7 @@
 #include "platform/foundation/plist/PropertyList.h"
 #include "platform/foundation/plist/StringsTable.h"
 #include "platform/prefs/PSControlValue.h"
+#include "platform/prefs/PSPreferencePath.h"
 #include "platform/prefs/PSTableCell.h"
 
 #include <nlohmann/json.hpp>
@@ -372,10 +373,19 @@ private:
         if (stringOf(row.get("key")).empty())
             report(Severity::Error, "missing-key", file, line,
                    what + " has no \"key\" and " + without + ": its value is neither read nor saved");
-        if (stringOf(row.get("defaults")).empty())
+        // The file is the one the framework's store would use: the list controller's resolver
+        // decides, with its strict rules.
+        const std::string defaults = stringOf(row.get("defaults"));
+        Result<std::string> path = PSPreferencePath::resolve(defaults, PSPreferencePathRules::Strict);
+        if (defaults.empty())
             report(Severity::Error, "missing-defaults", file, line,
                    what + " has no \"defaults\" and " + without +
                        ": there is no preference file for its value");
+        else if (!path)
+            report(Severity::Error, "bad-defaults", file, line,
+                   what + " has the \"defaults\" " + shown(defaults) + " and " + without +
+                       ", but that names no preference file (" + path.reason() +
+                       "): its value is neither read nor saved");
     }
 
     void lintChoices(const std::string& file, const PlistValue& row, std::size_t line, PSCellType type,

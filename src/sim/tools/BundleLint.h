@@ -30,6 +30,8 @@
 //   simulator does not have (it draws a placeholder).
 // - missing-key, missing-defaults (errors): a value row (switch, slider, segment, text field, link
 //   list) that relies on the stock getter or setter but names no "key" or no "defaults".
+//   bad-defaults (error): such a row's "defaults" names no file the framework's store would use
+//   ("..", "a/b", "/var/mobile/"), as PSPreferencePath decides with its strict rules.
 // - default-type (warning): a "default" of the wrong kind for its cell (a switch takes a boolean or
 //   a number, a slider a number, a text field a string); default-not-valid (warning): a segment's
 //   or list's default that is none of its validValues. Old-style text holds only strings, so there

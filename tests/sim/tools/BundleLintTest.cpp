@@ -194,6 +194,27 @@ TEST_F(BundleLintTest, RowsAreCheckedAndNamedByTheirLinesInXml) {
     }
 }
 
+TEST_F(BundleLintTest, DefaultsAreCheckedWithTheFrameworksOwnPathRules) {
+    write("Info.plist", kInfo);
+    write("Root.plist", "{ items = (\n"
+                        "  { cell = PSSwitchCell; key = a; defaults = \"..\"; },\n"
+                        "  { cell = PSSwitchCell; key = b; defaults = \"my/prefs\"; },\n"
+                        "  { cell = PSSwitchCell; key = c; defaults = \"/var/mobile/\"; },\n"
+                        "  { cell = PSSwitchCell; key = d; defaults = \"../../etc/x\"; },\n"
+                        "  { cell = PSSwitchCell; key = e; defaults = \"/var/mobile/my\"; },\n"
+                        "  { cell = PSSwitchCell; key = f; defaults = \"..\"; get = g; set = s; },\n"
+                        "); }\n");
+    EXPECT_EQ(places(),
+              (std::multiset<std::string>{"Root.plist:2 bad-defaults", "Root.plist:3 bad-defaults",
+                                          "Root.plist:4 bad-defaults", "Root.plist:5 bad-defaults"}));
+    auto findings = lint();
+    ASSERT_FALSE(findings.empty());
+    EXPECT_EQ(findings[0].severity, BundleLintFinding::Severity::Error);
+    EXPECT_NE(findings[0].message.find("\"..\""), std::string::npos) << findings[0].message;
+    EXPECT_NE(findings[3].message.find("leads out of the preferences folder"), std::string::npos)
+        << findings[3].message;
+}
+
 TEST_F(BundleLintTest, PagesWithoutItemsAndRowsThatAreNotDictionaries) {
     write("Info.plist", kInfo);
     write("Root.plist", "{\n  title = Root;\n  rows = ();\n}\n");
