@@ -3,6 +3,7 @@
 #include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/plist/PropertyList.h"
+#include "platform/prefs/PSCellTypes.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/prefs/PSControllerClasses.h"
 #include "platform/prefs/PSPreferenceFile.h"
@@ -70,10 +71,6 @@ bool meetsRequirements(const PlistValue& required) {
                 return false;
     }
     return true;
-}
-
-bool isLinkCell(PSCellType type) {
-    return type == PSLinkCell || type == PSLinkListCell;
 }
 
 } // namespace
@@ -188,7 +185,7 @@ void PSListController::prepareSpecifier(PSSpecifier& s, const std::string& table
         s.setMissingClassName(cellClass);
         return;
     }
-    if (!isLinkCell(s.cellType()))
+    if (!PSCellTypes::of(s.cellType()).opensPage())
         return;
     const std::string& detail = s.detailControllerClass();
     std::string bundleName = stringOrEmpty(s.propertyForKey("bundle"));
@@ -240,7 +237,8 @@ PSListController::loadSpecifiersFromPlistName(const std::string& name,
             set = set.empty() ? kStockSetter : set;
         }
         std::string detail = stringOrEmpty(item.get("detail"));
-        if (type == PSLinkListCell && detail.empty())
+        // A choice row opens the framework's choice page unless it names a page of its own.
+        if (PSCellTypes::of(type).control == PSCellControl::ChoiceLink && detail.empty())
             detail = "PSListItemsController";
         auto s =
             PSSpecifier::preferenceSpecifierNamed(stringOrEmpty(item.get("label")), target, std::move(set),
@@ -399,7 +397,7 @@ void PSListController::tapSpecifier(const std::shared_ptr<PSSpecifier>& specifie
     if (PlistValue enabled = specifier->propertyForKey("enabled");
         !enabled.isNone() && !PSControlValue::boolFromValue(enabled))
         return;
-    if (isLinkCell(specifier->cellType())) {
+    if (PSCellTypes::of(specifier->cellType()).opensPage()) {
         auto child = controllerForSpecifier(specifier);
         auto navigation = navigationController();
         if (child && navigation)
@@ -415,7 +413,8 @@ void PSListController::tapSpecifier(const std::shared_ptr<PSSpecifier>& specifie
 
 std::shared_ptr<UIViewController>
 PSListController::controllerForSpecifier(const std::shared_ptr<PSSpecifier>& specifier) {
-    if (!specifier || !specifier->missingClassName().empty() || !isLinkCell(specifier->cellType()))
+    if (!specifier || !specifier->missingClassName().empty() ||
+        !PSCellTypes::of(specifier->cellType()).opensPage())
         return nullptr;
     std::shared_ptr<PSListController> child;
     std::string bundleName = stringOrEmpty(specifier->propertyForKey("bundle"));

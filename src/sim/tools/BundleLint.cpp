@@ -5,9 +5,9 @@
 #include "platform/foundation/plist/PlistSourceLines.h"
 #include "platform/foundation/plist/PropertyList.h"
 #include "platform/foundation/plist/StringsTable.h"
+#include "platform/prefs/PSCellTypes.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/prefs/PSPreferencePath.h"
-#include "platform/prefs/PSTableCell.h"
 
 #include <nlohmann/json.hpp>
 
@@ -110,49 +110,6 @@ std::string lowercase(std::string s) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return s;
-}
-
-// How a value row's cell uses its value, for the checks of "key" and "default".
-enum class ValueKind { None, Boolean, Number, Text, Choice };
-
-ValueKind valueKindOf(PSCellType type) {
-    switch (type) {
-    case PSSwitchCell:
-        return ValueKind::Boolean;
-    case PSSliderCell:
-        return ValueKind::Number;
-    case PSEditTextCell:
-    case PSSecureEditTextCell:
-    case PSEditTextViewCell:
-        return ValueKind::Text;
-    case PSSegmentCell:
-    case PSLinkListCell:
-        return ValueKind::Choice;
-    default:
-        return ValueKind::None;
-    }
-}
-
-// The kind of row in a message: "switch row", "slider row".
-std::string rowKindName(PSCellType type) {
-    switch (type) {
-    case PSSwitchCell:
-        return "switch";
-    case PSSliderCell:
-        return "slider";
-    case PSSegmentCell:
-        return "segment";
-    case PSEditTextCell:
-    case PSSecureEditTextCell:
-    case PSEditTextViewCell:
-        return "text field";
-    case PSLinkListCell:
-        return "list";
-    case PSLinkCell:
-        return "link";
-    default:
-        return "row";
-    }
 }
 
 class Linter {
@@ -315,30 +272,27 @@ private:
                     useString(used, title, line);
 
         const PlistValue cell = row.get("cell");
-        PSCellType type = PSStaticTextCell;
-        if (!cell.isString() || cell.stringValue().empty()) {
+        const PSCellTypeInfo* known = cell.isString() ? PSCellTypes::named(cell.stringValue()) : nullptr;
+        if (!cell.isString() || cell.stringValue().empty())
             report(Severity::Warning, "missing-cell", file, line,
                    "row " + name + " has no \"cell\" (shown as a plain text row)");
-        } else if (!PSTableCell::isKnownCellType(cell.stringValue())) {
+        else if (!known)
             report(Severity::Warning, "unknown-cell", file, line,
                    "unknown cell type " + shown(cell.stringValue()) + " (shown as a plain text row)");
-        } else {
-            type = PSTableCell::cellTypeFromString(cell.stringValue());
-        }
         if (row.get("cellClass"))
             report(Severity::Warning, "custom-cell", file, line,
                    "row " + name + " is drawn by its own cell class " +
                        shown(stringOf(row.get("cellClass"))) +
                        ", code the simulator does not have (it draws a placeholder)");
 
-        const ValueKind kind = valueKindOf(type);
-        if (kind != ValueKind::None)
-            lintStoredValue(file, row, line, type, name);
-        lintChoices(file, row, line, type, kind, name);
-        lintDefault(file, row, line, kind, textForm, type, name);
-        if (type == PSSliderCell)
+        const PSCellTypeInfo& info = known ? *known : PSCellTypes::of(PSStaticTextCell);
+        if (info.value != PSValueKind::None)
+            lintStoredValue(file, row, line, info, name);
+        lintChoices(file, row, line, info, name);
+        lintDefault(file, row, line, info, textForm, name);
+        if (info.control == PSCellControl::Slider)
             lintSliderRange(file, row, line, textForm, name);
-        lintDetail(file, row, line, type, name);
+        lintDetail(file, row, line, info, name);
         if (PlistValue height = row.get("height")) {
             // Read as the list reads it: a number, or text that starts with one.
             auto points = PSControlValue::doubleFromValue(height);
@@ -360,8 +314,8 @@ private:
 
     // A value row that relies on the stock getter or setter needs "key" and "defaults": they name
     // the preference the value is read from and saved to.
-    void lintStoredValue(const std::string& file, const PlistValue& row, std::size_t line, PSCellType type,
-                         const std::string& name) {
+    void lintStoredValue(const std::string& file, const PlistValue& row, std::size_t line,
+                         const PSCellTypeInfo& type, const std::string& name) {
         const bool ownGet = !stringOf(row.get("get")).empty();
         const bool ownSet = !stringOf(row.get("set")).empty();
         if (ownGet && ownSet)
@@ -369,7 +323,7 @@ private:
         const std::string without = !ownGet && !ownSet ? "no \"get\" or \"set\" of its own"
                                     : !ownGet          ? "no \"get\" of its own"
                                                        : "no \"set\" of its own";
-        const std::string what = rowKindName(type) + " row " + name;
+        const std::string what = std::string(type.rowKind) + " row " + name;
         if (stringOf(row.get("key")).empty())
             report(Severity::Error, "missing-key", file, line,
                    what + " has no \"key\" and " + without + ": its value is neither read nor saved");
@@ -388,8 +342,8 @@ private:
                        "): its value is neither read nor saved");
     }
 
-    void lintChoices(const std::string& file, const PlistValue& row, std::size_t line, PSCellType type,
-                     ValueKind kind, const std::string& name) {
+    void lintChoices(const std::string& file, const PlistValue& row, std::size_t line,
+                     const PSCellTypeInfo& type, const std::string& name) {
         const PlistValue titles = row.get("validTitles"), values = row.get("validValues"),
                          shortTitles = row.get("shortTitles");
         for (const auto& [key, v] : {std::pair{"validTitles", titles}, std::pair{"validValues", values},
@@ -405,37 +359,37 @@ private:
             report(Severity::Error, "valid-length", file, line,
                    "row " + name + " has " + std::to_string(shortTitles.count()) + " shortTitles and " +
                        std::to_string(values.count()) + " validValues: choices and titles do not pair up");
-        if (kind == ValueKind::Choice && !values && !titles && !row.get("valuesDataSource") &&
+        if (type.value == PSValueKind::Choice && !values && !titles && !row.get("valuesDataSource") &&
             !row.get("titlesDataSource"))
             report(Severity::Warning, "missing-values", file, line,
-                   rowKindName(type) + " row " + name +
+                   std::string(type.rowKind) + " row " + name +
                        " has no validValues or validTitles: it offers no choices");
     }
 
-    void lintDefault(const std::string& file, const PlistValue& row, std::size_t line, ValueKind kind,
-                     bool textForm, PSCellType type, const std::string& name) {
+    void lintDefault(const std::string& file, const PlistValue& row, std::size_t line,
+                     const PSCellTypeInfo& type, bool textForm, const std::string& name) {
         const PlistValue value = row.get("default");
-        if (!value || kind == ValueKind::None)
+        if (!value || type.value == PSValueKind::None)
             return;
         const std::string text = stringOf(value);
-        const std::string what = rowKindName(type) + " row " + name;
+        const std::string what = std::string(type.rowKind) + " row " + name;
         bool fits = true;
         std::string wanted;
-        switch (kind) {
-        case ValueKind::Boolean:
+        switch (type.value) {
+        case PSValueKind::Boolean:
             fits = value.isNumber() || (textForm && value.isString() && isBooleanText(text));
             wanted = "a boolean or a number";
             break;
-        case ValueKind::Number:
+        case PSValueKind::Number:
             fits =
                 value.isInteger() || value.isReal() || (textForm && value.isString() && isNumberText(text));
             wanted = "a number";
             break;
-        case ValueKind::Text:
+        case PSValueKind::Text:
             fits = value.isString();
             wanted = "a string";
             break;
-        case ValueKind::Choice: {
+        case PSValueKind::Choice: {
             auto values = row.get("validValues").arrayValue();
             if (!values)
                 return;
@@ -447,7 +401,7 @@ private:
                            ", which is none of its validValues: no choice is shown as selected");
             return;
         }
-        case ValueKind::None:
+        case PSValueKind::None:
             return;
         }
         if (!fits)
@@ -499,11 +453,11 @@ private:
                    "slider row " + name + " has a min that is not below its max: the slider cannot move");
     }
 
-    void lintDetail(const std::string& file, const PlistValue& row, std::size_t line, PSCellType type,
-                    const std::string& name) {
+    void lintDetail(const std::string& file, const PlistValue& row, std::size_t line,
+                    const PSCellTypeInfo& type, const std::string& name) {
         const PlistValue detail = row.get("detail");
         if (!detail) {
-            if (type == PSLinkCell && !row.get("action") && !row.get("bundle"))
+            if (type.control == PSCellControl::Link && !row.get("action") && !row.get("bundle"))
                 report(Severity::Warning, "no-detail", file, line,
                        "link row " + name +
                            " has no \"detail\", \"action\" or \"bundle\": tapping it does nothing");

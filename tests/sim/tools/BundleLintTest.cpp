@@ -1,6 +1,7 @@
 #include "sim/tools/BundleLint.h"
 
 #include "platform/foundation/plist/BinaryPlistWriter.h"
+#include "platform/prefs/PSCellTypes.h"
 #include "support/TempDeviceRoot.h"
 
 #include <gtest/gtest.h>
@@ -213,6 +214,24 @@ TEST_F(BundleLintTest, DefaultsAreCheckedWithTheFrameworksOwnPathRules) {
     EXPECT_NE(findings[0].message.find("\"..\""), std::string::npos) << findings[0].message;
     EXPECT_NE(findings[3].message.find("leads out of the preferences folder"), std::string::npos)
         << findings[3].message;
+}
+
+TEST_F(BundleLintTest, EveryTypeThatHoldsAValueNeedsAKeyAsTheTableOfTypesSays) {
+    write("Info.plist", kInfo);
+    std::vector<std::string> rows;
+    std::multiset<std::string> expected;
+    for (const PSCellTypeInfo& info : PSCellTypes::all()) {
+        rows.push_back(entry("cell", std::string(info.name)) + entry("label", "Row"));
+        if (info.value != PSValueKind::None)
+            expected.insert("Root.plist:" + std::to_string(rows.size() + 3) + " missing-key");
+    }
+    write("Root.plist", xmlPage(rows));
+    std::multiset<std::string> missingKeys;
+    for (const std::string& place : places())
+        if (place.ends_with(" missing-key"))
+            missingKeys.insert(place);
+    EXPECT_EQ(missingKeys, expected);
+    EXPECT_EQ(expected.size(), 7u); // switch, slider, segment, link list and three text fields
 }
 
 TEST_F(BundleLintTest, PagesWithoutItemsAndRowsThatAreNotDictionaries) {
