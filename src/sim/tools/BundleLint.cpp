@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <filesystem>
 #include <map>
@@ -116,13 +117,13 @@ class Linter {
 public:
     explicit Linter(std::shared_ptr<NSFileManager> files) : files_(std::move(files)) {}
 
-    bool run(std::string& why) {
+    // Fails only when the bundle folder itself cannot be listed.
+    Result<> run() {
         std::shared_ptr<NSError> error;
         auto names = files_->contentsOfDirectoryAtPath("/", &error);
-        if (!names) {
-            why = error ? error->localizedDescription() : "the folder cannot be listed";
-            return false;
-        }
+        if (!names)
+            return Failure{error ? error->localizedDescription() : "the folder cannot be listed",
+                           error ? static_cast<int>(error->code()) : 0};
         std::vector<std::string> pages, languages;
         for (const std::string& name : *names) {
             filesAtRoot_.insert(name);
@@ -143,7 +144,7 @@ public:
         std::stable_sort(findings.begin(), findings.end(), [](const auto& a, const auto& b) {
             return a.file != b.file ? a.file < b.file : a.line < b.line;
         });
-        return true;
+        return {};
     }
 
     std::vector<BundleLintFinding> findings;
@@ -167,9 +168,9 @@ private:
         findings.push_back({severity, std::move(code), std::move(message), file, line});
     }
 
-    // Reads a file of the bundle, counting it against the bound; nullopt (reported) when it
-    // cannot be read or the bound is reached.
-    std::optional<std::vector<std::uint8_t>> readFile(const std::string& file) {
+    // Reads a file of the bundle, counting it against the bound. A file that cannot be read is
+    // reported as a finding; past the bound, only the first file left unread is.
+    Result<std::vector<std::uint8_t>> readFile(const std::string& file) {
         if (filesRead == kMaximumFiles) {
             ++filesRead; // reported once
             report(Severity::Warning, "too-many-files", file, 0,
@@ -177,14 +178,17 @@ private:
                        " files; this one and the rest are not read");
         }
         if (filesRead > kMaximumFiles)
-            return std::nullopt;
+            return Failure{"too many files"};
         ++filesRead;
         std::shared_ptr<NSError> error;
         auto bytes = files_->contentsAtPath("/" + file, &error, limits_.maxBytes);
-        if (!bytes)
-            report(Severity::Error, "unreadable", file, 0,
-                   error ? error->localizedDescription() : "the file cannot be read");
-        return bytes;
+        if (!bytes) {
+            Failure failure{error ? error->localizedDescription() : "the file cannot be read",
+                            error ? static_cast<int>(error->code()) : 0};
+            report(Severity::Error, "unreadable", file, 0, failure.reason);
+            return failure;
+        }
+        return std::move(*bytes);
     }
 
     void lintInfoPlist() {
@@ -198,7 +202,7 @@ private:
         if (!bytes)
             return;
         PlistSourceLines lines;
-        PlistReadResult info = readPropertyList(*bytes, limits_, PlistReadOptions{&lines, false});
+        PlistReadResult info = readPropertyList(bytes.value(), limits_, PlistReadOptions{&lines, false});
         if (!info.ok()) {
             report(Severity::Error, "unreadable", file, 0, info.error->localizedDescription());
             return;
@@ -224,7 +228,7 @@ private:
         if (!bytes)
             return;
         PlistSourceLines lines;
-        PlistReadResult page = readPropertyList(*bytes, limits_, PlistReadOptions{&lines, false});
+        PlistReadResult page = readPropertyList(bytes.value(), limits_, PlistReadOptions{&lines, false});
         if (!page.ok()) {
             report(Severity::Error, "unreadable", file, 0, page.error->localizedDescription());
             return;
@@ -530,7 +534,7 @@ private:
             auto bytes = readFile(file);
             if (!bytes)
                 continue;
-            StringsTableReadResult table = readStringsTable(*bytes, limits_);
+            StringsTableReadResult table = readStringsTable(bytes.value(), limits_);
             if (!table.ok()) {
                 report(Severity::Error, "unreadable", file, 0, table.error->localizedDescription());
                 continue;
@@ -593,19 +597,16 @@ std::string plural(std::size_t n, const std::string& word) {
 
 } // namespace
 
-std::optional<std::vector<BundleLintFinding>> BundleLint::lint(const std::string& bundleFolder,
-                                                               std::string& why, std::size_t* filesRead) {
+Result<BundleLintReport> BundleLint::lint(const std::string& bundleFolder) {
     std::error_code ec;
     if (!std::filesystem::is_directory(bundleFolder, ec)) {
-        why = std::filesystem::exists(bundleFolder, ec) ? "not a folder" : "no such folder";
-        return std::nullopt;
+        const bool exists = std::filesystem::exists(bundleFolder, ec);
+        return Failure{exists ? "not a folder" : "no such folder", exists ? ENOTDIR : ENOENT};
     }
     Linter linter(NSFileManager::create(bundleFolder));
-    if (!linter.run(why))
-        return std::nullopt;
-    if (filesRead)
-        *filesRead = linter.filesRead;
-    return std::move(linter.findings);
+    if (Result<> listed = linter.run(); !listed)
+        return listed.failure();
+    return BundleLintReport{std::move(linter.findings), linter.filesRead};
 }
 
 std::string BundleLint::text(const std::vector<BundleLintFinding>& findings, std::size_t filesRead) {
@@ -650,14 +651,13 @@ int RunBundleLint(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (auto status = readLintArguments(argc, argv, arguments, out, err))
         return *status;
     const std::string& bundle = arguments.bundle;
-    std::string why;
-    std::size_t filesRead = 0;
-    auto findings = BundleLint::lint(bundle, why, &filesRead);
-    if (!findings) {
-        err << "orbitchat-sim lint: cannot read " << bundle << ": " << why << "\n";
+    Result<BundleLintReport> report = BundleLint::lint(bundle);
+    if (!report) {
+        err << "orbitchat-sim lint: cannot read " << bundle << ": " << report.reason() << "\n";
         return 2;
     }
-    out << (arguments.format == "json" ? BundleLint::json(*findings, bundle, filesRead)
-                                       : BundleLint::text(*findings, filesRead));
-    return findings->empty() ? 0 : 1;
+    const auto& [findings, filesRead] = report.value();
+    out << (arguments.format == "json" ? BundleLint::json(findings, bundle, filesRead)
+                                       : BundleLint::text(findings, filesRead));
+    return findings.empty() ? 0 : 1;
 }

@@ -48,10 +48,13 @@ protected:
     }
 
     std::vector<BundleLintFinding> lint(std::size_t* filesRead = nullptr) const {
-        std::string why;
-        auto findings = BundleLint::lint(bundle(), why, filesRead);
-        EXPECT_TRUE(findings) << why;
-        return findings.value_or(std::vector<BundleLintFinding>{});
+        Result<BundleLintReport> report = BundleLint::lint(bundle());
+        EXPECT_TRUE(report) << report.reason();
+        if (!report)
+            return {};
+        if (filesRead)
+            *filesRead = report.value().filesRead;
+        return report.value().findings;
     }
 
     // "file:line code" for each finding, which is what most tests assert.
