@@ -298,15 +298,15 @@ void PSListController::setPreferenceValue(const PlistValue& value,
                                           const std::shared_ptr<PSSpecifier>& specifier) {
     if (!specifier)
         return;
+    // Nothing is stored for a row without a file (no "key", no "defaults", or a name the strict
+    // rules refuse), nor anything the file cannot hold; the row shows again what the file holds.
     auto entry = preferenceEntry(*specifier);
-    if (!entry || !PSPreferenceFile::isStorable(value)) {
-        NSLog("Couldn't save %@: the row has no \"key\" and \"defaults\" to store it under",
-              {PlistValue(specifier->identifier())});
+    if (!entry) {
+        NSLog("Couldn't save %@: %@", {PlistValue(specifier->identifier()), PlistValue(entry.reason())});
         reloadSpecifier(specifier, false);
         return;
     }
     if (Result<> saved = PSPreferenceFile::store(entry.value(), value); !saved) {
-        // Nothing was stored: the row shows again what the file holds.
         NSLog("Couldn't save key '%@' to %@: %@",
               {PlistValue(entry.value().key), PlistValue(entry.value().path), PlistValue(saved.reason())});
         reloadSpecifier(specifier, false);

@@ -173,6 +173,9 @@ TEST_F(StockListTest, DefaultsThatNameNoPlainFileAreNeitherReadNorWritten) {
         list->setValueForSpecifier(PlistValue(true), row);
     }
     EXPECT_EQ(device.countLog("Couldn't save "), 4u);
+    // The log says why each row has no file.
+    EXPECT_EQ(device.countLog("Couldn't save Dots: \"\", \".\" and \"..\" name no file"), 1u);
+    EXPECT_EQ(device.countLog("Couldn't save Out: the name leads out of the preferences folder"), 1u);
     EXPECT_TRUE(DarwinNotifyCenter::postedNames().empty());
     EXPECT_EQ(device.readPlist("/var/mobile/Library/x.plist"), off);
     EXPECT_EQ(device.readPlist("/var/mobile/Library/Preferences/.plist"), off);
