@@ -118,7 +118,8 @@ PlistValue PSControlValue::fromChoice(const PSSpecifier& row, std::size_t index)
 }
 
 std::optional<std::string> PSControlValue::shownText(const PSSpecifier& row, const PlistValue& stored) {
-    switch (PSCellTypes::of(row.cellType()).control) {
+    const PSCellControl control = PSCellTypes::of(row.cellType()).control;
+    switch (control) {
     case PSCellControl::Switch:
         return switchIsOn(row, stored) ? "on" : "off";
     case PSCellControl::Slider:
@@ -130,8 +131,7 @@ std::optional<std::string> PSControlValue::shownText(const PSSpecifier& row, con
             return std::nullopt;
         // A link list shows its short title beside the row, when it has one.
         PlistValue shortTitles = row.propertyForKey("shortTitles");
-        if (PSCellTypes::of(row.cellType()).control == PSCellControl::ChoiceLink &&
-            *index < shortTitles.count())
+        if (control == PSCellControl::ChoiceLink && *index < shortTitles.count())
             return stringOf(shortTitles.at(*index));
         auto titles = choiceTitles(row);
         return *index < titles.size() ? std::optional<std::string>(titles[*index]) : std::nullopt;
@@ -151,8 +151,10 @@ std::optional<std::string> PSControlValue::shownText(const PSSpecifier& row, con
         if (stored.isNone() || stored.isObject())
             return std::nullopt;
         return stringOf(stored);
-    case PSCellControl::Group:
     case PSCellControl::Title:
+        // A getter that answers text (the pane's own rows) has it shown at the right.
+        return stored.isString() ? std::optional<std::string>(stored.stringValue()) : std::nullopt;
+    case PSCellControl::Group:
     case PSCellControl::Button:
     case PSCellControl::Link:
         return std::nullopt;

@@ -215,16 +215,12 @@ std::shared_ptr<UITableViewCell> PSTableCellViews::cellForSpecifier(PSListContro
         break;
     case PSCellControl::ChoiceLink:
     case PSCellControl::TitleValue:
+    case PSCellControl::Title:
+    case PSCellControl::Group:
         if (control == PSCellControl::ChoiceLink)
             cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
         if (auto shown = PSControlValue::shownText(*s, value))
             cell->setDetailText(*shown);
-        break;
-    case PSCellControl::Group:
-    case PSCellControl::Title:
-        // Rows whose getter answers text (the pane's own rows) show it at the right.
-        if (value.isString())
-            cell->setDetailText(value.stringValue());
         break;
     }
     return cell;

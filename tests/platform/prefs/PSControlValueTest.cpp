@@ -180,8 +180,10 @@ TEST(PSControlValueConversionTest, TextFieldsShowTextAndSecureOnesADotPerCharact
     EXPECT_EQ(PSControlValue::shownText(*secret, PlistValue("")), "");
     // Never the text of anything else either.
     EXPECT_EQ(PSControlValue::shownText(*secret, PlistValue(1234)), std::nullopt);
-    // Rows without a control show no value, whatever is stored.
-    for (PSCellType type : {PSGroupCell, PSButtonCell, PSLinkCell, PSStaticTextCell})
+    // A plain row shows a getter's text, and only text; groups, buttons and links show none.
+    EXPECT_EQ(PSControlValue::shownText(*rowOf(PSStaticTextCell), PlistValue("x")), "x");
+    EXPECT_EQ(PSControlValue::shownText(*rowOf(PSStaticTextCell), PlistValue(1)), std::nullopt);
+    for (PSCellType type : {PSGroupCell, PSButtonCell, PSLinkCell})
         EXPECT_EQ(PSControlValue::shownText(*rowOf(type), PlistValue("x")), std::nullopt) << type;
 }
 
