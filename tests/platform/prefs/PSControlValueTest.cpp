@@ -187,13 +187,4 @@ TEST(PSControlValueConversionTest, TextFieldsShowTextAndSecureOnesADotPerCharact
         EXPECT_EQ(PSControlValue::shownText(*rowOf(type), PlistValue("x")), std::nullopt) << type;
 }
 
-TEST(PSControlValueConversionTest, NumbersShowInTheirShortestExactForm) {
-    EXPECT_EQ(PSControlValue::numberText(0), "0");
-    EXPECT_EQ(PSControlValue::numberText(-0.0), "0");
-    EXPECT_EQ(PSControlValue::numberText(56), "56");
-    EXPECT_EQ(PSControlValue::numberText(0.1), "0.1");
-    EXPECT_EQ(PSControlValue::numberText(-2.5), "-2.5");
-    EXPECT_EQ(PSControlValue::doubleFromValue(PlistValue(PSControlValue::numberText(1.0 / 3))), 1.0 / 3);
-}
-
 } // namespace
