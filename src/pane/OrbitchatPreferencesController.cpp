@@ -8,6 +8,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSURL.h"
+#include "platform/prefs/PSPreferenceFile.h"
 #include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIAlertController.h"
 #include "platform/ui/UIApplication.h"
@@ -240,32 +241,21 @@ void OrbitchatPreferencesController::mailComposeController(const std::shared_ptr
 
 // MARK: Value store
 
-PlistValue OrbitchatPreferencesController::initDictionaryWithFile(std::string& path, bool asMutable) const {
-    path = OrbitchatPreferenceFilePath(path);
-    if (!NSFileManager::defaultManager()->fileExistsAtPath(path))
-        return PlistValue::dictionary();
-    PlistValue dictionary = NSDictionary::dictionaryWithContentsOfFile(path);
-    // What was read is shared with every other reader of the file; a change goes to a copy.
-    return asMutable ? dictionary.mutableCopy() : dictionary;
-}
-
 PlistValue
 OrbitchatPreferencesController::getValueForSpecifier(const std::shared_ptr<PSSpecifier>& specifier) const {
-    if (!specifier)
+    // A row that names no preference file reads nothing and says nothing.
+    if (!specifier || !specifier->propertyForKey("defaults").isString())
         return {};
-    PlistValue key = specifier->propertyForKey("key");
-    PlistValue defaults = specifier->propertyForKey("defaults");
-    if (!defaults.isString())
-        return {};
-    std::string path = defaults.stringValue();
-    PlistValue dictionary = initDictionaryWithFile(path, false);
-    PlistValue value = key.isString() ? dictionary.get(key.stringValue()) : PlistValue();
-    if (value.isNone()) {
+    auto entry = PSPreferenceFile::entryOf(*specifier, OrbitchatPreferencePathRules);
+    Result<PlistValue> stored =
+        entry ? PSPreferenceFile::valueOf(entry.value()) : Result<PlistValue>(entry.failure());
+    if (!stored || stored.value().isNone()) {
         NSLog("[OC] no value for app spec: %@", {object(specifier)});
         return {};
     }
-    PlistValue text(value.description());
-    NSLog("[OC] read key '%@' with value '%@' from plist '%@'", {key, text, PlistValue(path)});
+    PlistValue text(stored.value().description());
+    NSLog("[OC] read key '%@' with value '%@' from plist '%@'",
+          {PlistValue(entry.value().key), text, PlistValue(entry.value().path)});
     return text;
 }
 
@@ -275,36 +265,27 @@ void OrbitchatPreferencesController::setValue(const PlistValue& value,
         return;
     PlistValue key = specifier->propertyForKey("key");
     PlistValue defaults = specifier->propertyForKey("defaults");
-    if (!defaults.isString())
-        return;
     // A change without a value (a cell that lost its value) or for a row without a key has
     // nothing to store: writing would either drop the key's old value or file the value under no
     // key at all. Such a call leaves the file untouched and logs nothing, so the log never claims
     // a save that did not happen. An object that is not a property-list value (an image) cannot
-    // be stored either.
-    if (value.isNone() || value.isObject() || !key.isString())
+    // be stored either, and a row without "defaults" names no file.
+    if (!defaults.isString() || !key.isString() || !PSPreferenceFile::isStorable(value))
         return;
-    std::string path = defaults.stringValue();
-    PlistValue dictionary = initDictionaryWithFile(path, true);
     // The saved line is logged only for a dictionary that reached the disk. A file that exists but
     // does not read as a dictionary stays as it is, byte for byte; a write that failed leaves the
-    // old file whole. Either way the log says so, and the row shows again what is stored, so a
-    // switch that could not be saved flips back.
-    std::string why;
-    if (!dictionary.isDictionary()) {
-        why = "the file is not a dictionary property list";
-    } else {
-        dictionary.set(key.stringValue(), value);
-        std::shared_ptr<NSError> error;
-        if (!NSDictionary::writeToFile(dictionary, path, true, &error))
-            why = error ? error->localizedDescription() : "the write failed";
-    }
-    if (why.empty()) {
-        NSLog("[OC] saved key '%@' with value '%@' to plist '%@'", {key, value, PlistValue(path)});
+    // old file whole; a name that leads out of the preferences folder is not followed. Either way
+    // the log says so, and the row shows again what is stored, so a switch that could not be
+    // saved flips back.
+    auto entry = PSPreferenceFile::entryOf(*specifier, OrbitchatPreferencePathRules);
+    Result<> saved = entry ? PSPreferenceFile::store(entry.value(), value) : Result<>(entry.failure());
+    PlistValue path(OrbitchatPreferenceFilePath(defaults.stringValue()));
+    if (saved) {
+        NSLog("[OC] saved key '%@' with value '%@' to plist '%@'", {key, value, path});
         return;
     }
     NSLog("[OC] did not save key '%@' with value '%@' to plist '%@': %@",
-          {key, value, PlistValue(path), PlistValue(why)});
+          {key, value, path, PlistValue(saved.reason())});
     reloadSpecifier(specifier, false);
 }
 

@@ -52,13 +52,13 @@ public:
     void mailComposeController(const std::shared_ptr<NSObject>& controller, std::int64_t didFinishWithResult,
                                const std::shared_ptr<NSObject>& error);
 
-    // The preference value store.
+    // The preference value store, over PSPreferenceFile with the pane's own path rules
+    // (OrbitchatPreferencePathRules). The getter answers the stored value's description text
+    // ("1" for a switch that is on) and never a row's "default"; the setter stores the value as
+    // it is given and posts no notification. Both log each read and save, and what they could not
+    // do.
     PlistValue getValueForSpecifier(const std::shared_ptr<PSSpecifier>& specifier) const;
     void setValue(const PlistValue& value, const std::shared_ptr<PSSpecifier>& forSpecifier);
-    // Resolves `path` (a row's "defaults") to the full device path in place and answers the
-    // file's dictionary: an empty one when there is no file, none when the file does not read as
-    // a dictionary. The dictionary is the caller's own whatever `asMutable` says.
-    PlistValue initDictionaryWithFile(std::string& path, bool asMutable) const;
 
     // Extension discovery.
     void loadDylibs();

@@ -204,6 +204,31 @@ TEST_F(ValueStoreTest, PathsThatClimbOutOfTheDeviceAreRefused) {
         std::filesystem::exists(std::filesystem::path(device.root()).parent_path() / "outside.plist"));
 }
 
+TEST_F(ValueStoreTest, NamesThatLeaveThePreferencesFolderAreNeitherReadNorWritten) {
+    // A file just outside the folder, which a name climbing out of it would reach.
+    PlistValue outside = PlistValue::dictionary();
+    outside.set("k", "secret");
+    device.writePlist("/var/mobile/Library/outside.plist", outside);
+    const std::string before = device.read("/var/mobile/Library/outside.plist");
+    device.clearLog();
+
+    EXPECT_TRUE(pane->getValueForSpecifier(row("k", "../outside")).isNone());
+    pane->setValue(PlistValue("x"), row("k", "../outside"));
+    EXPECT_EQ(device.read("/var/mobile/Library/outside.plist"), before);
+    EXPECT_EQ(device.log(), (std::vector<std::string>{
+                                device.log().front(), // the row's "no value" line
+                                "[OC] did not save key 'k' with value 'x' to plist "
+                                "'/var/mobile/Library/Preferences/../outside.plist': the name leads out "
+                                "of the preferences folder",
+                            }));
+    EXPECT_EQ(device.countLog("[OC] no value for app spec"), 1u);
+
+    // A subfolder of the folder is still the pane's to use.
+    device.mkdirs(std::string(kPrefs) + "/sub");
+    pane->setValue(PlistValue("y"), row("k", "sub/inside"));
+    EXPECT_EQ(device.readPlist(std::string(kPrefs) + "/sub/inside.plist").get("k"), PlistValue("y"));
+}
+
 TEST_F(ValueStoreTest, RowsCallTheStoreBySelector) {
     pane->setValueForSpecifier(PlistValue(true), row("on", "com.x"));
     EXPECT_EQ(pane->valueForSpecifier(row("on", "com.x")), PlistValue("1"));

@@ -1,5 +1,7 @@
 #include "platform/prefs/PSControlValue.h"
 
+#include "platform/prefs/PSCellTypes.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -116,23 +118,25 @@ PlistValue PSControlValue::fromChoice(const PSSpecifier& row, std::size_t index)
 }
 
 std::optional<std::string> PSControlValue::shownText(const PSSpecifier& row, const PlistValue& stored) {
-    switch (row.cellType()) {
-    case PSSwitchCell:
+    const PSCellControl control = PSCellTypes::of(row.cellType()).control;
+    switch (control) {
+    case PSCellControl::Switch:
         return switchIsOn(row, stored) ? "on" : "off";
-    case PSSliderCell:
+    case PSCellControl::Slider:
         return numberText(sliderPosition(row, stored));
-    case PSSegmentCell:
-    case PSLinkListCell: {
+    case PSCellControl::Segments:
+    case PSCellControl::ChoiceLink: {
         auto index = choiceIndex(row, stored);
         if (!index)
             return std::nullopt;
+        // A link list shows its short title beside the row, when it has one.
         PlistValue shortTitles = row.propertyForKey("shortTitles");
-        if (row.cellType() == PSLinkListCell && *index < shortTitles.count())
+        if (control == PSCellControl::ChoiceLink && *index < shortTitles.count())
             return stringOf(shortTitles.at(*index));
         auto titles = choiceTitles(row);
         return *index < titles.size() ? std::optional<std::string>(titles[*index]) : std::nullopt;
     }
-    case PSSecureEditTextCell: {
+    case PSCellControl::SecureTextField: {
         // A secure field shows a dot for each character, never the text.
         if (!stored.isString())
             return std::nullopt;
@@ -142,15 +146,20 @@ std::optional<std::string> PSControlValue::shownText(const PSSpecifier& row, con
                 dots += "\u2022";
         return dots;
     }
-    case PSEditTextCell:
-    case PSEditTextViewCell:
-    case PSTitleValueCell:
+    case PSCellControl::TextField:
+    case PSCellControl::TitleValue:
         if (stored.isNone() || stored.isObject())
             return std::nullopt;
         return stringOf(stored);
-    default:
+    case PSCellControl::Title:
+        // A getter that answers text (the pane's own rows) has it shown at the right.
+        return stored.isString() ? std::optional<std::string>(stored.stringValue()) : std::nullopt;
+    case PSCellControl::Group:
+    case PSCellControl::Button:
+    case PSCellControl::Link:
         return std::nullopt;
     }
+    return std::nullopt;
 }
 
 std::string PSControlValue::numberText(double value) {

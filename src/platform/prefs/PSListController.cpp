@@ -1,11 +1,12 @@
 #include "platform/prefs/PSListController.h"
 
 #include "platform/foundation/DarwinNotifyCenter.h"
-#include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/plist/PropertyList.h"
+#include "platform/prefs/PSCellTypes.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/prefs/PSControllerClasses.h"
+#include "platform/prefs/PSPreferenceFile.h"
 #include "platform/prefs/PSTableCellViews.h"
 #include "platform/ui/UIAlertController.h"
 #include "platform/ui/UIDevice.h"
@@ -29,7 +30,6 @@ std::string& bundlePathStorage() {
     return path;
 }
 
-constexpr std::string_view kPreferencesFolder = "/var/mobile/Library/Preferences/";
 constexpr const char* kStockGetter = "readPreferenceValue:";
 constexpr const char* kStockSetter = "setPreferenceValue:specifier:";
 
@@ -71,10 +71,6 @@ bool meetsRequirements(const PlistValue& required) {
                 return false;
     }
     return true;
-}
-
-bool isLinkCell(PSCellType type) {
-    return type == PSLinkCell || type == PSLinkListCell;
 }
 
 } // namespace
@@ -189,7 +185,7 @@ void PSListController::prepareSpecifier(PSSpecifier& s, const std::string& table
         s.setMissingClassName(cellClass);
         return;
     }
-    if (!isLinkCell(s.cellType()))
+    if (!PSCellTypes::of(s.cellType()).opensPage())
         return;
     const std::string& detail = s.detailControllerClass();
     std::string bundleName = stringOrEmpty(s.propertyForKey("bundle"));
@@ -241,7 +237,8 @@ PSListController::loadSpecifiersFromPlistName(const std::string& name,
             set = set.empty() ? kStockSetter : set;
         }
         std::string detail = stringOrEmpty(item.get("detail"));
-        if (type == PSLinkListCell && detail.empty())
+        // A choice row opens the framework's choice page unless it names a page of its own.
+        if (PSCellTypes::of(type).control == PSCellControl::ChoiceLink && detail.empty())
             detail = "PSListItemsController";
         auto s =
             PSSpecifier::preferenceSpecifierNamed(stringOrEmpty(item.get("label")), target, std::move(set),
@@ -281,27 +278,18 @@ void PSListController::viewWillAppear(bool /*animated*/) {
 
 // MARK: Values
 
-std::string PSListController::preferencePath(const PSSpecifier& specifier) {
-    PlistValue defaults = specifier.propertyForKey("defaults");
-    if (!defaults.isString() || defaults.stringValue().empty())
-        return {};
-    const std::string& name = defaults.stringValue();
-    if (name.front() == '/')
-        return name + ".plist";
-    if (name.find('/') != std::string::npos || name == "." || name == "..")
-        return {};
-    return std::string(kPreferencesFolder) + name + ".plist";
+Result<PSPreferenceFile::Entry> PSListController::preferenceEntry(const PSSpecifier& specifier) {
+    return PSPreferenceFile::entryOf(specifier, PSPreferencePathRules::Strict);
 }
 
 PlistValue PSListController::readPreferenceValue(const std::shared_ptr<PSSpecifier>& specifier) const {
     if (!specifier)
         return {};
-    PlistValue key = specifier->propertyForKey("key");
-    std::string path = preferencePath(*specifier);
-    if (key.isString() && !path.empty()) {
-        PlistValue value = NSDictionary::dictionaryWithContentsOfFile(path).get(key.stringValue());
-        if (!value.isNone())
-            return value;
+    // A file that is not there, cannot be read or lacks the key: the row shows its "default".
+    if (auto entry = preferenceEntry(*specifier)) {
+        Result<PlistValue> stored = PSPreferenceFile::valueOf(entry.value());
+        if (stored && !stored.value().isNone())
+            return stored.value();
     }
     return specifier->propertyForKey("default");
 }
@@ -310,32 +298,17 @@ void PSListController::setPreferenceValue(const PlistValue& value,
                                           const std::shared_ptr<PSSpecifier>& specifier) {
     if (!specifier)
         return;
-    PlistValue key = specifier->propertyForKey("key");
-    std::string path = preferencePath(*specifier);
-    if (!key.isString() || path.empty() || value.isNone() || value.isObject()) {
-        NSLog("Couldn't save %@: the row has no \"key\" and \"defaults\" to store it under",
-              {PlistValue(specifier->identifier())});
+    // Nothing is stored for a row without a file (no "key", no "defaults", or a name the strict
+    // rules refuse), nor anything the file cannot hold; the row shows again what the file holds.
+    auto entry = preferenceEntry(*specifier);
+    if (!entry) {
+        NSLog("Couldn't save %@: %@", {PlistValue(specifier->identifier()), PlistValue(entry.reason())});
         reloadSpecifier(specifier, false);
         return;
     }
-    std::string why;
-    PlistValue dictionary = PlistValue::dictionary();
-    if (NSFileManager::defaultManager()->fileExistsAtPath(path)) {
-        dictionary = NSDictionary::dictionaryWithContentsOfFile(path);
-        if (!dictionary.isDictionary())
-            why = "the file is not a dictionary property list";
-        else
-            dictionary = dictionary.mutableCopy();
-    }
-    if (why.empty()) {
-        dictionary.set(key.stringValue(), value);
-        std::shared_ptr<NSError> error;
-        if (!NSDictionary::writeToFile(dictionary, path, true, &error))
-            why = error ? error->localizedDescription() : "the write failed";
-    }
-    if (!why.empty()) {
-        // Nothing was stored: the row shows again what the file holds.
-        NSLog("Couldn't save key '%@' to %@: %@", {key, PlistValue(path), PlistValue(why)});
+    if (Result<> saved = PSPreferenceFile::store(entry.value(), value); !saved) {
+        NSLog("Couldn't save key '%@' to %@: %@",
+              {PlistValue(entry.value().key), PlistValue(entry.value().path), PlistValue(saved.reason())});
         reloadSpecifier(specifier, false);
         return;
     }
@@ -424,7 +397,7 @@ void PSListController::tapSpecifier(const std::shared_ptr<PSSpecifier>& specifie
     if (PlistValue enabled = specifier->propertyForKey("enabled");
         !enabled.isNone() && !PSControlValue::boolFromValue(enabled))
         return;
-    if (isLinkCell(specifier->cellType())) {
+    if (PSCellTypes::of(specifier->cellType()).opensPage()) {
         auto child = controllerForSpecifier(specifier);
         auto navigation = navigationController();
         if (child && navigation)
@@ -440,7 +413,8 @@ void PSListController::tapSpecifier(const std::shared_ptr<PSSpecifier>& specifie
 
 std::shared_ptr<UIViewController>
 PSListController::controllerForSpecifier(const std::shared_ptr<PSSpecifier>& specifier) {
-    if (!specifier || !specifier->missingClassName().empty() || !isLinkCell(specifier->cellType()))
+    if (!specifier || !specifier->missingClassName().empty() ||
+        !PSCellTypes::of(specifier->cellType()).opensPage())
         return nullptr;
     std::shared_ptr<PSListController> child;
     std::string bundleName = stringOrEmpty(specifier->propertyForKey("bundle"));

@@ -22,15 +22,17 @@
 // the new value and the row). Rows from a plist that name no getter or setter get the framework's
 // own, readPreferenceValue: and setPreferenceValue:specifier:, which keep the value under "key" in
 // the preference file of "defaults" (/var/mobile/Library/Preferences/<defaults>.plist; a value
-// starting with "/" is a path without its extension), show "default" while the file has none,
-// write atomically and post "PostNotification" after each write. A getter or setter that the
-// target does not answer (code the device lacks) falls back to those two.
+// starting with "/" is a path without its extension; "", "." and ".." name none, see
+// PSPreferencePath), show "default" while the file has none, write through PSPreferenceFile
+// (atomically, keeping every other value) and post "PostNotification" after each write. A getter
+// or setter that the target does not answer (code the device lacks) falls back to those two.
 //
 // Taps (`tapSpecifier`): a button row runs its "action" (after its "confirmation" sheet when it
 // has one); a link row pushes the controller it opens (`controllerForSpecifier`) on the
 // navigation stack; a link list row opens its choice page.
 
 #include "platform/foundation/NSBundle.h"
+#include "platform/prefs/PSPreferenceFile.h"
 #include "platform/prefs/PSSpecifier.h"
 #include "platform/ui/UITableView.h"
 #include "platform/ui/UIViewController.h"
@@ -89,8 +91,9 @@ public:
     // An image of a bundle by file name ("icon.png"), at the screen's scale when the bundle has
     // that variant ("icon@2x.png"); null when it has none that reads.
     static std::shared_ptr<UIImage> imageFromBundle(const NSBundle& bundle, const std::string& file);
-    // The device path of a row's preference file, or empty when "defaults" is not a usable name.
-    static std::string preferencePath(const PSSpecifier& specifier);
+    // Where the framework's getter and setter keep a row's value: its "key" in the file its
+    // "defaults" names under the framework's strict rules (PSPreferencePath), or why there is none.
+    static Result<PSPreferenceFile::Entry> preferenceEntry(const PSSpecifier& specifier);
 
     // What the host does for the user.
     PlistValue valueForSpecifier(const std::shared_ptr<PSSpecifier>& specifier);

@@ -1,7 +1,8 @@
 #pragma once
 
-// The Preferences framework's row cell (PSTableCell). The pane needs only the mapping from a cell
-// type's name in a specifier plist ("PSSwitchCell") to the framework's cell type.
+// The Preferences framework's row cell (PSTableCell): its cell types and the mapping from a type's
+// name in a specifier plist ("PSSwitchCell") to the type. What each type is and does is one row
+// of the table in PSCellTypes.h; a new enumerator here needs its row there.
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,6 @@
 #include "platform/prefs/PSTableCellViews.h"
 
+#include "platform/prefs/PSCellTypes.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/ui/UIImage.h"
 #include "platform/ui/UIImageView.h"
@@ -122,8 +123,9 @@ std::shared_ptr<UITableViewCell> PSTableCellViews::cellForSpecifier(PSListContro
         return cell;
     }
 
-    switch (s->cellType()) {
-    case PSSwitchCell: {
+    const PSCellControl control = PSCellTypes::of(s->cellType()).control;
+    switch (control) {
+    case PSCellControl::Switch: {
         auto toggle = UISwitch::create();
         toggle->setOn(PSControlValue::switchIsOn(*s, value), false);
         toggle->addAction(
@@ -136,7 +138,7 @@ std::shared_ptr<UITableViewCell> PSTableCellViews::cellForSpecifier(PSListContro
         cell->setAccessoryView(toggle);
         break;
     }
-    case PSSliderCell: {
+    case PSCellControl::Slider: {
         auto slider = UISlider::create(CGRectMake(0, 0, 200, 34));
         slider->setMinimumValue(PSControlValue::sliderMinimum(*s));
         slider->setMaximumValue(PSControlValue::sliderMaximum(*s));
@@ -165,7 +167,7 @@ std::shared_ptr<UITableViewCell> PSTableCellViews::cellForSpecifier(PSListContro
         cell->setFillingControl(control);
         break;
     }
-    case PSSegmentCell: {
+    case PSCellControl::Segments: {
         auto segments = UISegmentedControl::create(PSControlValue::choiceTitles(*s),
                                                    CGRectMake(0, 0, 200, UISegmentedControl::kHeight));
         if (auto index = PSControlValue::choiceIndex(*s, value))
@@ -184,11 +186,10 @@ std::shared_ptr<UITableViewCell> PSTableCellViews::cellForSpecifier(PSListContro
         cell->setFillingControl(segments);
         break;
     }
-    case PSEditTextCell:
-    case PSSecureEditTextCell:
-    case PSEditTextViewCell: {
+    case PSCellControl::TextField:
+    case PSCellControl::SecureTextField: {
         auto field = UITextField::create(CGRectMake(0, 0, 200, 30));
-        field->setSecureTextEntry(s->cellType() == PSSecureEditTextCell);
+        field->setSecureTextEntry(control == PSCellControl::SecureTextField);
         field->setKeyboardType(keyboardFor(*s));
         field->setText(value.isString() ? value.stringValue() : value.isNumber() ? value.description() : "");
         PlistValue placeholderText = s->propertyForKey("placeholder");
@@ -204,25 +205,22 @@ std::shared_ptr<UITableViewCell> PSTableCellViews::cellForSpecifier(PSListContro
         cell->setAccessoryView(field);
         break;
     }
-    case PSButtonCell:
+    case PSCellControl::Button:
         cell->setTextColor(PSControlValue::boolFromValue(s->propertyForKey("isDestructive"))
                                ? destructiveColor()
                                : buttonColor());
         break;
-    case PSLinkCell:
+    case PSCellControl::Link:
         cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
         break;
-    case PSLinkListCell:
-    case PSTitleValueCell:
-        if (s->cellType() == PSLinkListCell)
+    case PSCellControl::ChoiceLink:
+    case PSCellControl::TitleValue:
+    case PSCellControl::Title:
+    case PSCellControl::Group:
+        if (control == PSCellControl::ChoiceLink)
             cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
         if (auto shown = PSControlValue::shownText(*s, value))
             cell->setDetailText(*shown);
-        break;
-    default:
-        // Rows whose getter answers text (the pane's own rows) show it at the right.
-        if (value.isString())
-            cell->setDetailText(value.stringValue());
         break;
     }
     return cell;

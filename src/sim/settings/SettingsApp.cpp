@@ -3,6 +3,7 @@
 #include "sim/settings/SettingsTweakList.h"
 
 #include "platform/foundation/StringHelpers.h"
+#include "platform/prefs/PSCellTypes.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/prefs/PSControllerClasses.h"
 
@@ -247,31 +248,28 @@ PlistValue SettingsApp::cellValueFromText(const PSSpecifier& row, const std::str
     if (!row.missingClassName().empty())
         throw Error("the row " + doubleQuoted(row.name()) + " needs " + row.missingClassName() +
                     ", which this device does not have");
-    switch (row.cellType()) {
-    case PSSwitchCell:
+    const PSCellTypeInfo& type = PSCellTypes::of(row.cellType());
+    const std::string what = "the " + std::string(type.rowKind) + " " + doubleQuoted(row.name());
+    switch (type.value) {
+    case PSValueKind::Boolean:
         if (text == "on")
             return PSControlValue::fromSwitch(row, true);
         if (text == "off")
             return PSControlValue::fromSwitch(row, false);
-        throw Error("the switch " + doubleQuoted(row.name()) + " takes on or off, not " + doubleQuoted(text));
-    case PSSliderCell: {
+        throw Error(what + " takes " + std::string(type.scriptInput) + ", not " + doubleQuoted(text));
+    case PSValueKind::Number: {
         double value = 0;
         if (!parseNumber(text, value))
-            throw Error("the slider " + doubleQuoted(row.name()) + " takes a number, not " +
-                        doubleQuoted(text));
+            throw Error(what + " takes " + std::string(type.scriptInput) + ", not " + doubleQuoted(text));
         double low = PSControlValue::sliderMinimum(row), high = PSControlValue::sliderMaximum(row);
         if (value < low || value > high)
-            throw Error("the slider " + doubleQuoted(row.name()) + " goes from " +
-                        PSControlValue::numberText(low) + " to " + PSControlValue::numberText(high) + "; " +
-                        text + " is outside");
+            throw Error(what + " goes from " + PSControlValue::numberText(low) + " to " +
+                        PSControlValue::numberText(high) + "; " + text + " is outside");
         return PSControlValue::fromSlider(row, value);
     }
-    case PSEditTextCell:
-    case PSSecureEditTextCell:
-    case PSEditTextViewCell:
+    case PSValueKind::Text:
         return PlistValue(text);
-    case PSSegmentCell:
-    case PSLinkListCell: {
+    case PSValueKind::Choice: {
         auto titles = PSControlValue::choiceTitles(row);
         for (std::size_t i = 0; i < titles.size(); ++i) {
             if (titles[i] != text)
@@ -285,10 +283,11 @@ PlistValue SettingsApp::cellValueFromText(const PSSpecifier& row, const std::str
         throw Error("the row " + doubleQuoted(row.name()) + " offers " + joinQuoted(titles) + ", not " +
                     doubleQuoted(text));
     }
-    default:
-        throw Error("the row " + doubleQuoted(row.name()) + " is a " +
-                    PSTableCell::stringFromCellType(row.cellType()) + " and holds no value to set");
+    case PSValueKind::None:
+        break;
     }
+    throw Error("the row " + doubleQuoted(row.name()) + " is a " + std::string(type.name) +
+                " and holds no value to set");
 }
 
 void SettingsApp::set(const std::string& rowTitle, const std::string& valueText) {

@@ -6,13 +6,15 @@
 #include "platform/foundation/plist/PlistSourceLines.h"
 #include "platform/foundation/plist/PropertyList.h"
 #include "platform/foundation/plist/StringsTable.h"
+#include "platform/prefs/PSCellTypes.h"
 #include "platform/prefs/PSControlValue.h"
-#include "platform/prefs/PSTableCell.h"
+#include "platform/prefs/PSPreferencePath.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <filesystem>
 #include <map>
@@ -105,60 +107,17 @@ bool couldBeClassName(std::string_view s) {
     });
 }
 
-// How a value row's cell uses its value, for the checks of "key" and "default".
-enum class ValueKind { None, Boolean, Number, Text, Choice };
-
-ValueKind valueKindOf(PSCellType type) {
-    switch (type) {
-    case PSSwitchCell:
-        return ValueKind::Boolean;
-    case PSSliderCell:
-        return ValueKind::Number;
-    case PSEditTextCell:
-    case PSSecureEditTextCell:
-    case PSEditTextViewCell:
-        return ValueKind::Text;
-    case PSSegmentCell:
-    case PSLinkListCell:
-        return ValueKind::Choice;
-    default:
-        return ValueKind::None;
-    }
-}
-
-// The kind of row in a message: "switch row", "slider row".
-std::string rowKindName(PSCellType type) {
-    switch (type) {
-    case PSSwitchCell:
-        return "switch";
-    case PSSliderCell:
-        return "slider";
-    case PSSegmentCell:
-        return "segment";
-    case PSEditTextCell:
-    case PSSecureEditTextCell:
-    case PSEditTextViewCell:
-        return "text field";
-    case PSLinkListCell:
-        return "list";
-    case PSLinkCell:
-        return "link";
-    default:
-        return "row";
-    }
-}
-
 class Linter {
 public:
     explicit Linter(std::shared_ptr<NSFileManager> files) : files_(std::move(files)) {}
 
-    bool run(std::string& why) {
+    // Fails only when the bundle folder itself cannot be listed.
+    Result<> run() {
         std::shared_ptr<NSError> error;
         auto names = files_->contentsOfDirectoryAtPath("/", &error);
-        if (!names) {
-            why = error ? error->localizedDescription() : "the folder cannot be listed";
-            return false;
-        }
+        if (!names)
+            return Failure{error ? error->localizedDescription() : "the folder cannot be listed",
+                           error ? static_cast<int>(error->code()) : 0};
         std::vector<std::string> pages, languages;
         for (const std::string& name : *names) {
             filesAtRoot_.insert(name);
@@ -179,7 +138,7 @@ public:
         std::stable_sort(findings.begin(), findings.end(), [](const auto& a, const auto& b) {
             return a.file != b.file ? a.file < b.file : a.line < b.line;
         });
-        return true;
+        return {};
     }
 
     std::vector<BundleLintFinding> findings;
@@ -203,9 +162,9 @@ private:
         findings.push_back({severity, std::move(code), std::move(message), file, line});
     }
 
-    // Reads a file of the bundle, counting it against the bound; nullopt (reported) when it
-    // cannot be read or the bound is reached.
-    std::optional<std::vector<std::uint8_t>> readFile(const std::string& file) {
+    // Reads a file of the bundle, counting it against the bound. A file that cannot be read is
+    // reported as a finding; past the bound, only the first file left unread is.
+    Result<std::vector<std::uint8_t>> readFile(const std::string& file) {
         if (filesRead == kMaximumFiles) {
             ++filesRead; // reported once
             report(Severity::Warning, "too-many-files", file, 0,
@@ -213,14 +172,17 @@ private:
                        " files; this one and the rest are not read");
         }
         if (filesRead > kMaximumFiles)
-            return std::nullopt;
+            return Failure{"too many files"};
         ++filesRead;
         std::shared_ptr<NSError> error;
         auto bytes = files_->contentsAtPath("/" + file, &error, limits_.maxBytes);
-        if (!bytes)
-            report(Severity::Error, "unreadable", file, 0,
-                   error ? error->localizedDescription() : "the file cannot be read");
-        return bytes;
+        if (!bytes) {
+            Failure failure{error ? error->localizedDescription() : "the file cannot be read",
+                            error ? static_cast<int>(error->code()) : 0};
+            report(Severity::Error, "unreadable", file, 0, failure.reason);
+            return failure;
+        }
+        return std::move(*bytes);
     }
 
     void lintInfoPlist() {
@@ -234,7 +196,7 @@ private:
         if (!bytes)
             return;
         PlistSourceLines lines;
-        PlistReadResult info = readPropertyList(*bytes, limits_, PlistReadOptions{&lines, false});
+        PlistReadResult info = readPropertyList(bytes.value(), limits_, PlistReadOptions{&lines, false});
         if (!info.ok()) {
             report(Severity::Error, "unreadable", file, 0, info.error->localizedDescription());
             return;
@@ -260,7 +222,7 @@ private:
         if (!bytes)
             return;
         PlistSourceLines lines;
-        PlistReadResult page = readPropertyList(*bytes, limits_, PlistReadOptions{&lines, false});
+        PlistReadResult page = readPropertyList(bytes.value(), limits_, PlistReadOptions{&lines, false});
         if (!page.ok()) {
             report(Severity::Error, "unreadable", file, 0, page.error->localizedDescription());
             return;
@@ -308,30 +270,27 @@ private:
                     useString(used, title, line);
 
         const PlistValue cell = row.get("cell");
-        PSCellType type = PSStaticTextCell;
-        if (!cell.isString() || cell.stringValue().empty()) {
+        const PSCellTypeInfo* known = cell.isString() ? PSCellTypes::named(cell.stringValue()) : nullptr;
+        if (!cell.isString() || cell.stringValue().empty())
             report(Severity::Warning, "missing-cell", file, line,
                    "row " + name + " has no \"cell\" (shown as a plain text row)");
-        } else if (!PSTableCell::isKnownCellType(cell.stringValue())) {
+        else if (!known)
             report(Severity::Warning, "unknown-cell", file, line,
                    "unknown cell type " + shown(cell.stringValue()) + " (shown as a plain text row)");
-        } else {
-            type = PSTableCell::cellTypeFromString(cell.stringValue());
-        }
         if (row.get("cellClass"))
             report(Severity::Warning, "custom-cell", file, line,
                    "row " + name + " is drawn by its own cell class " +
                        shown(stringOf(row.get("cellClass"))) +
                        ", code the simulator does not have (it draws a placeholder)");
 
-        const ValueKind kind = valueKindOf(type);
-        if (kind != ValueKind::None)
-            lintStoredValue(file, row, line, type, name);
-        lintChoices(file, row, line, type, kind, name);
-        lintDefault(file, row, line, kind, textForm, type, name);
-        if (type == PSSliderCell)
+        const PSCellTypeInfo& info = known ? *known : PSCellTypes::of(PSStaticTextCell);
+        if (info.value != PSValueKind::None)
+            lintStoredValue(file, row, line, info, name);
+        lintChoices(file, row, line, info, name);
+        lintDefault(file, row, line, info, textForm, name);
+        if (info.control == PSCellControl::Slider)
             lintSliderRange(file, row, line, textForm, name);
-        lintDetail(file, row, line, type, name);
+        lintDetail(file, row, line, info, name);
         if (PlistValue height = row.get("height")) {
             // Read as the list reads it: a number, or text that starts with one.
             auto points = PSControlValue::doubleFromValue(height);
@@ -353,8 +312,8 @@ private:
 
     // A value row that relies on the stock getter or setter needs "key" and "defaults": they name
     // the preference the value is read from and saved to.
-    void lintStoredValue(const std::string& file, const PlistValue& row, std::size_t line, PSCellType type,
-                         const std::string& name) {
+    void lintStoredValue(const std::string& file, const PlistValue& row, std::size_t line,
+                         const PSCellTypeInfo& type, const std::string& name) {
         const bool ownGet = !stringOf(row.get("get")).empty();
         const bool ownSet = !stringOf(row.get("set")).empty();
         if (ownGet && ownSet)
@@ -362,18 +321,27 @@ private:
         const std::string without = !ownGet && !ownSet ? "no \"get\" or \"set\" of its own"
                                     : !ownGet          ? "no \"get\" of its own"
                                                        : "no \"set\" of its own";
-        const std::string what = rowKindName(type) + " row " + name;
+        const std::string what = std::string(type.rowKind) + " row " + name;
         if (stringOf(row.get("key")).empty())
             report(Severity::Error, "missing-key", file, line,
                    what + " has no \"key\" and " + without + ": its value is neither read nor saved");
-        if (stringOf(row.get("defaults")).empty())
+        // The file is the one the framework's store would use: the list controller's resolver
+        // decides, with its strict rules.
+        const std::string defaults = stringOf(row.get("defaults"));
+        Result<std::string> path = PSPreferencePath::resolve(defaults, PSPreferencePathRules::Strict);
+        if (defaults.empty())
             report(Severity::Error, "missing-defaults", file, line,
                    what + " has no \"defaults\" and " + without +
                        ": there is no preference file for its value");
+        else if (!path)
+            report(Severity::Error, "bad-defaults", file, line,
+                   what + " has the \"defaults\" " + shown(defaults) + " and " + without +
+                       ", but that names no preference file (" + path.reason() +
+                       "): its value is neither read nor saved");
     }
 
-    void lintChoices(const std::string& file, const PlistValue& row, std::size_t line, PSCellType type,
-                     ValueKind kind, const std::string& name) {
+    void lintChoices(const std::string& file, const PlistValue& row, std::size_t line,
+                     const PSCellTypeInfo& type, const std::string& name) {
         const PlistValue titles = row.get("validTitles"), values = row.get("validValues"),
                          shortTitles = row.get("shortTitles");
         for (const auto& [key, v] : {std::pair{"validTitles", titles}, std::pair{"validValues", values},
@@ -389,37 +357,37 @@ private:
             report(Severity::Error, "valid-length", file, line,
                    "row " + name + " has " + std::to_string(shortTitles.count()) + " shortTitles and " +
                        std::to_string(values.count()) + " validValues: choices and titles do not pair up");
-        if (kind == ValueKind::Choice && !values && !titles && !row.get("valuesDataSource") &&
+        if (type.value == PSValueKind::Choice && !values && !titles && !row.get("valuesDataSource") &&
             !row.get("titlesDataSource"))
             report(Severity::Warning, "missing-values", file, line,
-                   rowKindName(type) + " row " + name +
+                   std::string(type.rowKind) + " row " + name +
                        " has no validValues or validTitles: it offers no choices");
     }
 
-    void lintDefault(const std::string& file, const PlistValue& row, std::size_t line, ValueKind kind,
-                     bool textForm, PSCellType type, const std::string& name) {
+    void lintDefault(const std::string& file, const PlistValue& row, std::size_t line,
+                     const PSCellTypeInfo& type, bool textForm, const std::string& name) {
         const PlistValue value = row.get("default");
-        if (!value || kind == ValueKind::None)
+        if (!value || type.value == PSValueKind::None)
             return;
         const std::string text = stringOf(value);
-        const std::string what = rowKindName(type) + " row " + name;
+        const std::string what = std::string(type.rowKind) + " row " + name;
         bool fits = true;
         std::string wanted;
-        switch (kind) {
-        case ValueKind::Boolean:
+        switch (type.value) {
+        case PSValueKind::Boolean:
             fits = value.isNumber() || (textForm && value.isString() && isBooleanText(text));
             wanted = "a boolean or a number";
             break;
-        case ValueKind::Number:
+        case PSValueKind::Number:
             fits =
                 value.isInteger() || value.isReal() || (textForm && value.isString() && isNumberText(text));
             wanted = "a number";
             break;
-        case ValueKind::Text:
+        case PSValueKind::Text:
             fits = value.isString();
             wanted = "a string";
             break;
-        case ValueKind::Choice: {
+        case PSValueKind::Choice: {
             auto values = row.get("validValues").arrayValue();
             if (!values)
                 return;
@@ -431,7 +399,7 @@ private:
                            ", which is none of its validValues: no choice is shown as selected");
             return;
         }
-        case ValueKind::None:
+        case PSValueKind::None:
             return;
         }
         if (!fits)
@@ -483,11 +451,11 @@ private:
                    "slider row " + name + " has a min that is not below its max: the slider cannot move");
     }
 
-    void lintDetail(const std::string& file, const PlistValue& row, std::size_t line, PSCellType type,
-                    const std::string& name) {
+    void lintDetail(const std::string& file, const PlistValue& row, std::size_t line,
+                    const PSCellTypeInfo& type, const std::string& name) {
         const PlistValue detail = row.get("detail");
         if (!detail) {
-            if (type == PSLinkCell && !row.get("action") && !row.get("bundle"))
+            if (type.control == PSCellControl::Link && !row.get("action") && !row.get("bundle"))
                 report(Severity::Warning, "no-detail", file, line,
                        "link row " + name +
                            " has no \"detail\", \"action\" or \"bundle\": tapping it does nothing");
@@ -560,7 +528,7 @@ private:
             auto bytes = readFile(file);
             if (!bytes)
                 continue;
-            StringsTableReadResult table = readStringsTable(*bytes, limits_);
+            StringsTableReadResult table = readStringsTable(bytes.value(), limits_);
             if (!table.ok()) {
                 report(Severity::Error, "unreadable", file, 0, table.error->localizedDescription());
                 continue;
@@ -623,19 +591,16 @@ std::string plural(std::size_t n, const std::string& word) {
 
 } // namespace
 
-std::optional<std::vector<BundleLintFinding>> BundleLint::lint(const std::string& bundleFolder,
-                                                               std::string& why, std::size_t* filesRead) {
+Result<BundleLintReport> BundleLint::lint(const std::string& bundleFolder) {
     std::error_code ec;
     if (!std::filesystem::is_directory(bundleFolder, ec)) {
-        why = std::filesystem::exists(bundleFolder, ec) ? "not a folder" : "no such folder";
-        return std::nullopt;
+        const bool exists = std::filesystem::exists(bundleFolder, ec);
+        return Failure{exists ? "not a folder" : "no such folder", exists ? ENOTDIR : ENOENT};
     }
     Linter linter(NSFileManager::create(bundleFolder));
-    if (!linter.run(why))
-        return std::nullopt;
-    if (filesRead)
-        *filesRead = linter.filesRead;
-    return std::move(linter.findings);
+    if (Result<> listed = linter.run(); !listed)
+        return listed.failure();
+    return BundleLintReport{std::move(linter.findings), linter.filesRead};
 }
 
 std::string BundleLint::text(const std::vector<BundleLintFinding>& findings, std::size_t filesRead) {
@@ -680,14 +645,13 @@ int RunBundleLint(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (auto status = readLintArguments(argc, argv, arguments, out, err))
         return *status;
     const std::string& bundle = arguments.bundle;
-    std::string why;
-    std::size_t filesRead = 0;
-    auto findings = BundleLint::lint(bundle, why, &filesRead);
-    if (!findings) {
-        err << "orbitchat-sim lint: cannot read " << bundle << ": " << why << "\n";
+    Result<BundleLintReport> report = BundleLint::lint(bundle);
+    if (!report) {
+        err << "orbitchat-sim lint: cannot read " << bundle << ": " << report.reason() << "\n";
         return 2;
     }
-    out << (arguments.format == "json" ? BundleLint::json(*findings, bundle, filesRead)
-                                       : BundleLint::text(*findings, filesRead));
-    return findings->empty() ? 0 : 1;
+    const auto& [findings, filesRead] = report.value();
+    out << (arguments.format == "json" ? BundleLint::json(findings, bundle, filesRead)
+                                       : BundleLint::text(findings, filesRead));
+    return findings.empty() ? 0 : 1;
 }

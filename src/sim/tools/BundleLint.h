@@ -6,12 +6,11 @@
 // switch whose value is neither read nor saved, a default of the wrong kind, a link to a page the
 // bundle does not have, a label missing from a language's strings table, and the like.
 //
-//     std::string why;
-//     auto findings = BundleLint::lint("Orbitchat.bundle", why);
-//     if (!findings)
-//         std::cerr << why << "\n";                 // the folder itself cannot be read
+//     Result<BundleLintReport> report = BundleLint::lint("Orbitchat.bundle");
+//     if (!report)
+//         std::cerr << report.reason() << "\n";     // the folder itself cannot be read
 //     else
-//         std::cout << BundleLint::text(*findings, 5);
+//         std::cout << BundleLint::text(report.value().findings, report.value().filesRead);
 //
 // The bundle is untrusted input. Its files are read through a file manager whose root is the
 // bundle folder, so a symbolic link never leads out of it; reads never block on a FIFO and are
@@ -30,6 +29,8 @@
 //   simulator does not have (it draws a placeholder).
 // - missing-key, missing-defaults (errors): a value row (switch, slider, segment, text field, link
 //   list) that relies on the stock getter or setter but names no "key" or no "defaults".
+//   bad-defaults (error): such a row's "defaults" names no file the framework's store would use
+//   ("..", "a/b", "/var/mobile/"), as PSPreferencePath decides with its strict rules.
 // - default-type (warning): a "default" of the wrong kind for its cell (a switch takes a boolean or
 //   a number, a slider a number, a text field a string); default-not-valid (warning): a segment's
 //   or list's default that is none of its validValues. Old-style text holds only strings, so there
@@ -49,8 +50,9 @@
 //   strings table for a page the bundle does not have.
 // - too-many-files, too-many-findings (warnings): the bounds were reached; the rest is unchecked.
 
+#include "platform/foundation/Result.h"
+
 #include <cstddef>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -64,12 +66,17 @@ struct BundleLintFinding {
     std::size_t line = 0; // 1-based; 0 when there is none (a binary list, a whole file)
 };
 
+// What lint found in a bundle, ordered by file and line, and how many files it read.
+struct BundleLintReport {
+    std::vector<BundleLintFinding> findings;
+    std::size_t filesRead = 0;
+};
+
 class BundleLint {
 public:
-    // The findings for the bundle folder, ordered by file and line; nullopt, with `why`, when the
-    // folder itself cannot be read. `filesRead`, when given, is set to the number of files read.
-    static std::optional<std::vector<BundleLintFinding>>
-    lint(const std::string& bundleFolder, std::string& why, std::size_t* filesRead = nullptr);
+    // The report for the bundle folder. Fails only when the folder itself cannot be read (it is
+    // missing, not a folder, or cannot be listed); everything else is a finding.
+    static Result<BundleLintReport> lint(const std::string& bundleFolder);
 
     // One line per finding (`Root.plist:12: warning: ... [unknown-cell]`), then a summary line.
     static std::string text(const std::vector<BundleLintFinding>& findings, std::size_t filesRead);

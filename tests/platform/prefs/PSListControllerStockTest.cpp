@@ -152,6 +152,35 @@ TEST_F(StockListTest, AFailedWriteIsNotReportedAsSavedAndTheRowShowsWhatIsStored
     EXPECT_EQ(device.readPlist(kPrefs).get("enabled"), PlistValue(true));
 }
 
+TEST_F(StockListTest, DefaultsThatNameNoPlainFileAreNeitherReadNorWritten) {
+    writePage("Root", R"({ items = (
+        { cell = PSSwitchCell; label = Empty; key = k; defaults = ""; default = 1; },
+        { cell = PSSwitchCell; label = Dots; key = k; defaults = ".."; default = 1; },
+        { cell = PSSwitchCell; label = Sub; key = k; defaults = "sub/x"; default = 1; },
+        { cell = PSSwitchCell; label = Out; key = k; defaults = "../x"; default = 1; },
+    ); })");
+    // Files that a lenient reading of those names would reach.
+    PlistValue off = PlistValue::dictionary();
+    off.set("k", PlistValue(false));
+    for (const char* file : {"/.plist", "/...plist", "/sub/x.plist"})
+        device.writePlist(std::string("/var/mobile/Library/Preferences") + file, off);
+    device.writePlist("/var/mobile/Library/x.plist", off);
+    auto list = open();
+    for (const char* title : {"Empty", "Dots", "Sub", "Out"}) {
+        auto row = list->specifierForName(title);
+        // The row shows its default, not what those files hold, and a change is not stored.
+        EXPECT_EQ(list->readPreferenceValue(row), PlistValue("1")) << title; // text in the old form
+        list->setValueForSpecifier(PlistValue(true), row);
+    }
+    EXPECT_EQ(device.countLog("Couldn't save "), 4u);
+    // The log says why each row has no file.
+    EXPECT_EQ(device.countLog("Couldn't save Dots: \"\", \".\" and \"..\" name no file"), 1u);
+    EXPECT_EQ(device.countLog("Couldn't save Out: the name leads out of the preferences folder"), 1u);
+    EXPECT_TRUE(DarwinNotifyCenter::postedNames().empty());
+    EXPECT_EQ(device.readPlist("/var/mobile/Library/x.plist"), off);
+    EXPECT_EQ(device.readPlist("/var/mobile/Library/Preferences/.plist"), off);
+}
+
 TEST_F(StockListTest, AChoicePageWritesOnTapAndMovesItsCheck) {
     writePage("Root", kValues);
     auto list = open();

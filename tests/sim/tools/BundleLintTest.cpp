@@ -1,6 +1,7 @@
 #include "sim/tools/BundleLint.h"
 
 #include "platform/foundation/plist/BinaryPlistWriter.h"
+#include "platform/prefs/PSCellTypes.h"
 #include "support/TempDeviceRoot.h"
 
 #include <gtest/gtest.h>
@@ -47,10 +48,13 @@ protected:
     }
 
     std::vector<BundleLintFinding> lint(std::size_t* filesRead = nullptr) const {
-        std::string why;
-        auto findings = BundleLint::lint(bundle(), why, filesRead);
-        EXPECT_TRUE(findings) << why;
-        return findings.value_or(std::vector<BundleLintFinding>{});
+        Result<BundleLintReport> report = BundleLint::lint(bundle());
+        EXPECT_TRUE(report) << report.reason();
+        if (!report)
+            return {};
+        if (filesRead)
+            *filesRead = report.value().filesRead;
+        return report.value().findings;
     }
 
     // "file:line code" for each finding, which is what most tests assert.
@@ -192,6 +196,45 @@ TEST_F(BundleLintTest, RowsAreCheckedAndNamedByTheirLinesInXml) {
             f.code == "missing-key" || f.code == "missing-defaults" || f.code == "valid-length";
         EXPECT_EQ(f.severity == BundleLintFinding::Severity::Error, error) << f.code;
     }
+}
+
+TEST_F(BundleLintTest, DefaultsAreCheckedWithTheFrameworksOwnPathRules) {
+    write("Info.plist", kInfo);
+    write("Root.plist", "{ items = (\n"
+                        "  { cell = PSSwitchCell; key = a; defaults = \"..\"; },\n"
+                        "  { cell = PSSwitchCell; key = b; defaults = \"my/prefs\"; },\n"
+                        "  { cell = PSSwitchCell; key = c; defaults = \"/var/mobile/\"; },\n"
+                        "  { cell = PSSwitchCell; key = d; defaults = \"../../etc/x\"; },\n"
+                        "  { cell = PSSwitchCell; key = e; defaults = \"/var/mobile/my\"; },\n"
+                        "  { cell = PSSwitchCell; key = f; defaults = \"..\"; get = g; set = s; },\n"
+                        "); }\n");
+    EXPECT_EQ(places(),
+              (std::multiset<std::string>{"Root.plist:2 bad-defaults", "Root.plist:3 bad-defaults",
+                                          "Root.plist:4 bad-defaults", "Root.plist:5 bad-defaults"}));
+    auto findings = lint();
+    ASSERT_FALSE(findings.empty());
+    EXPECT_EQ(findings[0].severity, BundleLintFinding::Severity::Error);
+    EXPECT_NE(findings[0].message.find("\"..\""), std::string::npos) << findings[0].message;
+    EXPECT_NE(findings[3].message.find("leads out of the preferences folder"), std::string::npos)
+        << findings[3].message;
+}
+
+TEST_F(BundleLintTest, EveryTypeThatHoldsAValueNeedsAKeyAsTheTableOfTypesSays) {
+    write("Info.plist", kInfo);
+    std::vector<std::string> rows;
+    std::multiset<std::string> expected;
+    for (const PSCellTypeInfo& info : PSCellTypes::all()) {
+        rows.push_back(entry("cell", std::string(info.name)) + entry("label", "Row"));
+        if (info.value != PSValueKind::None)
+            expected.insert("Root.plist:" + std::to_string(rows.size() + 3) + " missing-key");
+    }
+    write("Root.plist", xmlPage(rows));
+    std::multiset<std::string> missingKeys;
+    for (const std::string& place : places())
+        if (place.ends_with(" missing-key"))
+            missingKeys.insert(place);
+    EXPECT_EQ(missingKeys, expected);
+    EXPECT_EQ(expected.size(), 7u); // switch, slider, segment, link list and three text fields
 }
 
 TEST_F(BundleLintTest, PagesWithoutItemsAndRowsThatAreNotDictionaries) {
