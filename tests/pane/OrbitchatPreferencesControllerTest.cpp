@@ -1,5 +1,6 @@
 #include "pane/PaneTestSupport.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIAlertController.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UINavigationController.h"
@@ -130,7 +131,7 @@ TEST_F(PaneTest, RespringConfirmationSpawnsOnlyOnRespring) {
     device.loop()->runUntilIdle();
 
     int resprings = 0;
-    DeviceSpawn::setRespringHandler([&] { ++resprings; });
+    Subscription respringHandler = DeviceSpawn::setRespringHandler([&] { ++resprings; });
     auto button = p.pane->navigationItem()->rightBarButtonItem();
     UIApplication::sharedApplication()->sendAction(button->action(), button->target(), button);
     auto alert = presentedAlert(p);
@@ -213,7 +214,7 @@ TEST_F(PaneTest, SupportAlertPagesAndMailComposer) {
     device.loop()->runUntilIdle();
     EXPECT_FALSE(p.pane->presentedViewController());
 
-    UIApplication::sharedApplication()->setURLHandler(
+    Subscription urlHandler = UIApplication::sharedApplication()->setURLHandler(
         [](const NSURL& url) { return url.scheme() == "https"; });
     p.pane->followOnTwitter(nullptr);
     p.pane->followTavinOnTwitter(nullptr);

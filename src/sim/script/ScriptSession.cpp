@@ -82,8 +82,8 @@ std::optional<std::string> ScriptSession::perform(const ScriptCommand& command) 
         } else if (command.name == "network") {
             if (args[0] == "hold" || args[0] == "release") {
                 URLLoadingSystem::shared().setHoldsResponses(args[0] == "hold");
-            } else if (auto problem = simulator_.settleNetwork(kNetworkWaitSeconds)) {
-                return "network wait: " + *problem;
+            } else if (auto settled = simulator_.settleNetwork(kNetworkWaitSeconds); !settled) {
+                return "network wait: " + settled.failure().reason;
             }
         } else if (command.name == "dump") {
             out_ << SimDumpText(SimDump(simulator_)) << '\n';

@@ -11,10 +11,8 @@ namespace {
 class DeviceSpawnTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        DeviceSpawn::clearRecords();
-        DeviceSpawn::setRespringHandler([this] { ++resprings; });
+        respringHandler = DeviceSpawn::setRespringHandler([this] { ++resprings; });
     }
-    void TearDown() override { DeviceSpawn::setRespringHandler(nullptr); }
     int spawn(const char* path, std::vector<std::string> args) {
         std::vector<char*> argv;
         for (auto& a : args)
@@ -24,6 +22,7 @@ protected:
         return device::posix_spawn(&pid, path, nullptr, nullptr, argv.data(), nullptr);
     }
     int resprings = 0;
+    Subscription respringHandler;
 };
 
 TEST_F(DeviceSpawnTest, KillallOfBackboarddResprings) {

@@ -12,7 +12,7 @@ TEST(UIApplicationTest, OpensOnlyWhatTheDeviceCanAndRecordsIt) {
     DeviceFixture device;
     auto app = UIApplication::sharedApplication();
     EXPECT_FALSE(app->openURL(NSURL::URLWithString("https://a.example/"))); // no handler: nothing opens
-    app->setURLHandler([](const NSURL& url) { return url.scheme() == "https"; });
+    Subscription handler = app->setURLHandler([](const NSURL& url) { return url.scheme() == "https"; });
     EXPECT_TRUE(app->canOpenURL(NSURL::URLWithString("https://a.example/")));
     EXPECT_FALSE(app->canOpenURL(NSURL::URLWithString("cydia://package/x")));
     EXPECT_FALSE(app->canOpenURL(nullptr));
