@@ -226,6 +226,17 @@ TEST_F(PaneTest, SupportAlertPagesAndMailComposer) {
         EXPECT_NE(url.find(".example/"), std::string::npos) << url;
 }
 
+TEST_F(PaneTest, APageTheDeviceCannotOpenIsLoggedNotOpened) {
+    OpenPane p;
+    // No handler: the device has nothing that opens a web page.
+    device.clearLog();
+    p.pane->makeDonation(nullptr);
+    EXPECT_TRUE(UIApplication::sharedApplication()->openedURLs().empty());
+    EXPECT_EQ(device.log(),
+              std::vector<std::string>{"[OC] could not open " +
+                                       OrbitchatPreferencesController::endpoints().donationURL});
+}
+
 TEST_F(PaneTest, RowsAskedBeforeViewLoadHoldThePlistAlone) {
     device.addApp("com.a", {{"CFBundleDisplayName", "Alpha"}});
     device.addExtension("OCSupportA.dylib", {"com.a"});

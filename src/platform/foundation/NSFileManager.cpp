@@ -21,6 +21,11 @@ void setError(std::shared_ptr<NSError>* error, std::shared_ptr<NSError> value) {
         *error = std::move(value);
 }
 
+// A failed write: the Cocoa file error's text for the device path, and the errno.
+Failure writeFailure(int error, const std::string& devicePath) {
+    return Failure{NSError::fileError(error, devicePath, true)->localizedDescription(), error};
+}
+
 // Opens the root and resolves the path inside it; answers 0 or an errno value.
 int resolve(const std::string& root, std::string_view path, bool followLast, ResolvedDevicePath& out) {
     UniqueFd rootFd(open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -240,17 +245,14 @@ PlistReadResult NSFileManager::propertyListAtPath(std::string_view path, const P
 Result<> NSFileManager::writeContentsAtomically(std::string_view path,
                                                 std::span<const std::uint8_t> bytes) const {
     const std::string devicePath(path);
-    auto failed = [&](int e) {
-        return Failure{NSError::fileError(e, devicePath, true)->localizedDescription(), e};
-    };
     ResolvedDevicePath r;
     if (int e = resolve(root_, path, false, r))
-        return failed(e);
+        return writeFailure(e, devicePath);
     if (r.name == ".")
-        return failed(EISDIR);
+        return writeFailure(EISDIR, devicePath);
     Result<> written = writeFileAtomically(r.parent.get(), r.name, bytes);
     if (!written)
-        return failed(written.failure().code);
+        return writeFailure(written.failure().code, devicePath);
     return Result<>::success();
 }
 
@@ -262,8 +264,7 @@ Result<> NSFileManager::writePropertyListAtomically(std::string_view path, const
     return writeContentsAtomically(path, bytes);
 }
 
-bool NSFileManager::createDirectoryAtPath(std::string_view path, bool intermediates,
-                                          std::shared_ptr<NSError>* error) const {
+Result<> NSFileManager::createDirectoryAtPath(std::string_view path, bool intermediates) const {
     const std::string devicePath(path);
     // Creates one folder at a time from the top, so that every step is resolved inside the root.
     std::vector<std::string> steps;
@@ -285,10 +286,8 @@ bool NSFileManager::createDirectoryAtPath(std::string_view path, bool intermedia
     }
     for (std::size_t i = 0; i < steps.size(); ++i) {
         ResolvedDevicePath r;
-        if (int e = resolve(root_, steps[i], true, r)) {
-            setError(error, NSError::fileError(e, devicePath, true));
-            return false;
-        }
+        if (int e = resolve(root_, steps[i], true, r))
+            return writeFailure(e, devicePath);
         if (mkdirat(r.parent.get(), r.name.c_str(), 0755) == 0)
             continue;
         int e = errno;
@@ -296,8 +295,7 @@ bool NSFileManager::createDirectoryAtPath(std::string_view path, bool intermedia
         bool isFolder = fstatat(r.parent.get(), r.name.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
         if (e == EEXIST && isFolder && (intermediates || r.name == "."))
             continue;
-        setError(error, NSError::fileError(e, devicePath, true));
-        return false;
+        return writeFailure(e, devicePath);
     }
-    return true;
+    return Result<>::success();
 }

@@ -66,9 +66,9 @@ public:
     // code 0; a failed write as writeContentsAtomically does.
     Result<> writePropertyListAtomically(std::string_view path, const PlistValue& value) const;
 
-    // Creates a folder, and with `intermediates` the missing folders above it too.
-    bool createDirectoryAtPath(std::string_view path, bool intermediates,
-                               std::shared_ptr<NSError>* error = nullptr) const;
+    // Creates a folder, and with `intermediates` the missing folders above it too (an existing
+    // folder is then no failure). Fails as writeContentsAtomically does.
+    Result<> createDirectoryAtPath(std::string_view path, bool intermediates) const;
 
     std::string className() const override { return "NSFileManager"; }
 

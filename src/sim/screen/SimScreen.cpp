@@ -193,7 +193,6 @@ void SimScreen::showOpenedURL(const std::string& url) {
     window_->addSubview(sheet);
     UIView::animateWithDuration(UIWindow::kPresentDuration, 0, 1, 0, 0,
                                 [&] { sheet->setCenter(CGPointMake(b.midX(), b.midY())); }, {});
-    update();
 }
 
 void SimScreen::closeOpenedScreen() {

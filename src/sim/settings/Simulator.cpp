@@ -132,7 +132,8 @@ Simulator::Simulator(Options options)
     UIScreen::mainScreen()->setScale(options_.screenScale);
 
     // The device opens web pages in its browser, mail addresses in its mail app, and other URLs in
-    // the app that declares the scheme; what opened shows once the opening code has returned.
+    // the app that declares the scheme. What opened shows at once: opening a URL covers the app
+    // with another screen and tears nothing down.
     std::weak_ptr<Simulator*> alive = alive_;
     urlHandler_ = UIApplication::sharedApplication()->setURLHandler(
         [](const NSURL& url) {
@@ -143,12 +144,8 @@ Simulator::Simulator(Options options)
                    ALApplicationList::sharedApplicationList()->hasApplicationForURLScheme(scheme);
         },
         [alive](const std::string& url) {
-            if (auto loop = NSRunLoop::main()) {
-                loop->enqueue([alive, url] {
-                    if (auto self = alive.lock())
-                        (*self)->openedURL(url);
-                });
-            }
+            if (auto self = alive.lock())
+                (*self)->openedURL(url);
         });
 
     respringHandler_ = DeviceSpawn::setRespringHandler([alive] {

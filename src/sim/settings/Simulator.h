@@ -94,8 +94,9 @@ public:
     // path is empty, "/" or "/chatheadsextensions.json"; otherwise a failure saying why.
     static Result<std::string> catalogueHostFromURL(const std::string& url);
 
-    // What the device does on its own, told on the main run loop until the handle goes: a respring
-    // (after the Settings app came back, or failed to), and each URL that opened, in order.
+    // What the device does on its own, told on the main thread until the handle goes: a respring,
+    // from the main run loop once the Settings app came back (or failed to), and each URL that
+    // opened, in order, as it opens.
     Subscription observeResprings(std::function<void()> observer);
     Subscription observeOpenedURLs(std::function<void(const std::string& url)> observer);
 

@@ -50,4 +50,17 @@ TEST_F(DeviceSpawnTest, EveryOtherProgramIsMissingAndNothingRunsOnTheHost) {
     EXPECT_EQ(DeviceSpawn::records()[0].result, ENOENT);
 }
 
+TEST_F(DeviceSpawnTest, TheNewestHandlerServesAndAnOlderHandleLeavesItBe) {
+    int newer = 0;
+    Subscription replacing = DeviceSpawn::setRespringHandler([&] { ++newer; });
+    respringHandler.reset(); // the fixture's handler was replaced: its handle cancels nothing
+    EXPECT_EQ(spawn("/usr/bin/killall", {"killall", "backboardd"}), 0);
+    EXPECT_EQ(newer, 1);
+    EXPECT_EQ(resprings, 0);
+    replacing.reset();
+    EXPECT_EQ(spawn("/usr/bin/killall", {"killall", "backboardd"}), 0);
+    EXPECT_EQ(newer, 1);
+    EXPECT_EQ(DeviceSpawn::records().size(), 2u);
+}
+
 } // namespace
