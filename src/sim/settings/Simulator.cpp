@@ -239,9 +239,10 @@ Simulator::~Simulator() {
     network.shutDown();
     if (auto loop = NSRunLoop::main())
         loop->runUntilIdle();
-    // The main run loop goes with the device, this one's or a window's that took its place: the
-    // work left on it (a delayed alert, a HUD's timer) holds the device's screens.
-    NSRunLoop::installMain(nullptr);
+    // The device's own run loop goes with it: the work left on it (a delayed alert, a HUD's timer)
+    // holds the device's screens. A loop that a window put in its place is the window's to end.
+    if (NSRunLoop::main() == loop_)
+        NSRunLoop::installMain(nullptr);
     loop_.reset();
     UIDevice::setModel(UIDeviceModel::iPhone);
     NSBundle::setPreferredLanguages({"en"});

@@ -15,7 +15,7 @@
 //
 // Destroying it ends the device in order: the Settings app closes; requests still in flight stop
 // and their completions are dropped while everything they hold can still reach the rest of the
-// device; the main run loop goes with the work left on it; then the environment ends, and what
+// device; its main run loop goes with the work left on it; then the environment ends, and what
 // was in force before the simulator is back.
 //
 // Network work happens in real time while the clock of a script is manual: `settleNetwork` waits
