@@ -4,6 +4,7 @@
 #include "pane/PreferenceFilePath.h"
 #include "platform/applist/ALApplicationList.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
@@ -19,6 +20,7 @@
 #include "platform/ui/UIScreen.h"
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -26,8 +28,11 @@ namespace {
 constexpr const char* kSpecifierPlist = "OrbitchatPreferences";
 constexpr const char* kDynamicLibraries = "/Library/MobileSubstrate/DynamicLibraries";
 
-std::mutex gEndpointsMutex;
-OrbitchatEndpoints gEndpoints;
+// The pages and address of the current device environment.
+struct Endpoints : DeviceEnvironment::Part {
+    std::mutex mutex;
+    OrbitchatEndpoints endpoints;
+};
 
 bool contains(std::string_view s, std::string_view part) {
     return s.find(part) != std::string_view::npos;
@@ -76,13 +81,15 @@ const SelectorTable* OrbitchatPreferencesController::selectorTable() const {
 }
 
 void OrbitchatPreferencesController::setEndpoints(OrbitchatEndpoints endpoints) {
-    std::lock_guard lock(gEndpointsMutex);
-    gEndpoints = std::move(endpoints);
+    Endpoints& state = DeviceEnvironment::current().part<Endpoints>();
+    std::lock_guard lock(state.mutex);
+    state.endpoints = std::move(endpoints);
 }
 
 OrbitchatEndpoints OrbitchatPreferencesController::endpoints() {
-    std::lock_guard lock(gEndpointsMutex);
-    return gEndpoints;
+    Endpoints& state = DeviceEnvironment::current().part<Endpoints>();
+    std::lock_guard lock(state.mutex);
+    return state.endpoints;
 }
 
 // MARK: View and rows
@@ -185,9 +192,10 @@ void OrbitchatPreferencesController::respring() {
     char killall[] = "killall";
     char backboardd[] = "backboardd";
     char* const argv[] = {killall, backboardd, nullptr};
-    // The child's pid and the result are not used: killing backboardd restarts the interface,
-    // and a failed spawn has nobody to tell.
-    (void)device::posix_spawn(&pid, "/usr/bin/killall", nullptr, nullptr, argv, nullptr);
+    // Killing backboardd restarts the interface; the child's pid is not needed. A spawn that
+    // failed leaves the device as it was, and the log says so.
+    if (int error = device::posix_spawn(&pid, "/usr/bin/killall", nullptr, nullptr, argv, nullptr))
+        NSLog("[OC] could not respring: %@", {PlistValue(std::string(std::strerror(error)))});
 }
 
 void OrbitchatPreferencesController::burst() {
@@ -219,7 +227,9 @@ void OrbitchatPreferencesController::support(const std::shared_ptr<NSObject>&) {
 }
 
 void OrbitchatPreferencesController::openPage(const std::string& url) {
-    (void)UIApplication::sharedApplication()->openURL(NSURL::URLWithString(url));
+    // A page the device has nothing to open with stays closed; the log says which.
+    if (!UIApplication::sharedApplication()->openURL(NSURL::URLWithString(url)))
+        NSLog("[OC] could not open %@", {PlistValue(url)});
 }
 
 void OrbitchatPreferencesController::followOnTwitter(const std::shared_ptr<NSObject>&) {

@@ -30,7 +30,8 @@ public:
     std::string className() const override { return "OrbitchatPreferencesController"; }
     const SelectorTable* selectorTable() const override;
 
-    // The pages and support address every controller uses from now on.
+    // The pages and support address every controller of the current device environment uses
+    // from now on (the placeholders until a host sets them).
     static void setEndpoints(OrbitchatEndpoints endpoints);
     static OrbitchatEndpoints endpoints();
 

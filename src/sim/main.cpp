@@ -56,9 +56,8 @@ int main(int argc, char** argv) {
     options.appearance = *Simulator::appearanceNamed(arguments.appearance);
 
     if (!options.catalogueURL.empty()) {
-        std::string why;
-        if (!Simulator::catalogueHostFromURL(options.catalogueURL, why)) {
-            std::cerr << "orbitchat-sim: --catalogue-url: " << why << "\n";
+        if (auto host = Simulator::catalogueHostFromURL(options.catalogueURL); !host) {
+            std::cerr << "orbitchat-sim: --catalogue-url: " << host.failure().reason << "\n";
             return 2;
         }
     }
@@ -109,11 +108,12 @@ int main(int argc, char** argv) {
         options.deviceRoot = ownDevice ? options.deviceRoot : "";
     }
     if (!scriptPath.empty()) {
-        std::string why;
-        if (!readHostFile(scriptPath, ScriptRunner::kMaximumScriptBytes, script, why)) {
-            std::cerr << "orbitchat-sim: cannot read " << scriptPath << ": " << why << "\n";
+        Result<std::string> read = readHostFile(scriptPath, ScriptRunner::kMaximumScriptBytes);
+        if (!read) {
+            std::cerr << "orbitchat-sim: cannot read " << scriptPath << ": " << read.failure().reason << "\n";
             return 1;
         }
+        script = std::move(read).value();
     }
 
     // Checked before the device is touched, so a bad script changes nothing.

@@ -148,7 +148,7 @@ TEST_F(TQProgressHUDLayoutTest, ModeChangesRestackTheContent) {
 
 TEST_F(TQProgressHUDLayoutTest, ContradictingCallerConstraintLogsOnceAndKeepsTheLastLayout) {
     std::vector<std::string> lines;
-    int token = NSLogAddSink([&](const std::string& line) { lines.push_back(line); });
+    Subscription sink = NSLogAddSink([&](const std::string& line) { lines.push_back(line); });
     NSLogSetEchoToStderr(false);
     auto hud = hudIn(320, 480);
     hud->layoutIfNeeded();
@@ -162,7 +162,7 @@ TEST_F(TQProgressHUDLayoutTest, ContradictingCallerConstraintLogsOnceAndKeepsThe
     hud->layoutIfNeeded();
     hud->setNeedsUpdateConstraints(); // a rebuild keeps the caller's constraint and the failure
     hud->layoutIfNeeded();
-    NSLogRemoveSink(token);
+    sink.reset();
     NSLogSetEchoToStderr(true);
 
     EXPECT_EQ(hud->bezelView()->frame(), good);

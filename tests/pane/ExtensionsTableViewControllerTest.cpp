@@ -40,7 +40,7 @@ protected:
                       {{"CFBundleDisplayName", "Messages"}, {"CFBundleIconFile", "Icon"}});
         device.write("/Applications/com.apple.MobileSMS.app/Icon.png", DeviceFixture::png(29));
         // The device opens what its apps declare, as the simulator's device does.
-        UIApplication::sharedApplication()->setURLHandler([](const NSURL& url) {
+        urlHandler = UIApplication::sharedApplication()->setURLHandler([](const NSURL& url) {
             return ALApplicationList::sharedApplicationList()->hasApplicationForURLScheme(url.scheme());
         });
     }
@@ -85,6 +85,7 @@ protected:
     DeviceFixture device;
     HTTPSFixture https;
     std::shared_ptr<UINavigationController> nav;
+    Subscription urlHandler;
 };
 
 const char* kCatalogue = R"([

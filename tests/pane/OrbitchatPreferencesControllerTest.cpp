@@ -1,5 +1,6 @@
 #include "pane/PaneTestSupport.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIAlertController.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UINavigationController.h"
@@ -130,7 +131,7 @@ TEST_F(PaneTest, RespringConfirmationSpawnsOnlyOnRespring) {
     device.loop()->runUntilIdle();
 
     int resprings = 0;
-    DeviceSpawn::setRespringHandler([&] { ++resprings; });
+    Subscription respringHandler = DeviceSpawn::setRespringHandler([&] { ++resprings; });
     auto button = p.pane->navigationItem()->rightBarButtonItem();
     UIApplication::sharedApplication()->sendAction(button->action(), button->target(), button);
     auto alert = presentedAlert(p);
@@ -213,7 +214,7 @@ TEST_F(PaneTest, SupportAlertPagesAndMailComposer) {
     device.loop()->runUntilIdle();
     EXPECT_FALSE(p.pane->presentedViewController());
 
-    UIApplication::sharedApplication()->setURLHandler(
+    Subscription urlHandler = UIApplication::sharedApplication()->setURLHandler(
         [](const NSURL& url) { return url.scheme() == "https"; });
     p.pane->followOnTwitter(nullptr);
     p.pane->followTavinOnTwitter(nullptr);
@@ -223,6 +224,17 @@ TEST_F(PaneTest, SupportAlertPagesAndMailComposer) {
                 ElementsAre(e.makerProfileURL, e.secondProfileURL, e.donationURL));
     for (const auto& url : UIApplication::sharedApplication()->openedURLs())
         EXPECT_NE(url.find(".example/"), std::string::npos) << url;
+}
+
+TEST_F(PaneTest, APageTheDeviceCannotOpenIsLoggedNotOpened) {
+    OpenPane p;
+    // No handler: the device has nothing that opens a web page.
+    device.clearLog();
+    p.pane->makeDonation(nullptr);
+    EXPECT_TRUE(UIApplication::sharedApplication()->openedURLs().empty());
+    EXPECT_EQ(device.log(),
+              std::vector<std::string>{"[OC] could not open " +
+                                       OrbitchatPreferencesController::endpoints().donationURL});
 }
 
 TEST_F(PaneTest, RowsAskedBeforeViewLoadHoldThePlistAlone) {

@@ -4,7 +4,9 @@
 // file manager's root (and so the application list's), a main run loop on a manual clock, the log
 // captured instead of echoed, an offline network (a test that wants one serves it, see
 // HTTPSFixture), and helpers that lay out apps, extensions and preference files by device path.
-// Everything is undone when the fixture goes.
+// What it sets lives in the test's device environment (see TestMain.cpp) and goes with it; the
+// fixture itself lets the test's fetches finish and takes the main run loop, with the work left
+// on it, away when it goes.
 //
 //     DeviceFixture device;
 //     device.addApp("com.apple.MobileSMS", {{"CFBundleDisplayName", "Messages"}});
@@ -17,8 +19,6 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/plist/PropertyList.h"
 #include "platform/net/URLLoadingSystem.h"
-#include "platform/process/DeviceSpawn.h"
-#include "platform/ui/UIApplication.h"
 #include "platform/ui/UIGraphics.h"
 #include "platform/ui/UIImage.h"
 #include "support/TempDeviceRoot.h"
@@ -44,12 +44,10 @@ public:
         ALApplicationList::sharedApplicationList()->reload();
         loop_ = NSRunLoop::installMain(ManualClock::create());
         NSLogSetEchoToStderr(false);
-        logToken_ = NSLogAddSink([this](const std::string& line) {
+        logSink_ = NSLogAddSink([this](const std::string& line) {
             std::lock_guard lock(logMutex_);
             log_.push_back(line);
         });
-        DeviceSpawn::clearRecords();
-        UIApplication::sharedApplication()->clearOpenedURLs();
         URLLoadingSystem::DeviceNetwork offline;
         offline.offline = true;
         URLLoadingSystem::shared().setDeviceNetwork(offline);
@@ -59,11 +57,9 @@ public:
         URLLoadingSystem::shared().setHoldsResponses(false);
         URLLoadingSystem::shared().waitUntilIdle(20);
         loop_->runUntilIdle();
-        URLLoadingSystem::shared().setDeviceNetwork({});
-        NSLogRemoveSink(logToken_);
-        NSLogSetEchoToStderr(true);
-        DeviceSpawn::setRespringHandler(nullptr);
-        UIApplication::sharedApplication()->setURLHandler(nullptr);
+        // Work still waiting on the loop (a delayed alert, a HUD's timer) goes now, in this device.
+        if (NSRunLoop::main() == loop_)
+            NSRunLoop::installMain(nullptr);
     }
     DeviceFixture(const DeviceFixture&) = delete;
     DeviceFixture& operator=(const DeviceFixture&) = delete;
@@ -138,7 +134,7 @@ public:
 
 private:
     std::shared_ptr<NSRunLoop> loop_;
-    int logToken_ = 0;
     mutable std::mutex logMutex_;
     std::vector<std::string> log_;
+    Subscription logSink_;
 };

@@ -3,8 +3,8 @@
 // A real HTTPS server on loopback for network tests, and the device's network pointed at it: a
 // throwaway authority issues the server's certificate, the device trusts that authority (unless a
 // test says otherwise) and connects `host` to the server's port, so TLS checks the host name as in
-// the field. Everything in flight is let through and waited for when the fixture goes, and the
-// device's network is put back.
+// the field. Everything in flight is let through and waited for when the fixture goes (the
+// network itself is the test's device environment's, and goes with it).
 //
 //     HTTPSFixture https;
 //     https.serve([](auto&) { return LoopbackHTTPSServer::Reply{200, "[]"}; });
@@ -17,8 +17,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <memory>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 
 class HTTPSFixture {
 public:
@@ -31,7 +35,6 @@ public:
     ~HTTPSFixture() {
         URLLoadingSystem::shared().setHoldsResponses(false);
         EXPECT_TRUE(URLLoadingSystem::shared().waitUntilIdle(20)) << "requests still in flight";
-        URLLoadingSystem::shared().setDeviceNetwork({});
         server_.reset();
     }
     HTTPSFixture(const HTTPSFixture&) = delete;
@@ -85,4 +88,41 @@ private:
     std::string host_;
     std::unique_ptr<ThrowawayCertificateAuthority> authority_;
     std::unique_ptr<LoopbackHTTPSServer> server_;
+};
+
+// A server on loopback that takes connections and never says a word: a client's TLS hello waits
+// for an answer until the client gives up, so a request to it stays in flight for as long as a
+// test needs one in flight. The kernel completes each connection from the listening socket's
+// backlog; nothing reads from it.
+//
+//     SilentLoopbackServer silent;
+//     ... request "https://127.0.0.1:" + std::to_string(silent.port()) + "/" ...
+class SilentLoopbackServer {
+public:
+    SilentLoopbackServer() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(fd_, 16) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            ADD_FAILURE() << "no loopback socket to listen on";
+            return;
+        }
+        port_ = ntohs(address.sin_port);
+    }
+    ~SilentLoopbackServer() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    SilentLoopbackServer(const SilentLoopbackServer&) = delete;
+    SilentLoopbackServer& operator=(const SilentLoopbackServer&) = delete;
+
+    int port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "platform/applist/ALApplicationList.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/StringHelpers.h"
 #include "platform/graphics/CGImage.h"
@@ -71,16 +72,21 @@ std::vector<std::pair<std::string, double>> iconCandidates(const std::string& na
     return out;
 }
 
+// The device environment's list, kept while its device root stays the same.
+struct SharedList : DeviceEnvironment::Part {
+    std::mutex mutex;
+    std::shared_ptr<ALApplicationList> list;
+};
+
 } // namespace
 
 std::shared_ptr<ALApplicationList> ALApplicationList::sharedApplicationList() {
-    static std::mutex mutex;
-    static std::shared_ptr<ALApplicationList> shared;
     std::string root = NSFileManager::defaultManager()->deviceRoot();
-    std::lock_guard lock(mutex);
-    if (!shared || shared->deviceRoot_ != root)
-        shared = std::shared_ptr<ALApplicationList>(new ALApplicationList(root));
-    return shared;
+    SharedList& shared = DeviceEnvironment::current().part<SharedList>();
+    std::lock_guard lock(shared.mutex);
+    if (!shared.list || shared.list->deviceRoot_ != root)
+        shared.list = std::shared_ptr<ALApplicationList>(new ALApplicationList(root));
+    return shared.list;
 }
 
 void ALApplicationList::reload() {

@@ -37,7 +37,8 @@ enum ALApplicationIconSize : int {
 
 class ALApplicationList : public NSObject {
 public:
-    // The list for the default file manager's device root; a new root gets a freshly read list.
+    // The current device environment's list, for its default file manager's device root; a new
+    // root gets a freshly read list.
     static std::shared_ptr<ALApplicationList> sharedApplicationList();
 
     std::string className() const override { return "ALApplicationList"; }

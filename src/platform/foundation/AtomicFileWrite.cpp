@@ -106,10 +106,9 @@ int removeAtomicWriteLeftovers(int folderFd) {
     return removed;
 }
 
-AtomicWriteResult writeFileAtomically(int folderFd, const std::string& name,
-                                      std::span<const std::uint8_t> bytes) {
+Result<> writeFileAtomically(int folderFd, const std::string& name, std::span<const std::uint8_t> bytes) {
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-        return {EINVAL, "name"};
+        return Failure{"name", EINVAL};
     removeAtomicWriteLeftovers(folderFd);
 
     mode_t mode = 0644;
@@ -125,15 +124,15 @@ AtomicWriteResult writeFileAtomically(int folderFd, const std::string& name,
         temp = temporaryName(name);
         fd.reset(openat(folderFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
         if (!fd.valid() && errno != EEXIST)
-            return {errno, "create"};
+            return Failure{"create", errno};
     }
     if (!fd.valid())
-        return {EEXIST, "create"};
+        return Failure{"create", EEXIST};
 
     auto fail = [&](const char* step) {
-        AtomicWriteResult result{errno ? errno : EIO, step};
+        Failure failure{step, errno ? errno : EIO};
         unlinkat(folderFd, temp.c_str(), 0);
-        return result;
+        return failure;
     };
     // Held until the file is renamed or removed, so that a cleaner in another process leaves it be.
     if (flock(fd.get(), LOCK_EX) != 0)
@@ -158,7 +157,7 @@ AtomicWriteResult writeFileAtomically(int folderFd, const std::string& name,
     if (!folder.valid() || fsync(folder.get()) != 0) {
         // The new contents are whole and in place, but the rename may not survive a power cut;
         // that is reported, not retried.
-        return {errno ? errno : EIO, "folder fsync"};
+        return Failure{"folder fsync", errno ? errno : EIO};
     }
-    return {};
+    return Result<>::success();
 }

@@ -1,26 +1,35 @@
 #include "platform/foundation/DarwinNotifyCenter.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
+
+#include <cstdint>
+#include <memory>
 #include <mutex>
 #include <utility>
 
 namespace {
 
 struct Observer {
-    std::uint64_t token;
+    std::uint64_t id;
     std::string name;
     DarwinNotifyCenter::Callback callback;
 };
 
-struct Center {
+struct Registry {
     std::mutex mutex;
     std::vector<Observer> observers;
     std::vector<std::string> posted;
     std::uint64_t next = 1;
 };
 
-Center& center() {
-    static Center c;
-    return c;
+// The centre of one device environment; an observer's handle reaches its registry weakly, so a
+// handle that outlives the environment cancels nothing.
+struct CenterState : DeviceEnvironment::Part {
+    std::shared_ptr<Registry> registry = std::make_shared<Registry>();
+};
+
+const std::shared_ptr<Registry>& registry() {
+    return DeviceEnvironment::current().part<CenterState>().registry;
 }
 
 } // namespace
@@ -28,11 +37,12 @@ Center& center() {
 void DarwinNotifyCenter::post(const std::string& name) {
     if (name.empty())
         return;
+    Registry& r = *registry();
     std::vector<Callback> callbacks;
     {
-        std::lock_guard lock(center().mutex);
-        center().posted.push_back(name);
-        for (const auto& o : center().observers)
+        std::lock_guard lock(r.mutex);
+        r.posted.push_back(name);
+        for (const auto& o : r.observers)
             if (o.name == name)
                 callbacks.push_back(o.callback);
     }
@@ -41,24 +51,31 @@ void DarwinNotifyCenter::post(const std::string& name) {
         callback();
 }
 
-std::uint64_t DarwinNotifyCenter::addObserver(std::string name, Callback callback) {
-    std::lock_guard lock(center().mutex);
-    std::uint64_t token = center().next++;
-    center().observers.push_back({token, std::move(name), std::move(callback)});
-    return token;
-}
-
-void DarwinNotifyCenter::removeObserver(std::uint64_t token) {
-    std::lock_guard lock(center().mutex);
-    std::erase_if(center().observers, [token](const Observer& o) { return o.token == token; });
+Subscription DarwinNotifyCenter::addObserver(std::string name, Callback callback) {
+    std::shared_ptr<Registry> r = registry();
+    std::uint64_t id = 0;
+    {
+        std::lock_guard lock(r->mutex);
+        id = r->next++;
+        r->observers.push_back({id, std::move(name), std::move(callback)});
+    }
+    return Subscription([weak = std::weak_ptr<Registry>(r), id] {
+        auto r = weak.lock();
+        if (!r)
+            return;
+        std::lock_guard lock(r->mutex);
+        std::erase_if(r->observers, [id](const Observer& o) { return o.id == id; });
+    });
 }
 
 std::vector<std::string> DarwinNotifyCenter::postedNames() {
-    std::lock_guard lock(center().mutex);
-    return center().posted;
+    Registry& r = *registry();
+    std::lock_guard lock(r.mutex);
+    return r.posted;
 }
 
 void DarwinNotifyCenter::clearRecords() {
-    std::lock_guard lock(center().mutex);
-    center().posted.clear();
+    Registry& r = *registry();
+    std::lock_guard lock(r.mutex);
+    r.posted.clear();
 }

@@ -5,14 +5,15 @@
 // whichever process posted it. Preference panes post one after writing a setting so that the
 // tweak reads its file again.
 //
-// Here the device is the process: a post calls the observers of the name at once, on the posting
-// thread, and is recorded so that the simulator can show what was posted and in which order.
+// Here the device is the current device environment: a post calls the observers of the name at
+// once, on the posting thread, and is recorded so that the simulator can show what was posted and
+// in which order. An observer stays registered until its handle goes.
 //
-//     auto token = DarwinNotifyCenter::addObserver("com.example.prefs/changed", [] { reload(); });
+//     Subscription reloads = DarwinNotifyCenter::addObserver("com.example.prefs/changed", [] { reload(); });
 //     DarwinNotifyCenter::post("com.example.prefs/changed");
-//     DarwinNotifyCenter::removeObserver(token);
 
-#include <cstdint>
+#include "platform/foundation/Subscription.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,9 +24,8 @@ public:
 
     // Posts `name`: records it and calls its observers. An empty name is not posted.
     static void post(const std::string& name);
-    // Registers `callback` for `name`; answers a token for removeObserver.
-    static std::uint64_t addObserver(std::string name, Callback callback);
-    static void removeObserver(std::uint64_t token);
+    // Calls `callback` for every post of `name` until the handle goes.
+    static Subscription addObserver(std::string name, Callback callback);
 
     // The names posted since the last clearRecords, in order.
     static std::vector<std::string> postedNames();

@@ -5,14 +5,16 @@
 // without waiting for a writer; a file larger than the caller's cap is refused rather than read
 // until memory runs out (a file that grows while it is read is caught too).
 //
-//     std::string text, why;
-//     if (!readHostFile(path, 1 << 20, text, why))
-//         std::cerr << path << ": " << why << "\n";   // "not a regular file", "no such file", ...
+//     Result<std::string> text = readHostFile(path, 1 << 20);
+//     if (!text)
+//         std::cerr << path << ": " << text.failure().reason << "\n";   // "no such file", ...
+
+#include "platform/foundation/Result.h"
 
 #include <cstddef>
 #include <string>
 
-// Answers whether the whole file was read into `bytes`; otherwise `why` says, in a few words,
-// what stood in the way ("no such file", "permission denied", "a folder, not a file",
-// "not a regular file", "larger than N bytes", or the system's text for a read error).
-bool readHostFile(const std::string& path, std::size_t maxBytes, std::string& bytes, std::string& why);
+// The whole file, or why not, in a few words: "no such file", "permission denied", "a folder,
+// not a file", "not a regular file", "larger than N bytes", or the system's text for a read error.
+// The failure's code is the errno behind it (EFBIG when too large, 0 for "not a regular file").
+Result<std::string> readHostFile(const std::string& path, std::size_t maxBytes);

@@ -17,8 +17,12 @@ bool NSDictionary::writeToFile(const PlistValue& dictionary, std::string_view pa
     if (!dictionary.isDictionary())
         failure = NSError::create(NSCocoaErrorDomain, NSPropertyListWriteInvalidError,
                                   "The data couldn’t be written because it isn’t a dictionary.");
-    else
-        failure = NSFileManager::defaultManager()->writePropertyListAtomically(path, dictionary);
+    else if (auto written = NSFileManager::defaultManager()->writePropertyListAtomically(path, dictionary);
+             !written)
+        failure = written.failure().code
+                      ? NSError::fileError(written.failure().code, std::string(path), true)
+                      : NSError::create(NSCocoaErrorDomain, NSPropertyListWriteInvalidError,
+                                        written.failure().reason);
     if (error)
         *error = failure;
     return !failure;

@@ -1,6 +1,7 @@
 #include "platform/foundation/NSFileManager.h"
 
 #include "platform/foundation/AtomicFileWrite.h"
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/DevicePath.h"
 #include "platform/foundation/UniqueFd.h"
 
@@ -15,12 +16,14 @@
 
 namespace {
 
-std::mutex gDefaultLock;
-std::shared_ptr<NSFileManager> gDefault;
-
 void setError(std::shared_ptr<NSError>* error, std::shared_ptr<NSError> value) {
     if (error)
         *error = std::move(value);
+}
+
+// A failed write: the Cocoa file error's text for the device path, and the errno.
+Failure writeFailure(int error, const std::string& devicePath) {
+    return Failure{NSError::fileError(error, devicePath, true)->localizedDescription(), error};
 }
 
 // Opens the root and resolves the path inside it; answers 0 or an errno value.
@@ -31,19 +34,84 @@ int resolve(const std::string& root, std::string_view path, bool followLast, Res
     return resolveDevicePath(rootFd.get(), path, followLast, out);
 }
 
+// Lists read again unchanged (the pane reads its preference file once per row) skip the parse:
+// the file is still read every time, and only byte-for-byte the same contents under the same
+// limits reuse the earlier result. The tree is shared, not copied: readers treat it as
+// immutable (a writer takes a mutableCopy and writes a new file, which reads as a new tree).
+// The cache holds a few lists and at most 64 MiB of their bytes.
+class ParsedListCache {
+public:
+    static constexpr std::size_t kMaxEntries = 8;
+    static constexpr std::size_t kMaxCachedBytes = 64u << 20;
+
+    std::optional<PlistReadResult> find(const std::vector<std::uint8_t>& bytes, const PlistLimits& limits) {
+        std::lock_guard lock(mutex_);
+        for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+            if (sameLimits(it->limits, limits) && it->bytes == bytes) {
+                entries_.splice(entries_.begin(), entries_, it);
+                return PlistReadResult{it->value, nullptr, it->format};
+            }
+        }
+        return std::nullopt;
+    }
+    void remember(std::vector<std::uint8_t> bytes, const PlistLimits& limits, const PlistReadResult& result) {
+        if (!result.ok() || bytes.size() > kMaxCachedBytes)
+            return;
+        std::lock_guard lock(mutex_);
+        cachedBytes_ += bytes.size();
+        entries_.push_front(Entry{std::move(bytes), limits, result.value, result.format});
+        while (entries_.size() > kMaxEntries || cachedBytes_ > kMaxCachedBytes) {
+            cachedBytes_ -= entries_.back().bytes.size();
+            entries_.pop_back();
+        }
+    }
+
+private:
+    struct Entry {
+        std::vector<std::uint8_t> bytes;
+        PlistLimits limits;
+        PlistValue value;
+        PlistFormat format;
+    };
+    static bool sameLimits(const PlistLimits& a, const PlistLimits& b) {
+        return a.maxBytes == b.maxBytes && a.maxDepth == b.maxDepth && a.maxValues == b.maxValues &&
+               a.maxExpandedBytes == b.maxExpandedBytes;
+    }
+    std::mutex mutex_;
+    std::list<Entry> entries_;
+    std::size_t cachedBytes_ = 0;
+};
+
+// The device environment's default manager and its cache of parsed lists.
+struct FileState : DeviceEnvironment::Part {
+    std::mutex mutex;
+    std::shared_ptr<NSFileManager> manager;
+    ParsedListCache parsedLists;
+};
+
+FileState& fileState() {
+    return DeviceEnvironment::current().part<FileState>();
+}
+
+ParsedListCache& parsedLists() {
+    return fileState().parsedLists;
+}
+
 } // namespace
 
 std::shared_ptr<NSFileManager> NSFileManager::defaultManager() {
-    std::lock_guard lock(gDefaultLock);
-    if (!gDefault)
-        gDefault = create("/");
-    return gDefault;
+    FileState& state = fileState();
+    std::lock_guard lock(state.mutex);
+    if (!state.manager)
+        state.manager = create("/");
+    return state.manager;
 }
 
 void NSFileManager::setDeviceRoot(std::string hostPath) {
     auto manager = create(std::move(hostPath));
-    std::lock_guard lock(gDefaultLock);
-    gDefault = std::move(manager);
+    FileState& state = fileState();
+    std::lock_guard lock(state.mutex);
+    state.manager = std::move(manager);
 }
 
 std::shared_ptr<NSFileManager> NSFileManager::create(std::string hostRoot) {
@@ -162,63 +230,6 @@ std::optional<std::vector<std::uint8_t>> NSFileManager::contentsAtPath(std::stri
     return bytes;
 }
 
-namespace {
-
-// Lists read again unchanged (the pane reads its preference file once per row) skip the parse:
-// the file is still read every time, and only byte-for-byte the same contents under the same
-// limits reuse the earlier result. The tree is shared, not copied: readers treat it as
-// immutable (a writer takes a mutableCopy and writes a new file, which reads as a new tree).
-// The cache holds a few lists and at most 64 MiB of their bytes.
-class ParsedListCache {
-public:
-    static constexpr std::size_t kMaxEntries = 8;
-    static constexpr std::size_t kMaxCachedBytes = 64u << 20;
-
-    std::optional<PlistReadResult> find(const std::vector<std::uint8_t>& bytes, const PlistLimits& limits) {
-        std::lock_guard lock(mutex_);
-        for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-            if (sameLimits(it->limits, limits) && it->bytes == bytes) {
-                entries_.splice(entries_.begin(), entries_, it);
-                return PlistReadResult{it->value, nullptr, it->format};
-            }
-        }
-        return std::nullopt;
-    }
-    void remember(std::vector<std::uint8_t> bytes, const PlistLimits& limits, const PlistReadResult& result) {
-        if (!result.ok() || bytes.size() > kMaxCachedBytes)
-            return;
-        std::lock_guard lock(mutex_);
-        cachedBytes_ += bytes.size();
-        entries_.push_front(Entry{std::move(bytes), limits, result.value, result.format});
-        while (entries_.size() > kMaxEntries || cachedBytes_ > kMaxCachedBytes) {
-            cachedBytes_ -= entries_.back().bytes.size();
-            entries_.pop_back();
-        }
-    }
-
-private:
-    struct Entry {
-        std::vector<std::uint8_t> bytes;
-        PlistLimits limits;
-        PlistValue value;
-        PlistFormat format;
-    };
-    static bool sameLimits(const PlistLimits& a, const PlistLimits& b) {
-        return a.maxBytes == b.maxBytes && a.maxDepth == b.maxDepth && a.maxValues == b.maxValues &&
-               a.maxExpandedBytes == b.maxExpandedBytes;
-    }
-    std::mutex mutex_;
-    std::list<Entry> entries_;
-    std::size_t cachedBytes_ = 0;
-};
-
-ParsedListCache& parsedLists() {
-    static ParsedListCache cache;
-    return cache;
-}
-
-} // namespace
-
 PlistReadResult NSFileManager::propertyListAtPath(std::string_view path, const PlistLimits& limits) const {
     std::shared_ptr<NSError> error;
     auto bytes = contentsAtPath(path, &error, limits.maxBytes);
@@ -231,31 +242,29 @@ PlistReadResult NSFileManager::propertyListAtPath(std::string_view path, const P
     return result;
 }
 
-std::shared_ptr<NSError> NSFileManager::writeContentsAtomically(std::string_view path,
-                                                                std::span<const std::uint8_t> bytes) const {
+Result<> NSFileManager::writeContentsAtomically(std::string_view path,
+                                                std::span<const std::uint8_t> bytes) const {
     const std::string devicePath(path);
     ResolvedDevicePath r;
     if (int e = resolve(root_, path, false, r))
-        return NSError::fileError(e, devicePath, true);
+        return writeFailure(e, devicePath);
     if (r.name == ".")
-        return NSError::fileError(EISDIR, devicePath, true);
-    AtomicWriteResult result = writeFileAtomically(r.parent.get(), r.name, bytes);
-    if (!result.ok())
-        return NSError::fileError(result.error, devicePath, true);
-    return nullptr;
+        return writeFailure(EISDIR, devicePath);
+    Result<> written = writeFileAtomically(r.parent.get(), r.name, bytes);
+    if (!written)
+        return writeFailure(written.failure().code, devicePath);
+    return Result<>::success();
 }
 
-std::shared_ptr<NSError> NSFileManager::writePropertyListAtomically(std::string_view path,
-                                                                    const PlistValue& value) const {
+Result<> NSFileManager::writePropertyListAtomically(std::string_view path, const PlistValue& value) const {
     PlistWriteResult encoded = writePropertyList(value);
     if (!encoded.ok())
-        return encoded.error;
+        return Failure{encoded.error->localizedDescription()};
     auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(encoded.bytes.data()), encoded.bytes.size());
     return writeContentsAtomically(path, bytes);
 }
 
-bool NSFileManager::createDirectoryAtPath(std::string_view path, bool intermediates,
-                                          std::shared_ptr<NSError>* error) const {
+Result<> NSFileManager::createDirectoryAtPath(std::string_view path, bool intermediates) const {
     const std::string devicePath(path);
     // Creates one folder at a time from the top, so that every step is resolved inside the root.
     std::vector<std::string> steps;
@@ -277,10 +286,8 @@ bool NSFileManager::createDirectoryAtPath(std::string_view path, bool intermedia
     }
     for (std::size_t i = 0; i < steps.size(); ++i) {
         ResolvedDevicePath r;
-        if (int e = resolve(root_, steps[i], true, r)) {
-            setError(error, NSError::fileError(e, devicePath, true));
-            return false;
-        }
+        if (int e = resolve(root_, steps[i], true, r))
+            return writeFailure(e, devicePath);
         if (mkdirat(r.parent.get(), r.name.c_str(), 0755) == 0)
             continue;
         int e = errno;
@@ -288,8 +295,7 @@ bool NSFileManager::createDirectoryAtPath(std::string_view path, bool intermedia
         bool isFolder = fstatat(r.parent.get(), r.name.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
         if (e == EEXIST && isFolder && (intermediates || r.name == "."))
             continue;
-        setError(error, NSError::fileError(e, devicePath, true));
-        return false;
+        return writeFailure(e, devicePath);
     }
-    return true;
+    return Result<>::success();
 }

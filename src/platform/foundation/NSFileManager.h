@@ -4,7 +4,8 @@
 // ("/Library/MobileSubstrate/DynamicLibraries") and resolves under the device root, a folder on
 // the host: "/" on a phone, the device folder in the simulator. A path that climbs out of the
 // root, through ".." or a symbolic link, is refused; a link to an absolute device path
-// ("/var/x") resolves inside the root. Errors name device paths, never host paths.
+// ("/var/x") resolves inside the root. Errors name device paths, never host paths. The default
+// manager, and with it the device root, is the current device environment's.
 //
 //     NSFileManager::setDeviceRoot("/tmp/device");
 //     auto fm = NSFileManager::defaultManager();
@@ -15,6 +16,7 @@
 
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSObject.h"
+#include "platform/foundation/Result.h"
 #include "platform/foundation/plist/PropertyList.h"
 
 #include <cstdint>
@@ -54,19 +56,19 @@ public:
     // with other readers of the same contents: treat it as immutable and change a mutableCopy.
     PlistReadResult propertyListAtPath(std::string_view path, const PlistLimits& limits = {}) const;
 
-    // Replaces the file with `bytes` atomically (see AtomicFileWrite.h). The folder must exist.
-    // Null on success.
-    std::shared_ptr<NSError> writeContentsAtomically(std::string_view path,
-                                                     std::span<const std::uint8_t> bytes) const;
+    // Replaces the file with `bytes` atomically (see AtomicFileWrite.h). The folder must exist. A
+    // failure's reason is the text of the Cocoa file error for the device path
+    // (NSError::fileError), its code the errno.
+    Result<> writeContentsAtomically(std::string_view path, std::span<const std::uint8_t> bytes) const;
 
-    // Encodes the value as an XML property list and writes it atomically. Null on success; on any
-    // failure the old file is left as it was.
-    std::shared_ptr<NSError> writePropertyListAtomically(std::string_view path,
-                                                         const PlistValue& value) const;
+    // Encodes the value as an XML property list and writes it atomically; on any failure the old
+    // file is left as it was. A value that cannot be encoded fails with the encoder's text and
+    // code 0; a failed write as writeContentsAtomically does.
+    Result<> writePropertyListAtomically(std::string_view path, const PlistValue& value) const;
 
-    // Creates a folder, and with `intermediates` the missing folders above it too.
-    bool createDirectoryAtPath(std::string_view path, bool intermediates,
-                               std::shared_ptr<NSError>* error = nullptr) const;
+    // Creates a folder, and with `intermediates` the missing folders above it too (an existing
+    // folder is then no failure). Fails as writeContentsAtomically does.
+    Result<> createDirectoryAtPath(std::string_view path, bool intermediates) const;
 
     std::string className() const override { return "NSFileManager"; }
 

@@ -1,21 +1,30 @@
 #include "platform/foundation/NSLog.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
+
+#include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 namespace {
 
-struct LogState {
+struct Sinks {
     std::mutex mutex;
-    std::vector<std::pair<int, NSLogSink>> sinks;
-    int nextToken = 1;
+    std::vector<std::pair<std::uint64_t, NSLogSink>> sinks;
+    std::uint64_t next = 1;
     bool echo = true;
 };
 
-LogState& state() {
-    static LogState s;
-    return s;
+// The log of one device environment. Its sinks live in an object of their own, which a sink's
+// handle reaches weakly: a handle that outlives its environment cancels nothing.
+struct LogState : DeviceEnvironment::Part {
+    std::shared_ptr<Sinks> sinks = std::make_shared<Sinks>();
+};
+
+Sinks& sinks() {
+    return *DeviceEnvironment::current().part<LogState>().sinks;
 }
 
 } // namespace
@@ -45,31 +54,35 @@ std::string NSStringWithFormat(std::string_view format, std::initializer_list<Pl
 
 void NSLog(std::string_view format, std::initializer_list<PlistValue> args) {
     std::string line = NSStringWithFormat(format, args);
-    LogState& s = state();
+    Sinks& s = sinks();
     std::lock_guard lock(s.mutex);
     if (s.echo) {
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fputc('\n', stderr);
     }
-    for (auto& [token, sink] : s.sinks)
+    for (auto& [id, sink] : s.sinks)
         sink(line);
 }
 
-int NSLogAddSink(NSLogSink sink) {
-    LogState& s = state();
-    std::lock_guard lock(s.mutex);
-    s.sinks.emplace_back(s.nextToken, std::move(sink));
-    return s.nextToken++;
-}
-
-void NSLogRemoveSink(int token) {
-    LogState& s = state();
-    std::lock_guard lock(s.mutex);
-    std::erase_if(s.sinks, [token](const auto& entry) { return entry.first == token; });
+Subscription NSLogAddSink(NSLogSink sink) {
+    std::shared_ptr<Sinks> owner = DeviceEnvironment::current().part<LogState>().sinks;
+    std::uint64_t id = 0;
+    {
+        std::lock_guard lock(owner->mutex);
+        id = owner->next++;
+        owner->sinks.emplace_back(id, std::move(sink));
+    }
+    return Subscription([weak = std::weak_ptr<Sinks>(owner), id] {
+        auto s = weak.lock();
+        if (!s)
+            return;
+        std::lock_guard lock(s->mutex);
+        std::erase_if(s->sinks, [id](const auto& entry) { return entry.first == id; });
+    });
 }
 
 void NSLogSetEchoToStderr(bool echo) {
-    LogState& s = state();
+    Sinks& s = sinks();
     std::lock_guard lock(s.mutex);
     s.echo = echo;
 }

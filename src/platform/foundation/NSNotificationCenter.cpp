@@ -1,10 +1,19 @@
 #include "platform/foundation/NSNotificationCenter.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
+
 #include <algorithm>
 
+namespace {
+
+struct DefaultCenter : DeviceEnvironment::Part {
+    std::shared_ptr<NSNotificationCenter> center = NSNotificationCenter::create();
+};
+
+} // namespace
+
 std::shared_ptr<NSNotificationCenter> NSNotificationCenter::defaultCenter() {
-    static const auto center = create();
-    return center;
+    return DeviceEnvironment::current().part<DefaultCenter>().center;
 }
 
 void NSNotificationCenter::addObserver(const std::shared_ptr<NSObject>& observer, SEL selector,

@@ -43,7 +43,7 @@ public:
     NSNotificationCenter(const NSNotificationCenter&) = delete;
     NSNotificationCenter& operator=(const NSNotificationCenter&) = delete;
 
-    // The process's shared centre.
+    // The current device environment's centre.
     static std::shared_ptr<NSNotificationCenter> defaultCenter();
     // A separate centre (tests).
     static std::shared_ptr<NSNotificationCenter> create() {

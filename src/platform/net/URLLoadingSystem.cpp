@@ -1,7 +1,9 @@
 #include "platform/net/URLLoadingSystem.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/StringHelpers.h"
+#include "platform/net/CurlErrorMapping.h"
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLResponse.h"
 
@@ -76,6 +78,64 @@ std::string schemeOf(const std::string& url) {
     return valid ? lowercased(scheme) : std::string();
 }
 
+// How many loads are not yet through their completion. Shared with the completions handed to a
+// queue, which may run after the engine has ended.
+struct Tally {
+    std::mutex mutex;
+    std::condition_variable idle;
+    std::size_t inFlight = 0;
+
+    void add() {
+        std::lock_guard lock(mutex);
+        ++inFlight;
+    }
+    void done() {
+        std::lock_guard lock(mutex);
+        if (inFlight > 0 && --inFlight == 0)
+            idle.notify_all();
+    }
+};
+
+using Completion = std::function<void(URLLoadingSystem::Result)>;
+
+// A completion handed to a queue. Whoever takes it out first, the queue's block or the engine's
+// shutDown, runs it or drops it and counts the load as done; the other finds it empty.
+struct Handoff {
+    std::uint64_t id = 0;
+    std::shared_ptr<Tally> tally;
+    std::mutex mutex;
+    std::condition_variable done;
+    Completion complete;
+    URLLoadingSystem::Result result;
+    bool taken = false;
+    // Whether a queue's thread is running the completion now, and which.
+    bool running = false;
+    std::thread::id runner;
+
+    // Takes the completion out, once; `toRun` when the taker is about to run it.
+    bool take(Completion& completeOut, URLLoadingSystem::Result& resultOut, bool toRun) {
+        std::lock_guard lock(mutex);
+        if (taken)
+            return false;
+        taken = true;
+        running = toRun;
+        runner = std::this_thread::get_id();
+        completeOut = std::move(complete);
+        resultOut = std::move(result);
+        return true;
+    }
+    void finished() {
+        std::lock_guard lock(mutex);
+        running = false;
+        done.notify_all();
+    }
+    // Waits until a completion running on another thread has returned.
+    void waitUntilRun() {
+        std::unique_lock lock(mutex);
+        done.wait(lock, [&] { return !running || runner == std::this_thread::get_id(); });
+    }
+};
+
 } // namespace
 
 struct URLLoadingSystem::Engine {
@@ -99,9 +159,10 @@ struct URLLoadingSystem::Engine {
     };
 
     struct Delivery {
+        std::uint64_t id = 0;
         Result result;
         dispatch_queue_t queue;
-        std::function<void(Result)> complete;
+        Completion complete;
     };
 
     Engine() {
@@ -113,25 +174,74 @@ struct URLLoadingSystem::Engine {
     }
 
     ~Engine() {
+        shutDown();
+        curl_multi_cleanup(multi);
+        curl_global_cleanup();
+    }
+
+    // Stops both threads, ends every transfer, and drops every completion not yet run, in the
+    // order the loads started. Runs on the thread that ends the environment, after which nothing
+    // of the engine runs anywhere: no thread, no transfer, and no completion handed to a queue.
+    void shutDown() {
         {
             std::lock_guard lock(mutex);
+            if (stopping)
+                return;
             stopping = true;
         }
         curl_multi_wakeup(multi);
         work.notify_all();
         deliveryReady.notify_all();
+        // A completion running on the delivery thread finishes first; the I/O thread leaves its
+        // poll at the wake-up.
         if (ioThread.joinable())
             ioThread.join();
         if (deliveryThread.joinable())
             deliveryThread.join();
-        // Loads still running at exit are abandoned: their completions never run.
-        for (auto& [id, transfer] : active) {
-            curl_multi_remove_handle(multi, transfer->easy);
-            curl_easy_cleanup(transfer->easy);
+
+        std::vector<std::pair<std::uint64_t, Completion>> dropped;
+        std::vector<std::shared_ptr<Handoff>> running;
+        {
+            std::lock_guard lock(mutex);
+            for (auto& t : pending)
+                dropped.emplace_back(t->id, std::move(t->load.complete));
+            for (auto& [easy, t] : active) {
+                curl_multi_remove_handle(multi, easy);
+                curl_easy_cleanup(easy);
+                t->easy = nullptr;
+                dropped.emplace_back(t->id, std::move(t->load.complete));
+            }
+            for (auto* list : {&deliveries, &held})
+                for (auto& d : *list)
+                    dropped.emplace_back(d.id, std::move(d.complete));
+            for (auto& weak : handedOff) {
+                auto handoff = weak.lock();
+                if (!handoff)
+                    continue;
+                Completion complete;
+                Result unused;
+                if (handoff->take(complete, unused, false))
+                    dropped.emplace_back(handoff->id, std::move(complete));
+                else
+                    running.push_back(std::move(handoff));
+            }
+            pending.clear();
+            active.clear();
+            deliveries.clear();
+            held.clear();
+            handedOff.clear();
         }
-        active.clear();
-        curl_multi_cleanup(multi);
-        curl_global_cleanup();
+        // A completion that a queue of other threads runs right now returns before the device ends.
+        for (const auto& handoff : running)
+            handoff->waitUntilRun();
+        std::sort(dropped.begin(), dropped.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        // Dropped one by one, outside the lock: what a completion held (a screen, its views) may
+        // reach the engine, or other parts of the device, as it goes.
+        for (auto& [id, complete] : dropped) {
+            complete = nullptr;
+            tally->done();
+        }
     }
 
     void startThreadsLocked() {
@@ -143,7 +253,7 @@ struct URLLoadingSystem::Engine {
 
     // Finishes a load: its completion is delivered now, or kept back while responses are held.
     void finishLocked(std::unique_ptr<Transfer> transfer, Result result) {
-        Delivery delivery{std::move(result), std::move(transfer->load.queue),
+        Delivery delivery{transfer->id, std::move(result), std::move(transfer->load.queue),
                           std::move(transfer->load.complete)};
         if (hold)
             held.push_back(std::move(delivery));
@@ -155,13 +265,6 @@ struct URLLoadingSystem::Engine {
     void finish(std::unique_ptr<Transfer> transfer, Result result) {
         std::lock_guard lock(mutex);
         finishLocked(std::move(transfer), std::move(result));
-    }
-
-    void loadDone() {
-        std::lock_guard lock(mutex);
-        --inFlight;
-        if (inFlight == 0)
-            idle.notify_all();
     }
 
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
@@ -261,73 +364,23 @@ struct URLLoadingSystem::Engine {
         return ok;
     }
 
-    long errorCode(Transfer& t, CURLcode code) {
-        switch (code) {
-        case CURLE_COULDNT_RESOLVE_HOST:
-        case CURLE_COULDNT_RESOLVE_PROXY:
-            return NSURLErrorCannotFindHost;
-        case CURLE_COULDNT_CONNECT:
-            return NSURLErrorCannotConnectToHost;
-        case CURLE_OPERATION_TIMEDOUT:
-            return NSURLErrorTimedOut;
-        case CURLE_PEER_FAILED_VERIFICATION: {
-            long verify = 0;
-            curl_easy_getinfo(t.easy, CURLINFO_SSL_VERIFYRESULT, &verify);
-            if (verify == X509_V_ERR_CERT_HAS_EXPIRED)
-                return NSURLErrorServerCertificateHasBadDate;
-            if (verify == X509_V_ERR_CERT_NOT_YET_VALID)
-                return NSURLErrorServerCertificateNotYetValid;
-            return NSURLErrorServerCertificateUntrusted;
-        }
-        case CURLE_SSL_CONNECT_ERROR:
-        case CURLE_SSL_ENGINE_NOTFOUND:
-        case CURLE_SSL_ENGINE_SETFAILED:
-        case CURLE_SSL_CERTPROBLEM:
-        case CURLE_SSL_CIPHER:
-        case CURLE_SSL_CACERT_BADFILE:
-        case CURLE_SSL_SHUTDOWN_FAILED:
-        case CURLE_SSL_CRL_BADFILE:
-        case CURLE_SSL_ISSUER_ERROR:
-        case CURLE_USE_SSL_FAILED:
-            return NSURLErrorSecureConnectionFailed;
-        case CURLE_UNSUPPORTED_PROTOCOL: {
-            // A redirect to another protocol; to plain http it is refused as on the platform.
-            char* effective = nullptr;
-            curl_easy_getinfo(t.easy, CURLINFO_EFFECTIVE_URL, &effective);
-            bool toHTTP = effective && schemeOf(effective) == "http";
-            for (const auto& [name, value] : t.responseHeaders)
-                if (strcasecmp(name.c_str(), "Location") == 0 && schemeOf(value) == "http")
-                    toHTTP = true;
-            return toHTTP ? NSURLErrorAppTransportSecurityRequiresSecureConnection : NSURLErrorUnsupportedURL;
-        }
-        case CURLE_TOO_MANY_REDIRECTS:
-            return NSURLErrorHTTPTooManyRedirects;
-        case CURLE_FILESIZE_EXCEEDED:
-            return NSURLErrorDataLengthExceedsMaximum;
-        case CURLE_WRITE_ERROR:
-            return t.overMaximum ? NSURLErrorDataLengthExceedsMaximum : NSURLErrorUnknown;
-        case CURLE_URL_MALFORMAT:
-            return NSURLErrorBadURL;
-        case CURLE_GOT_NOTHING:
-        case CURLE_RECV_ERROR:
-        case CURLE_SEND_ERROR:
-        case CURLE_PARTIAL_FILE:
-        case CURLE_HTTP2:
-        case CURLE_HTTP2_STREAM:
-            return NSURLErrorNetworkConnectionLost;
-        case CURLE_BAD_CONTENT_ENCODING:
-            return NSURLErrorCannotDecodeContentData;
-        case CURLE_WEIRD_SERVER_REPLY:
-            return NSURLErrorCannotParseResponse;
-        default:
-            return NSURLErrorUnknown;
-        }
-    }
-
     Result resultOf(Transfer& t, CURLcode code) {
         Result result;
         if (code != CURLE_OK) {
-            result.error = NSURLErrorWithCode(errorCode(t, code), t.load.url);
+            CurlFailureFacts facts;
+            facts.url = t.load.url;
+            char* effective = nullptr;
+            curl_easy_getinfo(t.easy, CURLINFO_EFFECTIVE_URL, &effective);
+            facts.effectiveURL = effective ? effective : "";
+            curl_easy_getinfo(t.easy, CURLINFO_SSL_VERIFYRESULT, &facts.verifyResult);
+            facts.overMaximum = t.overMaximum;
+            // Header names differ in case from server to server; a plain-http target is the one
+            // that tells.
+            for (const auto& [name, value] : t.responseHeaders)
+                if (strcasecmp(name.c_str(), "Location") == 0 &&
+                    (facts.location.empty() || schemeOf(value) == "http"))
+                    facts.location = value;
+            result.error = NSURLErrorForCurl(code, facts);
             return result;
         }
         long status = 0;
@@ -415,20 +468,40 @@ struct URLLoadingSystem::Engine {
                 deliveries.pop_front();
             }
             if (delivery.queue) {
-                dispatch_async(delivery.queue, [this, complete = std::move(delivery.complete),
-                                                result = std::move(delivery.result)]() mutable {
-                    if (complete)
-                        complete(std::move(result));
-                    loadDone();
-                });
-            } else {
-                if (delivery.complete)
-                    delivery.complete(std::move(delivery.result));
-                // The completion and what it captured go before the load counts as done.
-                delivery.complete = nullptr;
-                loadDone();
+                handOff(std::move(delivery));
+                continue;
             }
+            if (delivery.complete)
+                delivery.complete(std::move(delivery.result));
+            // The completion and what it captured go before the load counts as done.
+            delivery.complete = nullptr;
+            tally->done();
         }
+    }
+
+    // Gives the completion to its queue, where it runs unless shutDown drops it first.
+    void handOff(Delivery delivery) {
+        auto handoff = std::make_shared<Handoff>();
+        handoff->id = delivery.id;
+        handoff->complete = std::move(delivery.complete);
+        handoff->result = std::move(delivery.result);
+        handoff->tally = tally;
+        {
+            std::lock_guard lock(mutex);
+            std::erase_if(handedOff, [](const auto& weak) { return weak.expired(); });
+            handedOff.push_back(handoff);
+        }
+        dispatch_async(delivery.queue, [handoff] {
+            Completion complete;
+            Result result;
+            if (!handoff->take(complete, result, true))
+                return;
+            if (complete)
+                complete(std::move(result));
+            complete = nullptr;
+            handoff->finished();
+            handoff->tally->done();
+        });
     }
 
     CURLM* multi = nullptr;
@@ -436,18 +509,19 @@ struct URLLoadingSystem::Engine {
     mutable std::mutex mutex;
     std::condition_variable work;
     std::condition_variable deliveryReady;
-    std::condition_variable idle;
     bool stopping = false;
     bool hold = false;
     std::uint64_t nextId = 1;
-    std::size_t inFlight = 0;
+    std::shared_ptr<Tally> tally = std::make_shared<Tally>();
     DeviceNetwork network;
     std::shared_ptr<const TrustStore> trust;
     std::vector<std::unique_ptr<Transfer>> pending;
     std::vector<std::uint64_t> cancels;
-    std::map<CURL*, std::unique_ptr<Transfer>> active; // the I/O thread's alone
+    std::map<CURL*, std::unique_ptr<Transfer>> active; // the I/O thread's alone until it has stopped
     std::deque<Delivery> deliveries;
     std::deque<Delivery> held;
+    // Completions given to a queue and perhaps not run yet.
+    std::vector<std::weak_ptr<Handoff>> handedOff;
     std::thread ioThread;
     std::thread deliveryThread;
 };
@@ -457,8 +531,11 @@ URLLoadingSystem::URLLoadingSystem() : engine_(std::make_unique<Engine>()) {}
 URLLoadingSystem::~URLLoadingSystem() = default;
 
 URLLoadingSystem& URLLoadingSystem::shared() {
-    static URLLoadingSystem system;
-    return system;
+    return DeviceEnvironment::current().part<URLLoadingSystem>();
+}
+
+void URLLoadingSystem::shutDown() {
+    engine_->shutDown();
 }
 
 void URLLoadingSystem::setDeviceNetwork(DeviceNetwork network) {
@@ -480,9 +557,12 @@ std::uint64_t URLLoadingSystem::start(Load load) {
     t->load = std::move(load);
     const std::string scheme = schemeOf(t->load.url);
     std::lock_guard lock(engine_->mutex);
+    // Once the device has ended nothing starts; the completion goes unrun, with the transfer.
+    if (engine_->stopping)
+        return 0;
     const std::uint64_t id = engine_->nextId++;
     t->id = id;
-    ++engine_->inFlight;
+    engine_->tally->add();
     engine_->startThreadsLocked();
     // Loads that cannot go out fail without touching the network, still on the background queue.
     long early = 0;
@@ -512,15 +592,19 @@ std::uint64_t URLLoadingSystem::start(Load load) {
 }
 
 void URLLoadingSystem::cancel(std::uint64_t identifier) {
+    std::unique_ptr<Engine::Transfer> unstarted;
     std::lock_guard lock(engine_->mutex);
+    if (engine_->stopping)
+        return;
     // A load not yet picked up by the I/O thread is cancelled here; a running one there.
     auto it = std::find_if(engine_->pending.begin(), engine_->pending.end(),
                            [&](const auto& t) { return t->id == identifier; });
     if (it != engine_->pending.end()) {
-        auto t = std::move(*it);
+        unstarted = std::move(*it);
         engine_->pending.erase(it);
-        auto url = t->load.url;
-        engine_->finishLocked(std::move(t), {nullptr, nullptr, NSURLErrorWithCode(NSURLErrorCancelled, url)});
+        auto url = unstarted->load.url;
+        engine_->finishLocked(std::move(unstarted),
+                              {nullptr, nullptr, NSURLErrorWithCode(NSURLErrorCancelled, url)});
         return;
     }
     engine_->cancels.push_back(identifier);
@@ -546,12 +630,14 @@ bool URLLoadingSystem::holdsResponses() const {
 }
 
 std::size_t URLLoadingSystem::loadsInFlight() const {
-    std::lock_guard lock(engine_->mutex);
-    return engine_->inFlight;
+    Tally& tally = *engine_->tally;
+    std::lock_guard lock(tally.mutex);
+    return tally.inFlight;
 }
 
 bool URLLoadingSystem::waitUntilIdle(double seconds) {
-    std::unique_lock lock(engine_->mutex);
-    return engine_->idle.wait_for(lock, std::chrono::duration<double>(seconds),
-                                  [&] { return engine_->inFlight == 0; });
+    Tally& tally = *engine_->tally;
+    std::unique_lock lock(tally.mutex);
+    return tally.idle.wait_for(lock, std::chrono::duration<double>(seconds),
+                               [&] { return tally.inFlight == 0; });
 }

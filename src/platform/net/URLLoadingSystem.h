@@ -18,8 +18,16 @@
 //
 // Holding (`setHoldsResponses`) lets loads run to the end but keeps their completions back until
 // released, so a test or a recording can show what the screen looks like while a fetch is in flight.
+//
+// The engine is a part of the device environment: `shared()` answers the current environment's.
+// When the environment ends, shutDown stops every transfer, joins both threads and drops every
+// completion not yet run (those held back or handed to a queue included), one by one in the order
+// their loads started, on the thread that ends the environment and while the rest of the device
+// (views, notification centres) still exists. A dropped completion never runs; whatever it held
+// goes then. Nothing starts afterwards.
 
 #include "platform/dispatch/Dispatch.h"
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/plist/PlistValue.h"
 
 #include <condition_variable>
@@ -35,7 +43,7 @@
 class NSError;
 class NSHTTPURLResponse;
 
-class URLLoadingSystem {
+class URLLoadingSystem : public DeviceEnvironment::Part {
 public:
     struct DeviceNetwork {
         // Every load fails at once with NSURLErrorNotConnectedToInternet.
@@ -70,13 +78,15 @@ public:
         std::function<void(Result)> complete;
     };
 
+    // The current device environment's engine.
     static URLLoadingSystem& shared();
 
     void setDeviceNetwork(DeviceNetwork network);
     DeviceNetwork deviceNetwork() const;
 
     // Starts a load; its completion runs exactly once (a cancelled load completes with
-    // NSURLErrorCancelled). Answers an identifier for `cancel`.
+    // NSURLErrorCancelled), unless the environment ends first. Answers an identifier for `cancel`;
+    // 0, with the completion dropped unrun, once the engine has shut down.
     std::uint64_t start(Load load);
     void cancel(std::uint64_t identifier);
 
@@ -90,11 +100,15 @@ public:
     // answers whether it became idle.
     bool waitUntilIdle(double seconds);
 
-    ~URLLoadingSystem();
+    // Ends the engine as described above; later calls do nothing.
+    void shutDown() override;
+
+    ~URLLoadingSystem() override;
     URLLoadingSystem(const URLLoadingSystem&) = delete;
     URLLoadingSystem& operator=(const URLLoadingSystem&) = delete;
 
 private:
+    friend class DeviceEnvironment;
     URLLoadingSystem();
     struct Engine;
     std::unique_ptr<Engine> engine_;

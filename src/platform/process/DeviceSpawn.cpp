@@ -1,8 +1,13 @@
 #include "platform/process/DeviceSpawn.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
+
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -13,20 +18,42 @@ constexpr pid_t kFirstPid = 40000;
 struct State {
     std::mutex mutex;
     DeviceSpawn::RespringHandler respring;
+    // Which installation the handler is, so that an older handle leaves a newer handler be.
+    std::uint64_t respringId = 0;
     std::vector<DeviceSpawnRecord> records;
     pid_t nextPid = kFirstPid;
 };
 
+// The device environment's spawning; a handler's handle reaches it weakly, so a handle that
+// outlives the environment cancels nothing.
+struct SpawnState : DeviceEnvironment::Part {
+    std::shared_ptr<State> state = std::make_shared<State>();
+};
+
 State& state() {
-    static State s;
-    return s;
+    return *DeviceEnvironment::current().part<SpawnState>().state;
 }
 
 } // namespace
 
-void DeviceSpawn::setRespringHandler(RespringHandler handler) {
-    std::lock_guard lock(state().mutex);
-    state().respring = std::move(handler);
+Subscription DeviceSpawn::setRespringHandler(RespringHandler handler) {
+    std::shared_ptr<State> owner = DeviceEnvironment::current().part<SpawnState>().state;
+    RespringHandler replaced;
+    std::uint64_t id = 0;
+    {
+        std::lock_guard lock(owner->mutex);
+        id = ++owner->respringId;
+        replaced = std::exchange(owner->respring, std::move(handler));
+    }
+    return Subscription([weak = std::weak_ptr<State>(owner), id] {
+        auto s = weak.lock();
+        if (!s)
+            return;
+        RespringHandler removed;
+        std::lock_guard lock(s->mutex);
+        if (s->respringId == id)
+            removed = std::exchange(s->respring, nullptr);
+    });
 }
 
 std::vector<DeviceSpawnRecord> DeviceSpawn::records() {

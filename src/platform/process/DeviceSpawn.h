@@ -5,10 +5,13 @@
 // the device's user interface through the respring handler that the host installs. Every other
 // path fails to spawn with ENOENT, as a missing file would.
 //
-// Every spawn attempt is recorded (path, arguments, result) so the host can show what ran.
+// Every spawn attempt is recorded (path, arguments, result) so the host can show what ran. The
+// records and the handler belong to the current device environment.
 //
 //     char* const argv[] = {(char*)"killall", (char*)"backboardd", nullptr};
 //     device::posix_spawn(&pid, "/usr/bin/killall", nullptr, nullptr, argv, nullptr);
+
+#include "platform/foundation/Subscription.h"
 
 #include <spawn.h>
 #include <sys/types.h>
@@ -27,10 +30,11 @@ class DeviceSpawn {
 public:
     using RespringHandler = std::function<void()>;
 
-    // Installed by the host; called (on the spawning thread) when backboardd is killed. The
-    // handler must not tear the caller down synchronously: a device restarts its interface after
-    // the spawn has returned, so a host defers the restart to its run loop.
-    static void setRespringHandler(RespringHandler handler);
+    // Installed by the host until the handle goes; called (on the spawning thread) when backboardd
+    // is killed. One handler at a time: a newer one replaces the one before, whose handle then
+    // cancels nothing. The handler must not tear the caller down synchronously: a device restarts
+    // its interface after the spawn has returned, so a host defers the restart to its run loop.
+    static Subscription setRespringHandler(RespringHandler handler);
     static std::vector<DeviceSpawnRecord> records();
     static void clearRecords();
 

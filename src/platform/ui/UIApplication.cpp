@@ -1,10 +1,17 @@
 #include "platform/ui/UIApplication.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/ui/UIViewController.h"
 
+#include <utility>
+
+// The device environment's app.
+struct UIApplication::Shared : DeviceEnvironment::Part {
+    std::shared_ptr<UIApplication> app{new UIApplication()};
+};
+
 const std::shared_ptr<UIApplication>& UIApplication::sharedApplication() {
-    static const std::shared_ptr<UIApplication> app(new UIApplication());
-    return app;
+    return DeviceEnvironment::current().part<Shared>().app;
 }
 
 bool UIApplication::canOpenURL(const std::shared_ptr<NSURL>& url) const {
@@ -15,6 +22,9 @@ bool UIApplication::openURL(const std::shared_ptr<NSURL>& url) {
     if (!canOpenURL(url))
         return false;
     openedURLs_.push_back(url->absoluteString());
+    // A copy: the handler may replace itself or drop its handle while it runs.
+    if (OpenedHandler opened = openedHandler_)
+        opened(openedURLs_.back());
     return true;
 }
 
@@ -32,4 +42,18 @@ bool UIApplication::sendAction(const SEL& action, const std::shared_ptr<NSObject
         return false;
     target->performSelector(action, {PlistValue(sender)});
     return true;
+}
+
+Subscription UIApplication::setURLHandler(URLHandler canOpen, OpenedHandler opened) {
+    urlHandler_ = std::move(canOpen);
+    openedHandler_ = std::move(opened);
+    const std::uint64_t id = ++handlerId_;
+    auto self = std::static_pointer_cast<UIApplication>(shared_from_this());
+    return Subscription([weak = std::weak_ptr<UIApplication>(self), id] {
+        auto app = weak.lock();
+        if (!app || app->handlerId_ != id)
+            return;
+        app->urlHandler_ = nullptr;
+        app->openedHandler_ = nullptr;
+    });
 }

@@ -3,13 +3,21 @@
 // The running app (UIApplication): opening URLs through the device and sending target/action
 // messages. Which URLs the device can open is answered by a handler that the host installs (the
 // simulator answers from the schemes its app bundles declare and its browser); with no handler
-// nothing opens. Every URL that did open is recorded, in order, for the host to show.
+// nothing opens. Every URL that did open is recorded, in order, and told to the host's handler, so
+// that the host can show it.
 //
+//     Subscription device = UIApplication::sharedApplication()->setURLHandler(
+//         [](const NSURL& url) { return url.scheme() == "https"; },
+//         [](const std::string& opened) { showBrowser(opened); });
 //     UIApplication::sharedApplication()->openURL(NSURL::URLWithString("https://example.com"));
+//
+// The app is the current device environment's; it is used on the main thread.
 
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/NSURL.h"
+#include "platform/foundation/Subscription.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +27,8 @@ class UIApplication : public NSObject {
 public:
     // Answers whether the device has something that opens the URL.
     using URLHandler = std::function<bool(const NSURL& url)>;
+    // Told of a URL that opened, with its absolute text, after it was recorded.
+    using OpenedHandler = std::function<void(const std::string& url)>;
 
     static const std::shared_ptr<UIApplication>& sharedApplication();
 
@@ -37,8 +47,9 @@ public:
     bool sendAction(const SEL& action, const std::shared_ptr<NSObject>& target,
                     const std::shared_ptr<NSObject>& sender);
 
-    // Host side.
-    void setURLHandler(URLHandler handler) { urlHandler_ = std::move(handler); }
+    // Host side. The handlers serve until the handle goes; a newer pair replaces the one before,
+    // whose handle then cancels nothing.
+    Subscription setURLHandler(URLHandler canOpen, OpenedHandler opened = {});
     const std::vector<std::string>& openedURLs() const { return openedURLs_; }
     void clearOpenedURLs() { openedURLs_.clear(); }
 
@@ -46,6 +57,10 @@ protected:
     UIApplication() = default;
 
 private:
+    struct Shared;
+
     URLHandler urlHandler_;
+    OpenedHandler openedHandler_;
+    std::uint64_t handlerId_ = 0;
     std::vector<std::string> openedURLs_;
 };

@@ -59,8 +59,9 @@ bool effectivelyVisible(const UIView& v) {
 SimScreen::SimScreen(Simulator& simulator)
     : simulator_(simulator), renderer_(UIScreen::mainScreen()->scale()) {
     window_ = UIWindow::create(UIScreen::mainScreen()->bounds());
-    urlsSeen_ = UIApplication::sharedApplication()->openedURLs().size();
     update();
+    resprings_ = simulator_.observeResprings([this] { showRespring(); });
+    openedURLs_ = simulator_.observeOpenedURLs([this](const std::string& url) { showOpenedURL(url); });
 }
 
 SimScreen::~SimScreen() {
@@ -86,32 +87,8 @@ bool SimScreen::update() {
     auto& app = simulator_.settings();
     auto nav = app.navigationController();
     if (nav != shownApp_.lock()) {
-        // The app came back after a respring: the screen goes dark first.
-        bool respring = app.respringCount() != shownRespring_;
-        shownRespring_ = app.respringCount();
         shownApp_ = nav;
         window_->setRootViewController(nav);
-        if (respring) {
-            if (cover_)
-                cover_->removeFromSuperview();
-            cover_ = UIView::create(window_->bounds());
-            cover_->setBackgroundColor(UIColor::blackColor());
-            window_->addSubview(cover_);
-            std::weak_ptr<UIView> weak = cover_;
-            UIView::animateWithDuration(
-                0.3, kRespringDarkSeconds, UIViewAnimationOptionCurveEaseIn, [&] { cover_->setAlpha(0); },
-                [weak](bool) {
-                    if (auto c = weak.lock())
-                        c->removeFromSuperview();
-                });
-        }
-        changed = true;
-    }
-    const auto& urls = UIApplication::sharedApplication()->openedURLs();
-    if (urls.size() < urlsSeen_)
-        urlsSeen_ = 0;
-    while (urlsSeen_ < urls.size()) {
-        showOpenedURL(urls[urlsSeen_++]);
         changed = true;
     }
     changed = window_->syncWithControllers() || changed;
@@ -122,6 +99,25 @@ bool SimScreen::update() {
         window_->bringSubviewToFront(cover_);
     window_->layoutIfNeeded();
     return changed;
+}
+
+void SimScreen::showRespring() {
+    // The app came back (or did not) after a respring: it is shown at once, under a black cover
+    // that fades.
+    update();
+    if (cover_)
+        cover_->removeFromSuperview();
+    cover_ = UIView::create(window_->bounds());
+    cover_->setBackgroundColor(UIColor::blackColor());
+    window_->addSubview(cover_);
+    std::weak_ptr<UIView> weak = cover_;
+    UIView::animateWithDuration(
+        0.3, kRespringDarkSeconds, UIViewAnimationOptionCurveEaseIn, [&] { cover_->setAlpha(0); },
+        [weak](bool) {
+            if (auto c = weak.lock())
+                c->removeFromSuperview();
+        });
+    update();
 }
 
 std::shared_ptr<UIView> SimScreen::makeSheet(const std::string& title, const std::string& heading,

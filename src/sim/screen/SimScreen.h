@@ -4,7 +4,7 @@
 // whatever it presents, rendered at the screen's scale. Both back ends (the SDL window and the
 // headless recorder) show what it renders; scripts and tests read it through the views dump.
 //
-// Besides the app it shows what the device does on its own:
+// Besides the app it shows what the device does on its own, as the simulator tells of it:
 // - a respring: the screen goes black and the Settings app comes back on the pane as the black
 //   fades (the app itself restarts in Simulator);
 // - a URL that opened: an https page in a browser sheet showing its address, a sileo:// or
@@ -75,6 +75,7 @@ public:
     bool scrollToRow(const std::string& title);
 
 private:
+    void showRespring();
     void showOpenedURL(const std::string& url);
     std::shared_ptr<UIView> makeSheet(const std::string& title, const std::string& heading,
                                       const std::string& body);
@@ -83,13 +84,13 @@ private:
     std::shared_ptr<UIWindow> window_;
     UIRenderer renderer_;
     std::weak_ptr<UINavigationController> shownApp_;
-    std::uint64_t shownRespring_ = 0;
     std::shared_ptr<UIView> cover_;
     std::shared_ptr<UIView> opened_;
     std::optional<std::string> openedKind_;
     std::string openedAddress_;
-    std::size_t urlsSeen_ = 0;
     std::uint64_t renderedGeneration_ = 0;
     bool renderedAnimating_ = false;
     FrameSubscription frameSubscription_;
+    Subscription resprings_;
+    Subscription openedURLs_;
 };

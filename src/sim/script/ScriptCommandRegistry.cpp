@@ -113,8 +113,8 @@ Problem network(ScriptSession& session, const Arguments& args) {
         URLLoadingSystem::shared().setHoldsResponses(args[0] == "hold");
         return std::nullopt;
     }
-    if (auto problem = session.simulator().settleNetwork(kNetworkWaitSeconds))
-        return "network wait: " + *problem;
+    if (auto settled = session.simulator().settleNetwork(kNetworkWaitSeconds); !settled)
+        return "network wait: " + settled.failure().reason;
     return std::nullopt;
 }
 

@@ -5,7 +5,6 @@
 #include "platform/applist/ALApplicationList.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
-#include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/foundation/HostFileRead.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSFileManager.h"
@@ -36,35 +35,30 @@ LoopbackHTTPSServer::Reply serveCatalogue(const std::string& file,
                                           const LoopbackHTTPSServer::Request& request) {
     if (request.path != kCataloguePath)
         return {404, "<html><body><h1>404 Not Found</h1></body></html>", "text/html"};
-    std::string body, why;
-    if (!readHostFile(file, kLargestServedCatalogue, body, why)) {
-        std::cerr << "orbitchat-sim: cannot serve the catalogue " << file << ": " << why << "\n";
+    Result<std::string> body = readHostFile(file, kLargestServedCatalogue);
+    if (!body) {
+        std::cerr << "orbitchat-sim: cannot serve the catalogue " << file << ": " << body.failure().reason
+                  << "\n";
         return {500, "<html><body><h1>500 Internal Server Error</h1></body></html>", "text/html"};
     }
-    return {200, std::move(body), "application/json"};
+    return {200, std::move(body).value(), "application/json"};
 }
 
 } // namespace
 
-std::optional<std::string> Simulator::catalogueHostFromURL(const std::string& url, std::string& why) {
+Result<std::string> Simulator::catalogueHostFromURL(const std::string& url) {
     const std::string prefix = "https://";
-    if (lowercased(url.substr(0, prefix.size())) != prefix) {
-        why = "the catalogue URL must start with https:// (the device loads nothing else)";
-        return std::nullopt;
-    }
+    if (lowercased(url.substr(0, prefix.size())) != prefix)
+        return Failure{"the catalogue URL must start with https:// (the device loads nothing else)"};
     std::string rest = url.substr(prefix.size());
     std::size_t slash = rest.find('/');
     std::string host = rest.substr(0, slash);
     std::string path = slash == std::string::npos ? "" : rest.substr(slash);
-    if (host.empty() || host.find_first_of("@?# ") != std::string::npos) {
-        why = "the catalogue URL has no usable host";
-        return std::nullopt;
-    }
-    if (!path.empty() && path != "/" && path != kCataloguePath) {
-        why = std::string("the pane asks its server for ") + kCataloguePath +
-              ": give https://HOST[:PORT] or https://HOST[:PORT]" + kCataloguePath;
-        return std::nullopt;
-    }
+    if (host.empty() || host.find_first_of("@?# ") != std::string::npos)
+        return Failure{"the catalogue URL has no usable host"};
+    if (!path.empty() && path != "/" && path != kCataloguePath)
+        return Failure{std::string("the pane asks its server for ") + kCataloguePath +
+                       ": give https://HOST[:PORT] or https://HOST[:PORT]" + kCataloguePath};
     return host;
 }
 
@@ -98,10 +92,26 @@ std::optional<UIUserInterfaceStyle> Simulator::appearanceNamed(const std::string
     return std::nullopt;
 }
 
+namespace {
+
+// Adds `observer` to one of the simulator's lists until the handle goes; the handle reaches the
+// list weakly, so it may outlive the simulator.
+template <class List, class Observer>
+Subscription addObserver(const std::shared_ptr<List>& list, Observer observer) {
+    const std::uint64_t id = list->next++;
+    list->entries.emplace_back(id, std::move(observer));
+    return Subscription([weak = std::weak_ptr<List>(list), id] {
+        if (auto l = weak.lock())
+            std::erase_if(l->entries, [id](const auto& entry) { return entry.first == id; });
+    });
+}
+
+} // namespace
+
 Simulator::Simulator(Options options)
     : appearance_(options.appearance), options_(std::move(options)),
       alive_(std::make_shared<Simulator*>(this)) {
-    logToken_ = NSLogAddSink([this](const std::string& line) {
+    logSink_ = NSLogAddSink([this](const std::string& line) {
         std::lock_guard lock(logMutex_);
         log_.push_back(line);
     });
@@ -117,20 +127,23 @@ Simulator::Simulator(Options options)
     UIScreen::mainScreen()->setScale(options_.screenScale);
 
     // The device opens web pages in its browser, mail addresses in its mail app, and other URLs in
-    // the app that declares the scheme.
-    auto app = UIApplication::sharedApplication();
-    app->clearOpenedURLs();
-    app->setURLHandler([](const NSURL& url) {
-        std::string scheme = lowercased(url.scheme());
-        if (scheme == "http" || scheme == "https" || scheme == "mailto")
-            return true;
-        return !scheme.empty() &&
-               ALApplicationList::sharedApplicationList()->hasApplicationForURLScheme(scheme);
-    });
-
-    DeviceSpawn::clearRecords();
+    // the app that declares the scheme. What opened shows at once: opening a URL covers the app
+    // with another screen and tears nothing down.
     std::weak_ptr<Simulator*> alive = alive_;
-    DeviceSpawn::setRespringHandler([alive] {
+    urlHandler_ = UIApplication::sharedApplication()->setURLHandler(
+        [](const NSURL& url) {
+            std::string scheme = lowercased(url.scheme());
+            if (scheme == "http" || scheme == "https" || scheme == "mailto")
+                return true;
+            return !scheme.empty() &&
+                   ALApplicationList::sharedApplicationList()->hasApplicationForURLScheme(scheme);
+        },
+        [alive](const std::string& url) {
+            if (auto self = alive.lock())
+                (*self)->openedURL(url);
+        });
+
+    respringHandler_ = DeviceSpawn::setRespringHandler([alive] {
         // The spawn returns first; the interface restarts a moment later, on the main run loop.
         if (auto loop = NSRunLoop::main()) {
             loop->enqueue([alive] {
@@ -144,7 +157,6 @@ Simulator::Simulator(Options options)
     PSControllerClasses::registerClass("OrbitchatPreferencesController",
                                        [] { return OrbitchatPreferencesController::create(); });
     NSBundle::setPreferredLanguages({options_.language.empty() ? std::string("en") : options_.language});
-    DarwinNotifyCenter::clearRecords();
     UIDevice::setModel(UIDevice::modelFromName(options_.model).value_or(UIDeviceModel::iPhone));
     settings_ = std::make_unique<SettingsApp>();
     settings_->setPreferenceBundle(options_.preferenceBundle);
@@ -155,11 +167,10 @@ void Simulator::startNetwork() {
     network.offline = options_.offline;
     OrbitchatEndpoints endpoints;
     if (!options_.catalogueURL.empty()) {
-        std::string why;
-        if (auto host = catalogueHostFromURL(options_.catalogueURL, why))
-            endpoints.catalogueHost = *host;
+        if (auto host = catalogueHostFromURL(options_.catalogueURL))
+            endpoints.catalogueHost = host.value();
         else
-            std::cerr << "orbitchat-sim: " << why << "\n";
+            std::cerr << "orbitchat-sim: " << host.failure().reason << "\n";
     } else if (!options_.offline) {
         std::string file = options_.catalogueFile.empty() ? sourceDirectory() + "/examples/catalogue.json"
                                                           : options_.catalogueFile;
@@ -178,11 +189,10 @@ void Simulator::startNetwork() {
         }
     }
     OrbitchatPreferencesController::setEndpoints(endpoints);
-    URLLoadingSystem::shared().setHoldsResponses(false);
     URLLoadingSystem::shared().setDeviceNetwork(std::move(network));
 }
 
-std::optional<std::string> Simulator::settleNetwork(double seconds) {
+Result<> Simulator::settleNetwork(double seconds) {
     using Clock = std::chrono::steady_clock;
     const auto deadline =
         Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
@@ -191,16 +201,17 @@ std::optional<std::string> Simulator::settleNetwork(double seconds) {
         double left = std::chrono::duration<double>(deadline - Clock::now()).count();
         if (!system.waitUntilIdle(std::max(0.0, left))) {
             std::size_t n = system.loadsInFlight();
-            return std::to_string(n) + " request(s) still in flight after " +
-                   std::to_string(static_cast<int>(seconds)) + " s" +
-                   (system.holdsResponses() ? " (responses are held: \"network release\" lets them through)"
-                                            : "");
+            return Failure{std::to_string(n) + " request(s) still in flight after " +
+                           std::to_string(static_cast<int>(seconds)) + " s" +
+                           (system.holdsResponses()
+                                ? " (responses are held: \"network release\" lets them through)"
+                                : "")};
         }
         // The completions have posted their work to the main queue; it may start new requests.
         if (auto loop = NSRunLoop::main())
             loop->runUntilIdle();
         if (system.loadsInFlight() == 0)
-            return std::nullopt;
+            return Result<>::success();
     }
 }
 
@@ -215,18 +226,19 @@ std::size_t Simulator::catalogueServerRequests() const {
 Simulator::~Simulator() {
     settings_->close();
     settings_.reset();
-    // Requests still running finish now, so no completion of this device runs on the next one.
-    URLLoadingSystem::shared().setHoldsResponses(false);
-    if (!URLLoadingSystem::shared().waitUntilIdle(5))
-        std::cerr << "orbitchat-sim: requests still in flight as the device shuts down\n";
+    // Requests still running stop now, and their completions go (a catalogue screen with them)
+    // while the notification centres and everything else they reach still exist.
+    auto& network = URLLoadingSystem::shared();
+    if (std::size_t n = network.loadsInFlight())
+        std::cerr << "orbitchat-sim: " << n << " request(s) still in flight as the device shuts down\n";
+    network.shutDown();
     if (auto loop = NSRunLoop::main())
         loop->runUntilIdle();
-    URLLoadingSystem::shared().setDeviceNetwork({});
-    OrbitchatPreferencesController::setEndpoints({});
-    catalogueServer_.reset();
-    DeviceSpawn::setRespringHandler(nullptr);
-    UIApplication::sharedApplication()->setURLHandler(nullptr);
-    NSLogRemoveSink(logToken_);
+    // The device's own run loop goes with it: the work left on it (a delayed alert, a HUD's timer)
+    // holds the device's screens. A loop that a window put in its place is the window's to end.
+    if (NSRunLoop::main() == loop_)
+        NSRunLoop::installMain(nullptr);
+    loop_.reset();
     UIDevice::setModel(UIDeviceModel::iPhone);
     NSBundle::setPreferredLanguages({"en"});
     alive_.reset();
@@ -241,6 +253,24 @@ void Simulator::respring() {
         settings_->close();
         NSLog("Settings did not come back after the respring: %@", {PlistValue(std::string(e.what()))});
     }
+    // A copy: an observer may drop its own handle, or another's, while it is told.
+    auto observers = respringObservers_->entries;
+    for (const auto& [id, observer] : observers)
+        observer();
+}
+
+void Simulator::openedURL(const std::string& url) {
+    auto observers = urlObservers_->entries;
+    for (const auto& [id, observer] : observers)
+        observer(url);
+}
+
+Subscription Simulator::observeResprings(std::function<void()> observer) {
+    return addObserver(respringObservers_, std::move(observer));
+}
+
+Subscription Simulator::observeOpenedURLs(std::function<void(const std::string& url)> observer) {
+    return addObserver(urlObservers_, std::move(observer));
 }
 
 void Simulator::runUntilIdle() {

@@ -4,15 +4,19 @@
 // screen, a main run loop on a manual clock (time moves only when a script waits, so every run of
 // a script gives the same result), and the Settings app that hosts the pane.
 //
-// Creating a Simulator installs it as the device the platform layer talks to: the file manager's
-// root, the installed-application list, the URL handler of UIApplication (the schemes the app
-// bundles declare, and a browser for http and https), the respring handler of posix_spawn, and
-// the device's network: by default the maker's catalogue server runs on loopback HTTPS (a
+// Creating a Simulator installs it as the device the platform layer talks to, in a device
+// environment of its own: the file manager's root, the installed-application list, the URL handler
+// of UIApplication (the schemes the app bundles declare, and a browser for http and https), the
+// respring handler of posix_spawn, and the device's network: by default the maker's catalogue server runs on loopback HTTPS (a
 // throwaway certificate authority that only this device trusts, a certificate for the maker's
 // host name, and the device connecting that name to the loopback port), so the pane's fetch goes
 // through TLS exactly as in the field. The device's interface style (Options::appearance) becomes
-// the process's (UITraitCollection). Only one Simulator exists at a time; destroying it
-// uninstalls the handlers and restores the plain network and the light style.
+// the process's (UITraitCollection). Only one Simulator exists at a time.
+//
+// Destroying it ends the device in order: the Settings app closes; requests still in flight stop
+// and their completions are dropped while everything they hold can still reach the rest of the
+// device; its main run loop goes with the work left on it; then the environment ends, and what
+// was in force before the simulator is back.
 //
 // Network work happens in real time while the clock of a script is manual: `settleNetwork` waits
 // for it.
@@ -21,13 +25,19 @@
 //     sim.settings().open();
 //     sim.runUntilIdle();
 
+#include "platform/foundation/DeviceEnvironment.h"
+#include "platform/foundation/Result.h"
+#include "platform/foundation/Subscription.h"
 #include "platform/ui/UITraitCollection.h"
 #include "sim/settings/SettingsApp.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class LoopbackHTTPSServer;
@@ -73,15 +83,22 @@ public:
     void advanceBy(double seconds);
 
     // Waits (real time, at most `seconds`) until no request is in flight and the main queue has run
-    // what their completions posted; answers a message for the script's author when it does not settle.
-    std::optional<std::string> settleNetwork(double seconds);
+    // what their completions posted; fails with a message for the script's author when it does not
+    // settle.
+    Result<> settleNetwork(double seconds);
     // The loopback catalogue server's port, or 0 when none runs.
     int catalogueServerPort() const;
     std::size_t catalogueServerRequests() const;
 
     // The catalogue host for an https URL given on the command line: its host and port, when its
-    // path is empty, "/" or "/chatheadsextensions.json"; otherwise nullopt and the reason.
-    static std::optional<std::string> catalogueHostFromURL(const std::string& url, std::string& why);
+    // path is empty, "/" or "/chatheadsextensions.json"; otherwise a failure saying why.
+    static Result<std::string> catalogueHostFromURL(const std::string& url);
+
+    // What the device does on its own, told on the main thread until the handle goes: a respring,
+    // from the main run loop once the Settings app came back (or failed to), and each URL that
+    // opened, in order, as it opens.
+    Subscription observeResprings(std::function<void()> observer);
+    Subscription observeOpenedURLs(std::function<void(const std::string& url)> observer);
 
     // Every log line since the simulator started.
     std::vector<std::string> logLines() const;
@@ -101,6 +118,10 @@ private:
     // pane. Preference files and everything else on the device stay.
     void respring();
     void startNetwork();
+    void openedURL(const std::string& url);
+
+    // The device: everything set below is set in it and goes with it. First, so that it ends last.
+    DeviceEnvironment::Scope device_;
 
     // The device's interface style, set first and put back last, when everything drawn in it is gone.
     UITraitCollection::StyleScope appearance_;
@@ -111,9 +132,18 @@ private:
     Options options_;
     std::shared_ptr<NSRunLoop> loop_;
     std::unique_ptr<SettingsApp> settings_;
-    int logToken_ = 0;
     mutable std::mutex logMutex_;
     std::vector<std::string> log_;
-    // Lets a respring queued on the run loop notice that the simulator has gone.
+    template <class... Args> struct ObserverList {
+        std::uint64_t next = 1;
+        std::vector<std::pair<std::uint64_t, std::function<void(Args...)>>> entries;
+    };
+    std::shared_ptr<ObserverList<>> respringObservers_ = std::make_shared<ObserverList<>>();
+    std::shared_ptr<ObserverList<const std::string&>> urlObservers_ =
+        std::make_shared<ObserverList<const std::string&>>();
+    // Lets work queued on the run loop (a respring, an opened URL) notice that the simulator has gone.
     std::shared_ptr<Simulator*> alive_;
+    Subscription logSink_;
+    Subscription respringHandler_;
+    Subscription urlHandler_;
 };

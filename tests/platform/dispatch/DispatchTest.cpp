@@ -113,13 +113,13 @@ TEST_F(DispatchTest, DelayedGlobalWorkIsHandedOverOnTheMainClock) {
 TEST_F(DispatchTest, MainQueueWithoutARunLoopLogsAndDrops) {
     NSRunLoop::installMain(nullptr);
     std::vector<std::string> lines;
-    int sink = NSLogAddSink([&](const std::string& line) { lines.push_back(line); });
+    Subscription sink = NSLogAddSink([&](const std::string& line) { lines.push_back(line); });
     NSLogSetEchoToStderr(false);
     bool ran = false;
     dispatch_async(dispatch_get_main_queue(), [&] { ran = true; });
     dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 1), dispatch_get_main_queue(), [&] { ran = true; });
     NSLogSetEchoToStderr(true);
-    NSLogRemoveSink(sink);
+    sink.reset();
     EXPECT_FALSE(ran);
     EXPECT_EQ(lines.size(), 2u);
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <random>
@@ -87,18 +88,20 @@ TEST(AtomicFileWriteTest, FullDiskAndReadOnlyFolderLeaveTheOldFile) {
     if (!disk.mounted)
         GTEST_SKIP() << "mounting a tmpfs is not permitted here";
     auto fm = NSFileManager::create(device.path());
-    ASSERT_FALSE(fm->writePropertyListAtomically("/small/p.plist", dictionaryOfSize(20000)));
+    ASSERT_TRUE(fm->writePropertyListAtomically("/small/p.plist", dictionaryOfSize(20000)));
     const std::string before = device.read("/small/p.plist");
-    auto error = fm->writePropertyListAtomically("/small/p.plist", dictionaryOfSize(100000));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), NSFileWriteOutOfSpaceError);
+    auto written = fm->writePropertyListAtomically("/small/p.plist", dictionaryOfSize(100000));
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.failure().code, ENOSPC);
+    EXPECT_EQ(written.failure().reason,
+              NSError::fileError(ENOSPC, "/small/p.plist", true)->localizedDescription());
     EXPECT_EQ(device.read("/small/p.plist"), before);
     EXPECT_EQ(temporaryFiles(device, "/small"), 0);
 
     ASSERT_EQ(mount(nullptr, disk.at.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
-    error = fm->writePropertyListAtomically("/small/p.plist", dictionaryOfSize(10));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), NSFileWriteVolumeReadOnlyError);
+    written = fm->writePropertyListAtomically("/small/p.plist", dictionaryOfSize(10));
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.failure().code, EROFS);
     EXPECT_EQ(device.read("/small/p.plist"), before);
 }
 
@@ -139,9 +142,9 @@ TEST(AtomicFileWriteTest, FailedSystemCallsLeaveTheOldFileAndNoTemporary) {
     // Rename fails when the target is a folder that is not empty: the folder stays, the
     // temporary file goes.
     device.write("/p/dir.plist/inside", "x");
-    auto error = NSFileManager::create(device.path())
-                     ->writePropertyListAtomically("/p/dir.plist", dictionaryOfSize(1));
-    EXPECT_TRUE(error);
+    auto written = NSFileManager::create(device.path())
+                       ->writePropertyListAtomically("/p/dir.plist", dictionaryOfSize(1));
+    EXPECT_FALSE(written);
     EXPECT_EQ(device.read("/p/dir.plist/inside"), "x");
     EXPECT_EQ(temporaryFiles(device, "/p"), 0);
 }
@@ -185,7 +188,7 @@ TEST(AtomicFileWriteTest, KilledWritersLeaveWholeFiles) {
         lastRound = n;
     }
     EXPECT_GE(lastRound, 1);
-    ASSERT_FALSE(fm->writePropertyListAtomically(path, PlistValue::dictionary({{"done", true}})));
+    ASSERT_TRUE(fm->writePropertyListAtomically(path, PlistValue::dictionary({{"done", true}})));
     EXPECT_EQ(temporaryFiles(device, "/var/mobile/Library/Preferences"), 0);
     EXPECT_EQ(device.names("/var/mobile/Library/Preferences").size(), 1u);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -149,7 +150,8 @@ TEST_F(NSFileManagerTest, WritesCreateFilesAndKeepTheOldMode) {
 
     EXPECT_TRUE(fm()->createDirectoryAtPath("/a/b/c", true));
     EXPECT_TRUE(fm()->fileExistsAtPath("/a/b/c"));
-    EXPECT_FALSE(fm()->createDirectoryAtPath("/a/b/c", false));
+    EXPECT_EQ(fm()->createDirectoryAtPath("/a/b/c", false).failure().code, EEXIST);
+    EXPECT_EQ(fm()->createDirectoryAtPath("/a/../../up", true).failure().code, EXDEV);
 }
 
 TEST_F(NSFileManagerTest, UnreadableFilesAndFoldersFailCleanly) {

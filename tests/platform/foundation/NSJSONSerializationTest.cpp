@@ -8,13 +8,13 @@
 
 namespace {
 
-PlistValue parse(std::string_view text, std::uint64_t options = 0,
-                 std::shared_ptr<NSError>* error = nullptr) {
+PlistValue parseJSON(std::string_view text, std::uint64_t options = 0,
+                     std::shared_ptr<NSError>* error = nullptr) {
     return NSJSONSerialization::JSONObjectWithData(text, options, error);
 }
 
 TEST(NSJSONSerializationTest, ValuesBecomeTheirPropertyListKinds) {
-    PlistValue v = parse(R"({"s": "é\u00e9\ud83d\ude00", "i": -42, "big": 18446744073709551615, "r": 0.5,
+    PlistValue v = parseJSON(R"({"s": "é\u00e9\ud83d\ude00", "i": -42, "big": 18446744073709551615, "r": 0.5,
                              "e": 1e3, "t": true, "f": false, "n": null, "a": [1, [2]], "o": {}})");
     ASSERT_TRUE(v.isDictionary());
     EXPECT_EQ(v["s"].stringValue(), "éé\xF0\x9F\x98\x80");
@@ -37,7 +37,7 @@ TEST(NSJSONSerializationTest, ValuesBecomeTheirPropertyListKinds) {
 }
 
 TEST(NSJSONSerializationTest, ArraysKeepTheirOrderAndRepeatedKeysKeepTheLast) {
-    PlistValue v = parse(R"([{"k": 1, "k": 2}, "b", "a"])");
+    PlistValue v = parseJSON(R"([{"k": 1, "k": 2}, "b", "a"])");
     ASSERT_TRUE(v.isArray());
     EXPECT_EQ(v.at(0)["k"].integerValue(), 2);
     EXPECT_EQ(v.at(1).stringValue(), "b");
@@ -46,55 +46,55 @@ TEST(NSJSONSerializationTest, ArraysKeepTheirOrderAndRepeatedKeysKeepTheLast) {
 
 TEST(NSJSONSerializationTest, BareValuesNeedTheFragmentsOption) {
     std::shared_ptr<NSError> error;
-    EXPECT_FALSE(parse("\"text\"", 0, &error));
+    EXPECT_FALSE(parseJSON("\"text\"", 0, &error));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->domain(), NSCocoaErrorDomain);
     EXPECT_EQ(error->code(), 3840);
-    EXPECT_EQ(parse("\"text\"", NSJSONReadingFragmentsAllowed).stringValue(), "text");
-    EXPECT_EQ(parse("7", NSJSONReadingFragmentsAllowed).integerValue(), 7);
+    EXPECT_EQ(parseJSON("\"text\"", NSJSONReadingFragmentsAllowed).stringValue(), "text");
+    EXPECT_EQ(parseJSON("7", NSJSONReadingFragmentsAllowed).integerValue(), 7);
     // A top-level null is a value with the option: the null object, not "no value".
-    EXPECT_TRUE(NSNull::isNull(parse("null", NSJSONReadingFragmentsAllowed)));
+    EXPECT_TRUE(NSNull::isNull(parseJSON("null", NSJSONReadingFragmentsAllowed)));
 }
 
 TEST(NSJSONSerializationTest, MalformedInputIsNoValueWithAnError) {
     for (std::string bad : {"", " ", "[", "[1,]", "{\"a\" 1}", "[1] x", "<html><body>Error</body></html>",
                             "{'a': 1}", "[NaN]", "[01]", "[\"\\x\"]", "[\"a\nb\"]"}) {
         std::shared_ptr<NSError> error;
-        EXPECT_FALSE(parse(bad, 0, &error)) << bad;
+        EXPECT_FALSE(parseJSON(bad, 0, &error)) << bad;
         ASSERT_TRUE(error) << bad;
         EXPECT_EQ(error->code(), 3840) << bad;
     }
 }
 
 TEST(NSJSONSerializationTest, TextThatIsNotUTF8IsRefused) {
-    EXPECT_FALSE(parse("[\"\xC3\x28\"]"));             // a broken two-byte sequence
-    EXPECT_FALSE(parse("[\"\xED\xA0\x80\"]"));         // an encoded surrogate
-    EXPECT_FALSE(parse("[\"\\ud800\"]"));              // a lone surrogate escape
-    EXPECT_FALSE(parse("[\"\xF8\x88\x80\x80\x80\"]")); // five-byte form
-    EXPECT_TRUE(parse("\xEF\xBB\xBF[1]"));             // a byte-order mark is allowed
+    EXPECT_FALSE(parseJSON("[\"\xC3\x28\"]"));             // a broken two-byte sequence
+    EXPECT_FALSE(parseJSON("[\"\xED\xA0\x80\"]"));         // an encoded surrogate
+    EXPECT_FALSE(parseJSON("[\"\\ud800\"]"));              // a lone surrogate escape
+    EXPECT_FALSE(parseJSON("[\"\xF8\x88\x80\x80\x80\"]")); // five-byte form
+    EXPECT_TRUE(parseJSON("\xEF\xBB\xBF[1]"));             // a byte-order mark is allowed
 }
 
 TEST(NSJSONSerializationTest, NumbersPastTheRangeOfARealAreRefused) {
-    EXPECT_FALSE(parse("[1e400]"));
-    EXPECT_FALSE(parse("[-1e400]"));
-    PlistValue tiny = parse("[1e-400]");
+    EXPECT_FALSE(parseJSON("[1e400]"));
+    EXPECT_FALSE(parseJSON("[-1e400]"));
+    PlistValue tiny = parseJSON("[1e-400]");
     ASSERT_TRUE(tiny);
     EXPECT_EQ(tiny.at(0).doubleValue(), 0.0);
     std::string longDigits = "[" + std::string(100000, '9') + "]";
-    EXPECT_FALSE(parse(longDigits)); // 10^100000 does not fit a real
+    EXPECT_FALSE(parseJSON(longDigits)); // 10^100000 does not fit a real
 }
 
 TEST(NSJSONSerializationTest, DeepNestingStopsAtTheDepthBoundWithoutRecursion) {
     // A million levels: neither the reader nor the tree it gives up on may use the stack for them.
     std::string deep = std::string(1000000, '[') + std::string(1000000, ']');
     std::shared_ptr<NSError> error;
-    EXPECT_FALSE(parse(deep, 0, &error));
+    EXPECT_FALSE(parseJSON(deep, 0, &error));
     ASSERT_TRUE(error);
     std::string deepObjects;
     for (int i = 0; i < 200000; ++i)
         deepObjects += "{\"a\":";
     deepObjects += "1" + std::string(200000, '}');
-    EXPECT_FALSE(parse(deepObjects));
+    EXPECT_FALSE(parseJSON(deepObjects));
 
     NSJSONSerialization::Limits limits;
     limits.maximumDepth = 3;
@@ -119,8 +119,8 @@ TEST(NSJSONSerializationTest, ReadsBytesAsData) {
     EXPECT_EQ(v.at(0)["title"].stringValue(), "A");
     // Embedded NUL bytes inside strings survive; outside them they are an error.
     std::string nul = std::string("[\"a\\u0000b\"]");
-    EXPECT_EQ(parse(nul).at(0).stringValue(), std::string("a\0b", 3));
-    EXPECT_FALSE(parse(std::string("[1]\0", 4)));
+    EXPECT_EQ(parseJSON(nul).at(0).stringValue(), std::string("a\0b", 3));
+    EXPECT_FALSE(parseJSON(std::string("[1]\0", 4)));
 }
 
 } // namespace

@@ -130,10 +130,10 @@ struct Hud {
 
 struct LogCapture {
     std::vector<std::string> lines;
-    int token = NSLogAddSink([this](const std::string& line) { lines.push_back(line); });
+    Subscription sink = NSLogAddSink([this](const std::string& line) { lines.push_back(line); });
     LogCapture() { NSLogSetEchoToStderr(false); }
     ~LogCapture() {
-        NSLogRemoveSink(token);
+        sink.reset();
         NSLogSetEchoToStderr(true);
     }
 };

@@ -11,10 +11,8 @@ namespace {
 class DeviceSpawnTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        DeviceSpawn::clearRecords();
-        DeviceSpawn::setRespringHandler([this] { ++resprings; });
+        respringHandler = DeviceSpawn::setRespringHandler([this] { ++resprings; });
     }
-    void TearDown() override { DeviceSpawn::setRespringHandler(nullptr); }
     int spawn(const char* path, std::vector<std::string> args) {
         std::vector<char*> argv;
         for (auto& a : args)
@@ -24,6 +22,7 @@ protected:
         return device::posix_spawn(&pid, path, nullptr, nullptr, argv.data(), nullptr);
     }
     int resprings = 0;
+    Subscription respringHandler;
 };
 
 TEST_F(DeviceSpawnTest, KillallOfBackboarddResprings) {
@@ -49,6 +48,19 @@ TEST_F(DeviceSpawnTest, EveryOtherProgramIsMissingAndNothingRunsOnTheHost) {
     EXPECT_EQ(resprings, 0);
     EXPECT_EQ(DeviceSpawn::records().size(), 4u);
     EXPECT_EQ(DeviceSpawn::records()[0].result, ENOENT);
+}
+
+TEST_F(DeviceSpawnTest, TheNewestHandlerServesAndAnOlderHandleLeavesItBe) {
+    int newer = 0;
+    Subscription replacing = DeviceSpawn::setRespringHandler([&] { ++newer; });
+    respringHandler.reset(); // the fixture's handler was replaced: its handle cancels nothing
+    EXPECT_EQ(spawn("/usr/bin/killall", {"killall", "backboardd"}), 0);
+    EXPECT_EQ(newer, 1);
+    EXPECT_EQ(resprings, 0);
+    replacing.reset();
+    EXPECT_EQ(spawn("/usr/bin/killall", {"killall", "backboardd"}), 0);
+    EXPECT_EQ(newer, 1);
+    EXPECT_EQ(DeviceSpawn::records().size(), 2u);
 }
 
 } // namespace

@@ -12,7 +12,7 @@ TEST(UIApplicationTest, OpensOnlyWhatTheDeviceCanAndRecordsIt) {
     DeviceFixture device;
     auto app = UIApplication::sharedApplication();
     EXPECT_FALSE(app->openURL(NSURL::URLWithString("https://a.example/"))); // no handler: nothing opens
-    app->setURLHandler([](const NSURL& url) { return url.scheme() == "https"; });
+    Subscription handler = app->setURLHandler([](const NSURL& url) { return url.scheme() == "https"; });
     EXPECT_TRUE(app->canOpenURL(NSURL::URLWithString("https://a.example/")));
     EXPECT_FALSE(app->canOpenURL(NSURL::URLWithString("cydia://package/x")));
     EXPECT_FALSE(app->canOpenURL(nullptr));
@@ -23,6 +23,25 @@ TEST(UIApplicationTest, OpensOnlyWhatTheDeviceCanAndRecordsIt) {
     device.loop()->runUntilIdle();
     EXPECT_FALSE(result);
     EXPECT_EQ(app->openedURLs(), std::vector<std::string>{"https://a.example/"});
+}
+
+TEST(UIApplicationTest, TheHostHearsOfWhatOpenedUntilItsHandleGoes) {
+    DeviceFixture device;
+    auto app = UIApplication::sharedApplication();
+    std::vector<std::string> told;
+    Subscription handler = app->setURLHandler([](const NSURL& url) { return url.scheme() != "nosuchapp"; },
+                                              [&](const std::string& url) { told.push_back(url); });
+    EXPECT_TRUE(app->openURL(NSURL::URLWithString("sileo://package/a")));
+    EXPECT_FALSE(app->openURL(NSURL::URLWithString("nosuchapp://x")));
+    EXPECT_EQ(told, std::vector<std::string>{"sileo://package/a"});
+    // A newer handler replaces this one; the old handle then leaves the newer one be.
+    Subscription newer = app->setURLHandler([](const NSURL&) { return true; });
+    handler.reset();
+    EXPECT_TRUE(app->openURL(NSURL::URLWithString("https://b.example/")));
+    EXPECT_EQ(told.size(), 1u);
+    newer.reset();
+    EXPECT_FALSE(app->openURL(NSURL::URLWithString("https://c.example/")));
+    EXPECT_EQ(app->openedURLs(), (std::vector<std::string>{"sileo://package/a", "https://b.example/"}));
 }
 
 TEST(NSURLTest, ParsesSchemesAndRefusesMalformedText) {

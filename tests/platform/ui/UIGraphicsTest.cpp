@@ -52,7 +52,7 @@ TEST(UIGraphicsTest, ContextsNestAndOpaqueOnesStartBlack) {
 TEST(UIGraphicsTest, ImpossibleSizesStayBalanced) {
     NSLogSetEchoToStderr(false);
     std::vector<std::string> lines;
-    int token = NSLogAddSink([&](const std::string& line) { lines.push_back(line); });
+    Subscription sink = NSLogAddSink([&](const std::string& line) { lines.push_back(line); });
     UIGraphicsBeginImageContextWithOptions(CGSizeMake(10, 10), false, 1);
     CGContextRef outer = UIGraphicsGetCurrentContext();
     UIGraphicsBeginImageContextWithOptions(CGSizeMake(0, 10), false, 1);
@@ -64,7 +64,7 @@ TEST(UIGraphicsTest, ImpossibleSizesStayBalanced) {
     UIGraphicsEndImageContext();
     UIGraphicsEndImageContext(); // one too many: logged, harmless
     EXPECT_EQ(UIGraphicsGetCurrentContext(), nullptr);
-    NSLogRemoveSink(token);
+    sink.reset();
     NSLogSetEchoToStderr(true);
     EXPECT_EQ(lines.size(), 2u);
 }

@@ -104,12 +104,12 @@ TEST_F(CatalogueScriptTest, WaitingOnHeldResponsesDoesNotSettle) {
     std::ostringstream out;
     ASSERT_FALSE(
         ScriptRunner::runScript(sim, "open\ntap Dismiss\nnetwork hold\ntap \"Get Extensions\"\n", out));
-    auto problem = sim.settleNetwork(0.2);
-    ASSERT_TRUE(problem);
-    EXPECT_THAT(*problem, HasSubstr("1 request(s) still in flight"));
-    EXPECT_THAT(*problem, HasSubstr("network release"));
+    auto settled = sim.settleNetwork(0.2);
+    ASSERT_FALSE(settled);
+    EXPECT_THAT(settled.reason(), HasSubstr("1 request(s) still in flight"));
+    EXPECT_THAT(settled.reason(), HasSubstr("network release"));
     URLLoadingSystem::shared().setHoldsResponses(false);
-    EXPECT_FALSE(sim.settleNetwork(10));
+    EXPECT_TRUE(sim.settleNetwork(10));
     EXPECT_EQ(sim.catalogueServerRequests(), 1u);
 }
 
@@ -123,17 +123,15 @@ TEST_F(CatalogueScriptTest, NetworkTakesWaitHoldOrRelease) {
 }
 
 TEST(CatalogueURLOptionTest, OnlyHTTPSURLsOfTheCataloguePathAreAccepted) {
-    std::string why;
-    EXPECT_EQ(Simulator::catalogueHostFromURL("https://repo.example", why), "repo.example");
-    EXPECT_EQ(Simulator::catalogueHostFromURL("https://repo.example:8443/", why), "repo.example:8443");
-    EXPECT_EQ(Simulator::catalogueHostFromURL("HTTPS://repo.example/chatheadsextensions.json", why),
+    EXPECT_EQ(Simulator::catalogueHostFromURL("https://repo.example").value(), "repo.example");
+    EXPECT_EQ(Simulator::catalogueHostFromURL("https://repo.example:8443/").value(), "repo.example:8443");
+    EXPECT_EQ(Simulator::catalogueHostFromURL("HTTPS://repo.example/chatheadsextensions.json").value(),
               "repo.example");
-    EXPECT_FALSE(Simulator::catalogueHostFromURL("http://repo.example", why));
-    EXPECT_THAT(why, HasSubstr("https://"));
-    EXPECT_FALSE(Simulator::catalogueHostFromURL("https://repo.example/other.json", why));
-    EXPECT_THAT(why, HasSubstr("/chatheadsextensions.json"));
-    EXPECT_FALSE(Simulator::catalogueHostFromURL("https:///x", why));
-    EXPECT_FALSE(Simulator::catalogueHostFromURL("https://user@evil.example", why));
+    EXPECT_THAT(Simulator::catalogueHostFromURL("http://repo.example").reason(), HasSubstr("https://"));
+    EXPECT_THAT(Simulator::catalogueHostFromURL("https://repo.example/other.json").reason(),
+                HasSubstr("/chatheadsextensions.json"));
+    EXPECT_FALSE(Simulator::catalogueHostFromURL("https:///x"));
+    EXPECT_FALSE(Simulator::catalogueHostFromURL("https://user@evil.example"));
 }
 
 TEST_F(CatalogueScriptTest, TheProgramServesAGivenCatalogueAndRefusesBadURLs) {

@@ -13,20 +13,20 @@
 
 namespace {
 
-std::optional<ScriptError> parse(const std::string& script) {
+std::optional<ScriptError> parseScript(const std::string& script) {
     std::vector<ScriptCommand> commands;
     return ScriptRunner::parse(script, commands);
 }
 
 TEST(ScriptLimitsTest, ScriptsAndLinesAreBounded) {
-    EXPECT_FALSE(parse(std::string(ScriptRunner::kMaximumLineBytes, ' ') + "\n"));
-    auto longLine = parse("open\n" + std::string(ScriptRunner::kMaximumLineBytes + 1, '#') + "\n");
+    EXPECT_FALSE(parseScript(std::string(ScriptRunner::kMaximumLineBytes, ' ') + "\n"));
+    auto longLine = parseScript("open\n" + std::string(ScriptRunner::kMaximumLineBytes + 1, '#') + "\n");
     ASSERT_TRUE(longLine);
     EXPECT_EQ(longLine->text(), "line 2: the line is longer than 4096 bytes");
     std::string huge;
     while (huge.size() <= ScriptRunner::kMaximumScriptBytes)
         huge += "dump\n";
-    auto tooBig = parse(huge);
+    auto tooBig = parseScript(huge);
     ASSERT_TRUE(tooBig);
     EXPECT_EQ(tooBig->text(), "the script is longer than 1048576 bytes");
 }
@@ -37,8 +37,8 @@ TEST(ScriptLimitsTest, AByteOrderMarkBeforeTheFirstCommandIsNotPartOfIt) {
     ASSERT_EQ(commands.size(), 2u);
     EXPECT_EQ(commands[0].name, "open");
     // Anywhere else it is an unknown word, as before.
-    EXPECT_TRUE(parse("open\n\xEF\xBB\xBF"
-                      "dump\n"));
+    EXPECT_TRUE(parseScript("open\n\xEF\xBB\xBF"
+                            "dump\n"));
 }
 
 TEST(ScriptLimitsTest, NumbersReadOneWayEverywhere) {
@@ -54,9 +54,9 @@ TEST(ScriptLimitsTest, NumbersReadOneWayEverywhere) {
 }
 
 TEST(ScriptLimitsTest, WaitTakesZeroToADay) {
-    EXPECT_FALSE(parse("wait 0\nwait 1e-320\nwait 86400\n"));
+    EXPECT_FALSE(parseScript("wait 0\nwait 1e-320\nwait 86400\n"));
     for (const char* bad : {"wait 86401\n", "wait 1e15\n", "wait inf\n", "wait nan\n", "wait -0.5\n"}) {
-        auto error = parse(bad);
+        auto error = parseScript(bad);
         ASSERT_TRUE(error) << bad;
         EXPECT_EQ(error->text().rfind("line 1: wait takes a number of seconds from 0 to 86400", 0), 0u)
             << error->text();

@@ -48,14 +48,14 @@ Bytes be(std::uint8_t marker, std::uint64_t high, std::uint64_t low, int lowByte
     return o;
 }
 
-PlistReadResult read(const Bytes& b) {
+PlistReadResult readBinary(const Bytes& b) {
     return readBinaryPlist(b, PlistLimits{});
 }
-PlistReadResult read(const std::string& s) {
+PlistReadResult readBinary(const std::string& s) {
     return readBinaryPlist(span(s), PlistLimits{});
 }
 
-std::string write(const PlistValue& v, const PlistLimits& limits = {}) {
+std::string writeBinary(const PlistValue& v, const PlistLimits& limits = {}) {
     std::string out;
     auto e = writeBinaryPlist(v, limits, out);
     EXPECT_FALSE(e) << *e;
@@ -87,8 +87,8 @@ bool identical(const PlistValue& a, const PlistValue& b) {
 }
 
 PlistValue roundTrip(const PlistValue& v) {
-    std::string bytes = write(v);
-    PlistReadResult r = read(bytes);
+    std::string bytes = writeBinary(v);
+    PlistReadResult r = readBinary(bytes);
     EXPECT_TRUE(r.ok()) << r.error->localizedDescription();
     return r.value;
 }
@@ -273,9 +273,9 @@ TEST(BinaryPlistWriterTest, WritesEachIntegerInItsSmallestFormAndReadsItBack) {
                           {PlistValue::unsignedInteger(kAboveSigned), 0x14},
                           {PlistValue::unsignedInteger(UINT64_MAX), 0x14}};
     for (const Case& c : cases) {
-        std::string bytes = write(c.value);
+        std::string bytes = writeBinary(c.value);
         EXPECT_EQ(static_cast<std::uint8_t>(bytes[8]), c.marker) << c.value.description();
-        PlistValue back = read(bytes).value;
+        PlistValue back = readBinary(bytes).value;
         EXPECT_TRUE(identical(back, c.value))
             << c.value.description() << " came back as " << back.description();
     }
@@ -311,9 +311,9 @@ TEST(BinaryPlistWriterTest, KeepsStringsByteForByteInTheFormThatFits) {
         {std::string(300, 'q'), 0x5F},      // a length past the nibble
     };
     for (const Case& c : cases) {
-        std::string bytes = write(PlistValue(c.text));
+        std::string bytes = writeBinary(PlistValue(c.text));
         EXPECT_EQ(static_cast<std::uint8_t>(bytes[8]), c.marker) << c.text;
-        EXPECT_EQ(read(bytes).value, PlistValue(c.text)) << c.text;
+        EXPECT_EQ(readBinary(bytes).value, PlistValue(c.text)) << c.text;
     }
     // Keys take the same forms.
     PlistValue d = PlistValue::dictionary({{"\xF0\x9F\x98\x80", PlistValue(1)}, {"x\xFFy", PlistValue(2)}});
@@ -326,8 +326,8 @@ TEST(BinaryPlistWriterTest, ThousandKeyDictionaryTakesTwoByteReferencesAndStores
         d.set("key" + std::to_string(i), i % 3 == 0   ? PlistValue("same")
                                          : i % 3 == 1 ? PlistValue(i % 2 == 0)
                                                       : PlistValue(i));
-    std::string bytes = write(d);
-    EXPECT_TRUE(identical(read(bytes).value, d));
+    std::string bytes = writeBinary(d);
+    EXPECT_TRUE(identical(readBinary(bytes).value, d));
     const auto* trailer = reinterpret_cast<const std::uint8_t*>(bytes.data() + bytes.size() - 32);
     EXPECT_EQ(trailer[7], 2) << "reference size";
     ASSERT_LT(bytes.size(), 0x10000u);
@@ -364,7 +364,7 @@ TEST(BinaryPlistWriterTest, RefusesWhatCannotBeReadBackAndLeavesNothing) {
     for (int i = 0; i < 4; ++i)
         deep = PlistValue::array({deep});
     EXPECT_EQ(refusal(deep, shallow), "written");
-    EXPECT_TRUE(readBinaryPlist(span(write(deep, shallow)), shallow).ok());
+    EXPECT_TRUE(readBinaryPlist(span(writeBinary(deep, shallow)), shallow).ok());
     EXPECT_EQ(refusal(PlistValue::array({deep}), shallow), "nested too deeply");
 
     // A container that holds itself (freed by hand: it keeps itself alive).
@@ -388,7 +388,7 @@ TEST(BinaryPlistWriterTest, RefusesWhatCannotBeReadBackAndLeavesNothing) {
     small.maxExpandedBytes = 1000;
     PlistValue big = PlistValue::array(PlistArray(10, PlistValue(std::string(80, 'x'))));
     EXPECT_EQ(refusal(big, small), "expands past the size limit");
-    EXPECT_FALSE(readBinaryPlist(span(write(big)), small).ok()) << "the reader agrees";
+    EXPECT_FALSE(readBinaryPlist(span(writeBinary(big)), small).ok()) << "the reader agrees";
     small = PlistLimits{};
     small.maxBytes = 100;
     EXPECT_EQ(refusal(PlistValue(std::string(100, 'x')), small), "larger than the size limit");
@@ -428,7 +428,7 @@ TEST(BinaryPlistReaderTest, ReadsEveryKindAsTheFormatDefinesIt) {
         {be(0x87, 0, UINT64_MAX), PlistValue::unsignedInteger(UINT64_MAX)}, // refused above UINT32_MAX
     };
     for (const Case& c : cases) {
-        PlistReadResult r = read(binaryList({c.object}));
+        PlistReadResult r = readBinary(binaryList({c.object}));
         ASSERT_TRUE(r.ok()) << c.expected.description() << ": " << r.error->localizedDescription();
         EXPECT_EQ(r.format, PlistFormat::Binary);
         EXPECT_TRUE(identical(r.value, c.expected))
@@ -438,7 +438,7 @@ TEST(BinaryPlistReaderTest, ReadsEveryKindAsTheFormatDefinesIt) {
 
 TEST(BinaryPlistReaderTest, KeepsTheLastOfARepeatedKeyAndCopiesSharedObjects) {
     // {"k": 1, "k": 2, "k": [s, s]} with one shared dictionary s.
-    PlistReadResult r = read(binaryList(
+    PlistReadResult r = readBinary(binaryList(
         {{0xD3, 1, 1, 1, 2, 3, 4}, {0x51, 'k'}, {0x10, 1}, {0x10, 2}, {0xA2, 5, 5}, {0xD1, 1, 2}}));
     ASSERT_TRUE(r.ok()) << r.error->localizedDescription();
     ASSERT_EQ(r.value.count(), 1u);
@@ -450,7 +450,7 @@ TEST(BinaryPlistReaderTest, KeepsTheLastOfARepeatedKeyAndCopiesSharedObjects) {
 
 TEST(BinaryPlistReaderTest, RefusesHostileListsWithoutCrashing) {
     auto reason = [](const Bytes& b) {
-        PlistReadResult r = read(b);
+        PlistReadResult r = readBinary(b);
         EXPECT_EQ(r.format, PlistFormat::Binary);
         return r.ok() ? std::string("read") : r.error->localizedDescription();
     };
@@ -515,8 +515,8 @@ TEST(BinaryPlistLibplistTest, AgreesWithTodaysReaderOnGeneratedAndDamagedLists) 
     for (int i = 0; i < 100; ++i) {
         const bool utf8Only = i % 2;
         PlistValue tree = randomTree(random, 4, utf8Only);
-        std::string ours = write(tree);
-        EXPECT_TRUE(identical(read(ours).value, tree)) << i;
+        std::string ours = writeBinary(tree);
+        EXPECT_TRUE(identical(readBinary(ours).value, tree)) << i;
         plist_t node = nullptr;
         plist_from_bin(ours.data(), static_cast<std::uint32_t>(ours.size()), &node);
         ASSERT_TRUE(node) << "libplist refused our list " << i;

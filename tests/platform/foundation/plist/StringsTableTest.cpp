@@ -6,7 +6,7 @@
 
 namespace {
 
-StringsTableReadResult read(std::string_view text) {
+StringsTableReadResult readStrings(std::string_view text) {
     return readStringsTable(asBytes(text));
 }
 
@@ -28,7 +28,7 @@ TEST(StringsTableTest, ReadsTheTextFormWithAndWithoutBracesInUtf8AndUtf16) {
           std::string("{ Title = Titel; Key2 = Wert; Done = Done; }"),
           std::string("\xEF\xBB\xBF\"Title\" = \"Titel\";\"Key2\"=\"Wert\";\"Done\";"),
           utf16le(u"/* de */\n\"Title\" = \"Titel\";\n\"Key2\" = \"Wert\";\n\"Done\";\n")}) {
-        StringsTableReadResult r = read(text);
+        StringsTableReadResult r = readStrings(text);
         ASSERT_TRUE(r.ok()) << text << ": " << r.error->description();
         EXPECT_EQ(r.strings, expected) << text;
         EXPECT_EQ(r.format, PlistFormat::OpenStep);
@@ -38,12 +38,12 @@ TEST(StringsTableTest, ReadsTheTextFormWithAndWithoutBracesInUtf8AndUtf16) {
 TEST(StringsTableTest, BlankFilesAreEmptyTables) {
     for (const std::string& text : {std::string(), std::string(" \n\t"), std::string("/* only */ // this\n"),
                                     std::string("\xEF\xBB\xBF"), utf16le(u""), utf16le(u"/* x */\n")}) {
-        StringsTableReadResult r = read(text);
+        StringsTableReadResult r = readStrings(text);
         ASSERT_TRUE(r.ok()) << text << ": " << r.error->description();
         EXPECT_TRUE(r.strings.empty());
     }
     // An unterminated comment is not blank.
-    EXPECT_FALSE(read("/* open").ok());
+    EXPECT_FALSE(readStrings("/* open").ok());
 }
 
 TEST(StringsTableTest, ReadsXmlAndBinaryDictionariesOfStrings) {
@@ -57,11 +57,11 @@ TEST(StringsTableTest, ReadsXmlAndBinaryDictionariesOfStrings) {
     ASSERT_TRUE(xml.ok() && binary.ok());
     ASSERT_TRUE(binary.bytes.starts_with("bplist"));
 
-    StringsTableReadResult fromXml = read(xml.bytes);
+    StringsTableReadResult fromXml = readStrings(xml.bytes);
     ASSERT_TRUE(fromXml.ok());
     EXPECT_EQ(fromXml.format, PlistFormat::XML);
     EXPECT_EQ(fromXml.strings, (StringsTable{{"Title", "Titel"}, {"Snowman", "\xE2\x98\x83"}}));
-    StringsTableReadResult fromBinary = read(binary.bytes);
+    StringsTableReadResult fromBinary = readStrings(binary.bytes);
     ASSERT_TRUE(fromBinary.ok());
     EXPECT_EQ(fromBinary.format, PlistFormat::Binary);
     EXPECT_EQ(fromBinary.strings.size(), 3u);
@@ -70,7 +70,7 @@ TEST(StringsTableTest, ReadsXmlAndBinaryDictionariesOfStrings) {
 
 TEST(StringsTableTest, RefusesWhatIsNotATableOfStringsWithTheReason) {
     auto reason = [](std::string_view text) {
-        StringsTableReadResult r = read(text);
+        StringsTableReadResult r = readStrings(text);
         EXPECT_TRUE(r.strings.empty()) << text;
         return r.ok() ? std::string("read") : r.error->localizedDescription();
     };
