@@ -13,7 +13,6 @@
 // Exit status: 0 on success, 2 when the command line or a script line is bad (the message names
 // the line) or the script's work failed, 1 when a file cannot be read.
 
-#include "platform/foundation/DeviceRandom.h"
 #include "platform/foundation/HostFileRead.h"
 #include "sim/CommandLine.h"
 #include "sim/screen/SimWindowApp.h"
@@ -51,8 +50,7 @@ int main(int argc, char** argv) {
     const auto& seed = arguments.seed;
     const bool resetDevice = arguments.resetDevice, dumpOnly = arguments.dumpOnly,
                headless = arguments.headless, hudGallery = arguments.hudGallery;
-    if (seed)
-        DeviceRandom::seed(*seed);
+    options.seed = seed;
     options.appearance = *Simulator::appearanceNamed(arguments.appearance);
 
     if (!options.catalogueURL.empty()) {

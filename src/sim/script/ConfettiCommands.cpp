@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <numbers>
 
@@ -80,19 +79,16 @@ std::shared_ptr<OCConfettiArea> areaOf(SettingsApp& app) {
 } // namespace
 
 void ConfettiCommands::registerPieceTypes() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        OCConfettiPieceTypes::registerType(
-            kStarType,
-            [](CGPoint at, std::optional<UIColor>, double, std::int64_t) -> std::shared_ptr<NSObject> {
-                return SimStarView::create(at);
-            });
-        OCConfettiPieceTypes::registerType(
-            kNotAViewType,
-            [](CGPoint, std::optional<UIColor>, double, std::int64_t) -> std::shared_ptr<NSObject> {
-                return std::make_shared<NSObject>();
-            });
-    });
+    // Into the simulator's device, whose types go with it; registering again replaces.
+    OCConfettiPieceTypes::registerType(
+        kStarType, [](CGPoint at, std::optional<UIColor>, double, std::int64_t) -> std::shared_ptr<NSObject> {
+            return SimStarView::create(at);
+        });
+    OCConfettiPieceTypes::registerType(
+        kNotAViewType,
+        [](CGPoint, std::optional<UIColor>, double, std::int64_t) -> std::shared_ptr<NSObject> {
+            return std::make_shared<NSObject>();
+        });
 }
 
 std::optional<std::string> ConfettiCommands::check(const std::vector<std::string>& words) {

@@ -34,7 +34,7 @@ public:
     static void run(SettingsApp& app, const std::vector<std::string>& arguments);
     // Waits for the global queue, then runs the main queue until it is idle.
     static void settle();
-    // Registers the simulator's piece types (once; safe to call again).
+    // Registers the simulator's piece types in the current device (safe to call again).
     static void registerPieceTypes();
 
     // {"live": N, "pieces": [...]} for the pane's confetti area, or null without an open pane.

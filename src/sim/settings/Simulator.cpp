@@ -6,6 +6,7 @@
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
+#include "platform/foundation/DeviceRandom.h"
 #include "platform/foundation/HostFileRead.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSFileManager.h"
@@ -104,13 +105,15 @@ std::optional<UIUserInterfaceStyle> Simulator::appearanceNamed(const std::string
 }
 
 Simulator::Simulator(Options options)
-    : appearance_(options.appearance), options_(std::move(options)),
-      alive_(std::make_shared<Simulator*>(this)) {
+    : options_(std::move(options)), alive_(std::make_shared<Simulator*>(this)) {
+    UITraitCollection::setCurrentUserInterfaceStyle(options_.appearance);
+    if (options_.seed)
+        DeviceRandom::seed(*options_.seed);
     logToken_ = NSLogAddSink([this](const std::string& line) {
         std::lock_guard lock(logMutex_);
         log_.push_back(line);
     });
-    // Views in this process lay out by constraints through the one engine.
+    // The device's views lay out by constraints through its engine.
     NSLayoutEngine::install();
     loop_ = NSRunLoop::installMain(ManualClock::create());
 
@@ -232,8 +235,6 @@ Simulator::~Simulator() {
     DeviceSpawn::setRespringHandler(nullptr);
     UIApplication::sharedApplication()->setURLHandler(nullptr);
     NSLogRemoveSink(logToken_);
-    UIDevice::setModel(UIDeviceModel::iPhone);
-    NSBundle::setPreferredLanguages({"en"});
     alive_.reset();
 }
 

@@ -10,9 +10,11 @@
 // the device's network: by default the maker's catalogue server runs on loopback HTTPS (a
 // throwaway certificate authority that only this device trusts, a certificate for the maker's
 // host name, and the device connecting that name to the loopback port), so the pane's fetch goes
-// through TLS exactly as in the field. The device's interface style (Options::appearance) becomes
-// the process's (UITraitCollection). Only one Simulator exists at a time; destroying it
-// uninstalls the handlers and restores the plain network and the light style.
+// through TLS exactly as in the field. The simulator is a device environment of its own
+// (DeviceEnvironment): its screen, model, languages, interface style (Options::appearance), random
+// numbers and the classes of the panes it has are set in it, and all of it goes when the simulator
+// does, so the next simulator, or the code around it, sees nothing of this one. Only one Simulator
+// exists at a time; destroying it uninstalls the handlers and restores the plain network.
 //
 // Network work happens in real time while the clock of a script is manual: `settleNetwork` waits
 // for it.
@@ -21,9 +23,11 @@
 //     sim.settings().open();
 //     sim.runUntilIdle();
 
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/ui/UITraitCollection.h"
 #include "sim/settings/SettingsApp.h"
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -57,6 +61,8 @@ public:
         bool offline = false;
         // The device's interface style: the whole screen is drawn light or dark.
         UIUserInterfaceStyle appearance = UIUserInterfaceStyleLight;
+        // Seeds the device's random numbers (none: truly random).
+        std::optional<std::uint64_t> seed{};
     };
 
     explicit Simulator(Options options);
@@ -102,8 +108,8 @@ private:
     void respring();
     void startNetwork();
 
-    // The device's interface style, set first and put back last, when everything drawn in it is gone.
-    UITraitCollection::StyleScope appearance_;
+    // The device: made first and ended last, when everything made in it is gone.
+    DeviceEnvironment::Scope environment_;
 
     std::unique_ptr<ThrowawayCertificateAuthority> authority_;
     std::unique_ptr<LoopbackHTTPSServer> catalogueServer_;

@@ -52,6 +52,8 @@ TEST(DeviceEnvironmentTest, AScopeStartsFreshAndPutsThePreviousEnvironmentBack) 
         EXPECT_EQ(&DeviceEnvironment::current(), &scope.environment());
         EXPECT_EQ(DeviceEnvironment::current().part<Setting>().value, "factory");
         DeviceEnvironment::current().part<Setting>().value = "inner";
+        EXPECT_EQ(DeviceEnvironment::current().existingPart<Setting>(),
+                  &DeviceEnvironment::current().part<Setting>());
         {
             DeviceEnvironment::Scope nested;
             EXPECT_EQ(DeviceEnvironment::current().existingPart<Setting>(), nullptr);
@@ -70,9 +72,9 @@ TEST(DeviceEnvironmentTest, EveryPartShutsDownBeforeAnyIsDestroyedNewestFirst) {
         env.part<Screen>();
         env.part<Network>();
     }
-    EXPECT_EQ(gEvents, (std::vector<std::string>{"network shuts down", "centre shuts down",
-                                                 "network destroyed", "screen destroyed, centre alive",
-                                                 "centre destroyed"}));
+    EXPECT_EQ(gEvents,
+              (std::vector<std::string>{"network shuts down", "centre shuts down", "network destroyed",
+                                        "screen destroyed, centre alive", "centre destroyed"}));
 }
 
 TEST(DeviceEnvironmentTest, PartsAreMadeOnceWhenManyThreadsAskAtOnce) {

@@ -5,9 +5,9 @@
 //
 // Layer animations (CABasicAnimation) are kept by key in the order they were added; the
 // renderer asks for `presentationTransform`, which evaluates them on the main run loop's clock
-// at drawing time. While any layer has an animation, one frame observer marks the screen as
-// changed on every frame (so the window redraws) and drops animations that have ended; with none
-// left it unregisters. Main thread only.
+// at drawing time. While any layer of the device (the current device environment) has an
+// animation, one frame observer marks the screen as changed on every frame (so the window redraws)
+// and drops animations that have ended; with none left it unregisters. Main thread only.
 
 #include "platform/graphics/CGGeometry.h"
 #include "platform/ui/UIColor.h"
@@ -22,7 +22,7 @@ class CABasicAnimation;
 
 class UIView;
 
-class CALayer {
+class CALayer : public std::enable_shared_from_this<CALayer> {
 public:
     // The view whose layer this is. A layer may be kept after its view is gone (it is handed out
     // shared); the view unlinks itself when it goes, and the layer then stands alone.
