@@ -41,16 +41,27 @@ std::shared_ptr<UIView> UIView::create(CGRect frame) {
     return v;
 }
 
-UIView::UIView(CGRect frame) : layer_(std::make_shared<CALayer>(this)) {
+UIView::UIView(CGRect frame) : layer_(std::make_shared<CALayer>()) {
     bounds_ = CGRectMake(0, 0, frame.size.width, frame.size.height);
     center_ = CGPointMake(frame.midX(), frame.midY());
 }
 
 UIView::~UIView() {
-    layer_->owner_ = nullptr;
     UIViewAnimationState::forget(*this);
     for (auto& s : subviews_)
         s->superview_.reset();
+}
+
+const std::shared_ptr<CALayer>& UIView::layer() const {
+    // The layer learns its view the first time it is handed out after the view has an owner (not
+    // yet while the view is being made), so a change made through it animates the view.
+    if (!layerBound_) {
+        if (auto self = weak_from_this().lock()) {
+            layer_->view_ = std::static_pointer_cast<UIView>(std::const_pointer_cast<NSObject>(self));
+            layerBound_ = true;
+        }
+    }
+    return layer_;
 }
 
 CGRect UIView::frame() const {
@@ -148,7 +159,7 @@ void UIView::setCenter(CGPoint center) {
 
 void UIView::setTransform(CGAffineTransform t) {
     transform_ = t;
-    layer_->setTransform(CATransform3DMakeAffineTransform(t));
+    layer()->setTransform(CATransform3DMakeAffineTransform(t));
 }
 
 void UIView::setAlpha(CGFloat alpha) {

@@ -80,7 +80,7 @@ public:
     void setClipsToBounds(bool clips);
     std::optional<UIColor> tintColor() const; // own tint, else the nearest ancestor's, else system blue
     void setTintColor(std::optional<UIColor> color);
-    const std::shared_ptr<CALayer>& layer() const { return layer_; }
+    const std::shared_ptr<CALayer>& layer() const;
 
     // Interaction.
     bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
@@ -260,6 +260,7 @@ private:
     std::optional<UIColor> backgroundColor_;
     std::optional<UIColor> tintColor_;
     std::shared_ptr<CALayer> layer_;
+    mutable bool layerBound_ = false; // the layer knows this view (layer())
     std::weak_ptr<UIView> superview_;
     std::vector<std::shared_ptr<UIView>> subviews_;
     std::weak_ptr<UIViewController> viewController_;

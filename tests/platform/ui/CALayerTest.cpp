@@ -49,6 +49,27 @@ TEST_F(CALayerTest, ALayerKeptAfterItsViewStandsAlone) {
     EXPECT_EQ(layer->cornerRadius(), 3);
 }
 
+TEST_F(CALayerTest, ALayerKnowsItsViewWeaklyAndEvenWhenNeverHandedOut) {
+    auto view = UIView::create(CGRectMake(0, 0, 10, 10));
+    // The view's own transform goes through its layer, which has not been asked for yet.
+    UIView::animateWithDuration(
+        1.0, 0, UIViewAnimationOptionCurveLinear,
+        [&] { view->setTransform(CGAffineTransformMakeScale(3, 3)); }, nullptr);
+    EXPECT_TRUE(view->hasAnimations());
+    loop->advanceBy(0.5);
+    EXPECT_NEAR(view->presentationTransform().m11, 2, 1e-9);
+    // A layer kept elsewhere does not keep its view.
+    std::weak_ptr<UIView> weak = view;
+    auto layer = view->layer();
+    view.reset();
+    EXPECT_TRUE(weak.expired());
+    // A layer of no view takes changes inside a block with nothing to animate.
+    auto alone = std::make_shared<CALayer>();
+    UIView::animateWithDuration(
+        1.0, 0, 0, [&] { alone->setTransform(CATransform3DMakeScale(2, 2, 1)); }, nullptr);
+    EXPECT_EQ(alone->transform(), CATransform3DMakeScale(2, 2, 1));
+}
+
 TEST_F(CALayerTest, AnimationsByKeyReplaceAndRemove) {
     auto view = UIView::create(CGRectMake(0, 0, 10, 10));
     auto& layer = *view->layer();

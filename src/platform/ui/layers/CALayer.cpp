@@ -30,8 +30,8 @@ void CALayer::setMasksToBounds(bool m) {
     UIView::markDisplayChanged();
 }
 void CALayer::setTransform(const CATransform3D& t) {
-    if (owner_)
-        UIViewAnimationState::willChange(*owner_, UIViewAnimationState::Property::Transform);
+    if (auto view = view_.lock())
+        UIViewAnimationState::willChange(*view, UIViewAnimationState::Property::Transform);
     transform_ = t;
     UIView::markDisplayChanged();
 }

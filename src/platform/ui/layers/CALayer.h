@@ -24,9 +24,9 @@ class UIView;
 
 class CALayer : public std::enable_shared_from_this<CALayer> {
 public:
-    // The view whose layer this is. A layer may be kept after its view is gone (it is handed out
-    // shared); the view unlinks itself when it goes, and the layer then stands alone.
-    explicit CALayer(UIView* owner = nullptr) : owner_(owner) {}
+    // A layer stands alone until a view makes it its own (every view has one); it may be kept
+    // after its view is gone (it is handed out shared), and then stands alone again.
+    CALayer() = default;
     ~CALayer();
     CALayer(const CALayer&) = delete;
     CALayer& operator=(const CALayer&) = delete;
@@ -62,7 +62,9 @@ public:
 
 private:
     friend class UIView;
-    UIView* owner_; // null once the view is gone
+    // The view whose layer this is, held weakly: the view owns the layer, not the other way.
+    // Set by the view once the view is owned by a shared_ptr (UIView::layer).
+    std::weak_ptr<UIView> view_;
     CGFloat cornerRadius_ = 0;
     CGFloat borderWidth_ = 0;
     std::optional<UIColor> borderColor_;
