@@ -49,16 +49,16 @@ public:
             session_ = std::make_unique<ScriptSession>(simulator_, &screen_, "", discard_, true);
         }
         step_ = step;
-        ++generation_;
+        wait_.reset();
         std::cerr << "orbitchat-sim: HUD gallery " << (step_ + 1) << "/" << steps_.size() << ": "
                   << steps_[step_].name << "\n";
-        play(0, generation_);
+        play(0);
     }
 
     // The user wants the next picture: what is left of this step runs at once, without its
     // waits, so the next one starts from the state the script expects.
     void next() {
-        ++generation_;
+        wait_.reset();
         const auto& commands = steps_[step_].commands;
         for (std::size_t i = resume_; i < commands.size(); ++i)
             if (commands[i].name != "wait")
@@ -75,17 +75,15 @@ private:
             std::cerr << "orbitchat-sim: line " << command.line << ": " << *problem << "\n";
     }
 
-    void play(std::size_t from, std::uint64_t generation) {
+    void play(std::size_t from) {
         const auto& commands = steps_[step_].commands;
         for (std::size_t i = from; i < commands.size(); ++i) {
             resume_ = i;
             if (commands[i].name == "wait") {
                 auto loop = NSRunLoop::main();
                 double seconds = scriptNumber(commands[i].arguments.at(0)).value_or(0);
-                loop->enqueueAt(loop->now() + seconds, [this, i, generation] {
-                    if (generation == generation_)
-                        play(i + 1, generation);
-                });
+                // Held, so a step left early (or the player gone) cancels the rest of its waits.
+                wait_ = loop->enqueueAt(loop->now() + seconds, [this, i] { play(i + 1); });
                 return;
             }
             perform(commands[i]);
@@ -99,7 +97,7 @@ private:
     std::unique_ptr<ScriptSession> session_;
     std::ostringstream discard_;
     std::size_t step_ = 0, resume_ = 0;
-    std::uint64_t generation_ = 0;
+    Subscription wait_;
 };
 
 } // namespace
