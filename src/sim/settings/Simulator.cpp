@@ -19,6 +19,7 @@
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIDevice.h"
 #include "platform/ui/UIScreen.h"
+#include "sim/settings/DataFolder.h"
 
 #include <algorithm>
 #include <cctype>
@@ -48,6 +49,19 @@ LoopbackHTTPSServer::Reply serveCatalogue(const std::string& file,
         return {500, "<html><body><h1>500 Internal Server Error</h1></body></html>", "text/html"};
     }
     return {200, std::move(body), "application/json"};
+}
+
+// `given`, or when it is empty the entry of the program's data folder; empty (with a message)
+// when there is no data folder.
+std::string orFromDataFolder(const std::string& given, std::string (DataFolder::*entry)() const) {
+    if (!given.empty())
+        return given;
+    Result<DataFolder> data = DataFolder::find();
+    if (!data) {
+        std::cerr << "orbitchat-sim: " << data.failure().reason << "\n";
+        return {};
+    }
+    return (data.value().*entry)();
 }
 
 } // namespace
@@ -88,14 +102,6 @@ bool Simulator::readScreen(const std::string& text, Options& options) {
     return true;
 }
 
-std::string Simulator::sourceDirectory() {
-#ifdef ORBITCHAT_SOURCE_DIR
-    return ORBITCHAT_SOURCE_DIR;
-#else
-    return ".";
-#endif
-}
-
 std::optional<UIUserInterfaceStyle> Simulator::appearanceNamed(const std::string& name) {
     if (name == "light")
         return UIUserInterfaceStyleLight;
@@ -119,8 +125,7 @@ Simulator::Simulator(Options options)
 
     NSFileManager::setDeviceRoot(options_.deviceRoot);
     ALApplicationList::sharedApplicationList()->reload();
-    PSListController::setBundlePath(options_.bundlePath.empty() ? sourceDirectory() + "/resources"
-                                                                : options_.bundlePath);
+    PSListController::setBundlePath(orFromDataFolder(options_.bundlePath, &DataFolder::resources));
     UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, options_.screenWidth, options_.screenHeight));
     UIScreen::mainScreen()->setScale(options_.screenScale);
 
@@ -169,8 +174,7 @@ void Simulator::startNetwork() {
         else
             std::cerr << "orbitchat-sim: " << why << "\n";
     } else if (!options_.offline) {
-        std::string file = options_.catalogueFile.empty() ? sourceDirectory() + "/examples/catalogue.json"
-                                                          : options_.catalogueFile;
+        std::string file = orFromDataFolder(options_.catalogueFile, &DataFolder::catalogue);
         std::string why;
         authority_ = ThrowawayCertificateAuthority::create(why);
         if (authority_)

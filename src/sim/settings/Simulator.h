@@ -43,7 +43,7 @@ class Simulator {
 public:
     struct Options {
         std::string deviceRoot; // a host folder
-        std::string bundlePath; // the pane's resource folder; empty: the repository's resources/
+        std::string bundlePath; // the pane's resource folder; empty: the data folder's (DataFolder.h)
         // A preference bundle folder of the host that "open" opens as the device would.
         std::string preferenceBundle{};
         // The device's language ("de", "fr-CA"); empty: English.
@@ -53,7 +53,7 @@ public:
         double screenWidth = 375;
         double screenHeight = 667;
         double screenScale = 2;
-        // The catalogue the loopback server serves (empty: the repository's examples/catalogue.json).
+        // The catalogue the loopback server serves (empty: the data folder's sample catalogue).
         std::string catalogueFile{};
         // Fetch the catalogue from this https URL instead, trusting the host's certificates only.
         std::string catalogueURL{};
@@ -98,9 +98,6 @@ public:
     // Reads --screen's WIDTHxHEIGHT@SCALE (each side 100 to 2048 points, from a watch to a large
     // tablet, and the scale 1 to 3) into `options`; false, leaving them as they were, otherwise.
     static bool readScreen(const std::string& text, Options& options);
-
-    // The repository's folders, for the defaults of the command line.
-    static std::string sourceDirectory();
 
 private:
     // Restarts the device's user interface: the Settings app is torn down and opened again on the
