@@ -1,6 +1,7 @@
 #include "platform/ui/layers/CALayer.h"
 
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/ui/NSValue.h"
 #include "platform/ui/UIRenderer.h"
 #include "platform/ui/UIView.h"
@@ -68,6 +69,20 @@ TEST_F(CALayerTest, ALayerKnowsItsViewWeaklyAndEvenWhenNeverHandedOut) {
     UIView::animateWithDuration(
         1.0, 0, 0, [&] { alone->setTransform(CATransform3DMakeScale(2, 2, 1)); }, nullptr);
     EXPECT_EQ(alone->transform(), CATransform3DMakeScale(2, 2, 1));
+}
+
+TEST_F(CALayerTest, ALayerThatGoesWhileAnotherDeviceIsCurrentLeavesNothingBehind) {
+    auto view = UIView::create(CGRectMake(0, 0, 10, 10));
+    view->layer()->addAnimation(flip(), "flip");
+    EXPECT_TRUE(loop->hasFrameObservers());
+    {
+        DeviceEnvironment::Scope next;
+        view.reset(); // not in this device's set of animated layers
+    }
+    // This device's set drops it when it next looks (under ASan, a pointer to the old layer
+    // would be a use after free here), and the loop then sleeps.
+    loop->advanceBy(4);
+    EXPECT_FALSE(loop->hasFrameObservers());
 }
 
 TEST_F(CALayerTest, AnimationsByKeyReplaceAndRemove) {
