@@ -13,7 +13,8 @@
 //
 // Factories run on generation workers: they may build their view but must not touch shared
 // state of the main thread. Registering is safe from any thread; a name registered again is
-// replaced.
+// replaced. The types are the current device environment's: a type one simulated device
+// registered is gone with it.
 
 #include "platform/foundation/NSObject.h"
 #include "platform/graphics/CGGeometry.h"

@@ -31,7 +31,8 @@ std::optional<int> readSimArguments(int argc, char** argv, SimArguments& argumen
         ->check(CLI::ExistingDirectory);
     cli.add_flag("--reset-device", arguments.resetDevice, "start the kept copy of the sample device afresh");
     auto* paneBundle =
-        cli.add_option("--bundle", options.bundlePath, "folder of the pane's resources (default: resources/)")
+        cli.add_option("--bundle", options.bundlePath,
+                       "folder of the pane's resources (default: the data folder's resources/)")
             ->check(CLI::ExistingDirectory);
     cli.add_option("--preference-bundle", options.preferenceBundle,
                    "open this preference bundle folder as the device would: its principal class when the "

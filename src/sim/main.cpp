@@ -10,16 +10,19 @@
 //     orbitchat-sim shot My.bundle page.png           # a PNG of a bundle's first page (ShotCommand.h)
 //     orbitchat-sim --appearance dark                 # the whole screen in the dark style
 //
+// Its data (the pane's resources, the sample device and catalogue, the tour) is found beside the
+// program, or where ORBITCHAT_SIM_DATA says (DataFolder.h).
+//
 // Exit status: 0 on success, 2 when the command line or a script line is bad (the message names
 // the line) or the script's work failed, 1 when a file cannot be read.
 
-#include "platform/foundation/DeviceRandom.h"
 #include "platform/foundation/HostFileRead.h"
 #include "sim/CommandLine.h"
 #include "sim/screen/SimWindowApp.h"
 #include "sim/script/HUDGallery.h"
 #include "sim/script/ScriptRunner.h"
 #include "sim/script/SimDump.h"
+#include "sim/settings/DataFolder.h"
 #include "sim/settings/SampleDevice.h"
 #include "sim/settings/Simulator.h"
 #include "sim/tools/BundleLint.h"
@@ -44,15 +47,13 @@ int main(int argc, char** argv) {
         return *status;
     Simulator::Options& options = arguments.options;
     const SimWindowOptions& window = arguments.window;
-    const std::string sample = Simulator::sourceDirectory() + "/examples/device";
     std::string& scriptPath = arguments.scriptPath;
     const std::string& screen = arguments.screen;
     const std::string& outputFolder = arguments.outputFolder;
     const auto& seed = arguments.seed;
     const bool resetDevice = arguments.resetDevice, dumpOnly = arguments.dumpOnly,
                headless = arguments.headless, hudGallery = arguments.hudGallery;
-    if (seed)
-        DeviceRandom::seed(*seed);
+    options.seed = seed;
     options.appearance = *Simulator::appearanceNamed(arguments.appearance);
 
     if (!options.catalogueURL.empty()) {
@@ -67,6 +68,22 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // What the command line leaves out comes from the program's data folder (DataFolder.h): the
+    // pane's resources, the catalogue, the sample device and the built-in scripts. A run that
+    // needs it and has none stops, saying where it looked.
+    const Result<DataFolder> data = DataFolder::find();
+    auto noData = [&] {
+        std::cerr << "orbitchat-sim: " << data.failure().reason << "\n";
+        return 1;
+    };
+    if (options.bundlePath.empty() && !data) // the simulator takes the resources from there
+        return noData();
+    if (options.catalogueFile.empty() && options.catalogueURL.empty() && !options.offline) {
+        if (!data)
+            return noData();
+        options.catalogueFile = data.value().catalogue();
+    }
+
     // Without --device: the kept working copy of the sample device, or a fresh copy for the
     // built-in recordings (chosen below, once it is known what runs).
     const bool ownDevice = !options.deviceRoot.empty();
@@ -74,6 +91,11 @@ int main(int argc, char** argv) {
     auto useDevice = [&](bool fresh) {
         if (ownDevice)
             return true;
+        if (!data) {
+            noData();
+            return false;
+        }
+        const std::string sample = data.value().sampleDevice();
         std::string why;
         if (fresh) {
             freshCopy = SampleDevice::temporaryCopy(sample, why);
@@ -89,8 +111,11 @@ int main(int argc, char** argv) {
 
     bool tour = false;
     std::string script = "open\ndump\n";
-    if (hudGallery && scriptPath.empty())
-        scriptPath = Simulator::sourceDirectory() + "/examples/hud-gallery.script";
+    if (hudGallery && scriptPath.empty()) {
+        if (!data)
+            return noData();
+        scriptPath = data.value().hudGalleryScript();
+    }
     if (scriptPath.empty() && !dumpOnly) {
         if (!headless && std::getenv("DISPLAY")) {
             if (!useDevice(false))
@@ -103,7 +128,9 @@ int main(int argc, char** argv) {
                 return 0;
             std::cerr << "orbitchat-sim: no window (" << shown.reason() << "); recording the tour instead\n";
         }
-        scriptPath = Simulator::sourceDirectory() + "/examples/tour.script";
+        if (!data)
+            return noData();
+        scriptPath = data.value().tourScript();
         tour = true;
         options.deviceRoot = ownDevice ? options.deviceRoot : "";
     }

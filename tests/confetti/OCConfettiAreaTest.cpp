@@ -235,7 +235,6 @@ TEST_F(OCConfettiAreaTest, TypedBlastsUseTheirTypeAndEndAtTheFirstNonView) {
     area->blastConfettiType("AreaTestStar", {40, 40}, 0, 300, 10);
     settle();
     EXPECT_EQ(area->confettiObjectsCacheCount(), 2u);
-    OCConfettiPieceTypes::unregisterType("AreaTestStar");
 }
 
 TEST_F(OCConfettiAreaTest, DestroyingTheAreaWhileAJobRunsAttachesNothingMore) {
@@ -277,7 +276,6 @@ TEST_F(OCConfettiAreaTest, DestroyingTheAreaWhileAJobRunsAttachesNothingMore) {
     for (const auto& v : views)
         EXPECT_TRUE(v.expired()); // attached or not, every piece went with the area
     EXPECT_FALSE(loop->hasFrameObservers());
-    OCConfettiPieceTypes::unregisterType("AreaTestSlow");
 }
 
 TEST_F(OCConfettiAreaTest, EveryPieceFallsOutAndTheAreaFallsIdle) {

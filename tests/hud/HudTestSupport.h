@@ -19,7 +19,8 @@
 #include <memory>
 #include <string>
 
-// Sets the system generation for one test and restores the current one afterwards.
+// Sets the system generation for a block of a test and puts the current one back at its end (the
+// test's device environment ends the test in the current one anyway).
 class ScopedSystemVersion {
 public:
     explicit ScopedSystemVersion(double version) { CFSetCoreFoundationVersionNumber(version); }
@@ -73,6 +74,5 @@ protected:
         NSLayoutEngine::install();
         loop = NSRunLoop::installMain(ManualClock::create(100));
     }
-    void TearDown() override { CFSetCoreFoundationVersionNumber(kCFCoreFoundationVersionNumberCurrent); }
     std::shared_ptr<NSRunLoop> loop;
 };

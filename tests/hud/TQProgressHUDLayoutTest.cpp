@@ -91,7 +91,6 @@ TEST_F(TQProgressHUDLayoutTest, FollowsItsSuperviewOnRotation) {
     parent->setBounds(CGRectMake(0, 0, 480, 320));
     UISetStatusBarOrientation(UIInterfaceOrientationLandscapeLeft);
     EXPECT_EQ(hud->frame(), CGRectMake(0, 0, 480, 320));
-    UISetStatusBarOrientation(UIInterfaceOrientationPortrait);
 }
 
 TEST_F(TQProgressHUDLayoutTest, ConstraintsAreInstalledOnTheViewsAndRebuiltOncePerPass) {

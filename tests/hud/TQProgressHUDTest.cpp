@@ -324,20 +324,14 @@ TEST_F(TQProgressHUDTest, MotionEffectsFollowTheTiltAndCanBeTurnedOff) {
     hud->bezelView()->addMotionEffect(UIInterpolatingMotionEffect::create("center.x", 0));
     hud->setDefaultMotionEffectsEnabled(false);
     EXPECT_TRUE(hud->bezelView()->motionEffects().empty());
-    UIDeviceTilt::set(0, 0);
 }
 
 } // namespace
 
 namespace {
 
-class TQProgressHUDAppearanceTest : public HudTest {
-protected:
-    void TearDown() override {
-        UIAppearance::resetAll();
-        HudTest::TearDown();
-    }
-};
+// The proxies' values go with the test's device environment.
+using TQProgressHUDAppearanceTest = HudTest;
 
 TEST_F(TQProgressHUDAppearanceTest, ProxyColoursReachTheIndicatorsWhenTheHUDJoinsAWindow) {
     const UIColor red = UIColor::redColor(), green = UIColor::greenColor(), blue = UIColor::blueColor();

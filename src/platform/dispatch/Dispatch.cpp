@@ -220,14 +220,15 @@ void dispatch_after(dispatch_time_t when, const dispatch_queue_t& queue, dispatc
             NSLog("*** dispatch to the main queue with no main run loop installed; the block is dropped");
             return;
         }
-        loop->enqueueAt(toSeconds(when), std::move(block));
+        // A dispatch_after gives nothing to cancel it by, as on the platform: the loop keeps it.
+        loop->enqueueAt(toSeconds(when), std::move(block)).release();
         return;
     }
     // Another queue's delayed block is timed by the main run loop's clock, so it follows a
     // manual clock in tests, and handed over to its queue when due.
     auto handOff = [queue, block = std::move(block)]() mutable { queue->async(std::move(block)); };
     if (loop)
-        loop->enqueueAt(toSeconds(when), std::move(handOff));
+        loop->enqueueAt(toSeconds(when), std::move(handOff)).release();
     else
         pool().asyncAt(toSeconds(when), std::move(handOff));
 }

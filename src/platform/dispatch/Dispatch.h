@@ -29,5 +29,6 @@ dispatch_time_t dispatch_time(dispatch_time_t when, std::int64_t delta);
 void dispatch_async(const dispatch_queue_t& queue, dispatch_block_t block);
 void dispatch_after(dispatch_time_t when, const dispatch_queue_t& queue, dispatch_block_t block);
 
-// Waits until every task handed to the global queue so far has finished (tests only).
+// Waits until every task handed to the global queue so far has finished: tests, and a device
+// environment as it ends, so that no worker reaches one of its parts afterwards.
 void dispatch_global_queue_drain_for_testing();

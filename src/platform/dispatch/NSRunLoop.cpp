@@ -84,13 +84,20 @@ public:
         wake_.notify_one();
     }
 
-    void enqueueAt(double time, std::function<void()> task) override {
+    Subscription enqueueAt(double time, std::function<void()> task) override {
+        std::uint64_t seq;
         {
             std::lock_guard lock(mutex_);
-            tasks_.push_back({time, nextSeq_++, std::move(task)});
+            seq = nextSeq_++;
+            tasks_.push_back({time, seq, std::move(task)});
             ++wakeups_;
         }
         wake_.notify_one();
+        std::weak_ptr<NSRunLoop> weakSelf = weak_from_this();
+        return Subscription([weakSelf, seq] {
+            if (auto self = weakSelf.lock())
+                static_cast<NSRunLoopImpl&>(*self).cancelDelayedTask(seq);
+        });
     }
 
     void addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode& mode) override {
@@ -168,6 +175,18 @@ public:
             ++wakeups_;
         }
         wake_.notify_all();
+    }
+
+    // Drops a delayed task that has not started; one that ran or runs now is not in the list.
+    void cancelDelayedTask(std::uint64_t seq) {
+        std::function<void()> removed; // destroyed after the mutex is released
+        std::lock_guard lock(mutex_);
+        auto it =
+            std::find_if(tasks_.begin(), tasks_.end(), [&](const DelayedTask& t) { return t.seq == seq; });
+        if (it == tasks_.end())
+            return;
+        removed = std::move(it->task);
+        tasks_.erase(it);
     }
 
     void removeFrameObserver(std::uint64_t id) {

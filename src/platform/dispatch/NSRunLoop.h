@@ -72,8 +72,13 @@ public:
 
     // Main queue: safe from any thread; tasks run in order on the main thread.
     virtual void enqueue(std::function<void()> task) = 0;
-    // Runs `task` on the main thread at `time` (clock seconds) or as soon after as the loop runs.
-    virtual void enqueueAt(double time, std::function<void()> task) = 0;
+    // Runs `task` on the main thread at `time` (clock seconds) or as soon after as the loop runs,
+    // while the handle is held: destroying or resetting it first cancels the task (from any
+    // thread), so a task cannot outlive what it serves. A task that has started is not affected.
+    // Keep a task for the loop's life with `release()`.
+    //
+    //     refresh_ = loop->enqueueAt(loop->now() + 0.25, [this] { refresh(); });  // a member
+    virtual Subscription enqueueAt(double time, std::function<void()> task) = 0;
 
     // Timers (main thread only). A timer fires only while the loop runs in one of its modes.
     // Adding a timer that is already on the loop adds the mode to it; an invalid timer is ignored.

@@ -1,17 +1,25 @@
 #include "platform/foundation/CFVersion.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
+
 #include <atomic>
 
 namespace {
-// Read from drawing code on the main thread and possibly set by a device set-up elsewhere, so the
-// value is atomic rather than a plain global.
-std::atomic<double> gVersion{kCFCoreFoundationVersionNumberCurrent};
+// The system generation of the current device environment's device. Read from drawing code on the
+// main thread and possibly set by a device set-up elsewhere, so the value is atomic.
+struct CoreFoundationVersion : DeviceEnvironment::Part {
+    std::atomic<double> version{kCFCoreFoundationVersionNumberCurrent};
+};
+
+std::atomic<double>& version() {
+    return DeviceEnvironment::current().part<CoreFoundationVersion>().version;
+}
 } // namespace
 
 double kCFCoreFoundationVersionNumber() {
-    return gVersion.load(std::memory_order_relaxed);
+    return version().load(std::memory_order_relaxed);
 }
 
-void CFSetCoreFoundationVersionNumber(double version) {
-    gVersion.store(version, std::memory_order_relaxed);
+void CFSetCoreFoundationVersionNumber(double number) {
+    version().store(number, std::memory_order_relaxed);
 }

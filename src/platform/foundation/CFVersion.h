@@ -2,8 +2,8 @@
 
 // The platform's CoreFoundation version number (`kCFCoreFoundationVersionNumber`), which code reads
 // to tell system generations apart. On a phone it is fixed by the installed system; here it is a
-// process-wide setting that the simulated device configures, so the older drawing and animation
-// variants can be shown and tested. It defaults to the current generation.
+// setting of the simulated device (the current device environment), so the older drawing and
+// animation variants can be shown and tested. It defaults to the current generation.
 //
 //     CFSetCoreFoundationVersionNumber(kCFCoreFoundationVersionNumber_iOS_6_1);
 //     if (kCFCoreFoundationVersionNumber() < kCFCoreFoundationVersionNumber_iOS_7_0) { ... }
@@ -18,5 +18,5 @@ inline constexpr double kCFCoreFoundationVersionNumberCurrent = kCFCoreFoundatio
 
 // The configured version number. Safe from any thread.
 double kCFCoreFoundationVersionNumber();
-// Sets the version number for the whole process (the simulated device's system generation).
+// Sets the version number of the current device (the simulated device's system generation).
 void CFSetCoreFoundationVersionNumber(double version);

@@ -59,15 +59,14 @@ public:
 
     // This environment's part of type T, made (default-constructed) on first use.
     template <class T> T& part() {
-        static const std::size_t slot = allocateSlot();
+        const std::size_t slot = slotOf<T>();
         if (Part* p = slots_[slot].load(std::memory_order_acquire))
             return static_cast<T&>(*p);
         return static_cast<T&>(make(slot, [] { return std::unique_ptr<Part>(new T()); }));
     }
     // The part of type T when it has been made, else null (a reader that must not make one).
     template <class T> T* existingPart() {
-        static const std::size_t slot = allocateSlot();
-        return static_cast<T*>(slots_[slot].load(std::memory_order_acquire));
+        return static_cast<T*>(slots_[slotOf<T>()].load(std::memory_order_acquire));
     }
 
     // Installs a fresh environment for its lifetime.
@@ -94,6 +93,11 @@ public:
 private:
     DeviceEnvironment() = default;
     static std::size_t allocateSlot();
+    // The one slot of part type T, whichever accessor asks first.
+    template <class T> static std::size_t slotOf() {
+        static const std::size_t slot = allocateSlot();
+        return slot;
+    }
     Part& make(std::size_t slot, std::unique_ptr<Part> (*factory)());
     void end();
 

@@ -1,17 +1,26 @@
 #include "platform/foundation/DeviceRandom.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
 
 namespace {
 
-// The seeded sequence: SplitMix64 over a counter, so a draw is one atomic increment and the n-th
-// draw after seeding is the same value whichever thread makes it.
-std::atomic<bool> gSeeded{false};
-std::atomic<std::uint64_t> gSeed{0};
-std::atomic<std::uint64_t> gCounter{0};
-std::mutex gSeedMutex; // serialises seeding against itself; draws do not take it
+// The seeded sequence of the current device environment: SplitMix64 over a counter, so a draw is
+// one atomic increment and the n-th draw after seeding is the same value whichever thread makes
+// it.
+struct RandomSource : DeviceEnvironment::Part {
+    std::atomic<bool> seeded{false};
+    std::atomic<std::uint64_t> seed{0};
+    std::atomic<std::uint64_t> counter{0};
+    std::mutex seedMutex; // serialises seeding against itself; draws do not take it
+};
+
+RandomSource& source() {
+    return DeviceEnvironment::current().part<RandomSource>();
+}
 
 std::uint64_t splitmix64(std::uint64_t x) {
     x += 0x9E3779B97F4A7C15ull;
@@ -23,17 +32,18 @@ std::uint64_t splitmix64(std::uint64_t x) {
 } // namespace
 
 std::uint32_t DeviceRandom::arc4random() {
-    if (!gSeeded.load(std::memory_order_acquire))
+    RandomSource& device = source();
+    if (!device.seeded.load(std::memory_order_acquire))
         return ::arc4random();
-    std::uint64_t n = gCounter.fetch_add(1, std::memory_order_relaxed);
+    std::uint64_t n = device.counter.fetch_add(1, std::memory_order_relaxed);
     return static_cast<std::uint32_t>(
-        splitmix64(gSeed.load(std::memory_order_relaxed) + n * 0x632BE59BD9B4E019ull) >> 32);
+        splitmix64(device.seed.load(std::memory_order_relaxed) + n * 0x632BE59BD9B4E019ull) >> 32);
 }
 
 std::uint32_t DeviceRandom::arc4random_uniform(std::uint32_t bound) {
     if (bound < 2)
         return 0;
-    if (!gSeeded.load(std::memory_order_acquire))
+    if (!source().seeded.load(std::memory_order_acquire))
         return ::arc4random_uniform(bound);
     // Values below 2^32 mod bound would be drawn once too often: redraw them.
     std::uint32_t min = static_cast<std::uint32_t>(-bound) % bound;
@@ -45,22 +55,25 @@ std::uint32_t DeviceRandom::arc4random_uniform(std::uint32_t bound) {
 }
 
 void DeviceRandom::seed(std::uint64_t seed) {
-    std::lock_guard lock(gSeedMutex);
-    gSeed.store(seed, std::memory_order_relaxed);
-    gCounter.store(0, std::memory_order_relaxed);
-    gSeeded.store(true, std::memory_order_release);
+    RandomSource& device = source();
+    std::lock_guard lock(device.seedMutex);
+    device.seed.store(seed, std::memory_order_relaxed);
+    device.counter.store(0, std::memory_order_relaxed);
+    device.seeded.store(true, std::memory_order_release);
 }
 
 void DeviceRandom::unseed() {
-    std::lock_guard lock(gSeedMutex);
-    gSeeded.store(false, std::memory_order_release);
+    RandomSource& device = source();
+    std::lock_guard lock(device.seedMutex);
+    device.seeded.store(false, std::memory_order_release);
 }
 
 std::optional<std::uint64_t> DeviceRandom::currentSeed() {
-    std::lock_guard lock(gSeedMutex);
-    if (!gSeeded.load(std::memory_order_acquire))
+    RandomSource& device = source();
+    std::lock_guard lock(device.seedMutex);
+    if (!device.seeded.load(std::memory_order_acquire))
         return std::nullopt;
-    return gSeed.load(std::memory_order_relaxed);
+    return device.seed.load(std::memory_order_relaxed);
 }
 
 DeviceRandom::ScopedSeed::ScopedSeed(std::uint64_t seed) : previous_(currentSeed()) {

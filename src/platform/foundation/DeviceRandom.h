@@ -4,7 +4,9 @@
 // Unseeded (the default) they come from the C library's arc4random, truly random. The simulator
 // may seed the source (`--seed N`) so that what a script throws comes out the same on every run;
 // a seeded source answers a fixed sequence, drawn in order by whichever thread asks next.
-// Both modes are safe from any thread: generation workers of the global queue draw at once.
+// Both modes are safe from any thread: generation workers of the global queue draw at once. The
+// source is the current device environment's, so a seed set for one simulated device is gone with
+// it.
 //
 //     std::uint32_t u = DeviceRandom::arc4random();
 //     std::uint32_t coin = DeviceRandom::arc4random_uniform(2);   // 0 or 1

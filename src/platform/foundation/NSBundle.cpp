@@ -1,5 +1,6 @@
 #include "platform/foundation/NSBundle.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/plist/PropertyList.h"
 #include "platform/foundation/plist/StringsTable.h"
@@ -10,10 +11,14 @@
 
 namespace {
 
-std::mutex gLanguagesMutex;
-std::vector<std::string>& languagesStorage() {
-    static std::vector<std::string> languages{"en"};
-    return languages;
+// The device's language list, the current device environment's.
+struct PreferredLanguages : DeviceEnvironment::Part {
+    std::mutex mutex;
+    std::vector<std::string> languages{"en"};
+};
+
+PreferredLanguages& preferred() {
+    return DeviceEnvironment::current().part<PreferredLanguages>();
 }
 
 // The English names of the oldest localisation folders, which bundles still ship.
@@ -190,13 +195,15 @@ void NSBundle::flushCaches() {
 }
 
 void NSBundle::setPreferredLanguages(std::vector<std::string> languages) {
-    std::lock_guard lock(gLanguagesMutex);
     if (languages.empty())
         languages.emplace_back("en");
-    languagesStorage() = std::move(languages);
+    PreferredLanguages& device = preferred();
+    std::lock_guard lock(device.mutex);
+    device.languages = std::move(languages);
 }
 
 std::vector<std::string> NSBundle::preferredLanguages() {
-    std::lock_guard lock(gLanguagesMutex);
-    return languagesStorage();
+    PreferredLanguages& device = preferred();
+    std::lock_guard lock(device.mutex);
+    return device.languages;
 }

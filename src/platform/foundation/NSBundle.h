@@ -68,7 +68,8 @@ public:
     // Forgets what was read, so the next use reads the files again (a bundle edited on disk).
     void flushCaches();
 
-    // The device's language list, most preferred first ("en" by default).
+    // The device's language list, most preferred first ("en" by default); each device environment
+    // has its own.
     static void setPreferredLanguages(std::vector<std::string> languages);
     static std::vector<std::string> preferredLanguages();
 

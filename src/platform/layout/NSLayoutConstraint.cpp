@@ -175,6 +175,10 @@ namespace {
 // Views that rebuild their constraints in every constraint pass parse the same few formats with
 // the same metrics and names again and again. A parse depends on nothing else, so the results
 // are kept, a bounded number of them, by everything that decides them.
+//
+// The cache is the process's, not a device environment's: it is a memo of a pure function of
+// values it keeps as its key (no view, no device setting enters a parse), so one device can never
+// see another's state through it, only the same answer it would have computed itself.
 class VisualFormatCache {
 public:
     VisualFormatParse parse(const std::string& format, std::uint64_t options, const NSLayoutMetrics& metrics,

@@ -1,5 +1,6 @@
 #include "platform/layout/NSLayoutEngine.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/NSLog.h"
 
 #include <algorithm>
@@ -17,15 +18,20 @@ std::shared_ptr<UIView> strongView(UIView& view) {
     return std::static_pointer_cast<UIView>(view.weak_from_this().lock());
 }
 
+// The engine of one device environment: its systems and the views they place are that device's.
+// The views' side holds it too once it is installed.
+struct DeviceLayoutEngine : DeviceEnvironment::Part {
+    const std::shared_ptr<NSLayoutEngine> engine = std::make_shared<NSLayoutEngine>();
+};
+
 } // namespace
 
 NSLayoutEngine& NSLayoutEngine::shared() {
-    static NSLayoutEngine engine;
-    return engine;
+    return *DeviceEnvironment::current().part<DeviceLayoutEngine>().engine;
 }
 
 void NSLayoutEngine::install() {
-    UIView::setLayoutEngine(&shared());
+    UIView::setLayoutEngine(DeviceEnvironment::current().part<DeviceLayoutEngine>().engine);
 }
 
 // --- What views tell the engine ----------------------------------------------------------------

@@ -32,10 +32,11 @@
 
 class NSLayoutEngine : public UILayoutEngine {
 public:
+    // The current device environment's engine.
     static NSLayoutEngine& shared();
-    // Makes the shared engine the one views use. The host does this once, before any view gets
-    // a constraint (the simulator when it starts; tests in their fixtures), so every view lays
-    // out the same way whatever the process did before.
+    // Makes the shared engine the one the device's views use. The host does this once per device,
+    // before any view gets a constraint (the simulator when it starts; tests in their fixtures),
+    // so every view lays out the same way whatever the process did before.
     static void install();
 
     void didAddConstraint(UIView& view, const std::shared_ptr<NSLayoutConstraint>& constraint) override;

@@ -1,5 +1,7 @@
 #include "platform/prefs/PSControllerClasses.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
+
 #include "platform/prefs/PSListController.h"
 #include "platform/prefs/PSListItemsController.h"
 
@@ -9,14 +11,18 @@
 
 namespace {
 
-std::mutex gClassesMutex;
-
-std::map<std::string, PSControllerClasses::Factory, std::less<>>& classes() {
-    static std::map<std::string, PSControllerClasses::Factory, std::less<>> table{
+// The classes the current device environment's device has: the framework's own, and whatever its
+// host registered.
+struct ControllerClasses : DeviceEnvironment::Part {
+    std::mutex mutex;
+    std::map<std::string, PSControllerClasses::Factory, std::less<>> table{
         {"PSListController", [] { return PSListController::create(); }},
         {"PSListItemsController", [] { return PSListItemsController::create(); }},
     };
-    return table;
+};
+
+ControllerClasses& classes() {
+    return DeviceEnvironment::current().part<ControllerClasses>();
 }
 
 constexpr std::array<std::string_view, 9> kStockCells{
@@ -28,21 +34,24 @@ constexpr std::array<std::string_view, 9> kStockCells{
 } // namespace
 
 void PSControllerClasses::registerClass(std::string name, Factory factory) {
-    std::lock_guard lock(gClassesMutex);
-    classes()[std::move(name)] = std::move(factory);
+    ControllerClasses& device = classes();
+    std::lock_guard lock(device.mutex);
+    device.table[std::move(name)] = std::move(factory);
 }
 
 bool PSControllerClasses::hasClass(std::string_view name) {
-    std::lock_guard lock(gClassesMutex);
-    return classes().find(name) != classes().end();
+    ControllerClasses& device = classes();
+    std::lock_guard lock(device.mutex);
+    return device.table.find(name) != device.table.end();
 }
 
 std::shared_ptr<PSListController> PSControllerClasses::instantiate(std::string_view name) {
+    ControllerClasses& device = classes();
     Factory factory;
     {
-        std::lock_guard lock(gClassesMutex);
-        auto it = classes().find(name);
-        if (it == classes().end())
+        std::lock_guard lock(device.mutex);
+        auto it = device.table.find(name);
+        if (it == device.table.end())
             return nullptr;
         factory = it->second;
     }

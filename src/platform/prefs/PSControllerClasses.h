@@ -4,6 +4,8 @@
 // bundle's Info.plist (NSPrincipalClass) or in a row's "detail": the framework's own list
 // controllers, and the classes the host compiles in (the simulator registers the panes it has).
 // A bundle's code is not loaded; a class that is not registered is code the device does not have.
+// The registry is the current device environment's: a class one simulated device registered is
+// gone with it.
 //
 //     PSControllerClasses::registerClass("MyListController", [] { return MyListController::create(); });
 //     std::string missing;

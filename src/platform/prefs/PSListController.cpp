@@ -1,6 +1,8 @@
 #include "platform/prefs/PSListController.h"
 
 #include "platform/foundation/DarwinNotifyCenter.h"
+#include "platform/foundation/DeviceEnvironment.h"
+#include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/plist/PropertyList.h"
 #include "platform/prefs/PSCellTypes.h"
@@ -20,14 +22,15 @@
 
 namespace {
 
-std::mutex gBundleMutex;
-std::string& bundlePathStorage() {
-#ifdef ORBITCHAT_SOURCE_DIR
-    static std::string path = ORBITCHAT_SOURCE_DIR "/resources";
-#else
-    static std::string path = "resources";
-#endif
-    return path;
+// The host folder of the resources of lists without a bundle of their own, the current device
+// environment's; none until the host gives one.
+struct DefaultBundlePath : DeviceEnvironment::Part {
+    std::mutex mutex;
+    std::string path;
+};
+
+DefaultBundlePath& defaultBundlePath() {
+    return DeviceEnvironment::current().part<DefaultBundlePath>();
 }
 
 constexpr const char* kStockGetter = "readPreferenceValue:";
@@ -118,20 +121,25 @@ const SelectorTable* PSListController::selectorTable() const {
 }
 
 void PSListController::setBundlePath(std::string path) {
-    std::lock_guard lock(gBundleMutex);
-    bundlePathStorage() = std::move(path);
+    DefaultBundlePath& device = defaultBundlePath();
+    std::lock_guard lock(device.mutex);
+    device.path = std::move(path);
 }
 
 std::string PSListController::bundlePath() {
-    std::lock_guard lock(gBundleMutex);
-    return bundlePathStorage();
+    DefaultBundlePath& device = defaultBundlePath();
+    std::lock_guard lock(device.mutex);
+    return device.path;
 }
 
 std::shared_ptr<NSBundle> PSListController::bundle() const {
     if (bundle_)
         return bundle_;
     // Not kept: the default folder may change between lists (a test, another --bundle).
-    return NSBundle::bundleWithHostFolder(bundlePath());
+    std::string path = bundlePath();
+    if (path.empty())
+        return nullptr;
+    return NSBundle::bundleWithHostFolder(path);
 }
 
 std::shared_ptr<const PSSpecifierList> PSListController::specifiers() {

@@ -55,7 +55,8 @@ public:
     const SelectorTable* selectorTable() const override;
 
     // The folder of the resources of lists that are given no bundle of their own (a host
-    // folder). Defaults to the repository's resources/.
+    // folder), the current device environment's. The host gives it (the simulator passes the
+    // pane's resources); without one such lists have no bundle.
     static void setBundlePath(std::string path);
     static std::string bundlePath();
 

@@ -14,11 +14,13 @@
 // platform does: `colorFor` answers the value for the view where it stands, the proxy of the
 // nearest containing class first, then the proxy for everywhere. Containers match by class name.
 //
-// Proxies live for the whole process; `resetAll` forgets every value (tests).
+// Proxies belong to the current device environment and live as long as it: what one simulated
+// device set is not seen by the next.
 
 #include "platform/ui/UIColor.h"
 
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -29,7 +31,6 @@ public:
     // The proxy of `viewClass` inside `containerClass` (an empty container: everywhere).
     static UIAppearance& whenContainedIn(const std::string& viewClass, const std::string& containerClass);
     static UIAppearance& appearance(const std::string& viewClass) { return whenContainedIn(viewClass, ""); }
-    static void resetAll();
     static std::optional<UIColor> colorFor(const UIView& view, const std::string& viewClass,
                                            const std::string& property);
 
@@ -37,5 +38,6 @@ public:
     void setColor(const std::string& property, std::optional<UIColor> color);
 
 private:
+    mutable std::mutex mutex_;
     std::map<std::string, UIColor> colors_;
 };

@@ -1,12 +1,21 @@
 #include "platform/ui/UIDevice.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
 
 namespace {
 
-std::atomic<UIDeviceModel> gModel{UIDeviceModel::iPhone};
+// The model of the current device environment's device.
+struct DeviceModel : DeviceEnvironment::Part {
+    std::atomic<UIDeviceModel> model{UIDeviceModel::iPhone};
+};
+
+std::atomic<UIDeviceModel>& currentModel() {
+    return DeviceEnvironment::current().part<DeviceModel>().model;
+}
 
 // What every model here has.
 constexpr std::array<std::string_view, 16> kCommon{
@@ -22,11 +31,11 @@ constexpr std::array<std::string_view, 5> kPhone{"telephony", "sms", "cellular-d
 } // namespace
 
 UIDeviceModel UIDevice::model() {
-    return gModel.load();
+    return currentModel().load();
 }
 
 void UIDevice::setModel(UIDeviceModel model) {
-    gModel.store(model);
+    currentModel().store(model);
 }
 
 std::string UIDevice::modelName() {

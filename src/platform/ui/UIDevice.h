@@ -3,6 +3,7 @@
 // The device's model and what its hardware can do (UIDevice, and the capability answers that
 // preference bundles ask for with "requiredCapabilities"). The model is the simulated device's:
 // an iPhone by default; an iPad or an iPod touch lacks the phone's radio, and the iPod touch GPS.
+// Each device environment has its own model.
 //
 //     UIDevice::setModel(UIDeviceModel::iPad);
 //     UIDevice::hasCapability("telephony");   // false

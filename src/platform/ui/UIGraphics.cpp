@@ -1,5 +1,6 @@
 #include "platform/ui/UIGraphics.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/NSLog.h"
 
 #include <cairo.h>
@@ -15,8 +16,18 @@ struct ImageContext {
     CGFloat scale = 1;
 };
 
+// Image contexts are drawing state of the thread that began them, like the context stack.
 thread_local std::vector<ImageContext> tImageContexts;
-std::atomic<double> gScreenScale{2.0};
+
+// The scale that a scale of 0 stands for is the device's, so each device environment keeps one.
+// Drawing on any thread reads it.
+struct GraphicsScreenScale : DeviceEnvironment::Part {
+    std::atomic<double> scale{2.0};
+};
+
+std::atomic<double>& screenScale() {
+    return DeviceEnvironment::current().part<GraphicsScreenScale>().scale;
+}
 } // namespace
 
 CGContextRef UIGraphicsGetCurrentContext() {
@@ -30,11 +41,11 @@ void UIGraphicsPopContext() {
 }
 
 CGFloat UIGraphicsScreenScale() {
-    return gScreenScale.load(std::memory_order_relaxed);
+    return screenScale().load(std::memory_order_relaxed);
 }
 void UIGraphicsSetScreenScale(CGFloat scale) {
     if (std::isfinite(scale) && scale > 0)
-        gScreenScale.store(scale, std::memory_order_relaxed);
+        screenScale().store(scale, std::memory_order_relaxed);
 }
 
 void UIGraphicsBeginImageContextWithOptions(CGSize size, bool opaque, CGFloat scale) {

@@ -32,7 +32,8 @@ void UIGraphicsBeginImageContext(CGSize size);
 std::shared_ptr<UIImage> UIGraphicsGetImageFromCurrentImageContext();
 void UIGraphicsEndImageContext();
 
-// The scale that a scale of 0 stands for (2 unless the screen sets another).
+// The scale that a scale of 0 stands for (2 unless the screen sets another), the current device
+// environment's.
 CGFloat UIGraphicsScreenScale();
 void UIGraphicsSetScreenScale(CGFloat scale);
 

@@ -1,28 +1,38 @@
 #include "platform/ui/UIMotionEffect.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 
 namespace {
-std::atomic<double> gTiltX{0}, gTiltY{0};
+// How the current device environment's device is held.
+struct DeviceTiltState : DeviceEnvironment::Part {
+    std::atomic<double> x{0}, y{0};
+};
+
+DeviceTiltState& tilt() {
+    return DeviceEnvironment::current().part<DeviceTiltState>();
 }
+} // namespace
 
 void UIDeviceTilt::set(double x, double y) {
     // NaN would survive the clamp and displace views to nowhere; it reads as no tilt.
     x = std::isnan(x) ? 0 : std::clamp(x, -1.0, 1.0);
     y = std::isnan(y) ? 0 : std::clamp(y, -1.0, 1.0);
     // A window back end sets the tilt on every mouse move; only a real change redraws the screen.
-    bool changed = gTiltX.exchange(x) != x;
-    changed = gTiltY.exchange(y) != y || changed;
+    DeviceTiltState& state = tilt();
+    bool changed = state.x.exchange(x) != x;
+    changed = state.y.exchange(y) != y || changed;
     if (changed)
         UIView::markDisplayChanged();
 }
 double UIDeviceTilt::x() {
-    return gTiltX.load();
+    return tilt().x.load();
 }
 double UIDeviceTilt::y() {
-    return gTiltY.load();
+    return tilt().y.load();
 }
 
 std::map<std::string, double>

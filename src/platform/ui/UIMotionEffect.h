@@ -12,8 +12,8 @@
 //     UIDeviceTilt::set(1, 0);          // fully tilted right: the view's centre moves 10 points right
 //     UIMotionEffect::centerOffsetForView(*view);  // (10, 0)
 //
-// The tilt source is process-wide: a window back end sets it from the mouse, scripts with a
-// `tilt X Y` command, tests directly. X and Y are in [-1, 1] (values beyond are clamped).
+// The tilt is the current device environment's: a window back end sets it from the mouse, scripts
+// with a `tilt X Y` command, tests directly. X and Y are in [-1, 1] (values beyond are clamped).
 
 #include "platform/graphics/CGGeometry.h"
 #include "platform/ui/UIView.h"

@@ -1,7 +1,8 @@
 #pragma once
 
 // The device's screen (UIScreen): its bounds in points and its scale (pixels per point). The
-// simulator configures the main screen (375 x 667 points at 2x unless told otherwise).
+// simulator configures the main screen (375 x 667 points at 2x unless told otherwise). The main
+// screen is the current device environment's: each simulated device has its own.
 
 #include "platform/foundation/NSObject.h"
 #include "platform/graphics/CGGeometry.h"

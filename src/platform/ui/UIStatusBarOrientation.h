@@ -2,7 +2,8 @@
 
 // The status bar's orientation and the notification posted when it changes. The application
 // object of the simulator rotates through here (its `rotate` command); views that must refit
-// themselves to a rotated superview observe the notification on the default centre.
+// themselves to a rotated superview observe the notification on the default centre. Each device
+// environment has its own orientation.
 
 #include "platform/foundation/NSNotification.h"
 

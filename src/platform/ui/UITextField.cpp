@@ -1,11 +1,20 @@
 #include "platform/ui/UITextField.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/ui/UIGraphics.h"
 
 #include <algorithm>
 
 namespace {
-std::weak_ptr<UITextField> gFocused;
+// The field that has the current device's keyboard (main thread only).
+struct KeyboardFocus : DeviceEnvironment::Part {
+    std::weak_ptr<UITextField> field;
+};
+
+std::weak_ptr<UITextField>& focused() {
+    return DeviceEnvironment::current().part<KeyboardFocus>().field;
+}
+
 constexpr CGFloat kCaretWidth = 2;
 } // namespace
 
@@ -43,11 +52,11 @@ void UITextField::setTextAlignment(NSTextAlignment alignment) {
 }
 
 std::shared_ptr<UITextField> UITextField::focusedTextField() {
-    return gFocused.lock();
+    return focused().lock();
 }
 
 bool UITextField::isFirstResponder() const {
-    return gFocused.lock().get() == this;
+    return focused().lock().get() == this;
 }
 
 bool UITextField::becomeFirstResponder() {
@@ -55,9 +64,9 @@ bool UITextField::becomeFirstResponder() {
         return true;
     if (!isEnabled())
         return false;
-    if (auto other = gFocused.lock())
+    if (auto other = focused().lock())
         other->resignFirstResponder();
-    gFocused = std::static_pointer_cast<UITextField>(shared_from_this());
+    focused() = std::static_pointer_cast<UITextField>(shared_from_this());
     setNeedsDisplay();
     sendActionsForControlEvents(UIControlEventEditingDidBegin);
     return true;
@@ -66,7 +75,7 @@ bool UITextField::becomeFirstResponder() {
 bool UITextField::resignFirstResponder() {
     if (!isFirstResponder())
         return true;
-    gFocused.reset();
+    focused().reset();
     setNeedsDisplay();
     sendActionsForControlEvents(UIControlEventEditingDidEnd);
     return true;

@@ -6,8 +6,8 @@
 // the editing. Each change sends UIControlEventEditingChanged; focus and its end send
 // EditingDidBegin and EditingDidEnd (return also EditingDidEndOnExit).
 //
-// One text field at a time has the focus: the window's keyboard types into
-// UITextField::focusedTextField().
+// One text field at a time has the focus of the device (the current device environment): the
+// window's keyboard types into UITextField::focusedTextField().
 //
 //     auto field = UITextField::create(CGRectMake(120, 7, 239, 30));
 //     field->setPlaceholder("On my way!");

@@ -1,16 +1,26 @@
 #include "platform/ui/UITraitCollection.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
+
 #include <atomic>
 
 namespace {
-std::atomic<UIUserInterfaceStyle> current{UIUserInterfaceStyleLight};
+// The current device environment's interface style.
+struct InterfaceStyle : DeviceEnvironment::Part {
+    std::atomic<UIUserInterfaceStyle> style{UIUserInterfaceStyleLight};
+};
+
+std::atomic<UIUserInterfaceStyle>& currentStyle() {
+    return DeviceEnvironment::current().part<InterfaceStyle>().style;
+}
 } // namespace
 
 UIUserInterfaceStyle UITraitCollection::currentUserInterfaceStyle() {
-    return current.load(std::memory_order_relaxed);
+    return currentStyle().load(std::memory_order_relaxed);
 }
 
 void UITraitCollection::setCurrentUserInterfaceStyle(UIUserInterfaceStyle style) {
-    current.store(style == UIUserInterfaceStyleDark ? UIUserInterfaceStyleDark : UIUserInterfaceStyleLight,
-                  std::memory_order_relaxed);
+    currentStyle().store(style == UIUserInterfaceStyleDark ? UIUserInterfaceStyleDark
+                                                           : UIUserInterfaceStyleLight,
+                         std::memory_order_relaxed);
 }

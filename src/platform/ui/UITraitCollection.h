@@ -1,15 +1,16 @@
 #pragma once
 
 // The interface style the device draws in, light or dark, as the system's trait collection
-// carries it. There is one screen, so there is one style for the whole process: the colours that
+// carries it. There is one screen, so there is one style for the whole device: the colours that
 // adapt to it (UIColor::labelColor(), UIColor::systemGroupedBackgroundColor() and the others in
 // UIColor.h) read it when a view is built or drawn. Set it before the views are made; a view built
 // in one style keeps the colours it was given then, as a view with fixed colours does on a device.
 //
-//     UITraitCollection::StyleScope dark(UIUserInterfaceStyleDark);
+//     UITraitCollection::setCurrentUserInterfaceStyle(UIUserInterfaceStyleDark);
 //     auto label = UILabel::create(); // white text
 //
-// The style may be read from any thread; it is set on the main thread.
+// The style belongs to the current device environment, which puts the earlier style back when it
+// ends. It may be read from any thread; it is set on the main thread.
 
 #include <cstdint>
 
@@ -26,18 +27,4 @@ public:
     // Unspecified, and values outside the list, mean light.
     static void setCurrentUserInterfaceStyle(UIUserInterfaceStyle style);
     static bool isDark() { return currentUserInterfaceStyle() == UIUserInterfaceStyleDark; }
-
-    // Sets the style for its lifetime and puts the previous one back when it goes.
-    class StyleScope {
-    public:
-        explicit StyleScope(UIUserInterfaceStyle style) : previous_(currentUserInterfaceStyle()) {
-            setCurrentUserInterfaceStyle(style);
-        }
-        ~StyleScope() { setCurrentUserInterfaceStyle(previous_); }
-        StyleScope(const StyleScope&) = delete;
-        StyleScope& operator=(const StyleScope&) = delete;
-
-    private:
-        UIUserInterfaceStyle previous_;
-    };
 };

@@ -1,5 +1,7 @@
 #include "platform/ui/UIView.h"
 
+#include "platform/dispatch/Dispatch.h"
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/NSAssertionHandler.h"
 #include "platform/ui/UIViewAnimationState.h"
 #include "platform/ui/layers/CALayer.h"
@@ -8,14 +10,29 @@
 #include <atomic>
 
 namespace {
-std::atomic<std::uint64_t> gDisplayGeneration{1};
+// What the views of one device share: the engine that solves their constraints, the depth of the
+// layout pass under way (main thread only), and the counter of visible changes, which a window
+// back end reads to draw only after a change.
+struct ViewTreeState : DeviceEnvironment::Part {
+    std::shared_ptr<UILayoutEngine> layoutEngine;
+    int layoutDepth = 0;
+    std::atomic<std::uint64_t> displayGeneration{1};
+
+    // Work handed to the global queue builds views and reads the device's parts (confetti pieces
+    // made on generation workers, a HUD's task): it finishes before any part of the device goes.
+    void shutDown() override { dispatch_global_queue_drain_for_testing(); }
+};
+
+ViewTreeState& viewTree() {
+    return DeviceEnvironment::current().part<ViewTreeState>();
 }
+} // namespace
 
 std::uint64_t UIView::displayGeneration() {
-    return gDisplayGeneration.load(std::memory_order_relaxed);
+    return viewTree().displayGeneration.load(std::memory_order_relaxed);
 }
 void UIView::markDisplayChanged() {
-    gDisplayGeneration.fetch_add(1, std::memory_order_relaxed);
+    viewTree().displayGeneration.fetch_add(1, std::memory_order_relaxed);
 }
 
 std::shared_ptr<UIView> UIView::create(CGRect frame) {
@@ -24,16 +41,27 @@ std::shared_ptr<UIView> UIView::create(CGRect frame) {
     return v;
 }
 
-UIView::UIView(CGRect frame) : layer_(std::make_shared<CALayer>(this)) {
+UIView::UIView(CGRect frame) : layer_(std::make_shared<CALayer>()) {
     bounds_ = CGRectMake(0, 0, frame.size.width, frame.size.height);
     center_ = CGPointMake(frame.midX(), frame.midY());
 }
 
 UIView::~UIView() {
-    layer_->owner_ = nullptr;
     UIViewAnimationState::forget(*this);
     for (auto& s : subviews_)
         s->superview_.reset();
+}
+
+const std::shared_ptr<CALayer>& UIView::layer() const {
+    // The layer learns its view the first time it is handed out after the view has an owner (not
+    // yet while the view is being made), so a change made through it animates the view.
+    if (!layerBound_) {
+        if (auto self = weak_from_this().lock()) {
+            layer_->view_ = std::static_pointer_cast<UIView>(std::const_pointer_cast<NSObject>(self));
+            layerBound_ = true;
+        }
+    }
+    return layer_;
 }
 
 CGRect UIView::frame() const {
@@ -131,7 +159,7 @@ void UIView::setCenter(CGPoint center) {
 
 void UIView::setTransform(CGAffineTransform t) {
     transform_ = t;
-    layer_->setTransform(CATransform3DMakeAffineTransform(t));
+    layer()->setTransform(CATransform3DMakeAffineTransform(t));
 }
 
 void UIView::setAlpha(CGFloat alpha) {
@@ -343,22 +371,19 @@ void UIView::setNeedsLayout() {
     needsLayout_ = true;
 }
 
-namespace {
-UILayoutEngine* gLayoutEngine = nullptr;
-int gLayoutDepth = 0;
-} // namespace
-
 void UIView::layoutIfNeeded() {
+    ViewTreeState& tree = viewTree();
     // The outermost call runs the constraint-update pass and lets the engine solve first.
-    if (gLayoutDepth == 0) {
+    if (tree.layoutDepth == 0) {
         updateConstraintsIfNeeded();
-        if (gLayoutEngine)
-            gLayoutEngine->willLayout(*this);
+        if (auto engine = tree.layoutEngine)
+            engine->willLayout(*this);
     }
     struct Depth {
-        Depth() { ++gLayoutDepth; }
-        ~Depth() { --gLayoutDepth; }
-    } depth;
+        explicit Depth(int& depth) : depth_(depth) { ++depth_; }
+        ~Depth() { --depth_; }
+        int& depth_;
+    } depth(tree.layoutDepth);
     if (needsLayout_) {
         needsLayout_ = false;
         layoutSubviews();
@@ -383,11 +408,11 @@ void UIView::setNeedsDisplay() {
 
 // --- Auto Layout ------------------------------------------------------------------------------
 
-void UIView::setLayoutEngine(UILayoutEngine* engine) {
-    gLayoutEngine = engine;
+void UIView::setLayoutEngine(std::shared_ptr<UILayoutEngine> engine) {
+    viewTree().layoutEngine = std::move(engine);
 }
-UILayoutEngine* UIView::layoutEngine() {
-    return gLayoutEngine;
+std::shared_ptr<UILayoutEngine> UIView::layoutEngine() {
+    return viewTree().layoutEngine;
 }
 
 UIViewAutoLayoutState& UIView::autoLayout() {
@@ -397,14 +422,15 @@ UIViewAutoLayoutState& UIView::autoLayout() {
 }
 
 void UIView::layoutSubviews() {
-    if (gLayoutEngine)
-        gLayoutEngine->layoutSubviews(*this);
+    if (auto engine = layoutEngine())
+        engine->layoutSubviews(*this);
 }
 
 void UIView::addConstraint(const std::shared_ptr<NSLayoutConstraint>& constraint) {
     if (!constraint)
         return;
-    if (!gLayoutEngine) {
+    auto engine = layoutEngine();
+    if (!engine) {
         NSAssertionHandler::fail("No layout engine is installed: the host installs one before views get "
                                  "constraints.");
         return;
@@ -413,8 +439,7 @@ void UIView::addConstraint(const std::shared_ptr<NSLayoutConstraint>& constraint
     if (std::find(list.begin(), list.end(), constraint) != list.end())
         return;
     list.push_back(constraint);
-    if (gLayoutEngine)
-        gLayoutEngine->didAddConstraint(*this, constraint);
+    engine->didAddConstraint(*this, constraint);
 }
 
 void UIView::addConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints) {
@@ -431,8 +456,8 @@ void UIView::removeConstraint(const std::shared_ptr<NSLayoutConstraint>& constra
         return;
     auto keep = constraint;
     list.erase(it);
-    if (gLayoutEngine)
-        gLayoutEngine->didRemoveConstraint(*this, keep);
+    if (auto engine = layoutEngine())
+        engine->didRemoveConstraint(*this, keep);
 }
 
 void UIView::removeConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints) {
@@ -457,8 +482,8 @@ void UIView::setTranslatesAutoresizingMaskIntoConstraints(bool translates) {
 }
 
 void UIView::invalidateIntrinsicContentSize() {
-    if (gLayoutEngine)
-        gLayoutEngine->viewInputsChanged(*this);
+    if (auto engine = layoutEngine())
+        engine->viewInputsChanged(*this);
 }
 
 UILayoutPriority UIView::contentHuggingPriorityForAxis(UILayoutConstraintAxis axis) const {

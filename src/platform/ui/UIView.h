@@ -80,7 +80,7 @@ public:
     void setClipsToBounds(bool clips);
     std::optional<UIColor> tintColor() const; // own tint, else the nearest ancestor's, else system blue
     void setTintColor(std::optional<UIColor> color);
-    const std::shared_ptr<CALayer>& layer() const { return layer_; }
+    const std::shared_ptr<CALayer>& layer() const;
 
     // Interaction.
     bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
@@ -213,9 +213,10 @@ public:
     void updateConstraintsIfNeeded();
     // Overrides must call the base.
     virtual void updateConstraints();
-    // The engine that solves every view's constraints, installed by the host (null: none).
-    static void setLayoutEngine(UILayoutEngine* engine);
-    static UILayoutEngine* layoutEngine();
+    // The engine that solves the constraints of every view of the current device environment,
+    // installed by the host (null: none). The environment holds it until it ends.
+    static void setLayoutEngine(std::shared_ptr<UILayoutEngine> engine);
+    static std::shared_ptr<UILayoutEngine> layoutEngine();
 
     // Identity and text for the simulator's view dump: a label's text, a button's title.
     virtual std::string accessibilityText() const { return {}; }
@@ -226,7 +227,8 @@ public:
     void removeMotionEffect(const std::shared_ptr<UIMotionEffect>& effect);
     const std::vector<std::shared_ptr<UIMotionEffect>>& motionEffects() const { return motionEffects_; }
 
-    // A counter every visible change bumps, so the window back end redraws only after a change.
+    // A counter every visible change bumps, so the window back end redraws only after a change (the
+    // current device environment's).
     static std::uint64_t displayGeneration();
     static void markDisplayChanged();
 
@@ -258,6 +260,7 @@ private:
     std::optional<UIColor> backgroundColor_;
     std::optional<UIColor> tintColor_;
     std::shared_ptr<CALayer> layer_;
+    mutable bool layerBound_ = false; // the layer knows this view (layer())
     std::weak_ptr<UIView> superview_;
     std::vector<std::shared_ptr<UIView>> subviews_;
     std::weak_ptr<UIViewController> viewController_;

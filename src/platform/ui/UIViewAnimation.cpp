@@ -1,5 +1,6 @@
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/ui/UIViewAnimationState.h"
 #include "platform/ui/layers/CALayer.h"
 
@@ -31,26 +32,21 @@ struct Recording {
     std::vector<Change> changes;
 };
 
-Recording* gRecording = nullptr;
-bool gSuppressed = false;
+struct DeviceViewAnimations;
+DeviceViewAnimations& deviceAnimations();
 
-// Sets the recording state for a block and puts the outer state back when the block ends, also
-// when it throws (an assertion handler may), so no pointer to a finished frame stays behind.
+// Sets the recording state of the current device for a block and puts the outer state back when
+// the block ends, also when it throws (an assertion handler may), so no pointer to a finished
+// frame stays behind.
 class RecordingScope {
 public:
-    RecordingScope(Recording* recording, bool suppressed)
-        : outer_(gRecording), outerSuppressed_(gSuppressed) {
-        gRecording = recording;
-        gSuppressed = suppressed;
-    }
-    ~RecordingScope() {
-        gRecording = outer_;
-        gSuppressed = outerSuppressed_;
-    }
+    RecordingScope(Recording* recording, bool suppressed);
+    ~RecordingScope();
     RecordingScope(const RecordingScope&) = delete;
     RecordingScope& operator=(const RecordingScope&) = delete;
 
 private:
+    DeviceViewAnimations& device_;
     Recording* outer_;
     bool outerSuppressed_;
 };
@@ -113,10 +109,7 @@ double bezier(double x1, double y1, double x2, double y2, double x) {
 
 class Engine {
 public:
-    static Engine& shared() {
-        static Engine engine;
-        return engine;
-    }
+    static Engine& shared();
 
     void add(const std::shared_ptr<UIView>& view) {
         views_.push_back(view);
@@ -166,11 +159,42 @@ public:
         }
     }
 
+    void stop() { subscription_.reset(); }
+
 private:
     std::vector<std::weak_ptr<UIView>> views_;
     std::weak_ptr<NSRunLoop> loop_;
     FrameSubscription subscription_;
 };
+
+// The view animations of one device environment: the block being recorded, whether recording is
+// switched off, and the engine that steps what runs (main thread only, like all of UIKit). A
+// block recorded on one device never takes changes made on another.
+struct DeviceViewAnimations : DeviceEnvironment::Part {
+    Recording* recording = nullptr;
+    bool suppressed = false;
+    Engine engine;
+    void shutDown() override { engine.stop(); }
+};
+
+DeviceViewAnimations& deviceAnimations() {
+    return DeviceEnvironment::current().part<DeviceViewAnimations>();
+}
+
+Engine& Engine::shared() {
+    return deviceAnimations().engine;
+}
+
+RecordingScope::RecordingScope(Recording* recording, bool suppressed)
+    : device_(deviceAnimations()), outer_(device_.recording), outerSuppressed_(device_.suppressed) {
+    device_.recording = recording;
+    device_.suppressed = suppressed;
+}
+
+RecordingScope::~RecordingScope() {
+    device_.recording = outer_;
+    device_.suppressed = outerSuppressed_;
+}
 
 void finishLater(const std::shared_ptr<UIViewAnimationGroup>& group, bool finished) {
     if (!group->completion)
@@ -202,7 +226,7 @@ void animate(UIViewAnimationState::Timing timing, std::uint64_t options, const U
     recording.options = options;
 
     if (animations) {
-        RecordingScope scope(timing.duration > 0 ? &recording : nullptr, gSuppressed);
+        RecordingScope scope(timing.duration > 0 ? &recording : nullptr, deviceAnimations().suppressed);
         animations();
     }
 
@@ -291,14 +315,16 @@ double UIViewAnimationState::progress(const Timing& timing, double now) {
 }
 
 void UIViewAnimationState::willChange(UIView& view, Property property) {
-    if (gSuppressed) {
+    DeviceViewAnimations& device = deviceAnimations();
+    if (device.suppressed) {
         if (UIViewAnimationState::of(view))
             interrupt(view, *UIViewAnimationState::of(view), property);
         return;
     }
-    if (!gRecording)
+    Recording* recording = device.recording;
+    if (!recording)
         return;
-    for (const auto& c : gRecording->changes) {
+    for (const auto& c : recording->changes) {
         if (c.property == property && c.view.lock().get() == &view)
             return;
     }
@@ -312,7 +338,7 @@ void UIViewAnimationState::willChange(UIView& view, Property property) {
     } catch (const std::bad_weak_ptr&) {
         return; // a view still being constructed is not animated
     }
-    gRecording->changes.push_back({weak, property, from});
+    recording->changes.push_back({weak, property, from});
 }
 
 void UIViewAnimationState::forget(UIView& view) {

@@ -42,28 +42,23 @@ Result<> RunSimulatorWindow(const Simulator::Options& options, const SimWindowOp
     loop->runUntilIdle();
     // Every quarter second: a bundle saved on disk is re-read in place, and the title bar shows
     // the latest notification that the device posted.
-    // The task holds the watcher weakly: once the window is gone, a task still queued does nothing.
+    // The watcher holds its next task, so the task goes with the window.
     struct Watcher {
         BundleLiveReload liveReload;
         std::size_t notificationsShown = 0;
-    };
-    auto watcher = std::make_shared<Watcher>();
-    auto step = std::make_shared<std::function<void()>>();
-    *step = [weak = std::weak_ptr<Watcher>(watcher), weakStep = std::weak_ptr<std::function<void()>>(step),
-             &simulator, &window, loop] {
-        auto w = weak.lock();
-        auto next = weakStep.lock();
-        if (!w || !next)
-            return;
-        w->liveReload.poll(simulator.settings());
+        std::function<void()> step;
+        Subscription next;
+    } watcher;
+    watcher.step = [&watcher, &simulator, &window, &loop] {
+        watcher.liveReload.poll(simulator.settings());
         auto posted = DarwinNotifyCenter::postedNames();
-        if (posted.size() != w->notificationsShown) {
-            w->notificationsShown = posted.size();
+        if (posted.size() != watcher.notificationsShown) {
+            watcher.notificationsShown = posted.size();
             window->setTitle("orbitchat-sim \u2014 posted " + posted.back());
         }
-        loop->enqueueAt(loop->now() + 0.25, [next] { (*next)(); });
+        watcher.next = loop->enqueueAt(loop->now() + 0.25, [&watcher] { watcher.step(); });
     };
-    loop->enqueue([step] { (*step)(); });
+    watcher.next = loop->enqueueAt(loop->now(), [&watcher] { watcher.step(); });
     window->setBurstHandler([&simulator] {
         if (simulator.settings().isOpen())
             simulator.settings().burst();
@@ -81,11 +76,12 @@ Result<> RunSimulatorWindow(const Simulator::Options& options, const SimWindowOp
             std::rename(temporary.c_str(), windowOptions.stateFile.c_str());
         });
     }
+    Subscription idleStart, idleReport;
     if (windowOptions.idleReportSeconds > 0) {
         double half = windowOptions.idleReportSeconds / 2;
         auto startCpu = std::make_shared<double>(0);
-        loop->enqueueAt(loop->now() + half, [startCpu] { *startCpu = cpuSeconds(); });
-        loop->enqueueAt(loop->now() + 2 * half, [startCpu, half] {
+        idleStart = loop->enqueueAt(loop->now() + half, [startCpu] { *startCpu = cpuSeconds(); });
+        idleReport = loop->enqueueAt(loop->now() + 2 * half, [startCpu, half] {
             double used = cpuSeconds() - *startCpu;
             std::cerr << "orbitchat-sim: idle CPU " << used / half * 100 << "% over " << half << " s\n";
         });

@@ -80,20 +80,16 @@ std::shared_ptr<OCConfettiArea> areaOf(SettingsApp& app) {
 } // namespace
 
 void ConfettiCommands::registerPieceTypes() {
-    // Asked of the registry rather than remembered here: the registry belongs to the device, and
-    // a new device starts without them.
-    if (!OCConfettiPieceTypes::factoryFor(kStarType))
-        OCConfettiPieceTypes::registerType(
-            kStarType,
-            [](CGPoint at, std::optional<UIColor>, double, std::int64_t) -> std::shared_ptr<NSObject> {
-                return SimStarView::create(at);
-            });
-    if (!OCConfettiPieceTypes::factoryFor(kNotAViewType))
-        OCConfettiPieceTypes::registerType(
-            kNotAViewType,
-            [](CGPoint, std::optional<UIColor>, double, std::int64_t) -> std::shared_ptr<NSObject> {
-                return std::make_shared<NSObject>();
-            });
+    // Into the simulator's device, whose types go with it; registering again replaces.
+    OCConfettiPieceTypes::registerType(
+        kStarType, [](CGPoint at, std::optional<UIColor>, double, std::int64_t) -> std::shared_ptr<NSObject> {
+            return SimStarView::create(at);
+        });
+    OCConfettiPieceTypes::registerType(
+        kNotAViewType,
+        [](CGPoint, std::optional<UIColor>, double, std::int64_t) -> std::shared_ptr<NSObject> {
+            return std::make_shared<NSObject>();
+        });
 }
 
 std::optional<std::string> ConfettiCommands::check(const std::vector<std::string>& args) {

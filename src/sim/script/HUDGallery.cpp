@@ -34,9 +34,7 @@ std::vector<HUDGalleryStep> HUDGallerySteps(const std::vector<ScriptCommand>& co
 namespace {
 
 // Plays the steps on the window's real-clock run loop. The files a headless run writes are no
-// business of the window, so commands that write files or print are skipped. The player is
-// shared: a wait's task holds it weakly, so a task still queued when the window closes does
-// nothing.
+// business of the window, so commands that write files or print are skipped.
 class GalleryPlayer : public std::enable_shared_from_this<GalleryPlayer> {
 public:
     GalleryPlayer(Simulator& simulator, SimScreen& screen, std::vector<HUDGalleryStep> steps)
@@ -51,16 +49,16 @@ public:
             session_ = std::make_unique<ScriptSession>(simulator_, &screen_, "", discard_, true);
         }
         step_ = step;
-        ++generation_;
+        wait_.reset();
         std::cerr << "orbitchat-sim: HUD gallery " << (step_ + 1) << "/" << steps_.size() << ": "
                   << steps_[step_].name << "\n";
-        play(0, generation_);
+        play(0);
     }
 
     // The user wants the next picture: what is left of this step runs at once, without its
     // waits, so the next one starts from the state the script expects.
     void next() {
-        ++generation_;
+        wait_.reset();
         const auto& commands = steps_[step_].commands;
         for (std::size_t i = resume_; i < commands.size(); ++i)
             if (!clockAdvance(commands[i]))
@@ -85,16 +83,17 @@ private:
             std::cerr << "orbitchat-sim: line " << command.line << ": " << *problem << "\n";
     }
 
-    void play(std::size_t from, std::uint64_t generation) {
+    void play(std::size_t from) {
         const auto& commands = steps_[step_].commands;
         for (std::size_t i = from; i < commands.size(); ++i) {
             resume_ = i;
             if (auto seconds = clockAdvance(commands[i])) {
                 auto loop = NSRunLoop::main();
-                loop->enqueueAt(loop->now() + *seconds, [weak = weak_from_this(), i, generation] {
-                    auto self = weak.lock();
-                    if (self && generation == self->generation_)
-                        self->play(i + 1, generation);
+                // Held, so a step left early cancels the rest of its waits; the task holds the
+                // player weakly, so one still queued when the window closes does nothing.
+                wait_ = loop->enqueueAt(loop->now() + *seconds, [weak = weak_from_this(), i] {
+                    if (auto self = weak.lock())
+                        self->play(i + 1);
                 });
                 return;
             }
@@ -109,7 +108,7 @@ private:
     std::unique_ptr<ScriptSession> session_;
     std::ostringstream discard_;
     std::size_t step_ = 0, resume_ = 0;
-    std::uint64_t generation_ = 0;
+    Subscription wait_;
 };
 
 } // namespace

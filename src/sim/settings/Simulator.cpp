@@ -5,6 +5,8 @@
 #include "platform/applist/ALApplicationList.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/DarwinNotifyCenter.h"
+#include "platform/foundation/DeviceRandom.h"
 #include "platform/foundation/HostFileRead.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSFileManager.h"
@@ -18,6 +20,7 @@
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIDevice.h"
 #include "platform/ui/UIScreen.h"
+#include "sim/settings/DataFolder.h"
 
 #include <algorithm>
 #include <cctype>
@@ -42,6 +45,19 @@ LoopbackHTTPSServer::Reply serveCatalogue(const std::string& file,
         return {500, "<html><body><h1>500 Internal Server Error</h1></body></html>", "text/html"};
     }
     return {200, std::move(body).value(), "application/json"};
+}
+
+// `given`, or when it is empty the entry of the program's data folder; empty (with a message)
+// when there is no data folder.
+std::string orFromDataFolder(const std::string& given, std::string (DataFolder::*entry)() const) {
+    if (!given.empty())
+        return given;
+    Result<DataFolder> data = DataFolder::find();
+    if (!data) {
+        std::cerr << "orbitchat-sim: " << data.failure().reason << "\n";
+        return {};
+    }
+    return (data.value().*entry)();
 }
 
 } // namespace
@@ -76,14 +92,6 @@ bool Simulator::readScreen(const std::string& text, Options& options) {
     return true;
 }
 
-std::string Simulator::sourceDirectory() {
-#ifdef ORBITCHAT_SOURCE_DIR
-    return ORBITCHAT_SOURCE_DIR;
-#else
-    return ".";
-#endif
-}
-
 std::optional<UIUserInterfaceStyle> Simulator::appearanceNamed(const std::string& name) {
     if (name == "light")
         return UIUserInterfaceStyleLight;
@@ -109,20 +117,21 @@ Subscription addObserver(const std::shared_ptr<List>& list, Observer observer) {
 } // namespace
 
 Simulator::Simulator(Options options)
-    : appearance_(options.appearance), options_(std::move(options)),
-      alive_(std::make_shared<Simulator*>(this)) {
+    : options_(std::move(options)), alive_(std::make_shared<Simulator*>(this)) {
+    UITraitCollection::setCurrentUserInterfaceStyle(options_.appearance);
+    if (options_.seed)
+        DeviceRandom::seed(*options_.seed);
     logSink_ = NSLogAddSink([this](const std::string& line) {
         std::lock_guard lock(logMutex_);
         log_.push_back(line);
     });
-    // Views in this process lay out by constraints through the one engine.
+    // The device's views lay out by constraints through its engine.
     NSLayoutEngine::install();
     loop_ = NSRunLoop::installMain(ManualClock::create());
 
     NSFileManager::setDeviceRoot(options_.deviceRoot);
     ALApplicationList::sharedApplicationList()->reload();
-    PSListController::setBundlePath(options_.bundlePath.empty() ? sourceDirectory() + "/resources"
-                                                                : options_.bundlePath);
+    PSListController::setBundlePath(orFromDataFolder(options_.bundlePath, &DataFolder::resources));
     UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, options_.screenWidth, options_.screenHeight));
     UIScreen::mainScreen()->setScale(options_.screenScale);
 
@@ -172,8 +181,7 @@ void Simulator::startNetwork() {
         else
             std::cerr << "orbitchat-sim: " << host.failure().reason << "\n";
     } else if (!options_.offline) {
-        std::string file = options_.catalogueFile.empty() ? sourceDirectory() + "/examples/catalogue.json"
-                                                          : options_.catalogueFile;
+        std::string file = orFromDataFolder(options_.catalogueFile, &DataFolder::catalogue);
         std::string why;
         authority_ = ThrowawayCertificateAuthority::create(why);
         if (authority_)
@@ -239,8 +247,6 @@ Simulator::~Simulator() {
     if (NSRunLoop::main() == loop_)
         NSRunLoop::installMain(nullptr);
     loop_.reset();
-    UIDevice::setModel(UIDeviceModel::iPhone);
-    NSBundle::setPreferredLanguages({"en"});
     alive_.reset();
 }
 

@@ -10,8 +10,11 @@
 // respring handler of posix_spawn, and the device's network: by default the maker's catalogue server runs on loopback HTTPS (a
 // throwaway certificate authority that only this device trusts, a certificate for the maker's
 // host name, and the device connecting that name to the loopback port), so the pane's fetch goes
-// through TLS exactly as in the field. The device's interface style (Options::appearance) becomes
-// the process's (UITraitCollection). Only one Simulator exists at a time.
+// through TLS exactly as in the field. The simulator is a device environment of its own
+// (DeviceEnvironment): its screen, model, languages, interface style (Options::appearance), random
+// numbers and the classes of the panes it has are set in it, and all of it goes when the simulator
+// does, so the next simulator, or the code around it, sees nothing of this one. Only one Simulator
+// exists at a time.
 //
 // Destroying it ends the device in order: the Settings app closes; requests still in flight stop
 // and their completions are dropped while everything they hold can still reach the rest of the
@@ -49,7 +52,7 @@ class Simulator {
 public:
     struct Options {
         std::string deviceRoot; // a host folder
-        std::string bundlePath; // the pane's resource folder; empty: the repository's resources/
+        std::string bundlePath; // the pane's resource folder; empty: the data folder's (DataFolder.h)
         // A preference bundle folder of the host that "open" opens as the device would.
         std::string preferenceBundle{};
         // The device's language ("de", "fr-CA"); empty: English.
@@ -59,7 +62,7 @@ public:
         double screenWidth = 375;
         double screenHeight = 667;
         double screenScale = 2;
-        // The catalogue the loopback server serves (empty: the repository's examples/catalogue.json).
+        // The catalogue the loopback server serves (empty: the data folder's sample catalogue).
         std::string catalogueFile{};
         // Fetch the catalogue from this https URL instead, trusting the host's certificates only.
         std::string catalogueURL{};
@@ -67,6 +70,8 @@ public:
         bool offline = false;
         // The device's interface style: the whole screen is drawn light or dark.
         UIUserInterfaceStyle appearance = UIUserInterfaceStyleLight;
+        // Seeds the device's random numbers (none: truly random).
+        std::optional<std::uint64_t> seed{};
     };
 
     explicit Simulator(Options options);
@@ -110,9 +115,6 @@ public:
     // tablet, and the scale 1 to 3) into `options`; false, leaving them as they were, otherwise.
     static bool readScreen(const std::string& text, Options& options);
 
-    // The repository's folders, for the defaults of the command line.
-    static std::string sourceDirectory();
-
 private:
     // Restarts the device's user interface: the Settings app is torn down and opened again on the
     // pane. Preference files and everything else on the device stay.
@@ -122,9 +124,6 @@ private:
 
     // The device: everything set below is set in it and goes with it. First, so that it ends last.
     DeviceEnvironment::Scope device_;
-
-    // The device's interface style, set first and put back last, when everything drawn in it is gone.
-    UITraitCollection::StyleScope appearance_;
 
     std::unique_ptr<ThrowawayCertificateAuthority> authority_;
     std::unique_ptr<LoopbackHTTPSServer> catalogueServer_;

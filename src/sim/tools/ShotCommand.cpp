@@ -2,6 +2,7 @@
 
 #include "sim/CommandLine.h"
 #include "sim/script/ScriptRunner.h"
+#include "sim/settings/DataFolder.h"
 #include "sim/settings/SampleDevice.h"
 #include "sim/settings/Simulator.h"
 
@@ -33,8 +34,13 @@ int RunShotCommand(int argc, char** argv, std::ostream& out, std::ostream& err) 
         return 1;
     }
     options.preferenceBundle = bundle;
+    Result<DataFolder> data = DataFolder::find();
+    if (!data) {
+        err << "orbitchat-sim shot: " << data.failure().reason << "\n";
+        return 1;
+    }
     std::string why;
-    auto device = SampleDevice::temporaryCopy(Simulator::sourceDirectory() + "/examples/device", why);
+    auto device = SampleDevice::temporaryCopy(data.value().sampleDevice(), why);
     if (!device) {
         err << "orbitchat-sim shot: " << why << "\n";
         return 1;

@@ -10,7 +10,6 @@ namespace {
 
 class ALApplicationListTest : public ::testing::Test {
 protected:
-    void TearDown() override { UIScreen::mainScreen()->setScale(2); }
     PlistValue names() { return ALApplicationList::sharedApplicationList()->applications(); }
     DeviceFixture device;
 };

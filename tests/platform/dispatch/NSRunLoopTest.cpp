@@ -19,16 +19,21 @@ protected:
     std::function<void()> record(std::string name) {
         return [this, name] { ran.push_back(name + "@" + std::to_string(loop->now())); };
     }
+    // A delayed task whose handle the test keeps to its end.
+    void at(double time, std::function<void()> task) {
+        held.push_back(loop->enqueueAt(time, std::move(task)));
+    }
 
     std::shared_ptr<ManualClock> clock = ManualClock::create();
     std::shared_ptr<NSRunLoop> loop;
     std::vector<std::string> ran;
+    std::vector<Subscription> held;
 };
 
 TEST_F(NSRunLoopTest, DelayedTasksRunAtTheirOwnTimesInTimeOrder) {
-    loop->enqueueAt(2, record("b"));
-    loop->enqueueAt(1, record("a"));
-    loop->enqueueAt(3.5, record("c"));
+    at(2, record("b"));
+    at(1, record("a"));
+    at(3.5, record("c"));
 
     loop->advanceBy(0.999);
     EXPECT_TRUE(ran.empty());
@@ -42,12 +47,12 @@ TEST_F(NSRunLoopTest, DelayedTasksRunAtTheirOwnTimesInTimeOrder) {
 }
 
 TEST_F(NSRunLoopTest, EqualDeadlinesRunInRegistrationOrderAfterTheQueue) {
-    loop->enqueueAt(1, record("first"));
-    loop->enqueueAt(1, record("second"));
-    loop->enqueueAt(0.5, [this] {
+    at(1, record("first"));
+    at(1, record("second"));
+    at(0.5, [this] {
         // Due at the same time as the two above but registered later, so it runs after them;
         // the plain task runs before any timed work.
-        loop->enqueueAt(1, record("third"));
+        at(1, record("third"));
         loop->enqueue(record("queued"));
     });
     loop->advanceBy(1);
@@ -56,18 +61,47 @@ TEST_F(NSRunLoopTest, EqualDeadlinesRunInRegistrationOrderAfterTheQueue) {
 }
 
 TEST_F(NSRunLoopTest, WorkScheduledWithinTheAdvancedWindowRunsAtItsTime) {
-    loop->enqueueAt(1, [this] {
+    at(1, [this] {
         ran.push_back("outer");
-        loop->enqueueAt(loop->now() + 0.25, record("inner"));
-        loop->enqueueAt(loop->now() + 5, record("late"));
+        at(loop->now() + 0.25, record("inner"));
+        at(loop->now() + 5, record("late"));
     });
     loop->advanceBy(2);
     EXPECT_EQ(ran, (std::vector<std::string>{"outer", "inner@1.250000"}));
 }
 
+TEST_F(NSRunLoopTest, ADelayedTaskRunsOnlyWhileItsHandleIsHeld) {
+    auto kept = loop->enqueueAt(1, record("kept"));
+    auto token = std::make_shared<int>(0);
+    std::weak_ptr<int> captured = token;
+    {
+        auto dropped = loop->enqueueAt(1, [this, token] { ran.push_back("dropped"); });
+    }
+    token.reset();
+    EXPECT_TRUE(captured.expired()) << "a cancelled task lets go of what it holds at once";
+    auto reset = loop->enqueueAt(2, record("reset"));
+    reset.reset();
+    reset.reset(); // again: nothing
+    auto fromWorker = loop->enqueueAt(1.5, record("worker"));
+    std::thread([&] { fromWorker.reset(); }).join();
+    loop->enqueueAt(3, record("released")).release();
+    Subscription later = loop->enqueueAt(4, record("later"));
+    at(3.5, [&] { later.reset(); }); // a task may cancel another
+    loop->advanceBy(5);
+    EXPECT_EQ(ran, (std::vector<std::string>{"kept@1.000000", "released@3.000000"}));
+    kept.reset(); // after it ran: nothing to cancel
+
+    // A handle may outlive its loop.
+    Subscription outliving = loop->enqueueAt(100, record("never"));
+    loop = NSRunLoop::installMain(ManualClock::create());
+    outliving.reset();
+    loop->advanceBy(200);
+    EXPECT_EQ(ran.size(), 2u);
+}
+
 TEST_F(NSRunLoopTest, RunUntilIdleRunsWhatIsDueWithoutMovingTime) {
-    loop->enqueueAt(0, record("due"));
-    loop->enqueueAt(1, record("later"));
+    at(0, record("due"));
+    at(1, record("later"));
     loop->enqueue(record("queued"));
     loop->runUntilIdle();
     EXPECT_EQ(ran, (std::vector<std::string>{"queued@0.000000", "due@0.000000"}));
@@ -153,7 +187,7 @@ TEST_F(NSRunLoopTest, LatestFrameObserversSkipIdleFramesAndCatchUpAroundOtherWor
         },
         NSRunLoopCommonModes, FrameCadence::LatestFrame);
     std::vector<double> seenByTask;
-    loop->enqueueAt(100.005, [&] {
+    at(100.005, [&] {
         seenByTask = steps;
         ran.push_back("task@" + std::to_string(loop->now()));
     });
@@ -237,8 +271,8 @@ TEST_F(NSRunLoopTest, MainThreadIsTheInstallingThread) {
 }
 
 TEST_F(NSRunLoopTest, ManualRunEndsWhenStoppedOrOutOfWork) {
-    loop->enqueueAt(3, [this] { loop->stop(); });
-    loop->enqueueAt(4, record("after-stop"));
+    at(3, [this] { loop->stop(); });
+    at(4, record("after-stop"));
     loop->run();
     EXPECT_DOUBLE_EQ(loop->now(), 3);
     EXPECT_TRUE(ran.empty());
@@ -292,7 +326,7 @@ TEST_F(RealClockRunLoopTest, WakesForAStopFromAnotherThreadAndKeepsAnEarlyStop) 
 }
 
 TEST_F(RealClockRunLoopTest, WakesForTimedWorkAndFramesAndAtTheDeadline) {
-    loop->enqueueAt(loop->now() + 0.02, [&] { loop->stop(); });
+    auto stop = loop->enqueueAt(loop->now() + 0.02, [&] { loop->stop(); });
     loop->run();
 
     int frames = 0;

@@ -52,6 +52,8 @@ TEST(DeviceEnvironmentTest, AScopeStartsFreshAndPutsThePreviousEnvironmentBack) 
         EXPECT_EQ(&DeviceEnvironment::current(), &scope.environment());
         EXPECT_EQ(DeviceEnvironment::current().part<Setting>().value, "factory");
         DeviceEnvironment::current().part<Setting>().value = "inner";
+        EXPECT_EQ(DeviceEnvironment::current().existingPart<Setting>(),
+                  &DeviceEnvironment::current().part<Setting>());
         {
             DeviceEnvironment::Scope nested;
             EXPECT_EQ(DeviceEnvironment::current().existingPart<Setting>(), nullptr);

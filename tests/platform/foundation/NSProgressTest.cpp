@@ -1,5 +1,6 @@
 #include "platform/foundation/NSProgress.h"
 #include "platform/foundation/CFVersion.h"
+#include "platform/foundation/DeviceEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -50,9 +51,13 @@ TEST(NSProgressTest, UpdatedOnAWorkerWhileReadOnAnother) {
     worker.join();
 }
 
-TEST(NSProgressTest, CoreFoundationVersionIsAProcessSetting) {
+TEST(NSProgressTest, CoreFoundationVersionIsADeviceSetting) {
     EXPECT_GE(kCFCoreFoundationVersionNumber(), kCFCoreFoundationVersionNumber_iOS_8_0);
     CFSetCoreFoundationVersionNumber(kCFCoreFoundationVersionNumber_iOS_6_1);
     EXPECT_LT(kCFCoreFoundationVersionNumber(), kCFCoreFoundationVersionNumber_iOS_7_0);
-    CFSetCoreFoundationVersionNumber(kCFCoreFoundationVersionNumberCurrent);
+    {
+        DeviceEnvironment::Scope other;
+        EXPECT_EQ(kCFCoreFoundationVersionNumber(), kCFCoreFoundationVersionNumberCurrent);
+    }
+    EXPECT_EQ(kCFCoreFoundationVersionNumber(), kCFCoreFoundationVersionNumber_iOS_6_1);
 }

@@ -1,5 +1,6 @@
 #include "platform/layout/NSLayoutConstraint.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/NSAssertionHandler.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/layout/LayoutConflictReport.h"
@@ -167,6 +168,37 @@ TEST_F(NSLayoutConstraintTest, AConstraintWithoutAnInstalledEngineIsACallerError
     // Installed, the same constraint is taken and solved.
     NSLayoutEngine::install();
     parent->addConstraint(width);
+    parent->layoutIfNeeded();
+    EXPECT_EQ(child->frame().size.width, 40);
+}
+
+TEST_F(NSLayoutConstraintTest, EachDeviceSolvesWithAnEngineOfItsOwn) {
+    NSLayoutEngine* installed = &NSLayoutEngine::shared();
+    auto parent = UIView::create(CGRectMake(0, 0, 100, 100));
+    auto child = SizedView::make(CGSizeMake(10, 10));
+    parent->addSubview(child);
+    auto width = [&] {
+        return NSLayoutConstraint::constraintWithItem(child, NSLayoutAttributeWidth, NSLayoutRelationEqual,
+                                                      nullptr, NSLayoutAttributeNotAnAttribute, 1, 40);
+    };
+    {
+        DeviceEnvironment::Scope next;
+        EXPECT_NE(&NSLayoutEngine::shared(), installed);
+        EXPECT_EQ(UIView::layoutEngine(), nullptr) << "installed on the other device only";
+        EXPECT_THROW(parent->addConstraint(width()), AssertionFailure);
+        NSLayoutEngine::install();
+        EXPECT_EQ(UIView::layoutEngine().get(), &NSLayoutEngine::shared());
+        auto other = UIView::create(CGRectMake(0, 0, 100, 100));
+        auto sized = SizedView::make(CGSizeMake(10, 10));
+        other->addSubview(sized);
+        other->addConstraint(NSLayoutConstraint::constraintWithItem(sized, NSLayoutAttributeWidth,
+                                                                    NSLayoutRelationEqual, nullptr,
+                                                                    NSLayoutAttributeNotAnAttribute, 1, 30));
+        other->layoutIfNeeded();
+        EXPECT_EQ(sized->frame().size.width, 30);
+    }
+    EXPECT_EQ(UIView::layoutEngine().get(), installed);
+    parent->addConstraint(width());
     parent->layoutIfNeeded();
     EXPECT_EQ(child->frame().size.width, 40);
 }

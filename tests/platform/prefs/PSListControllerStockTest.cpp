@@ -34,9 +34,7 @@ protected:
     void SetUp() override {
         device.mkdirs("/var/mobile/Library/Preferences");
         DarwinNotifyCenter::clearRecords();
-        NSBundle::setPreferredLanguages({"en"});
     }
-    void TearDown() override { NSBundle::setPreferredLanguages({"en"}); }
 
     void writePage(const std::string& name, const std::string& text) const {
         device.write(std::string(kBundle) + "/" + name + ".plist", text);

@@ -1,6 +1,7 @@
 #include "platform/ui/layers/CALayer.h"
 
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/ui/NSValue.h"
 #include "platform/ui/UIRenderer.h"
 #include "platform/ui/UIView.h"
@@ -47,6 +48,41 @@ TEST_F(CALayerTest, ALayerKeptAfterItsViewStandsAlone) {
     layer->setCornerRadius(3);
     loop->advanceBy(2);
     EXPECT_EQ(layer->cornerRadius(), 3);
+}
+
+TEST_F(CALayerTest, ALayerKnowsItsViewWeaklyAndEvenWhenNeverHandedOut) {
+    auto view = UIView::create(CGRectMake(0, 0, 10, 10));
+    // The view's own transform goes through its layer, which has not been asked for yet.
+    UIView::animateWithDuration(
+        1.0, 0, UIViewAnimationOptionCurveLinear,
+        [&] { view->setTransform(CGAffineTransformMakeScale(3, 3)); }, nullptr);
+    EXPECT_TRUE(view->hasAnimations());
+    loop->advanceBy(0.5);
+    EXPECT_NEAR(view->presentationTransform().m11, 2, 1e-9);
+    // A layer kept elsewhere does not keep its view.
+    std::weak_ptr<UIView> weak = view;
+    auto layer = view->layer();
+    view.reset();
+    EXPECT_TRUE(weak.expired());
+    // A layer of no view takes changes inside a block with nothing to animate.
+    auto alone = std::make_shared<CALayer>();
+    UIView::animateWithDuration(
+        1.0, 0, 0, [&] { alone->setTransform(CATransform3DMakeScale(2, 2, 1)); }, nullptr);
+    EXPECT_EQ(alone->transform(), CATransform3DMakeScale(2, 2, 1));
+}
+
+TEST_F(CALayerTest, ALayerThatGoesWhileAnotherDeviceIsCurrentLeavesNothingBehind) {
+    auto view = UIView::create(CGRectMake(0, 0, 10, 10));
+    view->layer()->addAnimation(flip(), "flip");
+    EXPECT_TRUE(loop->hasFrameObservers());
+    {
+        DeviceEnvironment::Scope next;
+        view.reset(); // not in this device's set of animated layers
+    }
+    // This device's set drops it when it next looks (under ASan, a pointer to the old layer
+    // would be a use after free here), and the loop then sleeps.
+    loop->advanceBy(4);
+    EXPECT_FALSE(loop->hasFrameObservers());
 }
 
 TEST_F(CALayerTest, AnimationsByKeyReplaceAndRemove) {

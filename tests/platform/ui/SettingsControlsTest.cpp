@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/ui/UIAlertControllerView.h"
 #include "platform/ui/UIRenderer.h"
 #include "platform/ui/UIScrollView.h"
@@ -131,6 +132,27 @@ TEST_F(SettingsControlsTest, TextFieldTypesOnlyWhileFocusedAndDeletesWholeCharac
     EXPECT_EQ(field->text(), "Cafe");
     EXPECT_FALSE(field->isFirstResponder());
     EXPECT_FALSE(UITextField::focusedTextField());
+}
+
+TEST_F(SettingsControlsTest, EachDeviceHasItsOwnFocusedField) {
+    auto field = UITextField::create(CGRectMake(0, 0, 200, 30));
+    int ended = 0;
+    field->addAction([&](UIControl&) { ++ended; }, UIControlEventEditingDidEnd);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    {
+        DeviceEnvironment::Scope next;
+        EXPECT_FALSE(UITextField::focusedTextField());
+        EXPECT_FALSE(field->isFirstResponder()) << "the keyboard of this device types elsewhere";
+        auto other = UITextField::create(CGRectMake(0, 0, 200, 30));
+        ASSERT_TRUE(other->becomeFirstResponder());
+        EXPECT_EQ(UITextField::focusedTextField(), other);
+        field->insertText("typed on the other device");
+        EXPECT_EQ(field->text(), "");
+    }
+    EXPECT_EQ(ended, 0) << "focus on another device takes nothing from this one";
+    EXPECT_EQ(UITextField::focusedTextField(), field);
+    field->insertText("x");
+    EXPECT_EQ(field->text(), "x");
 }
 
 TEST_F(SettingsControlsTest, APadKeyboardEntersOnlyWhatItsKeysCan) {

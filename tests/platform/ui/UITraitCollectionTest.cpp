@@ -1,6 +1,7 @@
-// The process's interface style and the system colours that follow it.
+// The device's interface style and the system colours that follow it.
 
 #include "platform/ui/UITraitCollection.h"
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/ui/UIColor.h"
 #include "platform/ui/UILabel.h"
 #include "platform/ui/UISwitch.h"
@@ -10,31 +11,30 @@
 
 namespace {
 
-TEST(UITraitCollectionTest, LightUnlessSetAndAScopePutsThePreviousStyleBack) {
+TEST(UITraitCollectionTest, LightUnlessSetAndTheDeviceEnvironmentPutsThePreviousStyleBack) {
     EXPECT_EQ(UITraitCollection::currentUserInterfaceStyle(), UIUserInterfaceStyleLight);
+    UITraitCollection::setCurrentUserInterfaceStyle(UIUserInterfaceStyleDark);
     {
-        UITraitCollection::StyleScope dark(UIUserInterfaceStyleDark);
-        EXPECT_TRUE(UITraitCollection::isDark());
-        {
-            UITraitCollection::StyleScope light(UIUserInterfaceStyleLight);
-            EXPECT_FALSE(UITraitCollection::isDark());
-        }
-        EXPECT_TRUE(UITraitCollection::isDark());
+        DeviceEnvironment::Scope other;
+        EXPECT_FALSE(UITraitCollection::isDark()) << "a new device starts light";
+        UITraitCollection::setCurrentUserInterfaceStyle(UIUserInterfaceStyleLight);
     }
-    EXPECT_EQ(UITraitCollection::currentUserInterfaceStyle(), UIUserInterfaceStyleLight);
+    EXPECT_TRUE(UITraitCollection::isDark());
 }
 
 TEST(UITraitCollectionTest, UnspecifiedAndUnknownStylesMeanLight) {
-    UITraitCollection::StyleScope unspecified(UIUserInterfaceStyleUnspecified);
+    UITraitCollection::setCurrentUserInterfaceStyle(UIUserInterfaceStyleDark);
+    UITraitCollection::setCurrentUserInterfaceStyle(UIUserInterfaceStyleUnspecified);
     EXPECT_EQ(UITraitCollection::currentUserInterfaceStyle(), UIUserInterfaceStyleLight);
-    UITraitCollection::StyleScope unknown(static_cast<UIUserInterfaceStyle>(7));
+    UITraitCollection::setCurrentUserInterfaceStyle(UIUserInterfaceStyleDark);
+    UITraitCollection::setCurrentUserInterfaceStyle(static_cast<UIUserInterfaceStyle>(7));
     EXPECT_EQ(UITraitCollection::currentUserInterfaceStyle(), UIUserInterfaceStyleLight);
 }
 
 TEST(UITraitCollectionTest, SystemColoursTakeTheirDarkValuesInTheDarkStyle) {
     EXPECT_EQ(UIColor::labelColor(), UIColor::blackColor());
     EXPECT_EQ(UIColor::systemBlueColor(), UIColor::colorWithRed(0, 122.0 / 255, 1, 1));
-    UITraitCollection::StyleScope dark(UIUserInterfaceStyleDark);
+    UITraitCollection::setCurrentUserInterfaceStyle(UIUserInterfaceStyleDark);
     EXPECT_EQ(UIColor::labelColor(), UIColor::whiteColor());
     EXPECT_EQ(UIColor::systemGroupedBackgroundColor(), UIColor::blackColor());
     EXPECT_NEAR(UIColor::secondarySystemGroupedBackgroundColor().rgba.r * 255, 0x1C, 0.5);
@@ -45,7 +45,7 @@ TEST(UITraitCollectionTest, SystemColoursTakeTheirDarkValuesInTheDarkStyle) {
 }
 
 TEST(UITraitCollectionTest, ViewsBuiltInTheDarkStyleTakeItsColours) {
-    UITraitCollection::StyleScope dark(UIUserInterfaceStyleDark);
+    UITraitCollection::setCurrentUserInterfaceStyle(UIUserInterfaceStyleDark);
     EXPECT_EQ(UILabel::create()->textColor(), UIColor::whiteColor());
     EXPECT_EQ(UIView::create(CGRectMake(0, 0, 10, 10))->tintColor(), UIColor::systemBlueColor());
     auto off = UISwitch::create(CGRectMake(0, 0, 51, 31));

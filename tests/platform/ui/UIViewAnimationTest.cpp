@@ -1,4 +1,5 @@
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/ui/UIView.h"
 #include "platform/ui/UIViewAnimationState.h"
 
@@ -53,6 +54,26 @@ TEST_F(UIViewAnimationTest, ABlockThatThrowsLeavesNoAnimationStateBehind) {
     EXPECT_TRUE(view->hasAnimations());
     loop->advanceBy(0.5);
     EXPECT_NEAR(view->presentationAlpha(), 0.25, 0.02);
+}
+
+TEST_F(UIViewAnimationTest, ABlockRecordsTheChangesOfItsOwnDeviceOnly) {
+    auto here = UIView::create(CGRectMake(0, 0, 100, 100));
+    std::shared_ptr<UIView> there;
+    UIView::animateWithDuration(
+        1.0, 0, UIViewAnimationOptionCurveLinear,
+        [&] {
+            here->setAlpha(0);
+            DeviceEnvironment::Scope next;
+            there = UIView::create(CGRectMake(0, 0, 100, 100));
+            there->setAlpha(0); // no block is recorded on that device: at once
+            UIView::performWithoutAnimation([&] { there->setAlpha(0.5); });
+        },
+        nullptr);
+    EXPECT_TRUE(here->hasAnimations());
+    EXPECT_FALSE(there->hasAnimations());
+    EXPECT_EQ(there->presentationAlpha(), 0.5);
+    loop->advanceBy(0.5);
+    EXPECT_NEAR(here->presentationAlpha(), 0.5, 0.02);
 }
 
 TEST_F(UIViewAnimationTest, RemovalAndReplacementFinishWithFalse) {

@@ -1,6 +1,7 @@
 #include "platform/ui/UIView.h"
 
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/ui/UITouchResponder.h"
 #include "platform/ui/UIWindow.h"
 
@@ -133,6 +134,38 @@ TEST_F(UIViewTest, LayoutPassRunsConstraintsChildrenFirstThenLayoutParentsFirst)
     child->setNeedsLayout();
     root->layoutIfNeeded();
     EXPECT_EQ(log, (std::vector<std::string>{"layout child"}));
+}
+
+// An engine that counts the passes it is asked to start.
+struct CountingEngine : UILayoutEngine {
+    int passes = 0;
+    void didAddConstraint(UIView&, const std::shared_ptr<NSLayoutConstraint>&) override {}
+    void didRemoveConstraint(UIView&, const std::shared_ptr<NSLayoutConstraint>&) override {}
+    void viewInputsChanged(UIView&) override {}
+    void willLayout(UIView&) override { ++passes; }
+    void layoutSubviews(UIView&) override {}
+};
+
+TEST_F(UIViewTest, TheLayoutEngineIsTheDevicesAndLivesAsLongAsIt) {
+    auto engine = std::make_shared<CountingEngine>();
+    UIView::setLayoutEngine(engine);
+    auto view = UIView::create(CGRectMake(0, 0, 10, 10));
+    view->layoutIfNeeded();
+    EXPECT_EQ(engine->passes, 1);
+    std::weak_ptr<UILayoutEngine> theirs;
+    {
+        DeviceEnvironment::Scope next;
+        EXPECT_EQ(UIView::layoutEngine(), nullptr);
+        view->setNeedsLayout();
+        view->layoutIfNeeded(); // plain frames: no engine on this device
+        auto own = std::make_shared<CountingEngine>();
+        theirs = own;
+        UIView::setLayoutEngine(std::move(own));
+        EXPECT_FALSE(theirs.expired()) << "the device holds its engine";
+    }
+    EXPECT_TRUE(theirs.expired()) << "and lets go of it when it ends";
+    EXPECT_EQ(engine->passes, 1);
+    EXPECT_EQ(UIView::layoutEngine(), engine);
 }
 
 TEST_F(UIViewTest, ViewsLearnWhenTheirSubtreeJoinsOrLeavesAWindow) {

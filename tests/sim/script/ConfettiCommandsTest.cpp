@@ -29,14 +29,17 @@ namespace {
 
 class ConfettiScriptTest : public ::testing::Test {
 protected:
-    std::optional<ScriptError> run(const std::string& script, std::string& out) {
+    std::optional<ScriptError> run(const std::string& script, std::string& out,
+                                   std::optional<std::uint64_t> seed = std::nullopt) {
         Simulator::Options options;
         options.deviceRoot = device.path();
+        options.seed = seed;
         return runSimScript(options, script, out);
     }
-    std::vector<json> confettiDumps(const std::string& script) {
+    std::vector<json> confettiDumps(const std::string& script,
+                                    std::optional<std::uint64_t> seed = std::nullopt) {
         std::string out;
-        auto error = run(script, out);
+        auto error = run(script, out, seed);
         EXPECT_FALSE(error) << error->text();
         std::vector<json> dumps;
         for (auto& d : splitDumps(out))
@@ -94,15 +97,9 @@ TEST_F(ConfettiScriptTest, EmitsShowTheirPiecesAsAttachedAndThenInFlight) {
 TEST_F(ConfettiScriptTest, TheSameSeedGivesTheSamePieces) {
     const std::string script = "open\nconfetti burst 100 200 10 20\nconfetti blast 10 600 1.0 800 8 20\n"
                                "wait 0.3\nburst\ndump\n";
-    std::vector<json> first, second, other;
-    {
-        DeviceRandom::ScopedSeed seed(5);
-        first = confettiDumps(script);
-        DeviceRandom::seed(5);
-        second = confettiDumps(script);
-        DeviceRandom::seed(6);
-        other = confettiDumps(script);
-    }
+    // The seed is the simulated device's, as --seed gives it.
+    std::vector<json> first = confettiDumps(script, 5), second = confettiDumps(script, 5),
+                      other = confettiDumps(script, 6);
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(first[0]["live"], 100); // the pane's burst throws 60
     EXPECT_EQ(first, second);

@@ -6,7 +6,6 @@
 
 #include "hud/TQBackgroundView.h"
 #include "hud/TQProgressHUD.h"
-#include "platform/ui/UIMotionEffect.h"
 #include "platform/ui/UIStatusBarOrientation.h"
 #include "sim/screen/SimScreen.h"
 #include "sim/script/ScriptRunner.h"
@@ -42,10 +41,6 @@ std::map<std::string, json> hudParts(const json& dump) {
 
 class HUDScriptTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        UIDeviceTilt::set(0, 0);
-        UISetStatusBarOrientation(UIInterfaceOrientationPortrait);
-    }
     std::optional<ScriptError> run(const std::string& script, std::string& out) {
         Simulator::Options options;
         options.deviceRoot = device.path();

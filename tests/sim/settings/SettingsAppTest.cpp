@@ -267,7 +267,6 @@ TEST(BundleLiveReloadTest, SavingAFileOfTheShownBundleRereadsThePageAndKeepsItsS
                  "\"Level\" = \"Niveau\";");
     EXPECT_TRUE(reload.poll(sim.settings()));
     EXPECT_TRUE(list->specifierForName("Niveau"));
-    NSBundle::setPreferredLanguages({"en"});
 }
 
 } // namespace

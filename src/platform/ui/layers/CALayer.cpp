@@ -1,6 +1,7 @@
 #include "platform/ui/layers/CALayer.h"
 
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/graphics/CATransform3DInterpolation.h"
 #include "platform/ui/NSValue.h"
 #include "platform/ui/layers/CABasicAnimation.h"
@@ -10,7 +11,7 @@
 
 #include <algorithm>
 #include <limits>
-#include <unordered_set>
+#include <unordered_map>
 
 void CALayer::setCornerRadius(CGFloat r) {
     cornerRadius_ = r;
@@ -29,8 +30,8 @@ void CALayer::setMasksToBounds(bool m) {
     UIView::markDisplayChanged();
 }
 void CALayer::setTransform(const CATransform3D& t) {
-    if (owner_)
-        UIViewAnimationState::willChange(*owner_, UIViewAnimationState::Property::Transform);
+    if (auto view = view_.lock())
+        UIViewAnimationState::willChange(*view, UIViewAnimationState::Property::Transform);
     transform_ = t;
     UIView::markDisplayChanged();
 }
@@ -44,15 +45,17 @@ double mediaTime() {
     return loop ? loop->now() : 0;
 }
 
-// The layers with animations, and the one frame observer that keeps the screen drawing while
-// there are any (main thread only).
-struct AnimatedLayers {
-    std::unordered_set<CALayer*> layers;
+// The layers of one device environment that have animations, and the one frame observer that
+// keeps the screen drawing while there are any (main thread only). Layers are held weakly: one
+// that goes while another device is current is dropped at the next look.
+struct AnimatedLayers : DeviceEnvironment::Part {
+    std::unordered_map<const CALayer*, std::weak_ptr<CALayer>> layers;
     FrameSubscription frames;
     std::weak_ptr<NSRunLoop> loop;
+    double nextEnd = std::numeric_limits<double>::infinity();
 
-    void add(CALayer* layer, double ends) {
-        layers.insert(layer);
+    void add(CALayer& layer, double ends) {
+        layers[&layer] = layer.weak_from_this();
         nextEnd = std::min(nextEnd, ends);
         auto main = NSRunLoop::main();
         // Tests install a new main run loop each; a subscription to an earlier one is stale.
@@ -63,8 +66,8 @@ struct AnimatedLayers {
         if (main)
             frames = main->addFrameObserver([this](double now) { onFrame(now); });
     }
-    void remove(CALayer* layer) {
-        layers.erase(layer);
+    void remove(const CALayer& layer) {
+        layers.erase(&layer);
         if (!layers.empty())
             return;
         frames.reset();
@@ -78,8 +81,9 @@ struct AnimatedLayers {
             return;
         nextEnd = std::numeric_limits<double>::infinity();
         for (auto it = layers.begin(); it != layers.end();) {
-            if ((*it)->pruneEndedAnimations(now)) {
-                nextEnd = std::min(nextEnd, (*it)->earliestEnd());
+            auto layer = it->second.lock();
+            if (layer && layer->pruneEndedAnimations(now)) {
+                nextEnd = std::min(nextEnd, layer->earliestEnd());
                 ++it;
             } else {
                 it = layers.erase(it);
@@ -88,19 +92,22 @@ struct AnimatedLayers {
         if (layers.empty())
             frames.reset();
     }
-    double nextEnd = std::numeric_limits<double>::infinity();
+    void shutDown() override { frames.reset(); }
 };
 
 AnimatedLayers& animatedLayers() {
-    static auto* shared = new AnimatedLayers(); // never destroyed: layers may outlive statics
-    return *shared;
+    return DeviceEnvironment::current().part<AnimatedLayers>();
 }
 
 } // namespace
 
 CALayer::~CALayer() {
-    if (!animations_.empty())
-        animatedLayers().remove(this);
+    // A layer that goes while another device is current is not in that device's set; the set it is
+    // in drops it when it next looks.
+    if (animations_.empty())
+        return;
+    if (auto* device = DeviceEnvironment::current().existingPart<AnimatedLayers>())
+        device->remove(*this);
 }
 
 void CALayer::addAnimation(const std::shared_ptr<CABasicAnimation>& animation, const std::string& key) {
@@ -114,7 +121,7 @@ void CALayer::addAnimation(const std::shared_ptr<CABasicAnimation>& animation, c
     if (it != animations_.end())
         animations_.erase(it);
     animations_.emplace_back(key, std::move(running));
-    animatedLayers().add(this, earliestEnd());
+    animatedLayers().add(*this, earliestEnd());
     UIView::markDisplayChanged();
 }
 
@@ -140,7 +147,7 @@ void CALayer::removeAnimationForKey(const std::string& key) {
         return;
     animations_.erase(it);
     if (animations_.empty())
-        animatedLayers().remove(this);
+        animatedLayers().remove(*this);
     UIView::markDisplayChanged();
 }
 
@@ -148,7 +155,7 @@ void CALayer::removeAllAnimations() {
     if (animations_.empty())
         return;
     animations_.clear();
-    animatedLayers().remove(this);
+    animatedLayers().remove(*this);
     UIView::markDisplayChanged();
 }
 

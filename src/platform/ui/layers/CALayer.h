@@ -5,9 +5,9 @@
 //
 // Layer animations (CABasicAnimation) are kept by key in the order they were added; the
 // renderer asks for `presentationTransform`, which evaluates them on the main run loop's clock
-// at drawing time. While any layer has an animation, one frame observer marks the screen as
-// changed on every frame (so the window redraws) and drops animations that have ended; with none
-// left it unregisters. Main thread only.
+// at drawing time. While any layer of the device (the current device environment) has an
+// animation, one frame observer marks the screen as changed on every frame (so the window redraws)
+// and drops animations that have ended; with none left it unregisters. Main thread only.
 
 #include "platform/graphics/CGGeometry.h"
 #include "platform/ui/UIColor.h"
@@ -22,11 +22,11 @@ class CABasicAnimation;
 
 class UIView;
 
-class CALayer {
+class CALayer : public std::enable_shared_from_this<CALayer> {
 public:
-    // The view whose layer this is. A layer may be kept after its view is gone (it is handed out
-    // shared); the view unlinks itself when it goes, and the layer then stands alone.
-    explicit CALayer(UIView* owner = nullptr) : owner_(owner) {}
+    // A layer stands alone until a view makes it its own (every view has one); it may be kept
+    // after its view is gone (it is handed out shared), and then stands alone again.
+    CALayer() = default;
     ~CALayer();
     CALayer(const CALayer&) = delete;
     CALayer& operator=(const CALayer&) = delete;
@@ -62,7 +62,9 @@ public:
 
 private:
     friend class UIView;
-    UIView* owner_; // null once the view is gone
+    // The view whose layer this is, held weakly: the view owns the layer, not the other way.
+    // Set by the view once the view is owned by a shared_ptr (UIView::layer).
+    std::weak_ptr<UIView> view_;
     CGFloat cornerRadius_ = 0;
     CGFloat borderWidth_ = 0;
     std::optional<UIColor> borderColor_;
