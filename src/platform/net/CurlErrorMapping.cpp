@@ -1,5 +1,6 @@
 #include "platform/net/CurlErrorMapping.h"
 
+#include "platform/foundation/StringHelpers.h"
 #include "platform/net/NSURLError.h"
 
 #include <openssl/x509_vfy.h>
@@ -7,10 +8,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace {
-
-// The scheme of an absolute URL, lower case; "" when the text has none.
-std::string schemeOf(const std::string& url) {
+std::string lowercaseSchemeOf(const std::string& url) {
     auto colon = url.find(':');
     if (colon == std::string::npos || colon == 0)
         return {};
@@ -18,14 +16,8 @@ std::string schemeOf(const std::string& url) {
     bool valid = std::all_of(scheme.begin(), scheme.end(), [](unsigned char c) {
         return std::isalnum(c) || c == '+' || c == '-' || c == '.';
     });
-    if (!valid)
-        return {};
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return scheme;
+    return valid ? lowercased(scheme) : std::string();
 }
-
-} // namespace
 
 long NSURLErrorCodeForCurl(CURLcode result, const CurlFailureFacts& facts) {
     switch (result) {
@@ -55,7 +47,7 @@ long NSURLErrorCodeForCurl(CURLcode result, const CurlFailureFacts& facts) {
         return NSURLErrorSecureConnectionFailed;
     case CURLE_UNSUPPORTED_PROTOCOL:
         // A redirect to another protocol; to plain http it is refused as on the platform.
-        return schemeOf(facts.effectiveURL) == "http" || schemeOf(facts.location) == "http"
+        return lowercaseSchemeOf(facts.effectiveURL) == "http" || lowercaseSchemeOf(facts.location) == "http"
                    ? NSURLErrorAppTransportSecurityRequiresSecureConnection
                    : NSURLErrorUnsupportedURL;
     case CURLE_TOO_MANY_REDIRECTS:

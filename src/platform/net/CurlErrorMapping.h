@@ -30,6 +30,9 @@ struct CurlFailureFacts {
     bool overMaximum = false;
 };
 
+// The scheme of an absolute URL in lower case ("https"); "" when the text has none.
+std::string lowercaseSchemeOf(const std::string& url);
+
 // The NSURLErrorDomain code that the failure `result` reads as. CURLE_OK is not a failure: it
 // answers NSURLErrorUnknown, as any code without a match does.
 long NSURLErrorCodeForCurl(CURLcode result, const CurlFailureFacts& facts);

@@ -67,17 +67,6 @@ private:
     mutable X509_STORE* store_ = nullptr;
 };
 
-std::string schemeOf(const std::string& url) {
-    auto colon = url.find(':');
-    if (colon == std::string::npos || colon == 0)
-        return {};
-    std::string scheme = url.substr(0, colon);
-    bool valid = std::all_of(scheme.begin(), scheme.end(), [](unsigned char c) {
-        return std::isalnum(c) || c == '+' || c == '-' || c == '.';
-    });
-    return valid ? lowercased(scheme) : std::string();
-}
-
 // How many loads are not yet through their completion. Shared with the completions handed to a
 // queue, which may run after the engine has ended.
 struct Tally {
@@ -378,7 +367,7 @@ struct URLLoadingSystem::Engine {
             // that tells.
             for (const auto& [name, value] : t.responseHeaders)
                 if (strcasecmp(name.c_str(), "Location") == 0 &&
-                    (facts.location.empty() || schemeOf(value) == "http"))
+                    (facts.location.empty() || lowercaseSchemeOf(value) == "http"))
                     facts.location = value;
             result.error = NSURLErrorForCurl(code, facts);
             return result;
@@ -555,7 +544,7 @@ URLLoadingSystem::DeviceNetwork URLLoadingSystem::deviceNetwork() const {
 std::uint64_t URLLoadingSystem::start(Load load) {
     auto t = std::make_unique<Engine::Transfer>();
     t->load = std::move(load);
-    const std::string scheme = schemeOf(t->load.url);
+    const std::string scheme = lowercaseSchemeOf(t->load.url);
     std::lock_guard lock(engine_->mutex);
     // Once the device has ended nothing starts; the completion goes unrun, with the transfer.
     if (engine_->stopping)
