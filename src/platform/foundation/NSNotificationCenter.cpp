@@ -114,3 +114,12 @@ std::size_t NSNotificationCenter::observerCount() const {
             return !r.observer.expired() && (r.anyObject || !r.object.expired());
         }));
 }
+
+Subscription NSNotificationCenter::observe(std::optional<NSNotificationName> name,
+                                           const std::shared_ptr<NSObject>& object, Block block) {
+    auto token = addObserverForName(std::move(name), object, std::move(block));
+    return Subscription([center = weak_from_this(), token] {
+        if (auto c = center.lock())
+            c->removeObserver(token.get());
+    });
+}

@@ -19,6 +19,7 @@
 
 #include "platform/foundation/NSNotification.h"
 #include "platform/foundation/NSObject.h"
+#include "platform/foundation/Subscription.h"
 
 #include <cstdint>
 #include <functional>
@@ -27,7 +28,7 @@
 #include <optional>
 #include <vector>
 
-class NSNotificationCenter {
+class NSNotificationCenter : public std::enable_shared_from_this<NSNotificationCenter> {
     struct Private {};
 
 public:
@@ -58,6 +59,9 @@ public:
     // with. (A block that must run elsewhere hands itself to a queue: this layer sits below dispatch.)
     std::shared_ptr<NSObject> addObserverForName(std::optional<NSNotificationName> name,
                                                  const std::shared_ptr<NSObject>& object, Block block);
+    // The same registration, held by its handle: it ends when the handle goes (or the centre does).
+    Subscription observe(std::optional<NSNotificationName> name, const std::shared_ptr<NSObject>& object,
+                         Block block);
 
     // Removes every registration of `observer` (an observer or a token).
     void removeObserver(const NSObject* observer);

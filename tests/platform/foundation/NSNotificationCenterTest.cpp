@@ -92,3 +92,20 @@ TEST(NSNotificationCenterTest, PostsFromManyThreadsWhileObserversComeAndGo) {
 }
 
 } // namespace
+
+TEST(NSNotificationCenterTest, AnObservationHeldByItsHandleEndsWithTheHandle) {
+    auto center = NSNotificationCenter::create();
+    int seen = 0;
+    {
+        Subscription observing = center->observe("tick", nullptr, [&](const auto&) { ++seen; });
+        center->postNotificationName("tick");
+        EXPECT_EQ(center->observerCount(), 1u);
+    }
+    center->postNotificationName("tick");
+    EXPECT_EQ(seen, 1);
+    EXPECT_EQ(center->observerCount(), 0u);
+    // A handle that outlives its centre does nothing when it goes.
+    Subscription late = center->observe("tick", nullptr, [](const auto&) {});
+    center.reset();
+    late.reset();
+}
