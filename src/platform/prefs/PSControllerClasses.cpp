@@ -19,6 +19,7 @@ struct ControllerClasses : DeviceEnvironment::Part {
         {"PSListController", [] { return PSListController::create(); }},
         {"PSListItemsController", [] { return PSListItemsController::create(); }},
     };
+    std::map<std::string, PSControllerClasses::Factory, std::less<>> bundles;
 };
 
 ControllerClasses& classes() {
@@ -58,6 +59,25 @@ std::shared_ptr<PSListController> PSControllerClasses::instantiate(std::string_v
     return factory();
 }
 
+void PSControllerClasses::registerBundleClass(std::string bundleName, Factory factory) {
+    ControllerClasses& device = classes();
+    std::lock_guard lock(device.mutex);
+    device.bundles[std::move(bundleName)] = std::move(factory);
+}
+
+std::shared_ptr<PSListController> PSControllerClasses::instantiateBundle(std::string_view bundleName) {
+    ControllerClasses& device = classes();
+    Factory factory;
+    {
+        std::lock_guard lock(device.mutex);
+        auto it = device.bundles.find(bundleName);
+        if (it == device.bundles.end())
+            return nullptr;
+        factory = it->second;
+    }
+    return factory();
+}
+
 bool PSControllerClasses::isStockCellClass(std::string_view name) {
     for (auto stock : kStockCells)
         if (stock == name)
@@ -90,6 +110,12 @@ std::string PSControllerClasses::missingForBundle(const NSBundle& bundle) {
 }
 
 std::string PSControllerClasses::missingForBundleNamed(const std::string& name) {
+    {
+        ControllerClasses& device = classes();
+        std::lock_guard lock(device.mutex);
+        if (device.bundles.find(name) != device.bundles.end())
+            return {};
+    }
     auto bundle = deviceBundleNamed(name);
     return bundle ? missingForBundle(*bundle) : (name.ends_with(".bundle") ? name : name + ".bundle");
 }

@@ -29,6 +29,12 @@ public:
     // A new controller of the class, or null when the device does not have it.
     static std::shared_ptr<PSListController> instantiate(std::string_view name);
 
+    // A library's stand-in for the device bundle NAME that rows open by "bundle" (as AppList's):
+    // such a row opens a controller of the factory, with the row as its specifier.
+    static void registerBundleClass(std::string bundleName, Factory factory);
+    // A new controller of the bundle's stand-in, or null when none is registered.
+    static std::shared_ptr<PSListController> instantiateBundle(std::string_view bundleName);
+
     // Whether a "cellClass" names one of the framework's own cell classes.
     static bool isStockCellClass(std::string_view name);
 

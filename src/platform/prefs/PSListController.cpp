@@ -5,9 +5,12 @@
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/plist/PropertyList.h"
+#include "platform/prefs/PSCellClass.h"
 #include "platform/prefs/PSCellTypes.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/prefs/PSControllerClasses.h"
+#include "platform/prefs/PSListItemsController.h"
+#include "platform/prefs/PSMissingCodeController.h"
 #include "platform/prefs/PSPreferenceFile.h"
 #include "platform/prefs/PSTableCellViews.h"
 #include "platform/ui/UIAlertController.h"
@@ -187,24 +190,41 @@ void PSListController::prepareSpecifier(PSSpecifier& s, const std::string& table
                 s.setProperty(PlistValue(std::static_pointer_cast<NSObject>(image)), "iconImage");
     }
 
-    // Rows that need the bundle's own code are shown as placeholders.
+    // A cell class of a library the device has gets its class; one of the bundle's own is drawn as
+    // the stock cell of the row's type in its place, marked; only a row with nothing stock to draw
+    // (neither "cell" nor "label") stays a placeholder.
     std::string cellClass = stringOrEmpty(s.propertyForKey("cellClass"));
     if (!cellClass.empty() && !PSControllerClasses::isStockCellClass(cellClass)) {
-        s.setMissingClassName(cellClass);
-        return;
+        if (auto cls = PSCellClasses::named(cellClass)) {
+            s.setCellClass(std::move(cls));
+        } else if (s.propertyForKey("cell").isString() || !s.name().empty()) {
+            s.setApproximatedClassName(cellClass);
+        } else {
+            s.setMissingClassName(cellClass);
+            return;
+        }
     }
+    if (const auto& cls = s.cellClass())
+        cls->prepareSpecifier(s, *this);
+    // A page the device cannot open: the row is a stock link still, and its tap shows which class
+    // would have opened.
+    if (auto needed = unopenedClass(s); !needed.empty() && s.approximatedClassName().empty())
+        s.setApproximatedClassName(needed);
+}
+
+std::string PSListController::unopenedClass(const PSSpecifier& s) const {
     if (!PSCellTypes::of(s.cellType()).opensPage())
-        return;
-    const std::string& detail = s.detailControllerClass();
+        return {};
     std::string bundleName = stringOrEmpty(s.propertyForKey("bundle"));
-    if (!bundleName.empty()) {
-        s.setMissingClassName(PSControllerClasses::missingForBundleNamed(bundleName));
-        return;
-    }
+    if (!bundleName.empty())
+        return PSControllerClasses::missingForBundleNamed(bundleName);
+    const std::string& detail = s.detailControllerClass();
     if (detail.empty() || PSControllerClasses::hasClass(detail))
-        return;
-    if (!b || !b->pathForResource(detail, "plist"))
-        s.setMissingClassName(detail);
+        return {};
+    auto b = bundle();
+    if (b && b->pathForResource(detail, "plist"))
+        return {};
+    return detail;
 }
 
 std::shared_ptr<PSSpecifierList>
@@ -257,6 +277,7 @@ PSListController::loadSpecifiersFromPlistName(const std::string& name,
         prepareSpecifier(*s, name);
         list->push_back(std::move(s));
     }
+    PSCellClasses::applyListConventions(*list, *this);
     return list;
 }
 
@@ -330,6 +351,9 @@ PlistValue PSListController::valueForSpecifier(const std::shared_ptr<PSSpecifier
     auto target = specifier->target();
     if (!target)
         return {};
+    if (const auto& cls = specifier->cellClass())
+        if (auto value = cls->read(*this, specifier))
+            return *value;
     PlistValue row(std::static_pointer_cast<NSObject>(specifier));
     // A getter of code the device does not have: the framework's own reads what it would have.
     if (!target->respondsToSelector(specifier->getter()))
@@ -343,6 +367,8 @@ void PSListController::setValueForSpecifier(const PlistValue& value,
         return;
     auto target = specifier->target();
     if (!target)
+        return;
+    if (const auto& cls = specifier->cellClass(); cls && cls->store(*this, value, specifier))
         return;
     PlistValue row(std::static_pointer_cast<NSObject>(specifier));
     if (!target->respondsToSelector(specifier->setter())) {
@@ -359,8 +385,10 @@ void PSListController::performButtonAction(const std::shared_ptr<PSSpecifier>& s
     if (!target)
         return;
     if (!target->respondsToSelector(specifier->action())) {
-        NSLog("%@ is code of the bundle that this device does not have: the tap on %@ does nothing",
-              {PlistValue(specifier->action()), PlistValue(specifier->name())});
+        NSLog(
+            "%@ is code of the bundle that this device does not have: the tap on %@ shows where it would run",
+            {PlistValue(specifier->action()), PlistValue(specifier->name())});
+        showMissingCode(specifier, specifier->action());
         return;
     }
     target->performSelector(specifier->action(), {PlistValue(std::static_pointer_cast<NSObject>(specifier))});
@@ -405,11 +433,20 @@ void PSListController::tapSpecifier(const std::shared_ptr<PSSpecifier>& specifie
     if (PlistValue enabled = specifier->propertyForKey("enabled");
         !enabled.isNone() && !PSControlValue::boolFromValue(enabled))
         return;
-    if (PSCellTypes::of(specifier->cellType()).opensPage()) {
+    if (const auto& cls = specifier->cellClass(); cls && cls->tap(*this, specifier))
+        return;
+    const PSCellTypeInfo& type = PSCellTypes::of(specifier->cellType());
+    if (type.opensPage()) {
         auto child = controllerForSpecifier(specifier);
         auto navigation = navigationController();
         if (child && navigation)
             navigation->pushViewController(child, true);
+        return;
+    }
+    // A row of the bundle's own class whose tap would be that class's code: a page says so.
+    if (!specifier->approximatedClassName().empty() && specifier->action().empty() &&
+        (type.control == PSCellControl::Button || type.control == PSCellControl::Title)) {
+        showMissingCode(specifier, specifier->approximatedClassName());
         return;
     }
     if (specifier->propertyForKey("confirmation").isDictionary()) {
@@ -417,6 +454,18 @@ void PSListController::tapSpecifier(const std::shared_ptr<PSSpecifier>& specifie
         return;
     }
     performButtonAction(specifier);
+}
+
+void PSListController::showMissingCode(const std::shared_ptr<PSSpecifier>& specifier,
+                                       const std::string& className) {
+    auto navigation = navigationController();
+    if (!navigation)
+        return;
+    auto page = PSMissingCodeController::create(className);
+    page->setSpecifier(specifier);
+    page->setTitle(specifier->name());
+    page->parentList_ = std::static_pointer_cast<PSListController>(shared_from_this());
+    navigation->pushViewController(page, true);
 }
 
 std::shared_ptr<UIViewController>
@@ -429,13 +478,23 @@ PSListController::controllerForSpecifier(const std::shared_ptr<PSSpecifier>& spe
     const std::string& detail = specifier->detailControllerClass();
     auto b = bundle();
     if (!bundleName.empty()) {
-        child = PSControllerClasses::controllerForBundle(PSControllerClasses::deviceBundleNamed(bundleName),
-                                                         nullptr);
+        child = PSControllerClasses::instantiateBundle(bundleName);
+        if (!child)
+            child = PSControllerClasses::controllerForBundle(
+                PSControllerClasses::deviceBundleNamed(bundleName), nullptr);
+        if (!child)
+            child = PSMissingCodeController::create(PSControllerClasses::missingForBundleNamed(bundleName));
     } else if (!detail.empty() && b && b->pathForResource(detail, "plist")) {
         child = createWithPlist(b, detail);
     } else if (!detail.empty()) {
         child = PSControllerClasses::instantiate(detail);
-        if (child && !child->bundle_)
+        // A choice page of the bundle's own shows the framework's choices; another page of the
+        // bundle's own says which class it is.
+        if (!child && PSCellTypes::of(specifier->cellType()).control == PSCellControl::ChoiceLink)
+            child = PSListItemsController::create();
+        if (!child)
+            child = PSMissingCodeController::create(detail);
+        if (!child->bundle_)
             child->setBundle(b);
     }
     if (!child)
@@ -559,12 +618,28 @@ std::shared_ptr<UITableViewCell> PSListController::cellForRowAtIndexPath(const s
         *this, s, s->missingClassName().empty() ? valueForSpecifier(s) : PlistValue());
 }
 
+std::shared_ptr<UIView> PSListController::viewForHeaderInSection(const std::shared_ptr<UITableView>&,
+                                                                 std::int64_t section, CGFloat width) {
+    const auto& all = sections();
+    if (section < 0 || section >= static_cast<std::int64_t>(all.size()))
+        return nullptr;
+    const auto& group = all[static_cast<std::size_t>(section)].group;
+    if (!group)
+        return nullptr;
+    PlistValue name = group->propertyForKey("headerCellClass");
+    auto cls = name.isString() ? PSCellClasses::named(name.stringValue()) : nullptr;
+    return cls ? cls->headerView(*this, group, width) : nullptr;
+}
+
 std::optional<CGFloat>
 PSListController::heightForRowAtIndexPath(const std::shared_ptr<UITableView>& /*tableView*/,
                                           NSIndexPath indexPath) {
     auto s = specifierAtIndexPath(indexPath);
     if (!s)
         return std::nullopt;
+    if (const auto& cls = s->cellClass())
+        if (auto own = cls->height(*s))
+            return own;
     auto height = PSControlValue::doubleFromValue(s->propertyForKey("height"));
     // Past a few screens a row is a mistake, not a design: it is held to 2000 points.
     if (!height || !std::isfinite(*height) || *height <= 0)

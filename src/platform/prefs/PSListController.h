@@ -13,9 +13,12 @@
 // in its property dictionary. Loading localises the texts a user reads (labels, footers, titles,
 // choice titles, confirmation texts) through the bundle's strings table of the plist's name,
 // loads "icon" from the bundle as "iconImage", and marks rows that need code the device does not
-// have (a "cellClass" of the bundle's own, a "detail" that is neither a page of the bundle nor a
-// class the device knows) as placeholders. Rows whose "requiredCapabilities" the device does not
-// meet (UIDevice) are left out.
+// have: a "cellClass" of a library the device has gets that class (PSCellClass); one of the
+// bundle's own is drawn and run as the stock cell of the row's type, marked approximated, and a
+// "detail" that is neither a page of the bundle nor a class the device knows opens a page saying
+// which class would have opened (PSMissingCodeController), or, for a choice row, the framework's
+// choice page. Only a row with nothing stock to draw is a placeholder. Rows whose
+// "requiredCapabilities" the device does not meet (UIDevice) are left out.
 //
 // Values: the host shows a row's value through `valueForSpecifier` (the row's getter on its
 // target, with the row as argument) and hands changes to `setValueForSpecifier` (the setter, with
@@ -29,7 +32,9 @@
 //
 // Taps (`tapSpecifier`): a button row runs its "action" (after its "confirmation" sheet when it
 // has one); a link row pushes the controller it opens (`controllerForSpecifier`) on the
-// navigation stack; a link list row opens its choice page.
+// navigation stack; a link list row opens its choice page. A row's library class may take the tap
+// first; a row of the bundle's own class whose tap is that class's code, or an action the target
+// does not answer, opens the page saying which code would have run.
 
 #include "platform/foundation/NSBundle.h"
 #include "platform/prefs/PSPreferenceFile.h"
@@ -130,6 +135,9 @@ public:
     // A row's "height" (a positive number, or numeric text), or nothing: the cell's own.
     std::optional<CGFloat> heightForRowAtIndexPath(const std::shared_ptr<UITableView>& tableView,
                                                    NSIndexPath indexPath) override;
+    // A group's "headerCellClass" of a library the device has draws the group's header.
+    std::shared_ptr<UIView> viewForHeaderInSection(const std::shared_ptr<UITableView>& tableView,
+                                                   std::int64_t section, CGFloat width) override;
     std::shared_ptr<PSSpecifier> specifierAtIndexPath(NSIndexPath indexPath);
 
 protected:
@@ -147,6 +155,10 @@ private:
     const std::vector<Section>& sections();
     void prepareSpecifier(PSSpecifier& specifier, const std::string& table);
     void presentConfirmation(const std::shared_ptr<PSSpecifier>& specifier);
+    // The class a link row's tap would open that the device does not have, or "".
+    std::string unopenedClass(const PSSpecifier& specifier) const;
+    // Pushes the page that says the tap on the row runs `className`, code the device lacks.
+    void showMissingCode(const std::shared_ptr<PSSpecifier>& specifier, const std::string& className);
 
     std::shared_ptr<UITableView> table_;
     std::shared_ptr<NSBundle> bundle_;

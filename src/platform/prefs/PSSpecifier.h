@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+class PSCellClass;
+
 class PSSpecifier : public NSObject {
 public:
     // preferenceSpecifierNamed:target:set:get:detail:cell:edit:. Setter, getter, detail and edit
@@ -47,10 +49,20 @@ public:
     const std::string& detailControllerClass() const { return detail_; }
     const std::string& editPaneClass() const { return edit_; }
 
-    // The class the row needs that this device does not have (a "cellClass" or "detail" naming
-    // the bundle's own code): the row is then shown as a marked placeholder. Empty otherwise.
+    // The class the row needs that this device does not have when nothing stock can stand in for
+    // it (a "cellClass" of the bundle's own on a row with neither "cell" nor "label"): the row is
+    // then shown as a marked placeholder that does nothing. Empty otherwise.
     const std::string& missingClassName() const { return missingClass_; }
     void setMissingClassName(std::string name) { missingClass_ = std::move(name); }
+
+    // The class the row's "cellClass" names when the device has it as a library's code
+    // (PSCellClasses), or null: the stock cell of its type.
+    const std::shared_ptr<const PSCellClass>& cellClass() const { return cellClass_; }
+    void setCellClass(std::shared_ptr<const PSCellClass> cls) { cellClass_ = std::move(cls); }
+    // The class of the bundle's own code that the row names and the device does not have, when the
+    // row is drawn and run as the stock cell of its type in its place; empty otherwise.
+    const std::string& approximatedClassName() const { return approximatedClass_; }
+    void setApproximatedClassName(std::string name) { approximatedClass_ = std::move(name); }
 
     // The property dictionary itself (changes through it are the row's).
     const PlistValue& properties() const { return properties_; }
@@ -69,6 +81,8 @@ private:
     std::string detail_;
     std::string edit_;
     std::string missingClass_;
+    std::string approximatedClass_;
+    std::shared_ptr<const PSCellClass> cellClass_;
     PSCellType cellType_ = PSGroupCell;
     PlistValue properties_ = PlistValue::dictionary();
 };

@@ -1,7 +1,9 @@
 #include "platform/prefs/PSTableCellViews.h"
 
+#include "platform/prefs/PSCellClass.h"
 #include "platform/prefs/PSCellTypes.h"
 #include "platform/prefs/PSControlValue.h"
+#include "platform/ui/UIGraphics.h"
 #include "platform/ui/UIImage.h"
 #include "platform/ui/UIImageView.h"
 #include "platform/ui/UILabel.h"
@@ -103,25 +105,70 @@ std::shared_ptr<UIView> sliderBetweenImages(const std::shared_ptr<UIView>& slide
     return box;
 }
 
+// The mark of a row drawn as the stock cell in place of the bundle's own class: an orange triangle
+// in the row's top-left corner, clear of the title and the icon.
+class ApproximatedMark : public UIView {
+public:
+    static constexpr CGFloat kSize = 10;
+    static std::shared_ptr<ApproximatedMark> create() {
+        auto v = std::shared_ptr<ApproximatedMark>(new ApproximatedMark());
+        v->commonInit();
+        v->setUserInteractionEnabled(false);
+        return v;
+    }
+    std::string className() const override { return "PSApproximatedCellMark"; }
+    bool drawsContent() const override { return true; }
+    void drawRect(CGRect) override {
+        CGContextRef c = UIGraphicsGetCurrentContext();
+        CGContextSetFillColorWithColor(c, PSTableCellViews::placeholderColor().rgba);
+        CGContextMoveToPoint(c, 0, 0);
+        CGContextAddLineToPoint(c, kSize, 0);
+        CGContextAddLineToPoint(c, 0, kSize);
+        CGContextClosePath(c);
+        CGContextFillPath(c);
+    }
+
+private:
+    ApproximatedMark() : UIView(CGRectMake(0, 0, kSize, kSize)) {}
+};
+
 } // namespace
 
 std::shared_ptr<UITableViewCell> PSTableCellViews::cellForSpecifier(PSListController& list,
                                                                     const std::shared_ptr<PSSpecifier>& s,
                                                                     const PlistValue& value) {
-    const bool placeholder = !s->missingClassName().empty();
-    auto cell =
-        UITableViewCell::create(placeholder ? UITableViewCellStyleSubtitle : UITableViewCellStyleValue1,
-                                PSTableCell::stringFromCellType(s->cellType()));
+    if (!s->missingClassName().empty()) {
+        auto cell = UITableViewCell::create(UITableViewCellStyleSubtitle,
+                                            PSTableCell::stringFromCellType(s->cellType()));
+        cell->setText(s->name());
+        if (auto icon = s->propertyForKey("iconImage").objectAs<UIImage>())
+            cell->setImage(icon);
+        cell->setDetailText(s->missingClassName() + " (not on this device)");
+        cell->setDetailTextColor(placeholderColor());
+        return cell;
+    }
+    auto cell = s->cellClass() ? s->cellClass()->cellForSpecifier(list, s, value) : stockCell(list, s, value);
+    if (cell && !s->approximatedClassName().empty())
+        markApproximated(*cell);
+    return cell;
+}
+
+void PSTableCellViews::markApproximated(UITableViewCell& cell) {
+    auto mark = ApproximatedMark::create();
+    mark->setTag(kApproximatedMarkTag);
+    cell.addSubview(mark);
+}
+
+std::shared_ptr<UITableViewCell> PSTableCellViews::stockCell(PSListController& list,
+                                                             const std::shared_ptr<PSSpecifier>& s,
+                                                             const PlistValue& value,
+                                                             UITableViewCellStyle style) {
+    auto cell = UITableViewCell::create(style, PSTableCell::stringFromCellType(s->cellType()));
     cell->setText(s->name());
     if (auto icon = s->propertyForKey("iconImage").objectAs<UIImage>())
         cell->setImage(icon);
     if (PlistValue enabled = s->propertyForKey("enabled"); !enabled.isNone())
         cell->setEnabled(PSControlValue::boolFromValue(enabled));
-    if (placeholder) {
-        cell->setDetailText(s->missingClassName() + " (not on this device)");
-        cell->setDetailTextColor(placeholderColor());
-        return cell;
-    }
 
     const PSCellControl control = PSCellTypes::of(s->cellType()).control;
     switch (control) {

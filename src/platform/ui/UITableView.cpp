@@ -37,6 +37,14 @@ std::optional<std::string> UITableView::titleForHeaderInSection(std::int64_t sec
                                            section);
 }
 
+std::shared_ptr<UIView> UITableView::viewForHeaderInSection(std::int64_t section, CGFloat width) {
+    auto d = delegate();
+    if (!d)
+        return nullptr;
+    return d->viewForHeaderInSection(std::static_pointer_cast<UITableView>(shared_from_this()), section,
+                                     width);
+}
+
 std::optional<std::string> UITableView::titleForFooterInSection(std::int64_t section) {
     auto source = dataSource();
     if (!source)

@@ -67,6 +67,8 @@ public:
     std::optional<std::string> titleForHeaderInSection(std::int64_t section);
     std::optional<std::string> titleForFooterInSection(std::int64_t section);
     NSTextAlignment alignmentForFooterInSection(std::int64_t section);
+    // The delegate's header view for the section, `width` wide (null: none; the title shows).
+    std::shared_ptr<UIView> viewForHeaderInSection(std::int64_t section, CGFloat width);
 
     // Selection as code sets it: the delegate is not told (as in UIKit).
     void selectRowAtIndexPath(NSIndexPath indexPath, bool animated);

@@ -84,7 +84,12 @@ void UITableViewContentView::rebuild(UITableView& table, CGFloat width) {
             addSubview(view);
             return view;
         };
-        section.header = label(table.titleForHeaderInSection(s), true);
+        if (auto view = table.viewForHeaderInSection(s, width)) {
+            addSubview(view);
+            section.headerView = std::move(view);
+        } else {
+            section.header = label(table.titleForHeaderInSection(s), true);
+        }
         auto footer = label(table.titleForFooterInSection(s), false);
         if (footer)
             footer->setTextAlignment(table.alignmentForFooterInSection(s));

@@ -189,7 +189,11 @@ CGFloat UITableViewGroupedLayout::place(const std::vector<SectionBox>& sections,
     std::size_t next = 0;
     for (std::size_t i = 0; i < sections.size(); ++i) {
         const SectionBox& section = sections[i];
-        if (section.header) {
+        if (section.headerView) {
+            y += i == 0 ? 0 : kSectionGap;
+            moveTo(*section.headerView, 0, y);
+            y += section.headerView->frame().height();
+        } else if (section.header) {
             UILabel& label = *section.header;
             CGFloat extraLines =
                 std::max<CGFloat>(0, label.frame().height() - std::ceil(label.font().lineHeight()));

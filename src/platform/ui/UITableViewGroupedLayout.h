@@ -41,6 +41,9 @@ public:
     // hairline over its first row (null when it has no rows), and how many rows it has.
     struct SectionBox {
         std::shared_ptr<UILabel> header;
+        // A header view of the delegate's, in place of the header label: placed at the section's
+        // top, across the table, as high as its frame.
+        std::shared_ptr<UIView> headerView;
         std::shared_ptr<UILabel> footer;
         std::shared_ptr<UIView> topLine;
         std::size_t rowCount = 0;

@@ -1,5 +1,7 @@
 #include "sim/settings/Simulator.h"
 
+#include "platform/prefslibs/PrefsLibraries.h"
+
 #include "loopback/LoopbackHTTPSServer.h"
 #include "loopback/ThrowawayCertificateAuthority.h"
 #include "platform/applist/ALApplicationList.h"
@@ -165,6 +167,8 @@ Simulator::Simulator(Options options)
     // The classes of the panes this device has; other bundles' code is not here.
     PSControllerClasses::registerClass("OrbitchatPreferencesController",
                                        [] { return OrbitchatPreferencesController::create(); });
+    // The preference libraries that tweaks depend on, as a phone running them has them.
+    PrefsLibraries::install();
     NSBundle::setPreferredLanguages({options_.language.empty() ? std::string("en") : options_.language});
     UIDevice::setModel(UIDevice::modelFromName(options_.model).value_or(UIDeviceModel::iPhone));
     settings_ = std::make_unique<SettingsApp>();
