@@ -1,5 +1,6 @@
 #include "platform/prefs/PSControlValue.h"
 
+#include "platform/prefs/PSCellClass.h"
 #include "platform/prefs/PSCellTypes.h"
 
 #include <algorithm>
@@ -118,6 +119,9 @@ PlistValue PSControlValue::fromChoice(const PSSpecifier& row, std::size_t index)
 }
 
 std::optional<std::string> PSControlValue::shownText(const PSSpecifier& row, const PlistValue& stored) {
+    if (const auto& cls = row.cellClass())
+        if (auto own = cls->shownText(row, stored))
+            return own;
     const PSCellControl control = PSCellTypes::of(row.cellType()).control;
     switch (control) {
     case PSCellControl::Switch:

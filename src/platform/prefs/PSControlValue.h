@@ -48,7 +48,8 @@ public:
     // The value stored for the choice at `index`, or none when "validValues" has no such entry.
     static PlistValue fromChoice(const PSSpecifier& row, std::size_t index);
 
-    // What the row's cell shows of the value, as text, by the control of its type (PSCellTypes):
+    // What the row's cell shows of the value, as text: its library class's text when it has one
+    // (PSCellClass::shownText), else by the control of its type (PSCellTypes):
     // "on" or "off" for a switch, the number of a slider, the chosen title of a segment or link
     // list (its short title when it has one), the text of a field or a title-value row, a text a
     // getter answers for a plain row. None for rows that show no value.

@@ -441,6 +441,8 @@ void PSListController::tapSpecifier(const std::shared_ptr<PSSpecifier>& specifie
         auto navigation = navigationController();
         if (child && navigation)
             navigation->pushViewController(child, true);
+        else if (!child && !specifier->approximatedClassName().empty())
+            showMissingCode(specifier, specifier->approximatedClassName());
         return;
     }
     // A row of the bundle's own class whose tap would be that class's code: a page says so.

@@ -78,6 +78,10 @@ json rowsOf(SettingsApp& app) {
         r["hasIcon"] = row->propertyForKey("iconImage").isObject();
         if (placeholder)
             r["placeholder"] = row->missingClassName();
+        if (!row->approximatedClassName().empty())
+            r["approximated"] = row->approximatedClassName();
+        if (row->cellClass())
+            r["cellClass"] = SimJSONFromPlist(row->propertyForKey("cellClass"));
         rows.push_back(std::move(r));
     }
     return rows;

@@ -9,8 +9,12 @@
 //               type's name), key, defaults, value (what the cell shows, as text: "on"/"off" for a
 //               switch, the number of a slider, the chosen title of a segment or link list, the
 //               text of a field; null for rows that show none), stored (what the row's getter
-//               answers, or null), footerText, hasIcon, and placeholder (the class the device
-//               lacks, for a row drawn as a placeholder; absent otherwise)
+//               answers, or null), footerText, hasIcon, placeholder (the class the device
+//               lacks, for a row with nothing stock to draw, shown as a placeholder; absent
+//               otherwise), approximated (the class of the bundle's own that the device lacks, for
+//               a row drawn and run as its stock cell in that class's place, or whose tap would
+//               open that class; absent otherwise) and cellClass (for a row drawn by a preference
+//               library's class that the device has; absent otherwise)
 //   extensions  the discovered Extension records, with their keys and values
 //   alert       the presented alert (title, message, actions with title and style) or null
 //   presented   the class names of the presented controllers, bottom first

@@ -10,6 +10,7 @@
 #include "platform/prefs/PSControllerClasses.h"
 #include "platform/prefs/PSListController.h"
 #include "platform/prefs/PSListItemsController.h"
+#include "platform/prefs/PSMissingCodeController.h"
 #include "platform/prefs/PSTableCellViews.h"
 #include "platform/ui/UIAlertController.h"
 #include "platform/ui/UIImageView.h"
@@ -198,37 +199,72 @@ TEST_F(StockListTest, AChoicePageWritesOnTapAndMovesItsCheck) {
     EXPECT_EQ(cellOf(*list, "Tint")->detailText(), "None");
 }
 
-TEST_F(StockListTest, LinksOpenChildPagesAndRowsNeedingMissingCodeArePlaceholders) {
+TEST_F(StockListTest, RowsOfTheBundlesOwnClassesWorkAsTheirStockCellsAndMissingPagesSaySo) {
     writePage("Root", R"({ items = (
         { cell = PSLinkCell; label = More; detail = Child; },
         { cell = PSLinkCell; label = Custom; detail = XYCustomController; },
         { cell = PSSwitchCell; label = Picker; cellClass = XYPickerCell; key = p; defaults = com.t; },
         { cell = PSSwitchCell; label = Stock; cellClass = PSSwitchTableCell; key = s; defaults = com.t; },
         { cell = PSButtonCell; label = Run; action = "runSomething:"; },
+        { cell = PSButtonCell; label = Credits; cellClass = XYCreditCell; },
+        { cell = PSLinkListCell; label = Mode; detail = XYModeListController; key = mode; defaults = com.t;
+          validValues = (0, 1); validTitles = (Off, Fast); default = 1; },
+        { cellClass = XYBannerCell; },
     ); })");
     writePage(
         "Child",
         R"({ title = "More Things"; items = ({ cell = PSSwitchCell; label = Deep; key = deep; defaults = com.t; }); })");
     auto list = open();
-    EXPECT_EQ(list->specifierForName("More")->missingClassName(), "");
-    EXPECT_EQ(list->specifierForName("Custom")->missingClassName(), "XYCustomController");
-    EXPECT_EQ(list->specifierForName("Picker")->missingClassName(), "XYPickerCell");
-    EXPECT_EQ(list->specifierForName("Stock")->missingClassName(), "");
-    // A placeholder shows its label and the class it lacks, and holds no control.
-    auto picker = cellOf(*list, "Picker");
-    EXPECT_EQ(picker->detailText(), "XYPickerCell (not on this device)");
-    EXPECT_FALSE(picker->accessoryView());
-    list->tapSpecifier(list->specifierForName("Custom"));
-    EXPECT_EQ(navigation->viewControllers().size(), 1u);
+    auto row = [&](const std::string& title) { return list->specifierForName(title); };
+    EXPECT_EQ(row("More")->approximatedClassName(), "");
+    EXPECT_EQ(row("Custom")->approximatedClassName(), "XYCustomController");
+    EXPECT_EQ(row("Picker")->approximatedClassName(), "XYPickerCell");
+    EXPECT_EQ(row("Stock")->approximatedClassName(), "");
+    EXPECT_EQ(row("Mode")->approximatedClassName(), "XYModeListController");
+    // Only a row with nothing stock to draw stays a placeholder.
+    for (const auto& r : *list->specifiers())
+        EXPECT_EQ(r->missingClassName(), r->name().empty() ? "XYBannerCell" : "") << r->name();
 
-    list->tapSpecifier(list->specifierForName("More"));
+    // The bundle's own switch is a switch that switches and stores through the stock store, marked.
+    auto picker = cellOf(*list, "Picker");
+    auto toggle = std::dynamic_pointer_cast<UISwitch>(picker->accessoryView());
+    ASSERT_TRUE(toggle);
+    toggle->setOn(true, false);
+    toggle->sendActionsForControlEvents(UIControlEventValueChanged);
+    EXPECT_EQ(device.readPlist("/var/mobile/Library/Preferences/com.t.plist").get("p"), PlistValue(true));
+    EXPECT_TRUE(picker->viewWithTag(PSTableCellViews::kApproximatedMarkTag));
+    EXPECT_FALSE(cellOf(*list, "Stock")->viewWithTag(PSTableCellViews::kApproximatedMarkTag));
+    // A choice row shows its stored choice whatever its page, and opens the stock choices.
+    EXPECT_EQ(cellOf(*list, "Mode")->detailText(), "Fast");
+    list->tapSpecifier(row("Mode"));
+    EXPECT_TRUE(std::dynamic_pointer_cast<PSListItemsController>(navigation->topViewController()));
+    navigation->popViewControllerAnimated(false);
+
+    // A tap that would open or run code the bundle does not bring opens a page that names it.
+    auto pageAfterTapping = [&](const std::string& title) {
+        list->tapSpecifier(row(title));
+        auto page = std::dynamic_pointer_cast<PSMissingCodeController>(navigation->topViewController());
+        std::string named = page ? page->missingClass() : std::string("(no page)");
+        if (page) {
+            EXPECT_EQ(page->title(), title);
+            navigation->popViewControllerAnimated(false);
+        }
+        return named;
+    };
+    EXPECT_EQ(pageAfterTapping("Custom"), "XYCustomController");
+    EXPECT_EQ(pageAfterTapping("Credits"), "XYCreditCell");
+    EXPECT_EQ(pageAfterTapping("Run"), "runSomething:");
+    EXPECT_EQ(device.countLog("runSomething: is code of the bundle"), 1u);
+
+    list->tapSpecifier(row("More"));
     auto child = std::dynamic_pointer_cast<PSListController>(navigation->topViewController());
     ASSERT_TRUE(child && child != list);
     EXPECT_EQ(child->specifiers()->at(0)->name(), "Deep");
     EXPECT_EQ(child->title(), "More Things");
-    // An action of code the bundle does not bring does nothing but say so.
-    list->tapSpecifier(list->specifierForName("Run"));
-    EXPECT_EQ(device.countLog("runSomething: is code of the bundle"), 1u);
+    navigation->popViewControllerAnimated(false);
+    // The dead row does nothing.
+    list->tapSpecifier(list->specifiers()->back());
+    EXPECT_EQ(navigation->viewControllers().size(), 1u);
 }
 
 TEST_F(StockListTest, ConfirmationSheetsRunTheActionOnlyOnTheirOKButton) {

@@ -3,7 +3,9 @@
 // placeholder row looks like.
 
 #include "sim/settings/SettingsApp.h"
+
 #include "platform/foundation/NSBundle.h"
+#include "platform/prefs/PSMissingCodeController.h"
 #include "platform/ui/UITableViewContentView.h"
 #include "sim/screen/SimScreen.h"
 #include "sim/script/ScriptRunner.h"
@@ -95,10 +97,11 @@ TEST_F(SettingsAppTest, ATapOpensEachKindOfEntryAndBackReturnsToTheList) {
     EXPECT_EQ(dumps[1]["title"], "Quiet Hours");
     EXPECT_EQ(rowTitled(dumps[1], "Hours")["value"], "8");
     // A bundle whose principal class the simulator lacks: the framework's list of its Root.plist,
-    // with a placeholder for the row drawn by the bundle's own cell.
+    // where the row of the bundle's own cell is drawn as its stock cell in that cell's place.
     EXPECT_EQ(dumps[2]["title"], "Dimmer");
-    EXPECT_EQ(rowTitled(dumps[2], "Colour")["placeholder"], "DMColorPickerCell");
-    EXPECT_FALSE(rowTitled(dumps[2], "Enabled").contains("placeholder"));
+    EXPECT_EQ(rowTitled(dumps[2], "Colour")["approximated"], "DMColorPickerCell");
+    EXPECT_FALSE(rowTitled(dumps[2], "Colour").contains("placeholder"));
+    EXPECT_FALSE(rowTitled(dumps[2], "Enabled").contains("approximated"));
 }
 
 TEST_F(SettingsAppTest, SetAndTapWorkOnAnyBundlesRowsAndTheDumpShowsValuesAndNotifications) {
@@ -150,8 +153,7 @@ TEST_F(SettingsAppTest, BadRequestsSayWhatIsThere) {
               "\"Quiet Hours\")");
     error = run("open bundle Dimmer\nset Colour on\n", out);
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->text(),
-              "line 2: the row \"Colour\" needs DMColorPickerCell, which this device does not have");
+    EXPECT_EQ(error->text(), "line 2: the row \"Colour\" is a PSLinkCell and holds no value to set");
     error = run("open settings everything\n", out);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->text().rfind("line 1: open takes nothing, settings, or bundle", 0), 0u);
@@ -181,7 +183,7 @@ TEST_F(SettingsAppTest, ARespringBringsBackTheBundleThatWasOpenFromTheList) {
     EXPECT_EQ(rowTitled(d, "Enabled")["cell"], "PSSwitchCell");
 }
 
-TEST_F(SettingsAppTest, APlaceholderRowIsDrawnWithItsLabelAndTheMissingClassInOrange) {
+TEST_F(SettingsAppTest, ARowOfTheBundlesOwnCellIsItsStockCellWithAnOrangeCornerAndItsTapSaysWhatIsMissing) {
     Simulator::Options options;
     options.deviceRoot = device.root();
     options.offline = true;
@@ -194,19 +196,35 @@ TEST_F(SettingsAppTest, APlaceholderRowIsDrawnWithItsLabelAndTheMissingClassInOr
     ASSERT_TRUE(at);
     CGImageRef frame = screen.render();
     ASSERT_TRUE(frame);
-    // Orange text in the lower half of the row, none in a plain row.
+    // An orange corner at the row's top left, none on a plain row; the row is a stock link row
+    // (its chevron at the right).
     auto orange = [](const CGImage::Pixel& p) { return p.r > 200 && p.g > 80 && p.g < 160 && p.b < 60; };
-    auto orangeIn = [&](double y) {
+    auto orangeNear = [&](const CGPoint& row) {
         int n = 0;
-        for (int x = 15; x < 300; ++x)
-            for (int dy = 0; dy < 10; ++dy)
-                n += orange(pixels::at(frame, x, y + dy, 2)) ? 1 : 0;
+        for (int x = 0; x < 12; ++x)
+            for (int y = int(row.y) - 24; y < int(row.y); ++y)
+                n += orange(pixels::at(frame, x, y, 2)) ? 1 : 0;
         return n;
     };
-    EXPECT_GT(orangeIn(at->y + 4), 20);
+    EXPECT_GT(orangeNear(*at), 10);
     auto plain = screen.pointOfRow("Starts at");
     ASSERT_TRUE(plain);
-    EXPECT_EQ(orangeIn(plain->y - 5), 0);
+    EXPECT_EQ(orangeNear(*plain), 0);
+    int chevron = 0;
+    for (int x = 340; x < 365; ++x)
+        for (int dy = -7; dy <= 7; ++dy)
+            chevron += pixels::at(frame, x, at->y + dy, 2).r < 215 ? 1 : 0;
+    EXPECT_GT(chevron, 4);
+    // Its tap, the bundle's own code, opens a page that says so.
+    sim.settings().tap("Colour");
+    sim.runUntilIdle();
+    auto page = std::dynamic_pointer_cast<PSMissingCodeController>(sim.settings().visibleList());
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->missingClass(), "DMColorPickerCell");
+    sim.settings().tap("Dimmer");
+    sim.runUntilIdle();
+    screen.update();
+    frame = screen.render();
 
     // A link list shows its current choice as grey text at the right, left of its chevron.
     auto tint = screen.pointOfRow("Tint");
@@ -249,9 +267,9 @@ TEST(BundleLiveReloadTest, SavingAFileOfTheShownBundleRereadsThePageAndKeepsItsS
     auto list = sim.settings().visibleList();
     auto face = UITableViewContentView::of(*list->table());
     ASSERT_TRUE(face);
-    face->setContentOffset(CGPointMake(0, 120));
+    face->setContentOffset(CGPointMake(0, 100));
     screen.update();
-    ASSERT_EQ(face->contentOffset().y, 120);
+    ASSERT_EQ(face->contentOffset().y, 100);
     const std::string root = "/Library/PreferenceBundles/DimmerPrefs.bundle/Root.plist";
     std::string text = device.read(root);
     text.replace(text.find("<string>Enabled</string>"), 25, "<string>Switched On</string>");
@@ -259,7 +277,7 @@ TEST(BundleLiveReloadTest, SavingAFileOfTheShownBundleRereadsThePageAndKeepsItsS
     EXPECT_TRUE(reload.poll(sim.settings()));
     screen.update();
     EXPECT_TRUE(list->specifierForName("Switched On"));
-    EXPECT_EQ(face->contentOffset().y, 120);
+    EXPECT_EQ(face->contentOffset().y, 100);
 
     // A strings table added later (a new language folder) is seen too.
     NSBundle::setPreferredLanguages({"fr"});
