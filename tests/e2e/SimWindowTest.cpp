@@ -217,6 +217,8 @@ protected:
             runAndRead({"xdotool", "search", "--sync", "--name", "^orbitchat-sim$"}, xvfb_.display(), status);
         windowId_ = id.substr(0, id.find('\n'));
         ASSERT_FALSE(windowId_.empty()) << "xdotool found no orbitchat-sim window";
+        if (!opensPane_)
+            return;
         click(findViews(last_, "UITableViewCell", "Orbitchat")[0]);
         ASSERT_TRUE(waitFor([](const json& s) {
             return !findViews(s, "UINavigationBar", "Orbitchat").empty() &&
@@ -328,11 +330,91 @@ protected:
         return spawn["argv"] == json::array({"killall", "backboardd"});
     }
 
+    // The window's pixels as the X server shows them (xwd's dump of the window: a ZPixmap of 24 or
+    // 32 bits a pixel), as rows of 0xRRGGBB; empty when xwd is missing or its output is not that.
+    struct WindowImage {
+        int width = 0, height = 0;
+        std::vector<std::uint32_t> pixels;
+        std::uint32_t at(int x, int y) const {
+            return x >= 0 && y >= 0 && x < width && y < height
+                       ? pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                                static_cast<std::size_t>(x)]
+                       : 0;
+        }
+    };
+    WindowImage windowImage() {
+        WindowImage image;
+        int status = 0;
+        std::string bytes = runAndRead({"xwd", "-silent", "-id", windowId_}, xvfb_.display(), status);
+        auto field = [&](std::size_t i) -> std::uint32_t {
+            if (bytes.size() < (i + 1) * 4)
+                return 0;
+            const auto* b = reinterpret_cast<const unsigned char*>(bytes.data()) + i * 4;
+            return std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3];
+        };
+        const std::uint32_t headerSize = field(0), format = field(2), width = field(4), height = field(5),
+                            byteOrder = field(7), bitsPerPixel = field(11), bytesPerLine = field(12),
+                            colours = field(19);
+        const std::size_t start = headerSize + std::size_t(colours) * 12;
+        if (status != 0 || format != 2 || bitsPerPixel != 32 || width == 0 ||
+            bytes.size() < start + std::size_t(bytesPerLine) * height)
+            return image;
+        image.width = static_cast<int>(width);
+        image.height = static_cast<int>(height);
+        for (std::uint32_t y = 0; y < height; ++y)
+            for (std::uint32_t x = 0; x < width; ++x) {
+                const auto* p =
+                    reinterpret_cast<const unsigned char*>(bytes.data()) + start + y * bytesPerLine + x * 4;
+                image.pixels.push_back(byteOrder == 0
+                                           ? (std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0])
+                                           : (std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3]));
+            }
+        return image;
+    }
+    // The window's title as window managers show it (_NET_WM_NAME, UTF-8: the plain WM_NAME holds
+    // only what the C locale can spell).
+    std::string windowTitle() {
+        int status = 0;
+        std::string line = runAndRead({"xprop", "-id", windowId_, "_NET_WM_NAME"}, xvfb_.display(), status);
+        auto open = line.find('"'), close = line.rfind('"');
+        return open == std::string::npos || close <= open ? std::string()
+                                                          : line.substr(open + 1, close - open - 1);
+    }
+
+    bool opensPane_ = true;
     fs::path work_;
     Xvfb xvfb_;
     Child sim_;
     std::string windowId_;
     json last_;
+};
+
+// A developer editing a bundle with the window open on it.
+class SimWindowLiveReloadTest : public SimWindowTest {
+protected:
+    SimWindowLiveReloadTest() { opensPane_ = false; }
+
+    fs::path rootPlist() const {
+        return work_ / "device/Library/PreferenceBundles/DimmerPrefs.bundle/Root.plist";
+    }
+    std::string readRoot() const {
+        std::ifstream in(rootPlist(), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    // The right end of the dark text of a row's title, in window pixels (0: none).
+    int titleEnd(const ViewEntry& row) {
+        double scale = last_.value("windowPixelsPerPoint", 1.0);
+        WindowImage image = windowImage();
+        int end = 0;
+        for (int y = int((row.y + row.height * 0.3) * scale); y < int((row.y + row.height * 0.7) * scale);
+             ++y)
+            for (int x = int(15 * scale); x < int(280 * scale); ++x) {
+                std::uint32_t p = image.at(x, y);
+                if (((p >> 16) & 0xFF) < 90 && ((p >> 8) & 0xFF) < 90 && (p & 0xFF) < 90)
+                    end = std::max(end, x);
+            }
+        return end;
+    }
 };
 
 TEST_F(SimWindowTest, ClickingASwitchWritesThePreferenceFileAtOnce) {
@@ -493,6 +575,60 @@ TEST_F(SimWindowTest, TypingIntoTheTextFieldAndDraggingTheSliderReachTheFile) {
                xvfb_.display(), status);
     EXPECT_TRUE(waitFor([&](const json&) { return preferences()["headSize"].doubleValue() > from; }))
         << "the slider's value did not reach the file";
+}
+
+TEST_F(SimWindowLiveReloadTest, SavingTheBundleOnScreenRedrawsItsPageAndTheTitleShowsNotifications) {
+    for (const char* tool : {"xwd", "xprop"})
+        if (!onPath(tool))
+            GTEST_SKIP() << tool << " is not installed (scripts/install-deps.sh installs it)";
+    click(findViews(last_, "UITableViewCell", "Dimmer")[0]);
+    ASSERT_TRUE(waitFor([](const json& s) {
+        return !findViews(s, "UINavigationBar", "Dimmer").empty() &&
+               !findViews(s, "UITableViewCell", "Enabled").empty();
+    })) << "the window never showed the bundle";
+    ViewEntry row = findViews(last_, "UITableViewCell", "Enabled")[0];
+    const int before = titleEnd(row);
+    ASSERT_GT(before, 0) << "no title drawn in the row";
+
+    // Saved by rename, as editors save: the page is re-read, in the state and in pixels.
+    std::string text = readRoot();
+    text.replace(text.find("<string>Enabled</string>"), 25, "<string>Enabled Through The Night</string>");
+    {
+        std::ofstream out(rootPlist().string() + ".swp", std::ios::binary | std::ios::trunc);
+        out << text;
+    }
+    fs::rename(rootPlist().string() + ".swp", rootPlist());
+    ASSERT_TRUE(waitFor([](const json& s) {
+        return !findViews(s, "UITableViewCell", "Enabled Through The Night").empty();
+    })) << "the saved Root.plist was not re-read";
+    EXPECT_FALSE(findViews(last_, "UINavigationBar", "Dimmer").empty());
+    row = findViews(last_, "UITableViewCell", "Enabled Through The Night")[0];
+    EXPECT_GT(titleEnd(row), before + 40) << "the longer title was not drawn";
+
+    // Saved in place.
+    text.replace(text.find("<string>Level</string>"), 22, "<string>Strength</string>");
+    {
+        std::ofstream out(rootPlist(), std::ios::binary | std::ios::trunc);
+        out << text;
+    }
+    ASSERT_TRUE(waitFor([](const json& s) { return !findViews(s, "UITableViewCell", "Strength").empty(); }))
+        << "a file saved in place was not re-read";
+
+    // A switch's notification shows in the title bar.
+    ViewEntry toggle{};
+    for (const auto& v : findViews(last_, "UISwitch", ""))
+        if (v.midY() > row.y && v.midY() < row.y + row.height)
+            toggle = v;
+    ASSERT_GT(toggle.width, 0) << "no switch in the row";
+    click(toggle);
+    const fs::path dimmer = work_ / "device/var/mobile/Library/Preferences/com.example.dimmer.plist";
+    ASSERT_TRUE(waitFor([&](const json&) { return fs::exists(dimmer); })) << "the switch stored nothing";
+    auto until = Clock::now() + kDeadline;
+    while (Clock::now() < until &&
+           windowTitle().find("posted com.example.dimmer/changed") == std::string::npos)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(windowTitle(), "orbitchat-sim - posted com.example.dimmer/changed")
+        << "posted: " << last_["dump"]["notifications"].dump();
 }
 
 } // namespace

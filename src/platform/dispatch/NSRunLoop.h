@@ -107,7 +107,8 @@ public:
     virtual void runUntilIdle() = 0;
     virtual void advanceBy(double seconds) = 0;
     virtual void run() = 0;
-    // Runs until `deadline` (clock seconds) or `stop`, whichever comes first.
+    // Runs until `deadline` (clock seconds) or `stop`, whichever comes first; work due by the
+    // deadline runs even when the deadline is now or already past.
     virtual void runUntil(double deadline) = 0;
     // Safe from any thread. A stop that arrives while the loop is not running ends the next run
     // at once, so a stop sent just before `run` starts is never lost.

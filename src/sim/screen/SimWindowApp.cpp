@@ -1,12 +1,10 @@
 #include "sim/screen/SimWindowApp.h"
 
-#include "platform/foundation/DarwinNotifyCenter.h"
-#include "sim/settings/BundleLiveReload.h"
-
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "sim/screen/SDLWindowBackend.h"
 #include "sim/screen/SimScreen.h"
+#include "sim/screen/SimWindowWatcher.h"
 #include "sim/script/SimDump.h"
 
 #include <sys/resource.h>
@@ -40,25 +38,9 @@ Result<> RunSimulatorWindow(const Simulator::Options& options, const SimWindowOp
     else
         simulator.settings().open();
     loop->runUntilIdle();
-    // Every quarter second: a bundle saved on disk is re-read in place, and the title bar shows
-    // the latest notification that the device posted.
-    // The watcher holds its next task, so the task goes with the window.
-    struct Watcher {
-        BundleLiveReload liveReload;
-        std::size_t notificationsShown = 0;
-        std::function<void()> step;
-        Subscription next;
-    } watcher;
-    watcher.step = [&watcher, &simulator, &window, &loop] {
-        watcher.liveReload.poll(simulator.settings());
-        auto posted = DarwinNotifyCenter::postedNames();
-        if (posted.size() != watcher.notificationsShown) {
-            watcher.notificationsShown = posted.size();
-            window->setTitle("orbitchat-sim \u2014 posted " + posted.back());
-        }
-        watcher.next = loop->enqueueAt(loop->now() + 0.25, [&watcher] { watcher.step(); });
-    };
-    watcher.next = loop->enqueueAt(loop->now(), [&watcher] { watcher.step(); });
+    // A bundle saved on disk is re-read in place, and the title bar shows the latest notification.
+    SimWindowWatcher watcher(loop, simulator.settings(),
+                             [&window](const std::string& title) { window->setTitle(title); });
     window->setBurstHandler([&simulator] {
         if (simulator.settings().isOpen())
             simulator.settings().burst();

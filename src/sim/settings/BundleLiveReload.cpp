@@ -3,6 +3,8 @@
 #include "platform/foundation/NSLog.h"
 #include "sim/settings/SettingsApp.h"
 
+#include "platform/ui/UINavigationController.h"
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -78,6 +80,15 @@ bool BundleLiveReload::poll(SettingsApp& app) {
     // A new folder (a language added) is watched too from now on.
     watch(folder);
     bundle->flushCaches();
+    // Every page of the bundle in the navigation stack is read again, so going back shows the
+    // saved files too; the stack itself stays.
+    if (const auto& navigation = app.navigationController()) {
+        for (const auto& controller : navigation->viewControllers()) {
+            auto page = std::dynamic_pointer_cast<PSListController>(controller);
+            if (page && page != list && page->bundle() && page->bundle()->hostPath() == folder)
+                page->reloadSpecifiers();
+        }
+    }
     list->reloadSpecifiers();
     NSLog("Reloaded %@ after a change on disk", {PlistValue(list->title())});
     return true;

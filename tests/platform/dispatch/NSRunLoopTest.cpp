@@ -341,4 +341,19 @@ TEST_F(RealClockRunLoopTest, WakesForTimedWorkAndFramesAndAtTheDeadline) {
     loop->runUntil(loop->now() + 0.02);
 }
 
+// A window's loop runs up to "now" between events: what is due by then runs in that call, and
+// what is due later waits.
+TEST_F(RealClockRunLoopTest, ARunUpToNowRunsWhatIsAlreadyDue) {
+    std::vector<std::string> ran;
+    loop->enqueue([&] { ran.push_back("queued"); });
+    auto late = loop->enqueueAt(loop->now() - 1, [&] { ran.push_back("overdue"); });
+    auto later = loop->enqueueAt(loop->now() + 3600, [&] { ran.push_back("later"); });
+    loop->runUntil(loop->now());
+    EXPECT_EQ(ran, (std::vector<std::string>{"queued", "overdue"}));
+    // A deadline already past runs what is due too.
+    loop->enqueue([&] { ran.push_back("again"); });
+    loop->runUntil(loop->now() - 5);
+    EXPECT_EQ(ran.back(), "again");
+}
+
 } // namespace

@@ -1,0 +1,75 @@
+// The window's watcher on the manual clock: when a saved bundle is re-read and when the title
+// follows the device's notifications. The window's own loop runs it under Xvfb in tests/e2e.
+
+#include "sim/screen/SimWindowWatcher.h"
+
+#include "platform/dispatch/NSRunLoop.h"
+#include "sim/settings/SettingsApp.h"
+#include "sim/settings/Simulator.h"
+
+#include "../SimTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SimWindowWatcherTest, ASavedPageIsReReadAtTheNextQuarterSecondAndTheTitleFollowsNotifications) {
+    SampleDeviceCopy device;
+    Simulator::Options options;
+    options.deviceRoot = device.root();
+    options.offline = true;
+    Simulator sim(options);
+    sim.settings().openBundle("Dimmer");
+    sim.runUntilIdle();
+    std::vector<std::string> titles;
+    SimWindowWatcher watcher(NSRunLoop::main(), sim.settings(),
+                             [&](const std::string& title) { titles.push_back(title); });
+    sim.runUntilIdle(); // the first look starts watching
+    sim.advanceBy(0.1);
+
+    const std::string root = "/Library/PreferenceBundles/DimmerPrefs.bundle/Root.plist";
+    std::string text = device.read(root);
+    text.replace(text.find("<string>Enabled</string>"), 25, "<string>Switched On</string>");
+    device.write(root, text);
+    // Polled at 0.25 s: the change made at 0.1 s is seen then, not before.
+    sim.advanceBy(0.14);
+    EXPECT_EQ(watcher.reloads(), 0u);
+    sim.advanceBy(0.02);
+    EXPECT_EQ(watcher.reloads(), 1u);
+    EXPECT_TRUE(sim.settings().visibleList()->specifierForName("Switched On"));
+    // Nothing changed since: no more re-reads.
+    sim.advanceBy(1);
+    EXPECT_EQ(watcher.reloads(), 1u);
+
+    EXPECT_TRUE(titles.empty());
+    sim.settings().set("Switched On", "off");
+    sim.advanceBy(SimWindowWatcher::kInterval);
+    ASSERT_EQ(titles.size(), 1u);
+    EXPECT_EQ(titles.back(), "orbitchat-sim - posted com.example.dimmer/changed");
+}
+
+TEST(SimWindowWatcherTest, GoingBackAfterAChangeShowsTheSavedParentPage) {
+    SampleDeviceCopy device;
+    Simulator::Options options;
+    options.deviceRoot = device.root();
+    options.offline = true;
+    Simulator sim(options);
+    sim.settings().openBundle("Dimmer");
+    sim.runUntilIdle();
+    SimWindowWatcher watcher(NSRunLoop::main(), sim.settings(), nullptr);
+    sim.runUntilIdle();
+    sim.settings().tap("Tint"); // the choice page, a page of the same bundle's list
+    sim.runUntilIdle();
+    sim.advanceBy(SimWindowWatcher::kInterval);
+
+    const std::string root = "/Library/PreferenceBundles/DimmerPrefs.bundle/Root.plist";
+    std::string text = device.read(root);
+    text.replace(text.find("<string>Level</string>"), 22, "<string>Strength</string>");
+    device.write(root, text);
+    sim.advanceBy(SimWindowWatcher::kInterval);
+    sim.settings().tap("Dimmer");
+    sim.runUntilIdle();
+    EXPECT_TRUE(sim.settings().visibleList()->specifierForName("Strength"));
+}
+
+} // namespace
