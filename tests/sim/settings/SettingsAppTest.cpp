@@ -65,7 +65,7 @@ TEST_F(SettingsAppTest, TheListOfTweaksComesFromTheEntriesOfBothLayoutsSortedByL
         if (row["cell"] != "PSGroupCell")
             titles.push_back(row["title"]);
     // Case does not count in the order; the rootless entry (Quiet Hours) is there too.
-    EXPECT_EQ(titles, (std::vector<std::string>{"Dimmer", "early bird", "Orbitchat", "Quiet Hours"}));
+    EXPECT_EQ(titles, (std::vector<std::string>{"Dimmer", "early bird", "Glow", "Orbitchat", "Quiet Hours"}));
     EXPECT_TRUE(rowTitled(d, "Orbitchat")["hasIcon"].get<bool>());
     EXPECT_TRUE(rowTitled(d, "Quiet Hours")["hasIcon"].get<bool>());
     EXPECT_FALSE(rowTitled(d, "early bird")["hasIcon"].get<bool>());
@@ -149,8 +149,8 @@ TEST_F(SettingsAppTest, BadRequestsSayWhatIsThere) {
     auto error = run("open bundle Nothing\n", out);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->text(),
-              "line 1: the Settings list has no tweak \"Nothing\" (it has: \"Dimmer\", \"Orbitchat\", "
-              "\"Quiet Hours\")");
+              "line 1: the Settings list has no tweak \"Nothing\" (it has: \"Dimmer\", \"Glow\", "
+              "\"Orbitchat\", \"Quiet Hours\")");
     error = run("open bundle Dimmer\nset Colour on\n", out);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->text(), "line 2: the row \"Colour\" is a PSLinkCell and holds no value to set");
