@@ -2,6 +2,7 @@
 
 #include "platform/foundation/UniqueFd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -21,7 +22,14 @@ const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz01
 
 std::string temporaryName(const std::string& name) {
     thread_local std::mt19937_64 random{std::random_device{}()};
-    std::string out = "." + name.substr(0, kMaxBaseLength) + kTempMarker;
+    // Appended piece by piece: gcc 12 at -O3 mistakes the concatenation of temporaries for an
+    // overlapping copy (-Wrestrict).
+    std::string out;
+    out.reserve(1 + std::min(name.size(), kMaxBaseLength) + std::char_traits<char>::length(kTempMarker) +
+                kSuffixLength);
+    out.push_back('.');
+    out.append(name, 0, kMaxBaseLength);
+    out.append(kTempMarker);
     std::uniform_int_distribution<std::size_t> pick(0, sizeof kAlphabet - 2);
     for (std::size_t i = 0; i < kSuffixLength; ++i)
         out += kAlphabet[pick(random)];
