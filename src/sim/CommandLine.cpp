@@ -1,5 +1,7 @@
 #include "sim/CommandLine.h"
 
+#include "sim/SimVersion.h"
+
 #include <CLI/CLI.hpp>
 
 #include <ostream>
@@ -19,9 +21,21 @@ std::optional<int> parse(CLI::App& cli, int argc, char** argv, std::ostream& out
 
 } // namespace
 
+std::string simVersionText() {
+    std::string commit = ORBITCHAT_SIM_COMMIT;
+    return std::string("orbitchat-sim ") + ORBITCHAT_SIM_VERSION +
+           (commit.empty() ? "" : " (" + commit + ")");
+}
+
 std::optional<int> readSimArguments(int argc, char** argv, SimArguments& arguments, std::ostream& out,
                                     std::ostream& err) {
-    CLI::App cli{"orbitchat-sim: the Orbitchat settings pane on a simulated device"};
+    CLI::App cli{"orbitchat-sim: the Orbitchat settings pane, and any tweak's preference bundle, on a "
+                 "simulated device"};
+    cli.set_version_flag("--version", simVersionText(), "print the version and exit");
+    cli.footer("Subcommands (each takes --help):\n"
+               "  lint BUNDLE       report what the device would do differently from what the bundle's "
+               "author likely meant\n"
+               "  shot BUNDLE OUT   write a PNG of a bundle's first page as the device shows it");
     auto& options = arguments.options;
     cli.add_option(
            "--device", options.deviceRoot,

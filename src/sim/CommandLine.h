@@ -42,6 +42,9 @@ struct ShotArguments {
     std::string language; // empty: the device's default
 };
 
+// "orbitchat-sim VERSION", with the commit it was built from when known: "orbitchat-sim 0.9.0 (1a2b3c4)".
+std::string simVersionText();
+
 std::optional<int> readSimArguments(int argc, char** argv, SimArguments& arguments, std::ostream& out,
                                     std::ostream& err);
 // argv[0] is "lint".

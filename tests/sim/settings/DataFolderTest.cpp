@@ -140,3 +140,22 @@ TEST_F(DataFolderTest, AProgramCopiedElsewhereRunsFromAnyFolderWithTheVariable) 
 }
 
 } // namespace
+
+namespace {
+
+// What a user types first: the version (with the commit of a git build) and the help, which lists
+// the subcommands; neither needs data.
+TEST(ProgramHelpTest, VersionAndHelpWorkWithoutDataAndListTheSubcommands) {
+    const std::string program = "env ORBITCHAT_SIM_DATA=/nonexistent '" + std::string(ORBITCHAT_BINARY_DIR) +
+                                "/src/sim/orbitchat-sim'";
+    std::string version;
+    EXPECT_EQ(run(program + " --version", version), 0);
+    EXPECT_EQ(version.rfind("orbitchat-sim ", 0), 0u) << version;
+    EXPECT_NE(version.find('.'), std::string::npos) << version;
+    std::string help;
+    EXPECT_EQ(run(program + " --help", help), 0);
+    for (const char* line : {"\n  lint BUNDLE", "\n  shot BUNDLE OUT"})
+        EXPECT_NE(help.find(line), std::string::npos) << help;
+}
+
+} // namespace
