@@ -499,7 +499,8 @@ private:
         const std::string target = stringOf(detail);
         if (!target.empty() && pageNames_.contains(target))
             return;
-        if (std::find(kKnownControllers.begin(), kKnownControllers.end(), target) != kKnownControllers.end() ||
+        if (std::find(kKnownControllers.begin(), kKnownControllers.end(), target) !=
+                kKnownControllers.end() ||
             isLibraryClass_(target))
             return;
         if (target.empty()) {

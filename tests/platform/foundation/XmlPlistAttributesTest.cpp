@@ -50,7 +50,8 @@ TEST(XmlPlistAttributesTest, UnquotedValuesInTheDeclarationAndThePlistElementRea
         EXPECT_EQ(lenient.format, PlistFormat::XML);
         EXPECT_EQ(lenient.value, quoted.value) << form;
     }
-    PlistReadResult empty = readAttributeList("<plist version=1.0><array><true a=b/><false/></array></plist>");
+    PlistReadResult empty =
+        readAttributeList("<plist version=1.0><array><true a=b/><false/></array></plist>");
     ASSERT_TRUE(empty.ok()) << errorOf(empty);
     EXPECT_EQ(empty.value, PlistValue::array({PlistValue(true), PlistValue(false)}));
 }
@@ -71,12 +72,9 @@ TEST(XmlPlistAttributesTest, MalformedListsStillFailWithTheirReason) {
     // Text where an attribute should be, a '<' inside a tag, a value without its name or without
     // its '=', and a quote that never closes are not attributes: the parser refuses them as before.
     const char* broken[] = {
-        "<plist version=1.0 <dict/></plist>",
-        "<plist =1.0><dict/></plist>",
-        "<plist version><dict/></plist>",
-        "<plist version=><dict/></plist>",
-        "<plist version=1.0\"><dict/></plist>",
-        "<plist version=\"1.0><dict/></plist>",
+        "<plist version=1.0 <dict/></plist>",   "<plist =1.0><dict/></plist>",
+        "<plist version><dict/></plist>",       "<plist version=><dict/></plist>",
+        "<plist version=1.0\"><dict/></plist>", "<plist version=\"1.0><dict/></plist>",
     };
     for (const char* text : broken) {
         PlistReadResult r = readAttributeList(text);
@@ -87,8 +85,9 @@ TEST(XmlPlistAttributesTest, MalformedListsStillFailWithTheirReason) {
               std::string::npos);
     EXPECT_NE(errorOf(readAttributeList("<plist version=1.0><dict><key>a</key></plist>")).find("malformed"),
               std::string::npos);
-    EXPECT_NE(errorOf(readAttributeList("<plist version=1.0><true/></plist>junk")).find("text outside the list"),
-              std::string::npos);
+    EXPECT_NE(
+        errorOf(readAttributeList("<plist version=1.0><true/></plist>junk")).find("text outside the list"),
+        std::string::npos);
     EXPECT_NE(errorOf(readAttributeList("<plist version=1.0><dict><integer>1</integer></dict></plist>"))
                   .find("a dictionary value without a key"),
               std::string::npos);

@@ -14,7 +14,8 @@ namespace {
 
 // A specifier plist with one row per line: row N (from 1) is on line N + 2.
 std::string libraryLintPage(const std::vector<std::string>& rows) {
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>items</key><array>\n";
+    std::string out =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>items</key><array>\n";
     for (const auto& row : rows)
         out += "<dict>" + row + "</dict>\n";
     return out + "</array></dict></plist>\n";
@@ -62,7 +63,8 @@ TEST_F(BundleLintLibrariesTest, LibraryClassesAreKnownAndOnlyTheBundlesOwnAreRep
         field("cell", "PSLinkCell") + field("label", "Tint") + field("cellClass", "PFSimpleLiteColorCell"),
         field("cell", "PSLinkListCell") + field("label", "Apps") + kStored +
             field("detail", "ATLApplicationListMultiSelectionController"),
-        field("cell", "PSSwitchCell") + field("label", "Plain") + kStored + field("cellClass", "PSSwitchTableCell"),
+        field("cell", "PSSwitchCell") + field("label", "Plain") + kStored +
+            field("cellClass", "PSSwitchTableCell"),
     });
     EXPECT_TRUE(findings(testLibraryClass).empty());
 
@@ -112,6 +114,7 @@ TEST_F(BundleLintLibrariesTest, TheBundlesOwnClassesSayWhatTheSimulatorDrawsInTh
               std::string::npos)
         << message("8 unknown-detail");
     for (const auto& [place, text] : found)
-        EXPECT_TRUE(place.ends_with("custom-cell") || place.ends_with("unknown-detail") || place == "5 missing-cell")
+        EXPECT_TRUE(place.ends_with("custom-cell") || place.ends_with("unknown-detail") ||
+                    place == "5 missing-cell")
             << place << ": " << text;
 }

@@ -551,7 +551,8 @@ PlistReadResult readXmlPlist(std::span<const std::uint8_t> bytes, const PlistLim
     }
     const void* parsedBytes = blanked.empty() ? static_cast<const void*>(bytes.data()) : blanked.data();
     pugi::xml_document doc;
-    pugi::xml_parse_result parsed = doc.load_buffer(parsedBytes, bytes.size(), kParseOptions, pugi::encoding_utf8);
+    pugi::xml_parse_result parsed =
+        doc.load_buffer(parsedBytes, bytes.size(), kParseOptions, pugi::encoding_utf8);
     if (!parsed)
         return fail(std::string("malformed (") + parsed.description() + ")");
     pugi::xml_node root;

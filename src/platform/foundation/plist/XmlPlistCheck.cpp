@@ -53,7 +53,8 @@ bool hasUnquotedAttributes(std::string_view attributes) {
         }
         const std::size_t valueAt = at;
         while (at < attributes.size() && !isSpace(attributes[at])) {
-            if (attributes[at] == '"' || attributes[at] == '\'' || attributes[at] == '<' || attributes[at] == '=')
+            if (attributes[at] == '"' || attributes[at] == '\'' || attributes[at] == '<' ||
+                attributes[at] == '=')
                 return false;
             ++at;
         }
