@@ -296,17 +296,16 @@ void SettingsApp::tap(const std::string& title) {
 
 std::optional<SettingsApp::RowPick> SettingsApp::RowPick::parse(std::string_view text) {
     if (text.starts_with("key=") && text.size() > 4)
-        return RowPick{.key = std::string(text.substr(4))};
+        return RowPick{.title = {}, .ordinal = 0, .key = std::string(text.substr(4))};
     const std::size_t hash = text.rfind('#');
     if (hash == std::string_view::npos || hash == 0)
         return std::nullopt;
     std::string_view digits = text.substr(hash + 1);
     std::size_t ordinal = 0;
     auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), ordinal);
-    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || ordinal == 0 ||
-        digits[0] == '+')
+    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || ordinal == 0)
         return std::nullopt;
-    return RowPick{.title = std::string(text.substr(0, hash)), .ordinal = ordinal};
+    return RowPick{.title = std::string(text.substr(0, hash)), .ordinal = ordinal, .key = {}};
 }
 
 std::shared_ptr<PSSpecifier> SettingsApp::pickRow(PSListController& list, const std::string& text,

@@ -355,8 +355,10 @@ private:
             report(Severity::Error, "valid-length", file, line,
                    "row " + name + " has " + std::to_string(shortTitles.count()) + " shortTitles and " +
                        std::to_string(values.count()) + " validValues: choices and titles do not pair up");
+        // A library's choice page (an application list) brings its own choices.
+        const std::string detail = stringOf(row.get("detail"));
         if (type.value == PSValueKind::Choice && !values && !titles && !row.get("valuesDataSource") &&
-            !row.get("titlesDataSource"))
+            !row.get("titlesDataSource") && (detail.empty() || !isLibraryClass_(detail)))
             report(Severity::Warning, "missing-values", file, line,
                    std::string(type.rowKind) + " row " + name +
                        " has no validValues or validTitles: it offers no choices");

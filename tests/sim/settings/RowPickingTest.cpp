@@ -67,8 +67,11 @@ protected:
     }
     // Runs the script on a simulator of the bundle whose device has the two library classes.
     std::optional<ScriptError> run(const std::string& script, std::string& out) {
-        Simulator sim(
-            {.deviceRoot = device.root(), .preferenceBundle = device.host("/My.bundle"), .offline = true});
+        Simulator::Options options;
+        options.deviceRoot = device.root();
+        options.preferenceBundle = device.host("/My.bundle");
+        options.offline = true;
+        Simulator sim(options);
         PSCellClasses::registerClass("PickColourCell", std::make_shared<PickColourCell>());
         PSCellClasses::registerClass("PickToggleCell", std::make_shared<PickToggleCell>());
         std::ostringstream stream;
