@@ -45,8 +45,9 @@
 // - missing-page (error): a "detail" that can only name a page, and no plist of that name is in
 //   the bundle; unknown-detail (warning): a "detail" that is neither a page nor a controller the
 //   simulator has (the framework's, or one of the preference libraries), so code of the bundle
-//   must provide it: the simulator's tap opens a page that names the class. no-detail (warning): a link row that
-//   leads nowhere (a library's cell class takes such a tap itself: a colour cell opens its picker).
+//   must provide it: the simulator's tap opens a page that names the class. no-detail (warning):
+//   a link row that leads nowhere (a library's cell class takes such a tap itself: a colour cell
+//   opens its picker).
 // - missing-icon (warning): an "icon" that names no image of the bundle.
 // - bad-height (warning): a "height" that is not a positive number (the row keeps its cell's
 //   height), or over 2000 points (held to 2000).

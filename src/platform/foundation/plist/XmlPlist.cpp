@@ -18,11 +18,12 @@ namespace {
 
 // Comments, processing instructions (the XML declaration among them) and the document type are
 // skipped, so a declaration whose values are not quoted (`<?xml version=1.0 encoding=UTF-8?>`),
-// which the device's reader takes too, reads as the quoted one does. The device skips an element's
-// attributes as well; those written without quotes are blanked before parsing (see
-// checkXmlPlist), and the reader never looks at attributes. The bytes are UTF-8 whatever the declaration says (UTF-16 text was converted before
-// it got here). Entities are decoded by us, so that an unknown one is an error as it is for libplist;
-// line ends are kept as they are.
+// which the device's reader takes too, reads as the quoted one does. The device skips an
+// element's attributes as well: those written without quotes (`<plist version=1.0>`) are blanked
+// before parsing (see checkXmlPlist), and the reader never looks at attributes. The bytes are
+// UTF-8 whatever the declaration says (UTF-16 text was converted before it got here). Entities are
+// decoded by us, so that an unknown one is an error as it is for libplist; line ends are kept as
+// they are.
 constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_ws_pcdata;
 
 enum class Tag { Plist, Dict, Array, Key, String, Integer, Real, True, False, Date, Data, Unknown };
