@@ -41,6 +41,15 @@ std::string tokenize(const std::string& line, std::vector<std::string>& words) {
             }
             if (!closed)
                 return "unterminated quoted text";
+            // "TITLE"#N picks the Nth row of a title: one word, TITLE#N (SettingsApp::RowPick). A
+            // '#' that no digit follows still starts a comment.
+            if (i + 1 < line.size() && line[i] == '#' && line[i + 1] >= '0' && line[i + 1] <= '9') {
+                word += line[i++];
+                while (i < line.size() && line[i] >= '0' && line[i] <= '9')
+                    word += line[i++];
+                if (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '#')
+                    return "a row number after quoted text is digits alone: \"TITLE\"#2";
+            }
             if (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '#')
                 return "quoted text must be followed by a space";
         } else {

@@ -1,7 +1,9 @@
 #pragma once
 
 // Runs a simulator script: one command per line, "#" starts a comment (outside quotes), blank
-// lines are skipped. Arguments are bare words or double-quoted text with \" and \\ escapes.
+// lines are skipped. Arguments are bare words or double-quoted text with \" and \\ escapes; quoted
+// text followed at once by '#' and digits ("Enabled"#2) is one word, the row number kept after a
+// '#' ("Enabled#2"), which `set` and `tap` read as the 2nd row of that title.
 //
 //   open                 the Settings app opens the pane (or the bundle given with
 //                        --preference-bundle)
@@ -9,9 +11,12 @@
 //   open bundle "LABEL"  the list of tweaks, and the bundle of the row LABEL in it
 //   tap "TEXT"           taps the alert action, bar button or row titled TEXT (an alert, while
 //                        one is presented, takes every tap); the back button is titled with the
-//                        screen underneath, or "Back"
+//                        screen underneath, or "Back"; a text row's field takes the focus
 //   set "ROW" VALUE      changes a value row as its cell would: on/off for a switch, a number for
 //                        a slider, text for a text field, a title for a segmented row
+//   tap/set "ROW"#N, key=KEY
+//                        the Nth row titled ROW (from 1, group headers not counted), or the row
+//                        whose "key" is KEY, where several rows share a title (SettingsApp.h)
 //   wait SECONDS         advances the simulated clock, running what falls due
 //   burst                the pane's confetti burst
 //   network wait         waits (real time, at most 10 s) until no request is in flight and the

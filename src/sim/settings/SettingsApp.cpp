@@ -3,15 +3,19 @@
 #include "sim/settings/SettingsTweakList.h"
 
 #include "platform/foundation/StringHelpers.h"
+#include "platform/prefs/PSCellClass.h"
 #include "platform/prefs/PSCellTypes.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/prefs/PSControllerClasses.h"
 
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UINavigationItem.h"
+#include "platform/ui/UITableViewContentView.h"
 #include "platform/ui/UITableViewController.h"
+#include "platform/ui/UITextField.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -29,6 +33,53 @@ bool parseNumber(const std::string& text, double& out) {
     auto value = scriptNumber(text);
     out = value.value_or(0);
     return value.has_value();
+}
+
+// Whether a script's `set` can change the row: a value cell, or a library class that reads text.
+bool holdsValue(const PSSpecifier& row) {
+    if (!row.missingClassName().empty())
+        return false;
+    if (const auto& cls = row.cellClass(); cls && !cls->scriptInput().empty())
+        return true;
+    return PSCellTypes::of(row.cellType()).value != PSValueKind::None;
+}
+
+// The rows of a list titled `title`, in order; group headers are not rows.
+PSSpecifierList rowsTitled(const PSSpecifierList& rows, std::string_view title) {
+    PSSpecifierList out;
+    for (const auto& row : rows)
+        if (row->cellType() != PSGroupCell && row->name() == title)
+            out.push_back(row);
+    return out;
+}
+
+// "\"Enabled\"#2 (a switch, key \"isEnabled\")": how a script picks the row, and what it is.
+std::string pickedRowText(const PSSpecifier& row, std::size_t ordinal) {
+    std::string text = doubleQuoted(row.name()) + "#" + std::to_string(ordinal) + " (a " +
+                       std::string(PSCellTypes::of(row.cellType()).rowKind);
+    if (PlistValue key = row.propertyForKey("key"); key.isString())
+        text += ", key " + doubleQuoted(key.stringValue());
+    return text + ")";
+}
+
+// A text row's field takes the focus, as a touch on the row gives it, when the screen shows the
+// list (a list without a screen has no fields).
+void focusFieldOfRow(PSListController& list, const std::shared_ptr<PSSpecifier>& row) {
+    const PSCellControl control = PSCellTypes::of(row->cellType()).control;
+    if (control != PSCellControl::TextField && control != PSCellControl::SecureTextField)
+        return;
+    auto face = UITableViewContentView::of(*list.table());
+    if (!face)
+        return;
+    face->loadAllRows();
+    for (const auto& [path, cell] : face->visibleRows()) {
+        if (list.specifierAtIndexPath(path) != row)
+            continue;
+        for (const auto& view : cell->subviews())
+            if (auto field = std::dynamic_pointer_cast<UITextField>(view))
+                field->becomeFirstResponder();
+        return;
+    }
 }
 
 } // namespace
@@ -215,17 +266,16 @@ void SettingsApp::tap(const std::string& title) {
     }
 
     if (auto list = std::dynamic_pointer_cast<PSListController>(visible)) {
-        if (auto rows = list->specifiers()) {
-            for (const auto& row : *rows) {
-                if (row->name() == title && row->cellType() != PSGroupCell) {
-                    // A row without an action shows a highlight and does nothing else.
-                    list->tapSpecifier(row);
-                    return;
-                }
+        if (auto row = pickRow(*list, title, false)) {
+            // A row without an action shows a highlight and does nothing else.
+            list->tapSpecifier(row);
+            focusFieldOfRow(*list, row);
+            return;
+        }
+        if (auto rows = list->specifiers())
+            for (const auto& row : *rows)
                 if (row->cellType() != PSGroupCell)
                     tappable.push_back(row->name());
-            }
-        }
     } else if (auto tableController = std::dynamic_pointer_cast<UITableViewController>(visible)) {
         auto table = tableController->tableView();
         for (std::int64_t section = 0; section < table->numberOfSections(); ++section) {
@@ -244,11 +294,95 @@ void SettingsApp::tap(const std::string& title) {
                 " (there is: " + joinQuoted(tappable) + ")");
 }
 
+std::optional<SettingsApp::RowPick> SettingsApp::RowPick::parse(std::string_view text) {
+    if (text.starts_with("key=") && text.size() > 4)
+        return RowPick{.title = {}, .ordinal = 0, .key = std::string(text.substr(4))};
+    const std::size_t hash = text.rfind('#');
+    if (hash == std::string_view::npos || hash == 0)
+        return std::nullopt;
+    std::string_view digits = text.substr(hash + 1);
+    std::size_t ordinal = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), ordinal);
+    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || ordinal == 0)
+        return std::nullopt;
+    return RowPick{.title = std::string(text.substr(0, hash)), .ordinal = ordinal, .key = {}};
+}
+
+std::shared_ptr<PSSpecifier> SettingsApp::pickRow(PSListController& list, const std::string& text,
+                                                  bool toSet) {
+    auto rows = list.specifiers();
+    if (!rows)
+        return nullptr;
+    if (PSSpecifierList titled = rowsTitled(*rows, text); !titled.empty()) {
+        if (!toSet || titled.size() == 1)
+            return titled.front();
+        std::vector<std::string> settable;
+        std::shared_ptr<PSSpecifier> only;
+        for (std::size_t i = 0; i < titled.size(); ++i) {
+            if (!holdsValue(*titled[i]))
+                continue;
+            settable.push_back(pickedRowText(*titled[i], i + 1));
+            only = titled[i];
+        }
+        if (settable.size() <= 1)
+            return only ? only : titled.front();
+        throw Error(std::to_string(settable.size()) + " rows titled " + doubleQuoted(text) +
+                    " hold a value: " + joined(settable, ", ") + "; pick one with " + doubleQuoted(text) +
+                    "#N (the Nth row of that title) or key=KEY");
+    }
+    auto pick = RowPick::parse(text);
+    if (!pick)
+        return nullptr;
+    if (pick->ordinal) {
+        PSSpecifierList titled = rowsTitled(*rows, pick->title);
+        if (pick->ordinal > titled.size())
+            throw Error("there is no row " + doubleQuoted(pick->title) + "#" + std::to_string(pick->ordinal) +
+                        ": " + std::to_string(titled.size()) + " row(s) are titled " +
+                        doubleQuoted(pick->title) + " (group headers are not counted)");
+        return titled[pick->ordinal - 1];
+    }
+    std::shared_ptr<PSSpecifier> first;
+    std::vector<std::string> keys;
+    for (const auto& row : *rows) {
+        PlistValue key = row->propertyForKey("key");
+        if (row->cellType() == PSGroupCell || !key.isString())
+            continue;
+        if (key.stringValue() != pick->key) {
+            keys.push_back(key.stringValue());
+            continue;
+        }
+        // Rows that share a key show one value; a `set` changes it through a row that holds it.
+        if (!toSet || holdsValue(*row))
+            return row;
+        if (!first)
+            first = row;
+    }
+    if (first)
+        return first;
+    throw Error("no row has the key " + doubleQuoted(pick->key) + " (keys here: " + joinQuoted(keys) + ")");
+}
+
 PlistValue SettingsApp::cellValueFromText(const PSSpecifier& row, const std::string& text) {
-    if (!row.missingClassName().empty())
-        throw Error("the row " + doubleQuoted(row.name()) + " needs " + row.missingClassName() +
+    if (!row.missingClassName().empty()) {
+        // A placeholder row may have no title; its key is how a script reached it.
+        PlistValue key = row.propertyForKey("key");
+        const std::string shown =
+            row.name().empty() && key.isString() ? "key=" + key.stringValue() : doubleQuoted(row.name());
+        throw Error("the row " + shown + " needs " + row.missingClassName() +
                     ", which this device does not have");
+    }
+    // A library's class reads the text first; what it leaves goes to the stock cell of the row's
+    // type, as does a row drawn as its stock cell in place of the bundle's own class.
+    const auto& cls = row.cellClass();
+    if (cls) {
+        if (auto value = cls->valueFromText(row, text)) {
+            if (!*value)
+                throw Error(value->failure().reason);
+            return std::move(*value).value();
+        }
+    }
     const PSCellTypeInfo& type = PSCellTypes::of(row.cellType());
+    const std::string_view input = cls && !cls->scriptInput().empty() ? cls->scriptInput() : type.scriptInput;
     const std::string what = "the " + std::string(type.rowKind) + " " + doubleQuoted(row.name());
     switch (type.value) {
     case PSValueKind::Boolean:
@@ -256,11 +390,11 @@ PlistValue SettingsApp::cellValueFromText(const PSSpecifier& row, const std::str
             return PSControlValue::fromSwitch(row, true);
         if (text == "off")
             return PSControlValue::fromSwitch(row, false);
-        throw Error(what + " takes " + std::string(type.scriptInput) + ", not " + doubleQuoted(text));
+        throw Error(what + " takes " + std::string(input) + ", not " + doubleQuoted(text));
     case PSValueKind::Number: {
         double value = 0;
         if (!parseNumber(text, value))
-            throw Error(what + " takes " + std::string(type.scriptInput) + ", not " + doubleQuoted(text));
+            throw Error(what + " takes " + std::string(input) + ", not " + doubleQuoted(text));
         double low = PSControlValue::sliderMinimum(row), high = PSControlValue::sliderMaximum(row);
         if (value < low || value > high)
             throw Error(what + " goes from " + PSControlValue::numberText(low) + " to " +
@@ -286,11 +420,13 @@ PlistValue SettingsApp::cellValueFromText(const PSSpecifier& row, const std::str
     case PSValueKind::None:
         break;
     }
+    if (!input.empty())
+        throw Error(what + " takes " + std::string(input) + ", not " + doubleQuoted(text));
     throw Error("the row " + doubleQuoted(row.name()) + " is a " + std::string(type.name) +
                 " and holds no value to set");
 }
 
-void SettingsApp::set(const std::string& rowTitle, const std::string& valueText) {
+void SettingsApp::set(const std::string& rowText, const std::string& valueText) {
     requireOpen();
     if (auto alert = presentedAlert())
         throw Error("the alert " + doubleQuoted(alert->alertTitle().value_or("")) +
@@ -298,9 +434,9 @@ void SettingsApp::set(const std::string& rowTitle, const std::string& valueText)
     auto list = std::dynamic_pointer_cast<PSListController>(visibleController());
     if (!list)
         throw Error("no settings list is showing (" + visibleController()->className() + " is on screen)");
-    auto row = list->specifierForName(rowTitle);
-    if (!row || row->cellType() == PSGroupCell)
-        throw Error("no row titled " + doubleQuoted(rowTitle));
+    auto row = pickRow(*list, rowText, true);
+    if (!row)
+        throw Error("no row titled " + doubleQuoted(rowText));
     list->setValueForSpecifier(cellValueFromText(*row, valueText), row);
 }
 

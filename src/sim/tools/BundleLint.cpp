@@ -8,7 +8,9 @@
 #include "platform/foundation/plist/StringsTable.h"
 #include "platform/prefs/PSCellTypes.h"
 #include "platform/prefs/PSControlValue.h"
+#include "platform/prefs/PSControllerClasses.h"
 #include "platform/prefs/PSPreferencePath.h"
+#include "platform/prefslibs/PrefsLibraries.h"
 
 #include <nlohmann/json.hpp>
 
@@ -109,7 +111,8 @@ bool couldBeClassName(std::string_view s) {
 
 class Linter {
 public:
-    explicit Linter(std::shared_ptr<NSFileManager> files) : files_(std::move(files)) {}
+    Linter(std::shared_ptr<NSFileManager> files, BundleLint::LibraryClassQuery isLibraryClass)
+        : files_(std::move(files)), isLibraryClass_(std::move(isLibraryClass)) {}
 
     // Fails only when the bundle folder itself cannot be listed.
     Result<> run() {
@@ -277,13 +280,8 @@ private:
         else if (!known)
             report(Severity::Warning, "unknown-cell", file, line,
                    "unknown cell type " + shown(cell.stringValue()) + " (shown as a plain text row)");
-        if (row.get("cellClass"))
-            report(Severity::Warning, "custom-cell", file, line,
-                   "row " + name + " is drawn by its own cell class " +
-                       shown(stringOf(row.get("cellClass"))) +
-                       ", code the simulator does not have (it draws a placeholder)");
-
         const PSCellTypeInfo& info = known ? *known : PSCellTypes::of(PSStaticTextCell);
+        lintCellClass(file, row, line, info, name);
         if (info.value != PSValueKind::None)
             lintStoredValue(file, row, line, info, name);
         lintChoices(file, row, line, info, name);
@@ -357,8 +355,10 @@ private:
             report(Severity::Error, "valid-length", file, line,
                    "row " + name + " has " + std::to_string(shortTitles.count()) + " shortTitles and " +
                        std::to_string(values.count()) + " validValues: choices and titles do not pair up");
+        // A library's choice page (an application list) brings its own choices.
+        const std::string detail = stringOf(row.get("detail"));
         if (type.value == PSValueKind::Choice && !values && !titles && !row.get("valuesDataSource") &&
-            !row.get("titlesDataSource"))
+            !row.get("titlesDataSource") && (detail.empty() || !isLibraryClass_(detail)))
             report(Severity::Warning, "missing-values", file, line,
                    std::string(type.rowKind) + " row " + name +
                        " has no validValues or validTitles: it offers no choices");
@@ -451,11 +451,48 @@ private:
                    "slider row " + name + " has a min that is not below its max: the slider cannot move");
     }
 
+    // A cell class the device has (the framework's, or a library's) draws the row; one of the
+    // bundle's own is stood in for by the stock cell of the row's type, unless the row has nothing
+    // stock to draw, which the list then shows as a placeholder.
+    void lintCellClass(const std::string& file, const PlistValue& row, std::size_t line,
+                       const PSCellTypeInfo& type, const std::string& name) {
+        const PlistValue cellClass = row.get("cellClass");
+        if (!cellClass)
+            return;
+        const std::string className = stringOf(cellClass);
+        if (!className.empty() &&
+            (PSControllerClasses::isStockCellClass(className) || isLibraryClass_(className)))
+            return;
+        const std::string own = "row " + name + " is drawn by its own cell class " + shown(className) +
+                                ", code the simulator does not have";
+        if (!row.get("cell").isString() && stringOf(row.get("label")).empty()) {
+            report(Severity::Warning, "custom-cell", file, line,
+                   own + " and with neither \"cell\" nor \"label\" nothing stock can stand in: it draws "
+                         "a placeholder");
+            return;
+        }
+        const std::string stock(type.name);
+        if (type.value != PSValueKind::None) {
+            report(Severity::Warning, "custom-cell", file, line,
+                   own + ": the row is approximated, drawn and stored as its stock " + stock);
+            return;
+        }
+        report(Severity::Warning, "custom-cell", file, line,
+               own + ": it is drawn as its stock " + stock +
+                   (!row.get("action") &&
+                            (type.control == PSCellControl::Button || type.control == PSCellControl::Title)
+                        ? ", and a tap opens a page that names the class"
+                        : std::string()));
+    }
+
     void lintDetail(const std::string& file, const PlistValue& row, std::size_t line,
                     const PSCellTypeInfo& type, const std::string& name) {
         const PlistValue detail = row.get("detail");
         if (!detail) {
-            if (type.control == PSCellControl::Link && !row.get("action") && !row.get("bundle"))
+            // A library's cell class takes the tap itself (a colour cell opens its picker).
+            const std::string cellClass = stringOf(row.get("cellClass"));
+            if (type.control == PSCellControl::Link && !row.get("action") && !row.get("bundle") &&
+                (cellClass.empty() || !isLibraryClass_(cellClass)))
                 report(Severity::Warning, "no-detail", file, line,
                        "link row " + name +
                            " has no \"detail\", \"action\" or \"bundle\": tapping it does nothing");
@@ -464,7 +501,9 @@ private:
         const std::string target = stringOf(detail);
         if (!target.empty() && pageNames_.contains(target))
             return;
-        if (std::find(kKnownControllers.begin(), kKnownControllers.end(), target) != kKnownControllers.end())
+        if (std::find(kKnownControllers.begin(), kKnownControllers.end(), target) !=
+                kKnownControllers.end() ||
+            isLibraryClass_(target))
             return;
         if (target.empty()) {
             report(Severity::Error, "missing-page", file, line,
@@ -498,7 +537,8 @@ private:
         report(Severity::Warning, "unknown-detail", file, line,
                "row " + name + " opens " + shown(target) +
                    ", which is no page of the bundle and no controller the simulator has: on the device it "
-                   "must be a class of the bundle's code; the simulator shows a placeholder");
+                   "must be a class of the bundle's code; in the simulator the tap opens a page that names " +
+                   shown(target));
     }
 
     // Images are found by name with or without ".png" and at each scale.
@@ -569,6 +609,7 @@ private:
     }
 
     std::shared_ptr<NSFileManager> files_;
+    BundleLint::LibraryClassQuery isLibraryClass_;
     PlistLimits limits_;
     std::string developmentRegion_ = "en";
     std::set<std::string, std::less<>> filesAtRoot_;
@@ -591,13 +632,15 @@ std::string plural(std::size_t n, const std::string& word) {
 
 } // namespace
 
-Result<BundleLintReport> BundleLint::lint(const std::string& bundleFolder) {
+Result<BundleLintReport> BundleLint::lint(const std::string& bundleFolder,
+                                          const LibraryClassQuery& isLibraryClass) {
     std::error_code ec;
     if (!std::filesystem::is_directory(bundleFolder, ec)) {
         const bool exists = std::filesystem::exists(bundleFolder, ec);
         return Failure{exists ? "not a folder" : "no such folder", exists ? ENOTDIR : ENOENT};
     }
-    Linter linter(NSFileManager::create(bundleFolder));
+    Linter linter(NSFileManager::create(bundleFolder),
+                  isLibraryClass ? isLibraryClass : LibraryClassQuery(PrefsLibraries::isLibraryClass));
     if (Result<> listed = linter.run(); !listed)
         return listed.failure();
     return BundleLintReport{std::move(linter.findings), linter.filesRead};

@@ -25,8 +25,11 @@
 // - no-items (error): a specifier plist that is not a dictionary with an "items" array (the page
 //   stays empty). bad-row (warning): an item that is not a dictionary (left out).
 // - missing-cell, unknown-cell (warnings): a row without a cell type, or of a type the framework
-//   does not know; either shows as a plain text row. custom-cell (warning): a "cellClass", code the
-//   simulator does not have (it draws a placeholder).
+//   does not know; either shows as a plain text row. custom-cell (warning): a "cellClass" of the
+//   bundle's own code. The simulator has the framework's cell classes and those of the preference
+//   libraries (PrefsLibraries), which are not reported; a class of the bundle's own is drawn and
+//   run as the stock cell the row's "cell" names (a value row is approximated: drawn and stored as
+//   its stock cell), and only a row with neither "cell" nor "label" becomes a placeholder.
 // - missing-key, missing-defaults (errors): a value row (switch, slider, segment, text field, link
 //   list) that relies on the stock getter or setter but names no "key" or no "defaults".
 //   bad-defaults (error): such a row's "defaults" names no file the framework's store would use
@@ -36,12 +39,15 @@
 //   or list's default that is none of its validValues. Old-style text holds only strings, so there
 //   a string that reads as the right kind is taken.
 // - valid-length (error): validTitles and validValues (or shortTitles) of different lengths, or
-//   not arrays; missing-values (warning): a segment or link list without choices.
+//   not arrays; missing-values (warning): a segment or link list without choices (unless its
+//   "detail" is a library's page, an application list, that brings its own).
 // - slider-range (warning): a slider whose min is not below its max.
 // - missing-page (error): a "detail" that can only name a page, and no plist of that name is in
 //   the bundle; unknown-detail (warning): a "detail" that is neither a page nor a controller the
-//   simulator has, so code of the bundle must provide it. no-detail (warning): a link row that
-//   leads nowhere.
+//   simulator has (the framework's, or one of the preference libraries), so code of the bundle
+//   must provide it: the simulator's tap opens a page that names the class. no-detail (warning):
+//   a link row that leads nowhere (a library's cell class takes such a tap itself: a colour cell
+//   opens its picker).
 // - missing-icon (warning): an "icon" that names no image of the bundle.
 // - bad-height (warning): a "height" that is not a positive number (the row keeps its cell's
 //   height), or over 2000 points (held to 2000).
@@ -53,8 +59,10 @@
 #include "platform/foundation/Result.h"
 
 #include <cstddef>
+#include <functional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct BundleLintFinding {
@@ -74,9 +82,15 @@ struct BundleLintReport {
 
 class BundleLint {
 public:
+    // Whether a class name is code of a preference library the device has.
+    using LibraryClassQuery = std::function<bool(std::string_view)>;
+
     // The report for the bundle folder. Fails only when the folder itself cannot be read (it is
-    // missing, not a folder, or cannot be listed); everything else is a finding.
-    static Result<BundleLintReport> lint(const std::string& bundleFolder);
+    // missing, not a folder, or cannot be listed); everything else is a finding. Lint runs before
+    // any device exists, so it asks `isLibraryClass` (PrefsLibraries::isLibraryClass unless given)
+    // which names the libraries have rather than a device's registry.
+    static Result<BundleLintReport> lint(const std::string& bundleFolder,
+                                         const LibraryClassQuery& isLibraryClass = {});
 
     // One line per finding (`Root.plist:12: warning: ... [unknown-cell]`), then a summary line.
     static std::string text(const std::vector<BundleLintFinding>& findings, std::size_t filesRead);

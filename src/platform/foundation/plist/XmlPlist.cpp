@@ -11,16 +11,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
 
 // Comments, processing instructions (the XML declaration among them) and the document type are
 // skipped, so a declaration whose values are not quoted (`<?xml version=1.0 encoding=UTF-8?>`),
-// which the device's reader takes too, reads as the quoted one does; the attributes of elements
-// stay strict. The bytes are UTF-8 whatever the declaration says (UTF-16 text was converted before
-// it got here). Entities are decoded by us, so that an unknown one is an error as it is for libplist;
-// line ends are kept as they are.
+// which the device's reader takes too, reads as the quoted one does. The device skips an
+// element's attributes as well: those written without quotes (`<plist version=1.0>`) are blanked
+// before parsing (see checkXmlPlist), and the reader never looks at attributes. The bytes are
+// UTF-8 whatever the declaration says (UTF-16 text was converted before it got here). Entities are
+// decoded by us, so that an unknown one is an error as it is for libplist; line ends are kept as
+// they are.
 constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_ws_pcdata;
 
 enum class Tag { Plist, Dict, Array, Key, String, Integer, Real, True, False, Date, Data, Unknown };
@@ -530,7 +533,8 @@ PlistReadResult readXmlPlist(std::span<const std::uint8_t> bytes, const PlistLim
             lines->clear();
         return PlistReadResult{PlistValue(), plistReadError("XML list: " + why), PlistFormat::XML};
     };
-    if (auto check = checkXmlPlist(bytes, limits))
+    std::vector<XmlAttributeSpan> unquoted;
+    if (auto check = checkXmlPlist(bytes, limits, &unquoted))
         return fail(*check);
     // pugixml drops text after the last element without a word; the list is refused for it.
     std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -538,9 +542,18 @@ PlistReadResult readXmlPlist(std::span<const std::uint8_t> bytes, const PlistLim
     if (last != std::string_view::npos &&
         text.find_first_not_of(" \t\r\n", last + 1) != std::string_view::npos)
         return fail("text outside the list");
+    // Spaces in place of attributes the parser would refuse keep every offset (the source lines
+    // of containers) where it was.
+    std::string blanked;
+    if (!unquoted.empty()) {
+        blanked.assign(text);
+        for (const auto& [from, to] : unquoted)
+            blanked.replace(from, to - from, to - from, ' ');
+    }
+    const void* parsedBytes = blanked.empty() ? static_cast<const void*>(bytes.data()) : blanked.data();
     pugi::xml_document doc;
     pugi::xml_parse_result parsed =
-        doc.load_buffer(bytes.data(), bytes.size(), kParseOptions, pugi::encoding_utf8);
+        doc.load_buffer(parsedBytes, bytes.size(), kParseOptions, pugi::encoding_utf8);
     if (!parsed)
         return fail(std::string("malformed (") + parsed.description() + ")");
     pugi::xml_node root;

@@ -9,9 +9,63 @@ bool isNameChar(char c) {
     return c != '>' && c != '/' && c != ' ' && c != '\t' && c != '\n' && c != '\r';
 }
 
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Whether a start tag's attributes (the text between its name and its end, without the '/' of an
+// empty element) are NAME=VALUE pairs with at least one VALUE not quoted. A VALUE without quotes
+// runs to the next space; one in quotes to its closing quote.
+bool hasUnquotedAttributes(std::string_view attributes) {
+    bool unquoted = false;
+    std::size_t at = 0;
+    auto skipSpace = [&] {
+        while (at < attributes.size() && isSpace(attributes[at]))
+            ++at;
+    };
+    while (true) {
+        const std::size_t before = at;
+        skipSpace();
+        if (at == attributes.size())
+            return unquoted;
+        if (at == before) // an attribute follows the name or the last value after a space
+            return false;
+        const std::size_t nameAt = at;
+        while (at < attributes.size() && !isSpace(attributes[at]) && attributes[at] != '=' &&
+               attributes[at] != '"' && attributes[at] != '\'' && attributes[at] != '<')
+            ++at;
+        if (at == nameAt)
+            return false;
+        skipSpace();
+        if (at == attributes.size() || attributes[at] != '=')
+            return false;
+        ++at;
+        skipSpace();
+        if (at == attributes.size())
+            return false;
+        const char quote = attributes[at];
+        if (quote == '"' || quote == '\'') {
+            std::size_t close = attributes.find(quote, at + 1);
+            if (close == std::string_view::npos)
+                return false;
+            at = close + 1;
+            continue;
+        }
+        const std::size_t valueAt = at;
+        while (at < attributes.size() && !isSpace(attributes[at])) {
+            if (attributes[at] == '"' || attributes[at] == '\'' || attributes[at] == '<' ||
+                attributes[at] == '=')
+                return false;
+            ++at;
+        }
+        unquoted = unquoted || at > valueAt;
+    }
+}
+
 } // namespace
 
-std::optional<std::string> checkXmlPlist(std::span<const std::uint8_t> bytes, const PlistLimits& limits) {
+std::optional<std::string> checkXmlPlist(std::span<const std::uint8_t> bytes, const PlistLimits& limits,
+                                         std::vector<XmlAttributeSpan>* unquoted) {
     std::string_view s(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     std::size_t depth = 0, values = 0, at = 0;
     auto skipPast = [&](std::string_view terminator) {
@@ -91,6 +145,10 @@ std::optional<std::string> checkXmlPlist(std::span<const std::uint8_t> bytes, co
             return "unterminated tag";
         const bool selfClosing = !closing && end > nameEnd && s[end - 1] == '/';
         const bool container = name == "dict" || name == "array";
+        const std::size_t attributesEnd = selfClosing ? end - 1 : end;
+        if (unquoted && !closing && attributesEnd > nameEnd &&
+            hasUnquotedAttributes(s.substr(nameEnd, attributesEnd - nameEnd)))
+            unquoted->emplace_back(nameEnd, attributesEnd);
         if (closing) {
             if (container) {
                 if (depth == 0)
