@@ -227,8 +227,8 @@ bool ColourCellClass::tap(PSListController& list, const std::shared_ptr<PSSpecif
         auto cls = r ? std::dynamic_pointer_cast<const ColourCellClass>(r->cellClass()) : nullptr;
         if (!l || !cls)
             return;
+        // The class's store (or the stock setter) writes it, and the row shows it afterwards.
         l->setValueForSpecifier(PlistValue(cls->valueText(colour)), r);
-        l->reloadSpecifier(r, false);
     };
     auto page = ColourPickerController::create(std::move(options));
     page->setBundle(list.bundle());
@@ -252,8 +252,12 @@ std::optional<PlistValue> ColourCellClass::read(PSListController& /*list*/,
 
 bool ColourCellClass::store(PSListController& list, const PlistValue& value,
                             const std::shared_ptr<PSSpecifier>& row) const {
-    if (!writesFile())
+    if (!writesFile()) {
+        // The stock setter stores the value once this answers; the table rebuilds its rows at its
+        // next look, by then showing the stored colour.
+        list.reloadSpecifier(row, false);
         return false;
+    }
     const Storage storage = storageOf(*row);
     auto entry = fileEntry(storage);
     if (!entry) {

@@ -155,21 +155,19 @@ TEST_F(ColourCellClassTest, LibcolorpickerWritesItsOwnFileKeepingOtherKeysAndPos
 }
 
 TEST_F(ColourCellClassTest, SparkWritesTwoDecimalsAndPostsOnlyItsInnerName) {
-    device.writeRoot(std::string(kSpark) + R"(, { cell = PSLinkCell; cellClass = SparkColourPickerCell; label = Old;
-        key = old; PostNotification = "com.c/outer";
-        libcolorpicker = { defaults = com.c; key = old; fallback = "rgb(255, 0, 0)";
-};
-})");
+    device.writeRoot(std::string(kSpark) + R"plist(, { cell = PSLinkCell; cellClass = SparkColourPickerCell;
+        label = Old; key = old; PostNotification = "com.c/outer";
+        libcolorpicker = { defaults = com.c; key = old; fallback = "rgb(255, 0, 0)"; }; })plist");
     auto list = device.open();
-EXPECT_EQ(shown(*list, "Bar"), "#00FF00");
-EXPECT_EQ(shown(*list, "Old"), "#FF0000");
-set(*list, "Bar", "#FF880080");
-set(*list, "Old", "#0000FF");
-PlistValue file = device.readPlist(ColourDevice::kPrefs);
-EXPECT_EQ(file.get("bar"), PlistValue("#FF8800:0.50"));
-EXPECT_EQ(file.get("old"), PlistValue("#0000FF:1.00"));
-EXPECT_EQ(DarwinNotifyCenter::postedNames(), (Names{"com.c/spark"}));
-EXPECT_EQ(shown(*list, "Bar"), "#FF880080");
+    EXPECT_EQ(shown(*list, "Bar"), "#00FF00");
+    EXPECT_EQ(shown(*list, "Old"), "#FF0000");
+    set(*list, "Bar", "#FF880080");
+    set(*list, "Old", "#0000FF");
+    PlistValue file = device.readPlist(ColourDevice::kPrefs);
+    EXPECT_EQ(file.get("bar"), PlistValue("#FF8800:0.50"));
+    EXPECT_EQ(file.get("old"), PlistValue("#0000FF:1.00"));
+    EXPECT_EQ(DarwinNotifyCenter::postedNames(), (Names{"com.c/spark"}));
+    EXPECT_EQ(shown(*list, "Bar"), "#FF880080");
 }
 
 TEST_F(ColourCellClassTest, TheBundlesOwnHBColorPickerCellSavesLibcolorpickerFormatAndItsNotification) {

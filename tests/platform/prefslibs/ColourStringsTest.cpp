@@ -113,9 +113,12 @@ TEST(ColourStringsTest, HSBRoundTripsAndKeepsPrimaryHues) {
     EXPECT_DOUBLE_EQ(red.brightness, 1);
     EXPECT_NEAR(ColourHSB::fromColour(UIColor::greenColor()).hue, 1.0 / 3, 1e-9);
     EXPECT_NEAR(ColourHSB::fromColour(UIColor::blueColor()).hue, 2.0 / 3, 1e-9);
-    for (const UIColor& c :
-         {UIColor::colorWithRed(1, 136 / 255.0, 0, 0.5), UIColor::colorWithRed(0.2, 0.4, 0.9, 1),
-          UIColor::colorWithRed(0.9, 0.1, 0.6, 1), UIColor::colorWithWhite(0.6, 1)})
+    // Colours of whole bytes, as files hold them, come back as the same bytes.
+    auto whole = [](int r, int g, int b, double a) {
+        return UIColor::colorWithRed(r / 255.0, g / 255.0, b / 255.0, a);
+    };
+    for (const UIColor& c : {whole(255, 136, 0, 0.5), whole(51, 102, 230, 1), whole(230, 26, 153, 1),
+                             whole(153, 153, 153, 1), whole(1, 2, 3, 1)})
         EXPECT_EQ(ColourStrings::hexText(ColourHSB::fromColour(c).colour()), ColourStrings::hexText(c));
     ColourHSB fullCircle{1, 1, 1, 1};
     EXPECT_EQ(ColourStrings::hexText(fullCircle.colour()), "#FF0000");

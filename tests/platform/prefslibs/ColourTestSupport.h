@@ -54,7 +54,7 @@ public:
     std::shared_ptr<UITableViewCell> shownCell(PSListController& list, const std::string& title) {
         auto table = list.table();
         auto face = UITableViewContentView::attach(table);
-        face->syncWithTable(true);
+        face->syncWithTable();
         for (const auto& [path, cell] : face->visibleRows())
             if (cell && cell->text() == title)
                 return cell;
