@@ -232,13 +232,6 @@ void ColourPickerController::setHexValue(const PlistValue& value, const std::sha
     changed(row.get());
 }
 
-void ColourPickerController::setColour(const UIColor& colour) {
-    hsb_ = ColourHSB::fromColour(colour);
-    if (!options_.showsAlpha)
-        hsb_.alpha = 1;
-    changed(nullptr);
-}
-
 void ColourPickerController::changed(const PSSpecifier* source) {
     showColour(source);
     if (options_.saving == ColourPickerSaving::OnChange && options_.save)

@@ -48,8 +48,6 @@ public:
 
     // The colour the page shows now (saved or not).
     UIColor colour() const { return hsb_.colour(); }
-    // Shows `colour` on every row, as the user's change (an OnChange page saves it).
-    void setColour(const UIColor& colour);
 
     // The rows' accessors, by the row's "key": "hue", "saturation", "brightness", "alpha", "hex",
     // and the preview's.

@@ -44,16 +44,6 @@ protected:
     ColourDevice device;
 };
 
-TEST_F(ColourCellClassTest, EveryClassOfTheLibrariesIsKnownAndRegistered) {
-    for (const char* name : {"HBColorPickerTableCell", "HBColorPickerCell", "PFSimpleLiteColorCell",
-                             "PFLiteColorCell", "SparkColourPickerCell"}) {
-        EXPECT_TRUE(ColourPickers::hasClass(name)) << name;
-        EXPECT_TRUE(PSCellClasses::named(name)) << name;
-    }
-    EXPECT_FALSE(ColourPickers::hasClass("HBLinkTableCell"));
-    EXPECT_FALSE(ColourPickers::hasClass("PFColorCell2"));
-}
-
 TEST_F(ColourCellClassTest, TheHBWellIsTheColourOverACheckerboardInAWhiteRimOnATintedButtonRow) {
     device.writeRoot(kHB);
     auto list = device.open();
