@@ -27,6 +27,8 @@ bool isEmptyText(const PlistValue& v) {
     return v.isNone() || (v.isString() && v.stringValue().empty());
 }
 
+// A 64-bit mixer (splitmix64's finaliser): neighbouring inputs give unrelated outputs, so rows and
+// seeds that differ by a little get colours that differ by a lot.
 std::uint64_t mix(std::uint64_t x) {
     x += 0x9E3779B97F4A7C15ull;
     x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;

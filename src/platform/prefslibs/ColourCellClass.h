@@ -49,8 +49,11 @@ public:
     // Whether the library writes the file itself rather than through the stock setter.
     bool writesFile() const;
 
-    // The colour a row shows for `value` (what its getter answered): the value as the library
-    // reads it, else the fallback, else the library's colour for nothing readable.
+    // The colour a row shows for `value` (what its getter answered). The HB picker shows what it
+    // reads, else 60% grey. The others show the value as the library reads it, else the fallback;
+    // with neither readable, libcolorpicker shows a random colour when both are empty (on a
+    // seeded device, one fixed by the seed and the row) and black otherwise, and
+    // libsparkcolourpicker shows black.
     UIColor colourOf(const PSSpecifier& row, const PlistValue& value) const;
     // A colour as the library writes it.
     std::string valueText(const UIColor& colour) const;
