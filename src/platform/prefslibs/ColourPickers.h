@@ -1,5 +1,13 @@
 #pragma once
 
+// The three colour-picker libraries that tweak bundles name in their plists: the HB framework's
+// picker (HBColorPickerTableCell), the original libcolorpicker (PFSimpleLiteColorCell, also
+// PFLiteColorCell) and libsparkcolourpicker (SparkColourPickerCell), plus HBColorPickerCell, a
+// bundle's own cell common enough that the device stands in for it as libcolorpicker. Each row
+// class is a ColourCellClass; see there for what each library reads, writes and draws.
+//
+//     ColourPickers::install();   // rows naming these classes now draw and store as on a phone
+
 #include <string_view>
 
 class ColourPickers {
