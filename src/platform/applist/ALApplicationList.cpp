@@ -16,6 +16,8 @@ constexpr std::uint32_t kLargestIconSide = 1024;
 
 constexpr const char* kSystemApps = "/Applications";
 constexpr const char* kUserApps = "/var/containers/Bundle/Application";
+// SpringBoard's identifiers of web clips on the home screen start so.
+constexpr std::string_view kWebClipPrefix = "com.apple.webapp";
 // Info.plist files are small; anything larger than this is not one.
 constexpr std::size_t kMaxInfoPlistBytes = 1u << 20;
 
@@ -131,12 +133,18 @@ void ALApplicationList::addBundle(const std::string& bundlePath) {
 
     App app;
     app.bundlePath = bundlePath;
+    app.info.identifier = *identifier;
+    app.info.isSystemApplication = bundlePath.starts_with(std::string(kSystemApps) + "/");
+    app.info.isWebApplication = identifier->starts_with(kWebClipPrefix);
+    PlistValue prohibited = plist.get("SBIsLaunchProhibited");
+    app.info.isLaunchProhibited = prohibited.isBoolean() && prohibited.boolValue();
+    appendStrings(plist.get("SBAppTags"), app.info.tags);
     auto name = nonEmptyString(plist.get("CFBundleDisplayName"));
     if (!name)
         name = nonEmptyString(plist.get("CFBundleName"));
     if (!name)
         name = nonEmptyString(plist.get("CFBundleExecutable"));
-    app.displayName = name.value_or(*identifier);
+    app.info.displayName = name.value_or(*identifier);
 
     appendStrings(plist.get("CFBundleIcons").get("CFBundlePrimaryIcon").get("CFBundleIconFiles"),
                   app.iconFiles);
@@ -162,8 +170,36 @@ PlistValue ALApplicationList::applications() {
     loadIfNeeded();
     PlistDictionary names;
     for (const auto& [identifier, app] : apps_)
-        names.emplace(identifier, PlistValue(app.displayName));
+        names.emplace(identifier, PlistValue(app.info.displayName));
     return PlistValue::dictionary(std::move(names));
+}
+
+bool ALApplicationList::ApplicationInfo::hasTag(std::string_view tag) const {
+    return std::find(tags.begin(), tags.end(), tag) != tags.end();
+}
+
+bool ALApplicationList::ApplicationInfo::isHidden() const {
+    return isWebApplication || isLaunchProhibited || hasTag("hidden");
+}
+
+std::vector<ALApplicationList::ApplicationInfo> ALApplicationList::applicationInfos() {
+    std::lock_guard lock(mutex_);
+    loadIfNeeded();
+    std::vector<ApplicationInfo> infos;
+    infos.reserve(apps_.size());
+    for (const auto& [identifier, app] : apps_)
+        infos.push_back(app.info);
+    return infos;
+}
+
+std::optional<ALApplicationList::ApplicationInfo>
+ALApplicationList::applicationInfo(const std::string& displayIdentifier) {
+    std::lock_guard lock(mutex_);
+    loadIfNeeded();
+    auto it = apps_.find(displayIdentifier);
+    if (it == apps_.end())
+        return std::nullopt;
+    return it->second.info;
 }
 
 std::optional<std::string>

@@ -10,7 +10,12 @@
 // - icon: the files that CFBundleIcons → CFBundlePrimaryIcon → CFBundleIconFiles name, else
 //   CFBundleIconFile, else CFBundleIconFiles at the top; ".png" appended when a name has no
 //   extension; the "@2x"/"@3x" variant matching the screen's scale preferred;
-// - URL schemes: every CFBundleURLTypes → CFBundleURLSchemes entry.
+// - URL schemes: every CFBundleURLTypes → CFBundleURLSchemes entry;
+// - what the application-list pages sort apps by: a system app is one under "/Applications", a
+//   user app one in a container; its tags are the strings of SBAppTags ("hidden"), it is
+//   launch-prohibited when SBIsLaunchProhibited is true, and a web clip when its identifier is one
+//   SpringBoard gives web clips ("com.apple.webapp" and what follows). An app tagged hidden,
+//   launch-prohibited or a web clip is hidden from the home screen.
 //
 // The list is read once per device root and kept, as the platform keeps it between launches;
 // `reload` reads the bundles again (the simulator does so when the device resprings).
@@ -26,6 +31,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class UIImage;
@@ -43,8 +49,26 @@ public:
 
     std::string className() const override { return "ALApplicationList"; }
 
+    // What the application lists know of one installed app.
+    struct ApplicationInfo {
+        std::string identifier;
+        std::string displayName;
+        bool isSystemApplication = false;
+        bool isWebApplication = false;
+        bool isLaunchProhibited = false;
+        std::vector<std::string> tags;
+
+        bool hasTag(std::string_view tag) const;
+        // Tagged hidden, launch-prohibited or a web clip: not on the home screen.
+        bool isHidden() const;
+    };
+
     // Bundle identifier → display name, for every installed app.
     PlistValue applications();
+    // Every installed app, in the order of their identifiers.
+    std::vector<ApplicationInfo> applicationInfos();
+    // The app with this identifier, or nullopt when it is not installed.
+    std::optional<ApplicationInfo> applicationInfo(const std::string& displayIdentifier);
     // iconOfSize:forDisplayIdentifier:. The app's icon, or null when the app is not installed or
     // none of its icon files loads.
     std::shared_ptr<UIImage> iconOfSize(int size, const std::string& displayIdentifier);
@@ -62,8 +86,8 @@ protected:
 private:
     struct App {
         std::string bundlePath;
-        std::string displayName;
         std::vector<std::string> iconFiles;
+        ApplicationInfo info;
     };
     void loadIfNeeded();
     void addBundle(const std::string& bundlePath);
