@@ -7,6 +7,22 @@
 
 namespace {
 
+bool isHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Whether the '#' at `i` begins a colour (#RRGGBB or #RRGGBBAA, perhaps with ":alpha") rather than
+// a comment: six or eight hex digits, then the end of the word.
+bool startsColour(const std::string& line, std::size_t i) {
+    std::size_t digits = 0;
+    while (i + 1 + digits < line.size() && isHexDigit(line[i + 1 + digits]))
+        ++digits;
+    std::size_t end = i + 1 + digits;
+    bool wordEnds =
+        end == line.size() || line[end] == ' ' || line[end] == '\t' || line[end] == '\r' || line[end] == ':';
+    return (digits == 6 || digits == 8) && wordEnds;
+}
+
 // Splits a line into words; answers an error message or empty.
 std::string tokenize(const std::string& line, std::vector<std::string>& words) {
     std::size_t i = 0;
@@ -16,7 +32,8 @@ std::string tokenize(const std::string& line, std::vector<std::string>& words) {
             ++i;
             continue;
         }
-        if (c == '#')
+        // A command never starts with '#': there it is always a comment.
+        if (c == '#' && (words.empty() || !startsColour(line, i)))
             break;
         std::string word;
         if (c == '"') {
@@ -53,6 +70,8 @@ std::string tokenize(const std::string& line, std::vector<std::string>& words) {
             if (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '#')
                 return "quoted text must be followed by a space";
         } else {
+            if (c == '#')
+                word += line[i++];
             while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
                    line[i] != '#') {
                 if (line[i] == '"')

@@ -1,7 +1,8 @@
 #pragma once
 
-// Runs a simulator script: one command per line, "#" starts a comment (outside quotes), blank
-// lines are skipped. Arguments are bare words or double-quoted text with \" and \\ escapes; quoted
+// Runs a simulator script: one command per line, "#" starts a comment (outside quotes; but a word
+// of "#" and six or eight hex digits, perhaps with ":alpha", is a colour: #FF9500), blank lines
+// are skipped. Arguments are bare words or double-quoted text with \" and \\ escapes; quoted
 // text followed at once by '#' and digits ("Enabled"#2) is one word, the row number kept after a
 // '#' ("Enabled#2"), which `set` and `tap` read as the 2nd row of that title.
 //

@@ -101,6 +101,15 @@ TEST_F(RowPickingTest, ARowNumberTouchesTheClosingQuote) {
     ASSERT_FALSE(ScriptRunner::parse("set \"Glow\"#12 on # note\ntap \"Glow\"# the first\n", commands));
     EXPECT_EQ(commands.at(0).arguments, (std::vector<std::string>{"Glow#12", "on"}));
     EXPECT_EQ(commands.at(1).arguments, (std::vector<std::string>{"Glow"}));
+    // A colour is a word, not a comment: six or eight hex digits, perhaps with an alpha.
+    std::vector<ScriptCommand> colours;
+    ASSERT_FALSE(ScriptRunner::parse("set Tint #FF9500 # orange\nset Tint #ff950080\nset Tint #FF9500:0.5\n"
+                                     "#deadbeef is a comment\n#FF9500 too, without a command before it\n",
+                                     colours));
+    ASSERT_EQ(colours.size(), 3u);
+    EXPECT_EQ(colours.at(0).arguments, (std::vector<std::string>{"Tint", "#FF9500"}));
+    EXPECT_EQ(colours.at(1).arguments, (std::vector<std::string>{"Tint", "#ff950080"}));
+    EXPECT_EQ(colours.at(2).arguments, (std::vector<std::string>{"Tint", "#FF9500:0.5"}));
     auto bad = ScriptRunner::parse("tap \"Glow\"#2x\n", commands);
     ASSERT_TRUE(bad);
     EXPECT_EQ(bad->text(), "line 1: a row number after quoted text is digits alone: \"TITLE\"#2");
