@@ -103,3 +103,8 @@ Result<PackageDatabase> PackageDatabase::readFromDevice(const NSFileManager& fil
     }
     return Failure{"no package database"};
 }
+
+const PackageRecord* PackageDatabase::packageWithIdentifier(std::string_view identifier) const {
+    auto it = packages_.find(identifier);
+    return it == packages_.end() ? nullptr : &it->second;
+}
