@@ -14,6 +14,7 @@
 #include "platform/ui/UIApplication.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -85,7 +86,10 @@ void attachPackages(PSSpecifierList& rows) {
         return;
     Result<PackageDatabase> packages = PackageDatabase::readFromDevice();
     if (!packages) {
-        NSLog("HBFramework: no package information: %@", {PlistValue(packages.reason())});
+        // A device without a package database shows identifiers, as a phone without dpkg would;
+        // a database that is there but unreadable is worth a line in the log.
+        if (packages.failure().code != ENOENT)
+            NSLog("HBFramework: no package information: %@", {PlistValue(packages.reason())});
         return;
     }
     for (const auto& row : rows)

@@ -1,5 +1,6 @@
 #include "platform/prefslibs/PackageDatabase.h"
 
+#include <cerrno>
 #include <optional>
 
 namespace {
@@ -101,7 +102,7 @@ Result<PackageDatabase> PackageDatabase::readFromDevice(const NSFileManager& fil
             return Failure{error ? error->localizedDescription() : std::string("unreadable")};
         return parse(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
     }
-    return Failure{"no package database"};
+    return Failure{"no package database", ENOENT};
 }
 
 const PackageRecord* PackageDatabase::packageWithIdentifier(std::string_view identifier) const {

@@ -42,7 +42,7 @@ public:
     static constexpr const char* kRootlessStatusPath = "/var/jb/var/lib/dpkg/status";
 
     // The device's database. Fails when neither status file exists (reason "no package
-    // database"), or when the one found cannot be read or is larger than kLargestStatusFile
+    // database", code ENOENT), or when the one found cannot be read or is larger than kLargestStatusFile
     // (the file error's text).
     static Result<PackageDatabase>
     readFromDevice(const NSFileManager& files = *NSFileManager::defaultManager());

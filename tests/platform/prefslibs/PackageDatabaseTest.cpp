@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 
 namespace {
@@ -56,7 +57,9 @@ TEST(PackageDatabaseTest, ReadsNamesVersionsAuthorsAndIconsOfInstalledPackages) 
 
 TEST(PackageDatabaseTest, ARootlessDevicesFileIsReadFirstAndNoFileIsAFailure) {
     DeviceFixture device;
-    EXPECT_EQ(PackageDatabase::readFromDevice().reason(), "no package database");
+    Result<PackageDatabase> none = PackageDatabase::readFromDevice();
+    ASSERT_FALSE(none);
+    EXPECT_EQ(none.failure(), (Failure{"no package database", ENOENT}));
     device.write(PackageDatabase::kStatusPath, "Package: a.rootful\n");
     device.write(PackageDatabase::kRootlessStatusPath, "Package: a.rootless\nVersion: 2\n");
     Result<PackageDatabase> db = PackageDatabase::readFromDevice();
