@@ -29,8 +29,9 @@ public:
     void drawRect(CGRect) override {
         CGContextRef c = UIGraphicsGetCurrentContext();
         const CGFloat mid = kSide / 2, radius = kSide / 2 - 1;
-        CGContextSetStrokeColorWithColor(c, HBCellViews::compassColor().rgba);
-        CGContextSetFillColorWithColor(c, HBCellViews::compassColor().rgba);
+        const UIColor colour = HBCellViews::compassColor();
+        CGContextSetStrokeColorWithColor(c, colour.rgba);
+        CGContextSetFillColorWithColor(c, colour.rgba);
         CGContextSetLineWidth(c, 1.5);
         CGContextStrokeEllipseInRect(c, CGRectMake(mid - radius, mid - radius, 2 * radius, 2 * radius));
         // The needle points to the north-east: a slim diamond through the centre.
@@ -98,11 +99,16 @@ void HBTableCell::setFaceView(std::shared_ptr<UIView> view) {
 
 void HBTableCell::layoutSubviews() {
     UITableViewCell::layoutSubviews();
-    CGRect bounds = this->bounds();
     if (faceView_) {
         setBackgroundColor(UIColor::clearColor());
-        faceView_->setFrame(bounds);
+        faceView_->setFrame(bounds());
     }
+    growIcon();
+    if (wrapsDetail_)
+        wrapDetail();
+}
+
+void HBTableCell::growIcon() {
     if (!image() || iconSide_ == HBCellViews::kIconSide)
         return;
     // The table dressed the icon at the standard size; a larger one pushes the texts along. A
@@ -118,7 +124,7 @@ void HBTableCell::layoutSubviews() {
     const CGFloat grow = iconSide_ - HBCellViews::kIconSide;
     CGRect was = icon->frame();
     icon->setFrame(
-        CGRectMake(was.minX(), std::round((bounds.height() - iconSide_) / 2), iconSide_, iconSide_));
+        CGRectMake(was.minX(), std::round((bounds().height() - iconSide_) / 2), iconSide_, iconSide_));
     icon->layer()->setCornerRadius(iconSide_ * kSquircleCorner);
     for (const auto& view : subviews())
         if (auto label = std::dynamic_pointer_cast<UILabel>(view)) {
@@ -126,4 +132,27 @@ void HBTableCell::layoutSubviews() {
             label->setFrame(
                 CGRectMake(f.minX() + grow, f.minY(), std::max<CGFloat>(0, f.width() - grow), f.height()));
         }
+}
+
+void HBTableCell::wrapDetail() {
+    if (style() != UITableViewCellStyleSubtitle || detailText().empty())
+        return;
+    std::shared_ptr<UILabel> title, detail;
+    for (const auto& view : subviews())
+        if (auto label = std::dynamic_pointer_cast<UILabel>(view)) {
+            if (!title && label->text() == text())
+                title = label;
+            else if (label->text() == detailText())
+                detail = label;
+        }
+    // The dressing left the subtitle on one line; once wrapped, the pair is centred again.
+    if (!title || !detail || detail->numberOfLines() == 0)
+        return;
+    detail->setNumberOfLines(0);
+    CGRect t = title->frame(), d = detail->frame();
+    CGFloat dh = std::ceil(detail->sizeThatFits(CGSizeMake(d.width(), 0)).height);
+    CGFloat top = std::max<CGFloat>(0, std::round((bounds().height() - t.height() - dh - 2) / 2));
+    title->setFrame(CGRectMake(t.minX(), top, t.width(), t.height()));
+    detail->setFrame(CGRectMake(d.minX(), top + t.height() + 2, d.width(),
+                                std::min(dh, bounds().height() - top - t.height() - 2)));
 }

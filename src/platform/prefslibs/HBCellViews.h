@@ -31,14 +31,19 @@ public:
     static std::shared_ptr<UIImage> iconBox(CGFloat side, HBIconShape shape,
                                             const std::string& initials = {});
 
-    static UIColor compassColor() { return UIColor::colorWithRed(0.78, 0.78, 0.8, 1); }
+    // System grey 3, light or dark.
+    static UIColor compassColor() {
+        return UIColor::resolved(UIColor::colorWithRed(0.78, 0.78, 0.8, 1),
+                                 UIColor::colorWithRed(0.282, 0.282, 0.290, 1));
+    }
     static UIColor iconBoxColor() { return UIColor::colorWithWhite(0.9, 1); }
     static UIColor initialsBoxColor() { return UIColor::colorWithWhite(0.7, 1); }
 };
 
 // A table cell that the table dresses as any other, then adjusts when it lays out: its icon drawn
-// `iconSide` points square (the table's rows show 29) with the texts moved past it, and a view of
-// its own across its whole face over a clear ground (an image row).
+// `iconSide` points square (the table's rows show 29) with the texts moved past it, a subtitle
+// wrapped onto as many lines as the row has room for, and a view of its own across its whole face
+// over a clear ground (an image row).
 class HBTableCell : public UITableViewCell {
 public:
     static std::shared_ptr<HBTableCell> create(UITableViewCellStyle style, std::string reuseIdentifier);
@@ -51,6 +56,10 @@ public:
     const std::shared_ptr<UIView>& faceView() const { return faceView_; }
     void setFaceView(std::shared_ptr<UIView> view);
 
+    // Whether the subtitle may take several lines (a "big" link row).
+    bool wrapsDetail() const { return wrapsDetail_; }
+    void setWrapsDetail(bool wraps) { wrapsDetail_ = wraps; }
+
     void layoutSubviews() override;
 
 protected:
@@ -58,6 +67,10 @@ protected:
         : UITableViewCell(style, std::move(reuseIdentifier)) {}
 
 private:
+    void growIcon();
+    void wrapDetail();
+
+    bool wrapsDetail_ = false;
     CGFloat iconSide_ = HBCellViews::kIconSide;
     std::shared_ptr<UIView> faceView_;
 };

@@ -65,6 +65,7 @@ std::shared_ptr<UITableViewCell> HBLinkTableCell::cellForSpecifier(PSListControl
     if (PlistValue enabled = row->propertyForKey("enabled"); !enabled.isNone())
         cell->setEnabled(PSControlValue::boolFromValue(enabled));
     bool big = hb::flagProperty(*row, "big");
+    cell->setWrapsDetail(big);
     if (auto icon = row->propertyForKey("iconImage").objectAs<UIImage>()) {
         cell->setImage(icon);
     } else if (showsIconBox(*row)) {

@@ -5,6 +5,7 @@
 
 #include "platform/prefslibs/HBCellViews.h"
 #include "platform/ui/UIImageView.h"
+#include "platform/ui/UILabel.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ const char* kLinks = R"({ items = (
     { cell = PSButtonCell; cellClass = HBLinkTableCell; label = Site; subtitle = "Our page";
       url = "https://tweak.example/"; },
     { cell = PSButtonCell; cellClass = HBLinkTableCell; label = Big; big = 1; initials = JD;
+      subtitle = "A long subtitle that takes more than one line to read in full on a phone";
       url = "https://big.example/"; },
     { cell = PSButtonCell; cellClass = HBLinkTableCell; label = Tall; big = 1; height = "80"; showIcon = 1;
       iconCircular = 1; url = "https://tall.example/"; },
@@ -93,6 +95,14 @@ TEST_F(HBLinkTableCellTest, IconBoxesAndBigRowsTakeTheirSizes) {
         countIn(image, CGRectInset(box, 8, 10),
                 [](const CGImage::Pixel& p) { return p.a > 200 && p.r > 240 && p.g > 240 && p.b > 240; }),
         10);
+    // A big row's subtitle wraps, within the row.
+    std::shared_ptr<UILabel> subtitle;
+    for (const auto& v : big->subviews())
+        if (auto l = std::dynamic_pointer_cast<UILabel>(v); l && l->text() == big->detailText())
+            subtitle = l;
+    ASSERT_TRUE(subtitle);
+    EXPECT_GT(subtitle->frame().height(), 1.5 * std::ceil(subtitle->font().lineHeight()));
+    EXPECT_LE(subtitle->frame().maxY(), 64);
     // Squircle: the corner itself is the row's white, not the box's grey.
     EXPECT_TRUE(pixels::near(pixels::at(image, box.minX() + 0.5, box.minY() + 0.5, 2), 255, 255, 255, 255));
 
