@@ -3,6 +3,7 @@
 #include "hud/TQProgressHUD.h"
 #include "pane/ExtensionsTableViewController.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
+#include "platform/prefs/PSCellClass.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIApplication.h"
@@ -69,7 +70,11 @@ json rowsOf(SettingsApp& app) {
         // As the Settings app shows it: what the getter answers (rows without a getter show none),
         // and that value as the cell shows it, as text.
         PlistValue stored = placeholder ? PlistValue() : list->valueForSpecifier(row);
-        auto shown = placeholder ? std::nullopt : PSControlValue::shownText(*row, stored);
+        std::optional<std::string> shown;
+        if (!placeholder && row->cellClass())
+            shown = row->cellClass()->shownText(*row, stored);
+        if (!placeholder && !shown)
+            shown = PSControlValue::shownText(*row, stored);
         if (!shown && !placeholder && stored.isString() && row->cellType() != PSGroupCell)
             shown = stored.stringValue();
         r["value"] = shown ? json(*shown) : json(nullptr);

@@ -3,6 +3,7 @@
 #include "sim/settings/SettingsTweakList.h"
 
 #include "platform/foundation/StringHelpers.h"
+#include "platform/prefs/PSCellClass.h"
 #include "platform/prefs/PSCellTypes.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/prefs/PSControllerClasses.h"
@@ -248,6 +249,13 @@ PlistValue SettingsApp::cellValueFromText(const PSSpecifier& row, const std::str
     if (!row.missingClassName().empty())
         throw Error("the row " + doubleQuoted(row.name()) + " needs " + row.missingClassName() +
                     ", which this device does not have");
+    // A library's class says what a script's text means for its rows.
+    if (const auto& cls = row.cellClass())
+        if (auto own = cls->valueFromText(row, text)) {
+            if (!*own)
+                throw Error(own->reason());
+            return own->value();
+        }
     const PSCellTypeInfo& type = PSCellTypes::of(row.cellType());
     const std::string what = "the " + std::string(type.rowKind) + " " + doubleQuoted(row.name());
     switch (type.value) {
