@@ -10,6 +10,7 @@
 #include "platform/prefslibs/HBFramework.h"
 #include "platform/prefslibs/HBRowValues.h"
 #include "platform/process/DeviceSpawn.h"
+#include "platform/ui/UIAlertAction.h"
 #include "platform/ui/UIAlertController.h"
 #include "platform/ui/UIApplication.h"
 
@@ -171,9 +172,48 @@ bool HBActions::isFrameworkAction(std::string_view action) {
 }
 
 bool HBActions::perform(PSListController& list, const std::shared_ptr<PSSpecifier>& row) {
-    const std::string& action = row->action();
-    if (!isFrameworkAction(action))
+    if (!isFrameworkAction(row->action()))
         return false;
+    if (row->propertyForKey("confirmation").isDictionary())
+        confirmThenRun(list, row);
+    else
+        run(list, row);
+    return true;
+}
+
+void HBActions::confirmThenRun(PSListController& list, const std::shared_ptr<PSSpecifier>& row) {
+    // The stock confirmation sheet, whose OK runs the framework's action rather than a selector
+    // of the list.
+    PlistValue c = row->propertyForKey("confirmation");
+    auto text = [&](const char* key, std::string fallback) {
+        PlistValue v = c.get(key);
+        return v.isString() ? v.stringValue() : fallback;
+    };
+    std::optional<std::string> prompt;
+    if (PlistValue p = c.get("prompt"); p.isString())
+        prompt = p.stringValue();
+    auto sheet =
+        UIAlertController::alertControllerWithTitle(std::nullopt, prompt, UIAlertControllerStyleActionSheet);
+    std::weak_ptr<PSListController> weakList =
+        std::static_pointer_cast<PSListController>(list.shared_from_this());
+    std::weak_ptr<PSSpecifier> weakRow = row;
+    sheet->addAction(UIAlertAction::actionWithTitle(
+        text("okTitle", text("title", "OK")),
+        PSControlValue::boolFromValue(c.get("isDestructive")) ? UIAlertActionStyleDestructive
+                                                              : UIAlertActionStyleDefault,
+        [weakList, weakRow](const std::shared_ptr<UIAlertAction>&) {
+            auto l = weakList.lock();
+            auto r = weakRow.lock();
+            if (l && r)
+                run(*l, r);
+        }));
+    sheet->addAction(
+        UIAlertAction::actionWithTitle(text("cancelTitle", "Cancel"), UIAlertActionStyleCancel, nullptr));
+    list.presentViewController(sheet, true, nullptr);
+}
+
+void HBActions::run(PSListController& list, const std::shared_ptr<PSSpecifier>& row) {
+    const std::string& action = row->action();
     if (action == "hb_respring" || action == "hb_respringAndReturn") {
         respring();
     } else if (action == "hb_openURL:") {
@@ -188,7 +228,6 @@ bool HBActions::perform(PSListController& list, const std::shared_ptr<PSSpecifie
         alert->addAction(UIAlertAction::actionWithTitle("OK", UIAlertActionStyleCancel, nullptr));
         list.presentViewController(alert, true, nullptr);
     }
-    return true;
 }
 
 void HBActions::respring() {

@@ -30,7 +30,8 @@ public:
     // Adds the convention to the current device environment's cell classes.
     static void install();
 
-    // Runs the row's action when it is one of the framework's; answers whether it was.
+    // Runs the row's action when it is one of the framework's (after the row's "confirmation"
+    // sheet, when it has one); answers whether it was.
     static bool perform(PSListController& list, const std::shared_ptr<PSSpecifier>& row);
     static bool isFrameworkAction(std::string_view action);
 
@@ -49,4 +50,8 @@ public:
     // The package the page's lookup found for the row, or nothing (no lookup ran, no database, or
     // the package is not installed).
     static std::optional<PackageRecord> packageInfo(const PSSpecifier& row);
+
+private:
+    static void confirmThenRun(PSListController& list, const std::shared_ptr<PSSpecifier>& row);
+    static void run(PSListController& list, const std::shared_ptr<PSSpecifier>& row);
 };

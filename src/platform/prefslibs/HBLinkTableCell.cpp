@@ -87,6 +87,9 @@ std::optional<CGFloat> HBLinkTableCell::height(const PSSpecifier& row) const {
 bool HBLinkTableCell::tap(PSListController& list, const std::shared_ptr<PSSpecifier>& row) const {
     if (HBActions::perform(list, row))
         return true;
+    // A bundle's own action runs as a stock button's does, after its confirmation sheet if any.
+    if (!row->action().empty() && row->propertyForKey("confirmation").isDictionary())
+        return false;
     if (!row->action().empty())
         list.performButtonAction(row);
     else

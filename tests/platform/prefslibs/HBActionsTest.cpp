@@ -59,6 +59,8 @@ TEST_F(HBActionsTest, TheControllersActionsRunFromStockRowsAndTheFrameworksCells
         { cell = PSButtonCell; label = "Respring and return"; action = hb_respringAndReturn; },
         { cell = PSButtonCell; cellClass = HBTintedTableCell; label = Web; action = "hb_openURL:"; url = "https://w.example/"; },
         { cell = PSButtonCell; label = Support; action = hb_sendSupportEmail; },
+        { cell = PSButtonCell; label = Restart; action = hb_respring;
+          confirmation = { prompt = "Respring now?"; okTitle = Respring; isDestructive = 1; }; },
     ); })");
     DeviceSpawn::clearRecords();
     auto list = open();
@@ -79,6 +81,19 @@ TEST_F(HBActionsTest, TheControllersActionsRunFromStockRowsAndTheFrameworksCells
     EXPECT_EQ(alert->title(), "No mail accounts are set up.");
     ASSERT_EQ(alert->actions().size(), 1u);
     EXPECT_EQ(alert->actions()[0]->title(), "OK");
+    navigation->dismissViewControllerAnimated(false, nullptr);
+    device.loop()->runUntilIdle();
+
+    // A confirmation comes first; only its OK runs the action.
+    tap(*list, "Restart");
+    auto sheet = presented();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->message(), "Respring now?");
+    ASSERT_EQ(sheet->actions().size(), 2u);
+    EXPECT_EQ(sheet->actions()[0]->style(), UIAlertActionStyleDestructive);
+    EXPECT_EQ(DeviceSpawn::records().size(), 2u);
+    sheet->actions()[0]->handler()(sheet->actions()[0]);
+    EXPECT_EQ(DeviceSpawn::records().size(), 3u);
 }
 
 TEST_F(HBActionsTest, APackageOpensInTheInstalledManagersThroughTheSheet) {
