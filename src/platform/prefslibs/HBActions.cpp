@@ -8,6 +8,8 @@
 #include "platform/prefs/PSCellClass.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/prefslibs/HBFramework.h"
+#include "platform/prefslibs/HBLinkTableCell.h"
+#include "platform/prefslibs/HBPackageNameHeaderCell.h"
 #include "platform/prefslibs/HBRowValues.h"
 #include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIAlertAction.h"
@@ -64,10 +66,14 @@ void localiseSubtitles(PSSpecifier& row, PSListController& list) {
             row.setProperty(PlistValue(bundle->localizedStringForKey(text, text, table)), key);
 }
 
+// Whether the row shows a package: a group headed by the package header, or a package cell.
 bool needsPackage(const PSSpecifier& row) {
-    return (hb::stringProperty(row, "headerCellClass") == "HBPackageNameHeaderCell" ||
-            hb::stringProperty(row, "cellClass") == "HBPackageTableCell") &&
-           !hb::stringProperty(row, "packageIdentifier").empty();
+    if (hb::stringProperty(row, "packageIdentifier").empty())
+        return false;
+    std::string header = hb::stringProperty(row, "headerCellClass");
+    return dynamic_cast<const HBPackageTableCell*>(row.cellClass().get()) ||
+           (!header.empty() &&
+            dynamic_cast<const HBPackageNameHeaderCell*>(PSCellClasses::named(header).get()));
 }
 
 PlistValue infoOf(const PackageRecord& p) {
