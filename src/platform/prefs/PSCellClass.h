@@ -80,6 +80,11 @@ public:
                                                  const PlistValue& /*stored*/) const {
         return std::nullopt;
     }
+    // The title the row's cell shows for the value when it is not the row's name (a title that
+    // shows the value), or nothing. Scripts find the row by either.
+    virtual std::optional<std::string> title(const PSSpecifier& /*row*/, const PlistValue& /*stored*/) const {
+        return std::nullopt;
+    }
     // What a script's `set` takes, for messages ("#RRGGBB or #RRGGBBAA"); empty: the stock text.
     virtual std::string_view scriptInput() const { return {}; }
 

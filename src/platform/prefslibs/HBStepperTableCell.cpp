@@ -43,6 +43,10 @@ std::string HBStepperTableCell::titleFor(const PSSpecifier& row, double value) {
     return title;
 }
 
+std::optional<std::string> HBStepperTableCell::title(const PSSpecifier& row, const PlistValue& stored) const {
+    return titleFor(row, valueOf(row, stored));
+}
+
 std::shared_ptr<UITableViewCell> HBStepperTableCell::cellForSpecifier(PSListController& list,
                                                                       const std::shared_ptr<PSSpecifier>& row,
                                                                       const PlistValue& stored) const {

@@ -24,4 +24,5 @@ public:
                                                     const std::string& text) const override;
     std::optional<std::string> shownText(const PSSpecifier& row, const PlistValue& stored) const override;
     std::string_view scriptInput() const override { return "a whole number"; }
+    std::optional<std::string> title(const PSSpecifier& row, const PlistValue& stored) const override;
 };

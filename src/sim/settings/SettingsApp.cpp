@@ -45,11 +45,20 @@ bool holdsValue(const PSSpecifier& row) {
 }
 
 // The rows of a list titled `title`, in order; group headers are not rows.
-PSSpecifierList rowsTitled(const PSSpecifierList& rows, std::string_view title) {
+// The rows with this title: their name, or the title their library class shows for the value now
+// (a stepper's "Margin: 8 pixels").
+PSSpecifierList rowsTitled(PSListController& list, const PSSpecifierList& rows, std::string_view title) {
     PSSpecifierList out;
-    for (const auto& row : rows)
-        if (row->cellType() != PSGroupCell && row->name() == title)
+    for (const auto& row : rows) {
+        if (row->cellType() == PSGroupCell)
+            continue;
+        if (row->name() == title) {
             out.push_back(row);
+        } else if (const auto& cls = row->cellClass()) {
+            if (auto shown = cls->title(*row, list.valueForSpecifier(row)); shown && *shown == title)
+                out.push_back(row);
+        }
+    }
     return out;
 }
 
@@ -313,7 +322,7 @@ std::shared_ptr<PSSpecifier> SettingsApp::pickRow(PSListController& list, const 
     auto rows = list.specifiers();
     if (!rows)
         return nullptr;
-    if (PSSpecifierList titled = rowsTitled(*rows, text); !titled.empty()) {
+    if (PSSpecifierList titled = rowsTitled(list, *rows, text); !titled.empty()) {
         if (!toSet || titled.size() == 1)
             return titled.front();
         std::vector<std::string> settable;
@@ -334,7 +343,7 @@ std::shared_ptr<PSSpecifier> SettingsApp::pickRow(PSListController& list, const 
     if (!pick)
         return nullptr;
     if (pick->ordinal) {
-        PSSpecifierList titled = rowsTitled(*rows, pick->title);
+        PSSpecifierList titled = rowsTitled(list, *rows, pick->title);
         if (pick->ordinal > titled.size())
             throw Error("there is no row " + doubleQuoted(pick->title) + "#" + std::to_string(pick->ordinal) +
                         ": " + std::to_string(titled.size()) + " row(s) are titled " +
