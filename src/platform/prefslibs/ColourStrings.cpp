@@ -1,5 +1,7 @@
 #include "platform/prefslibs/ColourStrings.h"
 
+#include "platform/prefslibs/HBColor.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -134,19 +136,8 @@ std::string ColourStrings::hexText(const UIColor& colour) {
 }
 
 std::optional<UIColor> ColourStrings::readHB(const PlistValue& value) {
-    if (value.isString())
-        return fromHexText(value.stringValue());
-    if (!value.isArray() || (value.count() != 3 && value.count() != 4))
-        return std::nullopt;
-    double c[4] = {0, 0, 0, 1};
-    for (std::size_t i = 0; i < value.count(); ++i) {
-        PlistValue item = value.at(i);
-        if (!item.isInteger() && !item.isReal())
-            return std::nullopt;
-        c[i] = item.doubleValue();
-    }
-    return UIColor::colorWithRed(clamp01(c[0] / 255), clamp01(c[1] / 255), clamp01(c[2] / 255),
-                                 clamp01(c[3]));
+    // One reader of the framework's colours serves its cells and its picker alike.
+    return HBColor::fromPlistValue(value);
 }
 
 std::string ColourStrings::writeHB(const UIColor& colour) {

@@ -34,7 +34,7 @@ TEST(ColourStringsTest, HBReadsHexWithAlphaInEitherFormAndArraysButNotShortForms
     EXPECT_EQ(bytes(ColourStrings::readHB(PlistValue("#FF880080"))), "255,136,0@50");
     EXPECT_EQ(bytes(ColourStrings::readHB(PlistValue("#FF8800:0.25"))), "255,136,0@25");
     EXPECT_EQ(bytes(ColourStrings::readHB(numbers({255, 136, 0}))), "255,136,0@100");
-    EXPECT_EQ(bytes(ColourStrings::readHB(numbers({0, 0, 255, 0.5}))), "0,0,255@50");
+    EXPECT_EQ(bytes(ColourStrings::readHB(numbers({0, 0, 255, 127.5}))), "0,0,255@50");
     // Documented, but not read on the device.
     EXPECT_EQ(bytes(ColourStrings::readHB(PlistValue("#F80"))), "unreadable");
     EXPECT_EQ(bytes(ColourStrings::readHB(PlistValue("#F80C"))), "unreadable");
@@ -46,13 +46,13 @@ TEST(ColourStringsTest, HBReadsHexWithAlphaInEitherFormAndArraysButNotShortForms
     PlistValue words = PlistValue::array();
     for (const char* w : {"255", "0", "0"})
         words.append(PlistValue(w));
-    EXPECT_EQ(bytes(ColourStrings::readHB(words)), "unreadable");
+    EXPECT_EQ(bytes(ColourStrings::readHB(words)), "255,0,0@100");
     EXPECT_EQ(bytes(ColourStrings::readHB(PlistValue(true))), "unreadable");
     EXPECT_EQ(bytes(ColourStrings::readHB(PlistValue(42))), "unreadable");
     EXPECT_EQ(bytes(ColourStrings::readHB(PlistValue::dictionary())), "unreadable");
     EXPECT_EQ(bytes(ColourStrings::readHB(PlistValue())), "unreadable");
-    // Out-of-range components are held to the range.
-    EXPECT_EQ(bytes(ColourStrings::readHB(numbers({300, -5, 0, 2}))), "255,0,0@100");
+    // Components outside 0 to 255 are no colour.
+    EXPECT_EQ(bytes(ColourStrings::readHB(numbers({300, -5, 0, 2}))), "unreadable");
 }
 
 TEST(ColourStringsTest, LibcolorpickerDoublesTheFirstThreeDigitsOfOtherLengths) {
