@@ -394,7 +394,8 @@ void PSListController::performButtonAction(const std::shared_ptr<PSSpecifier>& s
     target->performSelector(specifier->action(), {PlistValue(std::static_pointer_cast<NSObject>(specifier))});
 }
 
-void PSListController::presentConfirmation(const std::shared_ptr<PSSpecifier>& specifier) {
+void PSListController::presentConfirmation(const std::shared_ptr<PSSpecifier>& specifier,
+                                           Confirmed confirmed) {
     PlistValue c = specifier->propertyForKey("confirmation");
     auto text = [&](const char* key, std::string fallback) {
         PlistValue v = c.get(key);
@@ -411,10 +412,14 @@ void PSListController::presentConfirmation(const std::shared_ptr<PSSpecifier>& s
     sheet->addAction(UIAlertAction::actionWithTitle(
         text("okTitle", text("title", "OK")),
         destructive ? UIAlertActionStyleDestructive : UIAlertActionStyleDefault,
-        [weakSelf, weakRow](const std::shared_ptr<UIAlertAction>&) {
+        [weakSelf, weakRow, confirmed = std::move(confirmed)](const std::shared_ptr<UIAlertAction>&) {
             auto self = weakSelf.lock();
             auto row = weakRow.lock();
-            if (self && row)
+            if (!self || !row)
+                return;
+            if (confirmed)
+                confirmed(*self, row);
+            else
                 self->performButtonAction(row);
         }));
     sheet->addAction(
@@ -452,7 +457,7 @@ void PSListController::tapSpecifier(const std::shared_ptr<PSSpecifier>& specifie
         return;
     }
     if (specifier->propertyForKey("confirmation").isDictionary()) {
-        presentConfirmation(specifier);
+        presentConfirmation(specifier, nullptr);
         return;
     }
     performButtonAction(specifier);

@@ -105,6 +105,10 @@ public:
     PlistValue valueForSpecifier(const std::shared_ptr<PSSpecifier>& specifier);
     void setValueForSpecifier(const PlistValue& value, const std::shared_ptr<PSSpecifier>& specifier);
     void performButtonAction(const std::shared_ptr<PSSpecifier>& specifier);
+    // The row's "confirmation" sheet (prompt, okTitle or title, cancelTitle, isDestructive); its OK
+    // runs `confirmed`, or the row's action when that is null.
+    using Confirmed = std::function<void(PSListController& list, const std::shared_ptr<PSSpecifier>& row)>;
+    void presentConfirmation(const std::shared_ptr<PSSpecifier>& specifier, Confirmed confirmed);
     // A tap on the row: a button's action (or its confirmation sheet), a link's page.
     virtual void tapSpecifier(const std::shared_ptr<PSSpecifier>& specifier);
     // The controller a link row opens, or null (a placeholder row, or nothing to open).
@@ -154,7 +158,6 @@ private:
     // The sections of the current list, grouped once per list.
     const std::vector<Section>& sections();
     void prepareSpecifier(PSSpecifier& specifier, const std::string& table);
-    void presentConfirmation(const std::shared_ptr<PSSpecifier>& specifier);
     // The class a link row's tap would open that the device does not have, or "".
     std::string unopenedClass(const PSSpecifier& specifier) const;
     // Pushes the page that says the tap on the row runs `className`, code the device lacks.

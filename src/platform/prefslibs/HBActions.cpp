@@ -190,32 +190,8 @@ bool HBActions::perform(PSListController& list, const std::shared_ptr<PSSpecifie
 void HBActions::confirmThenRun(PSListController& list, const std::shared_ptr<PSSpecifier>& row) {
     // The stock confirmation sheet, whose OK runs the framework's action rather than a selector
     // of the list.
-    PlistValue c = row->propertyForKey("confirmation");
-    auto text = [&](const char* key, std::string fallback) {
-        PlistValue v = c.get(key);
-        return v.isString() ? v.stringValue() : fallback;
-    };
-    std::optional<std::string> prompt;
-    if (PlistValue p = c.get("prompt"); p.isString())
-        prompt = p.stringValue();
-    auto sheet =
-        UIAlertController::alertControllerWithTitle(std::nullopt, prompt, UIAlertControllerStyleActionSheet);
-    std::weak_ptr<PSListController> weakList =
-        std::static_pointer_cast<PSListController>(list.shared_from_this());
-    std::weak_ptr<PSSpecifier> weakRow = row;
-    sheet->addAction(UIAlertAction::actionWithTitle(
-        text("okTitle", text("title", "OK")),
-        PSControlValue::boolFromValue(c.get("isDestructive")) ? UIAlertActionStyleDestructive
-                                                              : UIAlertActionStyleDefault,
-        [weakList, weakRow](const std::shared_ptr<UIAlertAction>&) {
-            auto l = weakList.lock();
-            auto r = weakRow.lock();
-            if (l && r)
-                run(*l, r);
-        }));
-    sheet->addAction(
-        UIAlertAction::actionWithTitle(text("cancelTitle", "Cancel"), UIAlertActionStyleCancel, nullptr));
-    list.presentViewController(sheet, true, nullptr);
+    list.presentConfirmation(row,
+                             [](PSListController& l, const std::shared_ptr<PSSpecifier>& r) { run(l, r); });
 }
 
 void HBActions::run(PSListController& list, const std::shared_ptr<PSSpecifier>& row) {
