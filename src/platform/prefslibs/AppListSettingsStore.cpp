@@ -56,6 +56,7 @@ Result<> AppListSettingsStore::change(const std::function<void(const PlistValue&
             NSFileManager::defaultManager()->writePropertyListAtomically(path_.value(), dictionary);
         !written)
         return written;
-    DarwinNotifyCenter::post(notification_);
+    if (!notification_.empty())
+        DarwinNotifyCenter::post(notification_);
     return {};
 }
