@@ -13,8 +13,11 @@
 // Its data (the pane's resources, the sample device and catalogue, the tour) is found beside the
 // program, or where ORBITCHAT_SIM_DATA says (DataFolder.h).
 //
-// Exit status: 0 on success, 2 when the command line or a script line is bad (the message names
-// the line) or the script's work failed, 1 when a file cannot be read.
+//
+// Exit status of a script run: 0 on success, 1 when an `expect` line finds the device other than
+// it expects, 2 when the script cannot run (the command line, an unreadable script file, a bad
+// line or a command that cannot be carried out; the message names the line); 1 also when the
+// program's own data or device cannot be found.
 
 #include "platform/foundation/HostFileRead.h"
 #include "sim/CommandLine.h"
@@ -138,7 +141,7 @@ int main(int argc, char** argv) {
         Result<std::string> read = readHostFile(scriptPath, ScriptRunner::kMaximumScriptBytes);
         if (!read) {
             std::cerr << "orbitchat-sim: cannot read " << scriptPath << ": " << read.failure().reason << "\n";
-            return 1;
+            return 2;
         }
         script = std::move(read).value();
     }
@@ -166,7 +169,7 @@ int main(int argc, char** argv) {
             ScriptRunner::run(simulator, commands, tour ? tourDump : std::cout, outputFolder, &written)) {
         std::cerr << "orbitchat-sim: " << (scriptPath.empty() ? "" : scriptPath + ": ") << error->text()
                   << "\n";
-        return 2;
+        return error->exitStatus();
     }
     for (const auto& file : written)
         std::cout << "wrote " << file << "\n";
