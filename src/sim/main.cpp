@@ -13,6 +13,7 @@
 // Its data (the pane's resources, the sample device and catalogue, the tour) is found beside the
 // program, or where ORBITCHAT_SIM_DATA says (DataFolder.h).
 //
+//     orbitchat-sim test examples/tests --junit report.xml   # UI tests (TestCommand.h)
 //
 // Exit status of a script run: 0 on success, 1 when an `expect` line finds the device other than
 // it expects, 2 when the script cannot run (the command line, an unreadable script file, a bad
@@ -30,6 +31,7 @@
 #include "sim/settings/Simulator.h"
 #include "sim/tools/BundleLint.h"
 #include "sim/tools/ShotCommand.h"
+#include "sim/tools/TestCommand.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -45,6 +47,8 @@ int main(int argc, char** argv) {
         return RunBundleLint(argc - 1, argv + 1, std::cout, std::cerr);
     if (argc > 1 && std::string_view(argv[1]) == "shot")
         return RunShotCommand(argc - 1, argv + 1, std::cout, std::cerr);
+    if (argc > 1 && std::string_view(argv[1]) == "test")
+        return RunTestCommand(argc - 1, argv + 1, std::cout, std::cerr);
     SimArguments arguments;
     if (auto status = readSimArguments(argc, argv, arguments, std::cout, std::cerr))
         return *status;
