@@ -63,10 +63,17 @@ Result<std::string> installBundle(const std::string& deviceRoot, const std::stri
     fs::copy(source, target, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
     if (error)
         return Failure{"cannot install " + bundle + " into the device: " + error.message()};
+    // The entry is an old-style property list, whose quoted strings escape quotes and backslashes.
+    std::string quoted;
+    for (char c : label) {
+        if (c == '"' || c == '\\')
+            quoted += '\\';
+        quoted += c;
+    }
     std::ofstream entry(entries / (label + ".plist"), std::ios::trunc);
-    entry << "{\n\tentry = {\n\t\tbundle = \"" << label
+    entry << "{\n\tentry = {\n\t\tbundle = \"" << quoted
           << "\";\n\t\tcell = PSLinkCell;\n\t\tisController = 1;\n"
-          << "\t\tlabel = \"" << label << "\";\n\t};\n}\n";
+          << "\t\tlabel = \"" << quoted << "\";\n\t};\n}\n";
     if (!entry.flush())
         return Failure{"cannot write the Settings entry of " + bundle + " into the device"};
     return target.string();
