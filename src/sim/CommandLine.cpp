@@ -35,7 +35,9 @@ std::optional<int> readSimArguments(int argc, char** argv, SimArguments& argumen
     cli.footer("Subcommands (each takes --help):\n"
                "  lint BUNDLE       report what the device would do differently from what the bundle's "
                "author likely meant\n"
-               "  shot BUNDLE OUT   write a PNG of a bundle's first page as the device shows it");
+               "  shot BUNDLE OUT   write a PNG of a bundle's first page as the device shows it\n"
+               "  test [PATH...]    run UI test scripts, each on a fresh copy of the device, with a JUnit "
+               "report");
     auto& options = arguments.options;
     cli.add_option(
            "--device", options.deviceRoot,
@@ -113,5 +115,28 @@ std::optional<int> readShotArguments(int argc, char** argv, ShotArguments& argum
     cli.add_option("--screen", arguments.screen, "screen size and scale, as 375x667@2");
     cli.add_option("--language", arguments.language,
                    "the device's language, which picks the bundle's localisation (default: en)");
+    return parse(cli, argc, argv, out, err);
+}
+
+std::optional<int> readTestArguments(int argc, char** argv, TestArguments& arguments, std::ostream& out,
+                                     std::ostream& err) {
+    CLI::App cli{"Run UI test scripts (*.script), each on a fresh copy of the device in a process of its "
+                 "own; exit 0 when all pass, 1 when an expectation failed, 2 when a script could not run "
+                 "or none was found"};
+    cli.name("orbitchat-sim test");
+    cli.add_option("PATH", arguments.paths, "script files, and folders searched for *.script (default: .)");
+    cli.add_option("--device", arguments.device,
+                   "copy this device folder for each script (default: the sample device)")
+        ->check(CLI::ExistingDirectory);
+    cli.add_option("--bundle", arguments.bundle,
+                   "install this preference bundle folder into each copy of the device, with a Settings "
+                   "entry that opens it (\"open\" opens it too)")
+        ->check(CLI::ExistingDirectory);
+    cli.add_option("--junit", arguments.junit, "write a JUnit XML report to this file");
+    cli.add_option("-j,--jobs", arguments.jobs, "scripts run at once (default: the number of cores)")
+        ->check(CLI::Range(1u, 256u));
+    cli.add_option("--timeout", arguments.timeout,
+                   "seconds a script may run before it is killed and reported as an error (default: 120)")
+        ->check(CLI::Range(0.001, 86400.0));
     return parse(cli, argc, argv, out, err);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-// The program's three command lines (`orbitchat-sim`, `orbitchat-sim lint`, `orbitchat-sim shot`),
+// The program's command lines (`orbitchat-sim`, `orbitchat-sim lint`, `orbitchat-sim shot`,
+// `orbitchat-sim test`),
 // read in one place: the argument library is large, and only this file includes it.
 //
 // Each reader fills its arguments and answers nothing when the program goes on, or the exit
@@ -14,6 +15,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct SimArguments {
     Simulator::Options options;
@@ -42,6 +44,15 @@ struct ShotArguments {
     std::string language; // empty: the device's default
 };
 
+struct TestArguments {
+    std::vector<std::string> paths; // scripts, and folders searched for *.script
+    std::string device;             // a device folder to copy for each script; empty: the sample
+    std::string bundle;             // a preference bundle installed into each copy
+    std::string junit;              // the JUnit XML report to write; empty: none
+    unsigned jobs = 0;              // scripts run at once; 0: one per core
+    double timeout = 120;           // seconds a script may run before it is killed
+};
+
 // "orbitchat-sim VERSION", with the commit it was built from when known: "orbitchat-sim 0.9.0 (1a2b3c4)".
 std::string simVersionText();
 
@@ -52,4 +63,7 @@ std::optional<int> readLintArguments(int argc, char** argv, LintArguments& argum
                                      std::ostream& err);
 // argv[0] is "shot".
 std::optional<int> readShotArguments(int argc, char** argv, ShotArguments& arguments, std::ostream& out,
+                                     std::ostream& err);
+// argv[0] is "test".
+std::optional<int> readTestArguments(int argc, char** argv, TestArguments& arguments, std::ostream& out,
                                      std::ostream& err);

@@ -13,8 +13,12 @@
 // Its data (the pane's resources, the sample device and catalogue, the tour) is found beside the
 // program, or where ORBITCHAT_SIM_DATA says (DataFolder.h).
 //
-// Exit status: 0 on success, 2 when the command line or a script line is bad (the message names
-// the line) or the script's work failed, 1 when a file cannot be read.
+//     orbitchat-sim test examples/tests --junit report.xml   # UI tests (TestCommand.h)
+//
+// Exit status of a script run: 0 on success, 1 when an `expect` line finds the device other than
+// it expects, 2 when the script cannot run (the command line, an unreadable script file, a bad
+// line or a command that cannot be carried out; the message names the line); 1 also when the
+// program's own data or device cannot be found.
 
 #include "platform/foundation/HostFileRead.h"
 #include "sim/CommandLine.h"
@@ -27,6 +31,7 @@
 #include "sim/settings/Simulator.h"
 #include "sim/tools/BundleLint.h"
 #include "sim/tools/ShotCommand.h"
+#include "sim/tools/TestCommand.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -42,6 +47,8 @@ int main(int argc, char** argv) {
         return RunBundleLint(argc - 1, argv + 1, std::cout, std::cerr);
     if (argc > 1 && std::string_view(argv[1]) == "shot")
         return RunShotCommand(argc - 1, argv + 1, std::cout, std::cerr);
+    if (argc > 1 && std::string_view(argv[1]) == "test")
+        return RunTestCommand(argc - 1, argv + 1, std::cout, std::cerr);
     SimArguments arguments;
     if (auto status = readSimArguments(argc, argv, arguments, std::cout, std::cerr))
         return *status;
@@ -138,7 +145,7 @@ int main(int argc, char** argv) {
         Result<std::string> read = readHostFile(scriptPath, ScriptRunner::kMaximumScriptBytes);
         if (!read) {
             std::cerr << "orbitchat-sim: cannot read " << scriptPath << ": " << read.failure().reason << "\n";
-            return 1;
+            return 2;
         }
         script = std::move(read).value();
     }
@@ -166,7 +173,7 @@ int main(int argc, char** argv) {
             ScriptRunner::run(simulator, commands, tour ? tourDump : std::cout, outputFolder, &written)) {
         std::cerr << "orbitchat-sim: " << (scriptPath.empty() ? "" : scriptPath + ": ") << error->text()
                   << "\n";
-        return 2;
+        return error->exitStatus();
     }
     for (const auto& file : written)
         std::cout << "wrote " << file << "\n";

@@ -5,6 +5,7 @@
 #include "platform/ui/UITableView.h"
 #include "sim/screen/SimScreen.h"
 #include "sim/script/ConfettiCommands.h"
+#include "sim/script/ExpectCommands.h"
 #include "sim/script/HUDCommands.h"
 #include "sim/script/ScreenCommands.h"
 #include "sim/script/ScriptNumbers.h"
@@ -232,6 +233,11 @@ constexpr ScriptCommandDefinition kCommands[] = {
      .usage = "confetti burst|blast|typed ...",
      .check = ConfettiCommands::check,
      .run = confetti},
+    {.name = "expect",
+     .arguments = std::nullopt,
+     .usage = "expect value|stored|file|notification|title|alert|action|rows|log|no-placeholders ...",
+     .check = ExpectCommands::check,
+     .run = ExpectCommands::run},
 };
 
 } // namespace

@@ -136,8 +136,12 @@ std::optional<ScriptError> ScriptRunner::run(Simulator& simulator, const std::ve
         return error;
     };
     for (const auto& command : commands) {
-        if (auto problem = session.perform(command))
-            return report(ScriptError{command.line, *problem});
+        try {
+            if (auto problem = session.perform(command))
+                return report(ScriptError{command.line, *problem});
+        } catch (const ScriptExpectationFailure& unmet) {
+            return report(ScriptError{command.line, unmet.what(), ScriptError::Kind::UnmetExpectation});
+        }
     }
     // A recording the script left running is written now; failing to is the last command's failure.
     if (auto finished = session.finish(); !finished)

@@ -29,15 +29,18 @@
 //   screenshot, record … stop, scroll, type, views: the drawn screen (see ScreenCommands.h)
 //   hud, rotate, tilt    a progress HUD over the screen, and the device around it (see HUDCommands.h)
 //   confetti …           bursts and blasts of confetti over the pane (see ConfettiCommands.h)
+//   expect …             what the device shows and stores, checked (see ExpectCommands.h)
 //
 // Each command is registered once, with its arguments and usage, in ScriptCommandRegistry.
 // The whole script is checked before anything runs; a line that does not parse, or a command that
 // cannot be carried out (no such row, an action that the alert lacks), stops the run with the
-// line's number and a message. A script may begin with a UTF-8 byte-order mark; it may not be
+// line's number and a message. An `expect` line whose expectation is not met stops it too, as an
+// error of its own kind, so that a test can tell a broken script from a failing one. A script may begin with a UTF-8 byte-order mark; it may not be
 // longer than 1 MiB, nor a line longer than 4,096 bytes.
 
 #include <iosfwd>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -50,10 +53,25 @@ struct ScriptCommand {
 };
 
 struct ScriptError {
+    // Why the run stopped: the script could not go on (a bad line, no such row, a file that cannot
+    // be written), or it went as written and found the device other than it expected.
+    enum class Kind { CannotRun, UnmetExpectation };
+
     std::size_t line = 0;
     std::string message;
+    Kind kind = Kind::CannotRun;
     // "line 3: ..." as the command line prints it (the message alone for the whole script).
     std::string text() const;
+    // The program's exit status for this error: 1 for an unmet expectation, 2 otherwise.
+    int exitStatus() const { return kind == Kind::UnmetExpectation ? 1 : 2; }
+};
+
+// Thrown by a command that finds the device other than the script expects (ExpectCommands.h), with
+// what was expected and what is there. A run stops at it with an error of kind UnmetExpectation;
+// every other failure of a command is a message the command answers.
+class ScriptExpectationFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 class ScriptRunner {

@@ -66,14 +66,9 @@ json rowsOf(SettingsApp& app) {
         r["key"] = SimJSONFromPlist(row->propertyForKey("key"));
         r["defaults"] = SimJSONFromPlist(row->propertyForKey("defaults"));
         const bool placeholder = !row->missingClassName().empty();
-        // As the Settings app shows it: what the getter answers (rows without a getter show none),
-        // and that value as the cell shows it, as text.
-        PlistValue stored = placeholder ? PlistValue() : list->valueForSpecifier(row);
-        auto shown = placeholder ? std::nullopt : PSControlValue::shownText(*row, stored);
-        if (!shown && !placeholder && stored.isString() && row->cellType() != PSGroupCell)
-            shown = stored.stringValue();
-        r["value"] = shown ? json(*shown) : json(nullptr);
-        r["stored"] = SimJSONFromPlist(stored);
+        SimRowValue value = SimRowValueOf(*list, row);
+        r["value"] = value.shown ? json(*value.shown) : json(nullptr);
+        r["stored"] = SimJSONFromPlist(value.stored);
         r["footerText"] = SimJSONFromPlist(row->propertyForKey("footerText"));
         r["hasIcon"] = row->propertyForKey("iconImage").isObject();
         if (placeholder)
@@ -126,6 +121,19 @@ json catalogueOf(const SettingsApp& app) {
 }
 
 } // namespace
+
+SimRowValue SimRowValueOf(PSListController& list, const std::shared_ptr<PSSpecifier>& row) {
+    if (!row->missingClassName().empty())
+        return {};
+    // As the Settings app shows it: what the getter answers (rows without a getter show none),
+    // and that value as the cell shows it, as text.
+    SimRowValue value;
+    value.stored = list.valueForSpecifier(row);
+    value.shown = PSControlValue::shownText(*row, value.stored);
+    if (!value.shown && value.stored.isString() && row->cellType() != PSGroupCell)
+        value.shown = value.stored.stringValue();
+    return value;
+}
 
 json SimDump(Simulator& simulator) {
     SettingsApp& app = simulator.settings();

@@ -30,12 +30,25 @@
 // Values of the rows and records are written as JSON of their own kind; dates and data as their
 // description text. Byte sequences that are not UTF-8 (odd file names) come out with U+FFFD.
 
+#include "platform/foundation/plist/PlistValue.h"
+
 #include <nlohmann/json_fwd.hpp>
 
+#include <memory>
+#include <optional>
 #include <string>
 
+class PSListController;
+class PSSpecifier;
 class Simulator;
-class PlistValue;
+
+// What a row of `list` holds and shows, as the dump's "stored" and "value" have them: nothing for
+// a placeholder row.
+struct SimRowValue {
+    PlistValue stored;
+    std::optional<std::string> shown;
+};
+SimRowValue SimRowValueOf(PSListController& list, const std::shared_ptr<PSSpecifier>& row);
 
 nlohmann::ordered_json SimDump(Simulator& simulator);
 nlohmann::ordered_json SimJSONFromPlist(const PlistValue& value);

@@ -69,10 +69,10 @@ TEST(ScriptLimitsTest, TheProgramRefusesScriptsThatAreNotFilesAndBadOptionsWithT
     std::string out;
     // A FIFO would block an ordinary read for ever; an endless device would fill the memory.
     ASSERT_EQ(mkfifo(device.host("/script.fifo").c_str(), 0600), 0);
-    EXPECT_EQ(runSimProgram(common + "--script " + device.host("/script.fifo"), out, true), 1);
+    EXPECT_EQ(runSimProgram(common + "--script " + device.host("/script.fifo"), out, true), 2);
     EXPECT_NE(out.find(": not a regular file"), std::string::npos) << out;
     out.clear();
-    EXPECT_EQ(runSimProgram(common + "--script /dev/zero", out, true), 1);
+    EXPECT_EQ(runSimProgram(common + "--script /dev/zero", out, true), 2);
     EXPECT_NE(out.find(": not a regular file"), std::string::npos) << out;
 
     for (const char* bad : {"--no-such-option", "--screen infxinf@2", "--screen 375x667@9",
