@@ -17,7 +17,11 @@ export HOME="$work/home"
 unset ORBITCHAT_SIM_DATA
 sim="$work/root/usr/bin/orbitchat-sim"
 share="$work/root/usr/share/orbitchat-sim"
-fail() { echo "check-package: $*" >&2; exit 1; }
+fail() { status=0
+"$sim" test "$share/tests" --junit report.xml > test.out || status=$?
+[ "$status" -eq 0 ] || { cat test.out >&2; fail "the example UI tests did not pass (status $status)"; }
+grep -q '<testsuite' report.xml || fail "the test runner wrote no JUnit report"
+echo "check-package: $*" >&2; exit 1; }
 
 "$sim" --version | grep -q '^orbitchat-sim [0-9]' || fail "--version printed no version"
 "$sim" --help | grep -q '^  lint ' || fail "--help lists no subcommands"
@@ -33,4 +37,8 @@ grep -q 'warning' lint.out || fail "lint reported nothing on the sample bundle"
 "$sim" shot "$share/device/Library/PreferenceBundles/DimmerPrefs.bundle" dimmer.png > /dev/null ||
   fail "shot failed"
 [ "$(head -c 8 dimmer.png | od -An -tx1 | tr -d ' \n')" = "89504e470d0a1a0a" ] || fail "shot wrote no PNG"
+status=0
+"$sim" test "$share/tests" --junit report.xml > test.out || status=$?
+[ "$status" -eq 0 ] || { cat test.out >&2; fail "the example UI tests did not pass (status $status)"; }
+grep -q '<testsuite' report.xml || fail "the test runner wrote no JUnit report"
 echo "check-package: $(basename "$deb") works unpacked, outside the repository"

@@ -1,5 +1,7 @@
 #include "sim/script/HUDGallery.h"
 
+#include "sim/script/ScriptRunner.h"
+
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "sim/screen/SDLWindowBackend.h"
@@ -79,8 +81,14 @@ private:
         const ScriptCommandDefinition* definition = ScriptCommandRegistry::find(command.name);
         if (definition && definition->writesOutput)
             return;
-        if (auto problem = session_->perform(command))
-            std::cerr << "orbitchat-sim: line " << command.line << ": " << *problem << "\n";
+        // In the window a gallery goes on after a line that fails or an expectation that is not
+        // met: it says so and shows the next step.
+        try {
+            if (auto problem = session_->perform(command))
+                std::cerr << "orbitchat-sim: line " << command.line << ": " << *problem << "\n";
+        } catch (const ScriptExpectationFailure& unmet) {
+            std::cerr << "orbitchat-sim: line " << command.line << ": " << unmet.what() << "\n";
+        }
     }
 
     void play(std::size_t from) {
