@@ -4,6 +4,7 @@
 #include "sim/settings/DataFolder.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <ostream>
 #include <set>
 
@@ -53,6 +54,9 @@ Result<> prepareBundleInput(const std::string& project, const std::string& packa
         options.preferenceBundle = bundle.value();
         return {};
     }
+    std::error_code ec;
+    if (!options.preferenceBundle.empty() && !std::filesystem::is_directory(options.preferenceBundle, ec))
+        return Failure{options.preferenceBundle + " is neither a bundle folder nor a .deb package"};
     if (project.empty() && package.empty())
         return {};
     if (options.deviceRoot.empty()) {
