@@ -33,11 +33,12 @@ std::optional<int> readSimArguments(int argc, char** argv, SimArguments& argumen
                  "simulated device"};
     cli.set_version_flag("--version", simVersionText(), "print the version and exit");
     cli.footer("Subcommands (each takes --help):\n"
-               "  lint BUNDLE       report what the device would do differently from what the bundle's "
+               "  lint BUNDLE...    report what the device would do differently from what the bundle's "
                "author likely meant\n"
                "  shot BUNDLE OUT   write a PNG of a bundle's first page as the device shows it\n"
                "  test [PATH...]    run UI test scripts, each on a fresh copy of the device, with a JUnit "
-               "report");
+               "report\n"
+               "  install PACKAGE   extract a tweak's .deb into the device");
     auto& options = arguments.options;
     cli.add_option(
            "--device", options.deviceRoot,
@@ -50,11 +51,28 @@ std::optional<int> readSimArguments(int argc, char** argv, SimArguments& argumen
         cli.add_option("--bundle", options.bundlePath,
                        "folder of the pane's resources (default: the data folder's resources/)")
             ->check(CLI::ExistingDirectory);
-    cli.add_option("--preference-bundle", options.preferenceBundle,
-                   "open this preference bundle folder as the device would: its principal class when the "
-                   "simulator has it, otherwise the platform's list of its Root.plist (\"open\" opens it)")
-        ->check(CLI::ExistingDirectory)
-        ->excludes(paneBundle);
+    auto* preferenceBundle =
+        cli.add_option("--preference-bundle", options.preferenceBundle,
+                       "open this preference bundle folder (or the bundle of this .deb) as the device would: "
+                       "its principal class when the simulator has it, otherwise the platform's list of its "
+                       "Root.plist (\"open\" opens it)")
+            ->check(CLI::ExistingDirectory | CLI::ExistingFile)
+            ->excludes(paneBundle);
+    auto* project = cli.add_option("--project", arguments.project,
+                                   "install the preference bundle of this Theos project, with its entry, "
+                                   "into the device (a fresh copy of the sample unless --device) and open it")
+                        ->check(CLI::ExistingDirectory)
+                        ->excludes(paneBundle)
+                        ->excludes(preferenceBundle);
+    cli.add_option("--package", arguments.package,
+                   "install this .deb into the device (a fresh copy of the sample unless --device) and open "
+                   "its preference bundle")
+        ->check(CLI::ExistingFile)
+        ->excludes(paneBundle)
+        ->excludes(preferenceBundle)
+        ->excludes(project);
+    cli.add_option("--bundle-name", arguments.bundleName,
+                   "the bundle to open when the project or package has several");
     cli.add_option("--language", options.language,
                    "the device's language, which picks the bundles' localisations (default: en)");
     cli.add_option("--model", options.model,
@@ -98,9 +116,30 @@ std::optional<int> readLintArguments(int argc, char** argv, LintArguments& argum
     CLI::App cli{"Report what the device would do differently from what a preference bundle's author "
                  "likely meant"};
     cli.name("orbitchat-sim lint");
-    cli.add_option("BUNDLE", arguments.bundle, "the bundle folder (NAME.bundle)")->required();
-    cli.add_option("--format", arguments.format, "text (one line per finding) or json")
-        ->check(CLI::IsMember({"text", "json"}));
+    cli.add_option("BUNDLE", arguments.bundles,
+                   "one or more bundle folders (NAME.bundle), Theos project folders or .deb packages")
+        ->required();
+    cli.add_option("--bundle-name", arguments.bundleName,
+                   "in a project or package, check only the bundle of this name (default: every one)");
+    cli.add_option("--format", arguments.format,
+                   "text (one line per finding), json, github (workflow annotations) or sarif (SARIF 2.1.0)")
+        ->check(CLI::IsMember({"text", "json", "github", "sarif"}));
+    return parse(cli, argc, argv, out, err);
+}
+
+std::optional<int> readInstallArguments(int argc, char** argv, InstallArguments& arguments, std::ostream& out,
+                                        std::ostream& err) {
+    CLI::App cli{"Extract a tweak's .deb into the simulated device: only files and folders under the "
+                 "folders tweaks install to, never out of the device"};
+    cli.name("orbitchat-sim install");
+    cli.add_option("PACKAGE", arguments.package, "the package (NAME.deb)")
+        ->required()
+        ->check(CLI::ExistingFile);
+    cli.add_option("--device", arguments.device,
+                   "device folder to install into (default: the kept copy of the sample device)")
+        ->check(CLI::ExistingDirectory);
+    cli.add_flag("--reset-device", arguments.resetDevice,
+                 "start the kept copy of the sample device afresh first");
     return parse(cli, argc, argv, out, err);
 }
 
@@ -108,7 +147,8 @@ std::optional<int> readShotArguments(int argc, char** argv, ShotArguments& argum
                                      std::ostream& err) {
     CLI::App cli{"Write a PNG of a preference bundle's first page as the device shows it"};
     cli.name("orbitchat-sim shot");
-    cli.add_option("BUNDLE", arguments.bundle, "the bundle folder (NAME.bundle)")->required();
+    cli.add_option("BUNDLE", arguments.bundle, "the bundle folder (NAME.bundle) or a .deb with one")
+        ->required();
     cli.add_option("OUT", arguments.picture, "the PNG to write (relative to the current folder)")->required();
     cli.add_option("--appearance", arguments.appearance, "draw the screen light or dark (default: light)")
         ->check(CLI::IsMember({"light", "dark"}));

@@ -29,11 +29,21 @@ struct SimArguments {
     bool dumpOnly = false;
     bool headless = false;
     bool hudGallery = false;
+    std::string project;    // a Theos project whose bundle is installed and opened
+    std::string package;    // a .deb installed, whose bundle is opened
+    std::string bundleName; // which bundle of the project or package
 };
 
 struct LintArguments {
-    std::string bundle;
-    std::string format = "text"; // "text" or "json"
+    std::vector<std::string> bundles;
+    std::string format = "text"; // "text", "json", "github" or "sarif"
+    std::string bundleName;      // in a project or package: only this bundle
+};
+
+struct InstallArguments {
+    std::string package;
+    std::string device; // empty: the kept copy of the sample device
+    bool resetDevice = false;
 };
 
 struct ShotArguments {
@@ -61,6 +71,9 @@ std::optional<int> readSimArguments(int argc, char** argv, SimArguments& argumen
 // argv[0] is "lint".
 std::optional<int> readLintArguments(int argc, char** argv, LintArguments& arguments, std::ostream& out,
                                      std::ostream& err);
+// argv[0] is "install".
+std::optional<int> readInstallArguments(int argc, char** argv, InstallArguments& arguments, std::ostream& out,
+                                        std::ostream& err);
 // argv[0] is "shot".
 std::optional<int> readShotArguments(int argc, char** argv, ShotArguments& arguments, std::ostream& out,
                                      std::ostream& err);

@@ -8,6 +8,8 @@
 //     orbitchat-sim --hud-gallery                     # the progress HUD's modes and options
 //     orbitchat-sim --catalogue my.json               # serve another catalogue (--offline: none)
 //     orbitchat-sim shot My.bundle page.png           # a PNG of a bundle's first page (ShotCommand.h)
+//     orbitchat-sim --project ~/src/mytweak           # a Theos project's bundle, installed and opened
+//     orbitchat-sim install my.deb                    # a package into the device (InstallCommand.h)
 //     orbitchat-sim --appearance dark                 # the whole screen in the dark style
 //
 // Its data (the pane's resources, the sample device and catalogue, the tour) is found beside the
@@ -30,6 +32,7 @@
 #include "sim/settings/SampleDevice.h"
 #include "sim/settings/Simulator.h"
 #include "sim/tools/BundleLint.h"
+#include "sim/tools/InstallCommand.h"
 #include "sim/tools/ShotCommand.h"
 #include "sim/tools/TestCommand.h"
 
@@ -45,6 +48,8 @@
 int main(int argc, char** argv) {
     if (argc > 1 && std::string_view(argv[1]) == "lint")
         return RunBundleLint(argc - 1, argv + 1, std::cout, std::cerr);
+    if (argc > 1 && std::string_view(argv[1]) == "install")
+        return RunInstallCommand(argc - 1, argv + 1, std::cout, std::cerr);
     if (argc > 1 && std::string_view(argv[1]) == "shot")
         return RunShotCommand(argc - 1, argv + 1, std::cout, std::cerr);
     if (argc > 1 && std::string_view(argv[1]) == "test")
@@ -89,6 +94,17 @@ int main(int argc, char** argv) {
         if (!data)
             return noData();
         options.catalogueFile = data.value().catalogue();
+    }
+
+    // A project or package brings its bundle into the device (a fresh copy of the sample unless
+    // --device); a package given as --preference-bundle is opened from a temporary folder.
+    BundleInput bundleInput;
+    if (auto prepared =
+            prepareBundleInput(arguments.project, arguments.package, arguments.bundleName,
+                               data ? data.value().sampleDevice() : "", options, bundleInput, std::cerr);
+        !prepared) {
+        std::cerr << "orbitchat-sim: " << prepared.reason() << "\n";
+        return 1;
     }
 
     // Without --device: the kept working copy of the sample device, or a fresh copy for the

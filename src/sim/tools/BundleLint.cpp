@@ -1,5 +1,7 @@
 #include "sim/tools/BundleLint.h"
 #include "sim/CommandLine.h"
+#include "sim/settings/BundleSource.h"
+#include "sim/tools/LintReport.h"
 
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/StringHelpers.h"
@@ -687,14 +689,76 @@ int RunBundleLint(int argc, char** argv, std::ostream& out, std::ostream& err) {
     LintArguments arguments;
     if (auto status = readLintArguments(argc, argv, arguments, out, err))
         return *status;
-    const std::string& bundle = arguments.bundle;
-    Result<BundleLintReport> report = BundleLint::lint(bundle);
-    if (!report) {
-        err << "orbitchat-sim lint: cannot read " << bundle << ": " << report.reason() << "\n";
-        return 2;
+    // Every bundle is checked and reported even when one cannot be read; the status is the worst.
+    std::vector<LintedBundle> linted;
+    std::vector<std::unique_ptr<BundleSource::TemporaryFolder>> extracted;
+    bool unreadable = false;
+    auto cannot = [&](const std::string& input, const std::string& why) {
+        err << "orbitchat-sim lint: cannot read " << input << ": " << why << "\n";
+        unreadable = true;
+    };
+    auto lintBundle = [&](const std::string& folder, const std::string& shownFolder) {
+        Result<BundleLintReport> report = BundleLint::lint(folder);
+        if (!report)
+            return cannot(shownFolder, report.reason());
+        linted.push_back({folder, shownFolder, std::move(report).value()});
+    };
+    // A project's or package's bundles: the one asked for, or every one.
+    auto lintAll = [&](const std::string& input, std::vector<BundleSource::Bundle> bundles,
+                       const std::string& extractedTo) {
+        if (!arguments.bundleName.empty() || bundles.empty()) {
+            auto picked = BundleSource::pick(bundles, arguments.bundleName, input);
+            if (!picked)
+                return cannot(input, picked.reason());
+            bundles = {picked.value()};
+        }
+        for (const auto& bundle : bundles) {
+            // A package's files are named by their place in the package, the folder they were
+            // read from being gone when the command ends.
+            const std::string shown = extractedTo.empty() ? bundle.folder
+                                                          : input + "/" +
+                                                                std::filesystem::path(bundle.folder)
+                                                                    .lexically_relative(extractedTo)
+                                                                    .generic_string();
+            lintBundle(bundle.folder, shown);
+        }
+    };
+    for (const std::string& input : arguments.bundles) {
+        if (BundleSource::isPackage(input)) {
+            auto folder = BundleSource::TemporaryFolder::create();
+            if (!folder) {
+                cannot(input, folder.reason());
+                continue;
+            }
+            const std::string root = folder.value()->path();
+            extracted.push_back(std::move(folder).value());
+            auto installed = BundleSource::installPackage(input, root);
+            if (!installed) {
+                cannot(input, installed.reason());
+                continue;
+            }
+            lintAll(input, BundleSource::deviceBundles(root), root);
+        } else if (BundleSource::isProject(input)) {
+            lintAll(input, BundleSource::projectBundles(input), "");
+        } else {
+            lintBundle(input, input);
+        }
     }
-    const auto& [findings, filesRead] = report.value();
-    out << (arguments.format == "json" ? BundleLint::json(findings, bundle, filesRead)
-                                       : BundleLint::text(findings, filesRead));
-    return findings.empty() ? 0 : 1;
+    if (linted.empty())
+        return 2;
+    std::error_code ec;
+    const std::filesystem::path here = std::filesystem::current_path(ec);
+    if (arguments.format == "json")
+        out << LintReport::json(linted);
+    else if (arguments.format == "github")
+        out << LintReport::github(linted, here);
+    else if (arguments.format == "sarif")
+        out << LintReport::sarif(linted, here);
+    else
+        out << LintReport::text(linted);
+    if (unreadable)
+        return 2;
+    const bool anyFindings =
+        std::any_of(linted.begin(), linted.end(), [](const auto& b) { return !b.report.findings.empty(); });
+    return anyFindings ? 1 : 0;
 }

@@ -101,8 +101,9 @@ public:
                             std::size_t filesRead);
 };
 
-// The `lint` command: `lint BUNDLE [--format text|json]`, where argv[0] is "lint". Writes the
-// report to `out` and problems with the command itself to `err`. Exit status as linters give it:
-// 0 without findings, 1 with findings, 2 for a bad command line or a bundle folder that cannot be
-// read.
+// The `lint` command: `lint BUNDLE... [--format text|json|github|sarif]`, where argv[0] is "lint".
+// Writes the report of every bundle to `out` (LintReport.h) and problems with the command itself
+// to `err`. Exit status as linters give it, over all the bundles: 0 without findings, 1 with
+// findings, 2 for a bad command line or when any bundle folder cannot be read (the others are
+// still reported).
 int RunBundleLint(int argc, char** argv, std::ostream& out, std::ostream& err);

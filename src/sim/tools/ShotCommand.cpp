@@ -5,6 +5,7 @@
 #include "sim/settings/DataFolder.h"
 #include "sim/settings/SampleDevice.h"
 #include "sim/settings/Simulator.h"
+#include "sim/tools/InstallCommand.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -16,7 +17,6 @@ int RunShotCommand(int argc, char** argv, std::ostream& out, std::ostream& err) 
     ShotArguments arguments;
     if (auto status = readShotArguments(argc, argv, arguments, out, err))
         return *status;
-    const std::string& bundle = arguments.bundle;
     const std::string& picture = arguments.picture;
     const std::string& screen = arguments.screen;
     Simulator::Options options;
@@ -28,6 +28,16 @@ int RunShotCommand(int argc, char** argv, std::ostream& out, std::ostream& err) 
     }
     options.appearance = *Simulator::appearanceNamed(arguments.appearance);
 
+    std::unique_ptr<BundleSource::TemporaryFolder> extracted; // a package's files, while the shot is taken
+    std::string bundle = arguments.bundle;
+    if (BundleSource::isPackage(bundle)) {
+        auto found = bundleOfPackage(bundle, "", extracted);
+        if (!found) {
+            err << "orbitchat-sim shot: " << found.reason() << "\n";
+            return 1;
+        }
+        bundle = found.value();
+    }
     std::error_code error;
     if (!std::filesystem::is_directory(bundle, error)) {
         err << "orbitchat-sim shot: cannot read " << bundle << ": it is not a folder\n";
