@@ -1,6 +1,7 @@
 #include "platform/ui/UIScreen.h"
 
 #include "platform/foundation/DeviceEnvironment.h"
+#include "platform/ui/UIGraphics.h"
 
 namespace {
 
@@ -17,4 +18,9 @@ struct MainScreen : DeviceEnvironment::Part {
 
 const std::shared_ptr<UIScreen>& UIScreen::mainScreen() {
     return DeviceEnvironment::current().part<MainScreen>().screen;
+}
+
+void UIScreen::setScale(CGFloat scale) {
+    scale_ = scale;
+    UIGraphicsSetScreenScale(scale);
 }

@@ -18,7 +18,8 @@ public:
     CGRect bounds() const { return bounds_; }
     void setBounds(CGRect bounds) { bounds_ = bounds; }
     CGFloat scale() const { return scale_; }
-    void setScale(CGFloat scale) { scale_ = scale; }
+    // Also the scale that image contexts without one of their own draw at.
+    void setScale(CGFloat scale);
 
 protected:
     UIScreen() = default;

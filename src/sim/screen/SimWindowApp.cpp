@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 namespace {
@@ -46,16 +47,30 @@ Result<> RunSimulatorWindow(const Simulator::Options& options, const SimWindowOp
             simulator.settings().burst();
     });
     if (!windowOptions.stateFile.empty()) {
-        window->setAfterFrame([&] {
+        // Written after every frame; a failure is said once, not at every frame, and never
+        // leaves a half-written state file in place of the last whole one.
+        auto stateWriteFailed = std::make_shared<bool>(false);
+        window->setAfterFrame([&, stateWriteFailed] {
             nlohmann::json state = screen.viewsDump();
             state["windowPixelsPerPoint"] = window->windowPixelsPerPoint();
             state["dump"] = SimDump(simulator);
             std::string temporary = windowOptions.stateFile + ".partial";
+            bool written = false;
             {
                 std::ofstream out(temporary, std::ios::trunc);
                 out << SimDumpText(state);
+                out.flush();
+                written = static_cast<bool>(out);
             }
-            std::rename(temporary.c_str(), windowOptions.stateFile.c_str());
+            if (written)
+                written = std::rename(temporary.c_str(), windowOptions.stateFile.c_str()) == 0;
+            if (!written) {
+                std::remove(temporary.c_str());
+                if (!*stateWriteFailed)
+                    std::cerr << "orbitchat-sim: cannot write the window state file "
+                              << windowOptions.stateFile << "\n";
+            }
+            *stateWriteFailed = !written;
         });
     }
     Subscription idleStart, idleReport;

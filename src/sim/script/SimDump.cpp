@@ -3,6 +3,7 @@
 #include "hud/TQProgressHUD.h"
 #include "pane/ExtensionsTableViewController.h"
 #include "platform/foundation/DarwinNotifyCenter.h"
+#include "platform/prefs/PSCellClass.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/process/DeviceSpawn.h"
 #include "platform/ui/UIApplication.h"
@@ -61,12 +62,16 @@ json rowsOf(SettingsApp& app) {
         return rows;
     for (const auto& row : *specifiers) {
         json r;
-        r["title"] = row->name();
+        SimRowValue value = SimRowValueOf(*list, row);
+        // The title the user reads: a library cell may show one made from the value.
+        std::optional<std::string> shownTitle;
+        if (const auto& cls = row->cellClass())
+            shownTitle = cls->title(*row, value.stored);
+        r["title"] = shownTitle ? *shownTitle : row->name();
         r["cell"] = PSTableCell::stringFromCellType(row->cellType());
         r["key"] = SimJSONFromPlist(row->propertyForKey("key"));
         r["defaults"] = SimJSONFromPlist(row->propertyForKey("defaults"));
         const bool placeholder = !row->missingClassName().empty();
-        SimRowValue value = SimRowValueOf(*list, row);
         r["value"] = value.shown ? json(*value.shown) : json(nullptr);
         r["stored"] = SimJSONFromPlist(value.stored);
         r["footerText"] = SimJSONFromPlist(row->propertyForKey("footerText"));

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSLog.h"
 #include "platform/graphics/UIBezierPath.h"
+#include "platform/ui/UIScreen.h"
 
 #include "support/PixelTesting.h"
 
@@ -29,6 +30,16 @@ TEST(UIGraphicsTest, ImageContextDrawsAtItsScale) {
     // The image is a snapshot: drawing after it was taken is only in the later one.
     EXPECT_TRUE(pixels::transparent(pixels::at(image->CGImage(), 7, 2, 2)));
     EXPECT_TRUE(pixels::blue(pixels::at(later->CGImage(), 7, 2, 2)));
+}
+
+TEST(UIGraphicsTest, ImageContextsFollowTheMainScreensScale) {
+    UIScreen::mainScreen()->setScale(3);
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(10, 5), false, 0);
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->scale(), 3);
+    EXPECT_EQ(image->CGImage()->width(), 30u);
 }
 
 TEST(UIGraphicsTest, ContextsNestAndOpaqueOnesStartBlack) {

@@ -52,6 +52,15 @@ TEST(LibraryBundleTest, EveryRowOfTheSampleLibraryPageWorksFromAScript) {
     }
     EXPECT_EQ(approximated, 3); // the bundle's own switch, slider and credits page
     EXPECT_EQ(library, 7);
+    // A row whose library cell makes its title from the value is dumped under that title.
+    auto titled = [](const json& dump, const std::string& title) {
+        for (const auto& row : dump["rows"])
+            if (row["title"] == title)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(titled(dumps[0], "Margin: 8 pixels")) << dumps[0]["rows"].dump();
+    EXPECT_FALSE(titled(dumps[0], "Margin: %i pixels"));
     EXPECT_EQ(dumps[1]["title"], "Credits");
     EXPECT_EQ(dumps[2]["openedURLs"],
               json::array({"https://github.com/example/glow", "https://twitter.com/exampledev"}));
