@@ -73,6 +73,10 @@ std::optional<int> readSimArguments(int argc, char** argv, SimArguments& argumen
         ->excludes(project);
     cli.add_option("--bundle-name", arguments.bundleName,
                    "the bundle to open when the project or package has several");
+    cli.add_flag("--rootless", arguments.rootless,
+                 "the project is built rootless (as make THEOS_PACKAGE_SCHEME=rootless): its bundle and "
+                 "entry go under /var/jb")
+        ->needs(project);
     cli.add_option("--language", options.language,
                    "the device's language, which picks the bundles' localisations (default: en)");
     cli.add_option("--model", options.model,
@@ -117,14 +121,23 @@ std::optional<int> readLintArguments(int argc, char** argv, LintArguments& argum
                  "likely meant"};
     cli.name("orbitchat-sim lint");
     cli.add_option("BUNDLE", arguments.bundles,
-                   "one or more bundle folders (NAME.bundle), Theos project folders or .deb packages")
-        ->required();
+                   "one or more bundle folders (NAME.bundle), Theos project folders or .deb packages");
+    std::vector<std::string> projects;
+    cli.add_option("--project", projects, "a Theos project folder, as a BUNDLE")
+        ->check(CLI::ExistingDirectory);
     cli.add_option("--bundle-name", arguments.bundleName,
                    "in a project or package, check only the bundle of this name (default: every one)");
     cli.add_option("--format", arguments.format,
                    "text (one line per finding), json, github (workflow annotations) or sarif (SARIF 2.1.0)")
         ->check(CLI::IsMember({"text", "json", "github", "sarif"}));
-    return parse(cli, argc, argv, out, err);
+    if (auto status = parse(cli, argc, argv, out, err))
+        return status;
+    arguments.bundles.insert(arguments.bundles.end(), projects.begin(), projects.end());
+    if (arguments.bundles.empty()) {
+        err << "orbitchat-sim lint: give a BUNDLE or --project\nRun with --help for more information.\n";
+        return 2;
+    }
+    return std::nullopt;
 }
 
 std::optional<int> readInstallArguments(int argc, char** argv, InstallArguments& arguments, std::ostream& out,
@@ -147,15 +160,34 @@ std::optional<int> readShotArguments(int argc, char** argv, ShotArguments& argum
                                      std::ostream& err) {
     CLI::App cli{"Write a PNG of a preference bundle's first page as the device shows it"};
     cli.name("orbitchat-sim shot");
-    cli.add_option("BUNDLE", arguments.bundle, "the bundle folder (NAME.bundle) or a .deb with one")
-        ->required();
-    cli.add_option("OUT", arguments.picture, "the PNG to write (relative to the current folder)")->required();
+    cli.add_option("BUNDLE", arguments.bundle,
+                   "the bundle folder (NAME.bundle) or a .deb with one (left out with --project)");
+    cli.add_option("OUT", arguments.picture, "the PNG to write (relative to the current folder)");
+    auto* project = cli.add_option("--project", arguments.project,
+                                   "shoot the preference bundle of this Theos project, installed with its "
+                                   "entry into a fresh copy of the sample device")
+                        ->check(CLI::ExistingDirectory);
+    cli.add_option("--bundle-name", arguments.bundleName,
+                   "the bundle to shoot when the project or package has several");
+    cli.add_flag("--rootless", arguments.rootless,
+                 "the project is built rootless (bundle and entry under /var/jb)")
+        ->needs(project);
     cli.add_option("--appearance", arguments.appearance, "draw the screen light or dark (default: light)")
         ->check(CLI::IsMember({"light", "dark"}));
     cli.add_option("--screen", arguments.screen, "screen size and scale, as 375x667@2");
     cli.add_option("--language", arguments.language,
                    "the device's language, which picks the bundle's localisation (default: en)");
-    return parse(cli, argc, argv, out, err);
+    if (auto status = parse(cli, argc, argv, out, err))
+        return status;
+    // With a project the only word is the picture.
+    if (!arguments.project.empty() && arguments.picture.empty())
+        std::swap(arguments.bundle, arguments.picture);
+    if (arguments.picture.empty() || (!arguments.project.empty() && !arguments.bundle.empty())) {
+        err << "orbitchat-sim shot: give BUNDLE OUT, or --project DIR OUT\nRun with --help for more "
+               "information.\n";
+        return 2;
+    }
+    return std::nullopt;
 }
 
 std::optional<int> readTestArguments(int argc, char** argv, TestArguments& arguments, std::ostream& out,
@@ -164,14 +196,27 @@ std::optional<int> readTestArguments(int argc, char** argv, TestArguments& argum
                  "own; exit 0 when all pass, 1 when an expectation failed, 2 when a script could not run "
                  "or none was found"};
     cli.name("orbitchat-sim test");
-    cli.add_option("PATH", arguments.paths, "script files, and folders searched for *.script (default: .)");
+    cli.add_option("PATH", arguments.paths,
+                   "script files, and folders searched for *.script (default: ., or the project's tests/)");
     cli.add_option("--device", arguments.device,
                    "copy this device folder for each script (default: the sample device)")
         ->check(CLI::ExistingDirectory);
-    cli.add_option("--bundle", arguments.bundle,
-                   "install this preference bundle folder into each copy of the device, with a Settings "
-                   "entry that opens it (\"open\" opens it too)")
-        ->check(CLI::ExistingDirectory);
+    auto* bundle =
+        cli.add_option("--bundle", arguments.bundle,
+                       "install this preference bundle folder into each copy of the device, with a "
+                       "Settings entry that opens it (\"open\" opens it too)")
+            ->check(CLI::ExistingDirectory);
+    auto* project =
+        cli.add_option("--project", arguments.project,
+                       "install this Theos project's preference bundle, with its entry, into each "
+                       "copy of the device (\"open\" opens it); PATH defaults to its tests/")
+            ->check(CLI::ExistingDirectory)
+            ->excludes(bundle);
+    cli.add_option("--bundle-name", arguments.bundleName, "the project's bundle, when it has several")
+        ->needs(project);
+    cli.add_flag("--rootless", arguments.rootless,
+                 "the project is built rootless (bundle and entry under /var/jb)")
+        ->needs(project);
     cli.add_option("--junit", arguments.junit, "write a JUnit XML report to this file");
     cli.add_option("-j,--jobs", arguments.jobs, "scripts run at once (default: the number of cores)")
         ->check(CLI::Range(1u, 256u));

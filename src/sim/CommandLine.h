@@ -32,12 +32,13 @@ struct SimArguments {
     std::string project;    // a Theos project whose bundle is installed and opened
     std::string package;    // a .deb installed, whose bundle is opened
     std::string bundleName; // which bundle of the project or package
+    bool rootless = false;  // the project is built with the rootless scheme
 };
 
 struct LintArguments {
-    std::vector<std::string> bundles;
-    std::string format = "text"; // "text", "json", "github" or "sarif"
-    std::string bundleName;      // in a project or package: only this bundle
+    std::vector<std::string> bundles; // bundle folders, projects (also those of --project) and packages
+    std::string format = "text";      // "text", "json", "github" or "sarif"
+    std::string bundleName;           // in a project or package: only this bundle
 };
 
 struct InstallArguments {
@@ -47,8 +48,11 @@ struct InstallArguments {
 };
 
 struct ShotArguments {
-    std::string bundle;
+    std::string bundle; // empty with a project
     std::string picture;
+    std::string project;    // a Theos project whose bundle is installed and shot
+    std::string bundleName; // which bundle of the project or package
+    bool rootless = false;
     std::string appearance = "light";
     std::string screen;
     std::string language; // empty: the device's default
@@ -58,6 +62,9 @@ struct TestArguments {
     std::vector<std::string> paths; // scripts, and folders searched for *.script
     std::string device;             // a device folder to copy for each script; empty: the sample
     std::string bundle;             // a preference bundle installed into each copy
+    std::string project;            // a Theos project installed into each copy
+    std::string bundleName;         // which bundle of the project
+    bool rootless = false;          // the project is built with the rootless scheme
     std::string junit;              // the JUnit XML report to write; empty: none
     unsigned jobs = 0;              // scripts run at once; 0: one per core
     double timeout = 120;           // seconds a script may run before it is killed

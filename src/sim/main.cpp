@@ -99,9 +99,9 @@ int main(int argc, char** argv) {
     // A project or package brings its bundle into the device (a fresh copy of the sample unless
     // --device); a package given as --preference-bundle is opened from a temporary folder.
     BundleInput bundleInput;
-    if (auto prepared =
-            prepareBundleInput(arguments.project, arguments.package, arguments.bundleName,
-                               data ? data.value().sampleDevice() : "", options, bundleInput, std::cerr);
+    if (auto prepared = prepareBundleInput(arguments.project, arguments.package, arguments.bundleName,
+                                           data ? data.value().sampleDevice() : "", options, bundleInput,
+                                           std::cerr, arguments.rootless);
         !prepared) {
         std::cerr << "orbitchat-sim: " << prepared.reason() << "\n";
         return 1;

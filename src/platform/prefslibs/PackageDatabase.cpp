@@ -92,17 +92,24 @@ PackageDatabase PackageDatabase::parse(std::string_view text) {
     return db;
 }
 
+const char* PackageDatabase::statusPathFor(bool hasRootlessFile, bool hasRootfulFile, bool rootlessScheme) {
+    if (hasRootlessFile)
+        return kRootlessStatusPath;
+    if (hasRootfulFile)
+        return kStatusPath;
+    return rootlessScheme ? kRootlessStatusPath : kStatusPath;
+}
+
 Result<PackageDatabase> PackageDatabase::readFromDevice(const NSFileManager& files) {
-    for (const char* path : {kRootlessStatusPath, kStatusPath}) {
-        if (!files.fileExistsAtPath(path))
-            continue;
-        std::shared_ptr<NSError> error;
-        auto bytes = files.contentsAtPath(path, &error, kLargestStatusFile);
-        if (!bytes)
-            return Failure{error ? error->localizedDescription() : std::string("unreadable")};
-        return parse(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-    }
-    return Failure{"no package database", ENOENT};
+    const char* path = statusPathFor(files.fileExistsAtPath(kRootlessStatusPath),
+                                     files.fileExistsAtPath(kStatusPath), false);
+    if (!files.fileExistsAtPath(path))
+        return Failure{"no package database", ENOENT};
+    std::shared_ptr<NSError> error;
+    auto bytes = files.contentsAtPath(path, &error, kLargestStatusFile);
+    if (!bytes)
+        return Failure{error ? error->localizedDescription() : std::string("unreadable")};
+    return parse(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
 }
 
 const PackageRecord* PackageDatabase::packageWithIdentifier(std::string_view identifier) const {

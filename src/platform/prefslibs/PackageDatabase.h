@@ -41,6 +41,11 @@ public:
     static constexpr const char* kStatusPath = "/var/lib/dpkg/status";
     static constexpr const char* kRootlessStatusPath = "/var/jb/var/lib/dpkg/status";
 
+    // The status file that is the device's database, and so where an installer records a package:
+    // the rootless file when it exists, else the rootful one when it exists, else the one of the
+    // package's scheme. `readFromDevice` reads this file.
+    static const char* statusPathFor(bool hasRootlessFile, bool hasRootfulFile, bool rootlessScheme);
+
     // The device's database. Fails when neither status file exists (reason "no package
     // database", code ENOENT), or when the one found cannot be read or is larger than kLargestStatusFile
     // (the file error's text).

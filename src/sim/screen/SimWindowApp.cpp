@@ -42,6 +42,8 @@ Result<> RunSimulatorWindow(const Simulator::Options& options, const SimWindowOp
     // A bundle saved on disk is re-read in place, and the title bar shows the latest notification.
     SimWindowWatcher watcher(loop, simulator.settings(),
                              [&window](const std::string& title) { window->setTitle(title); });
+    if (options.projectBundle)
+        watcher.followProject(*options.projectBundle, options.deviceRoot);
     window->setBurstHandler([&simulator] {
         if (simulator.settings().isOpen())
             simulator.settings().burst();

@@ -1,7 +1,7 @@
 #pragma once
 
 // What a window does besides drawing, on the main run loop every quarter second: a bundle saved
-// on disk is re-read in place (BundleLiveReload), and the title shows the latest Darwin
+// on disk is re-read in place, or a project's bundle installed again (BundleLiveReload), and the title shows the latest Darwin
 // notification that the device posted ("orbitchat-sim - posted NAME": plain ASCII, which X11 shows
 // whatever the locale). It runs as delayed tasks on the loop, so it keeps time with
 // the loop's clock: a real one in the window, a manual one in tests.
@@ -30,7 +30,12 @@ public:
     SimWindowWatcher(const SimWindowWatcher&) = delete;
     SimWindowWatcher& operator=(const SimWindowWatcher&) = delete;
 
-    // How many times a page was re-read after a change on disk.
+    // Watches a project's folders instead of the bundle on screen (BundleLiveReload::followProject).
+    void followProject(const BundleSource::Bundle& bundle, const std::string& deviceRoot) {
+        liveReload_.followProject(bundle, deviceRoot);
+    }
+
+    // How many times a page was re-read (or a project's bundle installed again) after a change on disk.
     std::size_t reloads() const { return reloads_; }
 
 private:

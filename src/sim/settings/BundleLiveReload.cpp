@@ -33,6 +33,52 @@ void BundleLiveReload::unwatch() {
         ::close(fd_);
     fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     folder_.clear();
+    onlyNames_.clear();
+    watchingProject_ = false;
+}
+
+void BundleLiveReload::addWatches(const std::string& folder, bool withSubfolders,
+                                  const std::string& onlyName) {
+    const int wd = inotify_add_watch(fd_, folder.c_str(), kChanges | IN_ONLYDIR);
+    if (wd >= 0)
+        onlyNames_[wd] = onlyName;
+    if (!withSubfolders)
+        return;
+    std::error_code ec;
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        if (count >= kMostSubfolders)
+            break;
+        if (entry.is_directory(ec) && !entry.is_symlink(ec)) {
+            const int sub = inotify_add_watch(fd_, entry.path().c_str(), kChanges | IN_ONLYDIR);
+            if (sub >= 0)
+                onlyNames_[sub] = {};
+            ++count;
+        }
+    }
+}
+
+void BundleLiveReload::followProject(BundleSource::Bundle bundle, std::string deviceRoot) {
+    unwatch();
+    project_ = std::move(bundle);
+    deviceRoot_ = std::move(deviceRoot);
+}
+
+void BundleLiveReload::watchProject() {
+    unwatch();
+    if (fd_ < 0)
+        return;
+    const BundleSource::Bundle& bundle = *project_;
+    folder_ = bundle.folder;
+    for (const std::string& folder :
+         bundle.resourceFolders.empty() ? std::vector<std::string>{bundle.folder} : bundle.resourceFolders)
+        addWatches(folder, true, {});
+    // The entry sits among the project's other files: only its own changes count.
+    if (!bundle.entryFile.empty()) {
+        const std::filesystem::path entry(bundle.entryFile);
+        addWatches(entry.parent_path().string(), false, entry.filename().string());
+    }
+    watchingProject_ = true;
 }
 
 void BundleLiveReload::watch(const std::string& folder) {
@@ -40,17 +86,7 @@ void BundleLiveReload::watch(const std::string& folder) {
     if (fd_ < 0 || folder.empty())
         return;
     folder_ = folder;
-    inotify_add_watch(fd_, folder.c_str(), kChanges | IN_ONLYDIR);
-    std::error_code ec;
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        if (count >= kMostSubfolders)
-            break;
-        if (entry.is_directory(ec) && !entry.is_symlink(ec)) {
-            inotify_add_watch(fd_, entry.path().c_str(), kChanges | IN_ONLYDIR);
-            ++count;
-        }
-    }
+    addWatches(folder, true, {});
 }
 
 bool BundleLiveReload::drain() {
@@ -62,12 +98,52 @@ bool BundleLiveReload::drain() {
         ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n <= 0)
             break;
-        any = true;
+        for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            const auto only = onlyNames_.find(event->wd);
+            const std::string name = event->len ? std::string(event->name) : std::string();
+            if (only == onlyNames_.end() || only->second.empty() || only->second == name)
+                any = true;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
     }
     return any;
 }
 
+bool BundleLiveReload::pollProject(SettingsApp& app) {
+    if (!watchingProject_) {
+        watchProject();
+        return false;
+    }
+    if (!drain())
+        return false;
+    // A folder added meanwhile (a language) is watched from now on.
+    watchProject();
+    auto installed = BundleSource::installBundle(*project_, deviceRoot_);
+    if (!installed) {
+        NSLog("Live reload cannot install %@ again: %@",
+              {PlistValue(project_->name), PlistValue(installed.failure().reason)});
+        return false;
+    }
+    // Every page of the installed copy in the navigation stack is read again; the stack stays.
+    if (const auto& navigation = app.isOpen() ? app.navigationController() : nullptr) {
+        for (const auto& controller : navigation->viewControllers()) {
+            auto page = std::dynamic_pointer_cast<PSListController>(controller);
+            auto bundle = page ? page->bundle() : nullptr;
+            std::error_code ec;
+            if (!bundle || !std::filesystem::equivalent(bundle->hostPath(), installed.value(), ec))
+                continue;
+            bundle->flushCaches();
+            page->reloadSpecifiers();
+        }
+    }
+    NSLog("Installed %@ again after a change in the project", {PlistValue(project_->name)});
+    return true;
+}
+
 bool BundleLiveReload::poll(SettingsApp& app) {
+    if (project_)
+        return pollProject(app);
     auto list = app.isOpen() ? app.visibleList() : nullptr;
     auto bundle = list ? list->bundle() : nullptr;
     std::string folder = bundle ? bundle->hostPath() : std::string();

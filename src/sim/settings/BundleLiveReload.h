@@ -8,7 +8,16 @@
 //
 //     BundleLiveReload reload;
 //     every quarter second: reload.poll(simulator.settings());
+//
+// A bundle installed from a Theos project (--project) is a copy on the device: editing it there
+// would be lost at the next install. `followProject` watches the project instead: its resource
+// folders (with their subfolders) and its entry file. A change there installs the bundle again
+// (BundleSource::installBundle) and re-reads the pages of the installed copy.
 
+#include "sim/settings/BundleSource.h"
+
+#include <map>
+#include <optional>
 #include <string>
 
 class SettingsApp;
@@ -20,16 +29,29 @@ public:
     BundleLiveReload(const BundleLiveReload&) = delete;
     BundleLiveReload& operator=(const BundleLiveReload&) = delete;
 
-    // Follows the page on screen; answers whether it was re-read.
+    // Follows the page on screen (or the project being followed); answers whether a page was
+    // re-read or the project's bundle installed again.
     bool poll(SettingsApp& app);
+    // From now on, watches the project folders of `bundle`, installed into `deviceRoot`, rather
+    // than the bundle on screen.
+    void followProject(BundleSource::Bundle bundle, std::string deviceRoot);
     // The host folder being watched (empty: none).
     const std::string& watchedFolder() const { return folder_; }
 
 private:
     void watch(const std::string& folder);
+    void watchProject();
+    // Watches a folder and its direct subfolders; `onlyName`: only changes of that file count.
+    void addWatches(const std::string& folder, bool withSubfolders, const std::string& onlyName);
     void unwatch();
     bool drain();
+    bool pollProject(SettingsApp& app);
 
     int fd_ = -1;
     std::string folder_;
+    // Of each watch, the one file name whose changes count (empty: any).
+    std::map<int, std::string> onlyNames_;
+    std::optional<BundleSource::Bundle> project_;
+    std::string deviceRoot_;
+    bool watchingProject_ = false;
 };

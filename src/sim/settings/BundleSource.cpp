@@ -2,6 +2,7 @@
 
 #include "platform/foundation/HostFileRead.h"
 #include "platform/foundation/plist/PropertyList.h"
+#include "sim/settings/PackageStatus.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -80,44 +81,138 @@ std::string entryFor(const fs::path& preferences, const std::string& name) {
 }
 
 // The bundles of a Library folder (a layout's, a staged build's, a device's, with their entries.
-void addLibraryBundles(const fs::path& library, std::vector<BundleSource::Bundle>& out) {
+void addLibraryBundles(const fs::path& library, std::vector<BundleSource::Bundle>& out, bool rootless) {
     const fs::path bundles = library / "PreferenceBundles";
     for (const std::string& file : namesIn(bundles))
         if (file.size() > 7 && file.ends_with(".bundle") && isFolder(bundles / file)) {
             const std::string name = file.substr(0, file.size() - 7);
-            out.push_back({name, (bundles / file).string(),
-                           entryFor(library / "PreferenceLoader" / "Preferences", name)});
+            BundleSource::Bundle bundle{name, (bundles / file).string(),
+                                        entryFor(library / "PreferenceLoader" / "Preferences", name)};
+            bundle.rootless = rootless;
+            out.push_back(std::move(bundle));
         }
 }
 
-// The names a Theos Makefile gives its bundles: `BUNDLE_NAME = A B`, or `+=`, `:=`.
-std::vector<std::string> bundleNamesInMakefile(const fs::path& makefile) {
-    Result<std::string> text = readHostFile(makefile.string(), kMaximumSmallFile);
-    if (!text)
-        return {};
-    std::vector<std::string> names;
-    std::istringstream lines(text.value());
-    for (std::string line; std::getline(lines, line);) {
-        std::string_view rest = line;
-        rest.remove_prefix(std::min(rest.find_first_not_of(" \t"), rest.size()));
-        if (!rest.starts_with("BUNDLE_NAME"))
-            continue;
-        rest.remove_prefix(11);
-        rest.remove_prefix(std::min(rest.find_first_not_of(" \t"), rest.size()));
-        if (rest.starts_with("+=") || rest.starts_with(":=") || rest.starts_with("?="))
-            rest.remove_prefix(2);
-        else if (rest.starts_with("="))
-            rest.remove_prefix(1);
-        else
-            continue;
-        std::istringstream words{std::string(rest)};
-        for (std::string word; words >> word;) {
-            if (word.starts_with("#"))
+// A makefile's logical lines: continued lines joined (a backslash before the line end becomes a
+// space) and comments cut, each with whether it is a recipe line (starts with a tab).
+struct MakefileLine {
+    std::string text;
+    bool recipe = false;
+};
+
+std::vector<MakefileLine> makefileLines(std::string_view text) {
+    std::vector<MakefileLine> lines;
+    MakefileLine current;
+    bool continued = false;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (!continued)
+            current = {std::string(), line.starts_with('\t')};
+        // An odd number of backslashes at the end continues the line.
+        std::size_t backslashes = 0;
+        while (backslashes < line.size() && line[line.size() - 1 - backslashes] == '\\')
+            ++backslashes;
+        continued = backslashes % 2 == 1;
+        if (continued)
+            line.remove_suffix(1);
+        // A comment runs to the line's end (and takes a continuation with it); "\#" is a plain #.
+        std::string kept;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == '#') {
+                kept += '#';
+                ++i;
+            } else if (line[i] == '#' && !current.recipe) {
                 break;
-            names.push_back(word);
+            } else {
+                kept += line[i];
+            }
+        }
+        current.text += kept;
+        if (continued) {
+            current.text += ' ';
+        } else {
+            lines.push_back(std::move(current));
+            current = {};
         }
     }
-    return names;
+    if (continued)
+        lines.push_back(std::move(current));
+    return lines;
+}
+
+std::string_view trimmedView(std::string_view s) {
+    s.remove_prefix(std::min(s.find_first_not_of(" \t"), s.size()));
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// The words of a variable's value.
+std::vector<std::string> wordsOf(std::string_view value) {
+    std::vector<std::string> words;
+    std::istringstream in{std::string(value)};
+    for (std::string word; in >> word;)
+        words.push_back(word);
+    return words;
+}
+
+// A variable of the assignments, or empty.
+std::string variable(const std::vector<std::pair<std::string, std::string>>& variables,
+                     std::string_view name) {
+    for (const auto& [key, value] : variables)
+        if (key == name)
+            return value;
+    return {};
+}
+
+std::vector<std::pair<std::string, std::string>> readMakefile(const fs::path& makefile) {
+    Result<std::string> text = readHostFile(makefile.string(), kMaximumSmallFile);
+    return text ? BundleSource::makefileVariables(text.value())
+                : std::vector<std::pair<std::string, std::string>>{};
+}
+
+// The plist an `internal-stage::` rule copies into PreferenceLoader/Preferences, relative to the
+// subproject: the first word of such a recipe line that names a plist of the subproject.
+std::string stagedEntry(const fs::path& subproject) {
+    Result<std::string> text = readHostFile((subproject / "Makefile").string(), kMaximumSmallFile);
+    if (!text)
+        return {};
+    bool inStage = false;
+    for (const MakefileLine& line : makefileLines(text.value())) {
+        if (!line.recipe) {
+            inStage = trimmedView(line.text).starts_with("internal-stage::");
+            continue;
+        }
+        if (!inStage || line.text.find("PreferenceLoader") == std::string::npos)
+            continue;
+        for (const std::string& word : wordsOf(line.text)) {
+            if (!word.ends_with(".plist") || word.find('$') != std::string::npos || word.starts_with('/'))
+                continue;
+            const fs::path candidate = (subproject / word).lexically_normal();
+            const std::string relative = candidate.lexically_relative(subproject).string();
+            if (!relative.starts_with("..") && isFile(candidate))
+                return candidate.string();
+        }
+    }
+    return {};
+}
+
+bool isRootlessScheme(const std::vector<std::pair<std::string, std::string>>& variables) {
+    return trimmedView(variable(variables, "THEOS_PACKAGE_SCHEME")) == "rootless";
+}
+
+// A subproject named by SUBPROJECTS, when it is a folder inside the project.
+bool isSubprojectName(const std::string& name) {
+    if (name.empty() || name.starts_with('/') || name.find('$') != std::string::npos)
+        return false;
+    for (const fs::path& part : fs::path(name))
+        if (part == "..")
+            return false;
+    return true;
 }
 
 // --- packages ---
@@ -181,6 +276,12 @@ public:
             if (first && memberName != "debian-binary")
                 return Failure{"not a package: its first member is not debian-binary"};
             first = false;
+            if (memberName.starts_with("control.tar")) {
+                auto control = controlOf(outer);
+                if (!control)
+                    return control.failure();
+                reader->control_ = std::move(control).value();
+            }
             if (memberName.starts_with("data.tar"))
                 break;
         }
@@ -199,8 +300,56 @@ public:
     }
 
     archive* data() const { return inner_.get(); }
+    // The text of the control file in the package's control.tar; empty when it has none.
+    const std::string& control() const { return control_; }
 
 private:
+    // The control file of the control.tar member the outer archive stands at. The member is read
+    // whole (it is small: scripts and a few short files) and bounded.
+    static Result<std::string> controlOf(archive* outer) {
+        constexpr std::size_t kLargestMember = 4u << 20;
+        std::string member;
+        std::array<char, 64 * 1024> buffer{};
+        for (la_ssize_t n; (n = archive_read_data(outer, buffer.data(), buffer.size())) != 0;) {
+            if (n < 0)
+                return Failure{std::string("not a package: ") + errorText(outer)};
+            member.append(buffer.data(), static_cast<std::size_t>(n));
+            if (member.size() > kLargestMember)
+                return Failure{"refused: the package's control.tar is larger than " +
+                               std::to_string(kLargestMember) + " bytes"};
+        }
+        ArchivePointer tar(archive_read_new());
+        for (auto support : {archive_read_support_filter_gzip, archive_read_support_filter_xz,
+                             archive_read_support_filter_zstd, archive_read_support_filter_lzma})
+            if (support(tar.get()) != ARCHIVE_OK)
+                return Failure{"the archive reader cannot read every compression packages use"};
+        archive_read_support_format_tar(tar.get());
+        if (archive_read_open_memory(tar.get(), member.data(), member.size()) != ARCHIVE_OK)
+            return Failure{std::string("the package's control.tar cannot be read: ") + errorText(tar.get())};
+        archive_entry* entry = nullptr;
+        while (archive_read_next_header(tar.get(), &entry) == ARCHIVE_OK) {
+            const char* name = archive_entry_pathname(entry);
+            const std::string_view path = name ? name : "";
+            if ((path != "control" && path != "./control") || archive_entry_filetype(entry) != AE_IFREG)
+                continue;
+            if (archive_entry_size(entry) > static_cast<la_int64_t>(BundleSource::kLargestControl))
+                return Failure{"refused: the package's control file is larger than " +
+                               std::to_string(BundleSource::kLargestControl) + " bytes"};
+            std::string text;
+            for (la_ssize_t n; (n = archive_read_data(tar.get(), buffer.data(), buffer.size())) != 0;) {
+                if (n < 0)
+                    return Failure{std::string("the package's control file cannot be read: ") +
+                                   errorText(tar.get())};
+                text.append(buffer.data(), static_cast<std::size_t>(n));
+                if (text.size() > BundleSource::kLargestControl)
+                    return Failure{"refused: the package's control file is larger than " +
+                                   std::to_string(BundleSource::kLargestControl) + " bytes"};
+            }
+            return text;
+        }
+        return std::string();
+    }
+
     PackageReader() : buffer_(64 * 1024) {}
 
     static la_ssize_t readOuter(archive*, void* self, const void** buffer) {
@@ -211,6 +360,7 @@ private:
 
     ArchivePointer outer_, inner_;
     std::vector<char> buffer_;
+    std::string control_;
 };
 
 // A path of the package split into its names, without "." and empty ones.
@@ -261,6 +411,9 @@ Result<CheckedEntry> checkEntry(archive_entry* entry, const BundleSource::Packag
         return Failure{shown + ": its path is longer than " + std::to_string(kMaximumPathBytes) + " bytes"};
     if (raw.starts_with('/'))
         return Failure{shown + ": an absolute path"};
+    // The package's file list is one path a line: a name with a line break would forge entries.
+    if (std::any_of(raw.begin(), raw.end(), [](char c) { return c == '\n' || c == '\r'; }))
+        return Failure{shown + ": a name with a line break"};
     CheckedEntry checked;
     checked.names = namesOfPath(raw);
     if (std::find(checked.names.begin(), checked.names.end(), "..") != checked.names.end())
@@ -441,36 +594,145 @@ bool BundleSource::isPackage(const std::string& path) {
     return path.ends_with(".deb") && isFile(path);
 }
 
-std::vector<BundleSource::Bundle> BundleSource::projectBundles(const std::string& project) {
-    const fs::path root(project);
+std::vector<std::pair<std::string, std::string>> BundleSource::makefileVariables(std::string_view text) {
+    std::vector<std::pair<std::string, std::string>> variables;
+    auto at = [&](const std::string& name) -> std::string* {
+        for (auto& [key, value] : variables)
+            if (key == name)
+                return &value;
+        return nullptr;
+    };
+    for (const MakefileLine& line : makefileLines(text)) {
+        if (line.recipe)
+            continue;
+        std::string_view rest = trimmedView(line.text);
+        for (std::string_view keyword : {"export ", "override "})
+            if (rest.starts_with(keyword))
+                rest = trimmedView(rest.substr(keyword.size()));
+        // The name runs to the first space or operator; a rule (a ':' not followed by '=') is
+        // not an assignment.
+        const std::size_t equals = rest.find('=');
+        if (equals == std::string_view::npos || equals == 0)
+            continue;
+        std::string_view op = "=";
+        std::string_view name = rest.substr(0, equals);
+        if (name.ends_with('+') || name.ends_with(':') || name.ends_with('?')) {
+            op = rest.substr(equals - 1, 2);
+            name.remove_suffix(1);
+        }
+        name = trimmedView(name);
+        if (name.empty() || name.find_first_of(" \t:$()") != std::string_view::npos)
+            continue;
+        const std::string value(trimmedView(rest.substr(equals + 1)));
+        std::string* existing = at(std::string(name));
+        if (op == "?=" && existing)
+            continue;
+        if (op == "+=" && existing) {
+            *existing += (existing->empty() || value.empty() ? "" : " ") + value;
+            continue;
+        }
+        if (existing)
+            *existing = value;
+        else
+            variables.emplace_back(std::string(name), value);
+    }
+    return variables;
+}
+
+BundleSource::Project BundleSource::readProject(const std::string& folder, bool rootless) {
+    const fs::path root(folder);
+    Project project{folder, rootless};
+    const auto top = readMakefile(root / "Makefile");
+    project.rootless = rootless || isRootlessScheme(top);
+    for (const fs::path& control : {root / "control", root / "layout" / "DEBIAN" / "control"})
+        if (project.controlFile.empty() && isFile(control))
+            project.controlFile = control.string();
+
     std::vector<Bundle> found;
     for (const char* prefix : {"", "var/jb"})
-        addLibraryBundles(root / "layout" / prefix / "Library", found);
+        addLibraryBundles(root / "layout" / prefix / "Library", found, *prefix != 0);
+    // The subprojects the top Makefile names, or every folder of the project when it names none.
     std::vector<fs::path> subprojects{root};
-    for (const std::string& name : namesIn(root))
-        if (!name.starts_with(".") && name != "layout" && isFolder(root / name))
-            subprojects.push_back(root / name);
-    for (const fs::path& folder : subprojects) {
-        if (!isFile(folder / "Makefile") || !isFolder(folder / "Resources"))
+    const std::vector<std::string> named = wordsOf(variable(top, "SUBPROJECTS"));
+    for (const std::string& name : named)
+        if (isSubprojectName(name) && isFolder(root / name))
+            subprojects.push_back((root / name).lexically_normal());
+    if (named.empty())
+        for (const std::string& name : namesIn(root))
+            if (!name.starts_with(".") && name != "layout" && isFolder(root / name))
+                subprojects.push_back(root / name);
+    for (const fs::path& sub : subprojects) {
+        if (!isFile(sub / "Makefile"))
             continue;
-        for (const std::string& name : bundleNamesInMakefile(folder / "Makefile")) {
-            std::string entry =
-                isFile(folder / "entry.plist")
-                    ? (folder / "entry.plist").string()
-                    : entryFor(folder / "layout" / "Library" / "PreferenceLoader" / "Preferences", name);
-            found.push_back({name, (folder / "Resources").string(), std::move(entry)});
-            break; // a subproject's Resources folder is its first bundle's
+        const auto variables = sub == root ? top : readMakefile(sub / "Makefile");
+        const bool subRootless = project.rootless || isRootlessScheme(variables);
+        const std::vector<std::string> names = wordsOf(variable(variables, "BUNDLE_NAME"));
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const std::string& name = names[i];
+            Bundle bundle{name, "", ""};
+            // A subproject's Resources folder is its first bundle's, unless the bundle names its own.
+            std::vector<std::string> dirs = wordsOf(variable(variables, name + "_RESOURCE_DIRS"));
+            if (dirs.empty() && i == 0)
+                dirs.push_back("Resources");
+            for (const std::string& dir : dirs)
+                if (isSubprojectName(dir) && isFolder(sub / dir))
+                    bundle.resourceFolders.push_back((sub / dir).lexically_normal().string());
+            if (bundle.resourceFolders.empty())
+                continue;
+            bundle.folder = bundle.resourceFolders.front();
+            if (bundle.resourceFolders.size() == 1)
+                bundle.resourceFolders.clear();
+            bundle.installPath = variable(variables, name + "_INSTALL_PATH");
+            bundle.rootless = subRootless;
+            const fs::path loader = fs::path("Library") / "PreferenceLoader" / "Preferences";
+            bundle.entryFile =
+                isFile(sub / "entry.plist") ? (sub / "entry.plist").string() : stagedEntry(sub);
+            for (const fs::path& layout : {sub / "layout", root / "layout"})
+                for (const char* prefix : {"", "var/jb"})
+                    if (bundle.entryFile.empty())
+                        bundle.entryFile = entryFor(layout / prefix / loader, name);
+            found.push_back(std::move(bundle));
         }
     }
     for (const char* prefix : {"", "var/jb"})
-        addLibraryBundles(root / ".theos" / "_" / prefix / "Library", found);
-    // The first place a name is found wins.
-    std::vector<Bundle> unique;
+        addLibraryBundles(root / ".theos" / "_" / prefix / "Library", found, *prefix != 0);
+    // The first place a name is found wins. Bundles of the layout and the staged build are where
+    // the package puts them, so they follow the project's scheme.
     std::set<std::string> seen;
-    for (Bundle& bundle : found)
-        if (seen.insert(bundle.name).second)
-            unique.push_back(std::move(bundle));
-    return unique;
+    for (Bundle& bundle : found) {
+        if (!seen.insert(bundle.name).second)
+            continue;
+        bundle.rootless = bundle.rootless || project.rootless;
+        project.bundles.push_back(std::move(bundle));
+    }
+    return project;
+}
+
+std::vector<BundleSource::Bundle> BundleSource::projectBundles(const std::string& project) {
+    return readProject(project).bundles;
+}
+
+Result<std::string> BundleSource::installFolder(const Bundle& bundle) {
+    std::string path = bundle.installPath;
+    // Theos puts the rootless prefix in front of install paths itself; a makefile that writes it
+    // out means the same folder.
+    for (std::string_view prefix : {"$(THEOS_PACKAGE_INSTALL_PREFIX)", "${THEOS_PACKAGE_INSTALL_PREFIX}"})
+        if (path.starts_with(prefix))
+            path.erase(0, prefix.size());
+    if (bundle.installPath.empty())
+        path = "/Library/PreferenceBundles";
+    const std::string variableName = bundle.name + "_INSTALL_PATH";
+    if (!path.starts_with('/'))
+        return Failure{variableName + " \"" + bundle.installPath + "\" is not an absolute device path"};
+    for (const fs::path& part : fs::path(path))
+        if (part == "..")
+            return Failure{variableName + " \"" + bundle.installPath + "\" leads out of the device"};
+    std::string normal = fs::path(path).lexically_normal().string();
+    while (normal.size() > 1 && normal.ends_with('/'))
+        normal.pop_back();
+    if (bundle.rootless && !normal.starts_with("/var/jb/") && normal != "/var/jb")
+        normal = "/var/jb" + (normal == "/" ? std::string() : normal);
+    return normal;
 }
 
 Result<BundleSource::Bundle> BundleSource::pick(const std::vector<Bundle>& bundles, const std::string& name,
@@ -491,49 +753,102 @@ Result<BundleSource::Bundle> BundleSource::pick(const std::vector<Bundle>& bundl
     return Failure{from + " has several preference bundles; pick one with --bundle-name: " + list};
 }
 
+namespace {
+
+// The host path of a device folder, refusing a link anywhere on the way: what is removed or
+// written there must stay inside the device.
+Result<fs::path> placeWithoutLinks(const fs::path& root, const std::string& deviceFolder) {
+    fs::path place = root;
+    for (const fs::path& name : fs::path(deviceFolder).relative_path()) {
+        place /= name;
+        std::error_code ec;
+        if (fs::is_symlink(place, ec))
+            return Failure{place.string() + " is a link; nothing is installed through it"};
+    }
+    return place;
+}
+
+std::string defaultEntry(const std::string& bundleName) {
+    const std::string name = xmlEscaped(bundleName);
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+           "\t<key>entry</key>\n\t<dict>\n"
+           "\t\t<key>bundle</key><string>" +
+           name +
+           "</string>\n"
+           "\t\t<key>cell</key><string>PSLinkCell</string>\n"
+           "\t\t<key>isController</key><true/>\n"
+           "\t\t<key>label</key><string>" +
+           name + "</string>\n\t</dict>\n</dict>\n</plist>\n";
+}
+
+std::string entryFolderOf(const BundleSource::Bundle& bundle) {
+    return std::string(bundle.rootless ? "/var/jb" : "") + "/Library/PreferenceLoader/Preferences";
+}
+
+} // namespace
+
 Result<std::string> BundleSource::installBundle(const Bundle& bundle, const std::string& deviceRoot) {
     const fs::path root(deviceRoot);
-    // Nothing on the way to the bundle's place may be a link: removing the old copy must not reach
-    // out of the device.
-    fs::path place = root;
-    for (const char* name : {"Library", "PreferenceBundles", ""}) {
-        std::error_code ec;
-        const fs::path next = *name ? place / name : place / (bundle.name + ".bundle");
-        if (fs::is_symlink(next, ec))
-            return Failure{next.string() + " is a link; the bundle is not installed through it"};
-        place = next;
-    }
+    auto folder = installFolder(bundle);
+    if (!folder)
+        return folder.failure();
+    auto place = placeWithoutLinks(root, folder.value() + "/" + bundle.name + ".bundle");
+    if (!place)
+        return place.failure();
     std::error_code ec;
-    fs::remove_all(place, ec);
-    if (Result<> copied = copyFolder(bundle.folder, place); !copied)
-        return copied.failure();
-    const fs::path preferences = root / "Library" / "PreferenceLoader" / "Preferences";
-    fs::create_directories(preferences, ec);
+    fs::remove_all(place.value(), ec);
+    const std::vector<std::string> sources =
+        bundle.resourceFolders.empty() ? std::vector<std::string>{bundle.folder} : bundle.resourceFolders;
+    for (const std::string& source : sources)
+        if (Result<> copied = copyFolder(source, place.value()); !copied)
+            return copied.failure();
+    auto preferences = placeWithoutLinks(root, entryFolderOf(bundle));
+    if (!preferences)
+        return preferences.failure();
+    fs::create_directories(preferences.value(), ec);
     if (ec)
-        return Failure{preferences.string() + ": " + ec.message(), ec.value()};
+        return Failure{preferences.value().string() + ": " + ec.message(), ec.value()};
     if (!bundle.entryFile.empty()) {
-        fs::copy_file(bundle.entryFile, preferences / fs::path(bundle.entryFile).filename(),
-                      fs::copy_options::overwrite_existing, ec);
+        const fs::path target = preferences.value() / fs::path(bundle.entryFile).filename();
+        if (fs::is_symlink(target, ec))
+            fs::remove(target, ec);
+        fs::copy_file(bundle.entryFile, target, fs::copy_options::overwrite_existing, ec);
         if (ec)
             return Failure{bundle.entryFile + ": " + ec.message(), ec.value()};
-    } else if (entryFor(preferences, bundle.name).empty()) {
+    } else if (entryFor(preferences.value(), bundle.name).empty()) {
         // Without an entry of its own the bundle still gets a row, under its name.
-        const std::string name = xmlEscaped(bundle.name);
-        const std::string entry =
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
-            "\t<key>entry</key>\n\t<dict>\n"
-            "\t\t<key>bundle</key><string>" +
-            name +
-            "</string>\n"
-            "\t\t<key>cell</key><string>PSLinkCell</string>\n"
-            "\t\t<key>isController</key><true/>\n"
-            "\t\t<key>label</key><string>" +
-            name + "</string>\n\t</dict>\n</dict>\n</plist>\n";
-        FILE* f = std::fopen((preferences / (bundle.name + ".plist")).c_str(), "wb");
-        if (!f || std::fwrite(entry.data(), 1, entry.size(), f) != entry.size() || std::fclose(f) != 0)
-            return systemFailure((preferences / (bundle.name + ".plist")).string());
+        const std::string entry = defaultEntry(bundle.name);
+        const fs::path target = preferences.value() / (bundle.name + ".plist");
+        FILE* f = std::fopen(target.c_str(), "wb");
+        const bool written = f && std::fwrite(entry.data(), 1, entry.size(), f) == entry.size();
+        if ((f && std::fclose(f) != 0) || !written)
+            return systemFailure(target.string());
     }
-    return place.string();
+    return place.value().string();
+}
+
+std::vector<std::string> BundleSource::installedFiles(const Bundle& bundle, const std::string& deviceRoot) {
+    std::vector<std::string> files;
+    auto folder = installFolder(bundle);
+    if (!folder)
+        return files;
+    const std::string bundleFolder = folder.value() + "/" + bundle.name + ".bundle";
+    std::error_code ec;
+    std::vector<std::string> inBundle;
+    for (auto it = fs::recursive_directory_iterator(deviceRoot + bundleFolder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+        if (it->is_regular_file(ec) && !it->is_symlink(ec))
+            inBundle.push_back(bundleFolder + "/" +
+                               it->path().lexically_relative(deviceRoot + bundleFolder).generic_string());
+    std::sort(inBundle.begin(), inBundle.end());
+    files = std::move(inBundle);
+    const std::string entries = entryFolderOf(bundle);
+    const std::string entry = bundle.entryFile.empty() ? entryFor(deviceRoot + entries, bundle.name)
+                                                       : deviceRoot + entries + "/" +
+                                                             fs::path(bundle.entryFile).filename().string();
+    if (!entry.empty() && isFile(entry))
+        files.push_back(entries + "/" + fs::path(entry).filename().string());
+    return files;
 }
 
 Result<BundleSource::InstalledPackage> BundleSource::installPackage(const std::string& package,
@@ -544,6 +859,10 @@ Result<BundleSource::InstalledPackage> BundleSource::installPackage(const std::s
         auto reader = PackageReader::open(package);
         if (!reader)
             return reader.failure();
+        if (reader.value()->control().empty())
+            return Failure{"refused: the package has no control file"};
+        if (auto control = PackageStatus::parseControl(reader.value()->control()); !control)
+            return Failure{"refused: " + control.failure().reason};
         archive* data = reader.value()->data();
         std::uint64_t total = 0;
         std::size_t count = 0;
@@ -575,6 +894,7 @@ Result<BundleSource::InstalledPackage> BundleSource::installPackage(const std::s
         return reader.failure();
     archive* data = reader.value()->data();
     InstalledPackage installed;
+    installed.control = reader.value()->control();
     std::uint64_t total = 0;
     archive_entry* entry = nullptr;
     while (archive_read_next_header(data, &entry) == ARCHIVE_OK) {
@@ -606,7 +926,7 @@ Result<BundleSource::InstalledPackage> BundleSource::installPackage(const std::s
 std::vector<BundleSource::Bundle> BundleSource::deviceBundles(const std::string& deviceRoot) {
     std::vector<Bundle> found;
     for (const char* prefix : {"", "var/jb"})
-        addLibraryBundles(fs::path(deviceRoot) / prefix / "Library", found);
+        addLibraryBundles(fs::path(deviceRoot) / prefix / "Library", found, *prefix != 0);
     return found;
 }
 

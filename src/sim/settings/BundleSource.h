@@ -14,6 +14,16 @@
 // Each of them also under `var/jb/` for a rootless layout. A bundle of one name found in several
 // places is taken from the first of that order (the sources before the build's copy of them).
 //
+// The project's makefiles are read as text, never run: the top Makefile's `SUBPROJECTS` (all the
+// project's folders when it lists none), each subproject's `BUNDLE_NAME`, `NAME_RESOURCE_DIRS`
+// (the folders whose files make the bundle, relative to the subproject; `Resources` by default),
+// `NAME_INSTALL_PATH` (the device folder the bundle goes to) and `THEOS_PACKAGE_SCHEME` (in the
+// subproject's Makefile or the top one; `rootless` puts the bundle and its entry under /var/jb).
+// Assignments with `=`, `:=`, `?=` and `+=`, with or without `export`, continued over lines with a
+// backslash, and comments are understood; variables are not expanded. An `internal-stage::` rule
+// that copies a plist into PreferenceLoader/Preferences names the entry. The project's `control`
+// file (or `layout/DEBIAN/control`) is read as the package's control stanza.
+//
 //     auto bundles = BundleSource::projectBundles("~/src/mytweak");
 //     auto picked = BundleSource::pick(bundles, "", "~/src/mytweak");   // fails, naming them, when several
 //     auto installed = BundleSource::installBundle(picked.value(), device); // device's bundle folder
@@ -33,6 +43,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -42,6 +53,22 @@ public:
         std::string name;      // "MyPrefs": the bundle's name, without ".bundle"
         std::string folder;    // the host folder of its files
         std::string entryFile; // the host path of its preference-loader entry; empty when none
+        // Every host folder whose files make the bundle, in order (a later one's file wins); empty
+        // means `folder` alone. `folder` is the first of them.
+        std::vector<std::string> resourceFolders{};
+        // The device folder the bundle is installed into, as the project's makefile writes it
+        // (checked when it is installed); empty: /Library/PreferenceBundles.
+        std::string installPath{};
+        // Installed under /var/jb, as a rootless package puts it.
+        bool rootless = false;
+    };
+
+    // What a Theos project holds for the simulator.
+    struct Project {
+        std::string folder;
+        bool rootless = false;     // the scheme is rootless, from a makefile or the caller
+        std::string controlFile{}; // the host path of its control file; empty when it has none
+        std::vector<Bundle> bundles{};
     };
 
     // Whether a folder is a Theos project rather than a bundle: it is not named NAME.bundle and
@@ -52,6 +79,20 @@ public:
 
     // The preference bundles of a Theos project, in the order above.
     static std::vector<Bundle> projectBundles(const std::string& project);
+    // The project in `folder`; `rootless` forces the rootless scheme (as `make
+    // THEOS_PACKAGE_SCHEME=rootless` does), which a makefile may also set.
+    static Project readProject(const std::string& folder, bool rootless = false);
+
+    // A makefile's variables after its assignments, in the forms above (`+=` appends with a space,
+    // `?=` sets only an unset variable). Recipe lines and rules are skipped.
+    static std::vector<std::pair<std::string, std::string>> makefileVariables(std::string_view text);
+
+    // The device folder a bundle installs into: its install path (absolute, without `..`;
+    // otherwise a failure that names the variable), under /var/jb when it is rootless.
+    static Result<std::string> installFolder(const Bundle& bundle);
+    // The device paths of the files `installBundle` put on the device for this bundle: the
+    // bundle's files and its entry.
+    static std::vector<std::string> installedFiles(const Bundle& bundle, const std::string& deviceRoot);
 
     // The bundle named `name` (without ".bundle"), or the only one when `name` is empty. Fails
     // when there is none, or when there are several and no name, with a reason that lists them;
@@ -60,10 +101,13 @@ public:
                                const std::string& from);
 
     // Copies a bundle's regular files and folders into the device at
-    // /Library/PreferenceBundles/NAME.bundle, replacing what was there, and its entry to
-    // /Library/PreferenceLoader/Preferences/NAME.plist (an entry that opens the bundle under its
-    // name when the project has none). Answers the host folder of the installed bundle.
+    // /Library/PreferenceBundles/NAME.bundle (or its install folder), replacing what was there, and
+    // its entry to /Library/PreferenceLoader/Preferences/NAME.plist (an entry that opens the bundle
+    // under its name when the project has none); both under /var/jb for a rootless bundle. No
+    // folder on the way may be a link. Answers the host folder of the installed bundle.
     static Result<std::string> installBundle(const Bundle& bundle, const std::string& deviceRoot);
+
+    static constexpr std::size_t kLargestControl = 256 * 1024;
 
     struct PackageLimits {
         std::uint64_t maxFileBytes = 64ull << 20;
@@ -73,9 +117,12 @@ public:
     struct InstalledPackage {
         std::vector<std::string> files;   // device paths of the files written, in package order
         std::vector<std::string> skipped; // links inside the device, not installed
+        std::string control;              // the text of the package's control file
     };
 
-    // Extracts a package's files into the device folder as described above.
+    // Extracts a package's files into the device folder as described above. The control file of
+    // the package's control.tar is read too (at most kLargestControl bytes; a package without one
+    // is refused).
     static Result<InstalledPackage> installPackage(const std::string& package, const std::string& deviceRoot,
                                                    const PackageLimits& limits);
     static Result<InstalledPackage> installPackage(const std::string& package,

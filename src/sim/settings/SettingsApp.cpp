@@ -108,6 +108,15 @@ void SettingsApp::show(const std::shared_ptr<UIViewController>& root) {
 }
 
 void SettingsApp::open() {
+    if (!preferenceBundle_.empty() && fromSettings_) {
+        std::string name = preferenceBundle_.substr(preferenceBundle_.find_last_of('/') + 1);
+        name = name.ends_with(".bundle") ? name.substr(0, name.size() - 7) : name;
+        for (const auto& entry : SettingsTweakList::readEntries())
+            if (entry.bundle == name || entry.bundle == name + ".bundle") {
+                openBundle(entry.label);
+                return;
+            }
+    }
     if (!preferenceBundle_.empty()) {
         auto bundle = NSBundle::bundleWithHostFolder(preferenceBundle_);
         std::string missing;

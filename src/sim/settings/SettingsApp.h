@@ -59,6 +59,9 @@ public:
     // A bundle folder of the host that `open` opens as the device would (empty: the pane).
     void setPreferenceBundle(std::string hostFolder) { preferenceBundle_ = std::move(hostFolder); }
     const std::string& preferenceBundle() const { return preferenceBundle_; }
+    // Whether `open` opens the preference bundle from its row in the list of tweaks, as a tap there
+    // would (the list is under it, Back returns to it). Without a row for it, it opens on its own.
+    void setPreferenceBundleFromSettings(bool fromSettings) { fromSettings_ = fromSettings; }
     // Tears the app down: presentations, navigation and the pane go.
     void close();
     // Closes the app and opens it again where it was opened: the pane, the given bundle, the list
@@ -117,5 +120,6 @@ private:
 
     std::shared_ptr<UINavigationController> navigation_;
     std::string preferenceBundle_;
+    bool fromSettings_ = false;
     std::uint64_t resprings_ = 0;
 };

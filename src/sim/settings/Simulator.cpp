@@ -173,6 +173,7 @@ Simulator::Simulator(Options options)
     UIDevice::setModel(UIDevice::modelFromName(options_.model).value_or(UIDeviceModel::iPhone));
     settings_ = std::make_unique<SettingsApp>();
     settings_->setPreferenceBundle(options_.preferenceBundle);
+    settings_->setPreferenceBundleFromSettings(options_.preferenceBundleFromSettings);
 }
 
 void Simulator::startNetwork() {

@@ -32,6 +32,7 @@
 #include "platform/foundation/Result.h"
 #include "platform/foundation/Subscription.h"
 #include "platform/ui/UITraitCollection.h"
+#include "sim/settings/BundleSource.h"
 #include "sim/settings/SettingsApp.h"
 
 #include <cstdint>
@@ -55,6 +56,12 @@ public:
         std::string bundlePath; // the pane's resource folder; empty: the data folder's (DataFolder.h)
         // A preference bundle folder of the host that "open" opens as the device would.
         std::string preferenceBundle{};
+        // "open" opens the preference bundle from its row in the Settings list, as a tap on it
+        // would (Back returns to the list), when the device has an entry for it.
+        bool preferenceBundleFromSettings = false;
+        // The project bundle that `preferenceBundle` was installed from: a window follows its
+        // folders and installs it again when they change (BundleLiveReload).
+        std::optional<BundleSource::Bundle> projectBundle{};
         // The device's language ("de", "fr-CA"); empty: English.
         std::string language{};
         // The device's model: "iphone", "ipad" or "ipod" (empty: an iPhone).

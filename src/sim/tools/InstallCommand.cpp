@@ -1,5 +1,6 @@
 #include "sim/tools/InstallCommand.h"
 
+#include "platform/foundation/HostFileRead.h"
 #include "sim/CommandLine.h"
 #include "sim/settings/DataFolder.h"
 
@@ -44,9 +45,51 @@ Result<std::string> bundleOfPackage(const std::string& package, const std::strin
     return picked.value().folder;
 }
 
+Result<PackageStatus::Recorded> recordPackage(const BundleSource::InstalledPackage& installed,
+                                              const std::string& deviceRoot) {
+    auto control = PackageStatus::parseControl(installed.control);
+    if (!control)
+        return control.failure();
+    const bool rootless = control.value().field("Architecture") == "iphoneos-arm64" ||
+                          std::any_of(installed.files.begin(), installed.files.end(),
+                                      [](const std::string& file) { return file.starts_with("/var/jb/"); });
+    return PackageStatus::record(deviceRoot, control.value(), installed.files, rootless);
+}
+
+namespace {
+
+// Records a project's package (from its control file) with the files its bundle installed. A
+// project without a usable control file is installed all the same, with a note saying why it is
+// not recorded.
+void recordProject(const BundleSource::Project& project, const BundleSource::Bundle& bundle,
+                   const std::string& deviceRoot, std::ostream& note) {
+    if (project.controlFile.empty()) {
+        note << "orbitchat-sim: " << project.folder
+             << " has no control file; the package database does not list it\n";
+        return;
+    }
+    Result<std::string> text = readHostFile(project.controlFile, BundleSource::kLargestControl);
+    Result<PackageStatus::Control> control =
+        text ? PackageStatus::parseControl(text.value()) : Result<PackageStatus::Control>(text.failure());
+    Result<PackageStatus::Recorded> recorded =
+        control ? PackageStatus::record(deviceRoot, control.value(),
+                                        BundleSource::installedFiles(bundle, deviceRoot), bundle.rootless)
+                : Result<PackageStatus::Recorded>(control.failure());
+    if (!recorded) {
+        note << "orbitchat-sim: " << project.controlFile << ": " << recorded.failure().reason
+             << "; the package database does not list the project\n";
+        return;
+    }
+    note << "orbitchat-sim: recorded " << control.value().field("Package") << " in "
+         << recorded.value().statusFile << "\n";
+}
+
+} // namespace
+
 Result<> prepareBundleInput(const std::string& project, const std::string& package,
                             const std::string& bundleName, const std::string& sampleDevice,
-                            Simulator::Options& options, BundleInput& keep, std::ostream& note) {
+                            Simulator::Options& options, BundleInput& keep, std::ostream& note,
+                            bool rootless) {
     if (BundleSource::isPackage(options.preferenceBundle)) {
         auto bundle = bundleOfPackage(options.preferenceBundle, bundleName, keep.extracted);
         if (!bundle)
@@ -70,14 +113,18 @@ Result<> prepareBundleInput(const std::string& project, const std::string& packa
     }
     std::vector<BundleSource::Bundle> bundles;
     const std::string& from = project.empty() ? package : project;
+    BundleSource::Project read;
     if (!project.empty()) {
-        bundles = BundleSource::projectBundles(project);
+        read = BundleSource::readProject(project, rootless);
+        bundles = read.bundles;
     } else {
         auto installed = BundleSource::installPackage(package, options.deviceRoot);
         if (!installed)
             return Failure{package + ": " + installed.reason()};
         note << "orbitchat-sim: installed " << installed.value().files.size() << " files of " << package
              << "\n";
+        if (auto recorded = recordPackage(installed.value(), options.deviceRoot); !recorded)
+            return Failure{package + ": " + recorded.reason()};
         const std::set<std::string> names = bundleNamesIn(installed.value().files);
         for (auto& bundle : BundleSource::deviceBundles(options.deviceRoot))
             if (names.contains(bundle.name))
@@ -90,8 +137,15 @@ Result<> prepareBundleInput(const std::string& project, const std::string& packa
     if (!project.empty()) {
         auto installed = BundleSource::installBundle(picked.value(), options.deviceRoot);
         if (!installed)
-            return installed.failure();
+            return Failure{project + ": " + installed.reason()};
         folder = installed.value();
+        recordProject(read, picked.value(), options.deviceRoot, note);
+        // The Settings list finds bundles in the preference bundles folder only; one installed
+        // elsewhere opens on its own, as --preference-bundle opens a bundle.
+        const std::string place = BundleSource::installFolder(picked.value()).value();
+        options.preferenceBundleFromSettings =
+            place == "/Library/PreferenceBundles" || place == "/var/jb/Library/PreferenceBundles";
+        options.projectBundle = picked.value();
     }
     note << "orbitchat-sim: opening " << picked.value().name << " from " << from << " on the device "
          << options.deviceRoot << "\n";
@@ -132,5 +186,13 @@ int RunInstallCommand(int argc, char** argv, std::ostream& out, std::ostream& er
     for (const auto& link : installed.value().skipped)
         out << "left out the link " << link << "\n";
     out << installed.value().files.size() << " files installed into " << device << "\n";
+    auto recorded = recordPackage(installed.value(), device);
+    if (!recorded) {
+        err << "orbitchat-sim install: " << arguments.package
+            << ": installed, but not recorded in the package database: " << recorded.reason() << "\n";
+        return 1;
+    }
+    out << "recorded " << PackageStatus::parseControl(installed.value().control).value().field("Package")
+        << " in " << recorded.value().statusFile << "\n";
     return 0;
 }

@@ -9,9 +9,39 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <vector>
+
+namespace {
+
+// Opens the bundle as the device would and answers why its page cannot be shot: it does not open,
+// or it is a list whose plist could not be read (the reason the list logged); nothing when it
+// shows.
+std::optional<std::string> openedPageFailure(Simulator& simulator) {
+    SettingsApp& settings = simulator.settings();
+    try {
+        settings.open();
+    } catch (const SettingsApp::Error& e) {
+        return e.what();
+    }
+    simulator.runUntilIdle();
+    auto list = settings.visibleList();
+    if (!list || list->plistName().empty())
+        return std::nullopt;
+    const std::size_t seen = simulator.logLines().size();
+    if (list->loadSpecifiersFromPlistName(list->plistName(), list))
+        return std::nullopt;
+    std::string reason = "the page " + list->plistName() + ".plist cannot be read";
+    const auto lines = simulator.logLines();
+    for (std::size_t i = seen; i < lines.size(); ++i)
+        if (auto at = lines[i].find("Couldn't load specifier plist "); at != std::string::npos)
+            reason += " (" + lines[i].substr(at) + ")";
+    return reason;
+}
+
+} // namespace
 
 int RunShotCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
     ShotArguments arguments;
@@ -28,40 +58,45 @@ int RunShotCommand(int argc, char** argv, std::ostream& out, std::ostream& err) 
     }
     options.appearance = *Simulator::appearanceNamed(arguments.appearance);
 
-    std::unique_ptr<BundleSource::TemporaryFolder> extracted; // a package's files, while the shot is taken
-    std::string bundle = arguments.bundle;
-    if (BundleSource::isPackage(bundle)) {
-        auto found = bundleOfPackage(bundle, "", extracted);
-        if (!found) {
-            err << "orbitchat-sim shot: " << found.reason() << "\n";
-            return 1;
-        }
-        bundle = found.value();
-    }
-    std::error_code error;
-    if (!std::filesystem::is_directory(bundle, error)) {
-        err << "orbitchat-sim shot: cannot read " << bundle << ": it is not a folder\n";
-        return 1;
-    }
-    options.preferenceBundle = bundle;
     Result<DataFolder> data = DataFolder::find();
     if (!data) {
         err << "orbitchat-sim shot: " << data.failure().reason << "\n";
         return 1;
     }
-    std::string why;
-    auto device = SampleDevice::temporaryCopy(data.value().sampleDevice(), why);
-    if (!device) {
-        err << "orbitchat-sim shot: " << why << "\n";
+    // A project or a package's bundle is installed into a fresh copy of the sample device; a bundle
+    // folder opens on one as it is.
+    BundleInput input;
+    options.preferenceBundle = arguments.bundle;
+    std::error_code error;
+    if (arguments.project.empty() && !BundleSource::isPackage(arguments.bundle) &&
+        !std::filesystem::is_directory(arguments.bundle, error)) {
+        err << "orbitchat-sim shot: cannot read " << arguments.bundle << ": it is not a folder\n";
         return 1;
     }
-    options.deviceRoot = device->path();
+    std::ostringstream notes;
+    if (auto prepared =
+            prepareBundleInput(arguments.project, "", arguments.bundleName, data.value().sampleDevice(),
+                               options, input, notes, arguments.rootless);
+        !prepared) {
+        err << "orbitchat-sim shot: " << prepared.reason() << "\n";
+        return 1;
+    }
+    std::unique_ptr<SampleDevice> device;
+    if (options.deviceRoot.empty()) {
+        std::string why;
+        device = SampleDevice::temporaryCopy(data.value().sampleDevice(), why);
+        if (!device) {
+            err << "orbitchat-sim shot: " << why << "\n";
+            return 1;
+        }
+        options.deviceRoot = device->path();
+    }
 
-    // The commands of the script "open / wait 0.5 / screenshot OUT", made here so that any file
-    // name goes through as it is, without quoting. With no output folder, a relative name stays
-    // relative to the current folder.
+    // The commands of the script "wait 0.5 / screenshot OUT" after the page opened, made here so
+    // that any file name goes through as it is, without quoting. With no output folder, a relative
+    // name stays relative to the current folder.
     std::vector<ScriptCommand> commands;
-    const std::vector<std::string> lines[] = {{"open"}, {"wait", "0.5"}, {"screenshot", picture}};
+    const std::vector<std::string> lines[] = {{"wait", "0.5"}, {"screenshot", picture}};
     for (const auto& words : lines) {
         if (auto failure = ScriptRunner::addLine(commands.size() + 1, words, commands)) {
             err << "orbitchat-sim shot: " << failure->message << "\n";
@@ -69,6 +104,12 @@ int RunShotCommand(int argc, char** argv, std::ostream& out, std::ostream& err) 
         }
     }
     Simulator simulator(options);
+    // A page that could not be read would be shot as a blank page under its title: that is no
+    // picture of the bundle, and nothing is written.
+    if (auto unreadable = openedPageFailure(simulator)) {
+        err << "orbitchat-sim shot: " << *unreadable << "\n";
+        return 1;
+    }
     std::ostringstream dumps;
     std::vector<std::string> written;
     if (auto failure = ScriptRunner::run(simulator, commands, dumps, "", &written)) {

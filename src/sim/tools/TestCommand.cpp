@@ -1,5 +1,7 @@
 #include "sim/tools/TestCommand.h"
 
+#include "sim/settings/BundleSource.h"
+
 #include "sim/CommandLine.h"
 #include "sim/settings/DataFolder.h"
 #include "sim/settings/SampleDevice.h"
@@ -36,6 +38,10 @@ using WallClock = std::chrono::steady_clock;
 struct TestDevice {
     std::string source; // the device folder copied for each script
     std::string bundle; // a bundle folder of the host to install into each copy, or empty
+    // A Theos project the script's own run installs into its copy (--project), or empty.
+    std::string project;
+    std::string bundleName;
+    bool rootless = false;
 };
 
 std::string secondsText(double seconds) {
@@ -179,6 +185,13 @@ TestOutcome runScript(const TestDevice& device, const TestScript& script, double
         if (!installed)
             return finish(TestOutcome::Status::Error, installed.failure().reason);
         words.insert(words.end(), {"--preference-bundle", installed.value()});
+    }
+    if (!device.project.empty()) {
+        words.insert(words.end(), {"--project", device.project});
+        if (!device.bundleName.empty())
+            words.insert(words.end(), {"--bundle-name", device.bundleName});
+        if (device.rootless)
+            words.push_back("--rootless");
     }
     auto child = spawnScript(words);
     if (!child)
@@ -360,8 +373,12 @@ int RunTestCommand(int argc, char** argv, std::ostream& out, std::ostream& err) 
     TestArguments arguments;
     if (auto status = readTestArguments(argc, argv, arguments, out, err))
         return *status;
-    auto scripts =
-        collectTestScripts(arguments.paths.empty() ? std::vector<std::string>{"."} : arguments.paths);
+    // A project's tests are in its tests/ folder unless paths are given.
+    std::vector<std::string> paths = arguments.paths;
+    if (paths.empty())
+        paths.push_back(
+            arguments.project.empty() ? "." : (std::filesystem::path(arguments.project) / "tests").string());
+    auto scripts = collectTestScripts(paths);
     if (!scripts) {
         err << "orbitchat-sim test: " << scripts.failure().reason << "\n";
         return 2;
@@ -370,7 +387,16 @@ int RunTestCommand(int argc, char** argv, std::ostream& out, std::ostream& err) 
         err << "orbitchat-sim test: no *.script found\n";
         return 2;
     }
-    TestDevice device{arguments.device, arguments.bundle};
+    TestDevice device{arguments.device, arguments.bundle, arguments.project, arguments.bundleName,
+                      arguments.rootless};
+    if (!device.project.empty()) {
+        // Checked once here, so that a project without a bundle is one error, not one per script.
+        const auto project = BundleSource::readProject(device.project, device.rootless);
+        if (auto picked = BundleSource::pick(project.bundles, device.bundleName, device.project); !picked) {
+            err << "orbitchat-sim test: " << picked.reason() << "\n";
+            return 2;
+        }
+    }
     if (device.source.empty()) {
         Result<DataFolder> data = DataFolder::find();
         if (!data) {

@@ -6,7 +6,10 @@
 // `--device COPY --headless --script FILE`. The device is the sample device, or a copy of
 // `--device DIR`; with `--bundle DIR` the bundle under test is installed into each copy as
 // /Library/PreferenceBundles/NAME.bundle, with a Settings entry that opens it (so both `open` and
-// `open bundle "NAME"` reach it). Several scripts run at once (`-j N`, by default one per core);
+// `open bundle "NAME"` reach it); with `--project DIR` each script's run installs the Theos
+// project's bundle into its copy (as `--project` does, recorded in the package database and opened
+// by `open` from its row in Settings), and the scripts are the project's tests/ unless paths are
+// given. Several scripts run at once (`-j N`, by default one per core);
 // a script that runs longer than `--timeout SECONDS` (120) is killed.
 //
 //     orbitchat-sim test examples/tests --junit report.xml

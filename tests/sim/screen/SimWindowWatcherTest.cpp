@@ -6,10 +6,13 @@
 #include "platform/dispatch/NSRunLoop.h"
 #include "sim/settings/SettingsApp.h"
 #include "sim/settings/Simulator.h"
+#include "sim/tools/InstallCommand.h"
 
 #include "../SimTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 namespace {
 
@@ -70,6 +73,59 @@ TEST(SimWindowWatcherTest, GoingBackAfterAChangeShowsTheSavedParentPage) {
     sim.settings().tap("Dimmer");
     sim.runUntilIdle();
     EXPECT_TRUE(sim.settings().visibleList()->specifierForName("Strength"));
+}
+
+TEST(SimWindowWatcherTest, AProjectsSavedResourcesAndEntryAreInstalledAgainAndThePageReloads) {
+    SampleDeviceCopy device;
+    TempDeviceRoot project;
+    project.write("/Makefile", "SUBPROJECTS = prefs\n");
+    project.write("/prefs/Makefile", "BUNDLE_NAME = LivePrefs\nLivePrefs_RESOURCE_DIRS = Pages\n");
+    project.write("/prefs/Pages/Root.plist", "{ items = ( { cell = PSSwitchCell; label = Before; key = k; "
+                                             "defaults = com.example.live; } ); }");
+    project.write("/prefs/entry.plist",
+                  "{ entry = { bundle = LivePrefs; cell = PSLinkCell; isController = 1; label = Live; }; }");
+    Simulator::Options options;
+    options.deviceRoot = device.root();
+    options.offline = true;
+    BundleInput keep;
+    std::ostringstream note;
+    ASSERT_TRUE(prepareBundleInput(project.path(), "", "", "", options, keep, note, false));
+    ASSERT_TRUE(options.projectBundle);
+    Simulator sim(options);
+    sim.settings().open();
+    sim.runUntilIdle();
+    SimWindowWatcher watcher(NSRunLoop::main(), sim.settings(), nullptr);
+    watcher.followProject(*options.projectBundle, options.deviceRoot);
+    sim.runUntilIdle(); // the first look starts watching the project
+    EXPECT_TRUE(sim.settings().visibleList()->specifierForName("Before"));
+
+    // A file elsewhere in the project (a build's output) changes nothing.
+    project.write("/prefs/LiveRootListController.o", "object");
+    sim.advanceBy(SimWindowWatcher::kInterval);
+    EXPECT_EQ(watcher.reloads(), 0u);
+
+    project.write("/prefs/Pages/Root.plist", "{ items = ( { cell = PSSwitchCell; label = After; key = k; "
+                                             "defaults = com.example.live; } ); }");
+    sim.advanceBy(SimWindowWatcher::kInterval);
+    EXPECT_EQ(watcher.reloads(), 1u);
+    EXPECT_NE(device.read("/Library/PreferenceBundles/LivePrefs.bundle/Root.plist").find("After"),
+              std::string::npos);
+    EXPECT_TRUE(sim.settings().visibleList()->specifierForName("After"));
+    // Still the page opened from Settings: the stack stays.
+    EXPECT_EQ(sim.settings().navigationController()->viewControllers().size(), 2u);
+
+    // A new language folder is followed, and the entry file too.
+    project.write("/prefs/Pages/de.lproj/Root.strings", "\"After\" = \"Danach\";");
+    sim.advanceBy(SimWindowWatcher::kInterval);
+    EXPECT_EQ(watcher.reloads(), 2u);
+    EXPECT_TRUE(device.exists("/Library/PreferenceBundles/LivePrefs.bundle/de.lproj/Root.strings"));
+    project.write(
+        "/prefs/entry.plist",
+        "{ entry = { bundle = LivePrefs; cell = PSLinkCell; isController = 1; label = Lively; }; }");
+    sim.advanceBy(SimWindowWatcher::kInterval);
+    EXPECT_EQ(watcher.reloads(), 3u);
+    EXPECT_NE(device.read("/Library/PreferenceLoader/Preferences/entry.plist").find("Lively"),
+              std::string::npos);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
@@ -74,14 +75,16 @@ std::string tarOf(const std::vector<TarEntry>& entries, int filter) {
     return out;
 }
 
-std::string debOf(const std::string& dataTar, const std::string& dataName) {
+std::string debOf(const std::string& dataTar, const std::string& dataName,
+                  const std::optional<std::string>& controlText = "Package: com.example.p\n") {
     std::string out;
     archive* a = archive_write_new();
     archive_write_set_format_ar_svr4(a);
     archive_write_set_bytes_in_last_block(a, 1);
     EXPECT_EQ(archive_write_open(a, &out, nullptr, appendTo, nullptr), ARCHIVE_OK);
     const std::string control =
-        tarOf({{"./control", AE_IFREG, 0644, "Package: com.example.p\n"}}, ARCHIVE_FILTER_GZIP);
+        controlText ? tarOf({{"./control", AE_IFREG, 0644, *controlText}}, ARCHIVE_FILTER_GZIP)
+                    : tarOf({{"./postinst", AE_IFREG, 0755, "#!/bin/sh\n"}}, ARCHIVE_FILTER_GZIP);
     for (const auto& [name, bytes] : {std::pair<std::string, std::string>{"debian-binary", "2.0\n"},
                                       {"control.tar.gz", control},
                                       {dataName, dataTar}}) {
@@ -123,9 +126,10 @@ std::vector<TarEntry> tweakFiles() {
 class BundleSourceTest : public ::testing::Test {
 protected:
     std::string writePackage(const std::vector<TarEntry>& entries, int filter = ARCHIVE_FILTER_XZ,
-                             const std::string& dataName = "data.tar.xz") {
+                             const std::string& dataName = "data.tar.xz",
+                             const std::optional<std::string>& control = "Package: com.example.p\n") {
         const std::string path = work.host("/p_" + std::to_string(++packages) + ".deb");
-        work.write(path.substr(work.path().size()), debOf(tarOf(entries, filter), dataName));
+        work.write(path.substr(work.path().size()), debOf(tarOf(entries, filter), dataName, control));
         return path;
     }
     std::set<std::string> filesUnder(const std::string& root) const {
@@ -318,4 +322,161 @@ TEST_F(BundleSourceTest, LintReadsTheBundlesOfAPackage) {
     std::ostringstream out2, err2;
     EXPECT_EQ(RunBundleLint(2, argv, out2, err2), 2);
     EXPECT_NE(err2.str().find("./Library/dev"), std::string::npos) << err2.str();
+}
+
+TEST(TheosMakefileTest, AssignmentsAreReadInEveryFormWithoutRunningMake) {
+    const auto variables = BundleSource::makefileVariables("# a comment: BUNDLE_NAME = Commented\n"
+                                                           "SUBPROJECTS = a b\n"
+                                                           "SUBPROJECTS += c # and a comment\n"
+                                                           "export THEOS_PACKAGE_SCHEME=rootless\n"
+                                                           "X_RESOURCE_DIRS := One \\\n"
+                                                           "    Two\n"
+                                                           "X_INSTALL_PATH ?= /Library/Mine\n"
+                                                           "X_INSTALL_PATH ?= /Library/Ignored\n"
+                                                           "HASH = a\\#b\n"
+                                                           "internal-stage::\n"
+                                                           "\tBUNDLE_NAME = NotAnAssignment\n"
+                                                           "after-install:: install.exec\n");
+    auto value = [&](const std::string& name) -> std::string {
+        for (const auto& [key, v] : variables)
+            if (key == name)
+                return v;
+        return "<unset>";
+    };
+    EXPECT_EQ(value("SUBPROJECTS"), "a b c");
+    EXPECT_EQ(value("THEOS_PACKAGE_SCHEME"), "rootless");
+    EXPECT_EQ(value("X_RESOURCE_DIRS"), "One      Two");
+    EXPECT_EQ(value("X_INSTALL_PATH"), "/Library/Mine");
+    EXPECT_EQ(value("HASH"), "a#b");
+    EXPECT_EQ(value("BUNDLE_NAME"), "<unset>");
+    EXPECT_EQ(variables.size(), 5u);
+}
+
+TEST_F(BundleSourceTest, AProjectsFoldersInstallPathSchemeAndControlAreRead) {
+    const std::string project = work.host("/p");
+    work.write("/p/Makefile", "TARGET := iphone:clang:latest:15.0\nSUBPROJECTS = prefs \\\n  other\n"
+                              "include $(THEOS_MAKE_PATH)/aggregate.mk\n");
+    work.write("/p/control", "Package: com.example.p\nName: P Tweak\nVersion: 1.2\n");
+    // Two resource folders; the later one's file wins. The entry is copied by a stage rule.
+    work.write("/p/prefs/Makefile",
+               "BUNDLE_NAME = PPrefs\nPPrefs_RESOURCE_DIRS = Base Extra\n"
+               "PPrefs_INSTALL_PATH = /Library/PreferenceBundles/Tweaks\n"
+               "include $(THEOS_MAKE_PATH)/bundle.mk\n\ninternal-stage::\n"
+               "\t$(ECHO_NOTHING)mkdir -p "
+               "$(THEOS_STAGING_DIR)/Library/PreferenceLoader/Preferences$(ECHO_END)\n"
+               "\t$(ECHO_NOTHING)cp PPrefsEntry.plist "
+               "$(THEOS_STAGING_DIR)/Library/PreferenceLoader/Preferences/$(ECHO_END)\n");
+    work.write("/p/prefs/Base/Root.plist", "{ items = (); title = Base; }");
+    work.write("/p/prefs/Base/Info.plist", kSourceInfo);
+    work.write("/p/prefs/Extra/Root.plist", "{ items = (); title = Extra; }");
+    work.write("/p/prefs/Extra/en.lproj/Root.strings", "\"a\" = \"b\";");
+    work.write("/p/prefs/PPrefsEntry.plist", entryPlist("PPrefs", "P"));
+    // Rootless by its own makefile; its entry in the top project's layout.
+    work.write("/p/other/Makefile", "export THEOS_PACKAGE_SCHEME = rootless\nBUNDLE_NAME += OPrefs\n");
+    work.write("/p/other/Resources/Root.plist", "{ items = (); }");
+    work.write("/p/layout/Library/PreferenceLoader/Preferences/o.plist", entryPlist("OPrefs", "O"));
+    // Not named by SUBPROJECTS: not a subproject.
+    work.write("/p/unlisted/Makefile", "BUNDLE_NAME = UPrefs\n");
+    work.write("/p/unlisted/Resources/Root.plist", "{ items = (); }");
+
+    auto read = BundleSource::readProject(project);
+    EXPECT_FALSE(read.rootless);
+    EXPECT_EQ(read.controlFile, project + "/control");
+    ASSERT_EQ(read.bundles.size(), 2u);
+    const auto& p = read.bundles[0];
+    EXPECT_EQ(p.name, "PPrefs");
+    EXPECT_EQ(p.resourceFolders,
+              (std::vector<std::string>{project + "/prefs/Base", project + "/prefs/Extra"}));
+    EXPECT_EQ(p.entryFile, project + "/prefs/PPrefsEntry.plist");
+    EXPECT_FALSE(p.rootless);
+    const auto& o = read.bundles[1];
+    EXPECT_EQ(o.name, "OPrefs");
+    EXPECT_EQ(o.folder, project + "/other/Resources");
+    EXPECT_EQ(o.entryFile, project + "/layout/Library/PreferenceLoader/Preferences/o.plist");
+    EXPECT_TRUE(o.rootless);
+
+    // Installed where the makefile says, the resource folders merged.
+    auto installed = BundleSource::installBundle(p, device.path());
+    ASSERT_TRUE(installed) << installed.reason();
+    EXPECT_EQ(installed.value(), device.host("/Library/PreferenceBundles/Tweaks/PPrefs.bundle"));
+    EXPECT_EQ(filesUnder(installed.value()),
+              (std::set<std::string>{"Info.plist", "Root.plist", "en.lproj/Root.strings"}));
+    EXPECT_EQ(device.read("/Library/PreferenceBundles/Tweaks/PPrefs.bundle/Root.plist"),
+              "{ items = (); title = Extra; }");
+    EXPECT_TRUE(device.exists("/Library/PreferenceLoader/Preferences/PPrefsEntry.plist"));
+    EXPECT_EQ(
+        BundleSource::installedFiles(p, device.path()),
+        (std::vector<std::string>{"/Library/PreferenceBundles/Tweaks/PPrefs.bundle/Info.plist",
+                                  "/Library/PreferenceBundles/Tweaks/PPrefs.bundle/Root.plist",
+                                  "/Library/PreferenceBundles/Tweaks/PPrefs.bundle/en.lproj/Root.strings",
+                                  "/Library/PreferenceLoader/Preferences/PPrefsEntry.plist"}));
+    // The rootless one goes under /var/jb, bundle and entry.
+    ASSERT_TRUE(BundleSource::installBundle(o, device.path()));
+    EXPECT_TRUE(device.exists("/var/jb/Library/PreferenceBundles/OPrefs.bundle/Root.plist"));
+    EXPECT_TRUE(device.exists("/var/jb/Library/PreferenceLoader/Preferences/o.plist"));
+
+    // --rootless makes every bundle rootless, as the scheme given to make does.
+    auto rootless = BundleSource::readProject(project, true);
+    EXPECT_TRUE(rootless.rootless);
+    ASSERT_EQ(rootless.bundles.size(), 2u);
+    EXPECT_TRUE(rootless.bundles[0].rootless);
+    EXPECT_EQ(BundleSource::installFolder(rootless.bundles[0]).value(),
+              "/var/jb/Library/PreferenceBundles/Tweaks");
+    // The top Makefile's scheme counts for every subproject.
+    work.write("/p/Makefile", "THEOS_PACKAGE_SCHEME=rootless\nSUBPROJECTS += prefs\n");
+    EXPECT_TRUE(BundleSource::readProject(project).bundles.at(0).rootless);
+}
+
+TEST_F(BundleSourceTest, AnInstallPathOutsideTheDeviceIsAClearErrorAndWritesNothing) {
+    TempDeviceRoot outside;
+    for (const std::string& path : std::vector<std::string>{"Library/PreferenceBundles",
+                                                            "/Library/../../../" + outside.path().substr(1),
+                                                            "/../escape", "$(HOME)/x"}) {
+        SCOPED_TRACE(path);
+        BundleSource::Bundle bundle{"X", work.path(), ""};
+        work.write("/Root.plist", "{ items = (); }");
+        bundle.installPath = path;
+        auto installed = BundleSource::installBundle(bundle, device.path());
+        ASSERT_FALSE(installed);
+        EXPECT_NE(installed.reason().find("X_INSTALL_PATH \"" + path + "\""), std::string::npos)
+            << installed.reason();
+        EXPECT_TRUE(filesUnder(device.path()).empty());
+        EXPECT_TRUE(filesUnder(outside.path()).empty());
+    }
+    // A path that stays inside the device is normalised.
+    BundleSource::Bundle inside{"X", work.path(), ""};
+    inside.installPath = "/Library//Prefs/./";
+    EXPECT_EQ(BundleSource::installFolder(inside).value(), "/Library/Prefs");
+    inside.installPath = "$(THEOS_PACKAGE_INSTALL_PREFIX)/Library/Prefs";
+    inside.rootless = true;
+    EXPECT_EQ(BundleSource::installFolder(inside).value(), "/var/jb/Library/Prefs");
+}
+
+TEST_F(BundleSourceTest, APackageWithoutAUsableControlFileIsRefusedWhole) {
+    const std::vector<std::pair<std::optional<std::string>, std::string>> controls{
+        {std::nullopt, "no control file"},
+        {"Name: No Package\nVersion: 1\n", "names no package"},
+        {std::string("\x7f"
+                     "ELF\x02\x01\x01\0\0\0\x03\0",
+                     12),
+         "no package"},
+        {"Package: ../../etc/passwd\n", "not one dpkg accepts"},
+        {"Package: p.huge\nDescription: x\n" + std::string(BundleSource::kLargestControl, 'x'),
+         "larger than"},
+    };
+    for (const auto& [control, why] : controls) {
+        SCOPED_TRACE(why);
+        auto installed = BundleSource::installPackage(
+            writePackage(tweakFiles(), ARCHIVE_FILTER_XZ, "data.tar.xz", control), device.path());
+        ASSERT_FALSE(installed);
+        EXPECT_NE(installed.reason().find(why), std::string::npos) << installed.reason();
+        EXPECT_TRUE(filesUnder(device.path()).empty());
+    }
+    // Line breaks in values install, and are recorded one clean line each.
+    auto installed = BundleSource::installPackage(
+        writePackage(tweakFiles(), ARCHIVE_FILTER_XZ, "data.tar.xz",
+                     "Package: com.example.p\nName: P\r\nStatus: deinstall ok\nVersion: 1\n"),
+        device.path());
+    ASSERT_TRUE(installed) << installed.reason();
+    EXPECT_NE(installed.value().control.find("Name: P"), std::string::npos);
 }

@@ -136,6 +136,36 @@ expect value "Sparkle" "on"
     EXPECT_TRUE(tempIsEmpty());
 }
 
+TEST_F(TestCommandTest, AProjectsTestsRunEachOnACopyWithTheProjectInstalled) {
+    scripts.write("/tweak/Makefile", "SUBPROJECTS = prefs\n");
+    scripts.write("/tweak/control", "Package: com.example.tiny\nName: Tiny Tweak\nVersion: 0.3\n");
+    scripts.write("/tweak/prefs/Makefile",
+                  "export THEOS_PACKAGE_SCHEME = rootless\nBUNDLE_NAME = TinyPrefs\n");
+    scripts.write("/tweak/prefs/Resources/Root.plist", R"({ items = (
+        { cell = PSSwitchCell; label = Sparkle; key = sparkle; defaults = com.example.tiny; default = 0; }
+    ); })");
+    scripts.write("/tweak/prefs/entry.plist",
+                  "{ entry = { bundle = TinyPrefs; cell = PSLinkCell; isController = 1; label = Tiny; }; }");
+    // Each script sees the project freshly installed, whatever the one before it stored.
+    for (const char* name : {"/tweak/tests/a.script", "/tweak/tests/b.script"})
+        scripts.write(name, R"(open
+expect title "Tiny"
+expect file com.example.tiny sparkle missing
+set "Sparkle" on
+expect file com.example.tiny sparkle true
+)");
+    std::string out;
+    EXPECT_EQ(test("--project " + scripts.host("/tweak") + " -j 1", out), 0) << out;
+    EXPECT_NE(out.find("2 scripts: 2 passed"), std::string::npos) << out;
+    EXPECT_TRUE(tempIsEmpty());
+    // A project without a bundle is one error.
+    scripts.write("/empty/Makefile", "SUBPROJECTS = none\n");
+    scripts.write("/empty/tests/a.script", "open\n");
+    std::string none;
+    EXPECT_EQ(test("--project " + scripts.host("/empty"), none), 2);
+    EXPECT_NE(none.find("has no preference bundle"), std::string::npos) << none;
+}
+
 TEST(TestCommandReportTest, ReportTextIsEscapedAndStaysWellFormed) {
     EXPECT_EQ(xmlEscaped("a<b & \"c\" 'd'>"), "a&lt;b &amp; &quot;c&quot; &apos;d&apos;&gt;");
     EXPECT_EQ(xmlEscaped("bell\a, bad \xC3(, ok \xC3\xA9"),
