@@ -1,5 +1,6 @@
 // The progress HUD's layout as a caller meets it: a full constraint rebuild with a layout pass,
-// and a change of the label's text, which only moves padding constants and the label's size.
+// a change of the label's text, which only moves padding constants and the label's size, and a
+// change of the HUD's shape (another indicator), which the layout engine solves from scratch.
 // Both run on a HUD with an indicator, a label, a details label and a button, in a 375 x 667
 // parent, with the main run loop on a manual clock.
 
@@ -50,6 +51,22 @@ void BM_HudLabelTextChange(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_HudLabelTextChange)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// The HUD changes shape: the indicator is replaced (spinner and bar in turn, a new view each
+// time) and the label appears and empties with it, so the constraint set relates other views and
+// the layout engine builds its system anew.
+void BM_HudShapeChange(benchmark::State& state) {
+    Fixture f;
+    bool bar = false;
+    for (auto _ : state) {
+        bar = !bar;
+        f.hud->setMode(bar ? TQModeBar : TQModeSpinner);
+        f.hud->label()->setText(bar ? "" : "Loading");
+        f.parent->layoutIfNeeded();
+        benchmark::DoNotOptimize(f.hud->button()->frame());
+    }
+}
+BENCHMARK(BM_HudShapeChange)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
 

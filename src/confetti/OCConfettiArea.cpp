@@ -60,8 +60,17 @@ struct OCConfettiArea::Shared {
 
 OCConfettiArea::OCConfettiArea(CGRect frame) : UIView(frame), shared_(std::make_shared<Shared>()) {}
 
+OCConfettiArea::OCConfettiArea(const UIViewCoder& coder)
+    : UIView(coder), shared_(std::make_shared<Shared>()) {}
+
 std::shared_ptr<OCConfettiArea> OCConfettiArea::create(CGRect frame) {
     auto area = std::shared_ptr<OCConfettiArea>(new OCConfettiArea(frame));
+    area->commonInit();
+    return area;
+}
+
+std::shared_ptr<OCConfettiArea> OCConfettiArea::createWithCoder(const UIViewCoder& coder) {
+    auto area = std::shared_ptr<OCConfettiArea>(new OCConfettiArea(coder));
     area->commonInit();
     return area;
 }

@@ -45,6 +45,9 @@ class OCConfettiArea : public UIView, public OCConfettiObjectDelegate {
 public:
     // initWithFrame:
     static std::shared_ptr<OCConfettiArea> create(CGRect frame);
+    // initWithCoder: the archived view (UIViewCoder.h: frame, colours, alpha and the like), then
+    // the same commonInit as from a frame.
+    static std::shared_ptr<OCConfettiArea> createWithCoder(const UIViewCoder& coder);
     ~OCConfettiArea() override;
 
     std::string className() const override { return "OCConfettiArea"; }
@@ -97,6 +100,7 @@ private:
     struct Shared;
 
     explicit OCConfettiArea(CGRect frame);
+    explicit OCConfettiArea(const UIViewCoder& coder);
     void commonInit() override;
     void start(const Emit& emit);
     static void generate(const std::shared_ptr<Shared>& shared, const Emit& emit);

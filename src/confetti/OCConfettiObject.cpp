@@ -2,6 +2,7 @@
 
 #include "platform/foundation/DeviceRandom.h"
 
+#include <algorithm>
 #include <cmath>
 
 std::shared_ptr<OCConfettiObject> OCConfettiObject::create(std::shared_ptr<UIView> confettiView,
@@ -41,7 +42,8 @@ void OCConfettiObject::step(UIDynamicItemBehavior& behavior) {
     if (!confettiView_)
         return;
     const UIView& view = *confettiView_;
-    double vy = behavior.linearVelocityForItem(view).y;
+    const CGPoint velocity = behavior.linearVelocityForItem(view);
+    const double vy = velocity.y;
     if (vy > kSwayThreshold) {
         handleSway();
         // With no gravity left (the area is gone), a gravity of magnitude 0 or a density of 0
@@ -52,8 +54,22 @@ void OCConfettiObject::step(UIDynamicItemBehavior& behavior) {
                 behavior.setResistance(resistance);
         }
     }
-    if (view.center().y > confettiAreaBounds_.size.height)
+    const CGPoint centre = view.center();
+    if (centre.y > confettiAreaBounds_.size.height || isOutOfReach(centre, velocity, confettiAreaBounds_))
         cleanupObject();
+}
+
+bool OCConfettiObject::isOutOfReach(CGPoint centre, CGPoint velocity, CGRect areaBounds) {
+    if (!std::isfinite(centre.x) || !std::isfinite(centre.y) || !std::isfinite(velocity.x) ||
+        !std::isfinite(velocity.y))
+        return true;
+    const double size = std::max({areaBounds.size.width, areaBounds.size.height, kSmallestAreaSize});
+    // An area whose bounds are not finite numbers reaches no farther than the smallest area.
+    const double reach = kReachInAreaSizes * (std::isfinite(size) ? size : kSmallestAreaSize);
+    const double minX = std::isfinite(areaBounds.minX()) ? areaBounds.minX() : 0;
+    const double maxX = std::isfinite(areaBounds.maxX()) ? areaBounds.maxX() : 0;
+    const double minY = std::isfinite(areaBounds.minY()) ? areaBounds.minY() : 0;
+    return centre.x < minX - reach || centre.x > maxX + reach || centre.y < minY - reach;
 }
 
 void OCConfettiObject::handleSway() {

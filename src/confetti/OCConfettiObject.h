@@ -13,8 +13,9 @@
 // vy > 50 points/s the piece sways (`handleSway`) and its resistance is set to
 // vy ÷ gravity magnitude ÷ density ÷ 100, so light pieces and fast ones brake harder; once the
 // view's centre y exceeds the height of `confettiAreaBounds`, the piece cleans up
-// (`cleanupObject`) and tells its delegate. The action holds the model weakly, and the behaviour
-// only through the model.
+// (`cleanupObject`) and tells its delegate. A piece that can no longer come into view cleans up
+// the same way (see isOutOfReach), so an emit thrown out of all screens does not live for ever.
+// The action holds the model weakly, and the behaviour only through the model.
 //
 // Main thread only, after construction (which a generation worker may do).
 
@@ -35,6 +36,19 @@ public:
     static constexpr double kSwayThreshold = 50.0;
     // The sideways push of one sway step, in points/s.
     static constexpr double kSwayPush = 10.0;
+    // How far beyond the area's sides or above its top a piece may go, in area sizes (the larger
+    // side, and never less than a phone's width), before it is dropped.
+    static constexpr double kReachInAreaSizes = 10.0;
+    static constexpr double kSmallestAreaSize = 320.0;
+
+    // Whether a piece at `centre` moving at `velocity` is beyond reach of an area of
+    // `areaBounds`: its position or velocity is not a finite number (the simulation can never
+    // bring it back), or its centre is more than kReachInAreaSizes area sizes beyond a side or
+    // above the top. Pieces are thrown at a few hundred points/s and fall braked at under 200,
+    // so one that far out would take most of a minute to come back into view, long after the
+    // celebration it belonged to; without this bound a piece thrown far enough never ends and
+    // keeps the simulation, and a window, awake.
+    static bool isOutOfReach(CGPoint centre, CGPoint velocity, CGRect areaBounds);
 
     // initWithConfettiView:keepWithinBounds:animator:gravity:
     // The animator and the gravity are held weakly (a worker may pass them without promoting them).

@@ -35,6 +35,12 @@ std::shared_ptr<TQProgressHUD> TQProgressHUD::create(CGRect frame) {
     return hud;
 }
 
+std::shared_ptr<TQProgressHUD> TQProgressHUD::createWithCoder(const UIViewCoder& coder) {
+    auto hud = std::shared_ptr<TQProgressHUD>(new TQProgressHUD(coder));
+    hud->commonInit();
+    return hud;
+}
+
 std::shared_ptr<TQProgressHUD> TQProgressHUD::createWithView(const std::shared_ptr<UIView>& view) {
     NSAssert(view != nullptr, "View must not be nil.");
     return create(view ? view->bounds() : CGRectZero);
@@ -154,6 +160,10 @@ void TQProgressHUD::hideAnimated(bool animated) {
     if (minShowTime_ > 0 && showStarted_) {
         double shown = now() - *showStarted_;
         if (shown < minShowTime_) {
+            // A second hide while held replaces the pending timer: the hide is carried out,
+            // and reported, once.
+            if (auto t = minShowTimer_.lock())
+                t->invalidate();
             minShowTimer_ = scheduleTimer(minShowTime_ - shown, "handleMinShowTimer:", {});
             return;
         }
@@ -191,6 +201,7 @@ void TQProgressHUD::showUsingAnimation(bool animated) {
     });
     if (auto t = hideDelayTimer_.lock())
         t->invalidate();
+    ++showings_;
     showStarted_ = now();
     setAlpha(1);
     setNSProgressDisplayLinkEnabled(true);
@@ -206,16 +217,16 @@ void TQProgressHUD::hideUsingAnimation(bool animated) {
     if (animated && showStarted_) {
         showStarted_.reset();
         std::weak_ptr<TQProgressHUD> weak = self();
-        animateIn(false, animationType_, [weak](bool) {
+        animateIn(false, animationType_, [weak, showing = showings_](bool) {
             if (auto hud = weak.lock())
-                hud->done();
+                hud->done(showing);
         });
         return;
     }
     showStarted_.reset();
     bezelView_->setAlpha(0);
     backgroundView_->setAlpha(1);
-    done();
+    done(showings_);
 }
 
 void TQProgressHUD::animateIn(bool animatingIn, std::int64_t type, std::function<void(bool)> completion) {
@@ -254,13 +265,19 @@ void TQProgressHUD::animateIn(bool animatingIn, std::int64_t type, std::function
     }
 }
 
-void TQProgressHUD::done() {
-    if (auto t = hideDelayTimer_.lock())
-        t->invalidate();
-    setNSProgressDisplayLinkEnabled(false);
+void TQProgressHUD::done(std::uint64_t showing) {
     // Keep the HUD alive through the notifications even when removing it drops the last owner.
     auto keep = self();
-    if (finished_) {
+    // A show that interrupted this hide's animation has begun a showing of its own, with its own
+    // display link and perhaps a delayed hide, and a hide begun since has its own finish step to
+    // come: only the notifications below are this hide's.
+    const bool current = showing == showings_;
+    if (current) {
+        if (auto t = hideDelayTimer_.lock())
+            t->invalidate();
+        setNSProgressDisplayLinkEnabled(false);
+    }
+    if (current && finished_) {
         setAlpha(0);
         if (removeFromSuperViewOnHide_)
             removeFromSuperview();

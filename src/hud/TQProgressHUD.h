@@ -63,6 +63,10 @@ public:
     // initWithFrame: / initWithView: / initWithWindow:. A null view is a caller error ("View must
     // not be nil."). The view is not added to.
     static std::shared_ptr<TQProgressHUD> create(CGRect frame);
+    // initWithCoder: the archived view (UIViewCoder.h), then the same set-up as from a frame, so
+    // the HUD's own defaults (invisible, clear, resizing with its superview) replace what the
+    // archive says of them.
+    static std::shared_ptr<TQProgressHUD> createWithCoder(const UIViewCoder& coder);
     static std::shared_ptr<TQProgressHUD> createWithView(const std::shared_ptr<UIView>& view);
     static std::shared_ptr<TQProgressHUD> createWithWindow(const std::shared_ptr<UIView>& window) {
         return createWithView(window);
@@ -207,6 +211,7 @@ public:
 
 protected:
     explicit TQProgressHUD(CGRect frame) : UIView(frame) {}
+    explicit TQProgressHUD(const UIViewCoder& coder) : UIView(coder) {}
     void commonInit() override;
 
 private:
@@ -219,7 +224,9 @@ private:
     void showUsingAnimation(bool animated);
     void hideUsingAnimation(bool animated);
     void animateIn(bool animatingIn, std::int64_t type, std::function<void(bool)> completion);
-    void done();
+    // The finish step of a hide that began while the HUD was in its appear step number
+    // `showing` (see showings_).
+    void done(std::uint64_t showing);
     void cleanUp();
     void setNSProgressDisplayLinkEnabled(bool enabled);
     void setProgressObjectDisplayLink(const std::shared_ptr<CADisplayLink>& link);
@@ -233,6 +240,7 @@ private:
     void unregisterFromNotifications();
     void updateForCurrentOrientationAnimated(bool animated);
     std::vector<std::shared_ptr<UIView>> contentStack() const;
+    bool keepsItsShape(const std::vector<std::shared_ptr<UIView>>& stack) const;
     void applyPriority(UILayoutPriority priority,
                        const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
 
@@ -247,6 +255,10 @@ private:
     bool useAnimation_ = false;
     bool finished_ = false;
     std::optional<double> showStarted_;
+    // Counts appear steps. A hide's finish step that arrives after a newer appear step (the show
+    // interrupted its animation) belongs to a showing that is over: it still reports the hide,
+    // but leaves the new showing's display link, delayed hide and visibility alone.
+    std::uint64_t showings_ = 0;
     std::weak_ptr<NSTimer> graceTimer_, minShowTimer_, hideDelayTimer_;
     std::weak_ptr<CADisplayLink> progressObjectDisplayLink_;
     std::atomic<bool> taskInProgress_{false};
@@ -274,6 +286,16 @@ private:
     bool needsUpdateConstraints_ = true;
     std::vector<std::shared_ptr<NSLayoutConstraint>> bezelConstraints_;
     std::vector<std::shared_ptr<NSLayoutConstraint>> paddingConstraints_;
+    // What the last rebuild was made for, and the constraints whose constants follow the offset
+    // and the minimum size: a rebuild of the same shape (the same stacked views, margin, square
+    // and presence of a minimum size) only moves those constants instead of making every
+    // constraint anew, which the layout engine would have to take in and solve again.
+    std::vector<std::weak_ptr<UIView>> builtStack_;
+    double builtMargin_ = 0;
+    bool builtSquare_ = false;
+    bool builtMinSize_ = false;
+    std::vector<std::shared_ptr<NSLayoutConstraint>> hudConstraints_;
+    std::shared_ptr<NSLayoutConstraint> centringX_, centringY_, minimumWidth_, minimumHeight_;
 };
 
 template <class T>

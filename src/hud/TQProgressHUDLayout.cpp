@@ -9,6 +9,8 @@
 #include "hud/TQIntrinsicSize.h"
 #include "hud/TQProgressHUD.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr UILayoutPriority kEdgeMarginPriority = 999;
@@ -54,12 +56,44 @@ void TQProgressHUD::applyPriority(UILayoutPriority priority, const Constraints& 
         c->setPriority(priority);
 }
 
+bool TQProgressHUD::keepsItsShape(const std::vector<std::shared_ptr<UIView>>& stack) const {
+    if (stack.size() != builtStack_.size() || margin_ != builtMargin_ || square_ != builtSquare_ ||
+        (minSize_ != CGSizeZero) != builtMinSize_)
+        return false;
+    for (std::size_t i = 0; i < stack.size(); ++i) {
+        if (builtStack_[i].lock() != stack[i])
+            return false;
+    }
+    // The constraints must still be where the last rebuild put them, and the HUD and its spacers
+    // hold no others (a rebuild would remove those).
+    auto installedOn = [](const Constraints& constraints, const UIView* view) {
+        return std::all_of(constraints.begin(), constraints.end(),
+                           [view](const auto& c) { return c->installedOn().get() == view; });
+    };
+    return installedOn(hudConstraints_, this) && installedOn(bezelConstraints_, bezelView_.get()) &&
+           constraints().size() == hudConstraints_.size() && topSpacer_->constraints().size() == 1 &&
+           bottomSpacer_->constraints().size() == 1;
+}
+
 void TQProgressHUD::updateConstraints() {
     auto hud = self();
     const std::shared_ptr<UIView> bezel = bezelView_;
     const double m = margin_;
     const NSLayoutMetrics metrics{{"margin", m}};
     const auto stack = contentStack();
+    if (keepsItsShape(stack)) {
+        // Setting an unchanged constant costs nothing; a moved one reaches the engine in place.
+        centringX_->setConstant(offset_.x);
+        centringY_->setConstant(offset_.y);
+        if (minimumWidth_ && minimumHeight_) {
+            minimumWidth_->setConstant(minSize_.width);
+            minimumHeight_->setConstant(minSize_.height);
+        }
+        updatePaddingConstraints();
+        needsUpdateConstraints_ = false;
+        UIView::updateConstraints();
+        return;
+    }
     Constraints bezelConstraints;
     Constraints paddingConstraints;
 
@@ -80,6 +114,8 @@ void TQProgressHUD::updateConstraints() {
                                     NSLayoutAttributeCenterY, offset_.y)};
     applyPriority(kCentringPriority, centring);
     addConstraints(centring);
+    centringX_ = centring[0];
+    centringY_ = centring[1];
 
     Constraints edges;
     for (const char* format : {"|-(>=margin)-[bezel]-(>=margin)-|", "V:|-(>=margin)-[bezel]-(>=margin)-|"})
@@ -87,6 +123,11 @@ void TQProgressHUD::updateConstraints() {
                NSLayoutConstraint::constraintsWithVisualFormat(format, 0, metrics, {{"bezel", bezel}}));
     applyPriority(kEdgeMarginPriority, edges);
     addConstraints(edges);
+    hudConstraints_ = centring;
+    append(hudConstraints_, edges);
+
+    minimumWidth_.reset();
+    minimumHeight_.reset();
 
     if (minSize_ != CGSizeZero) {
         Constraints minimum{constraint(bezel, NSLayoutAttributeWidth, NSLayoutRelationGreaterThanOrEqual,
@@ -95,6 +136,8 @@ void TQProgressHUD::updateConstraints() {
                                        nullptr, NSLayoutAttributeNotAnAttribute, minSize_.height)};
         applyPriority(kSizePriority, minimum);
         append(bezelConstraints, minimum);
+        minimumWidth_ = minimum[0];
+        minimumHeight_ = minimum[1];
     }
     if (square_) {
         auto square =
@@ -139,6 +182,10 @@ void TQProgressHUD::updateConstraints() {
     bezel->addConstraints(bezelConstraints);
     bezelConstraints_ = std::move(bezelConstraints);
     paddingConstraints_ = std::move(paddingConstraints);
+    builtStack_.assign(stack.begin(), stack.end());
+    builtMargin_ = m;
+    builtSquare_ = square_;
+    builtMinSize_ = minSize_ != CGSizeZero;
 
     updatePaddingConstraints();
     needsUpdateConstraints_ = false;

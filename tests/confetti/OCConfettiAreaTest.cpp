@@ -5,6 +5,9 @@
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/foundation/DeviceRandom.h"
+#include "platform/foundation/NSFileManager.h"
+#include "platform/ui/UIViewCoder.h"
+#include "support/TempDeviceRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -292,6 +295,50 @@ TEST_F(OCConfettiAreaTest, EveryPieceFallsOutAndTheAreaFallsIdle) {
     EXPECT_TRUE(area->gravityBehavior()->items().empty());
     EXPECT_FALSE(area->animator()->isRunning());
     EXPECT_FALSE(loop->hasFrameObservers()); // no animator frames, no flutter frames: asleep
+}
+
+TEST_F(OCConfettiAreaTest, PiecesThatCanNeverComeBackEndAtTheirFirstStep) {
+    area->burstAt({1e308, -1e308}, 1e308, 20); // placed at no finite point
+    area->burstAt({100, -1e6}, 10, 20);        // far above every screen
+    area->burstAt({100, -3000}, 10, 5);        // a few screens up: it falls back into view
+    settle();
+    EXPECT_EQ(area->confettiObjectsCacheCount(), 45u);
+    loop->advanceBy(0.05);
+    ASSERT_EQ(area->confettiObjectsCacheCount(), 5u);
+    for (const auto& piece : area->confettiObjects())
+        EXPECT_LT(piece->confettiView()->center().y, -2000);
+    for (int i = 0; i < 400 && area->confettiObjectsCacheCount() > 0; ++i)
+        loop->advanceBy(0.5);
+    EXPECT_EQ(area->confettiObjectsCacheCount(), 0u);
+    EXPECT_FALSE(loop->hasFrameObservers());
+}
+
+TEST_F(OCConfettiAreaTest, MadeFromAnArchiveFileItRunsTheSameCommonInit) {
+    TempDeviceRoot root;
+    NSFileManager::setDeviceRoot(root.path());
+    PlistValue archive = PlistValue::dictionary(), frame = PlistValue::array(), colour = PlistValue::array();
+    for (double v : {0.0, 0.0, 320.0, 480.0})
+        frame.append(PlistValue(v));
+    for (double v : {0.0, 0.0, 1.0, 0.5})
+        colour.append(PlistValue(v));
+    archive.set("frame", frame);
+    archive.set("backgroundColor", colour);
+    root.writePlist("/Library/Orbitchat/ConfettiArea.plist", archive);
+    auto coder = UIViewCoder::coderWithContentsOfFile("/Library/Orbitchat/ConfettiArea.plist");
+    ASSERT_TRUE(coder) << coder.reason();
+    auto archived = OCConfettiArea::createWithCoder(coder.value());
+    EXPECT_EQ(archived->frame(), CGRectMake(0, 0, 320, 480));
+    EXPECT_EQ(archived->backgroundColor(), UIColor::colorWithRed(0, 0, 1, 0.5));
+    EXPECT_EQ(archived->swayLength(), 50.0);
+    EXPECT_EQ(archived->blastSpread(), 0.1);
+    EXPECT_EQ(archived->animator()->referenceView(), archived);
+    EXPECT_EQ(archived->gravityBehavior()->magnitude(), 0.5);
+    EXPECT_EQ(archived->animator()->behaviors(),
+              std::vector<std::shared_ptr<UIDynamicBehavior>>{archived->gravityBehavior()});
+    archived->burstAt({160, 240}, 10, 3); // its pieces fall within the archived bounds
+    settle();
+    ASSERT_EQ(archived->confettiObjectsCacheCount(), 3u);
+    EXPECT_EQ(archived->confettiObjects()[0]->confettiAreaBounds(), CGRectMake(0, 0, 320, 480));
 }
 
 } // namespace

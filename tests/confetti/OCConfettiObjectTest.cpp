@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 namespace {
 
 constexpr double kStep = UIDynamicAnimator::kStepInterval;
@@ -171,6 +174,17 @@ TEST_F(OCConfettiObjectTest, PiecesFreedByTheirDelegateFromInsideTheStep) {
     EXPECT_EQ(animator->itemCount(), 0u);
     EXPECT_TRUE(area->subviews().empty());
     EXPECT_FALSE(animator->isRunning());
+}
+
+TEST(OCConfettiObjectReachTest, OnlyPiecesFarOutOrNotAtAnyPointAreOutOfReach) {
+    const CGRect screen = CGRectMake(0, 0, 375, 667); // reach: 10 heights, 6670 points
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_FALSE(OCConfettiObject::isOutOfReach({-6669, -6669}, {-500, -900}, screen));
+    EXPECT_FALSE(OCConfettiObject::isOutOfReach({375 + 6669, 1e9}, {}, screen)); // below: the height rule
+    EXPECT_TRUE(OCConfettiObject::isOutOfReach({-6671, 300}, {}, screen));
+    EXPECT_TRUE(OCConfettiObject::isOutOfReach({187, -6671}, {}, screen));
+    EXPECT_TRUE(OCConfettiObject::isOutOfReach({std::nan(""), 300}, {}, screen));
+    EXPECT_TRUE(OCConfettiObject::isOutOfReach({187, 300}, {-inf, 0}, screen));
 }
 
 } // namespace

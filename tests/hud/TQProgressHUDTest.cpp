@@ -4,11 +4,14 @@
 #include "hud/TQBarProgressView.h"
 #include "hud/TQRoundProgressView.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/foundation/NSFileManager.h"
 #include "platform/ui/UIActivityIndicatorView.h"
 #include "platform/ui/UIAppearance.h"
 #include "platform/ui/UIMotionEffect.h"
+#include "platform/ui/UIViewCoder.h"
 #include "platform/ui/UIWindow.h"
 #include "platform/ui/layers/CALayer.h"
+#include "support/TempDeviceRoot.h"
 
 #include <thread>
 
@@ -56,6 +59,31 @@ TEST_F(TQProgressHUDTest, CreationDefaults) {
     EXPECT_EQ(hud->backgroundView()->backgroundColor(), UIColor::clearColor());
     EXPECT_EQ(hud->bezelView()->alpha(), 0);
     expectAssertion([] { TQProgressHUD::createWithView(nullptr); }, "View must not be nil.");
+}
+
+TEST_F(TQProgressHUDTest, MadeFromAnArchiveFileItTakesItsFrameAndTheHUDsDefaults) {
+    TempDeviceRoot root;
+    NSFileManager::setDeviceRoot(root.path());
+    PlistValue archive = PlistValue::dictionary(), frame = PlistValue::array();
+    for (double v : {0.0, 0.0, 320.0, 480.0})
+        frame.append(PlistValue(v));
+    archive.set("frame", frame);
+    archive.set("alpha", PlistValue(1.0)); // the set-up makes the HUD invisible all the same
+    archive.set("tag", PlistValue(std::int64_t{42}));
+    root.writePlist("/Library/Orbitchat/HUD.plist", archive);
+    auto coder = UIViewCoder::coderWithContentsOfFile("/Library/Orbitchat/HUD.plist");
+    ASSERT_TRUE(coder) << coder.reason();
+    auto hud = TQProgressHUD::createWithCoder(coder.value());
+    EXPECT_EQ(hud->frame(), CGRectMake(0, 0, 320, 480));
+    EXPECT_EQ(hud->tag(), 42);
+    EXPECT_EQ(hud->alpha(), 0);
+    EXPECT_EQ(hud->backgroundColor(), UIColor::clearColor());
+    EXPECT_EQ(hud->autoresizingMask(), 18u);
+    EXPECT_EQ(hud->margin(), 20);
+    EXPECT_EQ(hud->contentColor(), UIColor::colorWithWhite(0, static_cast<double>(0.7f)));
+    EXPECT_TRUE(std::dynamic_pointer_cast<UIActivityIndicatorView>(hud->indicator()));
+    hud->showAnimated(false);
+    EXPECT_EQ(hud->alpha(), 1);
 }
 
 TEST_F(TQProgressHUDTest, CallsOffTheMainThreadAreCallerErrors) {
@@ -188,6 +216,62 @@ TEST_F(TQProgressHUDTest, ShrinkingShowOnAPartlyVisibleBezelStartsWhereItIs) {
     EXPECT_GT(shown.m11, 0.5);
     loop->advanceBy(0.5);
     EXPECT_EQ(hud->bezelView()->alpha(), 1);
+}
+
+TEST_F(TQProgressHUDTest, AShowDuringAnAnimatedHideKeepsItsDisplayLinkAndDelayedHide) {
+    auto hud = makeHUD();
+    hud->setMode(TQModePie);
+    auto progress = NSProgress::progressWithTotalUnitCount(4);
+    hud->setProgressObject(progress);
+    hud->showAnimated(false);
+    hud->hideAnimated(true);
+    loop->advanceBy(0.1);
+    hud->showAnimated(true);     // interrupts the hide animation
+    hud->hideAnimated(false, 2); // a delayed hide of the new showing
+    loop->runUntilIdle();        // the interrupted hide's finish step reports from the main queue
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(delegate->hidden, 1);
+    EXPECT_EQ(hud->alpha(), 1);
+    EXPECT_TRUE(hud->progressObjectDisplayLink());
+    progress->setCompletedUnitCount(3);
+    loop->advanceBy(0.05);
+    EXPECT_EQ(hud->progress(), 0.75f);
+    loop->advanceBy(1.95);
+    EXPECT_EQ(hud->alpha(), 0); // the delayed hide was not cancelled by the stale finish step
+    EXPECT_EQ(completions, 2);
+    EXPECT_FALSE(hud->progressObjectDisplayLink());
+}
+
+TEST_F(TQProgressHUDTest, AHideDuringTheNextHidesAnimationIsNotCutShortByTheOldFinishStep) {
+    auto hud = TQProgressHUD::showHUDAddedTo(parent, false);
+    hud->setCompletionBlock([this] { ++completions; });
+    hud->hideAnimated(true);
+    loop->advanceBy(0.1);
+    hud->showAnimated(true);
+    hud->hideAnimated(true); // its own fade, with its own finish step to come
+    loop->runUntilIdle();
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(hud->superview(), parent);
+    EXPECT_EQ(hud->alpha(), 1);
+    loop->advanceBy(0.35);
+    EXPECT_EQ(completions, 2);
+    EXPECT_EQ(hud->superview(), nullptr);
+}
+
+TEST_F(TQProgressHUDTest, TwoHidesWhileHeldForTheMinimumShowTimeFinishOnce) {
+    auto hud = makeHUD();
+    hud->setMinShowTime(2);
+    hud->showAnimated(false);
+    loop->advanceBy(0.5);
+    hud->hideAnimated(true);
+    loop->advanceBy(0.5);
+    hud->hideAnimated(true);
+    loop->advanceBy(0.999);
+    EXPECT_EQ(hud->alpha(), 1);
+    loop->advanceBy(5);
+    EXPECT_EQ(hud->alpha(), 0);
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(delegate->hidden, 1);
 }
 
 TEST_F(TQProgressHUDTest, NonAnimatedHideFinishesAtOnce) {

@@ -151,10 +151,27 @@ TextEngine::Laid TextEngine::layout(std::string_view rawText, const UIFont& font
     appendRaw(key, p.alignment);
     appendRaw(key, p.lineBreakMode);
     appendRaw(key, p.width < 0 ? -1 : pangoUnits(p.width));
+    const std::size_t limitAt = key.size();
     appendRaw(key, p.maxLines);
     if (auto it = cache_.find(key); it != cache_.end()) {
         lru_.splice(lru_.begin(), lru_, it->second);
         return it->second->laid;
+    }
+    // A label measured without a limit of lines is then drawn with the limit of the lines its
+    // height holds, which is all of them: a limit the text does not reach changes nothing in its
+    // layout (nothing is cut, so nothing is ellipsized), and the layout made without one serves.
+    // That holds only while the limit leaves the shown part of the text as it is (TextForLayout.h).
+    if (p.maxLines > 0 && p.width >= 0 &&
+        static_cast<double>(p.maxLines + 2) *
+                static_cast<double>(charactersPerLine(p.width, font.pointSize())) >=
+            static_cast<double>(kLongestLaidOutText)) {
+        std::string unlimited = key.substr(0, limitAt);
+        appendRaw(unlimited, std::int64_t{0});
+        if (auto it = cache_.find(unlimited);
+            it != cache_.end() && it->second->laid.totalLines <= p.maxLines) {
+            lru_.splice(lru_.begin(), lru_, it->second);
+            return it->second->laid;
+        }
     }
 
     Laid laid;

@@ -4,6 +4,7 @@
 #include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/NSAssertionHandler.h"
 #include "platform/ui/UIViewAnimationState.h"
+#include "platform/ui/UIViewCoder.h"
 #include "platform/ui/layers/CALayer.h"
 
 #include <algorithm>
@@ -44,6 +45,39 @@ std::shared_ptr<UIView> UIView::create(CGRect frame) {
 UIView::UIView(CGRect frame) : layer_(std::make_shared<CALayer>()) {
     bounds_ = CGRectMake(0, 0, frame.size.width, frame.size.height);
     center_ = CGPointMake(frame.midX(), frame.midY());
+}
+
+std::shared_ptr<UIView> UIView::createWithCoder(const UIViewCoder& coder) {
+    auto v = std::shared_ptr<UIView>(new UIView(coder));
+    v->commonInit();
+    return v;
+}
+
+namespace {
+// The archived frame; one of negative size is not a frame and leaves the empty one.
+CGRect archivedFrame(const UIViewCoder& coder) {
+    auto frame = coder.decodeRectForKey("frame");
+    if (!frame || frame->size.width < 0 || frame->size.height < 0)
+        return CGRectZero;
+    return *frame;
+}
+} // namespace
+
+UIView::UIView(const UIViewCoder& coder) : UIView(archivedFrame(coder)) {
+    alpha_ = std::clamp(coder.decodeDoubleForKey("alpha").value_or(alpha_), 0.0, 1.0);
+    hidden_ = coder.decodeBoolForKey("hidden").value_or(hidden_);
+    opaque_ = coder.decodeBoolForKey("opaque").value_or(opaque_);
+    clipsToBounds_ = coder.decodeBoolForKey("clipsToBounds").value_or(clipsToBounds_);
+    layer_->setMasksToBounds(clipsToBounds_);
+    userInteractionEnabled_ =
+        coder.decodeBoolForKey("userInteractionEnabled").value_or(userInteractionEnabled_);
+    tag_ = coder.decodeIntegerForKey("tag").value_or(tag_);
+    if (auto mask = coder.decodeIntegerForKey("autoresizingMask"); mask && *mask >= 0)
+        autoresizingMask_ = static_cast<std::uint64_t>(*mask);
+    if (auto color = coder.decodeColorForKey("backgroundColor"))
+        backgroundColor_ = color;
+    if (auto color = coder.decodeColorForKey("tintColor"))
+        tintColor_ = color;
 }
 
 UIView::~UIView() {

@@ -23,6 +23,7 @@
 #include <vector>
 
 class CALayer;
+class UIViewCoder;
 class UIViewController;
 class UIMotionEffect;
 struct UIViewAnimationState;
@@ -53,6 +54,9 @@ enum UIViewAutoresizing : std::uint64_t {
 class UIView : public NSObject {
 public:
     static std::shared_ptr<UIView> create(CGRect frame = CGRectZero);
+    // initWithCoder: a view from an archive (UIViewCoder.h). What the archive lacks, or holds as
+    // a value of the wrong kind, keeps the default of a view made from an empty frame.
+    static std::shared_ptr<UIView> createWithCoder(const UIViewCoder& coder);
     ~UIView() override;
 
     std::string className() const override { return "UIView"; }
@@ -234,6 +238,9 @@ public:
 
 protected:
     explicit UIView(CGRect frame);
+    // The platform's part of initWithCoder: the archived geometry and appearance, set directly
+    // (nothing animates, nothing is told); a subclass then runs its commonInit, as from a frame.
+    explicit UIView(const UIViewCoder& coder);
     // Both construction paths end here (frame, archive); subclasses chain to it.
     virtual void commonInit() {}
 

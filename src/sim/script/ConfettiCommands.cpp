@@ -120,10 +120,10 @@ std::optional<std::string> ConfettiCommands::check(const std::vector<std::string
             continue;
         }
         if (i == countAt) {
-            auto n = scriptInteger(args[i]);
+            auto n = scriptCount(args[i]);
             if (!n)
-                return "the number of pieces must be a whole number, not " + doubleQuoted(args[i]) + ": " +
-                       sub->usage;
+                return "the number of pieces must be a whole number of 0 or more, not " +
+                       doubleQuoted(args[i]) + ": " + sub->usage;
             // The area itself takes any count; a script line is not allowed to exhaust memory.
             if (*n > kMaxPieces)
                 return "at most " + std::to_string(kMaxPieces) + " pieces at a time, not " + args[i];
@@ -147,11 +147,11 @@ void ConfettiCommands::run(SettingsApp& app, const std::vector<std::string>& a) 
     settle();
     CGPoint at{num(1), num(2)};
     if (a[0] == "burst")
-        area->burstAt(at, num(3), *scriptInteger(a[4]));
+        area->burstAt(at, num(3), *scriptCount(a[4]));
     else if (a[0] == "blast")
-        area->blastFrom(at, num(3), num(4), num(5), *scriptInteger(a[6]));
+        area->blastFrom(at, num(3), num(4), num(5), *scriptCount(a[6]));
     else
-        area->blastConfettiType(a[6], at, num(3), num(4), *scriptInteger(a[5]));
+        area->blastConfettiType(a[6], at, num(3), num(4), *scriptCount(a[5]));
     settle();
 }
 

@@ -26,3 +26,10 @@ std::optional<std::int64_t> scriptInteger(const std::string& text) {
         return std::nullopt;
     return value;
 }
+
+std::optional<std::int64_t> scriptCount(const std::string& text) {
+    // strtoll would take a sign or leading spaces; a count is digits only.
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return scriptInteger(text);
+}

@@ -15,3 +15,7 @@ std::optional<double> scriptNumber(const std::string& text);
 
 // A whole number in decimal, within 64 bits; none otherwise.
 std::optional<std::int64_t> scriptInteger(const std::string& text);
+
+// A count of things: a whole number in decimal from 0 up, within 64 bits; none otherwise ("-1",
+// "1.5" and "+3" are not counts).
+std::optional<std::int64_t> scriptCount(const std::string& text);

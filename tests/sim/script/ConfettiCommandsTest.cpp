@@ -53,7 +53,7 @@ TEST_F(ConfettiScriptTest, EmitsShowTheirPiecesAsAttachedAndThenInFlight) {
     auto dumps = confettiDumps("dump\nopen\nconfetti burst 100 200 10 5\ndump\nwait 0.5\ndump\n"
                                "confetti typed 50 60 1.57 300 3 SimStarView\n"
                                "confetti typed 50 60 0 300 3 SimNotAView\n"
-                               "confetti blast 10 600 1.0 800 8 0\nconfetti burst 10 10 10 -3\ndump\n");
+                               "confetti blast 10 600 1.0 800 8 0\ndump\n");
     ASSERT_EQ(dumps.size(), 4u);
     EXPECT_TRUE(dumps[0].is_null()); // no pane, no area
 
@@ -82,8 +82,8 @@ TEST_F(ConfettiScriptTest, EmitsShowTheirPiecesAsAttachedAndThenInFlight) {
         EXPECT_GT(flying["pieces"][i]["velocity"][1].get<double>(),
                   attached["pieces"][i]["velocity"][1].get<double>() + 100);
     }
-    // Three stars of the simulator's own type; the type that is not a view and the counts of
-    // 0 or less add nothing.
+    // Three stars of the simulator's own type; the type that is not a view and a count of 0 add
+    // nothing.
     const json& last = dumps[3];
     ASSERT_EQ(last["live"], 8);
     for (std::size_t i = 5; i < 8; ++i) {
@@ -115,6 +115,11 @@ TEST_F(ConfettiScriptTest, BadLinesAreReportedBeforeAnythingRuns) {
         {"confetti blast 1 2 3 4 5 6.5", "must be a whole number"},
         {"confetti typed 1 2 3 4 5 Balloon", "unknown piece type \"Balloon\""},
         {"confetti burst 1 2 3 1000000000000", "at most 100000 pieces"},
+        {"confetti burst 1 2 3 -1", "must be a whole number of 0 or more, not \"-1\""},
+        {"confetti burst 1 2 3 1.5", "must be a whole number of 0 or more, not \"1.5\""},
+        {"confetti blast 1 2 3 4 5 -3", "must be a whole number of 0 or more"},
+        {"confetti typed 1 2 3 4 -2 SimStarView", "must be a whole number of 0 or more"},
+        {"confetti typed 1 2 3 4 +2 SimStarView", "must be a whole number of 0 or more"},
     };
     for (const auto& [line, message] : cases) {
         std::string out;
@@ -127,6 +132,16 @@ TEST_F(ConfettiScriptTest, BadLinesAreReportedBeforeAnythingRuns) {
     auto error = run("confetti burst 1 2 3 4\n", out);
     ASSERT_TRUE(error);
     EXPECT_NE(error->message.find("open"), std::string::npos) << error->message;
+}
+
+TEST_F(ConfettiScriptTest, PiecesThrownOutOfEveryScreenEndAndLetTheClockRunOn) {
+    // The pieces start at no finite point, or far above: they end at the first step, and a day's
+    // wait has nothing left to step.
+    auto dumps = confettiDumps("open\nconfetti burst 1e308 -1e308 1e308 60\nconfetti burst 100 -1e6 10 60\n"
+                               "dump\nwait 86400\ndump\n");
+    ASSERT_EQ(dumps.size(), 2u);
+    EXPECT_EQ(dumps[0]["live"], 120);
+    EXPECT_EQ(dumps[1]["live"], 0);
 }
 
 TEST_F(ConfettiScriptTest, TypedPiecesWorkOnEveryDeviceNotOnlyTheFirst) {

@@ -51,6 +51,10 @@ TEST(ScriptLimitsTest, NumbersReadOneWayEverywhere) {
     EXPECT_EQ(scriptInteger("-42"), -42);
     EXPECT_FALSE(scriptInteger("4.2"));
     EXPECT_FALSE(scriptInteger("99999999999999999999"));
+    EXPECT_EQ(scriptCount("0"), 0);
+    EXPECT_EQ(scriptCount("60"), 60);
+    for (const char* bad : {"-1", "+1", " 1", "1.5", "1e3", "0x10", "", "99999999999999999999"})
+        EXPECT_FALSE(scriptCount(bad)) << bad;
 }
 
 TEST(ScriptLimitsTest, WaitTakesZeroToADay) {
