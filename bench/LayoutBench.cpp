@@ -3,6 +3,8 @@
 
 #include "platform/layout/Solver.h"
 
+#include "BenchAnchor.h"
+
 #include <benchmark/benchmark.h>
 
 namespace {

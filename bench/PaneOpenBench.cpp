@@ -16,6 +16,8 @@
 
 #include "BenchFolder.h"
 
+#include "BenchAnchor.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>

@@ -18,6 +18,8 @@
 
 #include "BenchFolder.h"
 
+#include "BenchAnchor.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>

@@ -503,7 +503,20 @@ struct URLLoadingSystem::Engine {
     std::uint64_t nextId = 1;
     std::shared_ptr<Tally> tally = std::make_shared<Tally>();
     DeviceNetwork network;
+    // The network still to be made (setDeviceNetworkLazily), under its own lock: making it may
+    // take a while and must not hold up the I/O thread.
+    std::mutex preparing;
+    std::function<DeviceNetwork()> prepare;
     std::shared_ptr<const TrustStore> trust;
+
+    void installNetwork(DeviceNetwork given) {
+        // An offline device makes no connection to trust.
+        auto store =
+            given.offline ? nullptr : std::make_shared<const TrustStore>(given.trustedCertificatesPEM);
+        std::lock_guard lock(mutex);
+        network = std::move(given);
+        trust = std::move(store);
+    }
     std::vector<std::unique_ptr<Transfer>> pending;
     std::vector<std::uint64_t> cancels;
     std::map<CURL*, std::unique_ptr<Transfer>> active; // the I/O thread's alone until it has stopped
@@ -527,21 +540,39 @@ void URLLoadingSystem::shutDown() {
     engine_->shutDown();
 }
 
+void URLLoadingSystem::setDeviceNetworkLazily(std::function<DeviceNetwork()> prepare) {
+    std::lock_guard preparing(engine_->preparing);
+    engine_->prepare = std::move(prepare);
+}
+
+void URLLoadingSystem::prepareDeviceNetwork() const {
+    std::lock_guard preparing(engine_->preparing);
+    if (!engine_->prepare)
+        return;
+    auto prepare = std::exchange(engine_->prepare, nullptr);
+    {
+        // An ended device makes nothing more: what the preparation reaches may be gone.
+        std::lock_guard lock(engine_->mutex);
+        if (engine_->stopping)
+            return;
+    }
+    engine_->installNetwork(prepare());
+}
+
 void URLLoadingSystem::setDeviceNetwork(DeviceNetwork network) {
-    // An offline device makes no connection to trust.
-    auto trust =
-        network.offline ? nullptr : std::make_shared<const TrustStore>(network.trustedCertificatesPEM);
-    std::lock_guard lock(engine_->mutex);
-    engine_->network = std::move(network);
-    engine_->trust = std::move(trust);
+    std::lock_guard preparing(engine_->preparing);
+    engine_->prepare = nullptr;
+    engine_->installNetwork(std::move(network));
 }
 
 URLLoadingSystem::DeviceNetwork URLLoadingSystem::deviceNetwork() const {
+    prepareDeviceNetwork();
     std::lock_guard lock(engine_->mutex);
     return engine_->network;
 }
 
 std::uint64_t URLLoadingSystem::start(Load load) {
+    prepareDeviceNetwork();
     auto t = std::make_unique<Engine::Transfer>();
     t->load = std::move(load);
     const std::string scheme = lowercaseSchemeOf(t->load.url);

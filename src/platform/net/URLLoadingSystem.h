@@ -83,6 +83,10 @@ public:
 
     void setDeviceNetwork(DeviceNetwork network);
     DeviceNetwork deviceNetwork() const;
+    // Sets the network to what `prepare` answers, asked once, on the thread of the first load (or
+    // of the first deviceNetwork call) rather than now, so a device that never loads anything
+    // never pays for it. A later setDeviceNetwork replaces it unasked; so does shutDown.
+    void setDeviceNetworkLazily(std::function<DeviceNetwork()> prepare);
 
     // Starts a load; its completion runs exactly once (a cancelled load completes with
     // NSURLErrorCancelled), unless the environment ends first. Answers an identifier for `cancel`;
@@ -111,5 +115,6 @@ private:
     friend class DeviceEnvironment;
     URLLoadingSystem();
     struct Engine;
+    void prepareDeviceNetwork() const;
     std::unique_ptr<Engine> engine_;
 };

@@ -186,23 +186,38 @@ void Simulator::startNetwork() {
         else
             std::cerr << "orbitchat-sim: " << host.failure().reason << "\n";
     } else if (!options_.offline) {
+        // The authority, its certificates and the server are made when the device first loads
+        // something: most runs never open the catalogue, and making them is a good part of what
+        // starting the device would otherwise cost.
         std::string file = orFromDataFolder(options_.catalogueFile, &DataFolder::catalogue);
-        std::string why;
-        authority_ = ThrowawayCertificateAuthority::create(why);
-        if (authority_)
-            catalogueServer_ = LoopbackHTTPSServer::start(
-                *authority_, endpoints.catalogueHost,
-                [file](const LoopbackHTTPSServer::Request& request) { return serveCatalogue(file, request); },
-                why);
-        if (catalogueServer_) {
-            network.trustedCertificatesPEM = {authority_->certificatePEM()};
-            network.connectTo = {catalogueServer_->connectToEntry(443)};
-        } else {
-            std::cerr << "orbitchat-sim: no catalogue server (" << why << ")\n";
-        }
+        OrbitchatPreferencesController::setEndpoints(endpoints);
+        URLLoadingSystem::shared().setDeviceNetworkLazily(
+            [this, file, host = endpoints.catalogueHost, network] {
+                return startCatalogueServer(file, host, network);
+            });
+        return;
     }
     OrbitchatPreferencesController::setEndpoints(endpoints);
     URLLoadingSystem::shared().setDeviceNetwork(std::move(network));
+}
+
+URLLoadingSystem::DeviceNetwork Simulator::startCatalogueServer(const std::string& file,
+                                                                const std::string& host,
+                                                                URLLoadingSystem::DeviceNetwork network) {
+    std::string why;
+    authority_ = ThrowawayCertificateAuthority::create(why);
+    if (authority_)
+        catalogueServer_ = LoopbackHTTPSServer::start(
+            *authority_, host,
+            [file](const LoopbackHTTPSServer::Request& request) { return serveCatalogue(file, request); },
+            why);
+    if (catalogueServer_) {
+        network.trustedCertificatesPEM = {authority_->certificatePEM()};
+        network.connectTo = {catalogueServer_->connectToEntry(443)};
+    } else {
+        std::cerr << "orbitchat-sim: no catalogue server (" << why << ")\n";
+    }
+    return network;
 }
 
 Result<> Simulator::settleNetwork(double seconds) {

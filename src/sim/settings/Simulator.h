@@ -21,6 +21,9 @@
 // device; its main run loop goes with the work left on it; then the environment ends, and what
 // was in force before the simulator is back.
 //
+// The catalogue's authority and server are made when the device first loads something, not when
+// the simulator starts; until then catalogueServerPort answers 0.
+//
 // Network work happens in real time while the clock of a script is manual: `settleNetwork` waits
 // for it.
 //
@@ -31,6 +34,7 @@
 #include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/Result.h"
 #include "platform/foundation/Subscription.h"
+#include "platform/net/URLLoadingSystem.h"
 #include "platform/ui/UITraitCollection.h"
 #include "sim/settings/BundleSource.h"
 #include "sim/settings/SettingsApp.h"
@@ -127,6 +131,10 @@ private:
     // pane. Preference files and everything else on the device stay.
     void respring();
     void startNetwork();
+    // Makes the catalogue's authority and server (on the first load) and answers the network
+    // that reaches them.
+    URLLoadingSystem::DeviceNetwork startCatalogueServer(const std::string& file, const std::string& host,
+                                                         URLLoadingSystem::DeviceNetwork network);
     void openedURL(const std::string& url);
 
     // The device: everything set below is set in it and goes with it. First, so that it ends last.

@@ -131,4 +131,44 @@ TEST(URLLoadingSystemTest, NothingStartsOnceTheEngineHasShutDown) {
     EXPECT_FALSE(ran);
 }
 
+// A network set lazily is made once, by the first load (which then goes out on it), and not at
+// all when a network is set outright first or the engine has ended.
+TEST(URLLoadingSystemTest, ALazyNetworkIsMadeOnceByTheFirstLoad) {
+    std::vector<std::string> events;
+    std::atomic<bool> ran{false};
+    auto& network = URLLoadingSystem::shared();
+    int made = 0;
+    network.setDeviceNetworkLazily([&made] {
+        ++made;
+        URLLoadingSystem::DeviceNetwork offline;
+        offline.offline = true;
+        return offline;
+    });
+    EXPECT_EQ(made, 0);
+    network.start(loadOf("https://repo.example/", std::make_shared<Witness>(events), ran));
+    network.start(loadOf("https://repo.example/", std::make_shared<Witness>(events), ran));
+    EXPECT_TRUE(network.waitUntilIdle(20));
+    EXPECT_EQ(made, 1);
+    EXPECT_TRUE(network.deviceNetwork().offline);
+}
+
+TEST(URLLoadingSystemTest, ALazyNetworkIsNotMadeWhenReplacedOrAfterTheEnd) {
+    auto& network = URLLoadingSystem::shared();
+    int made = 0;
+    auto prepare = [&made] {
+        ++made;
+        return URLLoadingSystem::DeviceNetwork{};
+    };
+    network.setDeviceNetworkLazily(prepare);
+    URLLoadingSystem::DeviceNetwork offline;
+    offline.offline = true;
+    network.setDeviceNetwork(offline);
+    EXPECT_TRUE(network.deviceNetwork().offline);
+
+    network.setDeviceNetworkLazily(prepare);
+    network.shutDown();
+    EXPECT_TRUE(network.deviceNetwork().offline);
+    EXPECT_EQ(made, 0);
+}
+
 } // namespace

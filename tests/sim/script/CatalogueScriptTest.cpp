@@ -157,4 +157,19 @@ TEST_F(CatalogueScriptTest, TheProgramServesAGivenCatalogueAndRefusesBadURLs) {
     EXPECT_THAT(out, HasSubstr("excludes"));
 }
 
+// The catalogue's server is made when the catalogue is first asked for: opening the pane makes
+// none, and the catalogue still arrives over it through TLS.
+TEST_F(CatalogueScriptTest, TheCatalogueServerStartsAtTheFirstLoad) {
+    Simulator sim(options());
+    std::ostringstream out;
+    ASSERT_FALSE(ScriptRunner::runScript(sim, "open\ntap Dismiss\n", out));
+    EXPECT_EQ(sim.catalogueServerPort(), 0);
+    ASSERT_FALSE(ScriptRunner::runScript(sim, "tap \"Get Extensions\"\nnetwork wait\ndump\n", out));
+    EXPECT_NE(sim.catalogueServerPort(), 0);
+    EXPECT_EQ(sim.catalogueServerRequests(), 1u);
+    auto d = splitDumps(out.str());
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0]["catalogue"]["rows"].size(), 2u);
+}
+
 } // namespace
