@@ -4,7 +4,9 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
 
 std::unique_ptr<LoopbackHTTPSServer>
 LoopbackHTTPSServer::start(const ThrowawayCertificateAuthority& authority, const std::string& hostName,
@@ -35,7 +37,21 @@ LoopbackHTTPSServer::start(const ThrowawayCertificateAuthority& authority, const
         out.status = reply.status;
         for (const auto& [name, value] : reply.headers)
             out.set_header(name, value);
-        out.set_content(std::move(reply.body), reply.contentType);
+        // The body goes out as it is. The server library would otherwise compress text and JSON
+        // for any client that accepts it, and a device on loopback spends far longer decoding a
+        // large catalogue than it would take to send it whole. A body handed over with its length
+        // known is never compressed; a handler that sets its own Content-Encoding (a test's
+        // compressed body) is passed through untouched.
+        if (reply.body.empty()) {
+            out.set_content(std::string(), reply.contentType);
+            return;
+        }
+        auto body = std::make_shared<const std::string>(std::move(reply.body));
+        out.set_content_provider(body->size(), reply.contentType,
+                                 [body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                                     return sink.write(body->data() + offset,
+                                                       std::min(length, body->size() - offset));
+                                 });
     };
     for (const char* pattern : {".*"}) {
         server->server_->Get(pattern, serve);

@@ -9,7 +9,9 @@
 //         [](const LoopbackHTTPSServer::Request& r) { return LoopbackHTTPSServer::Reply{200, "[]"}; }, why);
 //     network.connectTo = {server->connectToEntry(443)};
 //
-// The handler runs on the server's own threads, one request at a time per connection.
+// The handler runs on the server's own threads, one request at a time per connection. A reply's
+// body goes out as the handler gives it, with its length and never compressed (a handler that
+// sends a compressed body says so in its own Content-Encoding header).
 
 #include <atomic>
 #include <cstddef>

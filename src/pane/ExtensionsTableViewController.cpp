@@ -12,12 +12,23 @@
 #include "platform/ui/UIImage.h"
 #include "platform/ui/UINavigationItem.h"
 
+#include <algorithm>
+
 namespace {
 
 // A field of a catalogue item as text: missing and non-string values read as "".
 std::string field(const PlistValue& item, std::string_view key) {
     PlistValue value = item.get(key);
     return value.isString() ? value.stringValue() : std::string();
+}
+
+// Whether a catalogue item names a field that a row shows or opens; one that names none ({}) has
+// nothing to show. A field of another kind still makes its row, which reads it as missing.
+bool namesARowField(const PlistDictionary& item) {
+    for (std::string_view key : {"title", "repo", "app", "extension"})
+        if (item.find(key) != item.end())
+            return true;
+    return false;
 }
 
 } // namespace
@@ -82,8 +93,20 @@ void ExtensionsTableViewController::handleResponse(const std::shared_ptr<const P
         NSLog("URL Session Task Failed: %@", {error->localizedDescription()});
         return;
     }
-    PlistValue parsed = data ? NSJSONSerialization::JSONObjectWithData(*data, 0, nullptr) : PlistValue();
+    // The reader builds the elements the screen takes and only counts the others.
+    NSJSONSerialization::Limits limits;
+    limits.maximumTopLevelElements = kMaximumItems;
+    std::size_t leftOut = 0;
+    PlistValue parsed = data
+                            ? NSJSONSerialization::JSONObjectWithData(
+                                  std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
+                                  0, nullptr, limits, &leftOut)
+                            : PlistValue();
     NSLog("Got items: %@", {parsed});
+    if (leftOut > 0)
+        NSLog("The catalogue lists %@ more items than the %@ taken; they were left out",
+              {PlistValue(static_cast<std::int64_t>(leftOut)),
+               PlistValue(static_cast<std::int64_t>(kMaximumItems))});
     PlistValue items = displayableItems(parsed);
     dispatch_async(dispatch_get_main_queue(),
                    [self, items = std::move(items)]() mutable { self->replaceItems(std::move(items)); });
@@ -99,10 +122,11 @@ PlistValue ExtensionsTableViewController::displayableItems(const PlistValue& par
     if (!elements)
         return {};
     PlistArray items;
-    items.reserve(elements->size());
-    for (const auto& element : *elements)
-        if (element.isDictionary())
-            items.push_back(element);
+    const std::size_t taken = std::min(elements->size(), kMaximumItems);
+    items.reserve(taken);
+    for (std::size_t i = 0; i < taken; ++i)
+        if (auto item = (*elements)[i].dictionaryValue(); item && namesARowField(*item))
+            items.push_back((*elements)[i]);
     return PlistValue::array(std::move(items));
 }
 

@@ -10,17 +10,24 @@
 // table's reload, so the table's data-source calls never see the list change between two calls.
 //
 // What the catalogue may hold and what shows: a top level that is not an array shows no rows;
-// elements that are not dictionaries are left out (the others keep their order); a field that is
-// not a string counts as missing (an empty text line, no icon, no package to open).
+// elements that are not dictionaries, and dictionaries that name none of a row's fields (title,
+// repo, app, extension), are left out (the others keep their order); a field that is not a string
+// counts as missing (an empty text line, no icon, no package to open). Only the first
+// `kMaximumItems` elements are taken: a response lists at most 8 MiB of them, and a row each for
+// millions would hold the device up for nothing. The log says how many more there were.
 
 #include "platform/net/NSURLSession.h"
 #include "platform/ui/UITableViewController.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
 class ExtensionsTableViewController : public UITableViewController {
 public:
+    // The catalogue elements taken from one response.
+    static constexpr std::size_t kMaximumItems = 10000;
+
     // init; the catalogue comes from `catalogueHost` (a host name, with ":port" if not 443).
     static std::shared_ptr<ExtensionsTableViewController> create(std::string catalogueHost);
 
@@ -53,7 +60,8 @@ public:
     // The package-manager address for an item's package, percent-encoded for a URL query; empty
     // when the item has no package identifier. A pure function of its arguments.
     static std::string packageURLString(const PlistValue& item, bool sileo);
-    // The rows a parsed catalogue shows: its dictionaries, in order; none for anything but an array.
+    // The rows a parsed catalogue shows: its dictionaries that name a row's field, in order, of its
+    // first kMaximumItems elements; none for anything but an array.
     static PlistValue displayableItems(const PlistValue& parsed);
     // Main thread: makes `items` the list and reloads the table, in one step.
     void replaceItems(PlistValue items);

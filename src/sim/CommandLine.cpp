@@ -101,10 +101,16 @@ std::optional<int> readSimArguments(int argc, char** argv, SimArguments& argumen
                        "serve this JSON file as the maker's catalogue, over HTTPS on the loopback "
                        "interface (default: examples/catalogue.json)")
             ->check(CLI::ExistingFile);
-    auto* catalogueURL = cli.add_option("--catalogue-url", options.catalogueURL,
-                                        "fetch the catalogue from this https server instead, checked "
-                                        "against the host's trusted certificates")
-                             ->excludes(catalogueFile);
+    // Checked here, so that a URL the device could never load stops the program as any other
+    // mistake on the command line does, rather than failing only when the catalogue is fetched.
+    auto* catalogueURL =
+        cli.add_option("--catalogue-url", options.catalogueURL,
+                       "fetch the catalogue from this https server instead, checked "
+                       "against the host's trusted certificates")
+            ->excludes(catalogueFile)
+            ->check(
+                CLI::Validator([](std::string& url) { return Simulator::catalogueHostFromURL(url).reason(); },
+                               "https://HOST[:PORT]"));
     cli.add_flag("--offline", options.offline, "every request fails as on a device without a connection")
         ->excludes(catalogueFile)
         ->excludes(catalogueURL);

@@ -186,6 +186,45 @@ TEST_F(CatalogueTest, ItemsThatAreNotDictionariesAreLeftOutAndOddFieldsReadAsMis
     EXPECT_THAT(UIApplication::sharedApplication()->openedURLs(), ElementsAre("cydia://package/com.k"));
 }
 
+TEST_F(CatalogueTest, ItemsThatNameNoFieldOfARowMakeNoRow) {
+    https.serveBody(R"([{}, {"title": "A"}, {"note": "not a field of a row"}, {"extension": "com.e"}, {}])");
+    auto screen = open();
+    settle();
+    EXPECT_THAT(rows(screen), ElementsAre(Row{"A", "", false}, Row{"", "", false}));
+}
+
+TEST_F(CatalogueTest, ALongCatalogueShowsItsFirstItemsAndLogsHowManyWereLeftOut) {
+    constexpr std::size_t kTaken = ExtensionsTableViewController::kMaximumItems;
+    std::string body = "[";
+    for (std::size_t i = 0; i < kTaken + 5; ++i)
+        body += (i ? "," : "") + std::string(R"({"title": "Item )") + std::to_string(i) + "\"}";
+    https.serveBody(body + "]");
+    auto screen = open();
+    settle();
+    auto table = screen->tableView();
+    ASSERT_EQ(table->numberOfRowsInSection(0), static_cast<std::int64_t>(kTaken));
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, 0})->text(), "Item 0");
+    EXPECT_EQ(table->cellForRowAtIndexPath({0, static_cast<std::int64_t>(kTaken) - 1})->text(), "Item 9999");
+    EXPECT_THAT(logLines("The catalogue lists"),
+                ElementsAre("The catalogue lists 5 more items than the 10000 taken; they were left out"));
+
+    // A body as long as the device takes, of items with nothing to show: no row, and no more
+    // than the taken ones built.
+    device.clearLog();
+    const std::size_t empties = ((8u << 20) - 2) / 3;
+    std::string emptyItems = "[{}";
+    emptyItems.reserve(8u << 20);
+    for (std::size_t i = 1; i < empties; ++i)
+        emptyItems += ",{}";
+    https.serveBody(emptyItems + "]");
+    screen = open();
+    settle();
+    EXPECT_EQ(screen->tableView()->numberOfRowsInSection(0), 0);
+    EXPECT_THAT(logLines("The catalogue lists"),
+                ElementsAre("The catalogue lists " + std::to_string(empties - kTaken) +
+                            " more items than the 10000 taken; they were left out"));
+}
+
 TEST_F(CatalogueTest, TransportFailuresLogOnceAndLeaveTheListEmpty) {
     struct Case {
         HTTPSFixture::Options options;
@@ -330,12 +369,21 @@ TEST(CatalogueURLTest, QueryParametersOfAnEmptySetAreAnEmptyBody) {
 }
 
 TEST(CatalogueURLTest, DisplayableItemsKeepDictionariesInOrder) {
-    PlistValue parsed = NSJSONSerialization::JSONObjectWithData(R"([{"t":1}, 2, {"t":3}])", 0, nullptr);
+    PlistValue parsed =
+        NSJSONSerialization::JSONObjectWithData(R"([{"title":1}, 2, {"title":3}])", 0, nullptr);
     PlistValue shown = ExtensionsTableViewController::displayableItems(parsed);
     ASSERT_EQ(shown.count(), 2u);
-    EXPECT_EQ(shown.at(1)["t"].integerValue(), 3);
+    EXPECT_EQ(shown.at(1)["title"].integerValue(), 3);
     EXPECT_FALSE(ExtensionsTableViewController::displayableItems(PlistValue::dictionary()));
     EXPECT_FALSE(ExtensionsTableViewController::displayableItems(PlistValue()));
+}
+
+TEST(CatalogueURLTest, DisplayableItemsAreTakenFromTheFirstElementsOnly) {
+    PlistArray many(ExtensionsTableViewController::kMaximumItems + 1,
+                    PlistValue::dictionary({{"title", "t"}}));
+    many.front() = PlistValue::dictionary();
+    PlistValue shown = ExtensionsTableViewController::displayableItems(PlistValue::array(std::move(many)));
+    EXPECT_EQ(shown.count(), ExtensionsTableViewController::kMaximumItems - 1);
 }
 
 } // namespace

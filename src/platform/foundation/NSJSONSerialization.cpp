@@ -3,8 +3,11 @@
 #include "platform/foundation/NSNull.h"
 
 #include <nlohmann/json.hpp>
+#include <simdjson.h>
 
+#include <algorithm>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -17,18 +20,29 @@ public:
 
     explicit TreeBuilder(const NSJSONSerialization::Limits& limits) : limits_(limits) {}
 
-    bool null() { return add(PlistValue(std::static_pointer_cast<NSObject>(NSNull::null()))); }
-    bool boolean(bool b) { return add(PlistValue(b)); }
-    bool number_integer(json::number_integer_t i) { return add(PlistValue(static_cast<std::int64_t>(i))); }
-    bool number_unsigned(json::number_unsigned_t u) { return add(PlistValue::unsignedInteger(u)); }
-    bool number_float(json::number_float_t d, const json::string_t&) {
-        return add(PlistValue(static_cast<double>(d)));
+    bool null() {
+        return scalar([] { return PlistValue(std::static_pointer_cast<NSObject>(NSNull::null())); });
     }
-    bool string(json::string_t& s) { return add(PlistValue(std::move(s))); }
+    bool boolean(bool b) {
+        return scalar([&] { return PlistValue(b); });
+    }
+    bool number_integer(json::number_integer_t i) {
+        return scalar([&] { return PlistValue(static_cast<std::int64_t>(i)); });
+    }
+    bool number_unsigned(json::number_unsigned_t u) {
+        return scalar([&] { return PlistValue::unsignedInteger(u); });
+    }
+    bool number_float(json::number_float_t d, const json::string_t&) {
+        return scalar([&] { return PlistValue(static_cast<double>(d)); });
+    }
+    bool string(json::string_t& s) {
+        return scalar([&] { return PlistValue(std::move(s)); });
+    }
     bool binary(json::binary_t&) { return fail("binary values are not JSON"); }
     bool start_object(std::size_t) { return open(PlistValue::dictionary()); }
     bool key(json::string_t& k) {
-        stack_.back().key = std::move(k);
+        if (skipping_ == 0)
+            stack_.back().key = std::move(k);
         return true;
     }
     bool end_object() { return close(); }
@@ -41,6 +55,7 @@ public:
     }
 
     PlistValue result() { return std::move(root_); }
+    std::size_t elementsLeftOut() const { return leftOut_; }
     const std::string& reason() const { return reason_; }
     bool topIsContainer() const { return topIsContainer_; }
 
@@ -62,6 +77,22 @@ private:
         return true;
     }
 
+    // Whether the next value is an element of the top-level array past the ones it keeps.
+    bool leavesOutNext() const {
+        return stack_.size() == 1 && stack_.front().container.isArray() &&
+               stack_.front().container.count() >= limits_.maximumTopLevelElements;
+    }
+
+    template <class Make> bool scalar(Make make) {
+        if (skipping_ > 0)
+            return true;
+        if (leavesOutNext()) {
+            ++leftOut_;
+            return true;
+        }
+        return add(make());
+    }
+
     bool add(PlistValue value) {
         if (!count())
             return false;
@@ -78,8 +109,14 @@ private:
     }
 
     bool open(PlistValue container) {
-        if (stack_.size() >= limits_.maximumDepth)
+        if (stack_.size() + skipping_ >= limits_.maximumDepth)
             return fail("nested deeper than " + std::to_string(limits_.maximumDepth) + " levels");
+        // A container left out, or inside one, is only followed to its end.
+        if (skipping_ > 0 || leavesOutNext()) {
+            if (skipping_++ == 0)
+                ++leftOut_;
+            return true;
+        }
         if (stack_.empty())
             topIsContainer_ = true;
         if (!add(container))
@@ -89,7 +126,10 @@ private:
     }
 
     bool close() {
-        stack_.pop_back();
+        if (skipping_ > 0)
+            --skipping_;
+        else
+            stack_.pop_back();
         return true;
     }
 
@@ -97,6 +137,9 @@ private:
     std::vector<Open> stack_;
     PlistValue root_;
     std::size_t values_ = 0;
+    // How deep inside a left-out element the reader is (0: in none), and how many were left out.
+    std::size_t skipping_ = 0;
+    std::size_t leftOut_ = 0;
     bool topIsContainer_ = false;
     std::string reason_;
 };
@@ -107,10 +150,142 @@ std::shared_ptr<NSError> corrupt(const std::string& reason) {
                                ")");
 }
 
+// The fast reader: simdjson parses and validates the whole text (UTF-8 included) into its tape,
+// and the tree is built from the tape on an explicit stack. It answers no value for anything it
+// does not take as it is (malformed text, a number past 64-bit integers, a document over a
+// bound), and the caller then reads the text again with TreeBuilder, which decides and explains
+// those cases. So every refusal, and every number past the tape's kinds, reads as it always did,
+// and the common case, a well-formed catalogue, costs one pass of each.
+class TapeReader {
+public:
+    explicit TapeReader(const NSJSONSerialization::Limits& limits) : limits_(limits) {}
+
+    std::optional<PlistValue> read(std::string_view text) {
+        simdjson::dom::parser parser;
+        // The tape counts the document itself as a level: one more is the same bound, checked
+        // over the whole text (elements left out included) and at once, however deep it goes.
+        const std::size_t depth = std::min<std::size_t>(limits_.maximumDepth, 1u << 20) + 1;
+        if (parser.allocate(text.size(), depth) != simdjson::SUCCESS)
+            return std::nullopt;
+        simdjson::dom::element root;
+        if (parser.parse(text.data(), text.size()).get(root) != simdjson::SUCCESS)
+            return std::nullopt;
+        return build(root);
+    }
+
+    std::size_t elementsLeftOut() const { return leftOut_; }
+
+private:
+    // An open container and where its reading stands.
+    struct Open {
+        std::shared_ptr<PlistArray> array;
+        std::shared_ptr<PlistDictionary> dictionary;
+        simdjson::dom::array::iterator arrayAt, arrayEnd;
+        simdjson::dom::object::iterator objectAt, objectEnd;
+    };
+
+    bool count() { return ++values_ <= limits_.maximumValues; }
+
+    // The value of a scalar element, or none for a container.
+    static PlistValue scalar(const simdjson::dom::element& element) {
+        using simdjson::dom::element_type;
+        switch (element.type()) {
+        case element_type::STRING:
+            return PlistValue(std::string(element.get_string().value_unsafe()));
+        case element_type::INT64:
+            return PlistValue(element.get_int64().value_unsafe());
+        case element_type::UINT64:
+            return PlistValue::unsignedInteger(element.get_uint64().value_unsafe());
+        case element_type::DOUBLE:
+            return PlistValue(element.get_double().value_unsafe());
+        case element_type::BOOL:
+            return PlistValue(element.get_bool().value_unsafe());
+        case element_type::NULL_VALUE:
+            return PlistValue(std::static_pointer_cast<NSObject>(NSNull::null()));
+        default:
+            return {};
+        }
+    }
+
+    // Opens `element` as a container on the stack, or answers its scalar value.
+    std::optional<PlistValue> enter(const simdjson::dom::element& element) {
+        if (!count())
+            return std::nullopt;
+        if (!element.is_array() && !element.is_object())
+            return scalar(element);
+        if (stack_.size() >= limits_.maximumDepth)
+            return std::nullopt;
+        Open open;
+        PlistValue container;
+        if (element.is_array()) {
+            simdjson::dom::array array = element.get_array().value_unsafe();
+            open.array = std::make_shared<PlistArray>();
+            // The tape saturates the count of a very long array; the vector grows past it.
+            open.array->reserve(std::min<std::size_t>(array.size(), 0xFFFFFF));
+            open.arrayAt = array.begin();
+            open.arrayEnd = array.end();
+            container = PlistValue(open.array);
+        } else {
+            simdjson::dom::object object = element.get_object().value_unsafe();
+            open.dictionary = std::make_shared<PlistDictionary>();
+            open.objectAt = object.begin();
+            open.objectEnd = object.end();
+            container = PlistValue(open.dictionary);
+        }
+        stack_.push_back(std::move(open));
+        return container;
+    }
+
+    std::optional<PlistValue> build(const simdjson::dom::element& root) {
+        std::optional<PlistValue> top = enter(root);
+        while (top && !stack_.empty()) {
+            Open& open = stack_.back();
+            if (open.array) {
+                if (stack_.size() == 1 && open.array->size() >= limits_.maximumTopLevelElements)
+                    for (; open.arrayAt != open.arrayEnd; ++open.arrayAt)
+                        ++leftOut_;
+                if (open.arrayAt == open.arrayEnd) {
+                    stack_.pop_back();
+                    continue;
+                }
+                simdjson::dom::element element = *open.arrayAt;
+                ++open.arrayAt;
+                std::shared_ptr<PlistArray> array = open.array; // `open` moves if the stack grows
+                std::optional<PlistValue> value = enter(element);
+                if (!value)
+                    return std::nullopt;
+                array->push_back(std::move(*value));
+            } else {
+                if (open.objectAt == open.objectEnd) {
+                    stack_.pop_back();
+                    continue;
+                }
+                simdjson::dom::key_value_pair field = *open.objectAt;
+                ++open.objectAt;
+                std::shared_ptr<PlistDictionary> dictionary = open.dictionary;
+                std::optional<PlistValue> value = enter(field.value);
+                if (!value)
+                    return std::nullopt;
+                // A repeated key: the last wins.
+                dictionary->insert_or_assign(std::string(field.key), std::move(*value));
+            }
+        }
+        return top;
+    }
+
+    const NSJSONSerialization::Limits& limits_;
+    std::vector<Open> stack_;
+    std::size_t values_ = 0;
+    std::size_t leftOut_ = 0;
+};
+
 } // namespace
 
 PlistValue NSJSONSerialization::JSONObjectWithData(std::string_view data, std::uint64_t options,
-                                                   std::shared_ptr<NSError>* error, const Limits& limits) {
+                                                   std::shared_ptr<NSError>* error, const Limits& limits,
+                                                   std::size_t* elementsLeftOut) {
+    if (elementsLeftOut)
+        *elementsLeftOut = 0;
     auto failed = [&](const std::string& reason) {
         if (error)
             *error = corrupt(reason);
@@ -124,6 +299,21 @@ PlistValue NSJSONSerialization::JSONObjectWithData(std::string_view data, std::u
     // take one for the end of its input.
     if (data.find('\0') != std::string_view::npos)
         return failed("a NUL byte in the text");
+    // A byte-order mark may open the text; the tape reader does not take one.
+    std::string_view text = data;
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    TapeReader reader(limits);
+    if (std::optional<PlistValue> fast = reader.read(text)) {
+        if (!(options & NSJSONReadingFragmentsAllowed) && !fast->isArray() && !fast->isDictionary())
+            return failed(
+                "JSON text did not start with array or object and option to allow fragments not set");
+        if (error)
+            *error = nullptr;
+        if (elementsLeftOut)
+            *elementsLeftOut = reader.elementsLeftOut();
+        return std::move(*fast);
+    }
     TreeBuilder builder(limits);
     bool ok =
         nlohmann::json::sax_parse(data.begin(), data.end(), &builder, nlohmann::json::input_format_t::json,
@@ -134,6 +324,8 @@ PlistValue NSJSONSerialization::JSONObjectWithData(std::string_view data, std::u
         return failed("JSON text did not start with array or object and option to allow fragments not set");
     if (error)
         *error = nullptr;
+    if (elementsLeftOut)
+        *elementsLeftOut = builder.elementsLeftOut();
     return builder.result();
 }
 

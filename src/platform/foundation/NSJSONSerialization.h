@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string_view>
 
@@ -33,6 +34,11 @@ public:
         std::size_t maximumBytes = 64u << 20;
         std::size_t maximumDepth = 512;
         std::size_t maximumValues = 4u << 20;
+        // Elements of a top-level array that the value keeps. Those past it are still read (the
+        // text must be JSON within the other bounds) but build nothing and count for no value;
+        // `elementsLeftOut` says how many there were. A reader of a list that shows only so many
+        // entries bounds what a long one costs with it.
+        std::size_t maximumTopLevelElements = std::numeric_limits<std::size_t>::max();
     };
 
     // JSONObjectWithData:options:error:. Without NSJSONReadingFragmentsAllowed the top level must
@@ -43,5 +49,6 @@ public:
     static PlistValue JSONObjectWithData(const PlistData& data, std::uint64_t options,
                                          std::shared_ptr<NSError>* error);
     static PlistValue JSONObjectWithData(std::string_view data, std::uint64_t options,
-                                         std::shared_ptr<NSError>* error, const Limits& limits);
+                                         std::shared_ptr<NSError>* error, const Limits& limits,
+                                         std::size_t* elementsLeftOut = nullptr);
 };

@@ -19,6 +19,20 @@ std::string lowercaseSchemeOf(const std::string& url) {
     return valid ? lowercased(scheme) : std::string();
 }
 
+namespace {
+
+// Whether a redirect led to a URL of a scheme other than https.
+bool redirectedAwayFromHTTPS(const CurlFailureFacts& facts) {
+    for (const std::string* url : {&facts.effectiveURL, &facts.location}) {
+        std::string scheme = lowercaseSchemeOf(*url);
+        if (!scheme.empty() && scheme != "https")
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 long NSURLErrorCodeForCurl(CURLcode result, const CurlFailureFacts& facts) {
     switch (result) {
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -46,10 +60,14 @@ long NSURLErrorCodeForCurl(CURLcode result, const CurlFailureFacts& facts) {
     case CURLE_USE_SSL_FAILED:
         return NSURLErrorSecureConnectionFailed;
     case CURLE_UNSUPPORTED_PROTOCOL:
-        // A redirect to another protocol; to plain http it is refused as on the platform.
-        return lowercaseSchemeOf(facts.effectiveURL) == "http" || lowercaseSchemeOf(facts.location) == "http"
-                   ? NSURLErrorAppTransportSecurityRequiresSecureConnection
-                   : NSURLErrorUnsupportedURL;
+        // A redirect to plain http is refused as on the platform, one to another protocol is not
+        // supported; over https with no such redirect, it is libcurl refusing what the server sent
+        // for a response (no status line, or one of no HTTP version it knows).
+        if (lowercaseSchemeOf(facts.effectiveURL) == "http" || lowercaseSchemeOf(facts.location) == "http")
+            return NSURLErrorAppTransportSecurityRequiresSecureConnection;
+        if (redirectedAwayFromHTTPS(facts) || lowercaseSchemeOf(facts.url) != "https")
+            return NSURLErrorUnsupportedURL;
+        return NSURLErrorBadServerResponse;
     case CURLE_TOO_MANY_REDIRECTS:
         return NSURLErrorHTTPTooManyRedirects;
     case CURLE_FILESIZE_EXCEEDED:
@@ -69,6 +87,14 @@ long NSURLErrorCodeForCurl(CURLcode result, const CurlFailureFacts& facts) {
         return NSURLErrorCannotDecodeContentData;
     case CURLE_WEIRD_SERVER_REPLY:
         return NSURLErrorCannotParseResponse;
+    case CURLE_OUT_OF_MEMORY:
+        // Once a response has begun, libcurl says so for a header past its bound (later versions
+        // have a code of their own for it, below): the server's response is at fault, not memory.
+        return facts.responseStarted ? NSURLErrorBadServerResponse : NSURLErrorUnknown;
+#if LIBCURL_VERSION_NUM >= 0x080600
+    case CURLE_TOO_LARGE:
+        return NSURLErrorBadServerResponse;
+#endif
     default:
         return NSURLErrorUnknown;
     }

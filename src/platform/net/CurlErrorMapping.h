@@ -28,6 +28,8 @@ struct CurlFailureFacts {
     long verifyResult = 0;
     // Whether the body was refused for being larger than the device takes.
     bool overMaximum = false;
+    // Whether a status line of the server's had arrived: a failure after it is the response's.
+    bool responseStarted = false;
 };
 
 // The scheme of an absolute URL in lower case ("https"); "" when the text has none.

@@ -137,6 +137,8 @@ struct URLLoadingSystem::Engine {
         std::shared_ptr<const TrustStore> trust;
         std::size_t maximumBodyBytes = 0;
         bool overMaximum = false;
+        // Whether a status line of the server's has arrived.
+        bool responseStarted = false;
         PlistData body;
         std::map<std::string, std::string> responseHeaders;
         char errorText[CURL_ERROR_SIZE] = {};
@@ -273,6 +275,7 @@ struct URLLoadingSystem::Engine {
         std::string line(data, n);
         // Each response of a redirect chain starts with its status line: only the last one counts.
         if (line.rfind("HTTP/", 0) == 0) {
+            t->responseStarted = true;
             t->responseHeaders.clear();
             return n;
         }
@@ -302,7 +305,10 @@ struct URLLoadingSystem::Engine {
         set(curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L));
         set(curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L));
         set(curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L));
-        set(curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, ""));
+        // The encodings the platform's URL session asks for, and no others: an empty list would
+        // offer whatever libcurl can decode. Each is decoded before the body reaches onBody, so the
+        // body cap holds for the decoded bytes, and a small compressed bomb fails as a large body.
+        set(curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, kAcceptEncoding));
         set(curl_easy_setopt(e, CURLOPT_USERAGENT, "Preferences/1 CFNetwork/1410.0.3 Darwin/22.6.0"));
         set(curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorText));
         // The request's time-out bounds connecting and every stretch without data.
@@ -363,6 +369,7 @@ struct URLLoadingSystem::Engine {
             facts.effectiveURL = effective ? effective : "";
             curl_easy_getinfo(t.easy, CURLINFO_SSL_VERIFYRESULT, &facts.verifyResult);
             facts.overMaximum = t.overMaximum;
+            facts.responseStarted = t.responseStarted;
             // Header names differ in case from server to server; a plain-http target is the one
             // that tells.
             for (const auto& [name, value] : t.responseHeaders)

@@ -14,7 +14,8 @@
 // Transport Security fails it, and a redirect may only lead to https), the certificate and the
 // host name always verified (against the host's trust store plus the device's own certificates),
 // a body of at most `maximumBodyBytes` (a larger one fails with NSURLErrorDataLengthExceedsMaximum
-// and no data), and the request's time-out applied to connecting and to every stretch without data.
+// and no data; a compressed body counts decoded), the encodings the platform asks for
+// (`kAcceptEncoding`) and no others, and the request's time-out applied to connecting and to every stretch without data.
 //
 // Holding (`setHoldsResponses`) lets loads run to the end but keeps their completions back until
 // released, so a test or a recording can show what the screen looks like while a fetch is in flight.
@@ -77,6 +78,9 @@ public:
         dispatch_queue_t queue;
         std::function<void(Result)> complete;
     };
+
+    // The Accept-Encoding of every load, as the platform's URL session sends it.
+    static constexpr const char* kAcceptEncoding = "br, gzip, deflate";
 
     // The current device environment's engine.
     static URLLoadingSystem& shared();

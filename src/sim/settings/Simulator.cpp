@@ -15,6 +15,7 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/StringHelpers.h"
 #include "platform/layout/NSLayoutEngine.h"
+#include "platform/net/HTTPSURLCheck.h"
 #include "platform/net/URLLoadingSystem.h"
 #include "platform/prefs/PSControllerClasses.h"
 #include "platform/prefs/PSListController.h"
@@ -68,6 +69,8 @@ Result<std::string> Simulator::catalogueHostFromURL(const std::string& url) {
     const std::string prefix = "https://";
     if (lowercased(url.substr(0, prefix.size())) != prefix)
         return Failure{"the catalogue URL must start with https:// (the device loads nothing else)"};
+    if (auto valid = checkHTTPSURL(url); !valid)
+        return Failure{"the catalogue URL is not one the device can load: " + valid.reason()};
     std::string rest = url.substr(prefix.size());
     std::size_t slash = rest.find('/');
     std::string host = rest.substr(0, slash);

@@ -123,4 +123,56 @@ TEST(NSJSONSerializationTest, ReadsBytesAsData) {
     EXPECT_FALSE(parseJSON(std::string("[1]\0", 4)));
 }
 
+TEST(NSJSONSerializationTest, NumbersPastSixtyFourBitIntegersAreRealsAndDepthIsBoundedExactly) {
+    PlistValue big = parseJSON("[18446744073709551616, -9223372036854775809, 9223372036854775807, -0]");
+    ASSERT_TRUE(big) << "integers past 64 bits read as reals";
+    EXPECT_TRUE(big.at(0).isReal());
+    EXPECT_EQ(big.at(0).doubleValue(), 18446744073709551616.0);
+    EXPECT_TRUE(big.at(1).isReal());
+    EXPECT_TRUE(big.at(2).isInteger());
+    EXPECT_EQ(big.at(2).integerValue(), INT64_MAX);
+    EXPECT_TRUE(big.at(3).isInteger());
+
+    // 512 levels are read; the 513th is refused with the reason, whichever reader saw it first.
+    EXPECT_TRUE(parseJSON(std::string(512, '[') + std::string(512, ']')));
+    std::shared_ptr<NSError> error;
+    EXPECT_FALSE(parseJSON(std::string(513, '[') + std::string(513, ']'), 0, &error));
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->localizedDescription().find("nested deeper than 512 levels"), std::string::npos)
+        << error->localizedDescription();
+    error = nullptr;
+    EXPECT_FALSE(parseJSON(std::string(1000000, '[') + std::string(1000000, ']'), 0, &error));
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->localizedDescription().find("nested deeper than 512 levels"), std::string::npos);
+}
+
+TEST(NSJSONSerializationTest, ElementsOfTheTopLevelArrayPastTheBoundAreReadButLeftOut) {
+    NSJSONSerialization::Limits limits;
+    limits.maximumTopLevelElements = 2;
+    // The array, the two elements it keeps and the two values inside the second: what is left out
+    // counts for none.
+    limits.maximumValues = 5;
+    std::size_t leftOut = 99;
+    // Through the tape reader, and through the other one (a number past 64 bits sends it there).
+    for (std::string tail : {"3", "18446744073709551616"}) {
+        std::string text = R"([1, {"a": [2]}, )" + tail + R"(, [4, [5]], "x", {}])";
+        PlistValue v = NSJSONSerialization::JSONObjectWithData(text, 0, nullptr, limits, &leftOut);
+        ASSERT_TRUE(v) << text;
+        EXPECT_EQ(v.count(), 2u);
+        EXPECT_EQ(v.at(1)["a"].at(0).integerValue(), 2);
+        EXPECT_EQ(leftOut, 4u) << text;
+    }
+    // What is left out must still be JSON, within the depth bound.
+    EXPECT_FALSE(NSJSONSerialization::JSONObjectWithData("[1, 2, 3,]", 0, nullptr, limits, &leftOut));
+    limits.maximumDepth = 3;
+    EXPECT_FALSE(NSJSONSerialization::JSONObjectWithData("[1, 2, [[[3]]]]", 0, nullptr, limits, &leftOut));
+    EXPECT_TRUE(NSJSONSerialization::JSONObjectWithData("[1, 2, [[3]]]", 0, nullptr, limits, &leftOut));
+    EXPECT_EQ(leftOut, 1u);
+    // Only the top level's elements are bounded.
+    PlistValue object =
+        NSJSONSerialization::JSONObjectWithData(R"({"a": [1, 2, 3]})", 0, nullptr, {}, &leftOut);
+    EXPECT_EQ(object["a"].count(), 3u);
+    EXPECT_EQ(leftOut, 0u);
+}
+
 } // namespace

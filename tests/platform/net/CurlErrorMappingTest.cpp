@@ -47,6 +47,12 @@ TEST(CurlErrorMappingTest, EachFailureReadsAsThePlatformsCode) {
          {.location = "HTTP://repo.example/x"},
          NSURLErrorAppTransportSecurityRequiresSecureConnection},
         {CURLE_UNSUPPORTED_PROTOCOL, {.location = "ftp://repo.example/x"}, NSURLErrorUnsupportedURL},
+        // Over https with no redirect elsewhere, libcurl refused what the server sent as a response.
+        {CURLE_UNSUPPORTED_PROTOCOL, {.url = kURL}, NSURLErrorBadServerResponse},
+        {CURLE_UNSUPPORTED_PROTOCOL, {.url = kURL, .effectiveURL = kURL}, NSURLErrorBadServerResponse},
+        {CURLE_UNSUPPORTED_PROTOCOL,
+         {.url = kURL, .location = "ftp://repo.example/x"},
+         NSURLErrorUnsupportedURL},
         {CURLE_TOO_MANY_REDIRECTS, {}, NSURLErrorHTTPTooManyRedirects},
         {CURLE_FILESIZE_EXCEEDED, {}, NSURLErrorDataLengthExceedsMaximum},
         {CURLE_WRITE_ERROR, {.overMaximum = true}, NSURLErrorDataLengthExceedsMaximum},
@@ -61,6 +67,8 @@ TEST(CurlErrorMappingTest, EachFailureReadsAsThePlatformsCode) {
         {CURLE_BAD_CONTENT_ENCODING, {}, NSURLErrorCannotDecodeContentData},
         {CURLE_WEIRD_SERVER_REPLY, {}, NSURLErrorCannotParseResponse},
         {CURLE_OUT_OF_MEMORY, {}, NSURLErrorUnknown},
+        // A header past libcurl's bound, once the response had begun.
+        {CURLE_OUT_OF_MEMORY, {.responseStarted = true}, NSURLErrorBadServerResponse},
         {CURLE_OK, {}, NSURLErrorUnknown},
     };
     for (const Row& row : rows)

@@ -1,6 +1,7 @@
 #include "support/DeviceFixture.h"
 
 #include "platform/net/URLLoadingSystem.h"
+#include "sim/CommandLine.h"
 #include "sim/script/ScriptRunner.h"
 #include "sim/settings/Simulator.h"
 
@@ -132,6 +133,36 @@ TEST(CatalogueURLOptionTest, OnlyHTTPSURLsOfTheCataloguePathAreAccepted) {
                 HasSubstr("/chatheadsextensions.json"));
     EXPECT_FALSE(Simulator::catalogueHostFromURL("https:///x"));
     EXPECT_FALSE(Simulator::catalogueHostFromURL("https://user@evil.example"));
+}
+
+TEST(CatalogueURLOptionTest, TheCommandLineRefusesAURLTheDeviceCouldNotLoad) {
+    auto read = [](const std::string& url, std::string& message) {
+        std::string program = "orbitchat-sim", option = "--catalogue-url", value = url;
+        char* argv[] = {program.data(), option.data(), value.data()};
+        SimArguments arguments;
+        std::ostringstream out, err;
+        auto status = readSimArguments(3, argv, arguments, out, err);
+        message = err.str();
+        return status;
+    };
+    const std::pair<const char*, const char*> refused[] = {
+        {"https://127.0.0.1:99999", "its port must be 1 to 65535"},
+        {"https://127.0.0.1:0", "its port must be 1 to 65535"},
+        {"https://repo.example:-1", "its port must be 1 to 65535"},
+        {"https://", "it names no host"},
+        {"https://:8443", "names no host"},
+        {"https://repo example", "it is not a URL (bad hostname)"},
+        {"ftp://repo.example", "must start with https://"},
+    };
+    for (const auto& [url, reason] : refused) {
+        std::string message;
+        EXPECT_EQ(read(url, message), 2) << url;
+        EXPECT_THAT(message, HasSubstr("--catalogue-url: the catalogue URL")) << url;
+        EXPECT_THAT(message, HasSubstr(reason)) << url;
+    }
+    std::string message;
+    EXPECT_EQ(read("https://127.0.0.1:65535", message), std::nullopt) << message;
+    EXPECT_EQ(read("https://repo.example/chatheadsextensions.json", message), std::nullopt) << message;
 }
 
 TEST_F(CatalogueScriptTest, TheProgramServesAGivenCatalogueAndRefusesBadURLs) {
