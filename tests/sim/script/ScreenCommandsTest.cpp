@@ -63,7 +63,8 @@ TEST_F(ScreenCommandsTest, TheAppGoingAwayMidEditStoresTheText) {
     Simulator sim(options());
     SettingsApp& app = sim.settings();
     std::ostringstream out;
-    ASSERT_FALSE(ScriptRunner::runScript(sim, "open\ntap Name\n", out));
+    // The screen (which `scroll` makes) shows the row, whose field the tap focuses.
+    ASSERT_FALSE(ScriptRunner::runScript(sim, "open\nscroll Name\ntap Name\n", out));
     auto field = UITextField::focusedTextField();
     ASSERT_TRUE(field);
     field->insertText("Half");
