@@ -49,7 +49,8 @@ Result<PSPreferenceFile::Entry> PSPreferenceFile::entryOf(const PSSpecifier& row
         return Failure{"the row has no \"defaults\"", EINVAL};
     Result<std::string> path = PSPreferencePath::resolve(defaults.stringValue(), rules);
     if (!path)
-        return path.failure();
+        return Failure{"the \"defaults\" \"" + defaults.stringValue() + "\" is not allowed: " + path.reason(),
+                       path.failure().code};
     return Entry{std::move(path).value(), key.stringValue()};
 }
 

@@ -33,7 +33,8 @@ public:
     };
 
     // The row's "key" and the file its "defaults" names under `rules`. Fails when the row has no
-    // "key" or no "defaults" (or one that is not a string), or when the value names no file.
+    // "key" or no "defaults" (or one that is not a string), or when the value names no file
+    // (`the "defaults" "../x" is not allowed: ` and PSPreferencePath's reason).
     static Result<Entry> entryOf(const PSSpecifier& row, PSPreferencePathRules rules);
 
     // Whether a value can be stored: a property-list value, not none and not an object (an image).

@@ -356,9 +356,9 @@ private:
                        ": there is no preference file for its value");
         else if (!path)
             report(Severity::Error, "bad-defaults", file, line,
-                   what + " has the \"defaults\" " + shown(defaults) + " and " + without +
-                       ", but that names no preference file (" + path.reason() +
-                       "): its value is neither read nor saved");
+                   what + ": the \"defaults\" " + shown(defaults) +
+                       " is not allowed as the name of a preference file (" + path.reason() + "), and with " +
+                       without + " its value is neither read nor saved");
     }
 
     void lintChoices(const std::string& file, const PlistValue& row, std::size_t line,

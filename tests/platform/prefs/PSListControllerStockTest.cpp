@@ -174,8 +174,12 @@ TEST_F(StockListTest, DefaultsThatNameNoPlainFileAreNeitherReadNorWritten) {
     }
     EXPECT_EQ(device.countLog("Couldn't save "), 4u);
     // The log says why each row has no file.
-    EXPECT_EQ(device.countLog("Couldn't save Dots: \"\", \".\" and \"..\" name no file"), 1u);
-    EXPECT_EQ(device.countLog("Couldn't save Out: the name leads out of the preferences folder"), 1u);
+    EXPECT_EQ(device.countLog("Couldn't save Dots: the \"defaults\" \"..\" is not allowed: \"\", \".\" and "
+                              "\"..\" name no file"),
+              1u);
+    EXPECT_EQ(device.countLog("Couldn't save Out: the \"defaults\" \"../x\" is not allowed: the name leads "
+                              "out of the preferences folder"),
+              1u);
     EXPECT_TRUE(DarwinNotifyCenter::postedNames().empty());
     EXPECT_EQ(device.readPlist("/var/mobile/Library/x.plist"), off);
     EXPECT_EQ(device.readPlist("/var/mobile/Library/Preferences/.plist"), off);

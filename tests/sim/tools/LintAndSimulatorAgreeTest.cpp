@@ -176,3 +176,31 @@ TEST_F(LintAndSimulatorAgreeTest, APageThatIsALinkOutOfTheBundleIsSaidToLeadOut)
     ASSERT_EQ(simulate("open\ntap Same\ndump\n"), "");
     EXPECT_EQ(dumps.back()["rows"].at(0)["title"], "Inside");
 }
+
+TEST_F(LintAndSimulatorAgreeTest, ADefaultsNameThatIsNotAllowedIsSaidToBeSoWithWhy) {
+    const std::pair<std::string, std::string> names[] = {
+        {"../../x", "the name leads out of the preferences folder"},
+        {".", "\"\", \".\" and \"..\" name no file"},
+        {"com/h/slash", "a name in the preferences folder holds no \"/\" (a path starts with one)"},
+        {"~/evil", "a name in the preferences folder holds no \"/\" (a path starts with one)"},
+    };
+    std::vector<std::string> rows;
+    for (std::size_t i = 0; i < std::size(names); ++i)
+        rows.push_back(pair("cell", "PSSwitchCell") + pair("label", "Row" + std::to_string(i)) +
+                       pair("key", "k") + pair("defaults", names[i].first));
+    writePage(rows);
+    auto found = lint();
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        const auto& [defaults, why] = names[i];
+        const std::string notAllowed = "the \"defaults\" \"" + defaults + "\" is not allowed";
+        const auto finding = found.find(std::to_string(i + 2) + " bad-defaults");
+        ASSERT_NE(finding, found.end()) << defaults;
+        EXPECT_NE(finding->second.find(notAllowed), std::string::npos) << finding->second;
+        EXPECT_NE(finding->second.find(why), std::string::npos) << finding->second;
+        EXPECT_EQ(finding->second.find("no \"key\""), std::string::npos) << finding->second;
+        EXPECT_EQ(simulate("open\nset Row" + std::to_string(i) + " on\n"),
+                  "line 2: the row \"Row" + std::to_string(i) + "\" was not stored: " + notAllowed + ": " +
+                      why);
+    }
+    EXPECT_FALSE(device.exists("/var/mobile/Library/Preferences/..plist"));
+}
