@@ -223,8 +223,8 @@ TEST_F(ValueStoreTest, NamesThatLeaveThePreferencesFolderAreNeitherReadNorWritte
     EXPECT_EQ(device.log(), (std::vector<std::string>{
                                 device.log().front(), // the row's "no value" line
                                 "[OC] did not save key 'k' with value 'x' to plist "
-                                "'/var/mobile/Library/Preferences/../outside.plist': the name leads out "
-                                "of the preferences folder",
+                                "'/var/mobile/Library/Preferences/../outside.plist': the \"defaults\" "
+                                "\"../outside\" is not allowed: the name leads out of the preferences folder",
                             }));
     EXPECT_EQ(device.countLog("[OC] no value for app spec"), 1u);
 

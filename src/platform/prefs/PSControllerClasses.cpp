@@ -12,13 +12,12 @@
 
 namespace {
 
-// The framework's own list controllers, which every device has.
-const std::map<std::string, PSControllerClasses::Factory, std::less<>>& stockControllers() {
-    static const std::map<std::string, PSControllerClasses::Factory, std::less<>> table{
+// The framework's own list controllers, which every device has (made afresh for each device).
+std::map<std::string, PSControllerClasses::Factory, std::less<>> stockControllers() {
+    return {
         {"PSListController", [] { return PSListController::create(); }},
         {"PSListItemsController", [] { return PSListItemsController::create(); }},
     };
-    return table;
 }
 
 // The classes the current device environment's device has: the framework's own, and whatever its
@@ -95,7 +94,7 @@ bool PSControllerClasses::isStockCellClass(std::string_view name) {
 }
 
 bool PSControllerClasses::isStockControllerClass(std::string_view name) {
-    return stockControllers().find(name) != stockControllers().end();
+    return stockControllers().contains(name);
 }
 
 bool PSControllerClasses::isFrameworkShellClass(std::string_view name) {
