@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     PlistWriteResult first = writePropertyList(r.value);
     if (!first.ok())
-        return 0; // refused, with a reason: allowed (a date that is not finite, a NUL in a string)
+        return 0; // refused, with a reason: allowed (a date that is not finite)
     PlistReadResult again = readPropertyList(bytesOf(first.bytes));
     if (!again.ok())
         lost(again.error->localizedDescription().c_str());

@@ -296,6 +296,7 @@ void OrbitchatPreferencesController::setValue(const PlistValue& value,
     }
     NSLog("[OC] did not save key '%@' with value '%@' to plist '%@': %@",
           {key, value, path, PlistValue(saved.reason())});
+    noteStoreFailure(saved.failure());
     reloadSpecifier(specifier, false);
 }
 

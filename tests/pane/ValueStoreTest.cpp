@@ -103,8 +103,14 @@ TEST_F(ValueStoreTest, WritesChangeOneKeyKeepOthersAndCreateMissingFiles) {
 TEST_F(ValueStoreTest, FilesThatAreNotDictionariesStayByteForByte) {
     std::string path = std::string(kPrefs) + "/bad.plist";
     const std::string arrayList = writePropertyListXML(PlistValue::array({PlistValue(1)})).bytes;
-    for (const std::string& content :
-         {std::string("garbage \x01\x02"), arrayList, std::string("bplist00\xff")}) {
+    const std::string unreadable =
+        "the file cannot be read: The data couldn’t be read because it isn’t in the correct format (";
+    const std::pair<std::string, std::string> files[] = {
+        {"garbage \x01\x02", unreadable + "old-style list: unexpected text after the list at offset 8)."},
+        {arrayList, "the file holds an array, not a dictionary"},
+        {"bplist00\xff", unreadable + "binary list: binary list too short)."},
+    };
+    for (const auto& [content, why] : files) {
         device.write(path, content);
         auto reloads = pane->table()->reloadCount();
         device.clearLog();
@@ -114,10 +120,9 @@ TEST_F(ValueStoreTest, FilesThatAreNotDictionariesStayByteForByte) {
         EXPECT_EQ(device.read(path), content);
         // Nothing was stored, and the log says so rather than claiming a save.
         EXPECT_EQ(device.countLog("[OC] saved key"), 0u);
-        EXPECT_EQ(device.log(),
-                  std::vector<std::string>{"[OC] did not save key 'k' with value 'v' to plist "
-                                           "'/var/mobile/Library/Preferences/bad.plist': the file is "
-                                           "not a dictionary property list"});
+        EXPECT_EQ(device.log(), std::vector<std::string>{"[OC] did not save key 'k' with value 'v' to plist "
+                                                         "'/var/mobile/Library/Preferences/bad.plist': " +
+                                                         why});
     }
     // Loading the view presented "No Extensions!", whose actions hold the pane until it goes.
     pane->dismissViewControllerAnimated(false, nullptr);
@@ -218,8 +223,8 @@ TEST_F(ValueStoreTest, NamesThatLeaveThePreferencesFolderAreNeitherReadNorWritte
     EXPECT_EQ(device.log(), (std::vector<std::string>{
                                 device.log().front(), // the row's "no value" line
                                 "[OC] did not save key 'k' with value 'x' to plist "
-                                "'/var/mobile/Library/Preferences/../outside.plist': the name leads out "
-                                "of the preferences folder",
+                                "'/var/mobile/Library/Preferences/../outside.plist': the \"defaults\" "
+                                "\"../outside\" is not allowed: the name leads out of the preferences folder",
                             }));
     EXPECT_EQ(device.countLog("[OC] no value for app spec"), 1u);
 

@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <list>
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -134,6 +136,18 @@ bool NSFileManager::fileExistsAtPath(std::string_view path, bool* isDirectory) c
     if (isDirectory)
         *isDirectory = S_ISDIR(st.st_mode);
     return true;
+}
+
+std::optional<std::string> NSFileManager::destinationOfSymbolicLinkAtPath(std::string_view path) const {
+    ResolvedDevicePath r;
+    if (resolve(root_, path, false, r) != 0)
+        return std::nullopt;
+    std::string target(PATH_MAX, '\0');
+    ssize_t n = readlinkat(r.parent.get(), r.name.c_str(), target.data(), target.size());
+    if (n < 0 || static_cast<std::size_t>(n) >= target.size())
+        return std::nullopt;
+    target.resize(static_cast<std::size_t>(n));
+    return target;
 }
 
 std::optional<std::vector<std::string>>

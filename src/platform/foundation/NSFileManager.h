@@ -47,6 +47,10 @@ public:
     std::optional<std::vector<std::string>>
     contentsOfDirectoryAtPath(std::string_view path, std::shared_ptr<NSError>* error = nullptr) const;
 
+    // `destinationOfSymbolicLinkAtPath:error:`: the target of the link at the path, as the link
+    // spells it (not followed); none when there is no link there.
+    std::optional<std::string> destinationOfSymbolicLinkAtPath(std::string_view path) const;
+
     // The bytes of a regular file, at most `maxBytes` of them (a larger file is an error).
     std::optional<std::vector<std::uint8_t>>
     contentsAtPath(std::string_view path, std::shared_ptr<NSError>* error,

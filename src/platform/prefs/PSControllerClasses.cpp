@@ -5,20 +5,26 @@
 #include "platform/prefs/PSListController.h"
 #include "platform/prefs/PSListItemsController.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <mutex>
 
 namespace {
 
+// The framework's own list controllers, which every device has (made afresh for each device).
+std::map<std::string, PSControllerClasses::Factory, std::less<>> stockControllers() {
+    return {
+        {"PSListController", [] { return PSListController::create(); }},
+        {"PSListItemsController", [] { return PSListItemsController::create(); }},
+    };
+}
+
 // The classes the current device environment's device has: the framework's own, and whatever its
 // host registered.
 struct ControllerClasses : DeviceEnvironment::Part {
     std::mutex mutex;
-    std::map<std::string, PSControllerClasses::Factory, std::less<>> table{
-        {"PSListController", [] { return PSListController::create(); }},
-        {"PSListItemsController", [] { return PSListItemsController::create(); }},
-    };
+    std::map<std::string, PSControllerClasses::Factory, std::less<>> table = stockControllers();
     std::map<std::string, PSControllerClasses::Factory, std::less<>> bundles;
 };
 
@@ -31,6 +37,8 @@ constexpr std::array<std::string_view, 9> kStockCells{
     "PSSegmentTableCell",  "PSEditableTableCell", "PSControlTableCell",
     "PSTextViewTableCell", "PSSegmentableSlider", "PSSubtitleDisclosureTableViewCell",
 };
+
+constexpr std::array<std::string_view, 2> kFrameworkShells{"PSSetupController", "PSViewController"};
 
 } // namespace
 
@@ -83,6 +91,14 @@ bool PSControllerClasses::isStockCellClass(std::string_view name) {
         if (stock == name)
             return true;
     return false;
+}
+
+bool PSControllerClasses::isStockControllerClass(std::string_view name) {
+    return stockControllers().contains(name);
+}
+
+bool PSControllerClasses::isFrameworkShellClass(std::string_view name) {
+    return std::find(kFrameworkShells.begin(), kFrameworkShells.end(), name) != kFrameworkShells.end();
 }
 
 std::shared_ptr<PSListController>

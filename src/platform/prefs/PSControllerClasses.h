@@ -37,6 +37,13 @@ public:
 
     // Whether a "cellClass" names one of the framework's own cell classes.
     static bool isStockCellClass(std::string_view name);
+    // Whether the name is one of the framework's own list controllers, which every device has
+    // registered before its host adds any (PSListController, PSListItemsController).
+    static bool isStockControllerClass(std::string_view name);
+    // Whether the name is a controller of the framework that shows nothing of its own
+    // (PSViewController, PSSetupController): what a row naming it opens is filled by the bundle's
+    // own code, so the device shows the page that names it, as for a class of the bundle's own.
+    static bool isFrameworkShellClass(std::string_view name);
 
     // The controller that opens a bundle as the device would: an instance of its principal class
     // when the device has that class, otherwise the framework's list of its "Root" plist; null

@@ -5,6 +5,7 @@
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/plist/PropertyList.h"
+#include "platform/prefs/PSBundleFile.h"
 #include "platform/prefs/PSCellClass.h"
 #include "platform/prefs/PSCellTypes.h"
 #include "platform/prefs/PSControlValue.h"
@@ -18,6 +19,7 @@
 #include "platform/ui/UIImage.h"
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UIScreen.h"
+#include "platform/ui/UITextField.h"
 
 #include <algorithm>
 #include <cmath>
@@ -238,6 +240,11 @@ PSListController::loadSpecifiersFromPlistName(const std::string& name,
     // Without a readable file of that name the reader says what stands there instead.
     std::string path = b->pathForResource(name, "plist")
                            .value_or((b->bundlePath() == "/" ? "" : b->bundlePath()) + "/" + name + ".plist");
+    if (auto target = PSBundleFile::linkOutOfBundle(*b->fileManager(), b->bundlePath(), path)) {
+        NSLog("Couldn't load specifier plist %@: %@",
+              {PlistValue(name), PlistValue(PSBundleFile::linkOutReason(path, *target))});
+        return nullptr;
+    }
     PlistReadResult read = b->fileManager()->propertyListAtPath(path);
     PlistValue items = read.value.get("items");
     if (!read.ok() || !items.isArray()) {
@@ -305,6 +312,16 @@ void PSListController::viewWillAppear(bool /*animated*/) {
         table_->reloadData();
 }
 
+void PSListController::viewWillDisappear(bool /*animated*/) {
+    endEditing();
+}
+
+void PSListController::endEditing() {
+    auto field = UITextField::focusedTextField();
+    if (field && isViewLoaded() && field->isDescendantOfView(view().get()))
+        field->resignFirstResponder();
+}
+
 // MARK: Values
 
 Result<PSPreferenceFile::Entry> PSListController::preferenceEntry(const PSSpecifier& specifier) {
@@ -314,11 +331,15 @@ Result<PSPreferenceFile::Entry> PSListController::preferenceEntry(const PSSpecif
 PlistValue PSListController::readPreferenceValue(const std::shared_ptr<PSSpecifier>& specifier) const {
     if (!specifier)
         return {};
-    // A file that is not there, cannot be read or lacks the key: the row shows its "default".
+    // A file that is not there, cannot be read or lacks the key: the row shows its "default". A
+    // file that cannot be read would otherwise look missing, so the log says why, once a list.
     if (auto entry = preferenceEntry(*specifier)) {
         Result<PlistValue> stored = PSPreferenceFile::valueOf(entry.value());
         if (stored && !stored.value().isNone())
             return stored.value();
+        if (!stored && unreadableReported_.insert(entry.value().path + "\n" + stored.reason()).second)
+            NSLog("Couldn't read %@: %@; its rows show their defaults",
+                  {PlistValue(entry.value().path), PlistValue(stored.reason())});
     }
     return specifier->propertyForKey("default");
 }
@@ -332,12 +353,14 @@ void PSListController::setPreferenceValue(const PlistValue& value,
     auto entry = preferenceEntry(*specifier);
     if (!entry) {
         NSLog("Couldn't save %@: %@", {PlistValue(specifier->identifier()), PlistValue(entry.reason())});
+        noteStoreFailure(entry.failure());
         reloadSpecifier(specifier, false);
         return;
     }
     if (Result<> saved = PSPreferenceFile::store(entry.value(), value); !saved) {
         NSLog("Couldn't save key '%@' to %@: %@",
               {PlistValue(entry.value().key), PlistValue(entry.value().path), PlistValue(saved.reason())});
+        noteStoreFailure(saved.failure());
         reloadSpecifier(specifier, false);
         return;
     }
@@ -363,6 +386,7 @@ PlistValue PSListController::valueForSpecifier(const std::shared_ptr<PSSpecifier
 
 void PSListController::setValueForSpecifier(const PlistValue& value,
                                             const std::shared_ptr<PSSpecifier>& specifier) {
+    lastStore_ = Result<>::success();
     if (!specifier || specifier->setter().empty())
         return;
     auto target = specifier->target();
@@ -430,6 +454,8 @@ void PSListController::presentConfirmation(const std::shared_ptr<PSSpecifier>& s
 void PSListController::tapSpecifier(const std::shared_ptr<PSSpecifier>& specifier) {
     if (!specifier || specifier->cellType() == PSGroupCell)
         return;
+    // A tap on a row takes the keyboard from the field being edited, which stores its text first.
+    endEditing();
     if (!specifier->missingClassName().empty()) {
         NSLog("%@ needs %@, which this device does not have",
               {PlistValue(specifier->name()), PlistValue(specifier->missingClassName())});

@@ -27,8 +27,13 @@
 // the preference file of "defaults" (/var/mobile/Library/Preferences/<defaults>.plist; a value
 // starting with "/" is a path without its extension; "", "." and ".." name none, see
 // PSPreferencePath), show "default" while the file has none, write through PSPreferenceFile
-// (atomically, keeping every other value) and post "PostNotification" after each write. A getter
-// or setter that the target does not answer (code the device lacks) falls back to those two.
+// (atomically, keeping every other value) and post "PostNotification" after each write. A file
+// that is there but cannot be read is never written over: the row shows its "default", the log
+// says why once, and a change is refused with that reason (lastStoreResult). A getter or setter
+// that the target does not answer (code the device lacks) falls back to those two.
+//
+// A text row stores its text when its editing ends, not at every key: on return, when its field
+// gives up the keyboard, when another row is tapped and when the page goes (endEditing).
 //
 // Taps (`tapSpecifier`): a button row runs its "action" (after its "confirmation" sheet when it
 // has one); a link row pushes the controller it opens (`controllerForSpecifier`) on the
@@ -44,6 +49,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 class UIImage;
@@ -104,6 +110,15 @@ public:
     // What the host does for the user.
     PlistValue valueForSpecifier(const std::shared_ptr<PSSpecifier>& specifier);
     void setValueForSpecifier(const PlistValue& value, const std::shared_ptr<PSSpecifier>& specifier);
+    // What became of the value last handed to setValueForSpecifier: a failure with its reason when
+    // a store that reports here (the framework's own setter, or a subclass's that calls
+    // noteStoreFailure) kept nothing, otherwise a success. A host that acts for a user (a script's
+    // `set`) says so instead of carrying on as if the value were stored.
+    const Result<>& lastStoreResult() const { return lastStore_; }
+    void noteStoreFailure(Failure failure) { lastStore_ = Result<>(std::move(failure)); }
+    // Ends the editing of a text field on this list's page, which commits its text through the
+    // row's setter; nothing when no field of the page has the keyboard.
+    void endEditing();
     void performButtonAction(const std::shared_ptr<PSSpecifier>& specifier);
     // The row's "confirmation" sheet (prompt, okTitle or title, cancelTitle, isDestructive); its OK
     // runs `confirmed`, or the row's action when that is null.
@@ -119,6 +134,8 @@ public:
 
     void loadView() override;
     void viewWillAppear(bool animated) override;
+    // Leaving the page ends the editing of its text field, so the text typed is stored.
+    void viewWillDisappear(bool animated) override;
 
     // The table's rows: one section per group row (rows before the first group form a section of
     // their own); group rows themselves are section headers ("label") and footers ("footerText"),
@@ -170,4 +187,8 @@ private:
     std::string plistName_;
     std::shared_ptr<const PSSpecifierList> groupedList_;
     std::vector<Section> sections_;
+    Result<> lastStore_;
+    // The preference files this list has said it cannot read, each with its reason, so that a
+    // page of many rows on one broken file logs it once.
+    mutable std::set<std::string> unreadableReported_;
 };

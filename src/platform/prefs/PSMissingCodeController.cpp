@@ -1,10 +1,16 @@
 #include "platform/prefs/PSMissingCodeController.h"
 
+#include "platform/prefs/PSControllerClasses.h"
+
 std::shared_ptr<PSMissingCodeController> PSMissingCodeController::create(std::string missingClass) {
     return std::shared_ptr<PSMissingCodeController>(new PSMissingCodeController(std::move(missingClass)));
 }
 
 std::string PSMissingCodeController::message() const {
+    if (PSControllerClasses::isFrameworkShellClass(missingClass_))
+        return missingClass_ +
+               " would open here, showing a page that code of the tweak's bundle makes, which this device "
+               "does not have.";
     return missingClass_ +
            " would open here. It is code of the tweak's bundle, which this device does not have.";
 }

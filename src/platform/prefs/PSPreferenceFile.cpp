@@ -2,6 +2,7 @@
 
 #include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/NSDictionary.h"
+#include "platform/foundation/NSError.h"
 #include "platform/foundation/NSFileManager.h"
 
 #include <cerrno>
@@ -15,6 +16,27 @@ struct PreferenceStores : DeviceEnvironment::Part {
     std::mutex mutex;
 };
 
+// How a message names what a file holds at its top in place of a dictionary.
+std::string kindOf(const PlistValue& v) {
+    switch (v.kind()) {
+    case PlistValue::Kind::Array:
+        return "an array";
+    case PlistValue::Kind::String:
+        return "a string";
+    case PlistValue::Kind::Integer:
+    case PlistValue::Kind::Real:
+        return "a number";
+    case PlistValue::Kind::Boolean:
+        return "a boolean";
+    case PlistValue::Kind::Date:
+        return "a date";
+    case PlistValue::Kind::Data:
+        return "data";
+    default:
+        return "a value";
+    }
+}
+
 } // namespace
 
 Result<PSPreferenceFile::Entry> PSPreferenceFile::entryOf(const PSSpecifier& row,
@@ -27,7 +49,8 @@ Result<PSPreferenceFile::Entry> PSPreferenceFile::entryOf(const PSSpecifier& row
         return Failure{"the row has no \"defaults\"", EINVAL};
     Result<std::string> path = PSPreferencePath::resolve(defaults.stringValue(), rules);
     if (!path)
-        return path.failure();
+        return Failure{"the \"defaults\" \"" + defaults.stringValue() + "\" is not allowed: " + path.reason(),
+                       path.failure().code};
     return Entry{std::move(path).value(), key.stringValue()};
 }
 
@@ -36,12 +59,19 @@ bool PSPreferenceFile::isStorable(const PlistValue& value) {
 }
 
 Result<PlistValue> PSPreferenceFile::dictionaryAtPath(std::string_view path) {
-    if (!NSFileManager::defaultManager()->fileExistsAtPath(path))
-        return PlistValue::dictionary();
-    PlistValue dictionary = NSDictionary::dictionaryWithContentsOfFile(path);
-    if (!dictionary.isDictionary())
-        return Failure{"the file is not a dictionary property list", EINVAL};
-    return dictionary;
+    PlistReadResult read = NSFileManager::defaultManager()->propertyListAtPath(path);
+    if (!read.ok()) {
+        // Only a file that is not there holds no values yet. Whatever else stands at the path (a
+        // list the readers refuse, a FIFO, a link loop, a file too large) may hold values that a
+        // write would destroy, so it is left alone, and the reader's reason is passed on.
+        if (read.error->code() == NSFileReadNoSuchFileError)
+            return PlistValue::dictionary();
+        return Failure{"the file cannot be read: " + read.error->localizedDescription(),
+                       static_cast<int>(read.error->code())};
+    }
+    if (!read.value.isDictionary())
+        return Failure{"the file holds " + kindOf(read.value) + ", not a dictionary", EINVAL};
+    return read.value;
 }
 
 Result<PlistValue> PSPreferenceFile::valueOf(const Entry& entry) {

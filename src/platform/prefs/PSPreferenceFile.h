@@ -33,15 +33,18 @@ public:
     };
 
     // The row's "key" and the file its "defaults" names under `rules`. Fails when the row has no
-    // "key" or no "defaults" (or one that is not a string), or when the value names no file.
+    // "key" or no "defaults" (or one that is not a string), or when the value names no file
+    // (`the "defaults" "../x" is not allowed: ` and PSPreferencePath's reason).
     static Result<Entry> entryOf(const PSSpecifier& row, PSPreferencePathRules rules);
 
     // Whether a value can be stored: a property-list value, not none and not an object (an image).
     static bool isStorable(const PlistValue& value);
 
     // The file's dictionary, shared with other readers (change a mutableCopy): an empty one when
-    // there is no file. Fails when the file is there but does not read as a dictionary within the
-    // reader's limits (unreadable, too large or deep, not a property list, not a dictionary).
+    // there is no file. Fails, saying why, when something is at the path that does not read as a
+    // dictionary within the reader's limits: "the file cannot be read: " and the reader's reason
+    // (too large, malformed and where, not a regular file, a link loop, no permission), or "the
+    // file holds an array, not a dictionary" (or another kind).
     static Result<PlistValue> dictionaryAtPath(std::string_view path);
 
     // The value under the entry's key: none when the file or the key is not there. Fails as
@@ -49,7 +52,8 @@ public:
     static Result<PlistValue> valueOf(const Entry& entry);
 
     // Stores `value` under the entry's key, keeping every other value of the file. Fails, with the
-    // file as it was, when the value is not storable, when the file does not read as a dictionary,
-    // or when the write fails (the reason names the device path, never a host path).
+    // file as it was, when the value is not storable, when the file does not read as a dictionary
+    // (as dictionaryAtPath says why: a file that cannot be read is never written over), or when
+    // the write fails (the reason names the device path, never a host path).
     static Result<> store(const Entry& entry, const PlistValue& value);
 };

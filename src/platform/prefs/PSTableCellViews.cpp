@@ -14,6 +14,8 @@
 #include "platform/ui/UITextField.h"
 
 #include <cmath>
+#include <memory>
+#include <string>
 
 namespace {
 
@@ -243,12 +245,23 @@ std::shared_ptr<UITableViewCell> PSTableCellViews::stockCell(PSListController& l
         field->setPlaceholder(placeholderText.isString() ? placeholderText.stringValue() : "");
         field->setTextAlignment(NSTextAlignmentRight);
         field->setTextColor(UITableViewGroupedLayout::detailTextColor());
+        // The text is committed when the editing ends, as the platform commits a field's value:
+        // one store and one notification for a word typed, not one a key. A field left as it was
+        // found stores nothing.
+        auto shownAtBegin = std::make_shared<std::string>(field->text());
         field->addAction(
-            weakly(list, s,
-                   [](PSListController& l, const std::shared_ptr<PSSpecifier>& row, UIControl& c) {
-                       l.setValueForSpecifier(PlistValue(static_cast<UITextField&>(c).text()), row);
-                   }),
-            UIControlEventEditingChanged);
+            [shownAtBegin](UIControl& c) { *shownAtBegin = static_cast<UITextField&>(c).text(); },
+            UIControlEventEditingDidBegin);
+        field->addAction(weakly(list, s,
+                                [shownAtBegin](PSListController& l, const std::shared_ptr<PSSpecifier>& row,
+                                               UIControl& c) {
+                                    const std::string& text = static_cast<UITextField&>(c).text();
+                                    if (text == *shownAtBegin)
+                                        return;
+                                    *shownAtBegin = text;
+                                    l.setValueForSpecifier(PlistValue(text), row);
+                                }),
+                         UIControlEventEditingDidEnd);
         cell->setAccessoryView(field);
         break;
     }

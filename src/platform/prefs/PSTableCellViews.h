@@ -17,7 +17,8 @@
 // Each control starts at the value it is given (one read of the row's getter) and hands changes to
 // the row's setter through the list, converted by PSControlValue as scripts' changes are: a switch
 // a boolean, a slider a real (when the finger lifts), a segment the matching entry of
-// "validValues", a text field its text at every keystroke.
+// "validValues", a text field its text when its editing ends (return, the field giving up the
+// keyboard), if the text changed.
 
 #include "platform/prefs/PSListController.h"
 #include "platform/ui/UITableViewCell.h"

@@ -146,6 +146,9 @@ Result<> ScreenCommands::type(const std::string& text) {
     if (!UITextField::focusedTextField())
         return Failure{"no text field has the focus (tap a text row first)"};
     screen_.window().typeText(text);
+    // Then return, as a user ends what they typed: the row stores its text, so the script's next
+    // line sees it stored. (A line break in the text has already pressed return.)
+    screen_.window().returnKey();
     return {};
 }
 

@@ -6,7 +6,8 @@
 //   record FILE          starts recording every frame that changes into an animated WebP ...
 //   stop                 ... and writes it
 //   scroll "ROW"         scrolls the list until the row titled ROW is in view
-//   type "TEXT"          types into the focused text field (tap its row first)
+//   type "TEXT"          types into the focused text field (tap its row first), then presses
+//                        return, which ends the editing and stores the row's text
 //   views                prints every view on screen as JSON (SimScreen::viewsDump)
 //
 // Relative file names are taken from the output folder given at construction. Each command
@@ -41,7 +42,7 @@ public:
     Result<> stop();
     // Fails when no row of that title is on screen.
     Result<> scroll(const std::string& row);
-    // Fails when no text field has the focus.
+    // Types into the focused field and presses return. Fails when no text field has the focus.
     Result<> type(const std::string& text);
     void views(std::ostream& out);
 

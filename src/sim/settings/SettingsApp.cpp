@@ -204,6 +204,9 @@ void SettingsApp::reopen() {
 void SettingsApp::close() {
     if (!navigation_)
         return;
+    // The app going away ends the editing of a text field first, which stores its text.
+    if (auto field = UITextField::focusedTextField())
+        field->resignFirstResponder();
     // Quitting takes the presentations down with the app, without transitions.
     if (navigation_->presentedViewController())
         navigation_->dismissViewControllerAnimated(false, nullptr);
@@ -456,6 +459,8 @@ void SettingsApp::set(const std::string& rowText, const std::string& valueText) 
     if (!row)
         throw Error("no row titled " + doubleQuoted(rowText));
     list->setValueForSpecifier(cellValueFromText(*row, valueText), row);
+    if (const Result<>& stored = list->lastStoreResult(); !stored)
+        throw Error("the row " + doubleQuoted(row->name()) + " was not stored: " + stored.reason());
 }
 
 void SettingsApp::burst() {

@@ -3,11 +3,14 @@
 #include "sim/settings/BundleSource.h"
 #include "sim/tools/LintReport.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/StringHelpers.h"
 #include "platform/foundation/plist/PlistSourceLines.h"
 #include "platform/foundation/plist/PropertyList.h"
 #include "platform/foundation/plist/StringsTable.h"
+#include "platform/prefs/PSBundleFile.h"
+#include "platform/prefs/PSCellClass.h"
 #include "platform/prefs/PSCellTypes.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/prefs/PSControllerClasses.h"
@@ -39,9 +42,21 @@ constexpr std::size_t kMaximumFindings = 5000;
 // Longer texts from the bundle are cut in messages.
 constexpr std::size_t kMaximumQuoted = 80;
 
-// Controllers the simulator has, which a "detail" may name instead of a page.
-constexpr std::array<std::string_view, 4> kKnownControllers{"PSListController", "PSListItemsController",
-                                                            "PSSetupController", "PSViewController"};
+// What the device that lint reports for has as code, asked from the same registries the simulator
+// draws and opens rows from (PSCellClasses, PSControllerClasses).
+struct DeviceClasses {
+    // Whether a "cellClass" is code of the device: a stock cell class or a library's.
+    std::function<bool(std::string_view)> cell;
+    // Whether a "detail" names a controller the device can open: the framework's or a library's.
+    std::function<bool(std::string_view)> controller;
+
+    bool isLibraryCell(std::string_view name) const {
+        return !PSControllerClasses::isStockCellClass(name) && cell(name);
+    }
+    bool isLibraryController(std::string_view name) const {
+        return !PSControllerClasses::isStockControllerClass(name) && controller(name);
+    }
+};
 
 // Strings tables that belong to no page: Info.plist's and the one code reads.
 constexpr std::array<std::string_view, 2> kTablesOfNoPage{"InfoPlist", "Localizable"};
@@ -113,8 +128,8 @@ bool couldBeClassName(std::string_view s) {
 
 class Linter {
 public:
-    Linter(std::shared_ptr<NSFileManager> files, BundleLint::LibraryClassQuery isLibraryClass)
-        : files_(std::move(files)), isLibraryClass_(std::move(isLibraryClass)) {}
+    Linter(std::shared_ptr<NSFileManager> files, DeviceClasses classes)
+        : files_(std::move(files)), classes_(std::move(classes)) {}
 
     // Fails only when the bundle folder itself cannot be listed.
     Result<> run() {
@@ -179,6 +194,12 @@ private:
         if (filesRead > kMaximumFiles)
             return Failure{"too many files"};
         ++filesRead;
+        // As the device reads its pages: a link out of the bundle is not followed.
+        if (auto target = PSBundleFile::linkOutOfBundle(*files_, "/", "/" + file)) {
+            Failure failure{PSBundleFile::linkOutReason(file, *target) + ": the device does not follow it"};
+            report(Severity::Error, "unreadable", file, 0, failure.reason);
+            return failure;
+        }
         std::shared_ptr<NSError> error;
         auto bytes = files_->contentsAtPath("/" + file, &error, limits_.maxBytes);
         if (!bytes) {
@@ -335,9 +356,9 @@ private:
                        ": there is no preference file for its value");
         else if (!path)
             report(Severity::Error, "bad-defaults", file, line,
-                   what + " has the \"defaults\" " + shown(defaults) + " and " + without +
-                       ", but that names no preference file (" + path.reason() +
-                       "): its value is neither read nor saved");
+                   what + ": the \"defaults\" " + shown(defaults) +
+                       " is not allowed as the name of a preference file (" + path.reason() + "), and with " +
+                       without + " its value is neither read nor saved");
     }
 
     void lintChoices(const std::string& file, const PlistValue& row, std::size_t line,
@@ -360,7 +381,7 @@ private:
         // A library's choice page (an application list) brings its own choices.
         const std::string detail = stringOf(row.get("detail"));
         if (type.value == PSValueKind::Choice && !values && !titles && !row.get("valuesDataSource") &&
-            !row.get("titlesDataSource") && (detail.empty() || !isLibraryClass_(detail)))
+            !row.get("titlesDataSource") && !classes_.isLibraryController(detail))
             report(Severity::Warning, "missing-values", file, line,
                    std::string(type.rowKind) + " row " + name +
                        " has no validValues or validTitles: it offers no choices");
@@ -462,8 +483,7 @@ private:
         if (!cellClass)
             return;
         const std::string className = stringOf(cellClass);
-        if (!className.empty() &&
-            (PSControllerClasses::isStockCellClass(className) || isLibraryClass_(className)))
+        if (!className.empty() && classes_.cell(className))
             return;
         const std::string own = "row " + name + " is drawn by its own cell class " + shown(className) +
                                 ", code the simulator does not have";
@@ -481,10 +501,29 @@ private:
         }
         report(Severity::Warning, "custom-cell", file, line,
                own + ": it is drawn as its stock " + stock +
-                   (!row.get("action") &&
-                            (type.control == PSCellControl::Button || type.control == PSCellControl::Title)
-                        ? ", and a tap opens a page that names the class"
-                        : std::string()));
+                   (tapShowsMissingClass(row, type) ? ", and a tap opens a page that names the class"
+                                                    : std::string()));
+    }
+
+    // Whether the row's "cellClass" is code of the bundle's own that the simulator draws as the
+    // stock cell in its place (PSListController marks such a row approximated).
+    bool isApproximatedClass(const PlistValue& row) const {
+        const PlistValue cellClass = row.get("cellClass");
+        if (!cellClass)
+            return false;
+        const std::string className = stringOf(cellClass);
+        return !className.empty() && !classes_.cell(className) &&
+               (row.get("cell").isString() || !stringOf(row.get("label")).empty());
+    }
+
+    // Whether the simulator's tap on a row of the bundle's own cell class opens the page that names
+    // the class, as PSListController::tapSpecifier decides: a link row with nothing to open, or a
+    // button or title row without an action.
+    static bool tapShowsMissingClass(const PlistValue& row, const PSCellTypeInfo& type) {
+        if (type.control == PSCellControl::Link)
+            return stringOf(row.get("detail")).empty() && stringOf(row.get("bundle")).empty();
+        return !row.get("action") &&
+               (type.control == PSCellControl::Button || type.control == PSCellControl::Title);
     }
 
     void lintDetail(const std::string& file, const PlistValue& row, std::size_t line,
@@ -493,20 +532,39 @@ private:
         if (!detail) {
             // A library's cell class takes the tap itself (a colour cell opens its picker).
             const std::string cellClass = stringOf(row.get("cellClass"));
-            if (type.control == PSCellControl::Link && !row.get("action") && !row.get("bundle") &&
-                (cellClass.empty() || !isLibraryClass_(cellClass)))
+            if (type.control != PSCellControl::Link || row.get("action") || row.get("bundle") ||
+                classes_.isLibraryCell(cellClass))
+                return;
+            const std::string nowhere = "link row " + name + " has no \"detail\", \"action\" or \"bundle\"";
+            if (isApproximatedClass(row))
                 report(Severity::Warning, "no-detail", file, line,
-                       "link row " + name +
-                           " has no \"detail\", \"action\" or \"bundle\": tapping it does nothing");
+                       nowhere + ": its own cell class " + shown(cellClass) +
+                           " would take the tap, code the simulator does not have, so the tap opens a page "
+                           "that names " +
+                           shown(cellClass));
+            else
+                report(Severity::Warning, "no-detail", file, line, nowhere + ": tapping it does nothing");
             return;
         }
         const std::string target = stringOf(detail);
-        if (!target.empty() && pageNames_.contains(target))
+        if (!target.empty() && pageNames_.contains(target)) {
+            if (auto link = PSBundleFile::linkOutOfBundle(*files_, "/", "/" + target + ".plist"))
+                report(Severity::Error, "missing-page", file, line,
+                       "row " + name + " opens " + shown(target) + ", but " +
+                           PSBundleFile::linkOutReason(target + ".plist", *link) +
+                           ": the page shows no rows");
             return;
-        if (std::find(kKnownControllers.begin(), kKnownControllers.end(), target) !=
-                kKnownControllers.end() ||
-            isLibraryClass_(target))
+        }
+        if (!target.empty() && classes_.controller(target))
             return;
+        if (PSControllerClasses::isFrameworkShellClass(target)) {
+            report(Severity::Warning, "unknown-detail", file, line,
+                   "row " + name + " opens " + shown(target) +
+                       ", a controller of the framework whose page is made by the bundle's own code, which "
+                       "the simulator does not have: the tap opens a page that names " +
+                       shown(target));
+            return;
+        }
         if (target.empty()) {
             report(Severity::Error, "missing-page", file, line,
                    "row " + name + " has a \"detail\" that is not a name: it opens nothing");
@@ -611,7 +669,7 @@ private:
     }
 
     std::shared_ptr<NSFileManager> files_;
-    BundleLint::LibraryClassQuery isLibraryClass_;
+    DeviceClasses classes_;
     PlistLimits limits_;
     std::string developmentRegion_ = "en";
     std::set<std::string, std::less<>> filesAtRoot_;
@@ -641,8 +699,24 @@ Result<BundleLintReport> BundleLint::lint(const std::string& bundleFolder,
         const bool exists = std::filesystem::exists(bundleFolder, ec);
         return Failure{exists ? "not a folder" : "no such folder", exists ? ENOTDIR : ENOENT};
     }
-    Linter linter(NSFileManager::create(bundleFolder),
-                  isLibraryClass ? isLibraryClass : LibraryClassQuery(PrefsLibraries::isLibraryClass));
+    // Without a query of the caller's, lint asks the registries of a device of its own that has
+    // the preference libraries, as every simulated device has: the very tables the simulator
+    // draws and opens rows from.
+    DeviceEnvironment::Scope device;
+    DeviceClasses classes;
+    if (isLibraryClass) {
+        classes.cell = [isLibraryClass](std::string_view name) {
+            return PSControllerClasses::isStockCellClass(name) || isLibraryClass(name);
+        };
+        classes.controller = [isLibraryClass](std::string_view name) {
+            return PSControllerClasses::isStockControllerClass(name) || isLibraryClass(name);
+        };
+    } else {
+        PrefsLibraries::install();
+        classes.cell = [](std::string_view name) { return PSCellClasses::isKnown(name); };
+        classes.controller = [](std::string_view name) { return PSControllerClasses::hasClass(name); };
+    }
+    Linter linter(NSFileManager::create(bundleFolder), std::move(classes));
     if (Result<> listed = linter.run(); !listed)
         return listed.failure();
     return BundleLintReport{std::move(linter.findings), linter.filesRead};

@@ -19,7 +19,8 @@
 //
 // What is checked, with each finding's code:
 // - unreadable (error): a property list or strings table the device's readers refuse, with the
-//   reader's reason; a language folder that cannot be listed.
+//   reader's reason, or that is a link leading out of the bundle (PSBundleFile), which the device
+//   does not follow; a language folder that cannot be listed.
 // - no-info-plist, bad-info-plist, info-missing-key (errors): Info.plist absent, not a
 //   dictionary, or without NSPrincipalClass or CFBundleExecutable.
 // - no-items (error): a specifier plist that is not a dictionary with an "items" array (the page
@@ -27,7 +28,8 @@
 // - missing-cell, unknown-cell (warnings): a row without a cell type, or of a type the framework
 //   does not know; either shows as a plain text row. custom-cell (warning): a "cellClass" of the
 //   bundle's own code. The simulator has the framework's cell classes and those of the preference
-//   libraries (PrefsLibraries), which are not reported; a class of the bundle's own is drawn and
+//   libraries (PrefsLibraries), which are not reported (lint asks the same registries the
+//   simulator draws from: PSCellClasses, PSControllerClasses); a class of the bundle's own is drawn and
 //   run as the stock cell the row's "cell" names (a value row is approximated: drawn and stored as
 //   its stock cell), and only a row with neither "cell" nor "label" becomes a placeholder.
 // - missing-key, missing-defaults (errors): a value row (switch, slider, segment, text field, link
@@ -43,11 +45,13 @@
 //   "detail" is a library's page, an application list, that brings its own).
 // - slider-range (warning): a slider whose min is not below its max.
 // - missing-page (error): a "detail" that can only name a page, and no plist of that name is in
-//   the bundle; unknown-detail (warning): a "detail" that is neither a page nor a controller the
-//   simulator has (the framework's, or one of the preference libraries), so code of the bundle
-//   must provide it: the simulator's tap opens a page that names the class. no-detail (warning):
-//   a link row that leads nowhere (a library's cell class takes such a tap itself: a colour cell
-//   opens its picker).
+//   the bundle, or whose plist is a link out of the bundle; unknown-detail (warning): a "detail"
+//   that is neither a page nor a controller the simulator has (the framework's, or one of the
+//   preference libraries), so code of the bundle must provide it (also behind the framework's
+//   PSSetupController and PSViewController): the simulator's tap opens a page that names the
+//   class. no-detail (warning): a link row that leads nowhere (a library's cell class takes such a
+//   tap itself: a colour cell opens its picker; for one of the bundle's own the simulator's tap
+//   opens a page that names it).
 // - missing-icon (warning): an "icon" that names no image of the bundle.
 // - bad-height (warning): a "height" that is not a positive number (the row keeps its cell's
 //   height), or over 2000 points (held to 2000).
@@ -86,9 +90,10 @@ public:
     using LibraryClassQuery = std::function<bool(std::string_view)>;
 
     // The report for the bundle folder. Fails only when the folder itself cannot be read (it is
-    // missing, not a folder, or cannot be listed); everything else is a finding. Lint runs before
-    // any device exists, so it asks `isLibraryClass` (PrefsLibraries::isLibraryClass unless given)
-    // which names the libraries have rather than a device's registry.
+    // missing, not a folder, or cannot be listed); everything else is a finding. Lint asks the
+    // registries of a device of its own with the preference libraries installed which classes the
+    // simulator has; a caller's `isLibraryClass` takes their place (besides the framework's own
+    // classes), for a device with other libraries.
     static Result<BundleLintReport> lint(const std::string& bundleFolder,
                                          const LibraryClassQuery& isLibraryClass = {});
 

@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace {
@@ -173,11 +174,119 @@ TEST_F(StockListTest, DefaultsThatNameNoPlainFileAreNeitherReadNorWritten) {
     }
     EXPECT_EQ(device.countLog("Couldn't save "), 4u);
     // The log says why each row has no file.
-    EXPECT_EQ(device.countLog("Couldn't save Dots: \"\", \".\" and \"..\" name no file"), 1u);
-    EXPECT_EQ(device.countLog("Couldn't save Out: the name leads out of the preferences folder"), 1u);
+    EXPECT_EQ(device.countLog("Couldn't save Dots: the \"defaults\" \"..\" is not allowed: \"\", \".\" and "
+                              "\"..\" name no file"),
+              1u);
+    EXPECT_EQ(device.countLog("Couldn't save Out: the \"defaults\" \"../x\" is not allowed: the name leads "
+                              "out of the preferences folder"),
+              1u);
     EXPECT_TRUE(DarwinNotifyCenter::postedNames().empty());
     EXPECT_EQ(device.readPlist("/var/mobile/Library/x.plist"), off);
     EXPECT_EQ(device.readPlist("/var/mobile/Library/Preferences/.plist"), off);
+}
+
+const char* kTextRows = R"({ items = (
+    { cell = PSEditTextCell; label = Name; key = name; defaults = com.t; PostNotification = "com.t/name"; },
+    { cell = PSSecureEditTextCell; label = Code; key = code; defaults = com.t; PostNotification = "com.t/code"; },
+    { cell = PSSwitchCell; label = Enabled; key = enabled; defaults = com.t; },
+    { cell = PSLinkCell; label = More; detail = More; },
+); })";
+
+// The field of a text row as the table shows it (the cell on the page, not a fresh one).
+std::shared_ptr<UITextField> shownField(PSListController& list, const std::string& title) {
+    auto face = UITableViewContentView::attach(list.table());
+    face->syncWithTable();
+    face->loadAllRows();
+    for (const auto& [path, cell] : face->visibleRows())
+        if (cell->text() == title)
+            if (auto field = std::dynamic_pointer_cast<UITextField>(cell->accessoryView()))
+                return field;
+    ADD_FAILURE() << "no text row " << title << " on the page";
+    return UITextField::create();
+}
+
+TEST_F(StockListTest, ATextRowStoresOnceWhenItsEditingEndsNotAtEveryKey) {
+    writePage("Root", kTextRows);
+    auto list = open();
+    auto name = shownField(*list, "Name");
+    ASSERT_TRUE(name->becomeFirstResponder());
+    for (const char* key : {"A", "n", "n", "x"})
+        name->insertText(key);
+    name->deleteBackward();
+    // Nothing is written while the user types.
+    EXPECT_FALSE(device.exists(kPrefs));
+    EXPECT_TRUE(DarwinNotifyCenter::postedNames().empty());
+    name->returnKey();
+    EXPECT_EQ(device.readPlist(kPrefs).get("name"), PlistValue("Ann"));
+    EXPECT_EQ(DarwinNotifyCenter::postedNames(), std::vector<std::string>{"com.t/name"});
+
+    // Focused again and left as it was, the row stores nothing.
+    name = shownField(*list, "Name");
+    ASSERT_TRUE(name->becomeFirstResponder());
+    name->resignFirstResponder();
+    EXPECT_EQ(DarwinNotifyCenter::postedNames().size(), 1u);
+
+    // Giving the keyboard to the secure row ends the first row's editing; tapping another row
+    // ends the secure row's.
+    name = shownField(*list, "Name");
+    ASSERT_TRUE(name->becomeFirstResponder());
+    name->insertText("e");
+    auto code = shownField(*list, "Code");
+    ASSERT_TRUE(code->becomeFirstResponder());
+    EXPECT_EQ(device.readPlist(kPrefs).get("name"), PlistValue("Anne"));
+    code->insertText("1234");
+    list->tapSpecifier(list->specifierForName("Enabled"));
+    EXPECT_FALSE(code->isFirstResponder());
+    EXPECT_EQ(device.readPlist(kPrefs).get("code"), PlistValue("1234"));
+    EXPECT_EQ(DarwinNotifyCenter::postedNames(),
+              (std::vector<std::string>{"com.t/name", "com.t/name", "com.t/code"}));
+}
+
+TEST_F(StockListTest, LeavingAPageMidEditStoresTheText) {
+    writePage("Root", kTextRows);
+    writePage("More",
+              R"({ items = ( { cell = PSEditTextCell; label = Motto; key = motto; defaults = com.t; } ); })");
+    auto list = open();
+    // A tap on a link row while a field of the page is edited: the text is stored, then the page goes.
+    auto name = shownField(*list, "Name");
+    ASSERT_TRUE(name->becomeFirstResponder());
+    name->insertText("Bo");
+    list->tapSpecifier(list->specifierForName("More"));
+    EXPECT_EQ(device.readPlist(kPrefs).get("name"), PlistValue("Bo"));
+    auto more = std::dynamic_pointer_cast<PSListController>(navigation->topViewController());
+    ASSERT_TRUE(more && more != list);
+
+    // Going back from the child page mid-edit stores its text too.
+    auto motto = shownField(*more, "Motto");
+    ASSERT_TRUE(motto->becomeFirstResponder());
+    motto->insertText("Carpe diem");
+    navigation->popViewControllerAnimated(false);
+    EXPECT_FALSE(UITextField::focusedTextField());
+    EXPECT_EQ(device.readPlist(kPrefs).get("motto"), PlistValue("Carpe diem"));
+}
+
+TEST_F(StockListTest, AFileThatCannotBeReadSaysWhyAndIsNeverWrittenOver) {
+    writePage("Root", kValues);
+    const std::string broken = "bplist00\xff\x01 not a list";
+    device.write(kPrefs, broken);
+    auto list = open();
+    // The page shows the defaults, and the log says once why the file's values are not shown.
+    EXPECT_TRUE(std::dynamic_pointer_cast<UISwitch>(cellOf(*list, "Enabled")->accessoryView())->isOn());
+    EXPECT_EQ(cellOf(*list, "Tint")->detailText(), "Amber");
+    EXPECT_EQ(device.countLog("Couldn't read /var/mobile/Library/Preferences/com.t.plist: the file cannot be "
+                              "read: The data couldn’t be read because it isn’t in the correct format "
+                              "(binary list: "),
+              1u);
+    // A change says why it was not stored, to the log and to the host, and leaves the file.
+    list->setValueForSpecifier(PlistValue(false), list->specifierForName("Enabled"));
+    ASSERT_FALSE(list->lastStoreResult());
+    EXPECT_NE(list->lastStoreResult().reason().find("the file cannot be read: "), std::string::npos);
+    EXPECT_EQ(device.read(kPrefs), broken);
+    EXPECT_TRUE(DarwinNotifyCenter::postedNames().empty());
+    // Once the file is fine again, so is the next change.
+    std::filesystem::remove(device.host(kPrefs));
+    list->setValueForSpecifier(PlistValue(false), list->specifierForName("Enabled"));
+    EXPECT_TRUE(list->lastStoreResult());
 }
 
 TEST_F(StockListTest, AChoicePageWritesOnTapAndMovesItsCheck) {

@@ -236,8 +236,10 @@ TEST(PSTableCellViewsTest, ControlsStartAtTheGettersValueAndHandChangesToTheSett
     ASSERT_TRUE(field);
     EXPECT_EQ(field->text(), "Ann");
     EXPECT_EQ(field->placeholder(), "none");
+    // A text field hands its text over when the editing ends.
     field->setText("Bo");
     field->sendActionsForControlEvents(UIControlEventEditingChanged);
+    field->sendActionsForControlEvents(UIControlEventEditingDidEnd);
 
     const std::vector<std::pair<std::string, PlistValue>> expected = {{"Enabled", PlistValue(false)},
                                                                       {"Size", PlistValue(90.0)},

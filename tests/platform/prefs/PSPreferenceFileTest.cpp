@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -52,16 +55,85 @@ TEST_F(PSPreferenceFileTest, WhatCannotBeStoredLeavesTheFileByteForByte) {
     EXPECT_FALSE(PSPreferenceFile::store(entry("keep"), PlistValue(std::make_shared<NSObject>())));
     EXPECT_EQ(device.read(entry("keep").path), before);
 
-    // Files that are not dictionaries within the reader's limits: garbage, an array, a tree
-    // deeper than the reader goes.
+    // Files that are not dictionaries within the reader's limits, each refused with the reason
+    // the reader gives: garbage, an array, a tree deeper than the reader goes, a broken binary
+    // list.
     std::string deep = "{ k = 1; deep = " + std::string(300, '(') + std::string(300, ')') + "; }";
-    for (const std::string& content : {std::string("garbage \x01"), std::string("( 1, 2 )"), deep}) {
+    const std::pair<std::string, std::string> files[] = {
+        {"garbage \x01", "the file cannot be read: The data couldn’t be read because it isn’t in the "
+                         "correct format (old-style list: unexpected text after the list at offset 8)."},
+        {"( 1, 2 )", "the file holds an array, not a dictionary"},
+        {deep, "the file cannot be read: The data couldn’t be read because it isn’t in the correct "
+               "format (old-style list: nested too deeply at offset 272)."},
+        {"bplist00\xff", "the file cannot be read: The data couldn’t be read because it isn’t in the "
+                         "correct format (binary list: binary list too short)."},
+    };
+    for (const auto& [content, reason] : files) {
         device.write(entry("k", "bad").path, content);
         Result<> saved = PSPreferenceFile::store(entry("k", "bad"), PlistValue(1));
-        EXPECT_EQ(saved.reason(), "the file is not a dictionary property list");
-        EXPECT_FALSE(PSPreferenceFile::valueOf(entry("k", "bad")));
+        EXPECT_EQ(saved.reason(), reason);
+        EXPECT_EQ(PSPreferenceFile::valueOf(entry("k", "bad")).reason(), reason);
         EXPECT_EQ(device.read(entry("k", "bad").path), content);
     }
+}
+
+TEST_F(PSPreferenceFileTest, WhatStandsWhereAFileShouldBeIsNeverWrittenOver) {
+    namespace fs = std::filesystem;
+    auto refusal = [&](const std::string& name) {
+        Result<> saved = PSPreferenceFile::store(entry("k", name), PlistValue(1));
+        EXPECT_FALSE(saved) << name;
+        return saved.reason();
+    };
+    // Two links that point at each other: the store once took them for a missing file and
+    // replaced the link with a new list.
+    fs::create_symlink("loop.b.plist", device.host(entry("k", "loop.a").path));
+    fs::create_symlink("loop.a.plist", device.host(entry("k", "loop.b").path));
+    EXPECT_EQ(refusal("loop.a"), "the file cannot be read: The file “loop.a.plist” couldn’t be opened: Too "
+                                 "many levels of symbolic links.");
+    EXPECT_TRUE(fs::is_symlink(device.host(entry("k", "loop.a").path)));
+    EXPECT_EQ(fs::read_symlink(device.host(entry("k", "loop.a").path)), "loop.b.plist");
+
+    // A FIFO, which must neither hang the reader nor be replaced.
+    ASSERT_EQ(mkfifo(device.host(entry("k", "fifo").path).c_str(), 0644), 0);
+    EXPECT_EQ(refusal("fifo"),
+              "the file cannot be read: The file “fifo.plist” couldn’t be opened because it is not a "
+              "regular file.");
+    EXPECT_TRUE(fs::is_fifo(device.host(entry("k", "fifo").path)));
+
+    // A file past the reader's size limit (sparse, so it costs no disk), and a folder.
+    const std::string big = device.host(entry("k", "big").path);
+    std::ofstream(big).close();
+    fs::resize_file(big, PlistLimits{}.maxBytes + 1);
+    EXPECT_EQ(refusal("big"),
+              "the file cannot be read: The file “big.plist” couldn’t be opened because it is too large.");
+    EXPECT_EQ(fs::file_size(big), PlistLimits{}.maxBytes + 1);
+    device.mkdirs(entry("k", "folder").path);
+    EXPECT_NE(refusal("folder").find("it is a folder"), std::string::npos);
+
+    // A link to nothing is a file not written yet: the store makes it.
+    fs::create_symlink("nothing.plist", device.host(entry("k", "dangling").path));
+    EXPECT_TRUE(PSPreferenceFile::store(entry("k", "dangling"), PlistValue(2)));
+    EXPECT_EQ(device.readPlist(entry("k", "dangling").path).get("k"), PlistValue(2));
+}
+
+TEST_F(PSPreferenceFileTest, AListWithNulInItsStringsIsReadAndKeptWhole) {
+    if (!havePython())
+        GTEST_SKIP() << "python3 with plistlib is not available";
+    // Another program's binary list with U+0000 inside a key and a value, as plistlib writes it.
+    device.write("/gen.py", "import plistlib, sys\n"
+                            "v = {'name': 'a\\x00b', 'k\\x00ey': True, 'on': False}\n"
+                            "open(sys.argv[1], 'wb').write(plistlib.dumps(v, fmt=plistlib.FMT_BINARY))\n");
+    int status = 0;
+    runCommand("python3 " + device.host("/gen.py") + " " + device.host(entry("on").path), &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(PSPreferenceFile::valueOf(entry("name")).value(), PlistValue(std::string("a\0b", 3)));
+
+    ASSERT_TRUE(PSPreferenceFile::store(entry("on"), PlistValue(true)));
+    PlistValue stored = device.readPlist(entry("on").path);
+    EXPECT_EQ(stored.count(), 3u);
+    EXPECT_EQ(stored.get("on"), PlistValue(true));
+    EXPECT_EQ(stored.get("name"), PlistValue(std::string("a\0b", 3)));
+    EXPECT_EQ(stored.get(std::string("k\0ey", 4)), PlistValue(true));
 }
 
 TEST_F(PSPreferenceFileTest, AFailedWriteSaysWhyWithTheDevicePath) {

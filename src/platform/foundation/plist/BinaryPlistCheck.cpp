@@ -115,14 +115,8 @@ private:
             }
             if (!fits(size))
                 return false;
-            // The parser asserts that a string's length matches its C string length, so a NUL
-            // inside a string would abort the process.
-            if (high == 0x5 && std::memchr(bytes_.data() + at, 0, size))
-                return false;
-            for (std::uint64_t i = 0; high == 0x6 && i < size; i += 2) {
-                if (bytes_[at + i] == 0 && bytes_[at + i + 1] == 0)
-                    return false;
-            }
+            // A string may hold U+0000 like any other character: the format counts its
+            // length, and the tree keeps strings as counted bytes.
             o.kind = high == 0x4 ? Object::Kind::Scalar : Object::Kind::String;
             o.payload = size;
             return true;

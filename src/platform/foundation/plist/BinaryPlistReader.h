@@ -23,7 +23,8 @@
 // - reals of 4 and 8 bytes: Real, NaN and infinities kept.
 // - dates: Date, the stored double as it is.
 // - data: Data. ASCII strings: the bytes as they are, even those at or above 0x80. UTF-16 strings:
-//   UTF-8, with U+FFFD for each unpaired surrogate.
+//   UTF-8, with U+FFFD for each unpaired surrogate. Strings and keys may hold U+0000, which the
+//   format allows and other readers keep: it stays in the string, which does not end there.
 // - UIDs of 1 to 8 bytes: Integer (unsigned).
 // - arrays, and sets if the check ever lets them through: Array, in order.
 // - dictionaries: Dictionary; keys must be strings; of a repeated key the last entry wins.

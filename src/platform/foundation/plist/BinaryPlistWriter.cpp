@@ -163,10 +163,6 @@ private:
     std::optional<std::string> addString(const std::string& s, std::uint64_t& index) {
         auto [pos, inserted] = strings_.try_emplace(s, objects_.size());
         if (inserted) {
-            if (s.find('\0') != std::string::npos) {
-                strings_.erase(pos);
-                return "a string with a NUL character";
-            }
             Object o;
             o.text = &s;
             o.shape = shapeOf(s);

@@ -25,9 +25,8 @@
 // - containers nested deeper than limits.maxDepth, which also stops a container holding itself;
 // - more than limits.maxValues values and keys, each use of a shared container counted;
 // - a date that is not finite;
-// - a string or key holding a NUL character, which checkBinaryPlist refuses on reading;
 // - more than limits.maxExpandedBytes once read back, or a list larger than limits.maxBytes.
-// The last three keep the promise that what is written reads back under the same limits.
+// The last keeps the promise that what is written reads back under the same limits.
 
 #include "platform/foundation/plist/PropertyList.h"
 
