@@ -216,12 +216,27 @@ void TQProgressHUD::showUsingAnimation(bool animated) {
 void TQProgressHUD::hideUsingAnimation(bool animated) {
     if (animated && showStarted_) {
         showStarted_.reset();
+        hidingShowing_ = showings_;
         std::weak_ptr<TQProgressHUD> weak = self();
         animateIn(false, animationType_, [weak, showing = showings_](bool) {
-            if (auto hud = weak.lock())
-                hud->done(showing);
+            auto hud = weak.lock();
+            if (!hud)
+                return;
+            if (hud->hidingShowing_ == showing)
+                hud->hidingShowing_.reset();
+            if (hud->finishedEarly_ == showing) {
+                hud->finishedEarly_.reset();
+                return;
+            }
+            hud->done(showing);
         });
         return;
+    }
+    // A hide that ends an animated hide of this showing at once carries out its finish step;
+    // the animation's end must not repeat it.
+    if (hidingShowing_ == showings_) {
+        finishedEarly_ = showings_;
+        hidingShowing_.reset();
     }
     showStarted_.reset();
     bezelView_->setAlpha(0);

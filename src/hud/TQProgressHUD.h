@@ -259,6 +259,9 @@ private:
     // interrupted its animation) belongs to a showing that is over: it still reports the hide,
     // but leaves the new showing's display link, delayed hide and visibility alone.
     std::uint64_t showings_ = 0;
+    // The showing whose animated hide is running, and one whose finish step a later hide without
+    // animation has already run, so that the animation's end does not run it a second time.
+    std::optional<std::uint64_t> hidingShowing_, finishedEarly_;
     std::weak_ptr<NSTimer> graceTimer_, minShowTimer_, hideDelayTimer_;
     std::weak_ptr<CADisplayLink> progressObjectDisplayLink_;
     std::atomic<bool> taskInProgress_{false};

@@ -274,6 +274,27 @@ TEST_F(TQProgressHUDTest, TwoHidesWhileHeldForTheMinimumShowTimeFinishOnce) {
     EXPECT_EQ(delegate->hidden, 1);
 }
 
+TEST_F(TQProgressHUDTest, AHideDuringAnAnimatedHideFinishesOnce) {
+    auto hud = makeHUD();
+    hud->showAnimated(false);
+    hud->hideAnimated(true);
+    loop->advanceBy(0.1);
+    hud->hideAnimated(false); // ends it at once
+    EXPECT_EQ(hud->alpha(), 0);
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(delegate->hidden, 1);
+    loop->advanceBy(5); // the first hide's animation ends
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(delegate->hidden, 1);
+
+    // The next showing's hides are its own.
+    hud->showAnimated(false);
+    hud->hideAnimated(true);
+    loop->advanceBy(5);
+    EXPECT_EQ(completions, 2);
+    EXPECT_EQ(delegate->hidden, 2);
+}
+
 TEST_F(TQProgressHUDTest, NonAnimatedHideFinishesAtOnce) {
     auto hud = TQProgressHUD::showHUDAddedTo(parent, false);
     hud->setDelegate(delegate);

@@ -46,7 +46,7 @@ std::string NSURLErrorLocalizedDescription(long code, const std::string& host) {
     case NSURLErrorNotConnectedToInternet:
         return "The Internet connection appears to be offline.";
     case NSURLErrorBadServerResponse:
-        return "The server returned an invalid response.";
+        return "The operation couldn’t be completed. (NSURLErrorDomain error -1011.)";
     case NSURLErrorCannotDecodeContentData:
         return "cannot decode content data";
     case NSURLErrorCannotParseResponse:

@@ -215,7 +215,9 @@ TEST(ServerReplyTest, RepliesThatAreNotHTTPReadAsAnInvalidResponseFromTheServer)
         SCOPED_TRACE(reply.substr(0, 40));
         EXPECT_EQ(out.code(), NSURLErrorBadServerResponse);
         ASSERT_TRUE(out.error);
-        EXPECT_EQ(out.error->localizedDescription(), "The server returned an invalid response.");
+        // The platform's own text for this code, which names it.
+        EXPECT_EQ(out.error->localizedDescription(),
+                  "The operation couldn’t be completed. (NSURLErrorDomain error -1011.)");
         EXPECT_FALSE(out.data);
     }
     // The same server with a proper reply is read as usual: the failures above are the replies'.
