@@ -121,11 +121,22 @@ PlistValue ExtensionsTableViewController::displayableItems(const PlistValue& par
     auto elements = parsed.arrayValue();
     if (!elements)
         return {};
-    PlistArray items;
     const std::size_t taken = std::min(elements->size(), kMaximumItems);
+    auto shows = [&](std::size_t i) {
+        auto item = (*elements)[i].dictionaryValue();
+        return item && namesARowField(*item);
+    };
+    // A catalogue whose every element makes a row is its own list of rows (it is not changed).
+    std::size_t first = 0;
+    while (first < taken && shows(first))
+        ++first;
+    if (first == elements->size())
+        return parsed;
+    PlistArray items;
     items.reserve(taken);
-    for (std::size_t i = 0; i < taken; ++i)
-        if (auto item = (*elements)[i].dictionaryValue(); item && namesARowField(*item))
+    items.assign(elements->begin(), elements->begin() + static_cast<std::ptrdiff_t>(first));
+    for (std::size_t i = first; i < taken; ++i)
+        if (shows(i))
             items.push_back((*elements)[i]);
     return PlistValue::array(std::move(items));
 }

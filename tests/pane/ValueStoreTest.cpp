@@ -108,7 +108,7 @@ TEST_F(ValueStoreTest, FilesThatAreNotDictionariesStayByteForByte) {
     const std::pair<std::string, std::string> files[] = {
         {"garbage \x01\x02", unreadable + "old-style list: unexpected text after the list at offset 8)."},
         {arrayList, "the file holds an array, not a dictionary"},
-        {"bplist00\xff", unreadable + "binary list: binary list too short)."},
+        {"bplist00\xff", unreadable + "binary list: too short)."},
     };
     for (const auto& [content, why] : files) {
         device.write(path, content);

@@ -161,21 +161,52 @@ public:
     explicit TapeReader(const NSJSONSerialization::Limits& limits) : limits_(limits) {}
 
     std::optional<PlistValue> read(std::string_view text) {
-        simdjson::dom::parser parser;
         // The tape counts the document itself as a level: one more is the same bound, checked
         // over the whole text (elements left out included) and at once, however deep it goes.
         const std::size_t depth = std::min<std::size_t>(limits_.maximumDepth, 1u << 20) + 1;
-        if (parser.allocate(text.size(), depth) != simdjson::SUCCESS)
-            return std::nullopt;
-        simdjson::dom::element root;
-        if (parser.parse(text.data(), text.size()).get(root) != simdjson::SUCCESS)
-            return std::nullopt;
-        return build(root);
+        // A thread keeps its parser and padded copy of the text for documents of up to two
+        // megabytes: the parser's buffers are several times the text, and making them afresh for
+        // each document costs more than the parse (the memory is mapped and faulted in again).
+        // Larger documents get buffers of their own that are freed with the parse.
+        if (text.size() <= kReusedCapacity) {
+            thread_local Buffers kept;
+            return read(text, depth, kept);
+        }
+        Buffers own;
+        return read(text, depth, own);
     }
 
     std::size_t elementsLeftOut() const { return leftOut_; }
 
 private:
+    static constexpr std::size_t kReusedCapacity = 2u << 20;
+
+    struct Buffers {
+        simdjson::dom::parser parser;
+        std::size_t capacity = 0;
+        std::size_t depth = 0;
+        std::vector<char> padded;
+    };
+
+    std::optional<PlistValue> read(std::string_view text, std::size_t depth, Buffers& buffers) {
+        // The parser reads up to a padding's width past the text, so it reads a padded copy.
+        const std::size_t capacity = std::max<std::size_t>(text.size(), 64);
+        if (buffers.capacity < capacity || buffers.depth != depth) {
+            buffers.capacity = 0;
+            if (buffers.parser.allocate(capacity, depth) != simdjson::SUCCESS)
+                return std::nullopt;
+            buffers.capacity = capacity;
+            buffers.depth = depth;
+        }
+        buffers.padded.resize(text.size() + simdjson::SIMDJSON_PADDING);
+        std::copy(text.begin(), text.end(), buffers.padded.begin());
+        std::fill(buffers.padded.begin() + static_cast<std::ptrdiff_t>(text.size()), buffers.padded.end(), '\0');
+        simdjson::dom::element root;
+        if (buffers.parser.parse(buffers.padded.data(), text.size(), false).get(root) != simdjson::SUCCESS)
+            return std::nullopt;
+        return build(root);
+    }
+
     // An open container and where its reading stands.
     struct Open {
         std::shared_ptr<PlistArray> array;
@@ -267,7 +298,9 @@ private:
                 if (!value)
                     return std::nullopt;
                 // A repeated key: the last wins.
-                dictionary->insert_or_assign(std::string(field.key), std::move(*value));
+                auto [at, inserted] = dictionary->try_emplace(std::string(field.key), std::move(*value));
+                if (!inserted)
+                    at->second = std::move(*value);
             }
         }
         return top;

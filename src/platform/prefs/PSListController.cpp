@@ -472,6 +472,10 @@ void PSListController::tapSpecifier(const std::shared_ptr<PSSpecifier>& specifie
         auto navigation = navigationController();
         if (child && navigation)
             navigation->pushViewController(child, true);
+        // A link row with nothing to open but an action runs it, as a button row does: bundles
+        // use the link cell's look for rows that open a web page or a sheet.
+        else if (!child && !specifier->action().empty())
+            performButtonAction(specifier);
         else if (!child && !specifier->approximatedClassName().empty())
             showMissingCode(specifier, specifier->approximatedClassName());
         return;

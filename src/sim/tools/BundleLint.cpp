@@ -517,11 +517,12 @@ private:
     }
 
     // Whether the simulator's tap on a row of the bundle's own cell class opens the page that names
-    // the class, as PSListController::tapSpecifier decides: a link row with nothing to open, or a
-    // button or title row without an action.
+    // the class, as PSListController::tapSpecifier decides: a link row with nothing to open or run,
+    // or a button or title row without an action.
     static bool tapShowsMissingClass(const PlistValue& row, const PSCellTypeInfo& type) {
         if (type.control == PSCellControl::Link)
-            return stringOf(row.get("detail")).empty() && stringOf(row.get("bundle")).empty();
+            return stringOf(row.get("detail")).empty() && stringOf(row.get("bundle")).empty() &&
+                   !row.get("action");
         return !row.get("action") &&
                (type.control == PSCellControl::Button || type.control == PSCellControl::Title);
     }

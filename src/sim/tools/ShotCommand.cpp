@@ -17,10 +17,11 @@
 namespace {
 
 // Opens the bundle as the device would and answers why its page cannot be shot: it does not open,
-// or it is a list whose plist could not be read (the reason the list logged); nothing when it
-// shows.
+// or it is a list whose plist could not be read (the reason the list logged as it opened, so the
+// page is read once and its complaint is logged once); nothing when it shows.
 std::optional<std::string> openedPageFailure(Simulator& simulator) {
     SettingsApp& settings = simulator.settings();
+    const std::size_t seen = simulator.logLines().size();
     try {
         settings.open();
     } catch (const SettingsApp::Error& e) {
@@ -30,15 +31,12 @@ std::optional<std::string> openedPageFailure(Simulator& simulator) {
     auto list = settings.visibleList();
     if (!list || list->plistName().empty())
         return std::nullopt;
-    const std::size_t seen = simulator.logLines().size();
-    if (list->loadSpecifiersFromPlistName(list->plistName(), list))
-        return std::nullopt;
-    std::string reason = "the page " + list->plistName() + ".plist cannot be read";
+    const std::string complaint = "Couldn't load specifier plist " + list->plistName() + ": ";
     const auto lines = simulator.logLines();
     for (std::size_t i = seen; i < lines.size(); ++i)
-        if (auto at = lines[i].find("Couldn't load specifier plist "); at != std::string::npos)
-            reason += " (" + lines[i].substr(at) + ")";
-    return reason;
+        if (auto at = lines[i].find(complaint); at != std::string::npos)
+            return "the page " + list->plistName() + ".plist cannot be read (" + lines[i].substr(at) + ")";
+    return std::nullopt;
 }
 
 } // namespace

@@ -315,6 +315,8 @@ TEST_F(StockListTest, RowsOfTheBundlesOwnClassesWorkAsTheirStockCellsAndMissingP
         { cell = PSSwitchCell; label = Picker; cellClass = XYPickerCell; key = p; defaults = com.t; },
         { cell = PSSwitchCell; label = Stock; cellClass = PSSwitchTableCell; key = s; defaults = com.t; },
         { cell = PSButtonCell; label = Run; action = "runSomething:"; },
+        { cell = PSLinkCell; label = Site; action = "openSite:"; },
+        { cell = PSLinkCell; label = Follow; cellClass = XYLinkCell; action = "follow:"; },
         { cell = PSButtonCell; label = Credits; cellClass = XYCreditCell; },
         { cell = PSLinkListCell; label = Mode; detail = XYModeListController; key = mode; defaults = com.t;
           validValues = (0, 1); validTitles = (Off, Fast); default = 1; },
@@ -364,6 +366,10 @@ TEST_F(StockListTest, RowsOfTheBundlesOwnClassesWorkAsTheirStockCellsAndMissingP
     EXPECT_EQ(pageAfterTapping("Credits"), "XYCreditCell");
     EXPECT_EQ(pageAfterTapping("Run"), "runSomething:");
     EXPECT_EQ(device.countLog("runSomething: is code of the bundle"), 1u);
+    // A link row with an action and nothing to open runs the action, whatever its cell class.
+    EXPECT_EQ(pageAfterTapping("Site"), "openSite:");
+    EXPECT_EQ(device.countLog("openSite: is code of the bundle"), 1u);
+    EXPECT_EQ(pageAfterTapping("Follow"), "follow:");
 
     list->tapSpecifier(row("More"));
     auto child = std::dynamic_pointer_cast<PSListController>(navigation->topViewController());

@@ -66,7 +66,7 @@ TEST_F(PSPreferenceFileTest, WhatCannotBeStoredLeavesTheFileByteForByte) {
         {deep, "the file cannot be read: The data couldn’t be read because it isn’t in the correct "
                "format (old-style list: nested too deeply at offset 272)."},
         {"bplist00\xff", "the file cannot be read: The data couldn’t be read because it isn’t in the "
-                         "correct format (binary list: binary list too short)."},
+                         "correct format (binary list: too short)."},
     };
     for (const auto& [content, reason] : files) {
         device.write(entry("k", "bad").path, content);

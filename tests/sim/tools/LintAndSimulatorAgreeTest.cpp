@@ -118,6 +118,8 @@ TEST_F(LintAndSimulatorAgreeTest, ALinkRowOfTheBundlesOwnCellClassWithoutADetail
     writePage({
         pair("cell", "PSLinkCell") + pair("label", "Credits") + pair("cellClass", "MyCreditsCell"),
         pair("cell", "PSLinkCell") + pair("label", "Nowhere"),
+        pair("cell", "PSLinkCell") + pair("label", "Follow") + pair("cellClass", "MyFollowCell") +
+            pair("action", "follow:"),
     });
     auto found = lint();
     EXPECT_EQ(tapOpens("Credits"), "MyCreditsCell");
@@ -132,6 +134,12 @@ TEST_F(LintAndSimulatorAgreeTest, ALinkRowOfTheBundlesOwnCellClassWithoutADetail
     EXPECT_EQ(tapOpens("Nowhere"), "");
     ASSERT_EQ(found.count("3 no-detail"), 1u);
     EXPECT_NE(found.find("3 no-detail")->second.find("tapping it does nothing"), std::string::npos);
+
+    // With an action the tap runs it (code the bundle brings, so its page names the action).
+    EXPECT_EQ(tapOpens("Follow"), "follow:");
+    EXPECT_EQ(found.count("4 no-detail"), 0u);
+    ASSERT_EQ(found.count("4 custom-cell"), 1u);
+    EXPECT_EQ(found.find("4 custom-cell")->second.find("a tap opens a page"), std::string::npos);
 }
 
 TEST_F(LintAndSimulatorAgreeTest, APageThatIsALinkOutOfTheBundleIsSaidToLeadOut) {

@@ -34,7 +34,7 @@ public:
 private:
     std::optional<std::string> readTrailer() {
         if (bytes_.size() < kBinaryPlistHeaderSize + kBinaryPlistTrailerSize + 1)
-            return "binary list too short";
+            return "too short";
         if (std::memcmp(bytes_.data(), "bplist00", kBinaryPlistHeaderSize) != 0)
             return "not a bplist00 list";
         const std::uint8_t* t = bytes_.data() + bytes_.size() - kBinaryPlistTrailerSize;

@@ -25,7 +25,21 @@ class NSObject;
 class PlistValue;
 
 using PlistArray = std::vector<PlistValue>;
-using PlistDictionary = std::map<std::string, PlistValue, std::less<>>;
+// The order of a dictionary's keys: byte order, as std::string compares them (bytes unsigned),
+// looked up by any string-like key. Keys are short, and they mostly differ in their first bytes,
+// so they are compared here rather than in a call into the C library for each step of a search.
+struct PlistKeyOrder {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept {
+        const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+        for (std::size_t i = 0; i < n; ++i)
+            if (a[i] != b[i])
+                return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
+        return a.size() < b.size();
+    }
+};
+
+using PlistDictionary = std::map<std::string, PlistValue, PlistKeyOrder>;
 using PlistData = std::vector<std::uint8_t>;
 
 // Seconds since 2001-01-01 00:00:00 UTC, as NSDate keeps them.
