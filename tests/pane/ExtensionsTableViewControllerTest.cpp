@@ -386,15 +386,16 @@ TEST(CatalogueURLTest, DisplayableItemsAreTakenFromTheFirstElementsOnly) {
     EXPECT_EQ(shown.count(), ExtensionsTableViewController::kMaximumItems - 1);
 
     // Every element a row: all of them up to the bound, in order, and only up to it.
-    PlistValue rows = PlistValue::array(
-        {PlistValue::dictionary({{"title", "a"}}), PlistValue::dictionary({{"app", "b"}})});
+    PlistValue rows =
+        PlistValue::array({PlistValue::dictionary({{"title", "a"}}), PlistValue::dictionary({{"app", "b"}})});
     EXPECT_EQ(ExtensionsTableViewController::displayableItems(rows), rows);
-    PlistArray over(ExtensionsTableViewController::kMaximumItems + 1, PlistValue::dictionary({{"repo", "r"}}));
+    PlistArray over(ExtensionsTableViewController::kMaximumItems + 1,
+                    PlistValue::dictionary({{"repo", "r"}}));
     EXPECT_EQ(ExtensionsTableViewController::displayableItems(PlistValue::array(std::move(over))).count(),
               ExtensionsTableViewController::kMaximumItems);
     // A row after one that is not keeps its place.
-    PlistValue mixed = PlistValue::array({PlistValue::dictionary({{"title", "a"}}), PlistValue(2),
-                                          PlistValue::dictionary({{"title", "c"}})});
+    PlistValue mixed = PlistValue::array(
+        {PlistValue::dictionary({{"title", "a"}}), PlistValue(2), PlistValue::dictionary({{"title", "c"}})});
     PlistValue kept = ExtensionsTableViewController::displayableItems(mixed);
     ASSERT_EQ(kept.count(), 2u);
     EXPECT_EQ(kept.at(0)["title"], PlistValue("a"));

@@ -200,7 +200,8 @@ private:
         }
         buffers.padded.resize(text.size() + simdjson::SIMDJSON_PADDING);
         std::copy(text.begin(), text.end(), buffers.padded.begin());
-        std::fill(buffers.padded.begin() + static_cast<std::ptrdiff_t>(text.size()), buffers.padded.end(), '\0');
+        std::fill(buffers.padded.begin() + static_cast<std::ptrdiff_t>(text.size()), buffers.padded.end(),
+                  '\0');
         simdjson::dom::element root;
         if (buffers.parser.parse(buffers.padded.data(), text.size(), false).get(root) != simdjson::SUCCESS)
             return std::nullopt;
