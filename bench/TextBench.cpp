@@ -3,6 +3,7 @@
 // HUD (laid out by the HUD's constraints, then drawn). Each iteration uses a different text, so
 // no laid-out string is reused from the text engine's cache.
 
+#include "BenchAnchor.h"
 #include "hud/TQProgressHUD.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/layout/NSLayoutEngine.h"
@@ -44,7 +45,7 @@ void BM_UnbrokenFooterLabel(benchmark::State& state) {
     }
     NSRunLoop::installMain(nullptr);
 }
-BENCHMARK(BM_UnbrokenFooterLabel)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_UnbrokenFooterLabel)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 void BM_UnbrokenHUDDetails(benchmark::State& state) {
     auto loop = NSRunLoop::installMain(ManualClock::create(0));
@@ -63,7 +64,7 @@ void BM_UnbrokenHUDDetails(benchmark::State& state) {
     }
     NSRunLoop::installMain(nullptr);
 }
-BENCHMARK(BM_UnbrokenHUDDetails)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_UnbrokenHUDDetails)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
 

@@ -4,12 +4,23 @@
 
 #include <pango/pangocairo.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
 
 namespace {
 constexpr std::size_t kCacheCapacity = 512;
+constexpr std::size_t kAdvancesKept = 8;
+// The values of NSTextAlignment and NSLineBreakMode that the wrapping of long words looks at.
+constexpr std::int64_t kJustified = 3;
+constexpr std::int64_t kCharWrapping = 1;
+// The hyphen Pango shows where it breaks a word (U+2010 HYPHEN).
+constexpr const char* kHyphen = "\u2010";
+
+bool ellipsizes(std::int64_t lineBreakMode) {
+    return lineBreakMode >= 3 && lineBreakMode <= 5;
+}
 
 // Pango measures in integer units of 1/1024; widths beyond what an int holds mean "no limit".
 int pangoUnits(CGFloat points) {
@@ -49,7 +60,53 @@ std::string fontKey(const UIFont& f) {
     key += f.isItalic() ? 'i' : 'r';
     return key;
 }
+// The box of the first `maxLines` lines of `l` (all when 0), which the result owns.
+TextEngine::Laid measured(PangoLayout* l, std::int64_t maxLines, bool empty) {
+    TextEngine::Laid laid;
+    laid.layout = l;
+    laid.totalLines = pango_layout_get_line_count(l);
+    PangoLayoutIter* iter = pango_layout_get_iter(l);
+    int widest = 0, bottom = 0, lines = 0;
+    do {
+        if (maxLines > 0 && lines >= maxLines)
+            break;
+        PangoRectangle logical;
+        pango_layout_iter_get_line_extents(iter, nullptr, &logical);
+        widest = std::max(widest, logical.width);
+        bottom = logical.y + logical.height;
+        ++lines;
+    } while (pango_layout_iter_next_line(iter));
+    pango_layout_iter_free(iter);
+    laid.lineCount = lines;
+    laid.visibleHeight = static_cast<CGFloat>(bottom) / PANGO_SCALE;
+    laid.size =
+        empty ? CGSizeZero : CGSizeMake(static_cast<CGFloat>(widest) / PANGO_SCALE, laid.visibleHeight);
+    return laid;
+}
 } // namespace
+
+// Each broken line must come out as one line, left to right. Should Pango measure one wider than
+// the sum of its advances and break it again, or should a paragraph of its own take another
+// direction than the text around it, Pango's own wrapping serves instead.
+bool TextEngine::keepsBrokenLines(PangoLayout* l, const Wrapped& wrapped) {
+    std::vector<int> starts;
+    PangoLayoutIter* iter = pango_layout_get_iter(l);
+    bool leftToRight = true;
+    do {
+        starts.push_back(pango_layout_iter_get_index(iter));
+        leftToRight =
+            leftToRight && pango_layout_iter_get_line_readonly(iter)->resolved_dir == PANGO_DIRECTION_LTR;
+    } while (pango_layout_iter_next_line(iter));
+    pango_layout_iter_free(iter);
+    if (!leftToRight)
+        return false;
+    for (const auto& [lineStart, lineEnd] : wrapped.lines) {
+        auto inside = std::upper_bound(starts.begin(), starts.end(), static_cast<int>(lineStart));
+        if (inside != starts.end() && *inside < static_cast<int>(lineEnd))
+            return false;
+    }
+    return true;
+}
 
 TextEngine& TextEngine::forThisThread() {
     thread_local TextEngine engine;
@@ -144,7 +201,13 @@ PangoLayout* TextEngine::build(const std::string& text, const UIFont& font, cons
 
 TextEngine::Laid TextEngine::layout(std::string_view rawText, const UIFont& font, const TextLayoutParams& p) {
     // Only what can be shown goes to Pango, whose work grows with the whole text.
-    std::string text = textForLayout(rawText, p, font.pointSize());
+    return layoutShown(shownPartOfText(rawText, p, font.pointSize()), font, p);
+}
+
+TextEngine::Laid TextEngine::layoutShown(const std::string& text, const UIFont& font,
+                                         const TextLayoutParams& p) {
+    // The key holds everything the layout depends on: the text, the font, and every parameter
+    // (the width as Pango receives it).
     std::string key = text;
     key += '\x1e';
     key += fontKey(font);
@@ -174,26 +237,7 @@ TextEngine::Laid TextEngine::layout(std::string_view rawText, const UIFont& font
         }
     }
 
-    Laid laid;
-    laid.layout = build(text, font, p);
-    laid.totalLines = pango_layout_get_line_count(laid.layout);
-    PangoLayoutIter* iter = pango_layout_get_iter(laid.layout);
-    int widest = 0, bottom = 0, lines = 0;
-    do {
-        if (p.maxLines > 0 && lines >= p.maxLines)
-            break;
-        PangoRectangle logical;
-        pango_layout_iter_get_line_extents(iter, nullptr, &logical);
-        widest = std::max(widest, logical.width);
-        bottom = logical.y + logical.height;
-        ++lines;
-    } while (pango_layout_iter_next_line(iter));
-    pango_layout_iter_free(iter);
-    laid.lineCount = lines;
-    laid.visibleHeight = static_cast<CGFloat>(bottom) / PANGO_SCALE;
-    laid.size = text.empty() ? CGSizeZero
-                             : CGSizeMake(static_cast<CGFloat>(widest) / PANGO_SCALE, laid.visibleHeight);
-
+    Laid laid = lay(text, font, p);
     lru_.push_front({key, laid});
     cache_.emplace(std::move(key), lru_.begin());
     while (lru_.size() > kCacheCapacity) {
@@ -202,4 +246,183 @@ TextEngine::Laid TextEngine::layout(std::string_view rawText, const UIFont& font
         lru_.pop_back();
     }
     return laid;
+}
+
+TextEngine::Laid TextEngine::lay(const std::string& text, const UIFont& font, const TextLayoutParams& p) {
+    if (auto wrapped = wrapOverlongWords(text, font, p)) {
+        Laid laid = layWrapped(text, *wrapped, font, p);
+        if (laid.layout)
+            return laid;
+    }
+    if (p.width < 0)
+        return measured(build(text, font, p), p.maxLines, text.empty());
+    const std::string broken = withBreaksInOverlongWords(text, charactersPerLine(p.width, font.pointSize()));
+    return measured(build(broken, font, p), p.maxLines, text.empty());
+}
+
+std::optional<TextEngine::Wrapped> TextEngine::wrapOverlongWords(const std::string& text, const UIFont& font,
+                                                                 const TextLayoutParams& p) {
+    // Justified lines would lose their justification at the inserted paragraph breaks, and
+    // wrapping by characters may start a long word beside the text before it: both keep Pango's
+    // own wrapping.
+    const std::size_t longest = charactersPerLine(p.width, font.pointSize());
+    if (p.width < 0 || p.alignment == kJustified || p.lineBreakMode == kCharWrapping ||
+        text.size() > static_cast<std::size_t>(INT_MAX) || !hasRunLongerThan(text, longest))
+        return std::nullopt;
+    const int bytes = static_cast<int>(text.size());
+    const auto characters = static_cast<std::size_t>(g_utf8_strlen(text.data(), bytes));
+    std::vector<PangoLogAttr> attrs(characters + 1);
+    pango_get_log_attrs(text.data(), bytes, -1, pango_language_from_string("en-us"), attrs.data(),
+                        static_cast<int>(attrs.size()));
+    std::vector<std::size_t> offsets(characters + 1, text.size());
+    for (std::size_t i = 0, at = 0; i < characters; ++i) {
+        offsets[i] = at;
+        at = static_cast<std::size_t>(g_utf8_next_char(text.data() + at) - text.data());
+    }
+
+    const int width = pangoUnits(p.width);
+    const int hyphen = hyphenWidth(font);
+    Wrapped wrapped;
+    std::size_t copied = 0; // bytes of `text` already in wrapped.text
+    for (std::size_t start = 0, end; start < characters; start = end) {
+        // A word runs from one break opportunity to the next, without its trailing spaces.
+        std::size_t letters = 0;
+        for (end = start; end < characters; ++end) {
+            if (end > start && (attrs[end].is_line_break || attrs[end].is_mandatory_break))
+                break;
+            if (attrs[end].is_char_break && !attrs[end].is_white)
+                ++letters;
+        }
+        std::size_t last = end;
+        while (last > start && attrs[last - 1].is_white)
+            --last;
+        if (letters <= longest)
+            continue;
+        std::string word = text.substr(offsets[start], offsets[last] - offsets[start]);
+        const std::vector<int>& widths = advances(word, font);
+        if (widths.size() != last - start)
+            return std::nullopt;
+        std::vector<WordCharacter> characterList(last - start);
+        for (std::size_t i = 0; i < characterList.size(); ++i)
+            characterList[i] = {widths[i], static_cast<bool>(attrs[start + i].is_char_break),
+                                breakInsertsHyphen(attrs[start + i])};
+        std::size_t lineStart = offsets[start];
+        for (std::size_t at : lineStartsInWord(characterList, width, hyphen)) {
+            const std::size_t cut = offsets[start + at];
+            const std::size_t lineStartInWrapped = wrapped.text.size() + (lineStart - copied);
+            wrapped.text.append(text, copied, cut - copied);
+            if (characterList[at].hyphenBefore)
+                wrapped.text += kHyphen;
+            wrapped.text += '\n';
+            wrapped.lines.emplace_back(lineStartInWrapped, wrapped.text.size());
+            wrapped.inserted.emplace_back(wrapped.text.size(), wrapped.text.size() - cut);
+            copied = lineStart = cut;
+        }
+    }
+    if (wrapped.inserted.empty())
+        return std::nullopt;
+    wrapped.text.append(text, copied);
+    return wrapped;
+}
+
+TextEngine::Laid TextEngine::layWrapped(const std::string& text, const Wrapped& wrapped, const UIFont& font,
+                                        const TextLayoutParams& p) {
+    if (p.maxLines > 0) {
+        // A limit serves from the layout without one: it shows the same lines, and only the last
+        // shown line differs when it is cut and ellipsized.
+        TextLayoutParams all = p;
+        all.maxLines = 0;
+        const Laid unlimited = layoutShown(text, font, all);
+        if (!ellipsizes(p.lineBreakMode) || unlimited.totalLines <= p.maxLines) {
+            g_object_ref(unlimited.layout); // each entry of the cache holds its own reference
+            return measured(unlimited.layout, p.maxLines, text.empty());
+        }
+        if (wrapped.text != pango_layout_get_text(unlimited.layout))
+            return {};
+        return layCut(text, wrapped, unlimited, font, p);
+    }
+    PangoLayout* l = build(wrapped.text, font, p);
+    if (!keepsBrokenLines(l, wrapped)) {
+        g_object_unref(l);
+        return {};
+    }
+    return measured(l, 0, text.empty());
+}
+
+TextEngine::Laid TextEngine::layCut(const std::string& text, const Wrapped& wrapped, const Laid& unlimited,
+                                    const UIFont& font, const TextLayoutParams& p) {
+    // The lines before the last shown one stay as broken; the last one holds the rest of its
+    // paragraph, unbroken, for Pango to ellipsize. A height (rather than a count of lines per
+    // paragraph, which the broken lines would each satisfy) makes that line the last.
+    PangoLayoutLine* lastShown =
+        pango_layout_get_line_readonly(unlimited.layout, static_cast<int>(p.maxLines - 1));
+    const auto cutAt = static_cast<std::size_t>(lastShown->start_index);
+    auto after = std::upper_bound(wrapped.inserted.begin(), wrapped.inserted.end(), cutAt,
+                                  [](std::size_t at, const auto& entry) { return at < entry.first; });
+    const std::size_t original = cutAt - (after == wrapped.inserted.begin() ? 0 : std::prev(after)->second);
+    int paragraphEnd = 0, nextParagraph = 0;
+    pango_find_paragraph_boundary(text.data() + original, static_cast<int>(text.size() - original),
+                                  &paragraphEnd, &nextParagraph);
+    std::string cut = wrapped.text.substr(0, cutAt);
+    cut.append(text, original, static_cast<std::size_t>(paragraphEnd));
+
+    PangoRectangle line;
+    pango_layout_line_get_extents(lastShown, nullptr, &line);
+    PangoLayout* l = build(cut, font, p);
+    pango_layout_set_height(l, static_cast<int>(std::min<int64_t>(p.maxLines, 100000)) * line.height +
+                                   line.height / 2);
+    if (!keepsBrokenLines(l, wrapped) || pango_layout_get_line_count(l) != p.maxLines ||
+        pango_layout_get_line_readonly(l, static_cast<int>(p.maxLines - 1))->start_index !=
+            static_cast<int>(cutAt)) {
+        g_object_unref(l);
+        return {};
+    }
+    Laid laid = measured(l, p.maxLines, false);
+    laid.totalLines = unlimited.totalLines;
+    return laid;
+}
+
+const std::vector<int>& TextEngine::advances(const std::string& word, const UIFont& font) {
+    std::string key = fontKey(font);
+    key += '\x1e';
+    key += word;
+    if (auto it = advances_.find(key); it != advances_.end())
+        return it->second;
+    if (advances_.size() >= kAdvancesKept)
+        advances_.clear();
+    // Shaped as a line of its own: a word has no break opportunity, so nothing at its edges
+    // changes how its characters are shaped.
+    PangoLayout* l = pango_layout_new(context_);
+    pango_layout_set_font_description(l, description(font));
+    pango_layout_set_text(l, word.data(), static_cast<int>(word.size()));
+    std::vector<int> widths(
+        static_cast<std::size_t>(g_utf8_strlen(word.data(), static_cast<gssize>(word.size()))));
+    PangoLayoutIter* iter = pango_layout_get_iter(l);
+    do {
+        PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter);
+        if (!run)
+            continue;
+        const auto first =
+            static_cast<std::size_t>(g_utf8_pointer_to_offset(word.data(), word.data() + run->item->offset));
+        if (first + static_cast<std::size_t>(run->item->num_chars) > widths.size())
+            continue;
+        pango_glyph_item_get_logical_widths(run, word.data(), widths.data() + first);
+    } while (pango_layout_iter_next_run(iter));
+    pango_layout_iter_free(iter);
+    g_object_unref(l);
+    return advances_.emplace(std::move(key), std::move(widths)).first->second;
+}
+
+int TextEngine::hyphenWidth(const UIFont& font) {
+    std::string key = fontKey(font);
+    if (auto it = hyphenWidths_.find(key); it != hyphenWidths_.end())
+        return it->second;
+    PangoLayout* l = pango_layout_new(context_);
+    pango_layout_set_font_description(l, description(font));
+    pango_layout_set_text(l, kHyphen, -1);
+    PangoRectangle logical;
+    pango_layout_get_extents(l, nullptr, &logical);
+    g_object_unref(l);
+    hyphenWidths_.emplace(std::move(key), logical.width);
+    return logical.width;
 }

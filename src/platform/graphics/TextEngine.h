@@ -11,9 +11,12 @@
 
 #include <cstdint>
 #include <list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 typedef struct _PangoContext PangoContext;
 typedef struct _PangoLayout PangoLayout;
@@ -54,6 +57,32 @@ private:
     TextEngine();
     PangoFontDescription* description(const UIFont& font);
     PangoLayout* build(const std::string& text, const UIFont& font, const TextLayoutParams& params);
+    // The layout of text already cut to what can be shown, from the cache when it is there.
+    Laid layoutShown(const std::string& text, const UIFont& font, const TextLayoutParams& params);
+    // A layout of its own for a miss in the cache.
+    Laid lay(const std::string& text, const UIFont& font, const TextLayoutParams& params);
+
+    // Text whose words too long for a line are broken into lines by the engine itself (a hyphen
+    // where Pango would show one, then a paragraph break), so that Pango shapes each line once
+    // instead of the rest of the word at every line. `inserted` holds, for each break, the offset
+    // in `text` just after it and the bytes inserted up to there.
+    struct Wrapped {
+        std::string text;
+        std::vector<std::pair<std::size_t, std::size_t>> inserted;
+        std::vector<std::pair<std::size_t, std::size_t>> lines; // [start, end) of each broken line
+    };
+    std::optional<Wrapped> wrapOverlongWords(const std::string& text, const UIFont& font,
+                                             const TextLayoutParams& params);
+    // The layout of wrapped text, or none (no layout) when Pango would not keep the lines as
+    // broken; then Pango's own wrapping serves.
+    Laid layWrapped(const std::string& text, const Wrapped& wrapped, const UIFont& font,
+                    const TextLayoutParams& params);
+    // Wrapped text cut at the limit of lines, whose last shown line is ellipsized.
+    Laid layCut(const std::string& text, const Wrapped& wrapped, const Laid& unlimited, const UIFont& font,
+                const TextLayoutParams& params);
+    static bool keepsBrokenLines(PangoLayout* layout, const Wrapped& wrapped);
+    const std::vector<int>& advances(const std::string& word, const UIFont& font);
+    int hyphenWidth(const UIFont& font);
 
     struct Entry {
         std::string key;
@@ -62,6 +91,10 @@ private:
     PangoContext* context_;
     std::unordered_map<std::string, PangoFontDescription*> descriptions_;
     std::unordered_map<std::string, Metrics> metrics_;
+    std::unordered_map<std::string, int> hyphenWidths_;
+    // The advances of the last few overlong words, by font: a label measured at several widths
+    // shapes its word once.
+    std::unordered_map<std::string, std::vector<int>> advances_;
     std::list<Entry> lru_;
     std::unordered_map<std::string, std::list<Entry>::iterator> cache_;
 };

@@ -70,9 +70,17 @@ bool isSpaceByte(char byte) {
     return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r' || byte == '\f' || byte == '\v';
 }
 
-// Whether some run of bytes without an ASCII space is longer than `length`: a cheap first look
-// that passes over ordinary prose without asking Pango where its lines may break.
-bool hasRunLongerThan(const std::string& text, std::size_t length) {
+} // namespace
+
+bool breakInsertsHyphen(const PangoLogAttr& a) {
+#if PANGO_VERSION_CHECK(1, 50, 0)
+    return a.break_inserts_hyphen;
+#else
+    return true;
+#endif
+}
+
+bool hasRunLongerThan(std::string_view text, std::size_t length) {
     std::size_t run = 0;
     for (char byte : text) {
         run = isSpaceByte(byte) ? 0 : run + 1;
@@ -82,16 +90,36 @@ bool hasRunLongerThan(const std::string& text, std::size_t length) {
     return false;
 }
 
-// Whether Pango shows a hyphen where it breaks a word by characters before this character.
-bool insertsHyphen(const PangoLogAttr& a) {
-#if PANGO_VERSION_CHECK(1, 50, 0)
-    return a.break_inserts_hyphen;
-#else
-    return true;
-#endif
+std::vector<std::size_t> lineStartsInWord(const std::vector<WordCharacter>& word, int width,
+                                          int hyphenWidth) {
+    std::vector<std::size_t> starts;
+    long long rest = 0;
+    for (const WordCharacter& c : word)
+        rest += c.advance;
+    std::size_t start = 0;
+    while (rest > width) {
+        // The first break that overflows ends the search once some break was found, as in
+        // Pango's own line breaking; until then the line takes whatever it must.
+        long long run = 0, before = 0;
+        std::size_t found = 0;
+        for (std::size_t i = start; i < word.size(); ++i) {
+            const long long extra = word[i].hyphenBefore ? hyphenWidth : 0;
+            if (found != 0 && run + extra > width)
+                break;
+            if (i > start && word[i].breakBefore) {
+                found = i;
+                before = run;
+            }
+            run += word[i].advance;
+        }
+        if (found == 0)
+            break; // nowhere left to break: the rest stays on one line
+        starts.push_back(found);
+        rest -= before;
+        start = found;
+    }
+    return starts;
 }
-
-} // namespace
 
 std::size_t charactersPerLine(CGFloat width, CGFloat pointSize) {
     if (!(pointSize > 0) || !(width >= 0))
@@ -133,7 +161,7 @@ std::string withBreaksInOverlongWords(const std::string& text, std::size_t longe
         if (a.is_line_break || a.is_mandatory_break)
             inWord = 0;
         if (a.is_char_break && !a.is_white && inWord++ >= longestWord)
-            out += insertsHyphen(a) ? kSoftHyphen : kZeroWidthSpace;
+            out += breakInsertsHyphen(a) ? kSoftHyphen : kZeroWidthSpace;
         out.append(p, next);
         p = next;
     }

@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The most characters of one string that are ever laid out: about seventy lines of a 13-point
 // footer across a phone, far more than any label of a settings screen holds.
@@ -44,3 +45,27 @@ std::string withBreaksInOverlongWords(const std::string& text, std::size_t longe
 
 // Both: what TextEngine lays out for `text`. Words are broken only when lines wrap.
 std::string textForLayout(std::string_view text, const TextLayoutParams& params, CGFloat pointSize);
+
+// Whether some run of bytes without an ASCII space is longer than `length`: a cheap first look
+// that passes over ordinary prose without asking Pango where its lines may break.
+bool hasRunLongerThan(std::string_view text, std::size_t length);
+
+typedef struct _PangoLogAttr PangoLogAttr;
+
+// Whether Pango shows a hyphen where it breaks a word by characters before this character.
+bool breakInsertsHyphen(const PangoLogAttr& attributes);
+
+// One character of a word that no line holds: its advance in Pango units, whether a line may
+// start before it, and whether a break there shows a hyphen at the end of the line before.
+struct WordCharacter {
+    int advance = 0;
+    bool breakBefore = false;
+    bool hyphenBefore = false;
+};
+
+// Where such a word wraps by characters, as Pango wraps it: a line takes characters while they,
+// with the hyphen a break after them would show, fit `width`, and at least one cluster when not
+// even that fits. Returns the index of the character each line after the first starts with; the
+// last line holds what remains, which fits. Shaping the word once and breaking it here spares
+// Pango shaping the rest of the word again at every line.
+std::vector<std::size_t> lineStartsInWord(const std::vector<WordCharacter>& word, int width, int hyphenWidth);

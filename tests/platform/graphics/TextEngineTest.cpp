@@ -1,12 +1,22 @@
 // A label measured without a limit of lines and drawn with the limit its height holds: the second
 // layout is the first, and a long unbroken word breaks in it exactly where Pango breaks it when
-// the limit is laid out afresh (on another thread, whose engine has nothing cached).
+// the limit is laid out afresh (on another thread, whose engine has nothing cached). A word that
+// no line holds, which the engine breaks into lines itself, fills the lines Pango's own wrapping
+// fills, at the same widths, and draws the same; a change of text, font or width is never served
+// a layout made for another.
 
 #include "platform/graphics/TextEngine.h"
+
+#include "platform/graphics/TextForLayout.h"
+#include "support/PixelTesting.h"
 
 #include <gtest/gtest.h>
 #include <pango/pangocairo.h>
 
+#include <cairo.h>
+#include <climits>
+#include <cmath>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,6 +66,179 @@ TEST(TextEngineTest, ALimitTheTextDoesNotReachKeepsTheLayoutAndItsBreaks) {
     const TextEngine::Laid cut = engine.layout(text, font, params);
     EXPECT_NE(cut.layout, unlimited.layout);
     EXPECT_EQ(cut.lineCount, unlimited.totalLines - 1);
+}
+
+// The characters of each line and its width, leaving out the breaks inserted into the text.
+struct Line {
+    std::string text;
+    int width = 0;
+    bool operator==(const Line&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Line& line) {
+    return os << '"' << line.text << "\" (" << line.width << ')';
+}
+
+std::string withoutInserted(std::string text) {
+    for (const std::string inserted : {"\u00AD", "\u200B", "\u2010", "\n"})
+        for (std::size_t at; (at = text.find(inserted)) != std::string::npos;)
+            text.erase(at, inserted.size());
+    return text;
+}
+
+std::vector<Line> lines(PangoLayout* layout) {
+    std::vector<Line> out;
+    const char* text = pango_layout_get_text(layout);
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    do {
+        PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iter);
+        PangoRectangle logical;
+        pango_layout_iter_get_line_extents(iter, nullptr, &logical);
+        out.push_back(
+            {withoutInserted(std::string(text + line->start_index, static_cast<std::size_t>(line->length))),
+             logical.width});
+    } while (pango_layout_iter_next_line(iter));
+    pango_layout_iter_free(iter);
+    return out;
+}
+
+// The text as Pango wraps it by itself, given a break opportunity between the characters of its
+// overlong words, in the engine's context and font.
+PangoLayout* wrappedByPango(const TextEngine::Laid& laid, const std::string& text, CGFloat width,
+                            CGFloat pointSize, int maxLines = 0) {
+    PangoLayout* layout = pango_layout_new(pango_layout_get_context(laid.layout));
+    pango_layout_set_font_description(layout, pango_layout_get_font_description(laid.layout));
+    const std::string broken = withBreaksInOverlongWords(text, charactersPerLine(width, pointSize));
+    pango_layout_set_text(layout, broken.data(), static_cast<int>(broken.size()));
+    pango_layout_set_width(layout, static_cast<int>(std::lround(width * PANGO_SCALE)));
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    pango_layout_set_alignment(layout, pango_layout_get_alignment(laid.layout));
+    pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+    pango_layout_set_height(layout, maxLines > 0 ? -maxLines : INT_MAX);
+    return layout;
+}
+
+void expectSameLines(const std::vector<Line>& have, const std::vector<Line>& want) {
+    ASSERT_EQ(have.size(), want.size());
+    for (std::size_t i = 0; i < have.size(); ++i) {
+        EXPECT_EQ(have[i].text, want[i].text) << "line " << i;
+        EXPECT_NEAR(have[i].width, want[i].width, PANGO_SCALE / 8) << "line " << i;
+    }
+}
+
+TEST(TextEngineTest, AnOverlongWordFillsTheLinesPangoWouldFillAtTheSameWidths) {
+    TextEngine& engine = TextEngine::forThisThread();
+    const std::string word = numberedWord(3000);
+    for (const std::string& text : {word, "Hello " + word + " and a tail of words", "1500" + word.substr(4)})
+        for (CGFloat size : {9.0, 13.0, 20.5})
+            for (CGFloat width : {41.0, 180.0, 343.0}) {
+                SCOPED_TRACE(testing::Message() << size << " pt at " << width);
+                TextLayoutParams params;
+                params.width = width;
+                params.lineBreakMode = 4;
+                const TextEngine::Laid laid = engine.layout(text, UIFont::systemFontOfSize(size), params);
+                PangoLayout* reference = wrappedByPango(laid, text, width, size);
+                expectSameLines(lines(laid.layout), lines(reference));
+                PangoRectangle extents;
+                pango_layout_get_extents(reference, nullptr, &extents);
+                EXPECT_NEAR(laid.size.height, static_cast<CGFloat>(extents.height) / PANGO_SCALE, 0.01);
+                g_object_unref(reference);
+            }
+}
+
+TEST(TextEngineTest, AnOverlongWordCutByALimitEndsInTheSameEllipsizedLine) {
+    TextEngine& engine = TextEngine::forThisThread();
+    const std::string text = "Hello " + numberedWord(3000) + " tail";
+    const UIFont font = UIFont::systemFontOfSize(13);
+    for (int limit : {1, 2, 7}) {
+        SCOPED_TRACE(limit);
+        TextLayoutParams params;
+        params.width = 180;
+        params.lineBreakMode = 4;
+        params.maxLines = limit;
+        const TextEngine::Laid laid = engine.layout(text, font, params);
+        EXPECT_EQ(laid.lineCount, limit);
+        EXPECT_GT(laid.totalLines, limit);
+        PangoLayout* reference = wrappedByPango(laid, text, 180, 13, limit);
+        std::vector<Line> have = lines(laid.layout), want = lines(reference);
+        have.resize(static_cast<std::size_t>(limit));
+        want.resize(static_cast<std::size_t>(limit));
+        // The last line holds the rest of the text, ellipsized: its width is what it shows.
+        EXPECT_NEAR(have.back().width, want.back().width, PANGO_SCALE / 8);
+        have.back().text = want.back().text;
+        expectSameLines(have, want);
+        g_object_unref(reference);
+    }
+}
+
+TEST(TextEngineTest, AnOverlongWordDrawsAsPangoWrapsIt) {
+    TextEngine& engine = TextEngine::forThisThread();
+    const std::string text = numberedWord(2000);
+    TextLayoutParams params;
+    params.width = 150;
+    params.lineBreakMode = 4;
+    const TextEngine::Laid laid = engine.layout(text, UIFont::systemFontOfSize(13), params);
+    PangoLayout* reference = wrappedByPango(laid, text, 150, 13);
+    auto drawn = [](PangoLayout* layout) {
+        return pixels::draw(160, 500, [&](const CGContextRef& c) {
+            cairo_set_source_rgb(c->cairo(), 0, 0, 0);
+            cairo_move_to(c->cairo(), 0, 0);
+            pango_cairo_show_layout(c->cairo(), layout);
+        });
+    };
+    const CGImageRef have = drawn(laid.layout), want = drawn(reference);
+    g_object_unref(reference);
+    // Line by line, ink reaches as far right in both, and none lies beyond the width.
+    auto ink = [](const CGImage::Pixel& p) { return p.a > 100; };
+    auto rightmost = [&](const CGImageRef& image, int top, int bottom) {
+        for (int x = 159; x >= 0; --x)
+            if (pixels::count(image, x, top, x + 1, bottom, ink) > 0)
+                return x;
+        return -1;
+    };
+    const int line = static_cast<int>(UIFont::systemFontOfSize(13).lineHeight());
+    int inked = 0;
+    for (int top = 0; top + line <= 500; top += line) {
+        const int edge = rightmost(want, top + 2, top + line - 2);
+        EXPECT_NEAR(rightmost(have, top + 2, top + line - 2), edge, 1) << "line at " << top;
+        inked += edge > 100 ? 1 : 0;
+    }
+    EXPECT_GT(inked, 10);
+    EXPECT_EQ(pixels::count(have, 152, 0, 160, 500, ink), 0);
+}
+
+TEST(TextEngineTest, AChangeOfTextFontOrWidthIsNotServedAnotherLayout) {
+    TextEngine& engine = TextEngine::forThisThread();
+    const std::string word = numberedWord(3000);
+    std::string other = word;
+    other[1500] = 'W'; // wider than the letter it replaces
+    TextLayoutParams narrow, wide;
+    narrow.width = 180;
+    wide.width = 250;
+    const UIFont small = UIFont::systemFontOfSize(13), large = UIFont::systemFontOfSize(17);
+    struct Case {
+        const std::string& text;
+        UIFont font;
+        TextLayoutParams params;
+    };
+    const Case cases[] = {
+        {word, small, narrow}, {word, large, narrow}, {word, small, wide}, {other, small, narrow}};
+    std::vector<std::vector<Line>> cached;
+    for (const Case& c : cases)
+        cached.push_back(lines(engine.layout(c.text, c.font, c.params).layout));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        std::vector<Line> fresh;
+        std::thread([&] {
+            fresh = lines(
+                TextEngine::forThisThread().layout(cases[i].text, cases[i].font, cases[i].params).layout);
+        }).join();
+        EXPECT_EQ(cached[i], fresh) << "case " << i;
+        EXPECT_EQ(lines(engine.layout(cases[i].text, cases[i].font, cases[i].params).layout), fresh)
+            << "case " << i;
+    }
+    EXPECT_NE(cached[0], cached[1]);
+    EXPECT_NE(cached[0], cached[2]);
+    EXPECT_NE(cached[0], cached[3]);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -115,6 +116,35 @@ TEST(TextForLayoutTest, WordsLongerThanALineGetBreaksBetweenTheirCharactersPastT
     // Text laid out on one line is never broken.
     EXPECT_EQ(textForLayout(long_, TextLayoutParams{}, 13), long_);
     EXPECT_NE(textForLayout(word(2000), wrapping(100, 0), 13), word(2000));
+}
+
+} // namespace
+
+namespace {
+
+std::vector<WordCharacter> evenWord(std::size_t letters, int advance) {
+    return std::vector<WordCharacter>(letters, WordCharacter{advance, true, true});
+}
+
+TEST(TextForLayoutTest, AWordBreaksWhereItsCharactersAndTheHyphenStillFit) {
+    // Three letters of 10 and a hyphen of 5 fill 35 exactly; a fourth would not fit.
+    EXPECT_EQ(lineStartsInWord(evenWord(10, 10), 35, 5), (std::vector<std::size_t>{3, 6, 9}));
+    // What remains fits on the last line without a hyphen: no break is made for it.
+    EXPECT_EQ(lineStartsInWord(evenWord(7, 10), 35, 5), (std::vector<std::size_t>{3, 6}));
+    EXPECT_TRUE(lineStartsInWord(evenWord(3, 10), 30, 5).empty());
+
+    // A break that shows no hyphen lets one more letter in.
+    std::vector<WordCharacter> digits = evenWord(6, 10);
+    for (auto& c : digits)
+        c.hyphenBefore = false;
+    EXPECT_EQ(lineStartsInWord(digits, 35, 5), (std::vector<std::size_t>{3}));
+
+    // No break inside a cluster (a letter and its accent); a line takes at least one cluster
+    // even when nothing fits.
+    std::vector<WordCharacter> accented = evenWord(6, 10);
+    accented[1].breakBefore = accented[3].breakBefore = accented[5].breakBefore = false;
+    EXPECT_EQ(lineStartsInWord(accented, 35, 5), (std::vector<std::size_t>{2, 4}));
+    EXPECT_EQ(lineStartsInWord(evenWord(3, 50), 35, 5), (std::vector<std::size_t>{1, 2}));
 }
 
 } // namespace
