@@ -9,8 +9,9 @@
 #     SIM=/path/to/orbitchat-sim bench/process-start.sh
 #
 # The default script is what a UI test does first: open the pane and print its state. Quote the
-# figure beside an anchor measured in the same minute (RunLoopIdleBench, or BM_CpuAnchor of any
-# benchmark program), since the machine may be busy with other work.
+# figure beside an anchor measured in the same minute, since the machine may be busy with other
+# work: when a benchmark program that has BM_CpuAnchor is built (LayoutBench, PaneOpenBench,
+# SettingsBench; or ANCHOR=/path/to/it), its median is printed after the runs.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/.." && pwd)"
@@ -49,3 +50,13 @@ rss=$(cat "$work"/rss.* | awk '{ print $1 / 1024 }' | median)
 cpu=$(cat "$work"/rss.* | awk '{ print ($2 + $3) * 1000 }' | median)
 printf 'process start to the end of the script: median %.1f ms wall, %.0f ms processor, %.1f MiB peak RSS (%d runs)\n' \
   "$wall" "$cpu" "$rss" "$runs"
+
+anchor="${ANCHOR:-}"
+for candidate in LayoutBench PaneOpenBench SettingsBench; do
+  [ -n "$anchor" ] && break
+  [ -x "$root/build/default/bench/$candidate" ] && anchor="$root/build/default/bench/$candidate"
+done
+if [ -n "$anchor" ]; then
+  "$anchor" --benchmark_filter='^BM_CpuAnchor' --benchmark_format=csv 2>/dev/null |
+    awk -F, '$1 ~ /_median"?$/ { printf "BM_CpuAnchor (same run): median %.2f ms CPU\n", $4 }'
+fi

@@ -25,6 +25,7 @@
 #include "platform/foundation/HostFileRead.h"
 #include "sim/CommandLine.h"
 #include "sim/screen/SimWindowApp.h"
+#include "sim/screen/WindowModule.h"
 #include "sim/script/HUDGallery.h"
 #include "sim/script/ScriptRunner.h"
 #include "sim/script/SimDump.h"
@@ -132,6 +133,16 @@ int main(int argc, char** argv) {
         return !options.deviceRoot.empty();
     };
 
+    // A window needs the window module (WindowModule.h); a program that has a display but lost
+    // its module says so and stops, rather than recording in place of the window it was asked for.
+    auto windowModuleLoads = [] {
+        auto module = WindowModule::load();
+        if (!module)
+            std::cerr << "orbitchat-sim: the window back end could not be loaded: " << module.reason()
+                      << "\n";
+        return static_cast<bool>(module);
+    };
+
     bool tour = false;
     std::string script = "open\ndump\n";
     if (hudGallery && scriptPath.empty()) {
@@ -141,7 +152,7 @@ int main(int argc, char** argv) {
     }
     if (scriptPath.empty() && !dumpOnly) {
         if (!headless && std::getenv("DISPLAY")) {
-            if (!useDevice(false))
+            if (!windowModuleLoads() || !useDevice(false))
                 return 1;
             if (!ownDevice)
                 std::cerr << "orbitchat-sim: the device is " << options.deviceRoot
@@ -176,6 +187,8 @@ int main(int argc, char** argv) {
     if (options.deviceRoot.empty() && !useDevice(tour || hudGallery))
         return 1;
     if (hudGallery && !headless && std::getenv("DISPLAY")) {
+        if (!windowModuleLoads())
+            return 1;
         auto shown = RunHUDGalleryWindow(options, commands);
         if (shown)
             return 0;

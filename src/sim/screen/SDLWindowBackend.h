@@ -1,6 +1,7 @@
 #pragma once
 
-// The simulator in a window on the host's display (SDL2). The window is the device's screen at
+// The simulator in a window on the host's display (SDL2, through the window module that is loaded
+// when the first window opens: HostWindow.h, WindowModule.h). The window is the device's screen at
 // its pixel size, scaled down to fit a smaller display. A click is a tap, a drag pans and
 // scrolls (the run loop runs in UITrackingRunLoopMode while the button is down), the wheel
 // scrolls the list under the pointer, and the keyboard types into the focused text field.
@@ -10,12 +11,13 @@
 // follow.
 //
 // It draws only when the screen changed (UIView::displayGeneration) or something animates, and
-// otherwise sleeps in SDL's event wait, so an idle simulator takes next to no CPU.
+// otherwise sleeps in the window's event wait, so an idle simulator takes next to no CPU.
 //
 //     std::string why;
 //     auto window = SDLWindowBackend::open(screen, why);
 //     if (window) window->run(simulator);
 
+#include "sim/screen/HostWindow.h"
 #include "sim/screen/ScreenBackend.h"
 
 #include <functional>
@@ -24,14 +26,11 @@
 
 class SimScreen;
 class Simulator;
-struct SDL_Window;
-struct SDL_Renderer;
-struct SDL_Texture;
-union SDL_Event;
 
 class SDLWindowBackend : public ScreenBackend {
 public:
-    // Null (with the reason) when there is no display or SDL cannot open a window.
+    // Null (with the reason) when there is no display, the window module cannot be loaded ("the
+    // window back end could not be loaded: ..."), or SDL cannot open a window.
     static std::unique_ptr<SDLWindowBackend> open(SimScreen& screen, const std::string& title,
                                                   std::string& why);
     ~SDLWindowBackend() override;
@@ -59,15 +58,12 @@ public:
 
 private:
     explicit SDLWindowBackend(SimScreen& screen) : screen_(screen) {}
-    void handle(const SDL_Event& event);
+    void handle(const HostWindowEvent& event);
     CGPoint toPoints(int x, int y) const;
     void tiltToward(int x, int y);
 
     SimScreen& screen_;
-    SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* texture_ = nullptr;
-    int textureWidth_ = 0, textureHeight_ = 0;
+    std::unique_ptr<HostWindow> window_;
     double pixelsPerPoint_ = 1;
     bool running_ = false;
     bool buttonDown_ = false;

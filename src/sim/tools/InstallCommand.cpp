@@ -3,6 +3,7 @@
 #include "platform/foundation/HostFileRead.h"
 #include "sim/CommandLine.h"
 #include "sim/settings/DataFolder.h"
+#include "sim/tools/ArchiveLibrary.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -32,6 +33,8 @@ std::set<std::string> bundleNamesIn(const std::vector<std::string>& files) {
 
 Result<std::string> bundleOfPackage(const std::string& package, const std::string& bundleName,
                                     std::unique_ptr<BundleSource::TemporaryFolder>& extracted) {
+    if (auto loaded = ArchiveLibrary::load(); !loaded)
+        return loaded.failure();
     auto folder = BundleSource::TemporaryFolder::create();
     if (!folder)
         return folder.failure();
@@ -118,6 +121,8 @@ Result<> prepareBundleInput(const std::string& project, const std::string& packa
         read = BundleSource::readProject(project, rootless);
         bundles = read.bundles;
     } else {
+        if (auto loaded = ArchiveLibrary::load(); !loaded)
+            return loaded.failure();
         auto installed = BundleSource::installPackage(package, options.deviceRoot);
         if (!installed)
             return Failure{package + ": " + installed.reason()};
@@ -174,6 +179,10 @@ int RunInstallCommand(int argc, char** argv, std::ostream& out, std::ostream& er
     }
     if (!BundleSource::isPackage(arguments.package)) {
         err << "orbitchat-sim install: " << arguments.package << " is not a .deb file\n";
+        return 1;
+    }
+    if (auto loaded = ArchiveLibrary::load(); !loaded) {
+        err << "orbitchat-sim install: " << loaded.reason() << "\n";
         return 1;
     }
     auto installed = BundleSource::installPackage(arguments.package, device);

@@ -233,3 +233,14 @@ TEST_F(InstallCommandTest, AProjectIsInstalledRecordedAndOpenedFromItsRowInSetti
         EXPECT_TRUE(std::dynamic_pointer_cast<SettingsTweakList>(sim.settings().visibleList()));
     }
 }
+
+// The program is not linked with libarchive: `install` loads it at the first package it reads.
+TEST_F(InstallCommandTest, TheProgramInstallsAPackageThroughTheLibraryItLoadsOnDemand) {
+    const std::string package = build(stage("shine"));
+    std::string out;
+    ASSERT_EQ(runSimProgram("install '" + package + "' --device '" + device.path() + "'", out, true), 0)
+        << out;
+    EXPECT_NE(out.find("recorded com.example.shine in /var/jb/var/lib/dpkg/status"), std::string::npos)
+        << out;
+    EXPECT_EQ(device.read("/var/jb/Library/PreferenceBundles/ShinePrefs.bundle/Root.plist"), kShineRoot);
+}
