@@ -27,14 +27,14 @@ struct ProjectOptionHelp {
     const char* project;
     const char* bundleName;
     const char* rootless = "the project is built rootless (bundle and entry under /var/jb)";
-    // Whether --bundle-name means anything without --project (it does where a package has bundles
-    // too).
+    // Whether --bundle-name needs --project: it does where only a project has bundles to choose
+    // from, and not where a package may bring several too.
     bool bundleNameNeedsProject = false;
 };
 
-// Adds the project options, --rootless only with a flag to set; `between` adds a command's own options that its help lists between
-// --project and --bundle-name. `Project` is a folder, or a list of them where the command takes
-// several.
+// Adds the project options, --rootless only when there is a flag for it to set. `between` adds
+// the command's own options that its help lists between --project and --bundle-name. `Project` is
+// a folder, or a list of folders where the command takes several.
 template <class Project>
 CLI::Option* addProjectOptions(CLI::App& cli, const ProjectOptionHelp& help, Project& project,
                                std::string& bundleName, bool* rootless,
