@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <functional>
 #include <ostream>
 
 namespace {
@@ -17,6 +18,42 @@ std::optional<int> parse(CLI::App& cli, int argc, char** argv, std::ostream& out
         return cli.exit(e, out, err) == 0 ? 0 : 2;
     }
     return std::nullopt;
+}
+
+// The options that pick a Theos project's preference bundle, which several commands share, in
+// this order in their help: --project, --bundle-name, and --rootless (which needs --project) where
+// the command installs the project. Each command words the help for what it does with them.
+struct ProjectOptionHelp {
+    const char* project;
+    const char* bundleName;
+    const char* rootless = "the project is built rootless (bundle and entry under /var/jb)";
+    // Whether --bundle-name needs --project: it does where only a project has bundles to choose
+    // from, and not where a package may bring several too.
+    bool bundleNameNeedsProject = false;
+};
+
+// Adds the project options, --rootless only when there is a flag for it to set. `between` adds
+// the command's own options that its help lists between --project and --bundle-name. `Project` is
+// a folder, or a list of folders where the command takes several.
+template <class Project>
+CLI::Option* addProjectOptions(CLI::App& cli, const ProjectOptionHelp& help, Project& project,
+                               std::string& bundleName, bool* rootless,
+                               const std::function<void(CLI::Option* project)>& between = {}) {
+    CLI::Option* projectOption =
+        cli.add_option("--project", project, help.project)->check(CLI::ExistingDirectory);
+    if (between)
+        between(projectOption);
+    CLI::Option* bundleNameOption = cli.add_option("--bundle-name", bundleName, help.bundleName);
+    if (help.bundleNameNeedsProject)
+        bundleNameOption->needs(projectOption);
+    if (rootless)
+        cli.add_flag("--rootless", *rootless, help.rootless)->needs(projectOption);
+    return projectOption;
+}
+
+void addAppearanceOption(CLI::App& cli, std::string& appearance) {
+    cli.add_option("--appearance", appearance, "draw the screen light or dark (default: light)")
+        ->check(CLI::IsMember({"light", "dark"}));
 }
 
 } // namespace
@@ -58,33 +95,32 @@ std::optional<int> readSimArguments(int argc, char** argv, SimArguments& argumen
                        "Root.plist (\"open\" opens it)")
             ->check(CLI::ExistingDirectory | CLI::ExistingFile)
             ->excludes(paneBundle);
-    auto* project = cli.add_option("--project", arguments.project,
-                                   "install the preference bundle of this Theos project, with its entry, "
-                                   "into the device (a fresh copy of the sample unless --device) and open it")
-                        ->check(CLI::ExistingDirectory)
-                        ->excludes(paneBundle)
-                        ->excludes(preferenceBundle);
-    cli.add_option("--package", arguments.package,
-                   "install this .deb into the device (a fresh copy of the sample unless --device) and open "
-                   "its preference bundle")
-        ->check(CLI::ExistingFile)
-        ->excludes(paneBundle)
-        ->excludes(preferenceBundle)
-        ->excludes(project);
-    cli.add_option("--bundle-name", arguments.bundleName,
-                   "the bundle to open when the project or package has several");
-    cli.add_flag("--rootless", arguments.rootless,
-                 "the project is built rootless (as make THEOS_PACKAGE_SCHEME=rootless): its bundle and "
-                 "entry go under /var/jb")
-        ->needs(project);
+    const ProjectOptionHelp projectHelp{
+        .project = "install the preference bundle of this Theos project, with its entry, into the device (a "
+                   "fresh copy of the sample unless --device) and open it",
+        .bundleName = "the bundle to open when the project or package has several",
+        .rootless = "the project is built rootless (as make THEOS_PACKAGE_SCHEME=rootless): its bundle and "
+                    "entry go under /var/jb",
+    };
+    addProjectOptions(cli, projectHelp, arguments.project, arguments.bundleName, &arguments.rootless,
+                      [&](CLI::Option* project) {
+                          project->excludes(paneBundle)->excludes(preferenceBundle);
+                          cli.add_option(
+                                 "--package", arguments.package,
+                                 "install this .deb into the device (a fresh copy of the sample unless "
+                                 "--device) and open its preference bundle")
+                              ->check(CLI::ExistingFile)
+                              ->excludes(paneBundle)
+                              ->excludes(preferenceBundle)
+                              ->excludes(project);
+                      });
     cli.add_option("--language", options.language,
                    "the device's language, which picks the bundles' localisations (default: en)");
     cli.add_option("--model", options.model,
                    "the device's model, which decides the rows that require hardware: iphone, ipad or ipod "
                    "(default: iphone)")
         ->check(CLI::IsMember({"iphone", "ipad", "ipod"}));
-    cli.add_option("--appearance", arguments.appearance, "draw the screen light or dark (default: light)")
-        ->check(CLI::IsMember({"light", "dark"}));
+    addAppearanceOption(cli, arguments.appearance);
     cli.add_option("--script", arguments.scriptPath, "script to run, one command per line")
         ->check(CLI::ExistingFile);
     cli.add_option("--screen", arguments.screen, "screen size and scale, as 375x667@2");
@@ -129,10 +165,11 @@ std::optional<int> readLintArguments(int argc, char** argv, LintArguments& argum
     cli.add_option("BUNDLE", arguments.bundles,
                    "one or more bundle folders (NAME.bundle), Theos project folders or .deb packages");
     std::vector<std::string> projects;
-    cli.add_option("--project", projects, "a Theos project folder, as a BUNDLE")
-        ->check(CLI::ExistingDirectory);
-    cli.add_option("--bundle-name", arguments.bundleName,
-                   "in a project or package, check only the bundle of this name (default: every one)");
+    addProjectOptions(cli,
+                      {.project = "a Theos project folder, as a BUNDLE",
+                       .bundleName = "in a project or package, check only the bundle of this name (default: "
+                                     "every one)"},
+                      projects, arguments.bundleName, nullptr);
     cli.add_option("--format", arguments.format,
                    "text (one line per finding), json, github (workflow annotations) or sarif (SARIF 2.1.0)")
         ->check(CLI::IsMember({"text", "json", "github", "sarif"}));
@@ -169,17 +206,13 @@ std::optional<int> readShotArguments(int argc, char** argv, ShotArguments& argum
     cli.add_option("BUNDLE", arguments.bundle,
                    "the bundle folder (NAME.bundle) or a .deb with one (left out with --project)");
     cli.add_option("OUT", arguments.picture, "the PNG to write (relative to the current folder)");
-    auto* project = cli.add_option("--project", arguments.project,
-                                   "shoot the preference bundle of this Theos project, installed with its "
-                                   "entry into a fresh copy of the sample device")
-                        ->check(CLI::ExistingDirectory);
-    cli.add_option("--bundle-name", arguments.bundleName,
-                   "the bundle to shoot when the project or package has several");
-    cli.add_flag("--rootless", arguments.rootless,
-                 "the project is built rootless (bundle and entry under /var/jb)")
-        ->needs(project);
-    cli.add_option("--appearance", arguments.appearance, "draw the screen light or dark (default: light)")
-        ->check(CLI::IsMember({"light", "dark"}));
+    addProjectOptions(cli,
+                      {.project =
+                           "shoot the preference bundle of this Theos project, installed with its entry "
+                           "into a fresh copy of the sample device",
+                       .bundleName = "the bundle to shoot when the project or package has several"},
+                      arguments.project, arguments.bundleName, &arguments.rootless);
+    addAppearanceOption(cli, arguments.appearance);
     cli.add_option("--screen", arguments.screen, "screen size and scale, as 375x667@2");
     cli.add_option("--language", arguments.language,
                    "the device's language, which picks the bundle's localisation (default: en)");
@@ -212,17 +245,14 @@ std::optional<int> readTestArguments(int argc, char** argv, TestArguments& argum
                        "install this preference bundle folder into each copy of the device, with a "
                        "Settings entry that opens it (\"open\" opens it too)")
             ->check(CLI::ExistingDirectory);
-    auto* project =
-        cli.add_option("--project", arguments.project,
-                       "install this Theos project's preference bundle, with its entry, into each "
-                       "copy of the device (\"open\" opens it); PATH defaults to its tests/")
-            ->check(CLI::ExistingDirectory)
-            ->excludes(bundle);
-    cli.add_option("--bundle-name", arguments.bundleName, "the project's bundle, when it has several")
-        ->needs(project);
-    cli.add_flag("--rootless", arguments.rootless,
-                 "the project is built rootless (bundle and entry under /var/jb)")
-        ->needs(project);
+    addProjectOptions(cli,
+                      {.project =
+                           "install this Theos project's preference bundle, with its entry, into each copy "
+                           "of the device (\"open\" opens it); PATH defaults to its tests/",
+                       .bundleName = "the project's bundle, when it has several",
+                       .bundleNameNeedsProject = true},
+                      arguments.project, arguments.bundleName, &arguments.rootless,
+                      [&](CLI::Option* project) { project->excludes(bundle); });
     cli.add_option("--junit", arguments.junit, "write a JUnit XML report to this file");
     cli.add_option("-j,--jobs", arguments.jobs, "scripts run at once (default: the number of cores)")
         ->check(CLI::Range(1u, 256u));

@@ -2,7 +2,8 @@
 
 // Reading what the simulator prints: several JSON dumps one after another, each ending with a
 // line "}"; running a script on a simulator in the test's process, on a copy of the sample
-// device; and running the program itself, as a user does.
+// device; running a subcommand in the test's process; and running the program itself, as a user
+// does.
 
 #include "sim/script/ScriptRunner.h"
 #include "sim/settings/Simulator.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -68,4 +70,28 @@ inline std::optional<ScriptError> runSimScript(const Simulator::Options& options
     auto error = ScriptRunner::runScript(sim, script, stream);
     out = stream.str();
     return error;
+}
+
+// A simulator's options for the device folder `root`, offline (no catalogue server is started),
+// as a test that looks at the device's own pages wants it.
+inline Simulator::Options offlineOptions(const std::string& root) {
+    Simulator::Options options;
+    options.deviceRoot = root;
+    options.offline = true;
+    return options;
+}
+
+// Runs a subcommand's entry point (RunBundleLint, RunInstallCommand, ...) as `orbitchat-sim NAME
+// ARGS...` would, collecting what it writes to standard output and error; answers its status.
+inline int runSubcommand(int (*entry)(int, char**, std::ostream&, std::ostream&), const std::string& name,
+                         std::vector<std::string> args, std::string& out, std::string& err) {
+    args.insert(args.begin(), name);
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    std::ostringstream o, e;
+    const int status = entry(static_cast<int>(argv.size()), argv.data(), o, e);
+    out = o.str();
+    err = e.str();
+    return status;
 }

@@ -54,12 +54,7 @@ public:
                                              options.certifiedHost.empty() ? host_ : options.certifiedHost,
                                              std::move(handler), why);
         EXPECT_TRUE(server_) << why;
-        URLLoadingSystem::DeviceNetwork network;
-        if (options.trusted)
-            network.trustedCertificatesPEM = {authority_->certificatePEM()};
-        network.connectTo = {host_ + ":443:127.0.0.1:" + std::to_string(server_->port())};
-        network.maximumBodyBytes = options.maximumBodyBytes;
-        URLLoadingSystem::shared().setDeviceNetwork(network);
+        connectDeviceTo(server_->port(), options);
         return *server_;
     }
     LoopbackHTTPSServer& serve(LoopbackHTTPSServer::Handler handler) {
@@ -72,6 +67,18 @@ public:
         return serve([=](const LoopbackHTTPSServer::Request&) {
             return LoopbackHTTPSServer::Reply{status, body, contentType};
         });
+    }
+
+    // Points the device's network at another server of the test's, on loopback `port`, for the
+    // fixture's host, as serve() does for its own (the certificate checks stay on).
+    void connectDeviceTo(int port) { connectDeviceTo(port, Options{}); }
+    void connectDeviceTo(int port, const Options& options) {
+        URLLoadingSystem::DeviceNetwork network;
+        if (options.trusted)
+            network.trustedCertificatesPEM = {authority_->certificatePEM()};
+        network.connectTo = {host_ + ":443:127.0.0.1:" + std::to_string(port)};
+        network.maximumBodyBytes = options.maximumBodyBytes;
+        URLLoadingSystem::shared().setDeviceNetwork(network);
     }
 
     std::string url(const std::string& path) const { return "https://" + host_ + path; }
@@ -90,6 +97,25 @@ private:
     std::unique_ptr<LoopbackHTTPSServer> server_;
 };
 
+// A socket listening on a free port of loopback, and the port; -1 (the test failed) when there is
+// none.
+inline int listenOnLoopback(int& port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 16) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ADD_FAILURE() << "no loopback socket to listen on";
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
 // A server on loopback that takes connections and never says a word: a client's TLS hello waits
 // for an answer until the client gives up, so a request to it stays in flight for as long as a
 // test needs one in flight. The kernel completes each connection from the listening socket's
@@ -99,20 +125,7 @@ private:
 //     ... request "https://127.0.0.1:" + std::to_string(silent.port()) + "/" ...
 class SilentLoopbackServer {
 public:
-    SilentLoopbackServer() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(fd_, 16) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            ADD_FAILURE() << "no loopback socket to listen on";
-            return;
-        }
-        port_ = ntohs(address.sin_port);
-    }
+    SilentLoopbackServer() { fd_ = listenOnLoopback(port_); }
     ~SilentLoopbackServer() {
         if (fd_ >= 0)
             ::close(fd_);

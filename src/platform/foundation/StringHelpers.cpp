@@ -24,6 +24,16 @@ std::string trimmed(std::string_view text, std::string_view blanks) {
     return std::string(text.substr(first, last - first + 1));
 }
 
+std::optional<int> hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return std::nullopt;
+}
+
 std::string joined(const std::vector<std::string>& items, std::string_view separator) {
     std::string out;
     for (std::size_t i = 0; i < items.size(); ++i) {

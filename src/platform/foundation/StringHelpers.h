@@ -9,10 +9,12 @@
 //     trimmed("  text/html \r\n")          // "text/html"
 //     joined({"a", "b"}, ", ")             // "a, b"
 //     doubleQuoted("Show Me!")             // "\"Show Me!\"" (nothing escaped)
+//     hexDigitValue('e')                   // 14
 //
 // (doubleQuoted is not called quoted: std::quoted, found by argument lookup for a std::string,
 // would win the call.)
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +25,14 @@ std::string uppercased(std::string_view text);
 // The blanks trimmed() takes off both ends by default: space, tab, carriage return, line feed.
 inline constexpr std::string_view kASCIIBlanks = " \t\r\n";
 std::string trimmed(std::string_view text, std::string_view blanks = kASCIIBlanks);
+// Whether a byte is one of kASCIIBlanks: also XML's white space, which is the same four.
+constexpr bool isASCIIBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The value of one hexadecimal digit, in either case ('7' is 7, 'b' and 'B' are 11); nothing for
+// any other byte.
+std::optional<int> hexDigitValue(char c);
 
 // The items one after another with `separator` between them; "" for none.
 std::string joined(const std::vector<std::string>& items, std::string_view separator);

@@ -23,13 +23,30 @@ std::map<std::string, PSControllerClasses::Factory, std::less<>> stockController
 // The classes the current device environment's device has: the framework's own, and whatever its
 // host registered.
 struct ControllerClasses : DeviceEnvironment::Part {
+    using Table = std::map<std::string, PSControllerClasses::Factory, std::less<>>;
     std::mutex mutex;
-    std::map<std::string, PSControllerClasses::Factory, std::less<>> table = stockControllers();
-    std::map<std::string, PSControllerClasses::Factory, std::less<>> bundles;
+    Table table = stockControllers();
+    Table bundles;
 };
 
 ControllerClasses& classes() {
     return DeviceEnvironment::current().part<ControllerClasses>();
+}
+
+// A controller made by the factory registered under `name` in one of the device's tables, or null
+// when there is none. The factory runs unlocked: it may itself ask the tables.
+std::shared_ptr<PSListController> instantiateFrom(ControllerClasses::Table ControllerClasses::*table,
+                                                  std::string_view name) {
+    ControllerClasses& device = classes();
+    PSControllerClasses::Factory factory;
+    {
+        std::lock_guard lock(device.mutex);
+        auto it = (device.*table).find(name);
+        if (it == (device.*table).end())
+            return nullptr;
+        factory = it->second;
+    }
+    return factory();
 }
 
 constexpr std::array<std::string_view, 9> kStockCells{
@@ -55,16 +72,7 @@ bool PSControllerClasses::hasClass(std::string_view name) {
 }
 
 std::shared_ptr<PSListController> PSControllerClasses::instantiate(std::string_view name) {
-    ControllerClasses& device = classes();
-    Factory factory;
-    {
-        std::lock_guard lock(device.mutex);
-        auto it = device.table.find(name);
-        if (it == device.table.end())
-            return nullptr;
-        factory = it->second;
-    }
-    return factory();
+    return instantiateFrom(&ControllerClasses::table, name);
 }
 
 void PSControllerClasses::registerBundleClass(std::string bundleName, Factory factory) {
@@ -74,16 +82,7 @@ void PSControllerClasses::registerBundleClass(std::string bundleName, Factory fa
 }
 
 std::shared_ptr<PSListController> PSControllerClasses::instantiateBundle(std::string_view bundleName) {
-    ControllerClasses& device = classes();
-    Factory factory;
-    {
-        std::lock_guard lock(device.mutex);
-        auto it = device.bundles.find(bundleName);
-        if (it == device.bundles.end())
-            return nullptr;
-        factory = it->second;
-    }
-    return factory();
+    return instantiateFrom(&ControllerClasses::bundles, bundleName);
 }
 
 bool PSControllerClasses::isStockCellClass(std::string_view name) {

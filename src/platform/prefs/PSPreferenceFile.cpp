@@ -4,6 +4,7 @@
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/plist/PlistKind.h"
 
 #include <cerrno>
 #include <mutex>
@@ -15,27 +16,6 @@ namespace {
 struct PreferenceStores : DeviceEnvironment::Part {
     std::mutex mutex;
 };
-
-// How a message names what a file holds at its top in place of a dictionary.
-std::string kindOf(const PlistValue& v) {
-    switch (v.kind()) {
-    case PlistValue::Kind::Array:
-        return "an array";
-    case PlistValue::Kind::String:
-        return "a string";
-    case PlistValue::Kind::Integer:
-    case PlistValue::Kind::Real:
-        return "a number";
-    case PlistValue::Kind::Boolean:
-        return "a boolean";
-    case PlistValue::Kind::Date:
-        return "a date";
-    case PlistValue::Kind::Data:
-        return "data";
-    default:
-        return "a value";
-    }
-}
 
 } // namespace
 
@@ -70,7 +50,7 @@ Result<PlistValue> PSPreferenceFile::dictionaryAtPath(std::string_view path) {
                        static_cast<int>(read.error->code())};
     }
     if (!read.value.isDictionary())
-        return Failure{"the file holds " + kindOf(read.value) + ", not a dictionary", EINVAL};
+        return Failure{"the file holds " + plistKindName(read.value) + ", not a dictionary", EINVAL};
     return read.value;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/StringHelpers.h"
+#include "platform/foundation/plist/PlistKind.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/prefs/PSTableCellViews.h"
 #include "platform/prefslibs/AppListPredicate.h"
@@ -12,16 +13,8 @@
 
 namespace {
 
-constexpr const char* kIdentifierKey = "applicationIdentifier";
-constexpr const char* kGetter = "readApplicationValue:";
-constexpr const char* kSetter = "setApplicationValue:specifier:";
-
 bool flag(const PlistValue& properties, std::string_view key) {
     return PSControlValue::boolFromValue(properties.get(key));
-}
-
-std::string stringOr(const PlistValue& v, std::string fallback) {
-    return v.isString() ? v.stringValue() : std::move(fallback);
 }
 
 using Info = ATLApplicationListController::ApplicationInfo;
@@ -35,7 +28,7 @@ template <class Keep> std::vector<Info> filtered(const std::vector<Info>& apps, 
 
 // One section of the "sections" array, or nothing for a type this library does not have.
 std::optional<Section> sectionOf(const PlistValue& descriptor, const std::vector<Info>& apps) {
-    std::string type = stringOr(descriptor.get("sectionType"), "Visible");
+    std::string type = plistStringOr(descriptor.get("sectionType"), "Visible");
     PlistValue name = descriptor.get("sectionName");
     Section section;
     if (type == "All") {
@@ -53,7 +46,7 @@ std::optional<Section> sectionOf(const PlistValue& descriptor, const std::vector
     } else if (type == "Custom") {
         // A predicate this reader does not know shows every app rather than none: the page is
         // still usable, and the log says which predicate it was.
-        std::string text = stringOr(descriptor.get("sectionPredicate"), "TRUEPREDICATE");
+        std::string text = plistStringOr(descriptor.get("sectionPredicate"), "TRUEPREDICATE");
         auto predicate = AppListPredicate::parse(text);
         if (!predicate)
             NSLog("AltList: the section predicate '%@' is not understood (%@); the section lists every app",
@@ -123,8 +116,7 @@ ATLApplicationListController::sectionsFor(const PlistValue& properties, std::vec
 }
 
 std::string ATLApplicationListController::applicationIdentifierOf(const PSSpecifier& row) {
-    PlistValue id = row.propertyForKey(kIdentifierKey);
-    return id.isString() ? id.stringValue() : std::string();
+    return plistStringOr(row.propertyForKey(kApplicationIdentifierKey), "");
 }
 
 const SelectorTable* ATLApplicationListController::selectorTable() const {
@@ -156,7 +148,7 @@ std::shared_ptr<const PSSpecifierList> ATLApplicationListController::specifiers(
             auto row = PSSpecifier::preferenceSpecifierNamed(app.displayName, self, values ? kSetter : "",
                                                              values ? kGetter : "", detail,
                                                              applicationCellType(), {});
-            row->setProperty(PlistValue(app.identifier), kIdentifierKey);
+            row->setProperty(PlistValue(app.identifier), kApplicationIdentifierKey);
             row->setProperty(PlistValue(app.identifier), "id");
             if (subtitles)
                 row->setProperty(PlistValue(app.identifier), "subtitle");

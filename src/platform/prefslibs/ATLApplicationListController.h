@@ -53,6 +53,9 @@ public:
     // The order of rows: by name regardless of case, then by identifier.
     static void sortByName(std::vector<ApplicationInfo>& apps);
 
+    // The row property an app's row keeps the app's identifier in, here and on the AppList
+    // settings page alike.
+    static constexpr const char* kApplicationIdentifierKey = "applicationIdentifier";
     // The app a row of such a page stands for, or "" for another row.
     static std::string applicationIdentifierOf(const PSSpecifier& row);
 
@@ -64,6 +67,11 @@ public:
 
 protected:
     ATLApplicationListController() = default;
+
+    // The selectors of the page's getter and setter, bound to readApplicationValue and
+    // setApplicationValue.
+    static constexpr const char* kGetter = "readApplicationValue:";
+    static constexpr const char* kSetter = "setApplicationValue:specifier:";
 
     // The cell type of an app's row, and whether rows get the page's getter and setter
     // (readApplicationValue: and setApplicationValue:specifier:).

@@ -4,6 +4,7 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSURL.h"
 #include "platform/foundation/StringHelpers.h"
+#include "platform/foundation/plist/PlistKind.h"
 #include "platform/prefs/PSControlValue.h"
 #include "platform/prefs/PSTableCellViews.h"
 #include "platform/prefslibs/ATLApplicationListController.h"
@@ -16,20 +17,9 @@
 
 namespace {
 
-constexpr const char* kGetter = "readAppListValue:";
-constexpr const char* kSetter = "setAppListValue:specifier:";
-constexpr const char* kIdentifierKey = "applicationIdentifier";
 constexpr const char* kIconSizeKey = "applicationIconSize";
 constexpr const char* kItemKey = "appListItem";
 constexpr std::string_view kDefaultPrefix = "ALValue-";
-
-std::string stringOr(const PlistValue& v, std::string fallback) {
-    return v.isString() ? v.stringValue() : std::move(fallback);
-}
-
-std::string identifierOf(const PSSpecifier& row) {
-    return stringOr(row.propertyForKey(kIdentifierKey), "");
-}
 
 // The cell type of a section's "cell-class-name".
 PSCellType cellTypeNamed(const std::string& name, bool singleMode) {
@@ -98,8 +88,8 @@ std::shared_ptr<const PSSpecifierList> AppListSettingsController::specifiers() {
     for (const PlistValue& d : *descriptors.arrayValue()) {
         if (!d.isDictionary())
             continue;
-        auto group = PSSpecifier::preferenceSpecifierNamed(stringOr(d.get("title"), ""), self, {}, {}, {},
-                                                           PSGroupCell, {});
+        auto group = PSSpecifier::preferenceSpecifierNamed(plistStringOr(d.get("title"), ""), self, {}, {},
+                                                           {}, PSGroupCell, {});
         if (PlistValue footer = d.get("footer-title"); footer.isString())
             group->setProperty(footer, "footerText");
         list->push_back(group);
@@ -122,7 +112,7 @@ std::shared_ptr<const PSSpecifierList> AppListSettingsController::specifiers() {
                       {text, PlistValue(predicate.reason())});
         }
         const bool suppressHidden = PSControlValue::boolFromValue(d.get("suppress-hidden-apps"));
-        const PSCellType type = cellTypeNamed(stringOr(d.get("cell-class-name"), ""), single);
+        const PSCellType type = cellTypeNamed(plistStringOr(d.get("cell-class-name"), ""), single);
         PlistValue iconSize = d.get("icon-size");
         std::vector<ALApplicationList::ApplicationInfo> shown;
         for (const auto& app : apps)
@@ -132,7 +122,8 @@ std::shared_ptr<const PSSpecifierList> AppListSettingsController::specifiers() {
         for (const auto& app : shown) {
             auto row =
                 PSSpecifier::preferenceSpecifierNamed(app.displayName, self, kSetter, kGetter, {}, type, {});
-            row->setProperty(PlistValue(app.identifier), kIdentifierKey);
+            row->setProperty(PlistValue(app.identifier),
+                             ATLApplicationListController::kApplicationIdentifierKey);
             row->setProperty(PlistValue(app.identifier), "id");
             row->setProperty(iconSize.isNumber() ? iconSize
                                                  : PlistValue(std::int64_t{ALApplicationIconSizeSmall}),
@@ -147,14 +138,14 @@ std::shared_ptr<const PSSpecifierList> AppListSettingsController::specifiers() {
 PlistValue AppListSettingsController::readAppListValue(const std::shared_ptr<PSSpecifier>& row) {
     if (!row || !specifier())
         return {};
-    const std::string identifier = identifierOf(*row);
+    const std::string identifier = ATLApplicationListController::applicationIdentifierOf(*row);
     PlistValue values = AppListSettingsStore(specifier()->properties()).values();
     if (singleMode()) {
-        PlistValue chosen = values.get(stringOr(option("ALSettingsKey"), std::string(kDefaultPrefix)));
+        PlistValue chosen = values.get(plistStringOr(option("ALSettingsKey"), std::string(kDefaultPrefix)));
         return PlistValue(chosen.isString() && chosen.stringValue() == identifier);
     }
     PlistValue stored =
-        values.get(stringOr(option("ALSettingsKeyPrefix"), std::string(kDefaultPrefix)) + identifier);
+        values.get(plistStringOr(option("ALSettingsKeyPrefix"), std::string(kDefaultPrefix)) + identifier);
     if (stored.isNone())
         stored = option("ALSettingsDefaultValue");
     return PlistValue(PSControlValue::boolFromValue(stored));
@@ -164,16 +155,16 @@ void AppListSettingsController::setAppListValue(const PlistValue& value,
                                                 const std::shared_ptr<PSSpecifier>& row) {
     if (!row || !specifier())
         return;
-    const std::string identifier = identifierOf(*row);
+    const std::string identifier = ATLApplicationListController::applicationIdentifierOf(*row);
     const bool on = PSControlValue::boolFromValue(value);
     AppListSettingsStore store(specifier()->properties());
     Result<> saved = [&] {
         if (!singleMode()) {
             std::string key =
-                stringOr(option("ALSettingsKeyPrefix"), std::string(kDefaultPrefix)) + identifier;
+                plistStringOr(option("ALSettingsKeyPrefix"), std::string(kDefaultPrefix)) + identifier;
             return store.change([&](const PlistValue& d) { d.set(key, PlistValue(on)); });
         }
-        std::string key = stringOr(option("ALSettingsKey"), std::string(kDefaultPrefix));
+        std::string key = plistStringOr(option("ALSettingsKey"), std::string(kDefaultPrefix));
         return store.change([&](const PlistValue& d) {
             if (on)
                 d.set(key, PlistValue(identifier));
@@ -197,7 +188,8 @@ AppListSettingsController::cellForRowAtIndexPath(const std::shared_ptr<UITableVi
             cell->setDetailText(detail.stringValue());
         return cell;
     }
-    const std::string identifier = row ? identifierOf(*row) : std::string();
+    const std::string identifier =
+        row ? ATLApplicationListController::applicationIdentifierOf(*row) : std::string();
     if (identifier.empty())
         return PSListController::cellForRowAtIndexPath(tableView, indexPath);
     // The icon is read when the row is first shown, and kept with the row.
@@ -224,7 +216,7 @@ void AppListSettingsController::tapSpecifier(const std::shared_ptr<PSSpecifier>&
         runItemAction(specifier);
         return;
     }
-    if (identifierOf(*specifier).empty()) {
+    if (ATLApplicationListController::applicationIdentifierOf(*specifier).empty()) {
         PSListController::tapSpecifier(specifier);
         return;
     }
@@ -242,8 +234,8 @@ void AppListSettingsController::appendItems(PSSpecifierList& list, const PlistVa
         if (!item.isDictionary())
             continue;
         bool acts = item.get("action").isString();
-        auto row = PSSpecifier::preferenceSpecifierNamed(stringOr(item.get("text"), ""), self, {}, {}, {},
-                                                         acts ? PSLinkCell : PSStaticTextCell, {});
+        auto row = PSSpecifier::preferenceSpecifierNamed(plistStringOr(item.get("text"), ""), self, {}, {},
+                                                         {}, acts ? PSLinkCell : PSStaticTextCell, {});
         row->setProperty(item, kItemKey);
         list.push_back(std::move(row));
     }
@@ -251,9 +243,9 @@ void AppListSettingsController::appendItems(PSSpecifierList& list, const PlistVa
 
 void AppListSettingsController::runItemAction(const std::shared_ptr<PSSpecifier>& item) {
     PlistValue described = item->propertyForKey(kItemKey);
-    std::string action = stringOr(described.get("action"), "");
+    std::string action = plistStringOr(described.get("action"), "");
     if (action == "launchURL") {
-        if (auto url = NSURL::URLWithString(stringOr(described.get("url"), "")))
+        if (auto url = NSURL::URLWithString(plistStringOr(described.get("url"), "")))
             UIApplication::sharedApplication()->openURL(url);
         return;
     }
@@ -266,8 +258,8 @@ void AppListSettingsController::runItemAction(const std::shared_ptr<PSSpecifier>
         // The entry is a row of its own, opened as a link row of this page would be.
         PlistValue cell = entry.get("cell");
         auto row = PSSpecifier::preferenceSpecifierNamed(
-            stringOr(entry.get("label"), item->name()), shared_from_this(), {}, {},
-            stringOr(entry.get("detail"), ""),
+            plistStringOr(entry.get("label"), item->name()), shared_from_this(), {}, {},
+            plistStringOr(entry.get("detail"), ""),
             cell.isString() ? PSTableCell::cellTypeFromString(cell.stringValue()) : PSLinkCell, {});
         for (const auto& [key, value] : *entry.dictionaryValue())
             row->setProperty(value.deepCopy(), key);

@@ -51,6 +51,11 @@ protected:
     AppListSettingsController() = default;
 
 private:
+    // The selectors of the app rows' getter and setter, bound to readAppListValue and
+    // setAppListValue.
+    static constexpr const char* kGetter = "readAppListValue:";
+    static constexpr const char* kSetter = "setAppListValue:specifier:";
+
     PlistValue option(std::string_view key) const;
     bool singleMode() const;
     // The static rows of a section's "items".

@@ -3,13 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-double clamp01(double v) {
-    return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0;
+double clamp01(double component) {
+    return std::isfinite(component) ? std::clamp(component, 0.0, 1.0) : 0.0;
 }
-
-} // namespace
 
 ColourHSB ColourHSB::fromColour(const UIColor& colour) {
     const double r = clamp01(colour.rgba.r), g = clamp01(colour.rgba.g), b = clamp01(colour.rgba.b);

@@ -19,3 +19,7 @@ struct ColourHSB {
     static ColourHSB fromColour(const UIColor& colour);
     UIColor colour() const;
 };
+
+// A colour component held to 0...1, as the colour libraries keep every component they read or
+// show; one that is not a finite number counts as 0.
+double clamp01(double component);

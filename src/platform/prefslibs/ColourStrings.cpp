@@ -1,5 +1,7 @@
 #include "platform/prefslibs/ColourStrings.h"
 
+#include "platform/foundation/StringHelpers.h"
+#include "platform/prefslibs/ColourHSB.h"
 #include "platform/prefslibs/HBColor.h"
 
 #include <algorithm>
@@ -11,27 +13,13 @@
 
 namespace {
 
-std::optional<int> hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return std::nullopt;
-}
-
 bool allHex(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return hexDigit(c).has_value(); });
+    return std::all_of(text.begin(), text.end(), [](char c) { return hexDigitValue(c).has_value(); });
 }
 
 // Two hex digits as a component; the caller has checked they are hex.
 double pair(char high, char low) {
-    return (*hexDigit(high) * 16 + *hexDigit(low)) / 255.0;
-}
-
-double clamp01(double v) {
-    return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0;
+    return (*hexDigitValue(high) * 16 + *hexDigitValue(low)) / 255.0;
 }
 
 // A whole decimal number, or nothing (also for trailing text, as "1.0x").

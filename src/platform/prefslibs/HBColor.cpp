@@ -1,5 +1,6 @@
 #include "platform/prefslibs/HBColor.h"
 
+#include "platform/foundation/StringHelpers.h"
 #include "platform/prefs/PSControlValue.h"
 
 #include <charconv>
@@ -9,21 +10,11 @@
 
 namespace {
 
-std::optional<int> hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return std::nullopt;
-}
-
 // The bytes of a run of hex digit pairs, or nothing when any character is not a digit.
 std::optional<std::vector<double>> hexBytes(std::string_view digits) {
     std::vector<double> bytes;
     for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        auto high = hexDigit(digits[i]), low = hexDigit(digits[i + 1]);
+        auto high = hexDigitValue(digits[i]), low = hexDigitValue(digits[i + 1]);
         if (!high || !low)
             return std::nullopt;
         bytes.push_back((*high * 16 + *low) / 255.0);
@@ -31,7 +22,7 @@ std::optional<std::vector<double>> hexBytes(std::string_view digits) {
     return bytes;
 }
 
-std::string_view trimmed(std::string_view s) {
+std::string_view trimmedView(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\n'))
         s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\n'))
@@ -40,7 +31,7 @@ std::string_view trimmed(std::string_view s) {
 }
 
 std::optional<double> number(std::string_view text) {
-    text = trimmed(text);
+    text = trimmedView(text);
     double value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
@@ -80,7 +71,7 @@ std::optional<UIColor> fromHex(std::string_view text) {
 } // namespace
 
 std::optional<UIColor> HBColor::fromString(std::string_view text) {
-    text = trimmed(text);
+    text = trimmedView(text);
     if (text.size() >= 2 && text.front() == '[' && text.back() == ']') {
         std::vector<double> components;
         std::string_view rest = text.substr(1, text.size() - 2);

@@ -1,8 +1,10 @@
 #include "sim/settings/BundleSource.h"
 
 #include "platform/foundation/HostFileRead.h"
+#include "platform/foundation/StringHelpers.h"
 #include "platform/foundation/plist/PropertyList.h"
 #include "sim/settings/PackageStatus.h"
+#include "sim/settings/SystemFailure.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -247,11 +249,6 @@ std::string errorText(archive* a) {
     return text ? text : "unknown error";
 }
 
-Failure systemFailure(const std::string& what) {
-    const int code = errno;
-    return Failure{what + ": " + std::strerror(code), code};
-}
-
 // The data member of a .deb, read as a tar archive straight out of the ar archive around it.
 class PackageReader {
 public:
@@ -376,13 +373,6 @@ std::vector<std::string> namesOfPath(std::string_view path) {
     return names;
 }
 
-std::string joined(const std::vector<std::string>& names, std::size_t count) {
-    std::string out;
-    for (std::size_t i = 0; i < count; ++i)
-        out += (i ? "/" : "") + names[i];
-    return out;
-}
-
 // Whether a path lies in a folder tweaks install to; `orParent` also allows the folders above one.
 bool isInstallPlace(const std::string& path, bool orParent) {
     for (std::string_view folder : kInstallFolders) {
@@ -424,7 +414,7 @@ Result<CheckedEntry> checkEntry(archive_entry* entry, const BundleSource::Packag
     if (mode & (S_ISUID | S_ISGID))
         return Failure{shown + ": a setuid or setgid file"};
     checked.permissions = mode & 0777;
-    const std::string path = joined(checked.names, checked.names.size());
+    const std::string path = joined(checked.names, "/");
     switch (archive_entry_filetype(entry)) {
     case AE_IFDIR:
         checked.kind = checked.names.empty() ? CheckedEntry::Kind::Root : CheckedEntry::Kind::Folder;
@@ -483,13 +473,15 @@ Result<FileDescriptor> openFolder(int root, const std::vector<std::string>& name
     FileDescriptor folder(::dup(root));
     if (!folder)
         return systemFailure("the device folder");
+    std::string shown; // the folders so far, as a message names them
     for (std::size_t i = 0; i < count; ++i) {
+        shown += (i ? "/" : "") + names[i];
         if (create && ::mkdirat(folder.get(), names[i].c_str(), 0755) != 0 && errno != EEXIST)
-            return systemFailure("\"" + joined(names, i + 1) + "\"");
+            return systemFailure(doubleQuoted(shown));
         FileDescriptor next(
             ::openat(folder.get(), names[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!next)
-            return systemFailure("\"" + joined(names, i + 1) + "\" is not a folder of the device");
+            return systemFailure(doubleQuoted(shown) + " is not a folder of the device");
         folder = std::move(next);
     }
     return folder;
@@ -499,7 +491,7 @@ Result<FileDescriptor> openFolder(int root, const std::vector<std::string>& name
 // old file is replaced, never written through (it might be a link, or a hard link to the host).
 Result<> writeFile(int root, const CheckedEntry& entry, archive* data,
                    const BundleSource::PackageLimits& limits, std::uint64_t& total) {
-    const std::string path = joined(entry.names, entry.names.size());
+    const std::string path = joined(entry.names, "/");
     auto folder = openFolder(root, entry.names, entry.names.size() - 1, true);
     if (!folder)
         return folder.failure();
@@ -902,7 +894,7 @@ Result<BundleSource::InstalledPackage> BundleSource::installPackage(const std::s
         if (!checked) // the package changed since it was checked
             return Failure{"refused: " + checked.failure().reason};
         const CheckedEntry& e = checked.value();
-        const std::string devicePath = "/" + joined(e.names, e.names.size());
+        const std::string devicePath = "/" + joined(e.names, "/");
         switch (e.kind) {
         case CheckedEntry::Kind::Root:
             break;

@@ -3,6 +3,7 @@
 #include "platform/foundation/AtomicFileWrite.h"
 #include "platform/prefslibs/PackageDatabase.h"
 #include "sim/settings/BundleSource.h"
+#include "sim/settings/SystemFailure.h"
 
 #include <algorithm>
 #include <array>
@@ -21,7 +22,8 @@ namespace {
 constexpr std::array<std::string_view, 9> kKeptFields{
     "Package", "Version", "Architecture", "Name", "Author", "Maintainer", "Depends", "Icon", "Description"};
 
-std::string_view trimmed(std::string_view s) {
+// A field's text without the spaces and tabs around it, nor a carriage return at its end.
+std::string_view trimmedField(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
@@ -45,7 +47,7 @@ std::size_t utf8Length(std::string_view s, std::size_t i) {
 // One line of a value as the status file may hold it: no control characters, valid UTF-8 (a
 // broken byte becomes U+FFFD), at most `limit` bytes, cut between characters.
 std::string cleanLine(std::string_view line, std::size_t limit) {
-    line = trimmed(line);
+    line = trimmedField(line);
     std::string out;
     for (std::size_t i = 0; i < line.size();) {
         const unsigned char c = static_cast<unsigned char>(line[i]);
@@ -58,7 +60,7 @@ std::string cleanLine(std::string_view line, std::size_t limit) {
             break;
         out += piece;
     }
-    return std::string(trimmed(out));
+    return std::string(trimmedField(out));
 }
 
 // Whether dpkg would accept the name: letters, digits, "+", "-" and ".", starting with a letter
@@ -78,18 +80,13 @@ std::string_view packageOf(std::string_view stanza) {
         std::string_view line = stanza.substr(0, end);
         stanza.remove_prefix(end == std::string_view::npos ? stanza.size() : end + 1);
         if (line.starts_with("Package:"))
-            return trimmed(line.substr(8));
+            return trimmedField(line.substr(8));
     }
     return {};
 }
 
 bool isBlank(std::string_view line) {
-    return trimmed(line).empty();
-}
-
-Failure systemFailure(const std::string& what) {
-    const int code = errno;
-    return Failure{what + ": " + std::strerror(code), code};
+    return trimmedField(line).empty();
 }
 
 // Opens (making them) the folders of a device path below the root, never following a link.
@@ -207,7 +204,7 @@ Result<PackageStatus::Control> PackageStatus::parseControl(std::string_view text
         const std::size_t colon = line.find(':');
         if (colon == std::string_view::npos)
             continue;
-        std::string name(trimmed(line.substr(0, colon)));
+        std::string name(trimmedField(line.substr(0, colon)));
         const auto kept = std::find(kKeptFields.begin(), kKeptFields.end(), name);
         if (kept == kKeptFields.end())
             continue;

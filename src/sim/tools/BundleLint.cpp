@@ -6,6 +6,7 @@
 #include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/StringHelpers.h"
+#include "platform/foundation/plist/PlistKind.h"
 #include "platform/foundation/plist/PlistSourceLines.h"
 #include "platform/foundation/plist/PropertyList.h"
 #include "platform/foundation/plist/StringsTable.h"
@@ -427,30 +428,8 @@ private:
         }
         if (!fits)
             report(Severity::Warning, "default-type", file, line,
-                   what + " has a default of the wrong kind (" + kindName(value) + " " +
+                   what + " has a default of the wrong kind (" + plistKindName(value) + " " +
                        shown(value.description()) + "); it takes " + wanted);
-    }
-
-    static std::string kindName(const PlistValue& v) {
-        switch (v.kind()) {
-        case PlistValue::Kind::String:
-            return "a string";
-        case PlistValue::Kind::Integer:
-        case PlistValue::Kind::Real:
-            return "a number";
-        case PlistValue::Kind::Boolean:
-            return "a boolean";
-        case PlistValue::Kind::Date:
-            return "a date";
-        case PlistValue::Kind::Data:
-            return "data";
-        case PlistValue::Kind::Array:
-            return "an array";
-        case PlistValue::Kind::Dictionary:
-            return "a dictionary";
-        default:
-            return "a value";
-        }
     }
 
     void lintSliderRange(const std::string& file, const PlistValue& row, std::size_t line, bool textForm,
@@ -678,17 +657,9 @@ private:
     std::map<std::string, UsedStrings, std::less<>> usedStrings_;
 };
 
-const char* severityName(Severity s) {
-    return s == Severity::Error ? "error" : "warning";
-}
-
 std::size_t countOf(const std::vector<BundleLintFinding>& findings, Severity s) {
     return static_cast<std::size_t>(
         std::count_if(findings.begin(), findings.end(), [s](const auto& f) { return f.severity == s; }));
-}
-
-std::string plural(std::size_t n, const std::string& word) {
-    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
 } // namespace
@@ -723,22 +694,33 @@ Result<BundleLintReport> BundleLint::lint(const std::string& bundleFolder,
     return BundleLintReport{std::move(linter.findings), linter.filesRead};
 }
 
+const char* BundleLintFinding::severityName() const {
+    return severity == Severity::Error ? "error" : "warning";
+}
+
+std::string BundleLintFinding::textLine(const std::string& shownFile) const {
+    std::string out = shownFile;
+    if (line)
+        out += ":" + std::to_string(line);
+    return out + ": " + severityName() + ": " + message + " [" + code + "]\n";
+}
+
+std::string BundleLint::counted(std::size_t n, const std::string& noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+std::string BundleLint::summaryLine(std::size_t errors, std::size_t warnings, const std::string& where) {
+    if (errors + warnings == 0)
+        return "no findings in " + where + "\n";
+    return counted(errors, "error") + " and " + counted(warnings, "warning") + " in " + where + "\n";
+}
+
 std::string BundleLint::text(const std::vector<BundleLintFinding>& findings, std::size_t filesRead) {
     std::string out;
-    for (const auto& f : findings) {
-        out += f.file;
-        if (f.line)
-            out += ":" + std::to_string(f.line);
-        out += std::string(": ") + severityName(f.severity) + ": " + f.message + " [" + f.code + "]\n";
-    }
-    const std::size_t errors = countOf(findings, Severity::Error);
-    const std::size_t warnings = countOf(findings, Severity::Warning);
-    if (findings.empty())
-        out += "no findings in " + plural(filesRead, "file") + "\n";
-    else
-        out += plural(errors, "error") + " and " + plural(warnings, "warning") + " in " +
-               plural(filesRead, "file") + "\n";
-    return out;
+    for (const auto& f : findings)
+        out += f.textLine(f.file);
+    return out + summaryLine(countOf(findings, Severity::Error), countOf(findings, Severity::Warning),
+                             counted(filesRead, "file"));
 }
 
 std::string BundleLint::json(const std::vector<BundleLintFinding>& findings, const std::string& bundleFolder,
@@ -748,7 +730,7 @@ std::string BundleLint::json(const std::vector<BundleLintFinding>& findings, con
     for (const auto& f : findings)
         list.push_back({{"file", f.file},
                         {"line", f.line ? json(f.line) : json(nullptr)},
-                        {"severity", severityName(f.severity)},
+                        {"severity", f.severityName()},
                         {"code", f.code},
                         {"message", f.message}});
     json report = {{"bundle", bundleFolder},

@@ -76,6 +76,12 @@ struct BundleLintFinding {
     std::string message;  // one line
     std::string file;     // relative to the bundle folder ("Root.plist", "de.lproj/Root.strings")
     std::size_t line = 0; // 1-based; 0 when there is none (a binary list, a whole file)
+
+    // "error" or "warning": the word every form of the report names the severity with.
+    const char* severityName() const;
+    // The finding as a line of the text report, with its file named `shownFile`:
+    // `Root.plist:12: warning: ... [unknown-cell]` and a line end (no ":12" without a line).
+    std::string textLine(const std::string& shownFile) const;
 };
 
 // What lint found in a bundle, ordered by file and line, and how many files it read.
@@ -99,6 +105,11 @@ public:
 
     // One line per finding (`Root.plist:12: warning: ... [unknown-cell]`), then a summary line.
     static std::string text(const std::vector<BundleLintFinding>& findings, std::size_t filesRead);
+    // The text report's summary line for the counts, after "in": `no findings in WHERE` or
+    // `2 errors and 1 warning in WHERE`, with a line end.
+    static std::string summaryLine(std::size_t errors, std::size_t warnings, const std::string& where);
+    // A count and its noun, which takes an "s" unless the count is one: "1 file", "0 files".
+    static std::string counted(std::size_t n, const std::string& noun);
 
     // {"bundle": ..., "files": N, "errors": N, "warnings": N, "findings": [{"file", "line" (null
     // when there is none), "severity", "code", "message"}]}, indented, with a final line end.

@@ -43,10 +43,6 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 26> kDescrip
     {"too-many-findings", "More findings than lint reports."},
 }};
 
-const char* severityName(Severity s) {
-    return s == Severity::Error ? "error" : "warning";
-}
-
 struct Counts {
     std::size_t files = 0, errors = 0, warnings = 0;
 };
@@ -59,10 +55,6 @@ Counts countsOf(const std::vector<LintedBundle>& bundles) {
             ++(f.severity == Severity::Error ? c.errors : c.warnings);
     }
     return c;
-}
-
-std::string plural(std::size_t n, const std::string& word) {
-    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
 std::string escaped(std::string_view text, bool property) {
@@ -147,21 +139,13 @@ std::string LintReport::text(const std::vector<LintedBundle>& bundles) {
     if (bundles.size() == 1)
         return BundleLint::text(bundles[0].report.findings, bundles[0].report.filesRead);
     std::string out;
-    for (const auto& bundle : bundles) {
-        for (const auto& f : bundle.report.findings) {
-            out += bundle.shownFolder + "/" + f.file;
-            if (f.line)
-                out += ":" + std::to_string(f.line);
-            out += std::string(": ") + severityName(f.severity) + ": " + f.message + " [" + f.code + "]\n";
-        }
-    }
+    for (const auto& bundle : bundles)
+        for (const auto& f : bundle.report.findings)
+            out += f.textLine(bundle.shownFolder + "/" + f.file);
     const Counts c = countsOf(bundles);
-    const std::string where = plural(c.files, "file") + " of " + plural(bundles.size(), "bundle") + "\n";
-    if (c.errors + c.warnings == 0)
-        out += "no findings in " + where;
-    else
-        out += plural(c.errors, "error") + " and " + plural(c.warnings, "warning") + " in " + where;
-    return out;
+    return out + BundleLint::summaryLine(c.errors, c.warnings,
+                                         BundleLint::counted(c.files, "file") + " of " +
+                                             BundleLint::counted(bundles.size(), "bundle"));
 }
 
 std::string LintReport::json(const std::vector<LintedBundle>& bundles) {
@@ -183,7 +167,7 @@ std::string LintReport::github(const std::vector<LintedBundle>& bundles,
     std::string out;
     for (const auto& bundle : bundles) {
         for (const auto& f : bundle.report.findings) {
-            out += std::string("::") + severityName(f.severity) +
+            out += std::string("::") + f.severityName() +
                    " file=" + githubProperty(filePath(bundle.shownFolder, f.file, currentFolder));
             if (f.line)
                 out += ",line=" + std::to_string(f.line);
@@ -214,7 +198,7 @@ std::string LintReport::sarif(const std::vector<LintedBundle>& bundles,
                 location["region"] = {{"startLine", f.line}};
             results.push_back({{"ruleId", f.code},
                                {"ruleIndex", rule->second},
-                               {"level", severityName(f.severity)},
+                               {"level", f.severityName()},
                                {"message", {{"text", f.message}}},
                                {"locations", ordered_json::array({{{"physicalLocation", location}}})}});
         }

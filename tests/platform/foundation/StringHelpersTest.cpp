@@ -1,5 +1,5 @@
-// The shared text helpers: ASCII-only case and blanks (so a locale or a multi-byte character never
-// changes a scheme or a key), and the edges of trimming and joining.
+// The shared text helpers: ASCII-only case, blanks and hex digits (so a locale or a multi-byte
+// character never changes a scheme, a key or a colour), and the edges of trimming and joining.
 
 #include "platform/foundation/StringHelpers.h"
 
@@ -30,4 +30,21 @@ TEST(StringHelpersTest, JoiningAndQuoting) {
     EXPECT_EQ(joined({"a", "", "c"}, "; "), "a; ; c");
     EXPECT_EQ(doubleQuoted(""), "\"\"");
     EXPECT_EQ(doubleQuoted("say \"hi\""), "\"say \"hi\"\"");
+}
+
+TEST(StringHelpersTest, HexDigitsInEitherCaseAndNothingElse) {
+    EXPECT_EQ(hexDigitValue('0'), 0);
+    EXPECT_EQ(hexDigitValue('9'), 9);
+    EXPECT_EQ(hexDigitValue('a'), 10);
+    EXPECT_EQ(hexDigitValue('F'), 15);
+    // The neighbours of each range, a locale's digit and a byte of a multi-byte character.
+    for (char c : {'/', ':', '`', 'g', '@', 'G', ' ', '\0', '\xD9', '\xEF'})
+        EXPECT_FALSE(hexDigitValue(c)) << int(static_cast<unsigned char>(c));
+}
+
+TEST(StringHelpersTest, BlanksAreTheFourThatTrimmingTakes) {
+    for (char c : kASCIIBlanks)
+        EXPECT_TRUE(isASCIIBlank(c)) << int(c);
+    for (char c : {'\v', '\f', '\0', 'a', '\xA0'})
+        EXPECT_FALSE(isASCIIBlank(c)) << int(static_cast<unsigned char>(c));
 }

@@ -3,6 +3,7 @@
 // that a long list reads icons only for the rows it shows.
 
 #include "support/DeviceFixture.h"
+#include "support/ListPages.h"
 #include "support/PixelTesting.h"
 
 #include "platform/foundation/DarwinNotifyCenter.h"
@@ -72,32 +73,6 @@ protected:
         return page;
     }
 
-    // Section titles, each followed by its rows' titles.
-    static std::vector<std::string> outline(PSListController& page) {
-        std::vector<std::string> out;
-        for (const auto& row : *page.specifiers())
-            out.push_back(row->cellType() == PSGroupCell ? "[" + row->name() + "]" : row->name());
-        return out;
-    }
-
-    std::shared_ptr<UITableViewCell> cellOf(PSListController& page, const std::string& title) {
-        auto table = page.table();
-        for (std::int64_t s = 0; s < table->numberOfSections(); ++s)
-            for (std::int64_t r = 0; r < table->numberOfRowsInSection(s); ++r)
-                if (auto cell = table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(r, s));
-                    cell && cell->text() == title)
-                    return cell;
-        ADD_FAILURE() << "no row " << title;
-        return UITableViewCell::create(UITableViewCellStyleDefault, "none");
-    }
-
-    // What a script's `set "TITLE" on|off` does: the switch's value through the row's setter.
-    static void scriptSet(PSListController& page, const std::string& title, bool on) {
-        auto row = page.specifierForName(title);
-        ASSERT_TRUE(row) << title;
-        page.setValueForSpecifier(PSControlValue::fromSwitch(*row, on), row);
-    }
-
     PlistValue stored() const { return device.readPlist(kPrefs).get("apps"); }
 
     DeviceFixture device;
@@ -118,15 +93,15 @@ TEST_F(ATLApplicationListTest, SectionsHoldTheirAppsSortedByNameRegardlessOfCase
     ASSERT_TRUE(page);
     EXPECT_EQ(page->title(), "Apps");
     // One Visible section by default: hidden, launch-prohibited apps and web clips are left out.
-    EXPECT_EQ(outline(*page), (std::vector<std::string>{"[Applications]", "bravo", "Instagram", "mail",
-                                                        "Messages", "WhatsApp"}));
+    EXPECT_EQ(listOutline(*page), (std::vector<std::string>{"[Applications]", "bravo", "Instagram", "mail",
+                                                            "Messages", "WhatsApp"}));
 
     page = openPage("ATLApplicationListMultiSelectionController",
                     "sections = ( { sectionType = User; }, { sectionType = System; }, "
                     "{ sectionType = Hidden; }, { sectionType = Custom; sectionName = Mine; "
                     "sectionPredicate = \"bundleIdentifier BEGINSWITH 'com.apple.Mobile'\"; }, "
                     "{ sectionType = Bogus; } );");
-    EXPECT_EQ(outline(*page),
+    EXPECT_EQ(listOutline(*page),
               (std::vector<std::string>{"[User Applications]", "bravo", "Instagram", "WhatsApp",
                                         "[System Applications]", "mail", "Messages", "[Hidden Applications]",
                                         "Blocked", "Secret", "Web Clip", "[Mine]", "Messages"}));
@@ -136,7 +111,7 @@ TEST_F(ATLApplicationListTest, SectionsHoldTheirAppsSortedByNameRegardlessOfCase
                     "sections = ( { sectionType = All; sectionName = Everything; } ); "
                     "alphabeticIndexingEnabled = 1;");
     // A–Z groups of the one section, under their letters.
-    EXPECT_EQ(outline(*page),
+    EXPECT_EQ(listOutline(*page),
               (std::vector<std::string>{"[B]", "Blocked", "bravo", "[I]", "Instagram", "[M]", "mail",
                                         "Messages", "[S]", "Secret", "[W]", "Web Clip", "WhatsApp"}));
 }
@@ -162,7 +137,7 @@ TEST_F(ATLApplicationListTest, AlphabeticGroupsPutOtherInitialsLastAndMayHideThe
 
 TEST_F(ATLApplicationListTest, MultiSelectionStoresTheAppsThatDifferFromTheDefaultOnEveryToggle) {
     auto page = openPage("ATLApplicationListMultiSelectionController", "");
-    scriptSet(*page, "Messages", true);
+    setSwitchAsScript(*page, "Messages", true);
     EXPECT_EQ(strings(stored()), std::vector<std::string>{"com.apple.MobileSMS"});
     // A tap flips the switch, as the row's own switch does.
     page->tapSpecifier(page->specifierForName("WhatsApp"));
@@ -174,7 +149,7 @@ TEST_F(ATLApplicationListTest, MultiSelectionStoresTheAppsThatDifferFromTheDefau
     toggle->sendActionsForControlEvents(UIControlEventValueChanged);
     EXPECT_EQ(strings(stored()), std::vector<std::string>{"net.whatsapp.WhatsApp"});
     // Turning on an app that is on already changes nothing.
-    scriptSet(*page, "WhatsApp", true);
+    setSwitchAsScript(*page, "WhatsApp", true);
     EXPECT_EQ(DarwinNotifyCenter::postedNames(), std::vector<std::string>(3, "com.t/changed"));
 }
 
@@ -186,13 +161,13 @@ TEST_F(ATLApplicationListTest, MultiSelectionWithSwitchesOnByDefaultListsTheApps
     auto page = openPage("ATLApplicationListMultiSelectionController",
                          "defaultApplicationSwitchValue = 1; default = (com.apple.MobileSMS);");
     EXPECT_TRUE(std::dynamic_pointer_cast<UISwitch>(cellOf(*page, "Messages")->accessoryView())->isOn());
-    scriptSet(*page, "mail", false);
+    setSwitchAsScript(*page, "mail", false);
     EXPECT_EQ(strings(stored()), (std::vector<std::string>{"7", "com.apple.mobilemail", "com.gone"}));
 
     // Without a stored value the page starts from "default".
     device.writePlist(kPrefs, PlistValue::dictionary());
     EXPECT_FALSE(std::dynamic_pointer_cast<UISwitch>(cellOf(*page, "Messages")->accessoryView())->isOn());
-    scriptSet(*page, "bravo", false);
+    setSwitchAsScript(*page, "bravo", false);
     EXPECT_EQ(strings(stored()), (std::vector<std::string>{"com.apple.MobileSMS", "org.zzz.Bravo"}));
 }
 
@@ -245,7 +220,7 @@ TEST_F(ATLApplicationListTest, SubcontrollerRowsPushTheirClassTitledWithTheAppAn
 TEST_F(ATLApplicationListTest, APageWithNoAppsToListOpensEmptyAndStoresNothing) {
     auto page = openPage("ATLApplicationListMultiSelectionController",
                          "sections = ( { sectionType = Custom; sectionPredicate = \"FALSEPREDICATE\"; } );");
-    EXPECT_EQ(outline(*page), std::vector<std::string>{"[]"});
+    EXPECT_EQ(listOutline(*page), std::vector<std::string>{"[]"});
     EXPECT_EQ(page->table()->numberOfRowsInSection(0), 0);
     EXPECT_FALSE(device.exists(kPrefs));
     // A custom predicate the reader does not know lists every app and says so.
@@ -262,7 +237,7 @@ TEST_F(ATLApplicationListTest, RowsShowIdentifiersWhenAskedAndSwitchesAsDrawn) {
     EXPECT_EQ(cell->detailText(), "com.apple.MobileSMS");
 
     // On the screen: Messages has a green switch once it is on, bravo's stays off.
-    scriptSet(*page, "Messages", true);
+    setSwitchAsScript(*page, "Messages", true);
     page->table()->reloadData();
     device.loop()->advanceBy(1); // the push's transition ends
     auto window = UIWindow::create(UIScreen::mainScreen()->bounds());

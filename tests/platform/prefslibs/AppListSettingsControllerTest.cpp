@@ -3,6 +3,7 @@
 // refuses.
 
 #include "support/DeviceFixture.h"
+#include "support/ListPages.h"
 
 #include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/foundation/NSBundle.h"
@@ -64,29 +65,6 @@ protected:
         return "ALSettingsPath = \"" + std::string(kFile) + "\"; " + keys;
     }
 
-    static std::vector<std::string> outline(PSListController& page) {
-        std::vector<std::string> out;
-        for (const auto& row : *page.specifiers())
-            out.push_back(row->cellType() == PSGroupCell ? "[" + row->name() + "]" : row->name());
-        return out;
-    }
-    std::shared_ptr<UITableViewCell> cellOf(PSListController& page, const std::string& title) {
-        auto table = page.table();
-        for (std::int64_t s = 0; s < table->numberOfSections(); ++s)
-            for (std::int64_t r = 0; r < table->numberOfRowsInSection(s); ++r)
-                if (auto cell = table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(r, s));
-                    cell && cell->text() == title)
-                    return cell;
-        ADD_FAILURE() << "no row " << title;
-        return UITableViewCell::create(UITableViewCellStyleDefault, "none");
-    }
-    // What a script's `set "TITLE" on|off` does.
-    static void scriptSet(PSListController& page, const std::string& title, bool on) {
-        auto row = page.specifierForName(title);
-        ASSERT_TRUE(row) << title;
-        page.setValueForSpecifier(PSControlValue::fromSwitch(*row, on), row);
-    }
-
     DeviceFixture device;
     std::shared_ptr<PSListController> root;
     std::shared_ptr<UINavigationController> navigation;
@@ -95,8 +73,8 @@ protected:
 TEST_F(AppListPageTest, DefaultSectionsAreSystemAndUserAppsWithoutHiddenOnesAsSwitches) {
     auto page = openPage(withPath());
     EXPECT_EQ(page->title(), "Blacklist");
-    EXPECT_EQ(outline(*page), (std::vector<std::string>{"[System Applications]", "camera", "Messages",
-                                                        "[User Applications]", "WhatsApp"}));
+    EXPECT_EQ(listOutline(*page), (std::vector<std::string>{"[System Applications]", "camera", "Messages",
+                                                            "[User Applications]", "WhatsApp"}));
     EXPECT_TRUE(std::dynamic_pointer_cast<UISwitch>(cellOf(*page, "Messages")->accessoryView()));
 
     page = openPage(withPath("ALNavigationTitle = \"Pick Apps\"; ALSingleEnabledMode = 1;"));
@@ -111,12 +89,12 @@ TEST_F(AppListPageTest, EachSwitchWritesThePrefixedKeyToTheWholeFileAndPostsTheN
     device.writePlist(kFile, before);
     auto page = openPage(withPath("ALSettingsKeyPrefix = \"Blacklist-\"; PostNotification = ignored; "
                                   "defaults = com.t; key = ignored;"));
-    scriptSet(*page, "Messages", true);
+    setSwitchAsScript(*page, "Messages", true);
     auto toggle = std::dynamic_pointer_cast<UISwitch>(cellOf(*page, "WhatsApp")->accessoryView());
     ASSERT_TRUE(toggle);
     toggle->setOn(true);
     toggle->sendActionsForControlEvents(UIControlEventValueChanged);
-    scriptSet(*page, "Messages", false);
+    setSwitchAsScript(*page, "Messages", false);
 
     PlistValue file = device.readPlist(kFile);
     EXPECT_EQ(file.count(), 3u);
@@ -149,7 +127,7 @@ TEST_F(AppListPageTest, SingleModeKeepsOneIdentifierUnderTheSettingsKeyAndRemove
     EXPECT_EQ(device.readPlist(kFile).get("chosen"), PlistValue("net.whatsapp.WhatsApp"));
     EXPECT_EQ(cellOf(*page, "Messages")->accessoryType(), UITableViewCellAccessoryNone);
     // Turning off an app that is not the chosen one leaves the choice.
-    scriptSet(*page, "Messages", false);
+    setSwitchAsScript(*page, "Messages", false);
     EXPECT_EQ(device.readPlist(kFile).get("chosen"), PlistValue("net.whatsapp.WhatsApp"));
     page->tapSpecifier(page->specifierForName("WhatsApp"));
     PlistValue file = device.readPlist(kFile);
@@ -168,7 +146,7 @@ TEST_F(AppListPageTest, DescriptorsChooseAppsCellsAndStaticRows) {
         "   \"cell-class-name\" = ALCheckCell; \"icon-size\" = 59; },"
         " { title = Odd; predicate = \"launchCount > 2\"; \"cell-class-name\" = ALDisclosureIndicatedCell;"
         "   \"suppress-hidden-apps\" = 1; } );"));
-    EXPECT_EQ(outline(*page),
+    EXPECT_EQ(listOutline(*page),
               (std::vector<std::string>{"[Links]", "Website", "Version", "[Apple]", "camera", "Messages",
                                         "Secret", "[Odd]", "camera", "Messages", "WhatsApp"}));
     EXPECT_EQ(device.countLog("AppList: the predicate 'launchCount > 2' is not understood"), 1u);
@@ -209,14 +187,14 @@ TEST_F(AppListPageTest, PathsOutsideTheMobileFolderAreRefusedAndNothingIsWritten
     EXPECT_EQ(AppListSettingsStore::checkedPath(PlistValue(std::string(kFile))).valueOr(""), kFile);
 
     auto page = openPage("ALSettingsPath = \"/var/mobile/../../etc/evil.plist\";");
-    scriptSet(*page, "Messages", true);
+    setSwitchAsScript(*page, "Messages", true);
     EXPECT_FALSE(device.exists("/etc/evil.plist"));
     EXPECT_TRUE(DarwinNotifyCenter::postedNames().empty());
     EXPECT_EQ(device.countLog("AppList: couldn't save com.apple.MobileSMS: the ALSettingsPath"), 1u);
     EXPECT_FALSE(std::dynamic_pointer_cast<UISwitch>(cellOf(*page, "Messages")->accessoryView())->isOn());
 
     page = openPage("");
-    scriptSet(*page, "Messages", true);
+    setSwitchAsScript(*page, "Messages", true);
     EXPECT_EQ(device.countLog("AppList: couldn't save com.apple.MobileSMS: the row has no ALSettingsPath"),
               1u);
 }
@@ -224,7 +202,7 @@ TEST_F(AppListPageTest, PathsOutsideTheMobileFolderAreRefusedAndNothingIsWritten
 TEST_F(AppListPageTest, AFileThatIsNotADictionaryIsLeftAsItIs) {
     device.write(kFile, "not a property list");
     auto page = openPage(withPath());
-    scriptSet(*page, "Messages", true);
+    setSwitchAsScript(*page, "Messages", true);
     EXPECT_EQ(device.read(kFile), "not a property list");
     EXPECT_TRUE(DarwinNotifyCenter::postedNames().empty());
 }

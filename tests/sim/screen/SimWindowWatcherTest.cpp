@@ -18,10 +18,7 @@ namespace {
 
 TEST(SimWindowWatcherTest, ASavedPageIsReReadAtTheNextQuarterSecondAndTheTitleFollowsNotifications) {
     SampleDeviceCopy device;
-    Simulator::Options options;
-    options.deviceRoot = device.root();
-    options.offline = true;
-    Simulator sim(options);
+    Simulator sim(offlineOptions(device.root()));
     sim.settings().openBundle("Dimmer");
     sim.runUntilIdle();
     std::vector<std::string> titles;
@@ -53,10 +50,7 @@ TEST(SimWindowWatcherTest, ASavedPageIsReReadAtTheNextQuarterSecondAndTheTitleFo
 
 TEST(SimWindowWatcherTest, GoingBackAfterAChangeShowsTheSavedParentPage) {
     SampleDeviceCopy device;
-    Simulator::Options options;
-    options.deviceRoot = device.root();
-    options.offline = true;
-    Simulator sim(options);
+    Simulator sim(offlineOptions(device.root()));
     sim.settings().openBundle("Dimmer");
     sim.runUntilIdle();
     SimWindowWatcher watcher(NSRunLoop::main(), sim.settings(), nullptr);
@@ -84,9 +78,7 @@ TEST(SimWindowWatcherTest, AProjectsSavedResourcesAndEntryAreInstalledAgainAndTh
                                              "defaults = com.example.live; } ); }");
     project.write("/prefs/entry.plist",
                   "{ entry = { bundle = LivePrefs; cell = PSLinkCell; isController = 1; label = Live; }; }");
-    Simulator::Options options;
-    options.deviceRoot = device.root();
-    options.offline = true;
+    Simulator::Options options = offlineOptions(device.root());
     BundleInput keep;
     std::ostringstream note;
     ASSERT_TRUE(prepareBundleInput(project.path(), "", "", "", options, keep, note, false));

@@ -2,7 +2,10 @@
 
 #include "platform/foundation/plist/BinaryPlistWriter.h"
 #include "platform/prefs/PSCellTypes.h"
+#include "support/BundleWriter.h"
 #include "support/TempDeviceRoot.h"
+
+#include "../SimTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -14,22 +17,6 @@
 
 namespace {
 
-// A specifier plist in XML with one row per line: the title is on line 3 and row N (from 1) on
-// line N + 3.
-std::string xmlPage(const std::vector<std::string>& rows, const std::string& title = "") {
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>";
-    if (!title.empty())
-        out += "<key>title</key><string>" + title + "</string>";
-    out += "<key>items</key><array>\n";
-    for (const auto& row : rows)
-        out += "<dict>" + row + "</dict>\n";
-    return out + "</array></dict></plist>\n";
-}
-
-std::string entry(const std::string& key, const std::string& value) {
-    return "<key>" + key + "</key><string>" + value + "</string>";
-}
-
 std::string utf16le(std::string_view ascii) {
     std::string out = "\xFF\xFE";
     for (char c : ascii)
@@ -37,15 +24,10 @@ std::string utf16le(std::string_view ascii) {
     return out;
 }
 
-const std::string kInfo = "<plist><dict>" + entry("CFBundleExecutable", "My") +
-                          entry("NSPrincipalClass", "MyListController") + "</dict></plist>";
-
 class BundleLintTest : public ::testing::Test {
 protected:
-    std::string bundle() const { return dir.host("/My.bundle"); }
-    void write(const std::string& file, std::string_view bytes) const {
-        dir.write("/My.bundle/" + file, bytes);
-    }
+    std::string bundle() const { return my.path(); }
+    void write(const std::string& file, std::string_view bytes) const { my.write(file, bytes); }
 
     std::vector<BundleLintFinding> lint(std::size_t* filesRead = nullptr) const {
         Result<BundleLintReport> report = BundleLint::lint(bundle());
@@ -66,47 +48,42 @@ protected:
     }
 
     int run(std::vector<std::string> args, std::string& out, std::string& err) const {
-        args.insert(args.begin(), "lint");
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        std::ostringstream o, e;
-        int status = RunBundleLint(static_cast<int>(argv.size()), argv.data(), o, e);
-        out = o.str();
-        err = e.str();
-        return status;
+        return runSubcommand(RunBundleLint, "lint", std::move(args), out, err);
     }
 
     TempDeviceRoot dir;
+    BundleWriter my{dir};
 };
 
 } // namespace
 
 TEST_F(BundleLintTest, AWellFormedBundleHasNoFindings) {
-    write("Info.plist", kInfo);
-    write("Root.plist",
-          xmlPage({entry("cell", "PSGroupCell") + entry("label", "General") + entry("footerText", "Foot"),
-                   entry("cell", "PSSwitchCell") + entry("label", "Enabled") + entry("key", "enabled") +
-                       entry("defaults", "com.my") + "<key>default</key><true/>",
-                   entry("cell", "PSSliderCell") + entry("key", "size") + entry("defaults", "com.my") +
-                       "<key>min</key><integer>1</integer><key>max</key><real>9.5</real>"
-                       "<key>default</key><integer>3</integer>",
-                   entry("cell", "PSSegmentCell") + entry("label", "Mode") + entry("key", "mode") +
-                       entry("defaults", "com.my") +
-                       "<key>validTitles</key><array><string>A</string><string>B</string></array>"
-                       "<key>validValues</key><array><integer>0</integer><integer>1</integer></array>"
-                       "<key>default</key><real>1.0</real>",
-                   // Its own getter and setter: no key or defaults needed.
-                   entry("cell", "PSEditTextCell") + entry("label", "Name") + entry("get", "name:") +
-                       entry("set", "setName:specifier:") + entry("default", "x"),
-                   entry("cell", "PSLinkCell") + entry("label", "More") + entry("detail", "Child") +
-                       entry("icon", "more"),
-                   entry("cell", "PSLinkListCell") + entry("label", "Pick") +
-                       entry("detail", "PSListItemsController") + entry("key", "pick") +
-                       entry("defaults", "com.my") +
-                       "<key>validTitles</key><array><string>A</string></array>"
-                       "<key>validValues</key><array><string>a</string></array>"},
-                  "Mine"));
+    write("Info.plist", kBundleInfo);
+    write(
+        "Root.plist",
+        xmlSpecifierPage(
+            {xmlEntry("cell", "PSGroupCell") + xmlEntry("label", "General") + xmlEntry("footerText", "Foot"),
+             xmlEntry("cell", "PSSwitchCell") + xmlEntry("label", "Enabled") + xmlEntry("key", "enabled") +
+                 xmlEntry("defaults", "com.my") + "<key>default</key><true/>",
+             xmlEntry("cell", "PSSliderCell") + xmlEntry("key", "size") + xmlEntry("defaults", "com.my") +
+                 "<key>min</key><integer>1</integer><key>max</key><real>9.5</real>"
+                 "<key>default</key><integer>3</integer>",
+             xmlEntry("cell", "PSSegmentCell") + xmlEntry("label", "Mode") + xmlEntry("key", "mode") +
+                 xmlEntry("defaults", "com.my") +
+                 "<key>validTitles</key><array><string>A</string><string>B</string></array>"
+                 "<key>validValues</key><array><integer>0</integer><integer>1</integer></array>"
+                 "<key>default</key><real>1.0</real>",
+             // Its own getter and setter: no key or defaults needed.
+             xmlEntry("cell", "PSEditTextCell") + xmlEntry("label", "Name") + xmlEntry("get", "name:") +
+                 xmlEntry("set", "setName:specifier:") + xmlEntry("default", "x"),
+             xmlEntry("cell", "PSLinkCell") + xmlEntry("label", "More") + xmlEntry("detail", "Child") +
+                 xmlEntry("icon", "more"),
+             xmlEntry("cell", "PSLinkListCell") + xmlEntry("label", "Pick") +
+                 xmlEntry("detail", "PSListItemsController") + xmlEntry("key", "pick") +
+                 xmlEntry("defaults", "com.my") +
+                 "<key>validTitles</key><array><string>A</string></array>"
+                 "<key>validValues</key><array><string>a</string></array>"},
+            "Mine"));
     // Old-style text holds only strings: numbers and booleans are written as text.
     write("Child.plist",
           "{ title = Child; items = (\n"
@@ -137,7 +114,7 @@ TEST_F(BundleLintTest, AWellFormedBundleHasNoFindings) {
 }
 
 TEST_F(BundleLintTest, InfoPlistMustNameItsClassAndExecutable) {
-    write("Root.plist", xmlPage({}));
+    write("Root.plist", xmlSpecifierPage({}));
     EXPECT_EQ(places(), (std::multiset<std::string>{"Info.plist:0 no-info-plist"}));
 
     write("Info.plist", "{\n CFBundleExecutable = \"\";\n}");
@@ -154,30 +131,31 @@ TEST_F(BundleLintTest, InfoPlistMustNameItsClassAndExecutable) {
 }
 
 TEST_F(BundleLintTest, RowsAreCheckedAndNamedByTheirLinesInXml) {
-    write("Info.plist", kInfo);
-    write("Other.plist", xmlPage({}));
+    write("Info.plist", kBundleInfo);
+    write("Other.plist", xmlSpecifierPage({}));
     write("Root.plist",
-          xmlPage({entry("cell", "PSFooCell") + entry("label", "Foo"), entry("label", "No cell"),
-                   entry("cell", "PSSwitchCell") + entry("label", "Bare"),
-                   entry("cell", "PSSwitchCell") + entry("key", "k") + entry("get", "g:"),
-                   entry("cell", "PSSwitchCell") + entry("key", "k") + entry("defaults", "d") +
-                       entry("default", "on"),
-                   entry("cell", "PSSliderCell") + entry("key", "k") + entry("defaults", "d") +
-                       "<key>default</key><true/><key>min</key><integer>5</integer>"
-                       "<key>max</key><integer>5</integer>",
-                   entry("cell", "PSEditTextCell") + entry("key", "k") + entry("defaults", "d") +
-                       "<key>default</key><integer>3</integer>",
-                   entry("cell", "PSSegmentCell") + entry("key", "k") + entry("defaults", "d") +
-                       "<key>validTitles</key><array><string>A</string></array>"
-                       "<key>validValues</key><array><string>a</string><string>b</string></array>" +
-                       entry("default", "c"),
-                   entry("cell", "PSLinkListCell") + entry("key", "k") + entry("defaults", "d"),
-                   entry("cell", "PSButtonCell") + entry("cellClass", "MyCell"),
-                   entry("cell", "PSLinkCell") + entry("label", "Nowhere"),
-                   entry("cell", "PSLinkCell") + entry("detail", "Other") + entry("icon", "gone"),
-                   entry("cell", "PSSegmentCell") + entry("key", "k") + entry("defaults", "d") +
-                       "<key>validValues</key><array><integer>1</integer></array>"
-                       "<key>shortTitles</key><array/><key>default</key><true/>"}));
+          xmlSpecifierPage(
+              {xmlEntry("cell", "PSFooCell") + xmlEntry("label", "Foo"), xmlEntry("label", "No cell"),
+               xmlEntry("cell", "PSSwitchCell") + xmlEntry("label", "Bare"),
+               xmlEntry("cell", "PSSwitchCell") + xmlEntry("key", "k") + xmlEntry("get", "g:"),
+               xmlEntry("cell", "PSSwitchCell") + xmlEntry("key", "k") + xmlEntry("defaults", "d") +
+                   xmlEntry("default", "on"),
+               xmlEntry("cell", "PSSliderCell") + xmlEntry("key", "k") + xmlEntry("defaults", "d") +
+                   "<key>default</key><true/><key>min</key><integer>5</integer>"
+                   "<key>max</key><integer>5</integer>",
+               xmlEntry("cell", "PSEditTextCell") + xmlEntry("key", "k") + xmlEntry("defaults", "d") +
+                   "<key>default</key><integer>3</integer>",
+               xmlEntry("cell", "PSSegmentCell") + xmlEntry("key", "k") + xmlEntry("defaults", "d") +
+                   "<key>validTitles</key><array><string>A</string></array>"
+                   "<key>validValues</key><array><string>a</string><string>b</string></array>" +
+                   xmlEntry("default", "c"),
+               xmlEntry("cell", "PSLinkListCell") + xmlEntry("key", "k") + xmlEntry("defaults", "d"),
+               xmlEntry("cell", "PSButtonCell") + xmlEntry("cellClass", "MyCell"),
+               xmlEntry("cell", "PSLinkCell") + xmlEntry("label", "Nowhere"),
+               xmlEntry("cell", "PSLinkCell") + xmlEntry("detail", "Other") + xmlEntry("icon", "gone"),
+               xmlEntry("cell", "PSSegmentCell") + xmlEntry("key", "k") + xmlEntry("defaults", "d") +
+                   "<key>validValues</key><array><integer>1</integer></array>"
+                   "<key>shortTitles</key><array/><key>default</key><true/>"}));
     EXPECT_EQ(places(),
               (std::multiset<std::string>{
                   "Root.plist:4 unknown-cell", "Root.plist:5 missing-cell", "Root.plist:6 missing-key",
@@ -199,7 +177,7 @@ TEST_F(BundleLintTest, RowsAreCheckedAndNamedByTheirLinesInXml) {
 }
 
 TEST_F(BundleLintTest, DefaultsAreCheckedWithTheFrameworksOwnPathRules) {
-    write("Info.plist", kInfo);
+    write("Info.plist", kBundleInfo);
     write("Root.plist", "{ items = (\n"
                         "  { cell = PSSwitchCell; key = a; defaults = \"..\"; },\n"
                         "  { cell = PSSwitchCell; key = b; defaults = \"my/prefs\"; },\n"
@@ -220,15 +198,15 @@ TEST_F(BundleLintTest, DefaultsAreCheckedWithTheFrameworksOwnPathRules) {
 }
 
 TEST_F(BundleLintTest, EveryTypeThatHoldsAValueNeedsAKeyAsTheTableOfTypesSays) {
-    write("Info.plist", kInfo);
+    write("Info.plist", kBundleInfo);
     std::vector<std::string> rows;
     std::multiset<std::string> expected;
     for (const PSCellTypeInfo& info : PSCellTypes::all()) {
-        rows.push_back(entry("cell", std::string(info.name)) + entry("label", "Row"));
+        rows.push_back(xmlEntry("cell", std::string(info.name)) + xmlEntry("label", "Row"));
         if (info.value != PSValueKind::None)
             expected.insert("Root.plist:" + std::to_string(rows.size() + 3) + " missing-key");
     }
-    write("Root.plist", xmlPage(rows));
+    write("Root.plist", xmlSpecifierPage(rows));
     std::multiset<std::string> missingKeys;
     for (const std::string& place : places())
         if (place.ends_with(" missing-key"))
@@ -238,7 +216,7 @@ TEST_F(BundleLintTest, EveryTypeThatHoldsAValueNeedsAKeyAsTheTableOfTypesSays) {
 }
 
 TEST_F(BundleLintTest, PagesWithoutItemsAndRowsThatAreNotDictionaries) {
-    write("Info.plist", kInfo);
+    write("Info.plist", kBundleInfo);
     write("Root.plist", "{\n  title = Root;\n  rows = ();\n}\n");
     write("List.plist", "( a, b )");
     write("Mixed.plist", "{ items = (\n  plain,\n  { cell = PSGroupCell; }\n); }");
@@ -247,7 +225,7 @@ TEST_F(BundleLintTest, PagesWithoutItemsAndRowsThatAreNotDictionaries) {
 }
 
 TEST_F(BundleLintTest, OldStyleListsHaveLinesAndTheirTextValuesAreTakenForNumbers) {
-    write("Info.plist", kInfo);
+    write("Info.plist", kBundleInfo);
     write("Root.plist",
           "// settings\n"
           "{\n"
@@ -273,7 +251,7 @@ TEST_F(BundleLintTest, OldStyleListsHaveLinesAndTheirTextValuesAreTakenForNumber
 }
 
 TEST_F(BundleLintTest, BinaryListsAreReadAndHaveNoLines) {
-    write("Info.plist", kInfo);
+    write("Info.plist", kBundleInfo);
     PlistValue row = PlistValue::dictionary();
     row.set("cell", "PSBarCell");
     PlistValue page = PlistValue::dictionary();
@@ -292,18 +270,18 @@ TEST_F(BundleLintTest, BinaryListsAreReadAndHaveNoLines) {
 }
 
 TEST_F(BundleLintTest, DetailsNameAPageOrAControllerTheSimulatorHas) {
-    write("Info.plist", kInfo);
-    write("About.plist", xmlPage({}));
-    write("Root.plist", xmlPage({
-                            entry("cell", "PSLinkCell") + entry("detail", "About"),
-                            entry("cell", "PSLinkCell") + entry("detail", "PSListController"),
-                            entry("cell", "PSLinkCell") + entry("detail", "about"),
-                            entry("cell", "PSLinkCell") + entry("detail", "About.plist"),
-                            entry("cell", "PSLinkCell") + entry("detail", "Credits.plist"),
-                            entry("cell", "PSLinkCell") + entry("detail", "my page"),
-                            entry("cell", "PSLinkCell") + entry("detail", "credits"),
-                            entry("cell", "PSLinkCell") + entry("detail", "MyCreditsController"),
-                            entry("cell", "PSLinkCell") + "<key>detail</key><integer>1</integer>",
+    write("Info.plist", kBundleInfo);
+    write("About.plist", xmlSpecifierPage({}));
+    write("Root.plist", xmlSpecifierPage({
+                            xmlEntry("cell", "PSLinkCell") + xmlEntry("detail", "About"),
+                            xmlEntry("cell", "PSLinkCell") + xmlEntry("detail", "PSListController"),
+                            xmlEntry("cell", "PSLinkCell") + xmlEntry("detail", "about"),
+                            xmlEntry("cell", "PSLinkCell") + xmlEntry("detail", "About.plist"),
+                            xmlEntry("cell", "PSLinkCell") + xmlEntry("detail", "Credits.plist"),
+                            xmlEntry("cell", "PSLinkCell") + xmlEntry("detail", "my page"),
+                            xmlEntry("cell", "PSLinkCell") + xmlEntry("detail", "credits"),
+                            xmlEntry("cell", "PSLinkCell") + xmlEntry("detail", "MyCreditsController"),
+                            xmlEntry("cell", "PSLinkCell") + "<key>detail</key><integer>1</integer>",
                         }));
     auto findings = lint();
     std::vector<std::string> got;
@@ -320,15 +298,17 @@ TEST_F(BundleLintTest, DetailsNameAPageOrAControllerTheSimulatorHas) {
 }
 
 TEST_F(BundleLintTest, StringsTablesAreCheckedAgainstTheirPages) {
-    write("Info.plist", kInfo);
-    write("Root.plist",
-          xmlPage({entry("cell", "PSGroupCell") + entry("label", "Group") + entry("footerText", "Footer"),
-                   entry("cell", "PSStaticTextCell") + entry("staticTextMessage", "Static"),
-                   entry("cell", "PSSegmentCell") + entry("key", "k") + entry("defaults", "d") +
-                       "<key>validTitles</key><array><string>One</string></array>"
-                       "<key>shortTitles</key><array><string>1</string></array>"
-                       "<key>validValues</key><array><integer>1</integer></array>"},
-                  "Title"));
+    write("Info.plist", kBundleInfo);
+    write(
+        "Root.plist",
+        xmlSpecifierPage(
+            {xmlEntry("cell", "PSGroupCell") + xmlEntry("label", "Group") + xmlEntry("footerText", "Footer"),
+             xmlEntry("cell", "PSStaticTextCell") + xmlEntry("staticTextMessage", "Static"),
+             xmlEntry("cell", "PSSegmentCell") + xmlEntry("key", "k") + xmlEntry("defaults", "d") +
+                 "<key>validTitles</key><array><string>One</string></array>"
+                 "<key>shortTitles</key><array><string>1</string></array>"
+                 "<key>validValues</key><array><integer>1</integer></array>"},
+            "Title"));
     write("de.lproj/Root.strings", utf16le("\"Group\" = \"Gruppe\";\n\"One\";\n"));
     write("fr.lproj/Root.strings", "/* vide */");
     write("fr.lproj/Gone.strings", "\"a\" = \"b\";");
@@ -364,9 +344,9 @@ TEST_F(BundleLintTest, StringsTablesAreCheckedAgainstTheirPages) {
 }
 
 TEST_F(BundleLintTest, FilesThatCannotBeReadAreReportedAndNothingLeavesTheBundle) {
-    write("Info.plist", kInfo);
+    write("Info.plist", kBundleInfo);
     write("Broken.plist", "{ items = ( { cell = PSSwitchCell; } ); ");
-    dir.write("/outside/Secret.plist", xmlPage({entry("cell", "PSNeverReadCell")}));
+    dir.write("/outside/Secret.plist", xmlSpecifierPage({xmlEntry("cell", "PSNeverReadCell")}));
     std::filesystem::create_symlink("../outside/Secret.plist", bundle() + "/Secret.plist");
     // An absolute link names a file of the host: it leads out of the bundle too.
     std::filesystem::create_symlink(dir.host("/outside/Secret.plist"), bundle() + "/Absolute.plist");
@@ -389,8 +369,9 @@ TEST_F(BundleLintTest, FilesThatCannotBeReadAreReportedAndNothingLeavesTheBundle
 }
 
 TEST_F(BundleLintTest, TheCommandPrintsTextOrJsonAndExitsAsLintersDo) {
-    write("Info.plist", "<plist><dict>" + entry("CFBundleExecutable", "My") + "</dict></plist>");
-    write("Root.plist", xmlPage({entry("cell", "PSFooCell") + entry("label", "Say \"hi\"\nthere")}));
+    write("Info.plist", "<plist><dict>" + xmlEntry("CFBundleExecutable", "My") + "</dict></plist>");
+    write("Root.plist",
+          xmlSpecifierPage({xmlEntry("cell", "PSFooCell") + xmlEntry("label", "Say \"hi\"\nthere")}));
     std::string out, err;
     EXPECT_EQ(run({bundle()}, out, err), 1);
     EXPECT_EQ(
@@ -414,8 +395,8 @@ TEST_F(BundleLintTest, TheCommandPrintsTextOrJsonAndExitsAsLintersDo) {
                               {"code", "unknown-cell"},
                               {"message", "unknown cell type \"PSFooCell\" (shown as a plain text row)"}}));
     // A finding without a line has a null one; texts of the bundle stay on one line.
-    write("Root.plist",
-          xmlPage({entry("cell", "PSSwitchCell\n") + entry("key", "k") + entry("defaults", "d")}));
+    write("Root.plist", xmlSpecifierPage({xmlEntry("cell", "PSSwitchCell\n") + xmlEntry("key", "k") +
+                                          xmlEntry("defaults", "d")}));
     std::remove((bundle() + "/Info.plist").c_str());
     EXPECT_EQ(run({bundle(), "--format=json"}, out, err), 1);
     report = nlohmann::json::parse(out);

@@ -79,13 +79,7 @@ protected:
         return package;
     }
     int install(const std::string& package, std::string& out, std::string& err) {
-        std::string name = "install", path = package, flag = "--device", root = device.path();
-        char* argv[] = {name.data(), path.data(), flag.data(), root.data()};
-        std::ostringstream o, e;
-        const int status = RunInstallCommand(4, argv, o, e);
-        out = o.str();
-        err = e.str();
-        return status;
+        return runSubcommand(RunInstallCommand, "install", {package, "--device", device.path()}, out, err);
     }
 
     TempDeviceRoot work;
@@ -112,10 +106,7 @@ TEST_F(InstallCommandTest, ABuiltPackageIsInstalledRecordedAndShownWithItsPackag
     EXPECT_TRUE(db.packageWithIdentifier("com.example.glow"));
     EXPECT_TRUE(db.packageWithIdentifier("mobilesubstrate"));
 
-    Simulator::Options options;
-    options.deviceRoot = device.path();
-    options.offline = true;
-    Simulator sim(options);
+    Simulator sim(offlineOptions(device.path()));
     sim.settings().openBundle("Shine");
     sim.runUntilIdle();
     auto list2 = sim.settings().visibleList();
@@ -199,9 +190,7 @@ TEST_F(InstallCommandTest, AProjectIsInstalledRecordedAndOpenedFromItsRowInSetti
     for (bool rootless : {false, true}) {
         SCOPED_TRACE(rootless ? "rootless" : "rootful");
         SampleDeviceCopy phone;
-        Simulator::Options options;
-        options.deviceRoot = phone.path();
-        options.offline = true;
+        Simulator::Options options = offlineOptions(phone.path());
         BundleInput keep;
         std::ostringstream note;
         auto prepared = prepareBundleInput(work.host("/tweak"), "", "", "", options, keep, note, rootless);

@@ -1,6 +1,9 @@
 #include "sim/tools/LintReport.h"
 
+#include "support/BundleWriter.h"
 #include "support/TempDeviceRoot.h"
+
+#include "../SimTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -12,10 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-const std::string kFormatsInfo =
-    "<plist><dict><key>CFBundleExecutable</key><string>My</string>"
-    "<key>NSPrincipalClass</key><string>MyListController</string></dict></plist>";
 
 // A page whose second line holds a row of an unknown cell type (one warning on line 2).
 const std::string kFormatsWarningPage = "<plist><dict><key>items</key><array>\n"
@@ -56,12 +55,13 @@ std::vector<GithubLine> parseGithub(const std::string& out) {
 class LintFormatsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"/Clean.bundle", "/Warn.bundle"})
-            dir.write(std::string(name) + "/Info.plist", kFormatsInfo);
-        dir.write("/Clean.bundle/Root.plist", kFormatsCleanPage);
-        dir.write("/Warn.bundle/Root.plist", kFormatsWarningPage);
+        const BundleWriter clean(dir, "Clean.bundle"), warn(dir, "Warn.bundle");
+        clean.write("Info.plist", kBundleInfo);
+        warn.write("Info.plist", kBundleInfo);
+        clean.write("Root.plist", kFormatsCleanPage);
+        warn.write("Root.plist", kFormatsWarningPage);
         // A file the reader refuses: an error without a line, in a name that needs escaping.
-        dir.write("/Warn.bundle/Odd, name: 100%.plist", "<plist><dict>");
+        warn.write("Odd, name: 100%.plist", "<plist><dict>");
     }
 
     // Runs the command in `folder` (the test's own folder unless given), as CI runs it in the
@@ -70,15 +70,8 @@ protected:
             const std::string& folder = "") {
         const auto before = std::filesystem::current_path();
         std::filesystem::current_path(folder.empty() ? dir.path() : folder);
-        args.insert(args.begin(), "lint");
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        std::ostringstream o, e;
-        int status = RunBundleLint(static_cast<int>(argv.size()), argv.data(), o, e);
+        const int status = runSubcommand(RunBundleLint, "lint", std::move(args), out, err);
         std::filesystem::current_path(before);
-        out = o.str();
-        err = e.str();
         return status;
     }
 
@@ -186,9 +179,9 @@ TEST_F(LintFormatsTest, SeveralBundlesAreReportedTogetherWithTheWorstStatus) {
 TEST_F(LintFormatsTest, AProjectIsLintedWhereItsFilesAre) {
     dir.write("/tweak/Makefile", "SUBPROJECTS += prefs\n");
     dir.write("/tweak/prefs/Makefile", "BUNDLE_NAME = TweakPrefs\n");
-    dir.write("/tweak/prefs/Resources/Info.plist", kFormatsInfo);
+    dir.write("/tweak/prefs/Resources/Info.plist", kBundleInfo);
     dir.write("/tweak/prefs/Resources/Root.plist", kFormatsWarningPage);
-    dir.write("/tweak/layout/Library/PreferenceBundles/Other.bundle/Info.plist", kFormatsInfo);
+    dir.write("/tweak/layout/Library/PreferenceBundles/Other.bundle/Info.plist", kBundleInfo);
     dir.write("/tweak/layout/Library/PreferenceBundles/Other.bundle/Root.plist", kFormatsCleanPage);
 
     std::string out, err;

@@ -1,5 +1,6 @@
 #include "platform/foundation/plist/OpenStepPlistParser.h"
 
+#include "platform/foundation/StringHelpers.h"
 #include "platform/foundation/plist/PlistEncoding.h"
 
 #include <optional>
@@ -12,16 +13,6 @@ namespace {
 bool isBareChar(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
            c == '$' || c == '+' || c == '/' || c == ':' || c == '.' || c == '-';
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 class Parser {
@@ -263,11 +254,12 @@ private:
         int high = -1;
         while (at_ < s_.size() && s_[at_] != '>') {
             char c = s_[at_++];
-            if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
+            if (isASCIIBlank(c))
                 continue;
-            int d = hexDigit(c);
-            if (d < 0)
+            const std::optional<int> digit = hexDigitValue(c);
+            if (!digit)
                 return fail("bad character in data");
+            const int d = *digit;
             if (high < 0) {
                 high = d;
             } else {
@@ -331,8 +323,12 @@ private:
             case 'u': {
                 std::uint32_t cp = 0;
                 int digits = 0;
-                for (; digits < 4 && at_ < s_.size() && hexDigit(s_[at_]) >= 0; ++digits)
-                    cp = cp << 4 | static_cast<std::uint32_t>(hexDigit(s_[at_++]));
+                for (; digits < 4 && at_ < s_.size(); ++digits, ++at_) {
+                    const std::optional<int> d = hexDigitValue(s_[at_]);
+                    if (!d)
+                        break;
+                    cp = cp << 4 | static_cast<std::uint32_t>(*d);
+                }
                 if (digits == 0) {
                     fail("bad unicode escape");
                     return false;

@@ -1,5 +1,6 @@
 #include "platform/foundation/plist/XmlPlist.h"
 
+#include "platform/foundation/StringHelpers.h"
 #include "platform/foundation/plist/PlistEncoding.h"
 #include "platform/foundation/plist/XmlPlistCheck.h"
 
@@ -41,13 +42,9 @@ Tag tagOf(const char* name) {
     return Tag::Unknown;
 }
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
 bool allSpace(const char* s) {
     for (; *s; ++s)
-        if (!isSpace(*s))
+        if (!isASCIIBlank(*s))
             return false;
     return true;
 }
@@ -461,7 +458,7 @@ std::string integerText(const PlistValue& v) {
 
 std::optional<double> parsePlistDate(std::string_view text) {
     std::size_t at = 0;
-    while (at < text.size() && isSpace(text[at]))
+    while (at < text.size() && isASCIIBlank(text[at]))
         ++at;
     auto number = [&](std::size_t digits, unsigned& out) {
         if (at + digits > text.size())
@@ -501,7 +498,7 @@ std::optional<double> parsePlistDate(std::string_view text) {
         }
     }
     separator('Z');
-    while (at < text.size() && isSpace(text[at]))
+    while (at < text.size() && isASCIIBlank(text[at]))
         ++at;
     if (at != text.size() || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) ||
         hour > 23 || minute > 59 || second > 59)

@@ -1,16 +1,14 @@
 #include "platform/foundation/plist/XmlPlistCheck.h"
 
+#include "platform/foundation/StringHelpers.h"
+
 #include <cctype>
 #include <string_view>
 
 namespace {
 
 bool isNameChar(char c) {
-    return c != '>' && c != '/' && c != ' ' && c != '\t' && c != '\n' && c != '\r';
-}
-
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    return c != '>' && c != '/' && !isASCIIBlank(c);
 }
 
 // Whether a start tag's attributes (the text between its name and its end, without the '/' of an
@@ -20,7 +18,7 @@ bool hasUnquotedAttributes(std::string_view attributes) {
     bool unquoted = false;
     std::size_t at = 0;
     auto skipSpace = [&] {
-        while (at < attributes.size() && isSpace(attributes[at]))
+        while (at < attributes.size() && isASCIIBlank(attributes[at]))
             ++at;
     };
     while (true) {
@@ -31,7 +29,7 @@ bool hasUnquotedAttributes(std::string_view attributes) {
         if (at == before) // an attribute follows the name or the last value after a space
             return false;
         const std::size_t nameAt = at;
-        while (at < attributes.size() && !isSpace(attributes[at]) && attributes[at] != '=' &&
+        while (at < attributes.size() && !isASCIIBlank(attributes[at]) && attributes[at] != '=' &&
                attributes[at] != '"' && attributes[at] != '\'' && attributes[at] != '<')
             ++at;
         if (at == nameAt)
@@ -52,7 +50,7 @@ bool hasUnquotedAttributes(std::string_view attributes) {
             continue;
         }
         const std::size_t valueAt = at;
-        while (at < attributes.size() && !isSpace(attributes[at])) {
+        while (at < attributes.size() && !isASCIIBlank(attributes[at])) {
             if (attributes[at] == '"' || attributes[at] == '\'' || attributes[at] == '<' ||
                 attributes[at] == '=')
                 return false;
