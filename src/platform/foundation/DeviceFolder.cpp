@@ -1,5 +1,6 @@
 #include "platform/foundation/DeviceFolder.h"
 
+#include "platform/foundation/DevicePath.h"
 #include "platform/foundation/NSFileManager.h"
 
 #include <algorithm>
@@ -73,15 +74,18 @@ int DeviceFolder::readOpenFile(int fd, std::size_t maxBytes, std::vector<std::ui
                 return EFBIG;
             bytes.resize(std::min(bytes.size() * 2, maxBytes + 1));
         }
-        ssize_t n = read(fd, bytes.data() + used, bytes.size() - used);
+        const std::size_t wanted = bytes.size() - used;
+        ssize_t n = read(fd, bytes.data() + used, wanted);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             return errno;
         }
-        if (n == 0)
-            break;
         used += static_cast<std::size_t>(n);
+        // A regular file gives less than was asked for only at its end, which saves asking again
+        // for the empty read that would say so; a file that grew fills the buffer and is read on.
+        if (static_cast<std::size_t>(n) < wanted)
+            break;
     }
     if (used > maxBytes)
         return EFBIG;
@@ -98,21 +102,28 @@ int DeviceFolder::listFolderAt(int folderFd, const char* name, std::vector<Entry
 }
 
 int DeviceFolder::listOpenFolder(UniqueFd folder, std::vector<Entry>& out) {
-    DIR* dir = fdopendir(folder.get());
-    if (!dir)
-        return errno;
-    folder.release();
+    // The entries straight from the kernel: the C library's folder stream would first look at the
+    // folder again (fstat, fcntl), which for the many small folders of app bundles costs as much
+    // as reading them.
+    alignas(8) static thread_local char buffer[32768];
     std::vector<Entry> entries;
-    errno = 0;
-    while (dirent* entry = readdir(dir)) {
-        std::string_view entryName = entry->d_name;
-        if (entryName != "." && entryName != "..")
-            entries.push_back(Entry{std::string(entryName), kindOf(entry->d_type)});
+    for (;;) {
+        ssize_t n = getdents64(folder.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            std::string_view name = entry->d_name;
+            if (name != "." && name != "..")
+                entries.push_back(Entry{std::string(name), kindOf(entry->d_type)});
+            at += entry->d_reclen;
+        }
     }
-    int readError = errno;
-    closedir(dir);
-    if (readError)
-        return readError;
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
     out = std::move(entries);
     return 0;
@@ -177,6 +188,27 @@ PlistReadResult DeviceFolder::propertyListOf(std::string_view name, const PlistL
     if (!bytes)
         return {PlistValue(), error, PlistFormat::XML};
     return NSFileManager::parsePropertyList(std::move(*bytes), limits);
+}
+
+PlistReadResult DeviceFolder::propertyListBelow(std::string_view relativePath,
+                                                const PlistLimits& limits) const {
+    const std::string path = pathOf(relativePath);
+    for (std::size_t at = 0; at <= relativePath.size();) {
+        std::size_t slash = std::min(relativePath.find('/', at), relativePath.size());
+        if (!isEntryName(relativePath.substr(at, slash - at)))
+            return {PlistValue(), NSError::fileError(EINVAL, path, false), PlistFormat::XML};
+        at = slash + 1;
+    }
+    UniqueFd fd;
+    std::vector<std::uint8_t> bytes;
+    int e = openDevicePathBeneath(fd_.get(), relativePath, kReadFlags, fd);
+    if (e == 0)
+        e = readOpenFile(fd.get(), limits.maxBytes, bytes);
+    else if (e < 0)
+        return files_->propertyListAtPath(path, limits);
+    if (e)
+        return {PlistValue(), NSError::fileError(e, path, false), PlistFormat::XML};
+    return NSFileManager::parsePropertyList(std::move(bytes), limits);
 }
 
 std::optional<DeviceFolder> DeviceFolder::folder(std::string_view name,

@@ -72,6 +72,11 @@ public:
     // The file `name` read as a property list; as the file manager's propertyListAtPath.
     PlistReadResult propertyListOf(std::string_view name, const PlistLimits& limits = {}) const;
 
+    // The file at a path of entry names below the folder ("App.app/Info.plist") read as a property
+    // list, without opening the folders on the way; a part that is empty, "." or ".." is refused
+    // (EINVAL), and a link on the way is followed as the file manager follows it.
+    PlistReadResult propertyListBelow(std::string_view relativePath, const PlistLimits& limits = {}) const;
+
     // The folder `name` inside this one, opened in turn.
     std::optional<DeviceFolder> folder(std::string_view name,
                                        std::shared_ptr<NSError>* error = nullptr) const;

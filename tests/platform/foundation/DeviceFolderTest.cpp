@@ -94,6 +94,12 @@ TEST_F(DeviceFolderTest, NamesThatAreNotOneEntryAreRefused) {
         EXPECT_FALSE(folder->folder(name)) << name;
         EXPECT_TRUE(folder->propertyListOf(name).error) << name;
     }
+    // A path below the folder may have several parts, each of them one entry.
+    device.write("/var/mobile/Library/App.app/Info.plist", "{ id = app; }");
+    EXPECT_EQ(folder->propertyListBelow("App.app/Info.plist").value.get("id"), PlistValue("app"));
+    for (const char* path :
+         {"App.app/../../top", "../top", "App.app//Info.plist", "/file", "App.app/./Info.plist"})
+        EXPECT_EQ(folder->propertyListBelow(path).error->code(), NSFileReadUnknownError) << path;
 }
 
 TEST_F(DeviceFolderTest, LinksInsideTheFolderAreFollowedAsTheManagerFollowsThem) {
@@ -123,6 +129,8 @@ TEST_F(DeviceFolderTest, LinksInsideTheFolderAreFollowedAsTheManagerFollowsThem)
 
     // Links that stay inside lead where the walk leads.
     EXPECT_EQ(mobile->propertyListOf("rel.plist").value.get("inside"), PlistValue("yes"));
+    EXPECT_EQ(mobile->propertyListBelow("prefs/p.plist").value.get("inside"), PlistValue("yes"));
+    EXPECT_FALSE(mobile->propertyListBelow("up/secret.plist").ok());
     bool isFolder = false;
     EXPECT_TRUE(mobile->fileExists("prefs", &isFolder));
     EXPECT_TRUE(isFolder);
