@@ -242,6 +242,9 @@ std::shared_ptr<UIImage> ALApplicationList::iconOfSize(int size, const std::stri
     std::string sizeText = std::to_string(size);
     std::stable_partition(app.iconFiles.begin(), app.iconFiles.end(),
                           [&](const std::string& n) { return n.find(sizeText) != std::string::npos; });
+    // Most apps list no icon files: their folder is not even opened.
+    if (app.iconFiles.empty())
+        return nullptr;
     auto bundle = files_->openDirectoryAtPath(app.bundlePath);
     if (!bundle)
         return nullptr;

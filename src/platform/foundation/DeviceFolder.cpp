@@ -105,7 +105,7 @@ int DeviceFolder::listOpenFolder(UniqueFd folder, std::vector<Entry>& out) {
     // The entries straight from the kernel: the C library's folder stream would first look at the
     // folder again (fstat, fcntl), which for the many small folders of app bundles costs as much
     // as reading them.
-    alignas(8) static thread_local char buffer[32768];
+    alignas(8) char buffer[16384];
     std::vector<Entry> entries;
     for (;;) {
         ssize_t n = getdents64(folder.get(), buffer, sizeof buffer);

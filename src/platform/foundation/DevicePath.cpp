@@ -175,7 +175,9 @@ int openDevicePathBeneath(int rootFd, std::string_view devicePath, int flags, Un
     // The walk ignores the slashes around a path, which the kernel would take to mean a folder.
     const std::string relative(devicePath.substr(begin, end + 1 - begin));
     open_how how{};
-    how.flags = static_cast<std::uint64_t>(flags | O_CLOEXEC);
+    // Without O_NOFOLLOW a link in the last part fails as any other does (ELOOP), where with it
+    // O_DIRECTORY would answer ENOTDIR, which the walk would not.
+    how.flags = static_cast<std::uint64_t>((flags & ~O_NOFOLLOW) | O_CLOEXEC);
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
     UniqueFd fd(static_cast<int>(syscall(SYS_openat2, rootFd, relative.c_str(), &how, sizeof how)));
     if (fd.valid()) {

@@ -122,6 +122,12 @@ TEST_F(DeviceFolderTest, LinksInsideTheFolderAreFollowedAsTheManagerFollowsThem)
     EXPECT_FALSE(fm()->openDirectoryAtPath("/var/mobile/up", &byPath));
     ASSERT_TRUE(byHandle && byPath);
     EXPECT_EQ(byHandle->description(), byPath->description());
+    // Listing through the link is refused as leading outside, not as a part that is no folder.
+    byPath.reset();
+    EXPECT_FALSE(fm()->contentsOfDirectoryAtPath("/var/mobile/up", &byPath));
+    ASSERT_TRUE(byPath);
+    EXPECT_EQ(byPath->code(), NSFileReadInvalidFileNameError);
+    EXPECT_EQ(fm()->contentsOfDirectoryAtPath("/var/mobile/prefs"), (std::vector<std::string>{"p.plist"}));
     EXPECT_FALSE(mobile->fileExists("up"));
     // A host path in a link is a device path, which does not exist inside the root.
     EXPECT_FALSE(mobile->contentsOf("abs.plist", nullptr));
