@@ -5,7 +5,6 @@
 #include "platform/applist/ALApplicationList.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/foundation/DeviceEnvironment.h"
-#include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSURL.h"
@@ -304,7 +303,10 @@ void OrbitchatPreferencesController::setValue(const PlistValue& value,
 
 void OrbitchatPreferencesController::loadDylibs() {
     std::shared_ptr<NSError> error;
-    auto names = NSFileManager::defaultManager()->contentsOfDirectoryAtPath(kDynamicLibraries, &error);
+    // The folder is opened once and every filter plist read relative to it: it holds every
+    // tweak's files, thousands on some devices.
+    auto folder = NSFileManager::defaultManager()->openDirectoryAtPath(kDynamicLibraries, &error);
+    auto names = folder ? folder->contents(&error) : std::nullopt;
     if (!names && error) {
         NSLog("[OC] Content Reading Erroing: %@", {object(error)});
         return;
@@ -328,8 +330,10 @@ void OrbitchatPreferencesController::loadDylibs() {
         std::string plistPath = directory + "/" + name + ".plist";
         record.set("plistPath", PlistValue(plistPath));
 
-        PlistValue bundles =
-            NSDictionary::dictionaryWithContentsOfFile(plistPath).get("Filter").get("Bundles");
+        PlistReadResult filter = folder->propertyListOf(name + ".plist");
+        PlistValue bundles = filter.ok() && filter.value.isDictionary()
+                                 ? filter.value.get("Filter").get("Bundles")
+                                 : PlistValue();
         if (bundles.isArray() && bundles.count() > 0) {
             PlistValue appId = bundles.at(0);
             record.set("appId", appId);

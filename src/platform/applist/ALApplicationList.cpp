@@ -82,12 +82,16 @@ struct SharedList : DeviceEnvironment::Part {
 
 } // namespace
 
+ALApplicationList::ALApplicationList(std::string deviceRoot, std::shared_ptr<NSFileManager> files)
+    : deviceRoot_(std::move(deviceRoot)), files_(std::move(files)) {}
+
 std::shared_ptr<ALApplicationList> ALApplicationList::sharedApplicationList() {
-    std::string root = NSFileManager::defaultManager()->deviceRoot();
+    auto files = NSFileManager::defaultManager();
+    const std::string& root = files->deviceRoot();
     SharedList& shared = DeviceEnvironment::current().part<SharedList>();
     std::lock_guard lock(shared.mutex);
     if (!shared.list || shared.list->deviceRoot_ != root)
-        shared.list = std::shared_ptr<ALApplicationList>(new ALApplicationList(root));
+        shared.list = std::shared_ptr<ALApplicationList>(new ALApplicationList(root, files));
     return shared.list;
 }
 
@@ -102,34 +106,39 @@ void ALApplicationList::loadIfNeeded() {
     if (loaded_)
         return;
     loaded_ = true;
-    auto fm = NSFileManager::create(deviceRoot_);
-    auto addBundlesIn = [&](const std::string& folder) {
-        auto names = fm->contentsOfDirectoryAtPath(folder);
-        if (!names)
-            return;
-        for (const auto& name : *names) {
-            if (name.ends_with(".app"))
-                addBundle(folder + "/" + name);
-        }
-    };
-    addBundlesIn(kSystemApps);
-    if (auto containers = fm->contentsOfDirectoryAtPath(kUserApps)) {
-        for (const auto& container : *containers)
-            addBundlesIn(std::string(kUserApps) + "/" + container);
+    // Each folder is opened once and its bundles read relative to it: a device has hundreds.
+    if (auto system = files_->openDirectoryAtPath(kSystemApps))
+        addBundlesIn(*system);
+    auto user = files_->openDirectoryAtPath(kUserApps);
+    auto containers = user ? user->entries() : std::nullopt;
+    for (const auto& container : containers.value_or(std::vector<DeviceFolder::Entry>{})) {
+        if (container.kind == DeviceFolder::Entry::Kind::other)
+            continue;
+        if (auto folder = user->folder(container.name))
+            addBundlesIn(*folder);
     }
 }
 
-void ALApplicationList::addBundle(const std::string& bundlePath) {
-    auto fm = NSFileManager::create(deviceRoot_);
+void ALApplicationList::addBundlesIn(const DeviceFolder& folder) {
+    auto entries = folder.entries();
+    for (const auto& entry : entries.value_or(std::vector<DeviceFolder::Entry>{})) {
+        if (!entry.name.ends_with(".app") || entry.kind == DeviceFolder::Entry::Kind::other)
+            continue;
+        addBundle(folder, entry.name);
+    }
+}
+
+void ALApplicationList::addBundle(const DeviceFolder& folder, const std::string& bundleName) {
     PlistLimits limits;
     limits.maxBytes = kMaxInfoPlistBytes;
-    PlistReadResult info = fm->propertyListAtPath(bundlePath + "/Info.plist", limits);
+    PlistReadResult info = folder.propertyListBelow(bundleName + "/Info.plist", limits);
     if (!info.ok() || !info.value.isDictionary())
         return;
     const PlistValue& plist = info.value;
     auto identifier = nonEmptyString(plist.get("CFBundleIdentifier"));
     if (!identifier)
         return;
+    const std::string bundlePath = folder.pathOf(bundleName);
 
     App app;
     app.bundlePath = bundlePath;
@@ -233,13 +242,18 @@ std::shared_ptr<UIImage> ALApplicationList::iconOfSize(int size, const std::stri
     std::string sizeText = std::to_string(size);
     std::stable_partition(app.iconFiles.begin(), app.iconFiles.end(),
                           [&](const std::string& n) { return n.find(sizeText) != std::string::npos; });
-    auto fm = NSFileManager::create(deviceRoot_);
+    // Most apps list no icon files: their folder is not even opened.
+    if (app.iconFiles.empty())
+        return nullptr;
+    auto bundle = files_->openDirectoryAtPath(app.bundlePath);
+    if (!bundle)
+        return nullptr;
     double screenScale = UIScreen::mainScreen()->scale();
     for (const auto& name : app.iconFiles) {
         if (!isPlainFileName(name))
             continue;
         for (const auto& [file, scale] : iconCandidates(name, screenScale)) {
-            auto bytes = fm->contentsAtPath(app.bundlePath + "/" + file, nullptr);
+            auto bytes = bundle->contentsOf(file, nullptr);
             if (!bytes)
                 continue;
             // An icon never needs more than the store's 1024-pixel artwork; a file that declares

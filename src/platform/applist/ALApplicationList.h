@@ -34,6 +34,8 @@
 #include <string_view>
 #include <vector>
 
+class DeviceFolder;
+class NSFileManager;
 class UIImage;
 
 enum ALApplicationIconSize : int {
@@ -81,7 +83,7 @@ public:
     void reload();
 
 protected:
-    explicit ALApplicationList(std::string deviceRoot) : deviceRoot_(std::move(deviceRoot)) {}
+    ALApplicationList(std::string deviceRoot, std::shared_ptr<NSFileManager> files);
 
 private:
     struct App {
@@ -90,9 +92,14 @@ private:
         ApplicationInfo info;
     };
     void loadIfNeeded();
-    void addBundle(const std::string& bundlePath);
+    // Adds the apps of a folder of app bundles ("/Applications", one container of user apps).
+    void addBundlesIn(const DeviceFolder& folder);
+    // Adds the app bundle `bundleName` of the folder, when its Info.plist names an identifier.
+    void addBundle(const DeviceFolder& folder, const std::string& bundleName);
 
     std::string deviceRoot_;
+    // The device root's manager, whose root stays open for the list's reads.
+    std::shared_ptr<NSFileManager> files_;
     std::mutex mutex_;
     bool loaded_ = false;
     std::map<std::string, App, std::less<>> apps_;

@@ -1,6 +1,7 @@
 #include "platform/foundation/DevicePath.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <deque>
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -162,4 +163,26 @@ int resolveDevicePath(int rootFd, std::string_view devicePath, bool followLast, 
     out.parent = std::move(folders.back());
     out.name = std::move(last);
     return 0;
+}
+
+int openDevicePathBeneath(int rootFd, std::string_view devicePath, int flags, UniqueFd& out) {
+    if (devicePath.find('\0') != std::string_view::npos || hasDotComponent(devicePath))
+        return -1;
+    std::size_t begin = devicePath.find_first_not_of('/');
+    std::size_t end = devicePath.find_last_not_of('/');
+    if (begin == std::string_view::npos)
+        return -1;
+    // The walk ignores the slashes around a path, which the kernel would take to mean a folder.
+    const std::string relative(devicePath.substr(begin, end + 1 - begin));
+    open_how how{};
+    // Without O_NOFOLLOW a link in the last part fails as any other does (ELOOP), where with it
+    // O_DIRECTORY would answer ENOTDIR, which the walk would not.
+    how.flags = static_cast<std::uint64_t>((flags & ~O_NOFOLLOW) | O_CLOEXEC);
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    UniqueFd fd(static_cast<int>(syscall(SYS_openat2, rootFd, relative.c_str(), &how, sizeof how)));
+    if (fd.valid()) {
+        out = std::move(fd);
+        return 0;
+    }
+    return errno == ENOENT || errno == ENOTDIR || errno == EACCES ? errno : -1;
 }

@@ -27,3 +27,10 @@ struct ResolvedDevicePath {
 // stands (writing replaces a link rather than writing through it). The last component need not
 // exist; every folder before it must. A relative device path is taken from the root.
 int resolveDevicePath(int rootFd, std::string_view devicePath, bool followLast, ResolvedDevicePath& out);
+
+// Opens the device path in one system call when no link and no "." or ".." takes part in it:
+// the kernel walks beneath the root and refuses every link, so what opens is what the walk above
+// would reach. `flags` are openat's (O_CLOEXEC is added). Answers 0 and fills `out`, an errno
+// value that the walk would give as well (ENOENT, ENOTDIR, EACCES), or -1 when the walk must
+// decide: a link on the way, a dot component, the root itself, a kernel without openat2.
+int openDevicePathBeneath(int rootFd, std::string_view devicePath, int flags, UniqueFd& out);

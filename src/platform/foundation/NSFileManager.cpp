@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <dirent.h>
 #include <fcntl.h>
 #include <list>
 #include <mutex>
@@ -28,12 +27,11 @@ Failure writeFailure(int error, const std::string& devicePath) {
     return Failure{NSError::fileError(error, devicePath, true)->localizedDescription(), error};
 }
 
-// Opens the root and resolves the path inside it; answers 0 or an errno value.
-int resolve(const std::string& root, std::string_view path, bool followLast, ResolvedDevicePath& out) {
-    UniqueFd rootFd(open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!rootFd.valid())
+// Resolves the path inside the open root; answers 0 or an errno value.
+int resolve(int rootFd, std::string_view path, bool followLast, ResolvedDevicePath& out) {
+    if (rootFd < 0)
         return errno;
-    return resolveDevicePath(rootFd.get(), path, followLast, out);
+    return resolveDevicePath(rootFd, path, followLast, out);
 }
 
 // Lists read again unchanged (the pane reads its preference file once per row) skip the parse:
@@ -122,13 +120,41 @@ std::shared_ptr<NSFileManager> NSFileManager::create(std::string hostRoot) {
     return std::shared_ptr<NSFileManager>(new NSFileManager(std::move(hostRoot)));
 }
 
+NSFileManager::~NSFileManager() {
+    if (int fd = rootFd_.load(); fd >= 0)
+        ::close(fd);
+}
+
+int NSFileManager::rootFd() const {
+    if (int fd = rootFd_.load(std::memory_order_acquire); fd >= 0)
+        return fd;
+    int fd = open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    // Two threads may open the root at once: the first one kept wins and the other closes its own.
+    int expected = -1;
+    if (rootFd_.compare_exchange_strong(expected, fd, std::memory_order_acq_rel))
+        return fd;
+    ::close(fd);
+    return expected;
+}
+
 bool NSFileManager::fileExistsAtPath(std::string_view path) const {
     return fileExistsAtPath(path, nullptr);
 }
 
 bool NSFileManager::fileExistsAtPath(std::string_view path, bool* isDirectory) const {
+    UniqueFd fd;
+    if (int fast = openDevicePathBeneath(rootFd(), path, O_PATH, fd); fast >= 0) {
+        struct stat st {};
+        if (fast != 0 || fstat(fd.get(), &st) != 0)
+            return false;
+        if (isDirectory)
+            *isDirectory = S_ISDIR(st.st_mode);
+        return true;
+    }
     ResolvedDevicePath r;
-    if (resolve(root_, path, true, r) != 0)
+    if (resolve(rootFd(), path, true, r) != 0)
         return false;
     struct stat st {};
     if (fstatat(r.parent.get(), r.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
@@ -140,7 +166,7 @@ bool NSFileManager::fileExistsAtPath(std::string_view path, bool* isDirectory) c
 
 std::optional<std::string> NSFileManager::destinationOfSymbolicLinkAtPath(std::string_view path) const {
     ResolvedDevicePath r;
-    if (resolve(root_, path, false, r) != 0)
+    if (resolve(rootFd(), path, false, r) != 0)
         return std::nullopt;
     std::string target(PATH_MAX, '\0');
     ssize_t n = readlinkat(r.parent.get(), r.name.c_str(), target.data(), target.size());
@@ -153,94 +179,68 @@ std::optional<std::string> NSFileManager::destinationOfSymbolicLinkAtPath(std::s
 std::optional<std::vector<std::string>>
 NSFileManager::contentsOfDirectoryAtPath(std::string_view path, std::shared_ptr<NSError>* error) const {
     const std::string devicePath(path);
-    ResolvedDevicePath r;
-    if (int e = resolve(root_, path, true, r)) {
+    std::vector<DeviceFolder::Entry> entries;
+    UniqueFd fd;
+    int e = openDevicePathBeneath(rootFd(), path, DeviceFolder::kListFlags, fd);
+    if (e == 0) {
+        e = DeviceFolder::listOpenFolder(std::move(fd), entries);
+    } else if (e < 0) {
+        ResolvedDevicePath r;
+        e = resolve(rootFd(), path, true, r);
+        if (e == 0)
+            e = DeviceFolder::listFolderAt(r.parent.get(), r.name.c_str(), entries);
+    }
+    if (e) {
         setError(error, NSError::fileError(e, devicePath, false));
         return std::nullopt;
     }
-    UniqueFd folder(openat(r.parent.get(), r.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!folder.valid()) {
-        setError(error, NSError::fileError(errno, devicePath, false));
-        return std::nullopt;
-    }
-    DIR* dir = fdopendir(folder.get());
-    if (!dir) {
-        setError(error, NSError::fileError(errno, devicePath, false));
-        return std::nullopt;
-    }
-    folder.release();
     std::vector<std::string> names;
-    errno = 0;
-    while (dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            names.push_back(std::move(name));
+    names.reserve(entries.size());
+    for (auto& entry : entries)
+        names.push_back(std::move(entry.name));
+    return names;
+}
+
+std::optional<DeviceFolder> NSFileManager::openDirectoryAtPath(std::string_view path,
+                                                               std::shared_ptr<NSError>* error) const {
+    const std::string devicePath(path);
+    UniqueFd folder;
+    int e = openDevicePathBeneath(rootFd(), path, O_PATH | O_DIRECTORY, folder);
+    if (e < 0) {
+        ResolvedDevicePath r;
+        e = resolve(rootFd(), path, true, r);
+        if (e == 0) {
+            folder.reset(
+                openat(r.parent.get(), r.name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            e = folder.valid() ? 0 : errno;
+        }
     }
-    int readError = errno;
-    closedir(dir);
-    if (readError) {
-        setError(error, NSError::fileError(readError, devicePath, false));
+    if (e) {
+        setError(error, NSError::fileError(e, devicePath, false));
         return std::nullopt;
     }
-    std::sort(names.begin(), names.end());
-    return names;
+    auto self = std::static_pointer_cast<const NSFileManager>(shared_from_this());
+    return DeviceFolder(std::move(self), devicePath, std::move(folder));
 }
 
 std::optional<std::vector<std::uint8_t>> NSFileManager::contentsAtPath(std::string_view path,
                                                                        std::shared_ptr<NSError>* error,
                                                                        std::size_t maxBytes) const {
-    const std::string devicePath(path);
-    ResolvedDevicePath r;
-    if (int e = resolve(root_, path, true, r)) {
-        setError(error, NSError::fileError(e, devicePath, false));
+    std::vector<std::uint8_t> bytes;
+    UniqueFd fd;
+    int e = openDevicePathBeneath(rootFd(), path, DeviceFolder::kReadFlags, fd);
+    if (e == 0) {
+        e = DeviceFolder::readOpenFile(fd.get(), maxBytes, bytes);
+    } else if (e < 0) {
+        ResolvedDevicePath r;
+        e = resolve(rootFd(), path, true, r);
+        if (e == 0)
+            e = DeviceFolder::readFileAt(r.parent.get(), r.name.c_str(), maxBytes, bytes);
+    }
+    if (e) {
+        setError(error, NSError::fileError(e, std::string(path), false));
         return std::nullopt;
     }
-    // Non-blocking, so that a FIFO planted where a file should be cannot hang the reader.
-    UniqueFd fd(openat(r.parent.get(), r.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid()) {
-        setError(error, NSError::fileError(errno, devicePath, false));
-        return std::nullopt;
-    }
-    struct stat st {};
-    if (fstat(fd.get(), &st) != 0) {
-        setError(error, NSError::fileError(errno, devicePath, false));
-        return std::nullopt;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        setError(error, NSError::fileError(S_ISDIR(st.st_mode) ? EISDIR : ENODEV, devicePath, false));
-        return std::nullopt;
-    }
-    if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
-        setError(error, NSError::fileError(EFBIG, devicePath, false));
-        return std::nullopt;
-    }
-    // The size is only a hint: the file may grow while it is read, and the cap holds regardless.
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size) + 1);
-    std::size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) {
-            if (bytes.size() > maxBytes) {
-                setError(error, NSError::fileError(EFBIG, devicePath, false));
-                return std::nullopt;
-            }
-            bytes.resize(std::min(bytes.size() * 2, maxBytes + 1));
-        }
-        ssize_t n = read(fd.get(), bytes.data() + used, bytes.size() - used);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            setError(error, NSError::fileError(errno, devicePath, false));
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        used += static_cast<std::size_t>(n);
-    }
-    if (used > maxBytes) {
-        setError(error, NSError::fileError(EFBIG, devicePath, false));
-        return std::nullopt;
-    }
-    bytes.resize(used);
     return bytes;
 }
 
@@ -249,10 +249,14 @@ PlistReadResult NSFileManager::propertyListAtPath(std::string_view path, const P
     auto bytes = contentsAtPath(path, &error, limits.maxBytes);
     if (!bytes)
         return {PlistValue(), error, PlistFormat::XML};
-    if (auto cached = parsedLists().find(*bytes, limits))
+    return parsePropertyList(std::move(*bytes), limits);
+}
+
+PlistReadResult NSFileManager::parsePropertyList(std::vector<std::uint8_t> bytes, const PlistLimits& limits) {
+    if (auto cached = parsedLists().find(bytes, limits))
         return *cached;
-    PlistReadResult result = readPropertyList(*bytes, limits);
-    parsedLists().remember(std::move(*bytes), limits, result);
+    PlistReadResult result = readPropertyList(bytes, limits);
+    parsedLists().remember(std::move(bytes), limits, result);
     return result;
 }
 
@@ -260,7 +264,7 @@ Result<> NSFileManager::writeContentsAtomically(std::string_view path,
                                                 std::span<const std::uint8_t> bytes) const {
     const std::string devicePath(path);
     ResolvedDevicePath r;
-    if (int e = resolve(root_, path, false, r))
+    if (int e = resolve(rootFd(), path, false, r))
         return writeFailure(e, devicePath);
     if (r.name == ".")
         return writeFailure(EISDIR, devicePath);
@@ -300,7 +304,7 @@ Result<> NSFileManager::createDirectoryAtPath(std::string_view path, bool interm
     }
     for (std::size_t i = 0; i < steps.size(); ++i) {
         ResolvedDevicePath r;
-        if (int e = resolve(root_, steps[i], true, r))
+        if (int e = resolve(rootFd(), steps[i], true, r))
             return writeFailure(e, devicePath);
         if (mkdirat(r.parent.get(), r.name.c_str(), 0755) == 0)
             continue;

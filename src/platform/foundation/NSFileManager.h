@@ -14,11 +14,13 @@
 //
 // A manager is immutable and may be used from any thread.
 
+#include "platform/foundation/DeviceFolder.h"
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Result.h"
 #include "platform/foundation/plist/PropertyList.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -46,6 +48,11 @@ public:
     // every run sees the same order. None and an error when the folder cannot be listed.
     std::optional<std::vector<std::string>>
     contentsOfDirectoryAtPath(std::string_view path, std::shared_ptr<NSError>* error = nullptr) const;
+
+    // The folder at the path, opened once for reading many of its entries (see DeviceFolder.h).
+    // None and an error, as contentsOfDirectoryAtPath gives, when there is no folder there.
+    std::optional<DeviceFolder> openDirectoryAtPath(std::string_view path,
+                                                    std::shared_ptr<NSError>* error = nullptr) const;
 
     // `destinationOfSymbolicLinkAtPath:error:`: the target of the link at the path, as the link
     // spells it (not followed); none when there is no link there.
@@ -76,9 +83,19 @@ public:
 
     std::string className() const override { return "NSFileManager"; }
 
+    ~NSFileManager() override;
+
 protected:
     explicit NSFileManager(std::string hostRoot) : root_(std::move(hostRoot)) {}
 
 private:
+    friend class DeviceFolder;
+    // The root folder, opened on first use and kept open for the manager's life, so that each
+    // call walks only the device path; -1 with errno set while the root cannot be opened.
+    int rootFd() const;
+    // Parses the bytes of a property list read by this layer, reusing an earlier equal parse.
+    static PlistReadResult parsePropertyList(std::vector<std::uint8_t> bytes, const PlistLimits& limits);
+
     std::string root_;
+    mutable std::atomic<int> rootFd_{-1};
 };

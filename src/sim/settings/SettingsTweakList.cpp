@@ -38,15 +38,17 @@ std::shared_ptr<SettingsTweakList> SettingsTweakList::create() {
 std::vector<SettingsTweakList::Entry> SettingsTweakList::readEntries() {
     auto files = NSFileManager::defaultManager();
     std::vector<Entry> entries;
-    for (const char* folder : kEntryFolders) {
-        auto names = files->contentsOfDirectoryAtPath(folder);
+    for (const char* folderPath : kEntryFolders) {
+        // Each folder is opened once and its entries read relative to it.
+        auto folder = files->openDirectoryAtPath(folderPath);
+        auto names = folder ? folder->contents() : std::nullopt;
         if (!names)
             continue;
         for (const auto& name : *names) {
             if (!name.ends_with(".plist"))
                 continue;
-            std::string path = std::string(folder) + "/" + name;
-            PlistReadResult read = files->propertyListAtPath(path);
+            std::string path = folder->pathOf(name);
+            PlistReadResult read = folder->propertyListOf(name);
             PlistValue entry = read.value.get("entry");
             if (!read.ok() || !entry.isDictionary()) {
                 NSLog("Settings: the entry %@ cannot be shown: %@",

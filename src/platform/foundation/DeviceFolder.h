@@ -1,0 +1,107 @@
+#pragma once
+
+// An open folder of the simulated device: the folder is found once, by the file manager's safe
+// walk, and the names in it are then listed, read and looked at relative to the open folder
+// rather than by walking the whole device path again for each one. A reader of many files in
+// one folder (the installed apps, the tweak folder, a bundle) pays for the walk once.
+//
+// A name is one entry of the folder: a name that is empty, ".", ".." or holds a '/' is refused
+// (EINVAL), so nothing read by name leaves the folder. An entry that is a symbolic link is
+// followed exactly as the file manager follows it for the device path "<folder>/<name>", with
+// the same refusals; everything else is opened without following any link. The handle keeps the
+// folder it opened: a folder renamed, or replaced by a link, after the handle was made is still
+// the one read.
+//
+//     std::shared_ptr<NSError> error;
+//     if (auto apps = NSFileManager::defaultManager()->openDirectoryAtPath("/Applications", &error))
+//         for (const auto& name : apps->contents().value_or({}))
+//             if (auto app = apps->folder(name))
+//                 PlistReadResult info = app->propertyListOf("Info.plist");
+//
+// Errors name the device path "<folder>/<name>", as the file manager's do. A handle may be used
+// from any thread; it holds its manager and one file descriptor until it goes.
+
+#include "platform/foundation/NSError.h"
+#include "platform/foundation/UniqueFd.h"
+#include "platform/foundation/plist/PropertyList.h"
+
+#include <cstdint>
+#include <fcntl.h>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class NSFileManager;
+
+class DeviceFolder {
+public:
+    DeviceFolder(DeviceFolder&&) noexcept = default;
+    DeviceFolder& operator=(DeviceFolder&&) noexcept = default;
+    DeviceFolder(const DeviceFolder&) = delete;
+    DeviceFolder& operator=(const DeviceFolder&) = delete;
+    ~DeviceFolder();
+
+    // The folder's device path, as it was opened ("/Applications").
+    const std::string& path() const { return path_; }
+    // The device path of an entry: "<path>/<name>".
+    std::string pathOf(std::string_view name) const;
+
+    // One entry of a listing, with what the folder itself says of its kind: a folder, or not, or
+    // unknown when the entry is a link or the file system does not tell (then ask fileExists).
+    struct Entry {
+        enum class Kind { folder, other, unknown };
+        std::string name;
+        Kind kind = Kind::unknown;
+    };
+    // The entries without "." and "..", sorted by their names' bytes, as the file manager lists
+    // them. None and an error when the folder can no longer be listed.
+    std::optional<std::vector<Entry>> entries(std::shared_ptr<NSError>* error = nullptr) const;
+    // The names of entries().
+    std::optional<std::vector<std::string>> contents(std::shared_ptr<NSError>* error = nullptr) const;
+
+    // Whether the entry exists, following a link (a dangling link does not exist).
+    bool fileExists(std::string_view name, bool* isDirectory = nullptr) const;
+
+    // The bytes of the regular file `name`, at most `maxBytes` of them; fails as the file
+    // manager's contentsAtPath does.
+    std::optional<std::vector<std::uint8_t>> contentsOf(std::string_view name,
+                                                        std::shared_ptr<NSError>* error,
+                                                        std::size_t maxBytes = PlistLimits{}.maxBytes) const;
+    // The file `name` read as a property list; as the file manager's propertyListAtPath.
+    PlistReadResult propertyListOf(std::string_view name, const PlistLimits& limits = {}) const;
+
+    // The file at a path of entry names below the folder ("App.app/Info.plist") read as a property
+    // list, without opening the folders on the way; a part that is empty, "." or ".." is refused
+    // (EINVAL), and a link on the way is followed as the file manager follows it.
+    PlistReadResult propertyListBelow(std::string_view relativePath, const PlistLimits& limits = {}) const;
+
+    // The folder `name` inside this one, opened in turn.
+    std::optional<DeviceFolder> folder(std::string_view name,
+                                       std::shared_ptr<NSError>* error = nullptr) const;
+
+private:
+    friend class NSFileManager;
+    DeviceFolder(std::shared_ptr<const NSFileManager> files, std::string path, UniqueFd fd);
+
+    // Whether `name` is one plain entry of a folder.
+    static bool isEntryName(std::string_view name);
+    // What the file manager shares with the handle. Each answers 0 or an errno value: reading the
+    // regular file `name` of an open folder (EISDIR, ENODEV for what is not a regular file, EFBIG
+    // past the cap, ELOOP for a link, which the caller follows), and listing the folder `name`
+    // ("." for the folder itself).
+    static int readFileAt(int folderFd, const char* name, std::size_t maxBytes,
+                          std::vector<std::uint8_t>& out);
+    static int listFolderAt(int folderFd, const char* name, std::vector<Entry>& out);
+    // The same on a file or folder already opened with kReadFlags or kListFlags.
+    static int readOpenFile(int fd, std::size_t maxBytes, std::vector<std::uint8_t>& out);
+    static int listOpenFolder(UniqueFd folder, std::vector<Entry>& out);
+    // Non-blocking, so that a FIFO planted where a file should be cannot hang the reader.
+    static constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    static constexpr int kListFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+    std::shared_ptr<const NSFileManager> files_;
+    std::string path_;
+    UniqueFd fd_; // O_PATH | O_DIRECTORY
+};

@@ -1,0 +1,186 @@
+#include "platform/foundation/DeviceFolder.h"
+#include "platform/foundation/NSFileManager.h"
+
+#include "support/TempDeviceRoot.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class DeviceFolderTest : public testing::Test {
+protected:
+    void SetUp() override { NSFileManager::setDeviceRoot(device.path()); }
+
+    std::shared_ptr<NSFileManager> fm() { return NSFileManager::defaultManager(); }
+
+    static std::string text(const std::optional<std::vector<std::uint8_t>>& bytes) {
+        return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("<none>");
+    }
+
+    TempDeviceRoot device;
+    TempDeviceRoot outside; // a folder beside the device that nothing may reach
+};
+
+} // namespace
+
+TEST_F(DeviceFolderTest, ReadsListsAndStatsAsTheManagerDoes) {
+    device.write("/Applications/B.app/Info.plist", "{ CFBundleIdentifier = b; }");
+    device.write("/Applications/a.txt", "alpha");
+    device.mkdirs("/Applications/Empty.app");
+    ASSERT_EQ(mkfifo(device.host("/Applications/fifo").c_str(), 0644), 0);
+
+    std::shared_ptr<NSError> error;
+    auto apps = fm()->openDirectoryAtPath("/Applications", &error);
+    ASSERT_TRUE(apps) << error->description();
+    EXPECT_EQ(apps->path(), "/Applications");
+    EXPECT_EQ(apps->contents(), fm()->contentsOfDirectoryAtPath("/Applications"));
+    auto entries = apps->entries();
+    ASSERT_TRUE(entries);
+    ASSERT_EQ(entries->size(), 4u);
+    EXPECT_EQ((*entries)[0].name, "B.app");
+    EXPECT_NE((*entries)[0].kind, DeviceFolder::Entry::Kind::other);
+    EXPECT_NE((*entries)[2].kind, DeviceFolder::Entry::Kind::folder); // a.txt, after Empty.app
+
+    EXPECT_EQ(text(apps->contentsOf("a.txt", nullptr)), "alpha");
+    bool isFolder = false;
+    EXPECT_TRUE(apps->fileExists("Empty.app", &isFolder));
+    EXPECT_TRUE(isFolder);
+    EXPECT_TRUE(apps->fileExists("a.txt", &isFolder));
+    EXPECT_FALSE(isFolder);
+    EXPECT_FALSE(apps->fileExists("none"));
+
+    auto app = apps->folder("B.app");
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->path(), "/Applications/B.app");
+    EXPECT_EQ(app->propertyListOf("Info.plist").value.get("CFBundleIdentifier"), PlistValue("b"));
+
+    // Errors are the manager's, named by device path, never by host path.
+    error.reset();
+    EXPECT_FALSE(apps->contentsOf("missing", &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), NSFileReadNoSuchFileError);
+    EXPECT_EQ(error->filePath(), "/Applications/missing");
+    EXPECT_EQ(error->description().find(device.path()), std::string::npos) << "host path leaked";
+    error.reset();
+    EXPECT_FALSE(apps->contentsOf("Empty.app", &error));
+    EXPECT_TRUE(error);
+    EXPECT_FALSE(apps->contentsOf("fifo", nullptr)) << "a FIFO must be refused, not waited on";
+    EXPECT_FALSE(apps->folder("a.txt"));
+    EXPECT_FALSE(apps->contentsOf("a.txt", nullptr, 4)) << "past the cap";
+    EXPECT_FALSE(fm()->openDirectoryAtPath("/Applications/a.txt"));
+    EXPECT_FALSE(fm()->openDirectoryAtPath("/none"));
+}
+
+TEST_F(DeviceFolderTest, NamesThatAreNotOneEntryAreRefused) {
+    outside.write("/secret", "secret");
+    device.write("/var/mobile/Library/file", "inside");
+    device.write("/var/mobile/top", "top");
+    auto folder = fm()->openDirectoryAtPath("/var/mobile/Library");
+    ASSERT_TRUE(folder);
+    const std::string outsideName = std::filesystem::path(outside.path()).filename().string();
+    for (std::string name : {std::string("../top"), std::string(".."), std::string("."), std::string(""),
+                             std::string("sub/file"), std::string("/file"),
+                             "../../../../" + outsideName + "/secret", std::string("file\0x", 6)}) {
+        std::shared_ptr<NSError> error;
+        EXPECT_FALSE(folder->contentsOf(name, &error)) << name;
+        ASSERT_TRUE(error) << name;
+        EXPECT_EQ(error->code(), NSFileReadUnknownError) << name;
+        EXPECT_FALSE(folder->fileExists(name)) << name;
+        EXPECT_FALSE(folder->folder(name)) << name;
+        EXPECT_TRUE(folder->propertyListOf(name).error) << name;
+    }
+    // A path below the folder may have several parts, each of them one entry.
+    device.write("/var/mobile/Library/App.app/Info.plist", "{ id = app; }");
+    EXPECT_EQ(folder->propertyListBelow("App.app/Info.plist").value.get("id"), PlistValue("app"));
+    for (const char* path :
+         {"App.app/../../top", "../top", "App.app//Info.plist", "/file", "App.app/./Info.plist"})
+        EXPECT_EQ(folder->propertyListBelow(path).error->code(), NSFileReadUnknownError) << path;
+}
+
+TEST_F(DeviceFolderTest, LinksInsideTheFolderAreFollowedAsTheManagerFollowsThem) {
+    outside.write("/secret.plist", "{ secret = yes; }");
+    device.write("/etc/prefs/p.plist", "{ inside = yes; }");
+    device.mkdirs("/var/mobile");
+    symlink(("../../.." + outside.path()).c_str(), device.host("/var/mobile/up").c_str());
+    symlink((outside.path() + "/secret.plist").c_str(), device.host("/var/mobile/abs.plist").c_str());
+    symlink("../../etc/prefs/p.plist", device.host("/var/mobile/rel.plist").c_str());
+    symlink("/etc/prefs", device.host("/var/mobile/prefs").c_str());
+    symlink("loop2", device.host("/var/mobile/loop1").c_str());
+    symlink("loop1", device.host("/var/mobile/loop2").c_str());
+    symlink("/none", device.host("/var/mobile/dangling").c_str());
+    auto mobile = fm()->openDirectoryAtPath("/var/mobile");
+    ASSERT_TRUE(mobile);
+
+    // A link that climbs out is refused as the manager refuses it, with the same error.
+    std::shared_ptr<NSError> byHandle, byPath;
+    EXPECT_FALSE(mobile->folder("up", &byHandle));
+    EXPECT_FALSE(fm()->openDirectoryAtPath("/var/mobile/up", &byPath));
+    ASSERT_TRUE(byHandle && byPath);
+    EXPECT_EQ(byHandle->description(), byPath->description());
+    // Listing through the link is refused as leading outside, not as a part that is no folder.
+    byPath.reset();
+    EXPECT_FALSE(fm()->contentsOfDirectoryAtPath("/var/mobile/up", &byPath));
+    ASSERT_TRUE(byPath);
+    EXPECT_EQ(byPath->code(), NSFileReadInvalidFileNameError);
+    EXPECT_EQ(fm()->contentsOfDirectoryAtPath("/var/mobile/prefs"), (std::vector<std::string>{"p.plist"}));
+    EXPECT_FALSE(mobile->fileExists("up"));
+    // A host path in a link is a device path, which does not exist inside the root.
+    EXPECT_FALSE(mobile->contentsOf("abs.plist", nullptr));
+    EXPECT_FALSE(mobile->fileExists("abs.plist"));
+
+    // Links that stay inside lead where the walk leads.
+    EXPECT_EQ(mobile->propertyListOf("rel.plist").value.get("inside"), PlistValue("yes"));
+    EXPECT_EQ(mobile->propertyListBelow("prefs/p.plist").value.get("inside"), PlistValue("yes"));
+    EXPECT_FALSE(mobile->propertyListBelow("up/secret.plist").ok());
+    bool isFolder = false;
+    EXPECT_TRUE(mobile->fileExists("prefs", &isFolder));
+    EXPECT_TRUE(isFolder);
+    auto prefs = mobile->folder("prefs");
+    ASSERT_TRUE(prefs);
+    EXPECT_EQ(prefs->propertyListOf("p.plist").value.get("inside"), PlistValue("yes"));
+
+    EXPECT_FALSE(mobile->contentsOf("loop1", nullptr));
+    EXPECT_FALSE(mobile->fileExists("loop1"));
+    EXPECT_FALSE(mobile->fileExists("dangling"));
+    auto entries = mobile->entries();
+    ASSERT_TRUE(entries);
+    for (const auto& entry : *entries)
+        EXPECT_NE(entry.kind, DeviceFolder::Entry::Kind::folder) << entry.name << " is a link";
+}
+
+TEST_F(DeviceFolderTest, KeepsTheFolderItOpenedWhenTheFolderIsReplacedByALink) {
+    device.write("/Library/Prefs/a.plist", "{ original = yes; }");
+    outside.write("/a.plist", "{ secret = yes; }");
+    auto prefs = fm()->openDirectoryAtPath("/Library/Prefs");
+    ASSERT_TRUE(prefs);
+    std::filesystem::rename(device.host("/Library/Prefs"), device.host("/Library/Moved"));
+    ASSERT_EQ(symlink(outside.path().c_str(), device.host("/Library/Prefs").c_str()), 0);
+
+    EXPECT_EQ(prefs->propertyListOf("a.plist").value.get("original"), PlistValue("yes"));
+    EXPECT_EQ(prefs->contents(), (std::vector<std::string>{"a.plist"}));
+    // The manager now resolves the link inside the root, where the host path does not exist.
+    EXPECT_FALSE(fm()->contentsAtPath("/Library/Prefs/a.plist", nullptr));
+    EXPECT_EQ(outside.read("/a.plist"), "{ secret = yes; }");
+}
+
+TEST_F(DeviceFolderTest, TheRootStaysOpenWhileItsManagerLives) {
+    device.write("/a", "a");
+    auto files = NSFileManager::create(device.path());
+    EXPECT_EQ(text(files->contentsAtPath("/a", nullptr)), "a");
+    // A root made after its manager is opened on the next use.
+    TempDeviceRoot later;
+    std::filesystem::remove_all(later.path());
+    auto lateFiles = NSFileManager::create(later.path());
+    EXPECT_FALSE(lateFiles->fileExistsAtPath("/b"));
+    later.write("/b", "b");
+    EXPECT_EQ(text(lateFiles->contentsAtPath("/b", nullptr)), "b");
+    auto root = files->openDirectoryAtPath("/");
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->pathOf("a"), "/a");
+    EXPECT_EQ(text(root->contentsOf("a", nullptr)), "a");
+}
