@@ -21,7 +21,6 @@
 #include <cstdint>
 #include <functional>
 #include <queue>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -56,8 +55,15 @@ private:
         int row = -1;        // index into rows_ while basic
         int definition = -1; // index into definitions_ while defined (externals)
         int definitionRefs = 0;
-        int owner = -1;          // the constraint a slack, error or dummy symbol belongs to
-        std::vector<int> column; // rows that may contain the symbol
+        int owner = -1;  // the constraint a slack, error or dummy symbol belongs to
+        int column = -1; // the first cell of the rows that may contain the symbol
+    };
+
+    // One cell of a column list: a row that may hold the symbol, and the next cell (-1 ends
+    // the list). The cells of all columns share one pool, so noting a row allocates nothing.
+    struct ColumnCell {
+        int row = -1;
+        int next = -1;
     };
 
     struct TableauRow {
@@ -71,8 +77,12 @@ private:
         bool alive = false;
     };
 
+    // The expression's terms live in terms_ (they never change once added), so a constraint
+    // costs no allocation of its own.
     struct Constraint {
-        Expression expression;
+        int termBegin = 0;
+        int termCount = 0;
+        double constant = 0;
         Relation relation = Relation::Equal;
         double priority = 0;
         bool alive = false;
@@ -82,14 +92,19 @@ private:
         int definition = -1;
     };
 
-    // An objective row: hashed, because each priority level sums the errors of many
-    // constraints while a pivot changes only a few of its cells.
+    // An objective row, dense by symbol (zero where a symbol is absent): each priority level
+    // sums the errors of many constraints while a pivot reads and changes only a few of its
+    // cells, and there are only a handful of levels.
     struct ObjectiveRow {
         double constant = 0;
-        std::unordered_map<int, double> cells;
+        std::vector<double> cells;
         double coefficientFor(int symbol) const {
-            auto it = cells.find(symbol);
-            return it == cells.end() ? 0.0 : it->second;
+            return static_cast<std::size_t>(symbol) < cells.size() ? cells[symbol] : 0.0;
+        }
+        double& cell(int symbol) {
+            if (static_cast<std::size_t>(symbol) >= cells.size())
+                cells.resize(static_cast<std::size_t>(symbol) + 1, 0.0); // grows geometrically
+            return cells[symbol];
         }
     };
 
@@ -107,7 +122,7 @@ private:
         std::vector<char> queued;
         void note(int symbol) {
             if (queued.size() <= static_cast<std::size_t>(symbol))
-                queued.resize(static_cast<std::size_t>(symbol) * 2 + 16, 0);
+                queued.resize(static_cast<std::size_t>(symbol) + 1, 0);
             if (!queued[symbol]) {
                 queued[symbol] = 1;
                 candidates.push(symbol);
@@ -129,9 +144,14 @@ private:
     void objectiveAddRow(Objective& o, ObjectiveRow& row, const Row& other, double multiplier);
     void objectiveSubstitute(Objective& o, int symbol, const Row& with);
 
+    void noteInColumn(int symbol, int rowId);
     int storeRow(int basic, Row row);
     void dropRow(int rowId);
-    std::vector<int>& liveColumn(int symbol);
+    // The rows that hold the symbol, in ascending order; the list is pruned of stale entries.
+    // The result lives in scratch that the next call overwrites.
+    const std::vector<int>& liveColumn(int symbol);
+    void clearColumn(int symbol);
+    void freeColumnCells(int cell);
     // Replaces `symbol` by `with` in every row, the objective and the artificial row.
     void substitute(int symbol, const Row& with);
     void pivot(int rowId, int entering);
@@ -161,6 +181,10 @@ private:
     std::vector<int> freeRows_;
     std::vector<Definition> definitions_;
     std::vector<Constraint> constraints_;
+    std::vector<Term> terms_;
+    std::vector<ColumnCell> columnCells_;
+    int freeColumnCells_ = -1; // first free cell, chained through `next`
+    std::vector<int> liveColumn_;
     Objective objective_;
     Objective* artificial_ = nullptr;
     std::vector<int> infeasible_;
@@ -168,6 +192,13 @@ private:
     bool needsOptimize_ = false;
     bool needsEvaluate_ = false;
     int variableCount_ = 0;
+
+    // Scratch kept between calls so that adding a constraint or pivoting allocates only for the
+    // rows it stores: the raw row of a constraint, the buffer a merge writes into (swapped with
+    // the row it replaces), and the definitions waiting to be expanded.
+    Row raw_;
+    std::vector<std::pair<int, double>> merged_;
+    std::priority_queue<std::pair<int, int>> pending_; // (definition index, symbol)
 
     // Scratch for building rows: a dense accumulator with a list of touched symbols.
     std::vector<double> scratch_;
