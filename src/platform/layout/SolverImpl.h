@@ -18,6 +18,8 @@
 
 #include "platform/layout/Solver.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <functional>
 #include <queue>
@@ -29,6 +31,9 @@ namespace layout {
 class SolverImpl {
 public:
     SolverImpl();
+    ~SolverImpl();
+    SolverImpl(const SolverImpl&) = delete;
+    SolverImpl& operator=(const SolverImpl&) = delete;
 
     Variable addVariable();
     SolverStatus addConstraint(const Expression& expression, Relation relation, double priority);
@@ -115,20 +120,50 @@ private:
 
     // Levels, highest priority first, and the symbols whose reduced cost changed since they were
     // last looked at: only those can have turned negative, so choosing the entering symbol does
-    // not scan whole levels.
+    // not scan whole levels. The candidates are a bit set, taken lowest first: no word below
+    // `lowest` has a bit set, so taking one reads forward from there a word at a time.
     struct Objective {
         std::vector<Level> levels;
-        std::priority_queue<int, std::vector<int>, std::greater<int>> candidates;
-        std::vector<char> queued;
+        std::vector<std::uint64_t> candidates;
+        std::size_t lowest = 0;
         void note(int symbol) {
-            if (queued.size() <= static_cast<std::size_t>(symbol))
-                queued.resize(static_cast<std::size_t>(symbol) + 1, 0);
-            if (!queued[symbol]) {
-                queued[symbol] = 1;
-                candidates.push(symbol);
+            auto word = static_cast<std::size_t>(symbol) / 64;
+            if (word >= candidates.size())
+                candidates.resize(word + 1, 0);
+            candidates[word] |= std::uint64_t{1} << (symbol % 64);
+            lowest = std::min(lowest, word);
+        }
+        // The lowest candidate, no longer a candidate; -1 when there is none.
+        int take() {
+            for (; lowest < candidates.size(); ++lowest) {
+                std::uint64_t& bits = candidates[lowest];
+                if (bits == 0)
+                    continue;
+                int bit = std::countr_zero(bits);
+                bits &= bits - 1;
+                return static_cast<int>(lowest * 64) + bit;
             }
+            return -1;
         }
     };
+
+    // The emptied storage of the last solver that ended on this thread, which the next one
+    // takes over. Layout makes a solver for each system it builds; without this, a large
+    // system's memory goes back to the operating system and is faulted in again each time.
+    struct Spare {
+        bool held = false;
+        std::vector<Symbol> symbols;
+        std::vector<TableauRow> rows;
+        std::vector<Definition> definitions;
+        std::vector<Constraint> constraints;
+        std::vector<Term> terms;
+        std::vector<ColumnCell> columnCells;
+        std::vector<double> scratch;
+        std::vector<char> scratchUsed;
+        std::vector<char> queued;
+        std::vector<double> definitionValues;
+    };
+    static Spare& spare();
 
     int newSymbol(Kind kind, int owner);
     bool isRequired(double priority) const { return priority >= kRequiredPriority; }
