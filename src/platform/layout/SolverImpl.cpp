@@ -20,49 +20,8 @@ double SolverImpl::Row::coefficientFor(int symbol) const {
     return it != cells.end() && it->first == symbol ? it->second : 0.0;
 }
 
-SolverImpl::Spare& SolverImpl::spare() {
-    thread_local Spare kept;
-    return kept;
-}
-
-SolverImpl::SolverImpl() {
-    Spare& kept = spare();
-    if (!kept.held)
-        return;
-    kept.held = false;
-    symbols_ = std::move(kept.symbols);
-    rows_ = std::move(kept.rows);
-    definitions_ = std::move(kept.definitions);
-    constraints_ = std::move(kept.constraints);
-    terms_ = std::move(kept.terms);
-    columnCells_ = std::move(kept.columnCells);
-    scratch_ = std::move(kept.scratch);
-    scratchUsed_ = std::move(kept.scratchUsed);
-    queued_ = std::move(kept.queued);
-    definitionValues_ = std::move(kept.definitionValues);
-}
-
-SolverImpl::~SolverImpl() {
-    Spare& kept = spare();
-    if (kept.held)
-        return;
-    // Only the capacity is handed on: every vector is empty, as in a new solver.
-    auto hand = [](auto& from, auto& to) {
-        from.clear();
-        to = std::move(from);
-    };
-    hand(symbols_, kept.symbols);
-    hand(rows_, kept.rows);
-    hand(definitions_, kept.definitions);
-    hand(constraints_, kept.constraints);
-    hand(terms_, kept.terms);
-    hand(columnCells_, kept.columnCells);
-    hand(scratch_, kept.scratch);
-    hand(scratchUsed_, kept.scratchUsed);
-    hand(queued_, kept.queued);
-    hand(definitionValues_, kept.definitionValues);
-    kept.held = true;
-}
+SolverImpl::SolverImpl() = default;
+SolverImpl::~SolverImpl() = default;
 
 int SolverImpl::newSymbol(Kind kind, int owner) {
     Symbol s;

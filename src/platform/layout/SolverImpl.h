@@ -147,24 +147,6 @@ private:
         }
     };
 
-    // The emptied storage of the last solver that ended on this thread, which the next one
-    // takes over. Layout makes a solver for each system it builds; without this, a large
-    // system's memory goes back to the operating system and is faulted in again each time.
-    struct Spare {
-        bool held = false;
-        std::vector<Symbol> symbols;
-        std::vector<TableauRow> rows;
-        std::vector<Definition> definitions;
-        std::vector<Constraint> constraints;
-        std::vector<Term> terms;
-        std::vector<ColumnCell> columnCells;
-        std::vector<double> scratch;
-        std::vector<char> scratchUsed;
-        std::vector<char> queued;
-        std::vector<double> definitionValues;
-    };
-    static Spare& spare();
-
     int newSymbol(Kind kind, int owner);
     bool isRequired(double priority) const { return priority >= kRequiredPriority; }
     Level& levelFor(double priority);
