@@ -8,6 +8,8 @@
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/layout/NSLayoutEngine.h"
 
+#include "BenchAnchor.h"
+
 #include <benchmark/benchmark.h>
 
 namespace {

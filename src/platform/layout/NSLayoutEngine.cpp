@@ -312,7 +312,11 @@ layout::Expression NSLayoutEngine::attributeExpression(System& s, UIView& root,
 }
 
 void NSLayoutEngine::build(System& s, UIView& root) {
-    s.solver = std::make_unique<layout::Solver>();
+    // A system built afresh keeps its solver's storage: reset leaves it as a new one would be.
+    if (s.solver)
+        s.solver->reset();
+    else
+        s.solver = std::make_unique<layout::Solver>();
     s.items.clear();
     s.index.clear();
     s.entries.clear();

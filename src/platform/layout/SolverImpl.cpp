@@ -21,6 +21,7 @@ double SolverImpl::Row::coefficientFor(int symbol) const {
 }
 
 SolverImpl::SolverImpl() = default;
+SolverImpl::~SolverImpl() = default;
 
 int SolverImpl::newSymbol(Kind kind, int owner) {
     Symbol s;
@@ -49,12 +50,11 @@ SolverImpl::Level& SolverImpl::levelFor(double priority) {
 void SolverImpl::objectiveAdd(Objective& o, ObjectiveRow& row, int symbol, double coefficient) {
     if (nearZero(coefficient))
         return;
-    auto [it, inserted] = row.cells.try_emplace(symbol, coefficient);
-    if (!inserted) {
-        it->second += coefficient;
-        if (nearZero(it->second))
-            row.cells.erase(it);
-    }
+    // A cell that reads zero is absent, so adding to it starts from the coefficient exactly.
+    double& cell = row.cell(symbol);
+    cell += coefficient;
+    if (nearZero(cell))
+        cell = 0;
     o.note(symbol);
 }
 
@@ -66,11 +66,10 @@ void SolverImpl::objectiveAddRow(Objective& o, ObjectiveRow& row, const Row& oth
 
 void SolverImpl::objectiveSubstitute(Objective& o, int symbol, const Row& with) {
     for (auto& level : o.levels) {
-        auto it = level.row.cells.find(symbol);
-        if (it == level.row.cells.end())
+        double c = level.row.coefficientFor(symbol);
+        if (c == 0)
             continue;
-        double c = it->second;
-        level.row.cells.erase(it);
+        level.row.cells[symbol] = 0;
         objectiveAddRow(o, level.row, with, c);
     }
 }
@@ -90,7 +89,7 @@ void SolverImpl::rowAdd(Row& row, int rowId, int symbol, double coefficient) {
         return;
     row.cells.insert(it, {symbol, coefficient});
     if (rowId >= 0)
-        symbols_[symbol].column.push_back(rowId);
+        noteInColumn(symbol, rowId);
 }
 
 void SolverImpl::rowAddRow(Row& row, int rowId, const Row& other, double multiplier) {
@@ -99,7 +98,8 @@ void SolverImpl::rowAddRow(Row& row, int rowId, const Row& other, double multipl
         rowAdd(row, rowId, other.cells[0].first, other.cells[0].second * multiplier);
         return;
     }
-    std::vector<std::pair<int, double>> merged;
+    std::vector<std::pair<int, double>>& merged = merged_;
+    merged.clear();
     merged.reserve(row.cells.size() + other.cells.size());
     auto a = row.cells.begin();
     auto b = other.cells.begin();
@@ -111,7 +111,7 @@ void SolverImpl::rowAddRow(Row& row, int rowId, const Row& other, double multipl
             if (!nearZero(c)) {
                 merged.push_back({b->first, c});
                 if (rowId >= 0)
-                    symbols_[b->first].column.push_back(rowId);
+                    noteInColumn(b->first, rowId);
             }
             ++b;
         } else {
@@ -122,7 +122,7 @@ void SolverImpl::rowAddRow(Row& row, int rowId, const Row& other, double multipl
             ++b;
         }
     }
-    row.cells = std::move(merged);
+    row.cells.swap(merged);
 }
 
 // Turns `0 = constant + cells` into `symbol = ...`.
@@ -149,6 +149,19 @@ void SolverImpl::rowSubstitute(Row& row, int rowId, int symbol, const Row& with)
 
 // --- Tableau ---------------------------------------------------------------------------------
 
+void SolverImpl::noteInColumn(int symbol, int rowId) {
+    int cell;
+    if (freeColumnCells_ >= 0) {
+        cell = freeColumnCells_;
+        freeColumnCells_ = columnCells_[cell].next;
+    } else {
+        cell = static_cast<int>(columnCells_.size());
+        columnCells_.emplace_back();
+    }
+    columnCells_[cell] = {rowId, symbols_[symbol].column};
+    symbols_[symbol].column = cell;
+}
+
 int SolverImpl::storeRow(int basic, Row row) {
     int id;
     if (!freeRows_.empty()) {
@@ -159,7 +172,7 @@ int SolverImpl::storeRow(int basic, Row row) {
         rows_.emplace_back();
     }
     for (auto& c : row.cells)
-        symbols_[c.first].column.push_back(id);
+        noteInColumn(c.first, id);
     rows_[id].basic = basic;
     rows_[id].row = std::move(row);
     symbols_[basic].row = id;
@@ -173,8 +186,25 @@ void SolverImpl::dropRow(int rowId) {
     freeRows_.push_back(rowId);
 }
 
-std::vector<int>& SolverImpl::liveColumn(int symbol) {
-    auto& column = symbols_[symbol].column;
+void SolverImpl::freeColumnCells(int cell) {
+    while (cell >= 0) {
+        int next = columnCells_[cell].next;
+        columnCells_[cell].next = freeColumnCells_;
+        freeColumnCells_ = cell;
+        cell = next;
+    }
+}
+
+void SolverImpl::clearColumn(int symbol) {
+    freeColumnCells(symbols_[symbol].column);
+    symbols_[symbol].column = -1;
+}
+
+const std::vector<int>& SolverImpl::liveColumn(int symbol) {
+    auto& column = liveColumn_;
+    column.clear();
+    for (int cell = symbols_[symbol].column; cell >= 0; cell = columnCells_[cell].next)
+        column.push_back(columnCells_[cell].row);
     std::sort(column.begin(), column.end());
     column.erase(std::unique(column.begin(), column.end()), column.end());
     column.erase(std::remove_if(column.begin(), column.end(),
@@ -183,18 +213,32 @@ std::vector<int>& SolverImpl::liveColumn(int symbol) {
                                            nearZero(rows_[r].row.coefficientFor(symbol));
                                 }),
                  column.end());
+    // Write the live rows back over the front of the list and free the rest of it.
+    int cell = symbols_[symbol].column;
+    int last = -1;
+    for (int r : column) {
+        columnCells_[cell].row = r;
+        last = cell;
+        cell = columnCells_[cell].next;
+    }
+    if (last >= 0)
+        columnCells_[last].next = -1;
+    else
+        symbols_[symbol].column = -1;
+    freeColumnCells(cell);
     return column;
 }
 
 void SolverImpl::substitute(int symbol, const Row& with) {
-    std::vector<int> column = liveColumn(symbol);
+    // Substituting adds this row to the columns of `with`'s symbols, never to this symbol's own.
+    const std::vector<int>& column = liveColumn(symbol);
     for (int r : column) {
         rowSubstitute(rows_[r].row, r, symbol, with);
         Kind kind = symbols_[rows_[r].basic].kind;
         if (kind != Kind::External && rows_[r].row.constant < -kEpsilon)
             infeasible_.push_back(r);
     }
-    symbols_[symbol].column.clear();
+    clearColumn(symbol);
     objectiveSubstitute(objective_, symbol, with);
     if (artificial_)
         objectiveSubstitute(*artificial_, symbol, with);
@@ -221,9 +265,9 @@ bool SolverImpl::isFresh(int symbol) {
 
 void SolverImpl::ensureScratch() {
     if (scratch_.size() < symbols_.size()) {
-        scratch_.resize(symbols_.size() * 2, 0.0);
-        scratchUsed_.resize(symbols_.size() * 2, 0);
-        queued_.resize(symbols_.size() * 2, 0);
+        scratch_.resize(symbols_.size(), 0.0);
+        scratchUsed_.resize(symbols_.size(), 0);
+        queued_.resize(symbols_.size(), 0);
     }
 }
 
@@ -241,7 +285,7 @@ SolverImpl::Row SolverImpl::expand(const Row& raw) {
         }
         scratch_[s] += c;
     };
-    std::priority_queue<std::pair<int, int>> pending; // (definition index, symbol)
+    auto& pending = pending_;
     auto note = [&](int s) {
         int d = symbols_[s].definition;
         if (d >= 0 && !queued_[s]) {
@@ -283,6 +327,10 @@ SolverImpl::Row SolverImpl::expand(const Row& raw) {
     }
     Row out;
     out.constant = constant;
+    std::size_t nonzero = 0;
+    for (int s : scratchTouched_)
+        nonzero += nearZero(scratch_[s]) ? 0 : 1;
+    out.cells.reserve(nonzero);
     for (int s : scratchTouched_) {
         if (!nearZero(scratch_[s]))
             out.cells.push_back({s, scratch_[s]});
@@ -298,7 +346,10 @@ SolverImpl::Row SolverImpl::expand(const Row& raw) {
 
 SolverStatus SolverImpl::addConstraint(const Expression& expression, Relation relation, double priority) {
     Constraint c;
-    c.expression = expression;
+    c.termBegin = static_cast<int>(terms_.size());
+    c.termCount = static_cast<int>(expression.terms.size());
+    c.constant = expression.constant;
+    terms_.insert(terms_.end(), expression.terms.begin(), expression.terms.end());
     c.relation = relation;
     c.priority = std::min(priority, kRequiredPriority);
     constraints_.push_back(std::move(c));
@@ -315,9 +366,11 @@ SolverStatus SolverImpl::install(int id) {
     c.other = -1;
     bool required = isRequired(c.priority);
 
-    Row raw;
-    raw.constant = c.expression.constant;
-    for (const Term& t : c.expression.terms) {
+    Row& raw = raw_;
+    raw.cells.clear();
+    raw.constant = c.constant;
+    for (int i = 0; i < c.termCount; ++i) {
+        const Term& t = terms_[c.termBegin + i];
         if (t.variable.id < 0 || t.variable.id >= static_cast<int>(symbols_.size()) ||
             symbols_[t.variable.id].kind != Kind::External)
             continue;
@@ -461,9 +514,10 @@ bool SolverImpl::addWithArtificialVariable(Row row, std::vector<int>& conflictin
             // The artificial objective now reads "art = positive + nonnegative terms": the
             // constraints owning those terms are the ones that cannot hold together.
             Row certificate;
-            for (auto& cell : artificialRow.cells)
-                certificate.cells.push_back(cell);
-            std::sort(certificate.cells.begin(), certificate.cells.end());
+            for (std::size_t s = 0; s < artificialRow.cells.size(); ++s) {
+                if (artificialRow.cells[s] != 0)
+                    certificate.cells.push_back({static_cast<int>(s), artificialRow.cells[s]});
+            }
             collectOwners(certificate, conflicting);
             infeasible_.clear();
             return false;
@@ -489,9 +543,11 @@ bool SolverImpl::addWithArtificialVariable(Row row, std::vector<int>& conflictin
         cells.erase(std::remove_if(cells.begin(), cells.end(), [&](auto& cell) { return cell.first == art; }),
                     cells.end());
     }
-    for (auto& level : objective_.levels)
-        level.row.cells.erase(art);
-    symbols_[art].column.clear();
+    for (auto& level : objective_.levels) {
+        if (level.row.coefficientFor(art) != 0)
+            level.row.cells[art] = 0;
+    }
+    clearColumn(art);
     return success;
 }
 
@@ -521,10 +577,7 @@ bool SolverImpl::lexNegative(int symbol, const Objective& objective) const {
 // Bland's rule: the lowest symbol whose reduced cost, read level by level, is negative. Every
 // such symbol is among the candidates, which are popped lowest first.
 int SolverImpl::enteringSymbol(Objective& objective) {
-    while (!objective.candidates.empty()) {
-        int s = objective.candidates.top();
-        objective.candidates.pop();
-        objective.queued[s] = 0;
+    for (int s = objective.take(); s >= 0; s = objective.take()) {
         if (symbols_[s].kind != Kind::Dummy && symbols_[s].row < 0 && lexNegative(s, objective))
             return s;
     }
@@ -660,14 +713,14 @@ SolverStatus SolverImpl::setConstant(int id, double constant) {
     if (!hasConstraint(id))
         return status;
     Constraint& c = constraints_[id];
-    double delta = constant - c.expression.constant;
+    double delta = constant - c.constant;
     if (delta == 0)
         return status;
     if (needsOptimize_)
         optimizeObjective();
     double shift = delta / c.markerCoefficient;
     shiftMarker(c, shift);
-    c.expression.constant = constant;
+    c.constant = constant;
     std::vector<int> conflicting;
     bool dummyClash = false;
     for (int r : infeasible_) {
@@ -683,7 +736,7 @@ SolverStatus SolverImpl::setConstant(int id, double constant) {
     if (dummyClash || !dualOptimize(conflicting)) {
         infeasible_.clear();
         shiftMarker(c, -shift);
-        c.expression.constant = constant - delta;
+        c.constant = constant - delta;
         std::vector<int> ignored;
         dualOptimize(ignored);
         infeasible_.clear();
@@ -780,8 +833,10 @@ void SolverImpl::rebuildWithout(int id) {
         s.row = -1;
         s.definition = -1;
         s.definitionRefs = 0;
-        s.column.clear();
+        s.column = -1;
     }
+    columnCells_.clear();
+    freeColumnCells_ = -1;
     for (int i : keep)
         (void)install(i);
     needsOptimize_ = true;
@@ -798,6 +853,9 @@ void SolverImpl::reset() {
     freeRows_.clear();
     definitions_.clear();
     constraints_.clear();
+    terms_.clear();
+    columnCells_.clear();
+    freeColumnCells_ = -1;
     objective_ = Objective{};
     infeasible_.clear();
     definitionValues_.clear();
@@ -849,9 +907,9 @@ std::vector<std::pair<double, double>> SolverImpl::objective() const {
     for (const Constraint& c : constraints_) {
         if (!c.alive || isRequired(c.priority))
             continue;
-        double v = c.expression.constant;
-        for (const Term& t : c.expression.terms)
-            v += t.coefficient * value(t.variable);
+        double v = c.constant;
+        for (int i = 0; i < c.termCount; ++i)
+            v += terms_[c.termBegin + i].coefficient * value(terms_[c.termBegin + i].variable);
         double violation = c.relation == Relation::Equal             ? std::fabs(v)
                            : c.relation == Relation::LessThanOrEqual ? std::max(0.0, v)
                                                                      : std::max(0.0, -v);

@@ -18,10 +18,11 @@
 
 #include "platform/layout/Solver.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <functional>
 #include <queue>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -30,6 +31,9 @@ namespace layout {
 class SolverImpl {
 public:
     SolverImpl();
+    ~SolverImpl();
+    SolverImpl(const SolverImpl&) = delete;
+    SolverImpl& operator=(const SolverImpl&) = delete;
 
     Variable addVariable();
     SolverStatus addConstraint(const Expression& expression, Relation relation, double priority);
@@ -56,8 +60,15 @@ private:
         int row = -1;        // index into rows_ while basic
         int definition = -1; // index into definitions_ while defined (externals)
         int definitionRefs = 0;
-        int owner = -1;          // the constraint a slack, error or dummy symbol belongs to
-        std::vector<int> column; // rows that may contain the symbol
+        int owner = -1;  // the constraint a slack, error or dummy symbol belongs to
+        int column = -1; // the first cell of the rows that may contain the symbol
+    };
+
+    // One cell of a column list: a row that may hold the symbol, and the next cell (-1 ends
+    // the list). The cells of all columns share one pool, so noting a row allocates nothing.
+    struct ColumnCell {
+        int row = -1;
+        int next = -1;
     };
 
     struct TableauRow {
@@ -71,8 +82,12 @@ private:
         bool alive = false;
     };
 
+    // The expression's terms live in terms_ (they never change once added), so a constraint
+    // costs no allocation of its own.
     struct Constraint {
-        Expression expression;
+        int termBegin = 0;
+        int termCount = 0;
+        double constant = 0;
         Relation relation = Relation::Equal;
         double priority = 0;
         bool alive = false;
@@ -82,14 +97,19 @@ private:
         int definition = -1;
     };
 
-    // An objective row: hashed, because each priority level sums the errors of many
-    // constraints while a pivot changes only a few of its cells.
+    // An objective row, dense by symbol (zero where a symbol is absent): each priority level
+    // sums the errors of many constraints while a pivot reads and changes only a few of its
+    // cells, and there are only a handful of levels.
     struct ObjectiveRow {
         double constant = 0;
-        std::unordered_map<int, double> cells;
+        std::vector<double> cells;
         double coefficientFor(int symbol) const {
-            auto it = cells.find(symbol);
-            return it == cells.end() ? 0.0 : it->second;
+            return static_cast<std::size_t>(symbol) < cells.size() ? cells[symbol] : 0.0;
+        }
+        double& cell(int symbol) {
+            if (static_cast<std::size_t>(symbol) >= cells.size())
+                cells.resize(static_cast<std::size_t>(symbol) + 1, 0.0); // grows geometrically
+            return cells[symbol];
         }
     };
 
@@ -100,18 +120,30 @@ private:
 
     // Levels, highest priority first, and the symbols whose reduced cost changed since they were
     // last looked at: only those can have turned negative, so choosing the entering symbol does
-    // not scan whole levels.
+    // not scan whole levels. The candidates are a bit set, taken lowest first: no word below
+    // `lowest` has a bit set, so taking one reads forward from there a word at a time.
     struct Objective {
         std::vector<Level> levels;
-        std::priority_queue<int, std::vector<int>, std::greater<int>> candidates;
-        std::vector<char> queued;
+        std::vector<std::uint64_t> candidates;
+        std::size_t lowest = 0;
         void note(int symbol) {
-            if (queued.size() <= static_cast<std::size_t>(symbol))
-                queued.resize(static_cast<std::size_t>(symbol) * 2 + 16, 0);
-            if (!queued[symbol]) {
-                queued[symbol] = 1;
-                candidates.push(symbol);
+            auto word = static_cast<std::size_t>(symbol) / 64;
+            if (word >= candidates.size())
+                candidates.resize(word + 1, 0);
+            candidates[word] |= std::uint64_t{1} << (symbol % 64);
+            lowest = std::min(lowest, word);
+        }
+        // The lowest candidate, no longer a candidate; -1 when there is none.
+        int take() {
+            for (; lowest < candidates.size(); ++lowest) {
+                std::uint64_t& bits = candidates[lowest];
+                if (bits == 0)
+                    continue;
+                int bit = std::countr_zero(bits);
+                bits &= bits - 1;
+                return static_cast<int>(lowest * 64) + bit;
             }
+            return -1;
         }
     };
 
@@ -129,9 +161,14 @@ private:
     void objectiveAddRow(Objective& o, ObjectiveRow& row, const Row& other, double multiplier);
     void objectiveSubstitute(Objective& o, int symbol, const Row& with);
 
+    void noteInColumn(int symbol, int rowId);
     int storeRow(int basic, Row row);
     void dropRow(int rowId);
-    std::vector<int>& liveColumn(int symbol);
+    // The rows that hold the symbol, in ascending order; the list is pruned of stale entries.
+    // The result lives in scratch that the next call overwrites.
+    const std::vector<int>& liveColumn(int symbol);
+    void clearColumn(int symbol);
+    void freeColumnCells(int cell);
     // Replaces `symbol` by `with` in every row, the objective and the artificial row.
     void substitute(int symbol, const Row& with);
     void pivot(int rowId, int entering);
@@ -161,6 +198,10 @@ private:
     std::vector<int> freeRows_;
     std::vector<Definition> definitions_;
     std::vector<Constraint> constraints_;
+    std::vector<Term> terms_;
+    std::vector<ColumnCell> columnCells_;
+    int freeColumnCells_ = -1; // first free cell, chained through `next`
+    std::vector<int> liveColumn_;
     Objective objective_;
     Objective* artificial_ = nullptr;
     std::vector<int> infeasible_;
@@ -168,6 +209,13 @@ private:
     bool needsOptimize_ = false;
     bool needsEvaluate_ = false;
     int variableCount_ = 0;
+
+    // Scratch kept between calls so that adding a constraint or pivoting allocates only for the
+    // rows it stores: the raw row of a constraint, the buffer a merge writes into (swapped with
+    // the row it replaces), and the definitions waiting to be expanded.
+    Row raw_;
+    std::vector<std::pair<int, double>> merged_;
+    std::priority_queue<std::pair<int, int>> pending_; // (definition index, symbol)
 
     // Scratch for building rows: a dense accumulator with a list of touched symbols.
     std::vector<double> scratch_;

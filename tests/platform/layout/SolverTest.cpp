@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -226,6 +227,170 @@ TEST(SolverTest, LongStackSolvesWithoutFillingTheTableau) {
     ASSERT_EQ(objective.size(), 2u);
     EXPECT_NEAR(objective[0].second, 0, 1e-6);   // no view compressed
     EXPECT_NEAR(objective[1].second, 100, 1e-6); // 100 points of stretch in total
+}
+
+// --- Incremental changes and reused storage ----------------------------------------------------
+
+namespace {
+
+struct LiveConstraint {
+    int id = -1;
+    Expression expression;
+    Relation relation = Relation::Equal;
+    double priority = 0;
+};
+
+double violation(const Solver& s, const LiveConstraint& c) {
+    double v = c.expression.constant;
+    for (const auto& t : c.expression.terms)
+        v += t.coefficient * s.value(t.variable);
+    return c.relation == Relation::Equal             ? std::fabs(v)
+           : c.relation == Relation::LessThanOrEqual ? std::max(0.0, v)
+                                                     : std::max(0.0, -v);
+}
+
+// A small HUD-like system with a removal and a constant change; returns every value.
+std::vector<double> solveSample(Solver& s) {
+    std::vector<Variable> v;
+    for (int i = 0; i < 6; ++i)
+        v.push_back(s.addVariable());
+    std::vector<int> ids;
+    for (int i = 0; i < 6; ++i)
+        ids.push_back(s.addConstraint(expr({{v[i], 1}}), Relation::GreaterThanOrEqual, kRequired).id);
+    ids.push_back(s.addConstraint(expr({{v[0], 1}, {v[1], 0.5}}, -187.5), Relation::Equal, 998).id);
+    ids.push_back(s.addConstraint(expr({{v[1], 1}}, -120), Relation::LessThanOrEqual, 250).id);
+    ids.push_back(s.addConstraint(expr({{v[1], 1}}, -80), Relation::GreaterThanOrEqual, 750).id);
+    ids.push_back(s.addConstraint(expr({{v[2], 1}, {v[0], -1}}, -20), Relation::Equal, kRequired).id);
+    ids.push_back(
+        s.addConstraint(expr({{v[3], 1}, {v[2], -1}, {v[1], -1}}), Relation::GreaterThanOrEqual, 999).id);
+    ids.push_back(s.addConstraint(expr({{v[4], 1}, {v[5], -2}}, -10), Relation::Equal, 500).id);
+    ids.push_back(s.addConstraint(expr({{v[5], 1}, {v[3], -1}}), Relation::LessThanOrEqual, kRequired).id);
+    EXPECT_TRUE(s.setConstant(ids[9], -30).ok());
+    EXPECT_TRUE(s.removeConstraint(ids[7]));
+    s.solve();
+    std::vector<double> values;
+    for (auto x : v)
+        values.push_back(s.value(x));
+    return values;
+}
+
+// A stack of views like the layout benchmark's, large enough to leave plenty of storage behind.
+void solveStack(Solver& s, int n) {
+    Variable top, height;
+    for (int i = 0; i < n; ++i) {
+        Variable t = s.addVariable(), h = s.addVariable();
+        ASSERT_TRUE(s.addConstraint(expr({{h, 1}}), Relation::GreaterThanOrEqual, kRequired).ok());
+        ASSERT_TRUE(s.addConstraint(expr({{h, 1}}, -44), Relation::LessThanOrEqual, 250).ok());
+        ASSERT_TRUE(s.addConstraint(expr({{h, 1}}, -44), Relation::GreaterThanOrEqual, 750).ok());
+        auto gap = i == 0 ? expr({{t, 1}}, -8) : expr({{t, 1}, {top, -1}, {height, -1}}, -8);
+        ASSERT_TRUE(s.addConstraint(gap, Relation::Equal, kRequired).ok());
+        top = t;
+        height = h;
+    }
+    ASSERT_TRUE(
+        s.addConstraint(expr({{top, 1}, {height, 1}}, -8 - n * 52.0 - 92), Relation::Equal, kRequired).ok());
+    s.solve();
+}
+
+} // namespace
+
+TEST(SolverTest, RandomChangesMatchAFreshSolveOfTheConstraintsThatRemain) {
+    const double priorities[4] = {kRequired, 999, 750, 250};
+    std::mt19937 rng(90210);
+    std::uniform_int_distribution<int> small(0, 60), coin(0, 1), relation(0, 2), priority(0, 3), op(0, 9);
+    int refused = 0;
+    for (int k = 0; k < 300; ++k) {
+        Solver s;
+        int n = 2 + k % 7;
+        std::vector<Variable> vars;
+        for (int i = 0; i < n; ++i)
+            vars.push_back(s.addVariable());
+        std::uniform_int_distribution<int> pick(0, n - 1);
+        std::vector<LiveConstraint> live;
+        auto add = [&](Expression e, Relation r, double p) {
+            auto status = s.addConstraint(e, r, p);
+            if (status.ok())
+                live.push_back({status.id, e, r, p});
+            return status;
+        };
+        for (int i = 0; i < n; ++i) { // every variable within 0 ... 200
+            ASSERT_TRUE(add(expr({{vars[i], 1}}), Relation::GreaterThanOrEqual, kRequired).ok());
+            ASSERT_TRUE(add(expr({{vars[i], 1}}, -200), Relation::LessThanOrEqual, kRequired).ok());
+        }
+        for (int step = 0; step < 12 + k % 20; ++step) {
+            s.solve();
+            auto objectiveBefore = s.objective();
+            int o = op(rng);
+            bool failed = false;
+            if (o < 6 || live.size() <= static_cast<std::size_t>(2 * n)) {
+                Expression e;
+                int terms = 1 + small(rng) % 3;
+                for (int t = 0; t < terms; ++t)
+                    e.terms.push_back({vars[pick(rng)], (small(rng) % 5 - 2) / (1.0 + coin(rng))});
+                e.constant = -small(rng) * (coin(rng) ? 1.0 : 0.5);
+                auto status = add(e, static_cast<Relation>(relation(rng) - 1), priorities[priority(rng)]);
+                failed = !status.ok();
+                if (failed) {
+                    EXPECT_EQ(status.conflicting.front(), status.id);
+                    EXPECT_FALSE(s.hasConstraint(status.id));
+                }
+            } else if (o < 8) { // a constant change, past the bounds now and then
+                auto& c = live[static_cast<std::size_t>(2 * n) + small(rng) % (live.size() - 2 * n)];
+                double constant = -small(rng) * (coin(rng) ? 1.0 : 5.0);
+                auto status = s.setConstant(c.id, constant);
+                failed = !status.ok();
+                if (failed)
+                    EXPECT_EQ(status.conflicting.front(), c.id);
+                else
+                    c.expression.constant = constant;
+            } else {
+                std::size_t at = static_cast<std::size_t>(2 * n) + small(rng) % (live.size() - 2 * n);
+                ASSERT_TRUE(s.removeConstraint(live[at].id));
+                EXPECT_FALSE(s.hasConstraint(live[at].id));
+                live.erase(live.begin() + static_cast<long>(at));
+            }
+            s.solve();
+            if (failed) { // a refused change leaves a solution as good as the one before it
+                ++refused;
+                auto now = s.objective();
+                ASSERT_EQ(now.size(), objectiveBefore.size());
+                for (std::size_t l = 0; l < now.size(); ++l)
+                    ASSERT_NEAR(now[l].second, objectiveBefore[l].second, 1e-6)
+                        << "system " << k << " step " << step;
+            }
+            Solver fresh;
+            for (int i = 0; i < n; ++i)
+                (void)fresh.addVariable(); // the same ids as `vars`
+            for (const auto& c : live)
+                ASSERT_TRUE(fresh.addConstraint(c.expression, c.relation, c.priority).ok()) << k;
+            fresh.solve();
+            for (const auto& c : live) {
+                if (c.priority >= kRequired) {
+                    ASSERT_LT(violation(s, c), 1e-6) << "system " << k << " step " << step;
+                }
+            }
+            auto mine = s.objective(), theirs = fresh.objective();
+            ASSERT_EQ(mine.size(), theirs.size()) << "system " << k << " step " << step;
+            for (std::size_t l = 0; l < mine.size(); ++l)
+                ASSERT_NEAR(mine[l].second, theirs[l].second, 1e-6) << "system " << k << " step " << step;
+        }
+    }
+    EXPECT_GT(refused, 20); // the refusal path was really taken
+}
+
+TEST(SolverTest, AResetSolverSolvesLikeANewOne) {
+    // The layout engine resets its solver between builds rather than making a new one, and the
+    // solver keeps its storage through a reset: nothing left in it may change a later solution.
+    Solver fresh;
+    auto first = solveSample(fresh);
+    ASSERT_EQ(first.size(), 6u);
+
+    Solver reused;
+    solveStack(reused, 300);
+    reused.reset();
+    auto afterReset = solveSample(reused);
+    for (std::size_t i = 0; i < first.size(); ++i)
+        EXPECT_DOUBLE_EQ(afterReset[i], first[i]) << i;
 }
 
 // --- Against an independent implementation ---------------------------------------------------
