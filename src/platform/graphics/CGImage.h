@@ -30,6 +30,7 @@ public:
 
     // Null when the file cannot be read, is not a PNG, or declares more than `maxPixels` pixels
     // (checked in its header before anything is decoded: a small file can declare a huge image).
+    // Only a regular file is read, from the one descriptor whose header was checked.
     static std::shared_ptr<CGImage> createFromPNGFile(const std::string& path,
                                                       std::uint64_t maxPixels = kMaxLoadedPixels);
     static std::shared_ptr<CGImage> createFromPNGData(std::span<const std::uint8_t> data,
