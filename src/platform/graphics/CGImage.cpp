@@ -2,7 +2,12 @@
 
 #include <cairo.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -108,31 +113,111 @@ std::optional<CGImage::Size> CGImage::declaredPNGSize(std::span<const std::uint8
 }
 
 namespace {
-bool withinLoadBounds(std::span<const std::uint8_t> header, std::uint64_t maxPixels) {
-    auto size = CGImage::declaredPNGSize(header);
-    return size && size->width > 0 && size->height > 0 && size->width <= kMaxSide &&
-           size->height <= kMaxSide && std::uint64_t{size->width} * size->height <= maxPixels;
+// The signature (8 bytes), the IHDR chunk's length and type (8) and its 13 bytes of data.
+constexpr std::size_t kPNGHeaderBytes = 29;
+
+bool decodableFormat(std::uint8_t bitDepth, std::uint8_t colourType) {
+    switch (colourType) {
+    case 0: // grey
+        return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8 || bitDepth == 16;
+    case 3: // palette
+        return bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8;
+    case 2: // RGB
+    case 4: // grey with alpha
+    case 6: // RGBA
+        return bitDepth == 8 || bitDepth == 16;
+    default:
+        return false;
+    }
+}
+
+// An open file that closes itself.
+class OpenFile {
+public:
+    // Opens a regular file for reading without waiting: O_NONBLOCK keeps a FIFO from blocking the
+    // open until a writer comes, and anything but a regular file is then refused.
+    explicit OpenFile(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
+        struct stat st {};
+        if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~OpenFile() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    // Reads up to `length` bytes, fewer only at the end of the file or on an error.
+    std::size_t read(unsigned char* out, std::size_t length) {
+        std::size_t got = 0;
+        while (got < length) {
+            ssize_t n = ::read(fd_, out + got, length - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        return got;
+    }
+    bool rewind() { return ::lseek(fd_, 0, SEEK_SET) == 0; }
+
+private:
+    int fd_;
+};
+
+cairo_status_t readFromFile(void* closure, unsigned char* out, unsigned int length) {
+    return static_cast<OpenFile*>(closure)->read(out, length) == length ? CAIRO_STATUS_SUCCESS
+                                                                        : CAIRO_STATUS_READ_ERROR;
 }
 } // namespace
 
+std::optional<CGImage::Size> CGImage::pngHeaderOfData(std::span<const std::uint8_t> data,
+                                                      std::uint64_t maxPixels) {
+    auto size = declaredPNGSize(data);
+    if (!size || data.size() < kPNGHeaderBytes || data[8] != 0 || data[9] != 0 || data[10] != 0 ||
+        data[11] != 13)
+        return std::nullopt;
+    if (size->width == 0 || size->height == 0 || size->width > kMaxSide || size->height > kMaxSide ||
+        std::uint64_t{size->width} * size->height > maxPixels)
+        return std::nullopt;
+    std::uint8_t bitDepth = data[24], colourType = data[25];
+    std::uint8_t compression = data[26], filter = data[27], interlace = data[28];
+    if (!decodableFormat(bitDepth, colourType) || compression != 0 || filter != 0 || interlace > 1)
+        return std::nullopt;
+    return size;
+}
+
+std::optional<CGImage::Size> CGImage::pngHeaderOfFile(const std::string& path, std::uint64_t maxPixels) {
+    OpenFile file(path);
+    if (!file.isOpen())
+        return std::nullopt;
+    unsigned char header[kPNGHeaderBytes];
+    std::size_t got = file.read(header, sizeof header);
+    return pngHeaderOfData(std::span<const std::uint8_t>(header, got), maxPixels);
+}
+
 std::shared_ptr<CGImage> CGImage::createFromPNGFile(const std::string& path, std::uint64_t maxPixels) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
+    // The header is checked and the image decoded from one open file, so a file swapped in
+    // between cannot slip a larger image past the bounds.
+    OpenFile file(path);
+    if (!file.isOpen())
         return nullptr;
-    std::uint8_t header[24] = {};
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    unsigned char header[kPNGHeaderBytes];
+    std::size_t got = file.read(header, sizeof header);
+    if (!pngHeaderOfData(std::span<const std::uint8_t>(header, got), maxPixels) || !file.rewind())
         return nullptr;
-    std::size_t got = std::fread(header, 1, sizeof header, file);
-    std::fclose(file);
-    if (!withinLoadBounds(std::span(header, got), maxPixels))
-        return nullptr;
-    return adoptLoaded(cairo_image_surface_create_from_png(path.c_str()));
+    return adoptLoaded(cairo_image_surface_create_from_png_stream(readFromFile, &file));
 }
 
 std::shared_ptr<CGImage> CGImage::createFromPNGData(std::span<const std::uint8_t> data,
                                                     std::uint64_t maxPixels) {
-    if (!withinLoadBounds(data, maxPixels))
+    if (!pngHeaderOfData(data, maxPixels))
         return nullptr;
     ReadCursor cursor{data};
     return adoptLoaded(cairo_image_surface_create_from_png_stream(readFromSpan, &cursor));

@@ -30,6 +30,7 @@ public:
 
     // Null when the file cannot be read, is not a PNG, or declares more than `maxPixels` pixels
     // (checked in its header before anything is decoded: a small file can declare a huge image).
+    // Only a regular file is read, from the one descriptor whose header was checked.
     static std::shared_ptr<CGImage> createFromPNGFile(const std::string& path,
                                                       std::uint64_t maxPixels = kMaxLoadedPixels);
     static std::shared_ptr<CGImage> createFromPNGData(std::span<const std::uint8_t> data,
@@ -41,6 +42,18 @@ public:
         std::uint32_t width = 0, height = 0;
     };
     static std::optional<Size> declaredPNGSize(std::span<const std::uint8_t> data);
+
+    // What a PNG's header promises, read without decoding anything: the signature and a whole
+    // IHDR chunk with a size inside the load bounds (no side over 32767, at most `maxPixels`
+    // pixels) and a bit depth, colour type, compression, filter and interlace method that the
+    // decoder takes. Nullopt otherwise. An image made from it learns its size here and decodes
+    // its pixels only when they are first needed.
+    static std::optional<Size> pngHeaderOfData(std::span<const std::uint8_t> data,
+                                               std::uint64_t maxPixels = kMaxLoadedPixels);
+    // The same for the start of a file. Only regular files are read, and opening one never waits
+    // (a FIFO is refused without blocking for a writer); only the header's bytes are read.
+    static std::optional<Size> pngHeaderOfFile(const std::string& path,
+                                               std::uint64_t maxPixels = kMaxLoadedPixels);
     ~CGImage();
     CGImage(const CGImage&) = delete;
     CGImage& operator=(const CGImage&) = delete;

@@ -1,5 +1,6 @@
 #include "platform/ui/UIImage.h"
 
+#include "platform/foundation/NSLog.h"
 #include "platform/ui/UIGraphics.h"
 
 #include <cairo.h>
@@ -41,20 +42,30 @@ CGFloat usableScale(CGFloat scale) {
 }
 } // namespace
 
-UIImage::UIImage(CGImageRef image, CGFloat scale) : image_(std::move(image)), scale_(usableScale(scale)) {}
+UIImage::UIImage(CGImageRef image, CGFloat scale)
+    : image_(std::move(image)), pixelWidth_(image_->width()), pixelHeight_(image_->height()),
+      scale_(usableScale(scale)) {}
+
+UIImage::UIImage(std::string path, PlistData bytes, CGImage::Size pixels, CGFloat scale)
+    : path_(std::move(path)), bytes_(std::move(bytes)), pixelWidth_(pixels.width),
+      pixelHeight_(pixels.height), scale_(usableScale(scale)) {}
 
 std::shared_ptr<UIImage> UIImage::imageWithContentsOfFile(const std::string& path) {
     if (path.empty())
         return nullptr;
     for (const auto& candidate : candidates(path)) {
-        if (auto image = CGImage::createFromPNGFile(candidate.string()))
-            return imageWithCGImage(std::move(image), scaleFromName(candidate));
+        if (auto header = CGImage::pngHeaderOfFile(candidate.string()))
+            return std::shared_ptr<UIImage>(
+                new UIImage(candidate.string(), {}, *header, scaleFromName(candidate)));
     }
     return nullptr;
 }
 
 std::shared_ptr<UIImage> UIImage::imageWithData(const PlistData& data, CGFloat scale) {
-    return imageWithCGImage(CGImage::createFromPNGData(data), scale);
+    auto header = CGImage::pngHeaderOfData(data);
+    if (!header)
+        return nullptr;
+    return std::shared_ptr<UIImage>(new UIImage({}, data, *header, scale));
 }
 
 std::shared_ptr<UIImage> UIImage::imageWithCGImage(CGImageRef image, CGFloat scale) {
@@ -63,8 +74,30 @@ std::shared_ptr<UIImage> UIImage::imageWithCGImage(CGImageRef image, CGFloat sca
     return std::shared_ptr<UIImage>(new UIImage(std::move(image), scale));
 }
 
+CGImageRef UIImage::CGImage() const {
+    std::call_once(decodeOnce_, [this] { decode(); });
+    return image_;
+}
+
+void UIImage::decode() const {
+    if (image_)
+        return;
+    bool fromFile = !path_.empty();
+    CGImageRef decoded = fromFile ? CGImage::createFromPNGFile(path_) : CGImage::createFromPNGData(bytes_);
+    // A file rewritten since its header was read may now hold another image; only the one whose
+    // size this image already answered is taken.
+    if (decoded && decoded->width() == pixelWidth_ && decoded->height() == pixelHeight_)
+        image_ = std::move(decoded);
+    else if (fromFile)
+        NSLog("UIImage: %@ does not decode as a PNG; it draws nothing", {path_});
+    else
+        NSLog("UIImage: PNG data of %@ bytes does not decode; it draws nothing",
+              {static_cast<std::int64_t>(bytes_.size())});
+    PlistData().swap(bytes_);
+}
+
 CGSize UIImage::size() const {
-    return {static_cast<CGFloat>(image_->width()) / scale_, static_cast<CGFloat>(image_->height()) / scale_};
+    return {static_cast<CGFloat>(pixelWidth_) / scale_, static_cast<CGFloat>(pixelHeight_) / scale_};
 }
 
 void UIImage::drawInRect(CGRect rect) const {
@@ -86,19 +119,22 @@ void UIImage::draw(const CGContextRef& c, CGRect rect, std::optional<CGBlendMode
     if (!std::isfinite(rect.origin.x) || !std::isfinite(rect.origin.y) || !std::isfinite(rect.size.width) ||
         !std::isfinite(rect.size.height))
         return;
+    CGImageRef image = CGImage();
+    if (!image)
+        return;
     c->saveGState();
     if (mode)
         CGContextSetBlendMode(c, *mode);
     cairo_t* cr = c->cairo();
     cairo_new_path(cr);
     cairo_translate(cr, rect.minX(), rect.minY());
-    cairo_scale(cr, rect.width() / static_cast<CGFloat>(image_->width()),
-                rect.height() / static_cast<CGFloat>(image_->height()));
-    cairo_set_source_surface(cr, image_->surface(), 0, 0);
+    cairo_scale(cr, rect.width() / static_cast<CGFloat>(image->width()),
+                rect.height() / static_cast<CGFloat>(image->height()));
+    cairo_set_source_surface(cr, image->surface(), 0, 0);
     // Edge pixels extend instead of fading into transparent at the image's border.
     cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
-    cairo_rectangle(cr, 0, 0, static_cast<CGFloat>(image_->width()), static_cast<CGFloat>(image_->height()));
+    cairo_rectangle(cr, 0, 0, static_cast<CGFloat>(image->width()), static_cast<CGFloat>(image->height()));
     cairo_clip(cr);
     cairo_paint_with_alpha(cr, std::clamp(alpha * c->state().alpha, 0.0, 1.0));
     c->restoreGState();
@@ -107,5 +143,6 @@ void UIImage::draw(const CGContextRef& c, CGRect rect, std::optional<CGBlendMode
 PlistData UIImagePNGRepresentation(const std::shared_ptr<UIImage>& image) {
     if (!image)
         return {};
-    return image->CGImage()->PNGData();
+    CGImageRef pixels = image->CGImage();
+    return pixels ? pixels->PNGData() : PlistData{};
 }

@@ -4,6 +4,12 @@
 // icon loaded from "icon@2x.png" measures 29 × 29 points from 58 × 58 pixels. Images draw
 // into the current context at a rectangle given in points.
 //
+// An image made from a file or from PNG bytes reads only the PNG's header when it is made: its
+// size is known at once, and its pixels are decoded the first time they are needed (a draw,
+// CGImage(), UIImagePNGRepresentation), once, from whichever thread asks first, and kept. A list
+// of hundreds of icons thus decodes only those that are drawn. A body that does not decode leaves
+// an image that keeps its size, draws nothing and has no CGImage.
+//
 //     auto icon = UIImage::imageWithContentsOfFile(bundle + "/icon.png");   // picks icon@2x.png
 //     if (icon) icon->drawInRect(CGRectMake(0, 0, 29, 29));
 
@@ -12,6 +18,7 @@
 #include "platform/graphics/CGImage.h"
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -22,13 +29,15 @@ public:
     // that loads sets the scale. The path is a path of the host; callers with device paths
     // resolve them through the file manager first. Null when nothing loads.
     static std::shared_ptr<UIImage> imageWithContentsOfFile(const std::string& path);
-    // A PNG held in memory (such as a downloaded icon). Null when the bytes are not a PNG.
+    // A PNG held in memory (such as a downloaded icon), kept until it is decoded. Null when the
+    // bytes do not begin with a PNG header.
     static std::shared_ptr<UIImage> imageWithData(const PlistData& data, CGFloat scale = 1);
     static std::shared_ptr<UIImage> imageWithCGImage(CGImageRef image, CGFloat scale = 1);
 
     std::string className() const override { return "UIImage"; }
 
-    CGImageRef CGImage() const { return image_; }
+    // The bitmap, decoded now if it was not yet; null when the image's PNG did not decode.
+    CGImageRef CGImage() const;
     CGFloat scale() const { return scale_; }
     // The size in points: pixels divided by the scale.
     CGSize size() const;
@@ -43,11 +52,21 @@ protected:
     UIImage(CGImageRef image, CGFloat scale);
 
 private:
-    void draw(const CGContextRef& context, CGRect rect, std::optional<CGBlendMode> mode, CGFloat alpha) const;
+    UIImage(std::string path, PlistData bytes, CGImage::Size pixels, CGFloat scale);
 
-    CGImageRef image_;
+    void draw(const CGContextRef& context, CGRect rect, std::optional<CGBlendMode> mode, CGFloat alpha) const;
+    void decode() const;
+
+    // Set once by decode() under decodeOnce_ (or at construction for a given bitmap); read only
+    // after the once has run, which orders the write before every read on any thread.
+    mutable std::once_flag decodeOnce_;
+    mutable CGImageRef image_;
+    // Where the pixels come from until they are decoded: a file, or bytes in memory.
+    mutable std::string path_;
+    mutable PlistData bytes_;
+    std::size_t pixelWidth_, pixelHeight_;
     CGFloat scale_;
 };
 
-// The image as PNG bytes; empty for a null image.
+// The image as PNG bytes; empty for a null image or one whose PNG did not decode.
 PlistData UIImagePNGRepresentation(const std::shared_ptr<UIImage>& image);

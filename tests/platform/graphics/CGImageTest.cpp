@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -125,4 +127,52 @@ TEST_F(CGImageTest, CopyIsIndependent) {
     cairo_destroy(cr);
     EXPECT_TRUE(pixels::near(image->pixelAt(0, 0), 0, 255, 0, 255));
     EXPECT_TRUE(pixels::red(copy->pixelAt(0, 0)));
+}
+
+TEST_F(CGImageTest, TheHeaderProbeChecksWhatTheDecoderTakes) {
+    auto header = pngDeclaring(30, 20);
+    auto size = CGImage::pngHeaderOfData(header);
+    ASSERT_TRUE(size);
+    EXPECT_EQ(size->width, 30u);
+    EXPECT_EQ(size->height, 20u);
+    EXPECT_FALSE(CGImage::pngHeaderOfData(header, 599)); // a caller's smaller bound
+    EXPECT_FALSE(CGImage::pngHeaderOfData(pngDeclaring(0, 20)));
+    EXPECT_FALSE(CGImage::pngHeaderOfData(pngDeclaring(20000, 20000)));
+    EXPECT_FALSE(CGImage::pngHeaderOfData(std::span(header).first(28))); // IHDR cut short
+
+    auto with = [&](std::size_t at, std::uint8_t value) {
+        auto bytes = header;
+        bytes[at] = value;
+        return CGImage::pngHeaderOfData(bytes).has_value();
+    };
+    EXPECT_FALSE(with(11, 12)); // IHDR's length is 13
+    EXPECT_TRUE(with(24, 16));  // 16-bit RGBA
+    EXPECT_FALSE(with(24, 4));  // RGBA has no 4-bit samples
+    EXPECT_FALSE(with(25, 5));  // no such colour type
+    EXPECT_FALSE(with(26, 1));  // compression method
+    EXPECT_FALSE(with(27, 1));  // filter method
+    EXPECT_TRUE(with(28, 1));   // Adam7 interlacing
+    EXPECT_FALSE(with(28, 2));
+    auto palette = header;
+    palette[25] = 3;
+    palette[24] = 4;
+    EXPECT_TRUE(CGImage::pngHeaderOfData(palette));
+    palette[24] = 16;
+    EXPECT_FALSE(CGImage::pngHeaderOfData(palette));
+}
+
+TEST_F(CGImageTest, TheFileProbeReadsRegularFilesOnlyAndNeverWaits) {
+    std::string path = (dir_ / "sample.png").string();
+    ASSERT_TRUE(sample()->writePNG(path));
+    auto size = CGImage::pngHeaderOfFile(path);
+    ASSERT_TRUE(size);
+    EXPECT_EQ(size->width, 4u);
+    EXPECT_EQ(size->height, 3u);
+    EXPECT_FALSE(CGImage::pngHeaderOfFile(path, 11));
+    EXPECT_FALSE(CGImage::pngHeaderOfFile((dir_ / "missing.png").string()));
+    EXPECT_FALSE(CGImage::pngHeaderOfFile(dir_.string()));
+    std::string fifo = (dir_ / "fifo.png").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(CGImage::pngHeaderOfFile(fifo));
+    EXPECT_EQ(CGImage::createFromPNGFile(fifo), nullptr);
 }
