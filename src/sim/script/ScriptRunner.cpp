@@ -3,19 +3,17 @@
 #include "sim/script/ScriptCommandRegistry.h"
 #include "sim/script/ScriptSession.h"
 
+#include "platform/foundation/StringHelpers.h"
+
 #include <sstream>
 
 namespace {
-
-bool isHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
 
 // Whether the '#' at `i` begins a colour (#RRGGBB or #RRGGBBAA, perhaps with ":alpha") rather than
 // a comment: six or eight hex digits, then the end of the word.
 bool startsColour(const std::string& line, std::size_t i) {
     std::size_t digits = 0;
-    while (i + 1 + digits < line.size() && isHexDigit(line[i + 1 + digits]))
+    while (i + 1 + digits < line.size() && hexDigitValue(line[i + 1 + digits]))
         ++digits;
     std::size_t end = i + 1 + digits;
     bool wordEnds =

@@ -3,6 +3,7 @@
 // the device lacks, localisation, and the one conversion from a control's input to a stored value.
 
 #include "support/DeviceFixture.h"
+#include "support/ListPages.h"
 
 #include "platform/foundation/DarwinNotifyCenter.h"
 #include "platform/foundation/NSBundle.h"
@@ -48,16 +49,6 @@ protected:
         navigation->loadViewIfNeeded();
         (void)list->specifiers();
         return list;
-    }
-    std::shared_ptr<UITableViewCell> cellOf(PSListController& list, const std::string& title) {
-        auto table = list.table();
-        for (std::int64_t s = 0; s < table->numberOfSections(); ++s)
-            for (std::int64_t r = 0; r < table->numberOfRowsInSection(s); ++r)
-                if (auto cell = table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(r, s));
-                    cell && cell->text() == title)
-                    return cell;
-        ADD_FAILURE() << "no row " << title;
-        return UITableViewCell::create(UITableViewCellStyleDefault, "none");
     }
 
     DeviceFixture device;
