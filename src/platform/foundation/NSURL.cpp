@@ -1,12 +1,10 @@
 #include "platform/foundation/NSURL.h"
 
+#include "platform/foundation/StringHelpers.h"
+
 #include <cctype>
 
 namespace {
-
-bool isHex(char c) {
-    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-}
 
 // The characters RFC 3986 allows anywhere in a URL, plus "%" (checked separately) and "#".
 bool isURLCharacter(char c) {
@@ -67,7 +65,7 @@ std::shared_ptr<NSURL> NSURL::URLWithString(std::string_view string) {
         if (c == '%') {
             if (i + 2 >= string.size())
                 return nullptr;
-            if (!isHex(string[i + 1]) || !isHex(string[i + 2]))
+            if (!hexDigitValue(string[i + 1]) || !hexDigitValue(string[i + 2]))
                 return nullptr;
             i += 2;
             continue;

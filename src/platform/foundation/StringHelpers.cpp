@@ -16,12 +16,16 @@ std::string uppercased(std::string_view text) {
     return out;
 }
 
-std::string trimmed(std::string_view text, std::string_view blanks) {
+std::string_view trimmedView(std::string_view text, std::string_view blanks) {
     std::size_t first = text.find_first_not_of(blanks);
     if (first == std::string_view::npos)
         return {};
     std::size_t last = text.find_last_not_of(blanks);
-    return std::string(text.substr(first, last - first + 1));
+    return text.substr(first, last - first + 1);
+}
+
+std::string trimmed(std::string_view text, std::string_view blanks) {
+    return std::string(trimmedView(text, blanks));
 }
 
 std::optional<int> hexDigitValue(char c) {

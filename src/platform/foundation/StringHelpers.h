@@ -25,6 +25,8 @@ std::string uppercased(std::string_view text);
 // The blanks trimmed() takes off both ends by default: space, tab, carriage return, line feed.
 inline constexpr std::string_view kASCIIBlanks = " \t\r\n";
 std::string trimmed(std::string_view text, std::string_view blanks = kASCIIBlanks);
+// The same, as a view into `text`, for readers that only look at the trimmed text.
+std::string_view trimmedView(std::string_view text, std::string_view blanks = kASCIIBlanks);
 // Whether a byte is one of kASCIIBlanks: also XML's white space, which is the same four.
 constexpr bool isASCIIBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';

@@ -22,16 +22,11 @@ std::optional<std::vector<double>> hexBytes(std::string_view digits) {
     return bytes;
 }
 
-std::string_view trimmedView(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\n'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\n'))
-        s.remove_suffix(1);
-    return s;
-}
+// The blanks a colour's text may carry around its numbers.
+constexpr std::string_view kColourBlanks = " \t\n";
 
 std::optional<double> number(std::string_view text) {
-    text = trimmedView(text);
+    text = trimmedView(text, kColourBlanks);
     double value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
@@ -71,7 +66,7 @@ std::optional<UIColor> fromHex(std::string_view text) {
 } // namespace
 
 std::optional<UIColor> HBColor::fromString(std::string_view text) {
-    text = trimmedView(text);
+    text = trimmedView(text, kColourBlanks);
     if (text.size() >= 2 && text.front() == '[' && text.back() == ']') {
         std::vector<double> components;
         std::string_view rest = text.substr(1, text.size() - 2);

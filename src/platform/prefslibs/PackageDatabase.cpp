@@ -1,17 +1,14 @@
 #include "platform/prefslibs/PackageDatabase.h"
 
+#include "platform/foundation/StringHelpers.h"
+
 #include <cerrno>
 #include <optional>
 
 namespace {
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
+// The blanks around a control field's value; lines are already split at line feeds.
+constexpr std::string_view kFieldBlanks = " \t\r";
 
 // A stanza's "Status" is "<want> <flag> <state>"; only the "installed" state is a package on the
 // device. A stanza without one (hand-written files) counts as installed.
@@ -60,7 +57,8 @@ private:
 std::string PackageRecord::authorName() const {
     const std::string& who = author.empty() ? maintainer : author;
     auto address = who.find(" <");
-    return std::string(trimmed(address == std::string::npos ? who : who.substr(0, address)));
+    return std::string(
+        trimmedView(address == std::string::npos ? who : who.substr(0, address), kFieldBlanks));
 }
 
 PackageDatabase PackageDatabase::parse(std::string_view text) {
@@ -76,7 +74,7 @@ PackageDatabase PackageDatabase::parse(std::string_view text) {
         auto end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (trimmed(line).empty()) {
+        if (trimmedView(line, kFieldBlanks).empty()) {
             finish();
             continue;
         }
@@ -86,7 +84,8 @@ PackageDatabase PackageDatabase::parse(std::string_view text) {
         auto colon = line.find(':');
         if (colon == std::string_view::npos || colon == 0)
             continue;
-        stanza.field(trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1)));
+        stanza.field(trimmedView(line.substr(0, colon), kFieldBlanks),
+                     trimmedView(line.substr(colon + 1), kFieldBlanks));
     }
     finish();
     return db;
