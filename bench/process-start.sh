@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # How long orbitchat-sim takes from process start to the end of a headless script, and how much
-# memory it holds at its peak: the script is run N times (default 15) on a fresh copy of the
+# memory it holds at its peak: the script is run N times (default 21) on a fresh copy of the
 # sample device each time, and the medians of the wall time, the processor time (user and system,
-# at the 10 ms grain of time(1)) and the peak resident size are printed.
+# at the 10 ms grain of time(1)) and the peak resident size are printed, and the number of shared
+# libraries that one more run maps.
 #
-#     bench/process-start.sh                         # "open" then "dump", 15 runs
+#     bench/process-start.sh                         # "open" then "dump", 21 runs
 #     bench/process-start.sh -n 30 my.script         # another script, 30 runs
 #     SIM=/path/to/orbitchat-sim bench/process-start.sh
 #
@@ -15,7 +16,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/.." && pwd)"
-runs=15
+runs=21
 if [ "${1:-}" = "-n" ]; then
   runs="$2"
   shift 2
@@ -50,6 +51,13 @@ rss=$(cat "$work"/rss.* | awk '{ print $1 / 1024 }' | median)
 cpu=$(cat "$work"/rss.* | awk '{ print ($2 + $3) * 1000 }' | median)
 printf 'process start to the end of the script: median %.1f ms wall, %.0f ms processor, %.1f MiB peak RSS (%d runs)\n' \
   "$wall" "$cpu" "$rss" "$runs"
+
+# The shared libraries the run maps, as the dynamic loader names them: most of the start is theirs.
+rm -rf "$work/device"
+cp -r "$root/examples/device" "$work/device"
+LD_DEBUG=files LD_DEBUG_OUTPUT="$work/loader" \
+  "$sim" --headless --device "$work/device" --script "$script" >/dev/null 2>&1 || true
+echo "shared libraries mapped: $(cat "$work"/loader.* | grep -o 'file=[^ ]*' | sort -u | wc -l)"
 
 anchor="${ANCHOR:-}"
 for candidate in LayoutBench PaneOpenBench SettingsBench; do

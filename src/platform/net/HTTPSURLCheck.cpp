@@ -2,6 +2,7 @@
 
 #include "platform/foundation/StringHelpers.h"
 #include "platform/net/CurlErrorMapping.h"
+#include "platform/net/CurlLibrary.h"
 
 #include <curl/curl.h>
 
@@ -22,6 +23,9 @@ struct CurlTextFree {
 Result<> checkHTTPSURL(const std::string& url) {
     if (lowercaseSchemeOf(url) != "https")
         return Failure{"it must start with https://"};
+    // The parser is libcurl's; without it the URL cannot be checked, and the reason says why.
+    if (auto loaded = CurlLibrary::load(); !loaded)
+        return loaded.failure();
     std::unique_ptr<CURLU, URLHandleFree> handle(curl_url());
     if (!handle)
         return Failure{"it cannot be read (out of memory)"};

@@ -8,7 +8,7 @@
 //
 // A failure's reason names what is wrong in a few words: a scheme other than https, no host, a
 // port outside 1 to 65535, or text that is no URL at all (spaces, control characters, a broken
-// authority). The reasons read after what the URL is for ("the catalogue URL is not ...: its
+// authority), or, for an https URL, that libcurl could not be loaded (CurlLibrary::load's reason). The reasons read after what the URL is for ("the catalogue URL is not ...: its
 // port must be 1 to 65535").
 
 #include "platform/foundation/Result.h"

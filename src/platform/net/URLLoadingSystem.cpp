@@ -4,6 +4,7 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/StringHelpers.h"
 #include "platform/net/CurlErrorMapping.h"
+#include "platform/net/CurlLibrary.h"
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLResponse.h"
 
@@ -134,6 +135,8 @@ struct URLLoadingSystem::Engine {
         CURL* easy = nullptr;
         curl_slist* headerList = nullptr;
         curl_slist* connectTo = nullptr;
+        // The device's "connect to" entries, made into connectTo on the I/O thread.
+        std::vector<std::string> connectToEntries;
         std::shared_ptr<const TrustStore> trust;
         std::size_t maximumBodyBytes = 0;
         bool overMaximum = false;
@@ -143,9 +146,12 @@ struct URLLoadingSystem::Engine {
         std::map<std::string, std::string> responseHeaders;
         char errorText[CURL_ERROR_SIZE] = {};
 
+        // A load that never reached libcurl has no lists, and must not load the library to say so.
         ~Transfer() {
-            curl_slist_free_all(headerList);
-            curl_slist_free_all(connectTo);
+            if (headerList)
+                curl_slist_free_all(headerList);
+            if (connectTo)
+                curl_slist_free_all(connectTo);
         }
     };
 
@@ -156,31 +162,57 @@ struct URLLoadingSystem::Engine {
         Completion complete;
     };
 
-    Engine() {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        multi = curl_multi_init();
-        const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
-        openssl = info && info->ssl_version && std::string(info->ssl_version).rfind("OpenSSL", 0) == 0;
-        trust = std::make_shared<const TrustStore>(std::vector<std::string>{});
-    }
+    // libcurl is not touched here: a device that never loads anything never loads the library.
+    // The I/O thread sets it up when the first load starts it (startIO).
+    Engine() { trust = std::make_shared<const TrustStore>(std::vector<std::string>{}); }
 
     ~Engine() {
         shutDown();
-        curl_multi_cleanup(multi);
-        curl_global_cleanup();
+        if (multi)
+            curl_multi_cleanup(multi);
+    }
+
+    // Loads libcurl (for the process, once) and makes this engine's multi handle; on the I/O
+    // thread, so that the loading costs no caller its time. Without the library every load fails
+    // with the reason (libraryFailure).
+    void startIO() {
+        auto loaded = CurlLibrary::load();
+        CURLM* made = loaded ? curl_multi_init() : nullptr;
+        bool overOpenSSL = false;
+        if (made) {
+            const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+            overOpenSSL =
+                info && info->ssl_version && std::string(info->ssl_version).rfind("OpenSSL", 0) == 0;
+        }
+        std::lock_guard lock(mutex);
+        multi = made;
+        openssl = overOpenSSL;
+        if (!loaded)
+            libraryFailure = loaded.reason();
+        else if (!made)
+            libraryFailure = "the network library could not start a transfer engine";
+    }
+
+    // What a load completes with when libcurl is missing: the reason, naming the library.
+    std::shared_ptr<NSError> libraryError() const {
+        return NSError::create(NSURLErrorDomain, NSURLErrorUnknown, libraryFailure);
     }
 
     // Stops both threads, ends every transfer, and drops every completion not yet run, in the
     // order the loads started. Runs on the thread that ends the environment, after which nothing
     // of the engine runs anywhere: no thread, no transfer, and no completion handed to a queue.
     void shutDown() {
+        CURLM* wake = nullptr;
         {
             std::lock_guard lock(mutex);
             if (stopping)
                 return;
             stopping = true;
+            // A multi handle made after this finds the engine stopping before it ever waits.
+            wake = multi;
         }
-        curl_multi_wakeup(multi);
+        if (wake)
+            curl_multi_wakeup(wake);
         work.notify_all();
         deliveryReady.notify_all();
         // A completion running on the delivery thread finishes first; the I/O thread leaves its
@@ -235,9 +267,14 @@ struct URLLoadingSystem::Engine {
         }
     }
 
-    void startThreadsLocked() {
+    // The I/O thread starts with the first load that goes out (and loads libcurl then); loads that
+    // fail before going out need only the delivery thread.
+    void startIOThreadLocked() {
         if (!ioThread.joinable())
             ioThread = std::thread([this] { ioLoop(); });
+    }
+
+    void startThreadsLocked() {
         if (!deliveryThread.joinable())
             deliveryThread = std::thread([this] { deliveryLoop(); });
     }
@@ -338,6 +375,8 @@ struct URLLoadingSystem::Engine {
             set(curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, &Engine::onSSLContext));
             set(curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, &t));
         }
+        for (const auto& entry : t.connectToEntries)
+            t.connectTo = curl_slist_append(t.connectTo, entry.c_str());
         if (t.connectTo)
             set(curl_easy_setopt(e, CURLOPT_CONNECT_TO, t.connectTo));
         for (const auto& [name, value] : load.headers)
@@ -390,6 +429,7 @@ struct URLLoadingSystem::Engine {
     }
 
     void ioLoop() {
+        startIO();
         for (;;) {
             std::vector<std::unique_ptr<Transfer>> starting;
             std::vector<std::uint64_t> cancelling;
@@ -404,6 +444,10 @@ struct URLLoadingSystem::Engine {
                 cancelling.swap(cancels);
             }
             for (auto& t : starting) {
+                if (!multi) {
+                    finish(std::move(t), {nullptr, nullptr, libraryError()});
+                    continue;
+                }
                 t->easy = curl_easy_init();
                 if (!t->easy || !configure(*t)) {
                     if (t->easy)
@@ -429,6 +473,8 @@ struct URLLoadingSystem::Engine {
                 auto url = t->load.url;
                 finish(std::move(t), {nullptr, nullptr, NSURLErrorWithCode(NSURLErrorCancelled, url)});
             }
+            if (!multi)
+                continue;
             int running = 0;
             curl_multi_perform(multi, &running);
             int left = 0;
@@ -500,9 +546,12 @@ struct URLLoadingSystem::Engine {
         });
     }
 
+    mutable std::mutex mutex;
+    // Set by the I/O thread when it starts, under the lock; read there afterwards, and by callers
+    // under the lock to wake it.
     CURLM* multi = nullptr;
     bool openssl = false;
-    mutable std::mutex mutex;
+    std::string libraryFailure;
     std::condition_variable work;
     std::condition_variable deliveryReady;
     bool stopping = false;
@@ -610,11 +659,12 @@ std::uint64_t URLLoadingSystem::start(Load load) {
     }
     t->trust = engine_->trust;
     t->maximumBodyBytes = engine_->network.maximumBodyBytes;
-    for (const auto& entry : engine_->network.connectTo)
-        t->connectTo = curl_slist_append(t->connectTo, entry.c_str());
+    t->connectToEntries = engine_->network.connectTo;
+    engine_->startIOThreadLocked();
     engine_->pending.push_back(std::move(t));
     engine_->work.notify_one();
-    curl_multi_wakeup(engine_->multi);
+    if (engine_->multi)
+        curl_multi_wakeup(engine_->multi);
     return id;
 }
 
@@ -634,9 +684,13 @@ void URLLoadingSystem::cancel(std::uint64_t identifier) {
                               {nullptr, nullptr, NSURLErrorWithCode(NSURLErrorCancelled, url)});
         return;
     }
+    // Without an I/O thread no load is running: there is nothing to cancel.
+    if (!engine_->ioThread.joinable())
+        return;
     engine_->cancels.push_back(identifier);
     engine_->work.notify_one();
-    curl_multi_wakeup(engine_->multi);
+    if (engine_->multi)
+        curl_multi_wakeup(engine_->multi);
 }
 
 void URLLoadingSystem::setHoldsResponses(bool hold) {
