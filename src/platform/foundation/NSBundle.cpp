@@ -86,6 +86,10 @@ std::string NSBundle::hostPath() const {
 
 PlistValue NSBundle::infoDictionary() const {
     std::lock_guard lock(mutex_);
+    return info();
+}
+
+const PlistValue& NSBundle::info() const {
     if (!info_) {
         PlistReadResult read = files_->propertyListAtPath(joinPath(path_, "Info.plist"));
         info_ = read.ok() && read.value.isDictionary() ? read.value : PlistValue::dictionary();
@@ -119,13 +123,18 @@ std::vector<std::string> NSBundle::localizations() const {
     return languages;
 }
 
-std::vector<std::string> NSBundle::searchFolders() const {
-    std::vector<std::string> have = localizations();
+const std::vector<std::string>& NSBundle::searchFolders(const std::vector<std::string>& languages) const {
+    // A bundle is searched many times (a list's every row, every icon's variants) and the folders
+    // change only with the language list or a flush, so they are worked out once for each.
+    if (searchFolders_ && searchLanguages_ == languages)
+        return *searchFolders_;
+    const std::set<std::string>& top = namesIn("");
+    auto have = [&](const std::string& name) { return !name.empty() && top.contains(name + ".lproj"); };
     std::vector<std::string> wanted;
-    for (const auto& language : preferredLanguages())
+    for (const auto& language : languages)
         for (auto& name : namesOfLanguage(language))
             wanted.push_back(std::move(name));
-    PlistValue region = objectForInfoDictionaryKey("CFBundleDevelopmentRegion");
+    PlistValue region = info().get("CFBundleDevelopmentRegion");
     for (auto& name : namesOfLanguage(region.isString() ? region.stringValue() : "en"))
         wanted.push_back(std::move(name));
     wanted.emplace_back("Base");
@@ -133,12 +142,13 @@ std::vector<std::string> NSBundle::searchFolders() const {
     std::vector<std::string> folders;
     for (const auto& name : wanted) {
         std::string folder = name + ".lproj";
-        if (std::find(have.begin(), have.end(), name) != have.end() &&
-            std::find(folders.begin(), folders.end(), folder) == folders.end())
+        if (have(name) && std::find(folders.begin(), folders.end(), folder) == folders.end())
             folders.push_back(folder);
     }
     folders.emplace_back();
-    return folders;
+    searchLanguages_ = languages;
+    searchFolders_ = std::move(folders);
+    return *searchFolders_;
 }
 
 std::optional<std::string> NSBundle::pathForResource(const std::string& name, const std::string& ext) const {
@@ -146,8 +156,9 @@ std::optional<std::string> NSBundle::pathForResource(const std::string& name, co
         return std::nullopt;
     std::string file = ext.empty() ? name : name + "." + ext;
     // Each folder is listed once (until flushCaches); a name found there is the resource.
-    for (const auto& folder : searchFolders()) {
-        std::lock_guard lock(mutex_);
+    std::vector<std::string> languages = preferredLanguages();
+    std::lock_guard lock(mutex_);
+    for (const auto& folder : searchFolders(languages)) {
         if (namesIn(folder).contains(file))
             return folder.empty() ? joinPath(path_, file) : joinPath(joinPath(path_, folder), file);
     }
@@ -192,6 +203,7 @@ void NSBundle::flushCaches() {
     info_.reset();
     listings_.clear();
     tables_.clear();
+    searchFolders_.reset();
 }
 
 void NSBundle::setPreferredLanguages(std::vector<std::string> languages) {

@@ -77,8 +77,11 @@ public:
     static constexpr std::size_t kLargestResource = 8u << 20;
 
 private:
-    // The .lproj folders to look in, best first (existing ones only), then "" for the top folder.
-    std::vector<std::string> searchFolders() const;
+    // The .lproj folders to look in for the device's `languages`, best first (existing ones only),
+    // then "" for the top folder; worked out once per language list. With mutex_ held.
+    const std::vector<std::string>& searchFolders(const std::vector<std::string>& languages) const;
+    // The Info.plist dictionary, read once. With mutex_ held.
+    const PlistValue& info() const;
 
     std::string path_;
     std::shared_ptr<NSFileManager> files_;
@@ -88,4 +91,7 @@ private:
     const std::set<std::string>& namesIn(const std::string& folder) const; // with mutex_ held
     mutable std::map<std::string, std::set<std::string>> listings_;
     mutable std::map<std::string, PlistValue> tables_;
+    // The folders searchFolders last gave, and the languages they were worked out for.
+    mutable std::optional<std::vector<std::string>> searchFolders_;
+    mutable std::vector<std::string> searchLanguages_;
 };

@@ -34,6 +34,33 @@ int resolve(int rootFd, std::string_view path, bool followLast, ResolvedDevicePa
     return resolveDevicePath(rootFd, path, followLast, out);
 }
 
+// Reads at most `count` bytes from the start of a file opened with DeviceFolder::kReadFlags, after
+// the checks DeviceFolder::readOpenFile makes of the whole file; answers 0 or an errno value.
+int readHeadOfOpenFile(int fd, std::size_t count, std::size_t maxBytes, std::vector<std::uint8_t>& out) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        return errno;
+    if (!S_ISREG(st.st_mode))
+        return S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
+        return EFBIG;
+    std::vector<std::uint8_t> bytes(count);
+    std::size_t used = 0;
+    while (used < count) {
+        ssize_t n = read(fd, bytes.data() + used, count - used);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            break;
+        used += static_cast<std::size_t>(n);
+    }
+    bytes.resize(used);
+    out = std::move(bytes);
+    return 0;
+}
+
 // Lists read again unchanged (the pane reads its preference file once per row) skip the parse:
 // the file is still read every time, and only byte-for-byte the same contents under the same
 // limits reuse the earlier result. The tree is shared, not copied: readers treat it as
@@ -237,6 +264,32 @@ std::optional<std::vector<std::uint8_t>> NSFileManager::contentsAtPath(std::stri
         if (e == 0)
             e = DeviceFolder::readFileAt(r.parent.get(), r.name.c_str(), maxBytes, bytes);
     }
+    if (e) {
+        setError(error, NSError::fileError(e, std::string(path), false));
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::optional<std::vector<std::uint8_t>> NSFileManager::headOfFileAtPath(std::string_view path,
+                                                                         std::size_t count,
+                                                                         std::shared_ptr<NSError>* error,
+                                                                         std::size_t maxBytes) const {
+    // The same two ways in as contentsAtPath: one call beneath the root, or the walk that follows
+    // links inside it.
+    UniqueFd fd;
+    int e = openDevicePathBeneath(rootFd(), path, DeviceFolder::kReadFlags, fd);
+    if (e < 0) {
+        ResolvedDevicePath r;
+        e = resolve(rootFd(), path, true, r);
+        if (e == 0) {
+            fd = UniqueFd(openat(r.parent.get(), r.name.c_str(), DeviceFolder::kReadFlags));
+            e = fd.valid() ? 0 : errno;
+        }
+    }
+    std::vector<std::uint8_t> bytes;
+    if (e == 0)
+        e = readHeadOfOpenFile(fd.get(), count, maxBytes, bytes);
     if (e) {
         setError(error, NSError::fileError(e, std::string(path), false));
         return std::nullopt;

@@ -63,6 +63,14 @@ public:
     contentsAtPath(std::string_view path, std::shared_ptr<NSError>* error,
                    std::size_t maxBytes = PlistLimits{}.maxBytes) const;
 
+    // The first `count` bytes of a regular file (all of a shorter one), for a reader that looks at
+    // a file's header before it reads the rest. The file is opened as contentsAtPath opens it and
+    // refused for the same reasons, a file over `maxBytes` included, so what passes here is what
+    // contentsAtPath would read whole.
+    std::optional<std::vector<std::uint8_t>>
+    headOfFileAtPath(std::string_view path, std::size_t count, std::shared_ptr<NSError>* error,
+                     std::size_t maxBytes = PlistLimits{}.maxBytes) const;
+
     // Reads the file as a property list (any form), bounded by `limits`. The tree may be shared
     // with other readers of the same contents: treat it as immutable and change a mutableCopy.
     PlistReadResult propertyListAtPath(std::string_view path, const PlistLimits& limits = {}) const;

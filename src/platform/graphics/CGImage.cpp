@@ -113,9 +113,6 @@ std::optional<CGImage::Size> CGImage::declaredPNGSize(std::span<const std::uint8
 }
 
 namespace {
-// The signature (8 bytes), the IHDR chunk's length and type (8) and its 13 bytes of data.
-constexpr std::size_t kPNGHeaderBytes = 29;
-
 bool decodableFormat(std::uint8_t bitDepth, std::uint8_t colourType) {
     switch (colourType) {
     case 0: // grey

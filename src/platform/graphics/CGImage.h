@@ -48,6 +48,9 @@ public:
     // pixels) and a bit depth, colour type, compression, filter and interlace method that the
     // decoder takes. Nullopt otherwise. An image made from it learns its size here and decodes
     // its pixels only when they are first needed.
+    // How many bytes of a file pngHeaderOfData looks at: the signature (8 bytes), the IHDR
+    // chunk's length and type (8) and its 13 bytes of data.
+    static constexpr std::size_t kPNGHeaderBytes = 29;
     static std::optional<Size> pngHeaderOfData(std::span<const std::uint8_t> data,
                                                std::uint64_t maxPixels = kMaxLoadedPixels);
     // The same for the start of a file. Only regular files are read, and opening one never waits

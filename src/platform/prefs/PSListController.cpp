@@ -95,10 +95,10 @@ std::shared_ptr<UIImage> PSListController::imageFromBundle(const NSBundle& bundl
         auto path = bundle.pathForResource(variant, ext);
         if (!path)
             continue;
-        auto bytes = bundle.fileManager()->contentsAtPath(*path, nullptr, NSBundle::kLargestResource);
-        if (!bytes)
-            continue;
-        if (auto image = UIImage::imageWithData(*bytes, s))
+        // Only the file's header is read here: a list of hundreds of rows reads the pixels of the
+        // few icons it draws, when it draws them.
+        if (auto image = UIImage::imageWithContentsOfDeviceFile(bundle.fileManager(), *path, s,
+                                                                NSBundle::kLargestResource))
             return image;
     }
     return nullptr;

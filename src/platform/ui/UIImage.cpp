@@ -1,5 +1,6 @@
 #include "platform/ui/UIImage.h"
 
+#include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/ui/UIGraphics.h"
 
@@ -61,6 +62,21 @@ std::shared_ptr<UIImage> UIImage::imageWithContentsOfFile(const std::string& pat
     return nullptr;
 }
 
+std::shared_ptr<UIImage> UIImage::imageWithContentsOfDeviceFile(std::shared_ptr<NSFileManager> files,
+                                                                std::string path, CGFloat scale,
+                                                                std::size_t maxBytes) {
+    if (!files || path.empty())
+        return nullptr;
+    auto head = files->headOfFileAtPath(path, CGImage::kPNGHeaderBytes, nullptr, maxBytes);
+    auto header = head ? CGImage::pngHeaderOfData(*head) : std::nullopt;
+    if (!header)
+        return nullptr;
+    auto image = std::shared_ptr<UIImage>(new UIImage(std::move(path), {}, *header, scale));
+    image->files_ = std::move(files);
+    image->maxBytes_ = maxBytes;
+    return image;
+}
+
 std::shared_ptr<UIImage> UIImage::imageWithData(const PlistData& data, CGFloat scale) {
     auto header = CGImage::pngHeaderOfData(data);
     if (!header)
@@ -82,6 +98,11 @@ CGImageRef UIImage::CGImage() const {
 void UIImage::decode() const {
     if (image_)
         return;
+    if (files_) {
+        image_ = decodeDeviceFile();
+        files_.reset();
+        return;
+    }
     bool fromFile = !path_.empty();
     CGImageRef decoded = fromFile ? CGImage::createFromPNGFile(path_) : CGImage::createFromPNGData(bytes_);
     // A file rewritten since its header was read may now hold another image; only the one whose
@@ -94,6 +115,23 @@ void UIImage::decode() const {
         NSLog("UIImage: PNG data of %@ bytes does not decode; it draws nothing",
               {static_cast<std::int64_t>(bytes_.size())});
     PlistData().swap(bytes_);
+}
+
+CGImageRef UIImage::decodeDeviceFile() const {
+    std::shared_ptr<NSError> error;
+    auto bytes = files_->contentsAtPath(path_, &error, maxBytes_);
+    if (!bytes) {
+        NSLog("UIImage: %@ can no longer be read (%@); it draws nothing",
+              {path_, error ? error->localizedDescription() : std::string()});
+        return nullptr;
+    }
+    // The file may have been replaced since its header was read; only an image of the size this
+    // one already answered is taken, and the bounds on its pixels are checked on its own header.
+    CGImageRef decoded = CGImage::createFromPNGData(*bytes);
+    if (decoded && decoded->width() == pixelWidth_ && decoded->height() == pixelHeight_)
+        return decoded;
+    NSLog("UIImage: %@ does not decode as a PNG of the size it had; it draws nothing", {path_});
+    return nullptr;
 }
 
 CGSize UIImage::size() const {

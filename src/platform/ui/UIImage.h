@@ -10,6 +10,12 @@
 // of hundreds of icons thus decodes only those that are drawn. A body that does not decode leaves
 // an image that keeps its size, draws nothing and has no CGImage.
 //
+// A file of the simulated device is read through its file manager, so it never reaches outside
+// the device root: its header when the image is made, and the whole file again when the pixels
+// are first needed. No file stays open in between, so a list of hundreds of icons holds no
+// descriptors; a file that has gone or changed by then draws its new pixels when they have the
+// size already answered, and nothing otherwise.
+//
 //     auto icon = UIImage::imageWithContentsOfFile(bundle + "/icon.png");   // picks icon@2x.png
 //     if (icon) icon->drawInRect(CGRectMake(0, 0, 29, 29));
 
@@ -22,6 +28,8 @@
 #include <optional>
 #include <string>
 
+class NSFileManager;
+
 class UIImage : public NSObject {
 public:
     // Loads a PNG. For "name.png" the variant for the screen's scale ("name@2x.png") is
@@ -29,6 +37,13 @@ public:
     // that loads sets the scale. The path is a path of the host; callers with device paths
     // resolve them through the file manager first. Null when nothing loads.
     static std::shared_ptr<UIImage> imageWithContentsOfFile(const std::string& path);
+    // The PNG at a device path of `files`, exactly that file (no variant is looked for), at
+    // `scale`. Null when the file cannot be read, is larger than `maxBytes`, or does not begin
+    // with a PNG header. Its pixels are read when first needed, at most `maxBytes` of the file;
+    // a file that can then no longer be read or decoded draws nothing and says so once in the log.
+    static std::shared_ptr<UIImage> imageWithContentsOfDeviceFile(std::shared_ptr<NSFileManager> files,
+                                                                  std::string path, CGFloat scale,
+                                                                  std::size_t maxBytes);
     // A PNG held in memory (such as a downloaded icon), kept until it is decoded. Null when the
     // bytes do not begin with a PNG header.
     static std::shared_ptr<UIImage> imageWithData(const PlistData& data, CGFloat scale = 1);
@@ -56,13 +71,17 @@ private:
 
     void draw(const CGContextRef& context, CGRect rect, std::optional<CGBlendMode> mode, CGFloat alpha) const;
     void decode() const;
+    CGImageRef decodeDeviceFile() const;
 
     // Set once by decode() under decodeOnce_ (or at construction for a given bitmap); read only
     // after the once has run, which orders the write before every read on any thread.
     mutable std::once_flag decodeOnce_;
     mutable CGImageRef image_;
-    // Where the pixels come from until they are decoded: a file, or bytes in memory.
+    // Where the pixels come from until they are decoded: a file of the host, a file of the device
+    // (path_ read through files_, at most maxBytes_ of it), or bytes in memory.
     mutable std::string path_;
+    mutable std::shared_ptr<NSFileManager> files_;
+    std::size_t maxBytes_ = 0;
     mutable PlistData bytes_;
     std::size_t pixelWidth_, pixelHeight_;
     CGFloat scale_;

@@ -217,3 +217,24 @@ TEST_F(NSFileManagerTest, RepeatedReadsSeeEveryChangeAndShareOneTree) {
     tight.maxValues = 2;
     EXPECT_FALSE(fm()->propertyListAtPath("/p/copy.plist", tight).ok());
 }
+
+TEST_F(NSFileManagerTest, TheHeadOfAFileIsReadFromTheFilesContentsAtPathWouldRead) {
+    device.write("/var/a.bin", "0123456789");
+    EXPECT_EQ(fm()->headOfFileAtPath("/var/a.bin", 4, nullptr),
+              (std::vector<std::uint8_t>{'0', '1', '2', '3'}));
+    EXPECT_EQ(fm()->headOfFileAtPath("/var/a.bin", 64, nullptr)->size(), 10u);
+    // A link inside the root is followed; one that climbs out, a folder, or a file over the cap is
+    // refused with the error contentsAtPath gives.
+    symlink("/var/a.bin", device.host("/var/in").c_str());
+    EXPECT_EQ(fm()->headOfFileAtPath("/var/in", 2, nullptr), (std::vector<std::uint8_t>{'0', '1'}));
+    outside.write("/secret", "secret");
+    symlink(("../.." + outside.host("/secret")).c_str(), device.host("/var/out").c_str());
+    for (auto [path, cap] :
+         {std::pair{"/var/out", 100}, {"/var", 100}, {"/var/a.bin", 9}, {"/var/none", 100}}) {
+        std::shared_ptr<NSError> headError, wholeError;
+        EXPECT_FALSE(fm()->headOfFileAtPath(path, 4, &headError, cap)) << path;
+        EXPECT_FALSE(fm()->contentsAtPath(path, &wholeError, cap)) << path;
+        ASSERT_TRUE(headError && wholeError) << path;
+        EXPECT_EQ(headError->localizedDescription(), wholeError->localizedDescription()) << path;
+    }
+}
