@@ -52,12 +52,12 @@ CGBackdropBlurPlan CGBackdropBlurPlanForSigma(double sigma) {
 namespace {
 
 // Division by a box's width as a fixed-point multiplication, rounded to nearest: exact for sums
-// of equal values, so flat areas keep their colour.
+// of equal values, so flat areas keep their colour. A sum of at most 255 values per counted pixel
+// never rounds past 255, since the reciprocal's error times the sum stays below one half.
 struct Reciprocal {
     explicit Reciprocal(std::uint32_t divisor) : value(((std::uint64_t{1} << 32) + divisor / 2) / divisor) {}
     std::uint32_t operator()(std::uint32_t sum) const {
-        return static_cast<std::uint32_t>(
-            std::min<std::uint64_t>((sum * value + (std::uint64_t{1} << 31)) >> 32, 255));
+        return static_cast<std::uint32_t>((sum * value + (std::uint64_t{1} << 31)) >> 32);
     }
     std::uint64_t value;
 };
