@@ -11,6 +11,7 @@
 //     blur->setFrame(parent->bounds());
 //     parent->addSubview(blur);
 
+#include "platform/graphics/BoxBlur.h"
 #include "platform/graphics/CGContext.h"
 #include "platform/ui/UIBlurEffect.h"
 #include "platform/ui/UIView.h"
@@ -18,6 +19,30 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
+
+typedef struct _cairo_surface cairo_surface_t;
+
+// The last blur a backdrop drew, kept by whoever draws it again and again (a visual effect view)
+// so that a frame whose backdrop did not change under it skips the blur passes. It is keyed on
+// what the blur depends on: the backdrop averaged down, and the passes run over it.
+class UIBackdropBlurCache {
+public:
+    UIBackdropBlurCache() = default;
+    UIBackdropBlurCache(const UIBackdropBlurCache&) = delete;
+    UIBackdropBlurCache& operator=(const UIBackdropBlurCache&) = delete;
+    ~UIBackdropBlurCache();
+
+    // The blurred backdrop at the reduced size of `plan`, an image this cache owns and keeps
+    // until the next call; null when `region` cannot be read or no image can be made.
+    cairo_surface_t* blur(const CGPixelRegion& region, const CGBackdropBlurPlan& plan);
+
+private:
+    std::vector<std::uint32_t> reduced_;
+    std::vector<std::uint32_t> input_;
+    std::array<int, 3> radii_{};
+    cairo_surface_t* output_ = nullptr;
+};
 
 class UIVisualEffectView : public UIView {
 public:
@@ -37,11 +62,14 @@ protected:
 
 private:
     std::shared_ptr<UIBlurEffect> effect_;
+    UIBackdropBlurCache blurCache_;
 };
 
 // Replaces what lies on the context's target surface under `rect` (the context's coordinates) by
-// its blur, `blurRadius` points wide. Does nothing on a surface it cannot read.
-void UIDrawBackdropBlur(const CGContextRef& ctx, CGRect rect, double blurRadius);
+// its blur, `blurRadius` points wide (about three standard deviations of a Gaussian). Does nothing
+// on a surface it cannot read. With a cache, an unchanged backdrop reuses the last blur.
+void UIDrawBackdropBlur(const CGContextRef& ctx, CGRect rect, double blurRadius,
+                        UIBackdropBlurCache* cache = nullptr);
 
 // Blurs premultiplied 32-bit pixels in place: `passes` horizontal and vertical box blurs of the
 // given radius in pixels. Pure, so tests reach it without a screen.

@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
 #include <numeric>
 #include <vector>
 
@@ -89,6 +94,167 @@ TEST(UIVisualEffectViewTest, BlursWhatLiesBehindItOnlyInsideItsBounds) {
     CGImageRef image = UIRenderer(2).renderFrame(*root);
     EXPECT_GT(pixels::at(image, 150, 20, 2).r, 200);
     EXPECT_LT(pixels::at(image, 20, 20, 2).r, 120);
+}
+
+// The test pattern of the comparisons below, 200 × 120 points at 2x: red waves slowly across (a
+// smooth region), blue is a sharp bar 20 points wide, green is flat.
+CGImageRef wavesAndBar() {
+    return pixels::draw(
+        200, 120,
+        [](const CGContextRef& ctx) {
+            cairo_t* cr = ctx->cairo();
+            for (int x = 0; x < 400; ++x) {
+                const double red = 0.5 + 0.4 * std::sin(2 * std::numbers::pi * x / 160.0);
+                const double blue = x >= 180 && x < 220 ? 1 : 0;
+                cairo_set_source_rgb(cr, red, 0.5, blue);
+                cairo_rectangle(cr, x / 2.0, 0, 0.5, 120);
+                cairo_fill(cr);
+            }
+        },
+        2);
+}
+
+// One row of channel `c` (0 blue ... 3 alpha) blurred by the exact Gaussian of `sigma` pixels, its
+// ends repeated as the backdrop blur repeats them.
+std::vector<double> gaussianRow(const CGImageRef& image, int y, int c, double sigma) {
+    const int w = static_cast<int>(image->width()), reach = static_cast<int>(std::ceil(4 * sigma));
+    std::vector<double> out(static_cast<std::size_t>(w));
+    for (int x = 0; x < w; ++x) {
+        double sum = 0, weights = 0;
+        for (int k = -reach; k <= reach; ++k) {
+            const double weight = std::exp(-k * k / (2 * sigma * sigma));
+            const auto p = image->pixelAt(static_cast<std::size_t>(std::clamp(x + k, 0, w - 1)),
+                                          static_cast<std::size_t>(y));
+            const int values[4] = {p.b, p.g, p.r, p.a};
+            sum += weight * values[c], weights += weight;
+        }
+        out[static_cast<std::size_t>(x)] = sum / weights;
+    }
+    return out;
+}
+
+int channelOf(const CGImageRef& image, int x, int y, int c) {
+    const auto p = image->pixelAt(static_cast<std::size_t>(x), static_cast<std::size_t>(y));
+    const int values[4] = {p.b, p.g, p.r, p.a};
+    return values[c];
+}
+
+// The first x on the bar's left flank where a row reaches `fraction` of its peak.
+double crossing(const std::vector<double>& row, double fraction) {
+    const double peak = *std::max_element(row.begin(), row.end());
+    for (std::size_t x = 0; x < row.size(); ++x)
+        if (row[x] >= fraction * peak)
+            return static_cast<double>(x);
+    return NAN;
+}
+
+TEST(UIDrawBackdropBlurTest, LooksLikeTheExactGaussian) {
+    CGImageRef image = wavesAndBar();
+    const CGImageRef original = pixels::draw(
+        200, 120, [&](const CGContextRef&) {}, 2);
+    cairo_t* copy = cairo_create(original->surface());
+    cairo_set_source_surface(copy, image->surface(), 0, 0);
+    cairo_paint(copy);
+    cairo_destroy(copy);
+    cairo_surface_flush(original->surface());
+
+    // The whole image is the backdrop; a radius of 20 points at 2x is a standard deviation of
+    // 13.3 pixels. The pattern varies only across, so a row blurred by a one-dimensional Gaussian
+    // is the exact answer (a Gaussian blurs each direction on its own).
+    cairo_t* cr = cairo_create(image->surface());
+    cairo_scale(cr, 2, 2);
+    UIDrawBackdropBlur(CGContext::create(cr), CGRectMake(0, 0, 200, 120), 20);
+    cairo_destroy(cr);
+    cairo_surface_flush(image->surface());
+    const double sigma = 20.0 * 2 / 3;
+    const int y = 120;
+
+    // Smooth regions: three boxes of the same variance differ from the Gaussian by well under a
+    // percent of a wave's amplitude; reduction and enlargement add rounding of about a level. A
+    // difference of 3 levels in 255 is below what the eye tells apart in a blur.
+    const auto red = gaussianRow(original, y, 2, sigma);
+    double total = 0;
+    int count = 0;
+    for (int x = 40; x < 140; ++x, ++count)
+        total += std::abs(channelOf(image, x, y, 2) - red[static_cast<std::size_t>(x)]);
+    EXPECT_LE(total / count, 3.0);
+    for (int x = 40; x < 140; ++x)
+        EXPECT_NEAR(channelOf(image, x, y, 1), 128, 1) << "a flat channel stays flat at " << x;
+
+    // The sharp bar: the ramp from 10% to 90% of the peak is as wide as the Gaussian's (2.56
+    // standard deviations, 34 pixels) within a tenth, and no pixel strays far from it.
+    const auto blue = gaussianRow(original, y, 0, sigma);
+    std::vector<double> ours(blue.size());
+    double worst = 0;
+    for (std::size_t x = 0; x < ours.size(); ++x) {
+        ours[x] = channelOf(image, static_cast<int>(x), y, 0);
+        worst = std::max(worst, std::abs(ours[x] - blue[x]));
+    }
+    const double want = crossing(blue, 0.9) - crossing(blue, 0.1);
+    const double have = crossing(ours, 0.9) - crossing(ours, 0.1);
+    EXPECT_NEAR(have, want, 0.1 * want);
+    EXPECT_NEAR(*std::max_element(ours.begin(), ours.end()), *std::max_element(blue.begin(), blue.end()), 8);
+    EXPECT_LE(worst, 10);
+}
+
+TEST(UIDrawBackdropBlurTest, KeepsFlatColourExactTransparencyClearAndEdgesBright) {
+    // A solid colour, blurred whole: every pixel, corners and edges included, keeps the colour
+    // exactly (edges repeat their pixels rather than fading towards transparent black).
+    for (double scale : {1.0, 2.0, 3.0}) {
+        CGImageRef image = pixels::draw(
+            90, 70,
+            [](const CGContextRef& ctx) {
+                CGContextSetFillColorWithColor(ctx, UIColor::colorWithRed(0.2, 0.6, 0.9, 1).rgba);
+                CGContextFillRect(ctx, CGRectMake(0, 0, 90, 70));
+                UIDrawBackdropBlur(ctx, CGRectMake(0, 0, 90, 70), 20);
+            },
+            scale);
+        const auto expected = image->pixelAt(0, 0);
+        EXPECT_EQ(int(expected.b), int(std::lround(0.9 * 255))) << scale;
+        for (std::size_t y = 0; y < image->height(); ++y)
+            for (std::size_t x = 0; x < image->width(); ++x) {
+                const auto p = image->pixelAt(x, y);
+                ASSERT_TRUE(p.r == expected.r && p.g == expected.g && p.b == expected.b && p.a == 255)
+                    << p << " at " << x << "," << y << " scale " << scale;
+            }
+    }
+
+    // A transparent backdrop stays transparent, and a square in its middle spreads only its own
+    // reach: far from it nothing appears.
+    CGImageRef image = pixels::draw(
+        200, 200,
+        [](const CGContextRef& ctx) {
+            CGContextSetFillColorWithColor(ctx, UIColor::colorWithRed(1, 0, 0, 1).rgba);
+            CGContextFillRect(ctx, CGRectMake(90, 90, 20, 20));
+            UIDrawBackdropBlur(ctx, CGRectMake(0, 0, 200, 200), 20);
+        },
+        2);
+    EXPECT_EQ(pixels::count(image, 0, 0, 400, 400, [](auto p) { return p.a > 0 && p.r == 0; }), 0)
+        << "premultiplied: no pixel gains alpha without colour";
+    EXPECT_EQ(pixels::count(image, 0, 0, 400, 60, [](auto p) { return p.a != 0; }), 0);
+    EXPECT_GT(pixels::at(image, 100, 100, 2).a, 100);
+    EXPECT_LT(pixels::at(image, 100, 100, 2).a, 255);
+}
+
+TEST(UIVisualEffectViewTest, ShowsTheBackdropOfEachFrameNotAnEarlierOne) {
+    // The view keeps its last blur; a frame whose backdrop changed must not show the old one.
+    auto root = UIView::create(CGRectMake(0, 0, 200, 100));
+    root->setBackgroundColor(UIColor::whiteColor());
+    auto behind = UIView::create(CGRectMake(0, 0, 200, 100));
+    behind->setBackgroundColor(UIColor::blackColor());
+    root->addSubview(behind);
+    auto blur = UIVisualEffectView::create(UIBlurEffect::effectWithStyle(UIBlurEffectStyleDark));
+    blur->setFrame(CGRectMake(40, 20, 120, 60));
+    root->addSubview(blur);
+    UIRenderer renderer(2);
+    const auto dark = pixels::at(renderer.renderFrame(*root), 100, 50, 2);
+    const auto again = pixels::at(renderer.renderFrame(*root), 100, 50, 2);
+    EXPECT_EQ(dark.r, again.r);
+    behind->setBackgroundColor(UIColor::whiteColor());
+    const auto light = pixels::at(renderer.renderFrame(*root), 100, 50, 2);
+    EXPECT_GT(light.r, dark.r + 50) << dark << " then " << light;
+    behind->setBackgroundColor(UIColor::blackColor());
+    EXPECT_EQ(pixels::at(renderer.renderFrame(*root), 100, 50, 2).r, dark.r);
 }
 
 } // namespace
