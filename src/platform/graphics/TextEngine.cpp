@@ -270,15 +270,17 @@ std::optional<TextEngine::Wrapped> TextEngine::wrapOverlongWords(const std::stri
         text.size() > static_cast<std::size_t>(INT_MAX) || !hasRunLongerThan(text, longest))
         return std::nullopt;
     const int bytes = static_cast<int>(text.size());
-    const auto characters = static_cast<std::size_t>(g_utf8_strlen(text.data(), bytes));
+    // The offset of each character, and the end: one pass gives the count and the offsets.
+    std::vector<std::size_t> offsets;
+    offsets.reserve(text.size() + 1);
+    for (std::size_t at = 0; at < text.size();
+         at = static_cast<std::size_t>(g_utf8_next_char(text.data() + at) - text.data()))
+        offsets.push_back(at);
+    const std::size_t characters = offsets.size();
+    offsets.push_back(text.size());
     std::vector<PangoLogAttr> attrs(characters + 1);
     pango_get_log_attrs(text.data(), bytes, -1, pango_language_from_string("en-us"), attrs.data(),
                         static_cast<int>(attrs.size()));
-    std::vector<std::size_t> offsets(characters + 1, text.size());
-    for (std::size_t i = 0, at = 0; i < characters; ++i) {
-        offsets[i] = at;
-        at = static_cast<std::size_t>(g_utf8_next_char(text.data() + at) - text.data());
-    }
 
     const int width = pangoUnits(p.width);
     const int hyphen = hyphenWidth(font);
