@@ -17,6 +17,30 @@ TextLayoutParams paramsFor(const NSStringAttributes& a, CGFloat width, int64_t m
     return p;
 }
 
+// Draws the lines of the layout whose ink meets the clip, as pango_cairo_show_layout draws them
+// (each at its logical left and baseline): a long text runs far past the screen, and its lines
+// out of sight would cost as much to draw as those in sight for no pixel.
+void showLinesInClip(cairo_t* cr, PangoLayout* layout, CGPoint origin) {
+    double left = 0, top = 0, right = 0, bottom = 0;
+    cairo_clip_extents(cr, &left, &top, &right, &bottom);
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    do {
+        PangoRectangle ink, logical;
+        pango_layout_iter_get_line_extents(iter, &ink, &logical);
+        const double inkTop = origin.y + static_cast<double>(ink.y) / PANGO_SCALE;
+        const double inkLeft = origin.x + static_cast<double>(ink.x) / PANGO_SCALE;
+        if (inkTop > bottom || inkTop + static_cast<double>(ink.height) / PANGO_SCALE < top ||
+            inkLeft > right || inkLeft + static_cast<double>(ink.width) / PANGO_SCALE < left)
+            continue;
+        cairo_new_path(cr);
+        cairo_move_to(cr, origin.x + static_cast<double>(logical.x) / PANGO_SCALE,
+                      origin.y + static_cast<double>(pango_layout_iter_get_baseline(iter)) / PANGO_SCALE);
+        pango_cairo_show_layout_line(cr, pango_layout_iter_get_line_readonly(iter));
+    } while (pango_layout_iter_next_line(iter));
+    pango_layout_iter_free(iter);
+    cairo_new_path(cr);
+}
+
 void show(const CGContextRef& c, const TextEngine::Laid& laid, CGPoint origin, const NSStringAttributes& a) {
     if (!c || !laid.layout || !c->canPaint() || !std::isfinite(origin.x) || !std::isfinite(origin.y))
         return;
@@ -29,10 +53,7 @@ void show(const CGContextRef& c, const TextEngine::Laid& laid, CGPoint origin, c
         cairo_clip(cr);
     }
     c->setSourceColor(a.foregroundColor);
-    cairo_new_path(cr);
-    cairo_move_to(cr, origin.x, origin.y);
-    pango_cairo_show_layout(cr, laid.layout);
-    cairo_new_path(cr);
+    showLinesInClip(cr, laid.layout, origin);
     cairo_restore(cr);
 }
 } // namespace

@@ -270,15 +270,17 @@ std::optional<TextEngine::Wrapped> TextEngine::wrapOverlongWords(const std::stri
         text.size() > static_cast<std::size_t>(INT_MAX) || !hasRunLongerThan(text, longest))
         return std::nullopt;
     const int bytes = static_cast<int>(text.size());
-    const auto characters = static_cast<std::size_t>(g_utf8_strlen(text.data(), bytes));
+    // The offset of each character, and the end: one pass gives the count and the offsets.
+    std::vector<std::size_t> offsets;
+    offsets.reserve(text.size() + 1);
+    for (std::size_t at = 0; at < text.size();
+         at = static_cast<std::size_t>(g_utf8_next_char(text.data() + at) - text.data()))
+        offsets.push_back(at);
+    const std::size_t characters = offsets.size();
+    offsets.push_back(text.size());
     std::vector<PangoLogAttr> attrs(characters + 1);
     pango_get_log_attrs(text.data(), bytes, -1, pango_language_from_string("en-us"), attrs.data(),
                         static_cast<int>(attrs.size()));
-    std::vector<std::size_t> offsets(characters + 1, text.size());
-    for (std::size_t i = 0, at = 0; i < characters; ++i) {
-        offsets[i] = at;
-        at = static_cast<std::size_t>(g_utf8_next_char(text.data() + at) - text.data());
-    }
 
     const int width = pangoUnits(p.width);
     const int hyphen = hyphenWidth(font);
@@ -391,25 +393,30 @@ const std::vector<int>& TextEngine::advances(const std::string& word, const UIFo
     if (advances_.size() >= kAdvancesKept)
         advances_.clear();
     // Shaped as a line of its own: a word has no break opportunity, so nothing at its edges
-    // changes how its characters are shaped.
-    PangoLayout* l = pango_layout_new(context_);
-    pango_layout_set_font_description(l, description(font));
-    pango_layout_set_text(l, word.data(), static_cast<int>(word.size()));
-    std::vector<int> widths(
-        static_cast<std::size_t>(g_utf8_strlen(word.data(), static_cast<gssize>(word.size()))));
-    PangoLayoutIter* iter = pango_layout_get_iter(l);
-    do {
-        PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter);
-        if (!run)
-            continue;
-        const auto first =
-            static_cast<std::size_t>(g_utf8_pointer_to_offset(word.data(), word.data() + run->item->offset));
-        if (first + static_cast<std::size_t>(run->item->num_chars) > widths.size())
-            continue;
-        pango_glyph_item_get_logical_widths(run, word.data(), widths.data() + first);
-    } while (pango_layout_iter_next_run(iter));
-    pango_layout_iter_free(iter);
-    g_object_unref(l);
+    // changes how its characters are shaped. Itemizing gives each run the font that covers it
+    // (fallback fonts included), and each run is shaped as a layout would shape it (positions
+    // unrounded, as the context says), without the layout's lines and attributes around it.
+    const int length = static_cast<int>(word.size());
+    PangoAttrList* attributes = pango_attr_list_new();
+    pango_attr_list_insert(attributes, pango_attr_font_desc_new(description(font)));
+    // The context's weak base direction lets the word's first strong character set its direction,
+    // as a layout does for a paragraph.
+    GList* items = pango_itemize(context_, word.data(), 0, length, attributes, nullptr);
+    pango_attr_list_unref(attributes);
+    std::vector<int> widths;
+    PangoGlyphString* glyphs = pango_glyph_string_new();
+    for (GList* at = items; at; at = at->next) {
+        auto* item = static_cast<PangoItem*>(at->data);
+        pango_shape_with_flags(word.data() + item->offset, item->length, word.data(), length, &item->analysis,
+                               glyphs, PANGO_SHAPE_NONE);
+        // Items come in the order of the text, so each one's widths follow the last one's.
+        const std::size_t first = widths.size();
+        widths.resize(first + static_cast<std::size_t>(item->num_chars));
+        PangoGlyphItem run{item, glyphs, 0, 0, 0};
+        pango_glyph_item_get_logical_widths(&run, word.data(), widths.data() + first);
+    }
+    pango_glyph_string_free(glyphs);
+    g_list_free_full(items, reinterpret_cast<GDestroyNotify>(pango_item_free));
     return advances_.emplace(std::move(key), std::move(widths)).first->second;
 }
 

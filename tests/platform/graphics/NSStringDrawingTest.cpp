@@ -1,8 +1,17 @@
 #include "platform/graphics/NSStringDrawing.h"
 
+#include "platform/graphics/TextEngine.h"
 #include "support/PixelTesting.h"
 
 #include <gtest/gtest.h>
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <utility>
 
 using pixels::count;
 
@@ -103,4 +112,89 @@ TEST(NSStringDrawingTest, DrawingWithoutAContextLeavesTheCurrentDrawingAlone) {
         NSStringDrawAtPoint("x", {0, 0}, attributes(20));
     });
     EXPECT_EQ(count(image, 0, 0, 40, 40, ink), 0);
+}
+
+namespace {
+// The ink of one band of rows of an image: its bounding box in pixels and its summed alpha.
+struct BandInk {
+    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
+    long coverage = 0;
+};
+
+BandInk inkInBand(const CGImageRef& image, int top, int bottom) {
+    BandInk band;
+    for (int y = std::max(0, top); y < std::min<int>(bottom, static_cast<int>(image->height())); ++y)
+        for (int x = 0; x < static_cast<int>(image->width()); ++x) {
+            const int alpha = image->pixelAt(static_cast<std::size_t>(x), static_cast<std::size_t>(y)).a;
+            if (alpha == 0)
+                continue;
+            band.coverage += alpha;
+            band = {std::min(band.left, x), std::min(band.top, y), std::max(band.right, x),
+                    std::max(band.bottom, y), band.coverage};
+        }
+    return band;
+}
+
+// Compares two drawings of the same lines band by band (a band per line of `lineHeight` points
+// at `scale`): the same ink box within a pixel and the same coverage within antialiasing.
+void expectSameInkPerLine(const CGImageRef& have, const CGImageRef& want, CGFloat lineHeight, double scale) {
+    const double band = lineHeight * scale;
+    int inked = 0;
+    for (int line = 0; (line + 1) * band <= static_cast<double>(want->height()); ++line) {
+        SCOPED_TRACE(testing::Message() << "line " << line);
+        const int top = static_cast<int>(std::lround(line * band)),
+                  bottom = static_cast<int>(std::lround((line + 1) * band));
+        const BandInk h = inkInBand(have, top, bottom), w = inkInBand(want, top, bottom);
+        EXPECT_EQ(h.coverage == 0, w.coverage == 0);
+        if (w.coverage == 0)
+            continue;
+        ++inked;
+        EXPECT_NEAR(h.left, w.left, 1);
+        EXPECT_NEAR(h.right, w.right, 1);
+        EXPECT_NEAR(h.top, w.top, 1);
+        EXPECT_NEAR(h.bottom, w.bottom, 1);
+        EXPECT_NEAR(static_cast<double>(h.coverage), static_cast<double>(w.coverage),
+                    0.02 * static_cast<double>(w.coverage) + 255);
+    }
+    EXPECT_GT(inked, 2);
+}
+} // namespace
+
+// Lines are drawn one by one, and only where they meet the clip; what shows must be what the
+// whole layout draws: every line at its place and alignment, and a line the clip cuts through
+// still drawn in part.
+TEST(NSStringDrawingTest, DrawsTheLinesTheWholeLayoutDraws) {
+    const std::string text = "Floating chat heads for every messaging app you use, with a word "
+                             "that no line holds: " +
+                             std::string(300, 'm') + " and a tail";
+    NSStringAttributes a = attributes(13);
+    a.alignment = NSTextAlignmentCenter;
+    const CGFloat line = a.font.lineHeight();
+    const CGRect rect = CGRectMake(7.5, 0, 180, 40 * line);
+    TextLayoutParams params;
+    params.alignment = a.alignment;
+    params.lineBreakMode = a.lineBreakMode;
+    params.width = rect.width();
+    params.maxLines = 40;
+    for (const auto& [clipTop, clipBottom] : {std::pair{0.0, 40 * line}, std::pair{2.5 * line, 6.5 * line}}) {
+        SCOPED_TRACE(testing::Message() << "clip " << clipTop << " to " << clipBottom);
+        auto clipped = [&](const std::function<void(const CGContextRef&)>& draw) {
+            return pixels::draw(
+                200, static_cast<int>(std::ceil(12 * line)),
+                [&](const CGContextRef& c) {
+                    cairo_rectangle(c->cairo(), 0, clipTop, 200, clipBottom - clipTop);
+                    cairo_clip(c->cairo());
+                    draw(c);
+                },
+                2);
+        };
+        const CGImageRef have = clipped([&](const CGContextRef& c) { NSStringDrawInRect(text, rect, a, c); });
+        const CGImageRef want = clipped([&](const CGContextRef& c) {
+            const TextEngine::Laid laid = TextEngine::forThisThread().layout(text, a.font, params);
+            cairo_set_source_rgb(c->cairo(), 0, 0, 0);
+            cairo_move_to(c->cairo(), rect.minX(), rect.minY());
+            pango_cairo_show_layout(c->cairo(), laid.layout);
+        });
+        expectSameInkPerLine(have, want, line, 2);
+    }
 }

@@ -17,6 +17,7 @@
 #include <climits>
 #include <cmath>
 #include <ostream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -239,6 +240,85 @@ TEST(TextEngineTest, AChangeOfTextFontOrWidthIsNotServedAnotherLayout) {
     EXPECT_NE(cached[0], cached[1]);
     EXPECT_NE(cached[0], cached[2]);
     EXPECT_NE(cached[0], cached[3]);
+}
+
+// The fonts the runs of a layout are drawn with, by family.
+std::set<std::string> runFamilies(PangoLayout* layout) {
+    std::set<std::string> families;
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    do {
+        if (PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter)) {
+            PangoFontDescription* d = pango_font_describe(run->item->analysis.font);
+            families.insert(pango_font_description_get_family(d));
+            pango_font_description_free(d);
+        }
+    } while (pango_layout_iter_next_run(iter));
+    pango_layout_iter_free(iter);
+    return families;
+}
+
+// The width of `text` laid out on a line of its own by Pango, in the layout's context and font.
+int widthAlone(PangoLayout* like, const std::string& text) {
+    PangoLayout* layout = pango_layout_new(pango_layout_get_context(like));
+    pango_layout_set_font_description(layout, pango_layout_get_font_description(like));
+    pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+    PangoRectangle logical;
+    pango_layout_get_extents(layout, nullptr, &logical);
+    g_object_unref(layout);
+    return logical.width;
+}
+
+// A word of letters from several scripts, some of which the system face lacks (mathematical bold
+// capitals come from a fallback face), with ideographs and emoji inside, is measured with the
+// widths of the fonts that draw it: each line the engine breaks it into fits the width, is as
+// wide as Pango makes that line on its own, and draws ink across it.
+TEST(TextEngineTest, AMixedScriptWordIsMeasuredAndDrawnWithItsFallbackFonts) {
+    std::string word;
+    for (int i = 0; word.size() < 2400; ++i)
+        word += i % 80 == 79 ? "\u4E2D\U0001F600" : "ab\U0001D400\u03B1\u0436";
+    const std::string text = "Hello " + word + " tail";
+    TextLayoutParams params;
+    params.width = 180;
+    params.lineBreakMode = 4;
+    const UIFont font = UIFont::systemFontOfSize(13);
+    const TextEngine::Laid laid = TextEngine::forThisThread().layout(text, font, params);
+    const std::string laidText = pango_layout_get_text(laid.layout);
+    ASSERT_NE(laidText.find('\n'), std::string::npos) << "the engine did not break the word itself";
+    EXPECT_GE(runFamilies(laid.layout).size(), 2u);
+    EXPECT_EQ(withoutInserted(laidText), withoutInserted(text));
+
+    const std::vector<Line> broken = lines(laid.layout);
+    ASSERT_GT(broken.size(), 20u);
+    for (int i = 0; i < pango_layout_get_line_count(laid.layout); ++i) {
+        SCOPED_TRACE(i);
+        const PangoLayoutLine* line = pango_layout_get_line_readonly(laid.layout, i);
+        std::string shown(laidText, static_cast<std::size_t>(line->start_index),
+                          static_cast<std::size_t>(line->length));
+        while (!shown.empty() && (shown.back() == '\n' || shown.back() == ' '))
+            shown.pop_back();
+        EXPECT_LE(broken[static_cast<std::size_t>(i)].width, 180 * PANGO_SCALE);
+        EXPECT_NEAR(broken[static_cast<std::size_t>(i)].width, widthAlone(laid.layout, shown),
+                    PANGO_SCALE / 8);
+    }
+
+    const CGImageRef drawn = pixels::draw(
+        190, 400,
+        [&](const CGContextRef& c) {
+            cairo_set_source_rgb(c->cairo(), 0, 0, 0);
+            cairo_move_to(c->cairo(), 0, 0);
+            pango_cairo_show_layout(c->cairo(), laid.layout);
+        },
+        2);
+    // Lines within the word are full (but those ending before an ideograph or an emoji, where
+    // the word may break early): their ink reaches near the width, and never past it.
+    auto ink = [](const CGImage::Pixel& p) { return p.a > 100; };
+    const int band = static_cast<int>(2 * font.lineHeight());
+    int bands = 0, full = 0;
+    for (int top = band; top + 2 * band <= 800; top += band, ++bands) {
+        full += pixels::count(drawn, 330, top, 362, top + band, ink) > 0 ? 1 : 0;
+        EXPECT_EQ(pixels::count(drawn, 362, top, 380, top + band, ink), 0) << "line at " << top;
+    }
+    EXPECT_GE(full, bands - 2);
 }
 
 } // namespace
