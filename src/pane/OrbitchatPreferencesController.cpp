@@ -329,7 +329,9 @@ void OrbitchatPreferencesController::loadDylibs() {
     auto& records = *dylibsArray_.arrayValue();
     records.clear();
 
-    PlistValue applications = ALApplicationList::sharedApplicationList()->applications();
+    // Each extension's app is looked up on its own: the whole list of names would be built only
+    // to be searched a few times.
+    auto applications = ALApplicationList::sharedApplicationList();
     const std::string directory = kDynamicLibraries;
     const std::vector<DeviceFolder::Entry> none;
     const std::vector<DeviceFolder::Entry>& listed = entries ? *entries : none;
@@ -353,9 +355,9 @@ void OrbitchatPreferencesController::loadDylibs() {
         if (bundles.isArray() && bundles.count() > 0) {
             PlistValue appId = bundles.at(0);
             record.set("appId", appId);
-            PlistValue displayName = appId.isString() ? applications.get(appId.stringValue()) : PlistValue();
-            if (displayName.isString())
-                record.set("appDisplayName", displayName);
+            auto app = appId.isString() ? applications->applicationInfo(appId.stringValue()) : std::nullopt;
+            if (app)
+                record.set("appDisplayName", PlistValue(std::move(app->displayName)));
         }
         records.push_back(record);
     }
