@@ -5,6 +5,7 @@
 #include "platform/applist/ALApplicationList.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/foundation/DeviceEnvironment.h"
+#include "platform/foundation/DeviceFolder.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSURL.h"
@@ -43,6 +44,17 @@ bool contains(std::string_view s, std::string_view part) {
 bool isExtensionFileName(std::string_view name) {
     return contains(name, "OC") && contains(name, "Support") &&
            (contains(name, ".dylib") || contains(name, ".disabled"));
+}
+
+// The property list `name` of a folder, read through its entry in the folder's listing (sorted
+// by name) when it was listed, and by name otherwise.
+PlistReadResult readListed(const DeviceFolder& folder, const std::vector<DeviceFolder::Entry>& listed,
+                           const std::string& name) {
+    auto it = std::lower_bound(listed.begin(), listed.end(), name,
+                               [](const DeviceFolder::Entry& e, const std::string& n) { return e.name < n; });
+    if (it != listed.end() && it->name == name)
+        return folder.propertyListOf(*it);
+    return folder.propertyListOf(name);
 }
 
 PlistValue object(const std::shared_ptr<NSObject>& o) {
@@ -306,8 +318,8 @@ void OrbitchatPreferencesController::loadDylibs() {
     // The folder is opened once and every filter plist read relative to it: it holds every
     // tweak's files, thousands on some devices.
     auto folder = NSFileManager::defaultManager()->openDirectoryAtPath(kDynamicLibraries, &error);
-    auto names = folder ? folder->contents(&error) : std::nullopt;
-    if (!names && error) {
+    auto entries = folder ? folder->entries(&error) : std::nullopt;
+    if (!entries && error) {
         NSLog("[OC] Content Reading Erroing: %@", {object(error)});
         return;
     }
@@ -317,9 +329,14 @@ void OrbitchatPreferencesController::loadDylibs() {
     auto& records = *dylibsArray_.arrayValue();
     records.clear();
 
-    PlistValue applications = ALApplicationList::sharedApplicationList()->applications();
+    // Each extension's app is looked up on its own: the whole list of names would be built only
+    // to be searched a few times.
+    auto applications = ALApplicationList::sharedApplicationList();
     const std::string directory = kDynamicLibraries;
-    for (const std::string& entry : names ? *names : std::vector<std::string>{}) {
+    const std::vector<DeviceFolder::Entry> none;
+    const std::vector<DeviceFolder::Entry>& listed = entries ? *entries : none;
+    for (const DeviceFolder::Entry& listedEntry : listed) {
+        const std::string& entry = listedEntry.name;
         if (!isExtensionFileName(entry))
             continue;
         PlistValue record = PlistValue::dictionary();
@@ -330,16 +347,17 @@ void OrbitchatPreferencesController::loadDylibs() {
         std::string plistPath = directory + "/" + name + ".plist";
         record.set("plistPath", PlistValue(plistPath));
 
-        PlistReadResult filter = folder->propertyListOf(name + ".plist");
+        // The listing says what the filter plist is, which spares looking at it before reading.
+        PlistReadResult filter = readListed(*folder, listed, name + ".plist");
         PlistValue bundles = filter.ok() && filter.value.isDictionary()
                                  ? filter.value.get("Filter").get("Bundles")
                                  : PlistValue();
         if (bundles.isArray() && bundles.count() > 0) {
             PlistValue appId = bundles.at(0);
             record.set("appId", appId);
-            PlistValue displayName = appId.isString() ? applications.get(appId.stringValue()) : PlistValue();
-            if (displayName.isString())
-                record.set("appDisplayName", displayName);
+            auto app = appId.isString() ? applications->applicationInfo(appId.stringValue()) : std::nullopt;
+            if (app)
+                record.set("appDisplayName", PlistValue(std::move(app->displayName)));
         }
         records.push_back(record);
     }
@@ -347,13 +365,20 @@ void OrbitchatPreferencesController::loadDylibs() {
     if (records.size() >= 2) {
         // Plain byte order ("Zeta" before "beta"); records without a display name go last, as
         // they make no row.
-        std::stable_sort(records.begin(), records.end(), [](const PlistValue& a, const PlistValue& b) {
-            PlistValue na = a.get("appDisplayName");
-            PlistValue nb = b.get("appDisplayName");
+        // Each record's name is looked up once rather than at every comparison.
+        std::vector<std::pair<PlistValue, PlistValue>> named;
+        named.reserve(records.size());
+        for (PlistValue& record : records)
+            named.emplace_back(record.get("appDisplayName"), std::move(record));
+        std::stable_sort(named.begin(), named.end(), [](const auto& a, const auto& b) {
+            const PlistValue& na = a.first;
+            const PlistValue& nb = b.first;
             if (!na.isString() || !nb.isString())
                 return na.isString() && !nb.isString();
             return na.stringValue() < nb.stringValue();
         });
+        for (std::size_t i = 0; i < named.size(); ++i)
+            records[i] = std::move(named[i].second);
     }
     reloadSpecifiers();
 }

@@ -15,6 +15,7 @@ namespace {
 constexpr std::uint32_t kLargestIconSide = 1024;
 
 constexpr const char* kSystemApps = "/Applications";
+constexpr std::string_view kSystemAppsPrefix = "/Applications/";
 constexpr const char* kUserApps = "/var/containers/Bundle/Application";
 // SpringBoard's identifiers of web clips on the home screen start so.
 constexpr std::string_view kWebClipPrefix = "com.apple.webapp";
@@ -106,23 +107,25 @@ void ALApplicationList::loadIfNeeded() {
     if (loaded_)
         return;
     loaded_ = true;
-    // Each folder is opened once and its bundles read relative to it: a device has hundreds.
+    // Each folder is opened once and its bundles read relative to it: a device has hundreds. A
+    // container is opened and listed through one descriptor, which then serves its reads too.
     if (auto system = files_->openDirectoryAtPath(kSystemApps))
-        addBundlesIn(*system);
+        if (auto entries = system->entries())
+            addBundlesIn(*system, *entries);
     auto user = files_->openDirectoryAtPath(kUserApps);
     auto containers = user ? user->entries() : std::nullopt;
     for (const auto& container : containers.value_or(std::vector<DeviceFolder::Entry>{})) {
-        if (container.kind == DeviceFolder::Entry::Kind::other)
+        if (!container.mayBeFolder())
             continue;
-        if (auto folder = user->folder(container.name))
-            addBundlesIn(*folder);
+        if (auto listed = user->listedFolder(container.name))
+            addBundlesIn(listed->folder, listed->entries);
     }
 }
 
-void ALApplicationList::addBundlesIn(const DeviceFolder& folder) {
-    auto entries = folder.entries();
-    for (const auto& entry : entries.value_or(std::vector<DeviceFolder::Entry>{})) {
-        if (!entry.name.ends_with(".app") || entry.kind == DeviceFolder::Entry::Kind::other)
+void ALApplicationList::addBundlesIn(const DeviceFolder& folder,
+                                     const std::vector<DeviceFolder::Entry>& entries) {
+    for (const auto& entry : entries) {
+        if (!entry.name.ends_with(".app") || !entry.mayBeFolder())
             continue;
         addBundle(folder, entry.name);
     }
@@ -143,7 +146,7 @@ void ALApplicationList::addBundle(const DeviceFolder& folder, const std::string&
     App app;
     app.bundlePath = bundlePath;
     app.info.identifier = *identifier;
-    app.info.isSystemApplication = bundlePath.starts_with(std::string(kSystemApps) + "/");
+    app.info.isSystemApplication = bundlePath.starts_with(kSystemAppsPrefix);
     app.info.isWebApplication = identifier->starts_with(kWebClipPrefix);
     PlistValue prohibited = plist.get("SBIsLaunchProhibited");
     app.info.isLaunchProhibited = prohibited.isBoolean() && prohibited.boolValue();

@@ -24,6 +24,7 @@
 //     apps->applications().get("com.apple.MobileSMS");        // "Messages"
 //     apps->iconOfSize(29, "com.apple.MobileSMS");              // a UIImage, or null
 
+#include "platform/foundation/DeviceFolder.h"
 #include "platform/foundation/NSObject.h"
 
 #include <map>
@@ -34,7 +35,6 @@
 #include <string_view>
 #include <vector>
 
-class DeviceFolder;
 class NSFileManager;
 class UIImage;
 
@@ -92,8 +92,9 @@ private:
         ApplicationInfo info;
     };
     void loadIfNeeded();
-    // Adds the apps of a folder of app bundles ("/Applications", one container of user apps).
-    void addBundlesIn(const DeviceFolder& folder);
+    // Adds the apps of a folder of app bundles ("/Applications", one container of user apps),
+    // given the folder's listing.
+    void addBundlesIn(const DeviceFolder& folder, const std::vector<DeviceFolder::Entry>& entries);
     // Adds the app bundle `bundleName` of the folder, when its Info.plist names an identifier.
     void addBundle(const DeviceFolder& folder, const std::string& bundleName);
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,11 +22,29 @@ DeviceFolder::Entry::Kind kindOf(unsigned char type) {
     switch (type) {
     case DT_DIR:
         return DeviceFolder::Entry::Kind::folder;
+    case DT_REG:
+        return DeviceFolder::Entry::Kind::file;
     case DT_LNK:
     case DT_UNKNOWN:
         return DeviceFolder::Entry::Kind::unknown;
     default:
         return DeviceFolder::Entry::Kind::other;
+    }
+}
+
+// The first read of a file listed as regular: enough for the property lists of bundles and
+// tweaks, small enough for the stack of any thread.
+constexpr std::size_t kFirstReadBytes = 16384;
+
+// The buffer of a listing that did not fit the one on the stack.
+constexpr std::size_t kLargeListingBytes = 131072;
+
+// Reads once into `buffer`; answers the count or -1 with errno set.
+ssize_t readOnce(int fd, std::uint8_t* buffer, std::size_t size) {
+    for (;;) {
+        ssize_t n = read(fd, buffer, size);
+        if (n >= 0 || errno != EINTR)
+            return n;
     }
 }
 
@@ -50,14 +69,31 @@ bool DeviceFolder::isEntryName(std::string_view name) {
 }
 
 int DeviceFolder::readFileAt(int folderFd, const char* name, std::size_t maxBytes,
-                             std::vector<std::uint8_t>& out) {
+                             std::vector<std::uint8_t>& out, bool listedRegular) {
     UniqueFd fd(openat(folderFd, name, kReadFlags));
     if (!fd.valid())
         return errno;
-    return readOpenFile(fd.get(), maxBytes, out);
+    return readOpenFile(fd.get(), maxBytes, out, listedRegular);
 }
 
-int DeviceFolder::readOpenFile(int fd, std::size_t maxBytes, std::vector<std::uint8_t>& out) {
+int DeviceFolder::readOpenFile(int fd, std::size_t maxBytes, std::vector<std::uint8_t>& out,
+                               bool listedRegular) {
+    // A file the folder listed as regular is read first and looked at only when the read cannot
+    // tell: most are small, and one short read of a regular file is all of it. What answers
+    // nothing may be an empty file or an idle FIFO, and what fills the buffer may be a device;
+    // what fails to read (a folder, a FIFO with nothing written) is looked at and read again
+    // as if the first read had not been made.
+    std::uint8_t first[kFirstReadBytes];
+    std::size_t firstUsed = 0;
+    if (listedRegular) {
+        const std::size_t wanted = maxBytes < sizeof first ? maxBytes + 1 : sizeof first;
+        ssize_t n = readOnce(fd, first, wanted);
+        if (n > 0 && static_cast<std::size_t>(n) < wanted) {
+            out.assign(first, first + n);
+            return 0;
+        }
+        firstUsed = n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
     struct stat st {};
     if (fstat(fd, &st) != 0)
         return errno;
@@ -66,8 +102,9 @@ int DeviceFolder::readOpenFile(int fd, std::size_t maxBytes, std::vector<std::ui
     if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
         return EFBIG;
     // The size is only a hint: the file may grow while it is read, and the cap holds regardless.
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size) + 1);
-    std::size_t used = 0;
+    std::vector<std::uint8_t> bytes(std::max(static_cast<std::size_t>(st.st_size), firstUsed) + 1);
+    std::copy(first, first + firstUsed, bytes.begin());
+    std::size_t used = firstUsed;
     for (;;) {
         if (used == bytes.size()) {
             if (bytes.size() > maxBytes)
@@ -102,13 +139,22 @@ int DeviceFolder::listFolderAt(int folderFd, const char* name, std::vector<Entry
 }
 
 int DeviceFolder::listOpenFolder(UniqueFd folder, std::vector<Entry>& out) {
+    return listOpenFd(folder.get(), out);
+}
+
+int DeviceFolder::listOpenFd(int folder, std::vector<Entry>& out) {
     // The entries straight from the kernel: the C library's folder stream would first look at the
     // folder again (fstat, fcntl), which for the many small folders of app bundles costs as much
     // as reading them.
-    alignas(8) char buffer[16384];
+    // Most folders fit the buffer on the stack; one that fills it is a large one (a tweak folder
+    // holds thousands of entries), read on in larger steps to ask the kernel fewer times.
+    alignas(8) char small[16384];
+    std::unique_ptr<char[]> large;
+    char* buffer = small;
+    std::size_t bufferSize = sizeof small;
     std::vector<Entry> entries;
     for (;;) {
-        ssize_t n = getdents64(folder.get(), buffer, sizeof buffer);
+        ssize_t n = getdents64(folder, buffer, bufferSize);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -122,6 +168,11 @@ int DeviceFolder::listOpenFolder(UniqueFd folder, std::vector<Entry>& out) {
             if (name != "." && name != "..")
                 entries.push_back(Entry{std::string(name), kindOf(entry->d_type)});
             at += entry->d_reclen;
+        }
+        if (!large && static_cast<std::size_t>(n) > bufferSize / 2) {
+            large = std::make_unique_for_overwrite<char[]>(kLargeListingBytes);
+            buffer = large.get();
+            bufferSize = kLargeListingBytes;
         }
     }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
@@ -165,13 +216,24 @@ bool DeviceFolder::fileExists(std::string_view name, bool* isDirectory) const {
 
 std::optional<std::vector<std::uint8_t>>
 DeviceFolder::contentsOf(std::string_view name, std::shared_ptr<NSError>* error, std::size_t maxBytes) const {
+    return readEntry(name, false, error, maxBytes);
+}
+
+std::optional<std::vector<std::uint8_t>>
+DeviceFolder::contentsOf(const Entry& entry, std::shared_ptr<NSError>* error, std::size_t maxBytes) const {
+    return readEntry(entry.name, entry.kind == Entry::Kind::file, error, maxBytes);
+}
+
+std::optional<std::vector<std::uint8_t>> DeviceFolder::readEntry(std::string_view name, bool listedRegular,
+                                                                 std::shared_ptr<NSError>* error,
+                                                                 std::size_t maxBytes) const {
     if (!isEntryName(name)) {
         setError(error, NSError::fileError(EINVAL, pathOf(name), false));
         return std::nullopt;
     }
     const std::string entry(name);
     std::vector<std::uint8_t> bytes;
-    int e = readFileAt(fd_.get(), entry.c_str(), maxBytes, bytes);
+    int e = readFileAt(fd_.get(), entry.c_str(), maxBytes, bytes, listedRegular);
     if (e == 0)
         return bytes;
     // O_NOFOLLOW refuses a link with ELOOP: the file manager's walk follows it as it would any
@@ -185,6 +247,14 @@ DeviceFolder::contentsOf(std::string_view name, std::shared_ptr<NSError>* error,
 PlistReadResult DeviceFolder::propertyListOf(std::string_view name, const PlistLimits& limits) const {
     std::shared_ptr<NSError> error;
     auto bytes = contentsOf(name, &error, limits.maxBytes);
+    if (!bytes)
+        return {PlistValue(), error, PlistFormat::XML};
+    return NSFileManager::parsePropertyList(std::move(*bytes), limits);
+}
+
+PlistReadResult DeviceFolder::propertyListOf(const Entry& entry, const PlistLimits& limits) const {
+    std::shared_ptr<NSError> error;
+    auto bytes = contentsOf(entry, &error, limits.maxBytes);
     if (!bytes)
         return {PlistValue(), error, PlistFormat::XML};
     return NSFileManager::parsePropertyList(std::move(*bytes), limits);
@@ -230,4 +300,36 @@ std::optional<DeviceFolder> DeviceFolder::folder(std::string_view name,
         return files_->openDirectoryAtPath(pathOf(name), error);
     setError(error, NSError::fileError(e, pathOf(name), false));
     return std::nullopt;
+}
+
+std::optional<DeviceFolder::Listed> DeviceFolder::listedFolder(std::string_view name,
+                                                               std::shared_ptr<NSError>* error) const {
+    if (!isEntryName(name)) {
+        setError(error, NSError::fileError(EINVAL, pathOf(name), false));
+        return std::nullopt;
+    }
+    // The folder is opened readable rather than as a bare path, listed through the same
+    // descriptor, and kept: reading relative to it needs no more than that.
+    const std::string entry(name);
+    UniqueFd fd(openat(fd_.get(), entry.c_str(), kListFlags));
+    if (!fd.valid()) {
+        int e = errno;
+        struct stat st {};
+        if ((e == ENOTDIR || e == ELOOP) &&
+            fstatat(fd_.get(), entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+            auto linked = files_->openDirectoryAtPath(pathOf(name), error);
+            auto entries = linked ? linked->entries(error) : std::nullopt;
+            if (!entries)
+                return std::nullopt;
+            return Listed{std::move(*linked), std::move(*entries)};
+        }
+        setError(error, NSError::fileError(e, pathOf(name), false));
+        return std::nullopt;
+    }
+    std::vector<Entry> entries;
+    if (int e = listOpenFd(fd.get(), entries)) {
+        setError(error, NSError::fileError(e, pathOf(name), false));
+        return std::nullopt;
+    }
+    return Listed{DeviceFolder(files_, pathOf(name), std::move(fd)), std::move(entries)};
 }

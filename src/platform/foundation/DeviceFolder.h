@@ -48,13 +48,18 @@ public:
     // The device path of an entry: "<path>/<name>".
     std::string pathOf(std::string_view name) const;
 
-    // One entry of a listing, with what the folder itself says of its kind: a folder, or not, or
-    // unknown when the entry is a link or the file system does not tell (then ask fileExists).
+    // One entry of a listing, with what the folder itself says of its kind: a folder, a regular
+    // file, something else (a FIFO, a device, a socket), or unknown when the entry is a link or
+    // the file system does not tell (then ask fileExists).
     struct Entry {
-        enum class Kind { folder, other, unknown };
+        enum class Kind { folder, file, other, unknown };
         std::string name;
         Kind kind = Kind::unknown;
+        // Whether the entry may be a folder, or a link to one.
+        bool mayBeFolder() const { return kind == Kind::folder || kind == Kind::unknown; }
     };
+    // A folder opened and listed at once, which spares opening it a second time only to list it.
+    struct Listed;
     // The entries without "." and "..", sorted by their names' bytes, as the file manager lists
     // them. None and an error when the folder can no longer be listed.
     std::optional<std::vector<Entry>> entries(std::shared_ptr<NSError>* error = nullptr) const;
@@ -69,8 +74,18 @@ public:
     std::optional<std::vector<std::uint8_t>> contentsOf(std::string_view name,
                                                         std::shared_ptr<NSError>* error,
                                                         std::size_t maxBytes = PlistLimits{}.maxBytes) const;
+    // The same for an entry of this folder's own listing: the kind it was listed with spares a
+    // look at the file before it is read. The answer is the one the name alone would give, also
+    // when the entry was replaced since it was listed (by a link, a folder, an idle FIFO), with
+    // one exception: what replaced a listed file after the listing and gives bytes to a read
+    // that does not wait (a FIFO with a writer attached, a device) may answer those bytes, never
+    // blocking and never past the cap, where the name alone would answer ENODEV.
+    std::optional<std::vector<std::uint8_t>> contentsOf(const Entry& entry, std::shared_ptr<NSError>* error,
+                                                        std::size_t maxBytes = PlistLimits{}.maxBytes) const;
     // The file `name` read as a property list; as the file manager's propertyListAtPath.
     PlistReadResult propertyListOf(std::string_view name, const PlistLimits& limits = {}) const;
+    // The same for an entry of this folder's own listing, read as contentsOf(entry) reads it.
+    PlistReadResult propertyListOf(const Entry& entry, const PlistLimits& limits = {}) const;
 
     // The file at a path of entry names below the folder ("App.app/Info.plist") read as a property
     // list, without opening the folders on the way; a part that is empty, "." or ".." is refused
@@ -79,6 +94,10 @@ public:
 
     // The folder `name` inside this one, opened in turn.
     std::optional<DeviceFolder> folder(std::string_view name,
+                                       std::shared_ptr<NSError>* error = nullptr) const;
+    // The folder `name` inside this one, opened and listed as folder(name)->entries() would,
+    // with one file descriptor fewer.
+    std::optional<Listed> listedFolder(std::string_view name,
                                        std::shared_ptr<NSError>* error = nullptr) const;
 
 private:
@@ -92,16 +111,31 @@ private:
     // past the cap, ELOOP for a link, which the caller follows), and listing the folder `name`
     // ("." for the folder itself).
     static int readFileAt(int folderFd, const char* name, std::size_t maxBytes,
-                          std::vector<std::uint8_t>& out);
+                          std::vector<std::uint8_t>& out, bool listedRegular = false);
     static int listFolderAt(int folderFd, const char* name, std::vector<Entry>& out);
     // The same on a file or folder already opened with kReadFlags or kListFlags.
-    static int readOpenFile(int fd, std::size_t maxBytes, std::vector<std::uint8_t>& out);
+    // With `listedRegular` the caller has the folder's word that the file is a regular one, and
+    // the file is read before it is looked at; it is looked at only when the read alone cannot
+    // tell (nothing read, a full buffer, a failure).
+    static int readOpenFile(int fd, std::size_t maxBytes, std::vector<std::uint8_t>& out,
+                            bool listedRegular = false);
     static int listOpenFolder(UniqueFd folder, std::vector<Entry>& out);
+    // Lists a folder opened with kListFlags that stays open.
+    static int listOpenFd(int folder, std::vector<Entry>& out);
+    // contentsOf, told whether the folder listed `name` as a regular file.
+    std::optional<std::vector<std::uint8_t>> readEntry(std::string_view name, bool listedRegular,
+                                                       std::shared_ptr<NSError>* error,
+                                                       std::size_t maxBytes) const;
     // Non-blocking, so that a FIFO planted where a file should be cannot hang the reader.
     static constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     static constexpr int kListFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
     std::shared_ptr<const NSFileManager> files_;
     std::string path_;
-    UniqueFd fd_; // O_PATH | O_DIRECTORY
+    UniqueFd fd_; // O_PATH | O_DIRECTORY, or kListFlags for a listed folder
+};
+
+struct DeviceFolder::Listed {
+    DeviceFolder folder;
+    std::vector<Entry> entries;
 };

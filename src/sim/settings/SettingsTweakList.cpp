@@ -41,14 +41,15 @@ std::vector<SettingsTweakList::Entry> SettingsTweakList::readEntries() {
     for (const char* folderPath : kEntryFolders) {
         // Each folder is opened once and its entries read relative to it.
         auto folder = files->openDirectoryAtPath(folderPath);
-        auto names = folder ? folder->contents() : std::nullopt;
-        if (!names)
+        auto listed = folder ? folder->entries() : std::nullopt;
+        if (!listed)
             continue;
-        for (const auto& name : *names) {
+        for (const auto& listedEntry : *listed) {
+            const std::string& name = listedEntry.name;
             if (!name.ends_with(".plist"))
                 continue;
             std::string path = folder->pathOf(name);
-            PlistReadResult read = folder->propertyListOf(name);
+            PlistReadResult read = folder->propertyListOf(listedEntry);
             PlistValue entry = read.value.get("entry");
             if (!read.ok() || !entry.isDictionary()) {
                 NSLog("Settings: the entry %@ cannot be shown: %@",

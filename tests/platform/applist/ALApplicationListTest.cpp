@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 class ALApplicationListTest : public ::testing::Test {
@@ -52,6 +55,30 @@ TEST_F(ALApplicationListTest, ReadsAllThreeFormsInBothBundleFolders) {
     EXPECT_EQ(apps.get("com.xml"), PlistValue("Xml"));
     EXPECT_EQ(ALApplicationList::sharedApplicationList()->bundlePathForDisplayIdentifier("com.bin"),
               "/var/containers/Bundle/Application/UUID-1/Bin.app");
+}
+
+TEST_F(ALApplicationListTest, ContainersAreReadInsideTheRootWhateverTheyAre) {
+    TempDeviceRoot outside;
+    outside.write("/Evil.app/Info.plist", "{ CFBundleIdentifier = com.outside; }");
+    const std::string containers = "/var/containers/Bundle/Application";
+    device.write(containers + "/A/One.app/Info.plist", "{ CFBundleIdentifier = com.one; }");
+    device.write(containers + "/A/notes.txt", "not an app");
+    device.write("/var/elsewhere/Two.app/Info.plist", "{ CFBundleIdentifier = com.two; }");
+    device.write(containers + "/file", "not a container");
+    device.mkdirs(containers + "/Fifo/Three.app");
+    ASSERT_EQ(mkfifo(device.host(containers + "/Fifo/Three.app/Info.plist").c_str(), 0644), 0);
+    // A container that is a link is followed inside the root; one that climbs out is refused.
+    ASSERT_EQ(symlink("/var/elsewhere", device.host(containers + "/Linked").c_str()), 0);
+    ASSERT_EQ(
+        symlink(("../../../../../.." + outside.path()).c_str(), device.host(containers + "/Out").c_str()), 0);
+    ALApplicationList::sharedApplicationList()->reload();
+    PlistValue apps = names();
+    EXPECT_EQ(apps.count(), 2u);
+    EXPECT_TRUE(apps.get("com.one").isString());
+    EXPECT_TRUE(apps.get("com.two").isString());
+    EXPECT_FALSE(apps.get("com.outside").isString()) << "a container led outside the root";
+    EXPECT_EQ(ALApplicationList::sharedApplicationList()->bundlePathForDisplayIdentifier("com.two"),
+              containers + "/Linked/Two.app");
 }
 
 TEST_F(ALApplicationListTest, IconsPreferTheScreenScaleAndAppendPng) {

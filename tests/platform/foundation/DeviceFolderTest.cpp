@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -183,4 +184,171 @@ TEST_F(DeviceFolderTest, TheRootStaysOpenWhileItsManagerLives) {
     ASSERT_TRUE(root);
     EXPECT_EQ(root->pathOf("a"), "/a");
     EXPECT_EQ(text(root->contentsOf("a", nullptr)), "a");
+}
+
+namespace {
+
+// What a read answers, bytes or error code, so that two ways of reading compare in one line.
+std::string answer(const std::optional<std::vector<std::uint8_t>>& bytes,
+                   const std::shared_ptr<NSError>& error) {
+    if (bytes)
+        return "bytes:" + std::string(bytes->begin(), bytes->end());
+    return "error:" + std::to_string(error ? error->code() : -1) + ":" + (error ? error->filePath() : "");
+}
+
+class ListedReadTest : public DeviceFolderTest {
+protected:
+    // The entry `name` as the folder listed it.
+    DeviceFolder::Entry listed(const DeviceFolder& folder, const std::string& name) {
+        for (auto& entry : folder.entries().value_or(std::vector<DeviceFolder::Entry>{}))
+            if (entry.name == name)
+                return entry;
+        ADD_FAILURE() << name << " was not listed";
+        return {name, DeviceFolder::Entry::Kind::unknown};
+    }
+    std::string byEntry(const DeviceFolder& folder, const DeviceFolder::Entry& entry,
+                        std::size_t cap = PlistLimits{}.maxBytes) {
+        std::shared_ptr<NSError> error;
+        auto bytes = folder.contentsOf(entry, &error, cap);
+        return answer(bytes, error);
+    }
+    std::string byName(const DeviceFolder& folder, const std::string& name,
+                       std::size_t cap = PlistLimits{}.maxBytes) {
+        std::shared_ptr<NSError> error;
+        auto bytes = folder.contentsOf(name, &error, cap);
+        return answer(bytes, error);
+    }
+};
+
+} // namespace
+
+TEST_F(ListedReadTest, ListedRegularFilesReadAsTheirNamesDo) {
+    const std::string large(40000, 'x'); // more than one first read
+    device.write("/d/small", "small");
+    device.write("/d/empty", "");
+    device.write("/d/large", large);
+    device.write("/d/capped", "12345678");
+    auto folder = fm()->openDirectoryAtPath("/d");
+    ASSERT_TRUE(folder);
+    for (const char* name : {"small", "empty", "large", "capped"}) {
+        auto entry = listed(*folder, name);
+        EXPECT_EQ(entry.kind, DeviceFolder::Entry::Kind::file) << name;
+        EXPECT_EQ(byEntry(*folder, entry), byName(*folder, name)) << name;
+    }
+    EXPECT_EQ(byEntry(*folder, listed(*folder, "large")), "bytes:" + large);
+    EXPECT_EQ(byEntry(*folder, listed(*folder, "empty")), "bytes:");
+
+    // The cap: a file exactly at it is read, one byte more is refused, as by name.
+    auto capped = listed(*folder, "capped");
+    EXPECT_EQ(byEntry(*folder, capped, 8), "bytes:12345678");
+    EXPECT_EQ(byEntry(*folder, capped, 7), byName(*folder, "capped", 7));
+    EXPECT_TRUE(byEntry(*folder, capped, 7).starts_with("error:")) << "past the cap";
+    EXPECT_EQ(byEntry(*folder, listed(*folder, "large"), 20000), byName(*folder, "large", 20000));
+    EXPECT_TRUE(byEntry(*folder, listed(*folder, "large"), 20000).starts_with("error:"));
+    EXPECT_EQ(byEntry(*folder, listed(*folder, "large"), 40000), "bytes:" + large);
+
+    // A file that grew after the listing is read whole, past the first read, up to the cap.
+    const std::string grown(50000, 'y');
+    device.write("/d/small", grown);
+    EXPECT_EQ(byEntry(*folder, {"small", DeviceFolder::Entry::Kind::file}), "bytes:" + grown);
+    EXPECT_TRUE(byEntry(*folder, {"small", DeviceFolder::Entry::Kind::file}, 49999).starts_with("error:"));
+
+    // A property list read through its entry is the one read by name.
+    device.write("/d/p.plist", "{ a = b; }");
+    EXPECT_EQ(folder->propertyListOf(listed(*folder, "p.plist")).value.get("a"), PlistValue("b"));
+}
+
+TEST_F(ListedReadTest, AnEntryReplacedAfterTheListingReadsAsItsNameNowDoes) {
+    outside.write("/secret", "secret");
+    device.write("/etc/real", "real");
+    for (const char* name : {"toLink", "toOutside", "toFolder", "toFifo", "gone"})
+        device.write(std::string("/d/") + name, "listed");
+    auto folder = fm()->openDirectoryAtPath("/d");
+    ASSERT_TRUE(folder);
+    std::vector<DeviceFolder::Entry> entries = folder->entries().value_or(std::vector<DeviceFolder::Entry>{});
+    ASSERT_EQ(entries.size(), 5u);
+
+    for (const auto& entry : entries)
+        std::filesystem::remove(device.host("/d/" + entry.name));
+    ASSERT_EQ(symlink("/etc/real", device.host("/d/toLink").c_str()), 0);
+    ASSERT_EQ(symlink(("../../.." + outside.path() + "/secret").c_str(), device.host("/d/toOutside").c_str()),
+              0);
+    device.mkdirs("/d/toFolder");
+    ASSERT_EQ(mkfifo(device.host("/d/toFifo").c_str(), 0644), 0);
+
+    for (const auto& entry : entries) {
+        ASSERT_EQ(entry.kind, DeviceFolder::Entry::Kind::file) << entry.name;
+        EXPECT_EQ(byEntry(*folder, entry), byName(*folder, entry.name)) << entry.name;
+    }
+    EXPECT_EQ(entries[3].name, "toLink");
+    EXPECT_EQ(byEntry(*folder, entries[3]), "bytes:real") << "a link is followed inside the root";
+    for (const auto& entry : entries)
+        EXPECT_EQ(byEntry(*folder, entry).find("secret"), std::string::npos) << entry.name;
+    EXPECT_TRUE(byEntry(*folder, {"toFifo", DeviceFolder::Entry::Kind::file}).starts_with("error:"))
+        << "an idle FIFO is refused, not taken for an empty file";
+}
+
+TEST_F(ListedReadTest, WhatIsNotListedAsARegularFileIsLookedAtBeforeAnyRead) {
+    device.mkdirs("/d");
+    const std::string fifo = device.host("/d/fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    // A writer is attached and has written: a reader that read before looking would take it.
+    int readEnd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    int writeEnd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(readEnd, 0);
+    ASSERT_GE(writeEnd, 0);
+    ASSERT_EQ(write(writeEnd, "{ a = b; }", 10), 10);
+    auto folder = fm()->openDirectoryAtPath("/d");
+    ASSERT_TRUE(folder);
+    auto entry = listed(*folder, "fifo");
+    EXPECT_EQ(entry.kind, DeviceFolder::Entry::Kind::other);
+    EXPECT_EQ(byEntry(*folder, entry), byName(*folder, "fifo"));
+    EXPECT_TRUE(byEntry(*folder, entry).starts_with("error:"));
+    EXPECT_FALSE(folder->propertyListOf(entry).ok());
+    char buffer[16] = {};
+    EXPECT_EQ(read(readEnd, buffer, sizeof buffer), 10) << "the refused FIFO was not read";
+    close(writeEnd);
+    close(readEnd);
+}
+
+TEST_F(ListedReadTest, AListedFolderIsTheFolderOpenedAndListed) {
+    outside.write("/secret/x", "secret");
+    device.write("/c/U1/App.app/Info.plist", "{ id = one; }");
+    device.write("/c/U1/notes", "n");
+    device.write("/c/U2/B.app/Info.plist", "{ id = two; }");
+    device.write("/c/file", "f");
+    ASSERT_EQ(symlink("/c/U2", device.host("/c/linked").c_str()), 0);
+    ASSERT_EQ(symlink(("../../.." + outside.path() + "/secret").c_str(), device.host("/c/out").c_str()), 0);
+    auto containers = fm()->openDirectoryAtPath("/c");
+    ASSERT_TRUE(containers);
+
+    auto one = containers->listedFolder("U1");
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->folder.path(), "/c/U1");
+    ASSERT_EQ(one->entries.size(), 2u);
+    EXPECT_EQ(one->entries[0].name, "App.app");
+    EXPECT_EQ(one->entries[0].kind, DeviceFolder::Entry::Kind::folder);
+    EXPECT_EQ(one->entries[1].kind, DeviceFolder::Entry::Kind::file);
+    EXPECT_EQ(one->folder.propertyListBelow("App.app/Info.plist").value.get("id"), PlistValue("one"));
+    EXPECT_EQ(one->folder.contents(), containers->folder("U1")->contents()) << "listed again on its own";
+    EXPECT_EQ(text(one->folder.contentsOf(one->entries[1], nullptr)), "n");
+
+    // A link is followed as the manager follows it, and refused where it would leave the root.
+    auto linked = containers->listedFolder("linked");
+    ASSERT_TRUE(linked);
+    ASSERT_EQ(linked->entries.size(), 1u);
+    EXPECT_EQ(linked->folder.propertyListBelow("B.app/Info.plist").value.get("id"), PlistValue("two"));
+    std::shared_ptr<NSError> byListing, byFolder;
+    EXPECT_FALSE(containers->listedFolder("out", &byListing));
+    EXPECT_FALSE(containers->folder("out", &byFolder));
+    ASSERT_TRUE(byListing && byFolder);
+    EXPECT_EQ(byListing->description(), byFolder->description());
+    for (const char* name : {"file", "none", "..", "U1/App.app"}) {
+        byListing.reset();
+        byFolder.reset();
+        EXPECT_FALSE(containers->listedFolder(name, &byListing)) << name;
+        EXPECT_FALSE(containers->folder(name, &byFolder)) << name;
+        ASSERT_TRUE(byListing && byFolder) << name;
+        EXPECT_EQ(byListing->description(), byFolder->description()) << name;
+    }
 }
