@@ -868,7 +868,6 @@ void SolverImpl::reset() {
     freeColumnCells_ = -1;
     objective_ = Objective{};
     infeasible_.clear();
-    definitionValues_.clear();
     needsOptimize_ = needsEvaluate_ = false;
     variableCount_ = 0;
 }
@@ -880,20 +879,20 @@ double SolverImpl::symbolValue(int symbol) const {
     if (s.row >= 0)
         return rows_[s.row].row.constant;
     if (s.definition >= 0)
-        return definitionValues_[symbol];
+        return definitions_[s.definition].value;
     return 0;
 }
 
 void SolverImpl::evaluateDefinitions() {
-    definitionValues_.assign(symbols_.size(), 0.0);
+    // A definition reads only definitions made before it, so one pass in order suffices.
     for (std::size_t i = 0; i < definitions_.size(); ++i) {
-        const Definition& d = definitions_[i];
+        Definition& d = definitions_[i];
         if (!d.alive)
             continue;
         double v = d.rhs.constant;
         for (auto& [s, c] : d.rhs.cells)
             v += c * symbolValue(s);
-        definitionValues_[d.variable] = v;
+        d.value = v;
     }
     needsEvaluate_ = false;
 }
@@ -907,8 +906,6 @@ void SolverImpl::solve() {
 
 double SolverImpl::value(Variable v) const {
     if (v.id < 0 || v.id >= static_cast<int>(symbols_.size()))
-        return 0;
-    if (symbols_[v.id].definition >= 0 && v.id >= static_cast<int>(definitionValues_.size()))
         return 0;
     return symbolValue(v.id);
 }

@@ -128,6 +128,7 @@ private:
         int variable = -1;
         Row rhs; // variable = rhs
         bool alive = false;
+        double value = 0; // as of the last solve
     };
 
     // The expression's terms live in terms_ (they never change once added), so a constraint
@@ -252,13 +253,12 @@ private:
     Chunked<Definition> definitions_;
     Chunked<Constraint> constraints_;
     Chunked<Term> terms_;
-    std::vector<ColumnCell> columnCells_;
+    Chunked<ColumnCell> columnCells_;
     int freeColumnCells_ = -1; // first free cell, chained through `next`
     std::vector<int> liveColumn_;
     Objective objective_;
     Objective* artificial_ = nullptr;
     std::vector<int> infeasible_;
-    std::vector<double> definitionValues_; // by symbol
     bool needsOptimize_ = false;
     bool needsEvaluate_ = false;
     int variableCount_ = 0;
