@@ -151,12 +151,13 @@ private:
     // cells, and there are only a handful of levels.
     struct ObjectiveRow {
         double constant = 0;
-        Chunked<double> cells;
+        std::vector<double> cells;
         double coefficientFor(int symbol) const {
             return static_cast<std::size_t>(symbol) < cells.size() ? cells[symbol] : 0.0;
         }
         double& cell(int symbol) {
-            cells.growTo(static_cast<std::size_t>(symbol) + 1);
+            if (static_cast<std::size_t>(symbol) >= cells.size())
+                cells.resize(static_cast<std::size_t>(symbol) + 1, 0.0); // grows geometrically
             return cells[symbol];
         }
     };
@@ -247,13 +248,13 @@ private:
     double symbolValue(int symbol) const;
     void evaluateDefinitions();
 
-    Chunked<Symbol> symbols_;
-    Chunked<TableauRow> rows_;
+    std::vector<Symbol> symbols_;
+    std::vector<TableauRow> rows_;
     std::vector<int> freeRows_;
     Chunked<Definition> definitions_;
     Chunked<Constraint> constraints_;
     Chunked<Term> terms_;
-    Chunked<ColumnCell> columnCells_;
+    std::vector<ColumnCell> columnCells_;
     int freeColumnCells_ = -1; // first free cell, chained through `next`
     std::vector<int> liveColumn_;
     Objective objective_;
