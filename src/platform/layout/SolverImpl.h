@@ -50,8 +50,8 @@ private:
     enum class Kind : std::uint8_t { External, Slack, Error, Dummy };
 
     // An array that grows in fixed chunks of about 32 KB instead of doubling as a whole. The
-    // solver's per-symbol and per-constraint arrays grow one element at a time to tens of
-    // thousands; doubling would copy each of them several times over and leave the memory it
+    // solver's per-constraint arrays (constraints, their terms, definitions) grow one element at
+    // a time to tens of thousands; doubling would copy each of them several times over and leave the memory it
     // copied from to be handed back and faulted in again, while full chunks never move and are
     // each written once. The first chunk grows like a vector, so a small solver stays small.
     // Clearing keeps the chunks' memory for the next use.
