@@ -14,9 +14,13 @@
 //     s.solve();  // s.value(x) == 20
 //
 // Failure modes: adding a required constraint that cannot hold together with the required
-// constraints already there fails and leaves the solver exactly as it was; so does a constant
-// change that would make the required constraints contradict each other. Both report the ids of
-// the constraints involved. Preferred constraints never fail.
+// constraints already there fails; so does a constant change that would make the required
+// constraints contradict each other. Both report the ids of the constraints involved and keep
+// the system as it was: the same constraints with the same constants, so the next solve reaches
+// the same objective. The values themselves may settle on another solution that is just as good
+// (finding the contradiction moves the solver through other solutions, and it does not retrace
+// its steps), so a caller that needs stable values must not rely on them staying put across a
+// refusal. Preferred constraints never fail.
 
 #include <memory>
 #include <vector>
@@ -63,12 +67,13 @@ public:
 
     Variable addVariable();
 
-    // Adds `expression relation 0` at the priority. On failure nothing changes.
+    // Adds `expression relation 0` at the priority. On failure the constraints and the objective
+    // stay as they were (the values may move among equally good solutions, see above).
     SolverStatus addConstraint(const Expression& expression, Relation relation, double priority);
     // Removes a constraint added before; false for an unknown id.
     bool removeConstraint(int id);
     // Replaces the constant of a constraint's expression without rebuilding anything. On failure
-    // the old constant stays.
+    // the old constant stays, with the same caveat about values as a refused add.
     SolverStatus setConstant(int id, double constant);
     bool hasConstraint(int id) const;
 

@@ -26,9 +26,20 @@ SolverImpl::~SolverImpl() = default;
 int SolverImpl::newSymbol(Kind kind, int owner) {
     Symbol s;
     s.kind = kind;
-    s.owner = owner;
+    s.refsOrOwner = kind == Kind::External ? 0 : owner;
     symbols_.push_back(std::move(s));
     return static_cast<int>(symbols_.size()) - 1;
+}
+
+int SolverImpl::termEnd(int id) const {
+    return id + 1 < static_cast<int>(constraints_.size()) ? constraints_[id + 1].termBegin
+                                                          : static_cast<int>(terms_.size());
+}
+
+double SolverImpl::markerCoefficient(const Constraint& c) const {
+    if (c.relation != Relation::Equal)
+        return c.relation == Relation::LessThanOrEqual ? 1.0 : -1.0;
+    return isRequired(c.priority) ? 1.0 : -1.0;
 }
 
 Variable SolverImpl::addVariable() {
@@ -258,7 +269,7 @@ void SolverImpl::pivot(int rowId, int entering) {
 
 bool SolverImpl::isFresh(int symbol) {
     const Symbol& s = symbols_[symbol];
-    if (s.kind != Kind::External || s.row >= 0 || s.definition >= 0 || s.definitionRefs > 0)
+    if (s.kind != Kind::External || s.row >= 0 || s.definition >= 0 || s.refsOrOwner > 0)
         return false;
     return liveColumn(symbol).empty();
 }
@@ -347,9 +358,9 @@ SolverImpl::Row SolverImpl::expand(const Row& raw) {
 SolverStatus SolverImpl::addConstraint(const Expression& expression, Relation relation, double priority) {
     Constraint c;
     c.termBegin = static_cast<int>(terms_.size());
-    c.termCount = static_cast<int>(expression.terms.size());
     c.constant = expression.constant;
-    terms_.insert(terms_.end(), expression.terms.begin(), expression.terms.end());
+    for (const Term& t : expression.terms)
+        terms_.push_back(t);
     c.relation = relation;
     c.priority = std::min(priority, kRequiredPriority);
     constraints_.push_back(std::move(c));
@@ -369,8 +380,8 @@ SolverStatus SolverImpl::install(int id) {
     Row& raw = raw_;
     raw.cells.clear();
     raw.constant = c.constant;
-    for (int i = 0; i < c.termCount; ++i) {
-        const Term& t = terms_[c.termBegin + i];
+    for (int i = c.termBegin, end = termEnd(id); i < end; ++i) {
+        const Term& t = terms_[i];
         if (t.variable.id < 0 || t.variable.id >= static_cast<int>(symbols_.size()) ||
             symbols_[t.variable.id].kind != Kind::External)
             continue;
@@ -379,7 +390,6 @@ SolverStatus SolverImpl::install(int id) {
     if (c.relation != Relation::Equal) {
         double coefficient = c.relation == Relation::LessThanOrEqual ? 1.0 : -1.0;
         c.marker = newSymbol(Kind::Slack, id);
-        c.markerCoefficient = coefficient;
         rowAdd(raw, -1, c.marker, coefficient);
         if (!required) {
             c.other = newSymbol(Kind::Error, id);
@@ -387,12 +397,10 @@ SolverStatus SolverImpl::install(int id) {
         }
     } else if (required) {
         c.marker = newSymbol(Kind::Dummy, id);
-        c.markerCoefficient = 1;
         rowAdd(raw, -1, c.marker, 1);
     } else {
         c.marker = newSymbol(Kind::Error, id);
         c.other = newSymbol(Kind::Error, id);
-        c.markerCoefficient = -1;
         rowAdd(raw, -1, c.marker, -1);
         rowAdd(raw, -1, c.other, 1);
     }
@@ -412,7 +420,7 @@ SolverStatus SolverImpl::install(int id) {
             d.alive = true;
             for (auto& [s, coefficient] : d.rhs.cells) {
                 if (symbols_[s].kind == Kind::External)
-                    ++symbols_[s].definitionRefs;
+                    ++symbols_[s].refsOrOwner;
             }
             definitions_.push_back(std::move(d));
             c.definition = static_cast<int>(definitions_.size()) - 1;
@@ -553,7 +561,7 @@ bool SolverImpl::addWithArtificialVariable(Row row, std::vector<int>& conflictin
 
 void SolverImpl::collectOwners(const Row& row, std::vector<int>& out) const {
     for (auto& [s, coefficient] : row.cells) {
-        int owner = symbols_[s].owner;
+        int owner = ownerOf(s);
         if (owner < 0 || !isRequired(constraints_[owner].priority))
             continue;
         if (std::find(out.begin(), out.end(), owner) == out.end())
@@ -659,7 +667,7 @@ bool SolverImpl::dualOptimize(std::vector<int>& conflicting) {
             }
         }
         if (entering < 0) {
-            int owner = symbols_[basic].owner;
+            int owner = ownerOf(basic);
             if (owner >= 0 && isRequired(constraints_[owner].priority))
                 conflicting.push_back(owner);
             collectOwners(row, conflicting);
@@ -718,7 +726,7 @@ SolverStatus SolverImpl::setConstant(int id, double constant) {
         return status;
     if (needsOptimize_)
         optimizeObjective();
-    double shift = delta / c.markerCoefficient;
+    double shift = delta / markerCoefficient(c);
     shiftMarker(c, shift);
     c.constant = constant;
     std::vector<int> conflicting;
@@ -728,7 +736,7 @@ SolverStatus SolverImpl::setConstant(int id, double constant) {
             !nearZero(rows_[r].row.constant)) {
             dummyClash = true;
             collectOwners(rows_[r].row, conflicting);
-            int owner = symbols_[rows_[r].basic].owner;
+            int owner = ownerOf(rows_[r].basic);
             if (owner >= 0)
                 conflicting.push_back(owner);
         }
@@ -829,10 +837,12 @@ void SolverImpl::rebuildWithout(int id) {
     definitions_.clear();
     objective_ = Objective{};
     infeasible_.clear();
-    for (auto& s : symbols_) {
+    for (std::size_t i = 0; i < symbols_.size(); ++i) {
+        Symbol& s = symbols_[i];
         s.row = -1;
         s.definition = -1;
-        s.definitionRefs = 0;
+        if (s.kind == Kind::External)
+            s.refsOrOwner = 0;
         s.column = -1;
     }
     columnCells_.clear();
@@ -858,7 +868,6 @@ void SolverImpl::reset() {
     freeColumnCells_ = -1;
     objective_ = Objective{};
     infeasible_.clear();
-    definitionValues_.clear();
     needsOptimize_ = needsEvaluate_ = false;
     variableCount_ = 0;
 }
@@ -870,19 +879,20 @@ double SolverImpl::symbolValue(int symbol) const {
     if (s.row >= 0)
         return rows_[s.row].row.constant;
     if (s.definition >= 0)
-        return definitionValues_[symbol];
+        return definitions_[s.definition].value;
     return 0;
 }
 
 void SolverImpl::evaluateDefinitions() {
-    definitionValues_.assign(symbols_.size(), 0.0);
-    for (const Definition& d : definitions_) {
+    // A definition reads only definitions made before it, so one pass in order suffices.
+    for (std::size_t i = 0; i < definitions_.size(); ++i) {
+        Definition& d = definitions_[i];
         if (!d.alive)
             continue;
         double v = d.rhs.constant;
         for (auto& [s, c] : d.rhs.cells)
             v += c * symbolValue(s);
-        definitionValues_[d.variable] = v;
+        d.value = v;
     }
     needsEvaluate_ = false;
 }
@@ -897,19 +907,18 @@ void SolverImpl::solve() {
 double SolverImpl::value(Variable v) const {
     if (v.id < 0 || v.id >= static_cast<int>(symbols_.size()))
         return 0;
-    if (symbols_[v.id].definition >= 0 && v.id >= static_cast<int>(definitionValues_.size()))
-        return 0;
     return symbolValue(v.id);
 }
 
 std::vector<std::pair<double, double>> SolverImpl::objective() const {
     std::map<double, double, std::greater<>> totals;
-    for (const Constraint& c : constraints_) {
+    for (int id = 0; id < static_cast<int>(constraints_.size()); ++id) {
+        const Constraint& c = constraints_[id];
         if (!c.alive || isRequired(c.priority))
             continue;
         double v = c.constant;
-        for (int i = 0; i < c.termCount; ++i)
-            v += terms_[c.termBegin + i].coefficient * value(terms_[c.termBegin + i].variable);
+        for (int i = c.termBegin, end = termEnd(id); i < end; ++i)
+            v += terms_[i].coefficient * value(terms_[i].variable);
         double violation = c.relation == Relation::Equal             ? std::fabs(v)
                            : c.relation == Relation::LessThanOrEqual ? std::max(0.0, v)
                                                                      : std::max(0.0, -v);

@@ -22,6 +22,7 @@
 #include <bit>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <queue>
 #include <utility>
 #include <vector>
@@ -48,6 +49,50 @@ public:
 private:
     enum class Kind : std::uint8_t { External, Slack, Error, Dummy };
 
+    // An array that grows in fixed chunks of about 32 KB instead of doubling as a whole. The
+    // solver's per-constraint arrays (constraints, their terms, definitions) grow one element at
+    // a time to tens of thousands; doubling would copy each of them several times over and leave the memory it
+    // copied from to be handed back and faulted in again, while full chunks never move and are
+    // each written once. The first chunk grows like a vector, so a small solver stays small.
+    // Clearing keeps the chunks' memory for the next use.
+    template <typename T> class Chunked {
+    public:
+        std::size_t size() const { return size_; }
+        bool empty() const { return size_ == 0; }
+        T& operator[](std::size_t i) { return chunks_[i >> kShift][i & kMask]; }
+        const T& operator[](std::size_t i) const { return chunks_[i >> kShift][i & kMask]; }
+        T& back() { return (*this)[size_ - 1]; }
+        // Appends a default value and returns it.
+        T& emplace_back() {
+            std::size_t chunk = size_ >> kShift;
+            if (chunk == chunks_.size()) {
+                chunks_.emplace_back();
+                if (chunk > 0)
+                    chunks_.back().reserve(kChunk);
+            }
+            ++size_;
+            return chunks_[chunk].emplace_back();
+        }
+        void push_back(T value) { emplace_back() = std::move(value); }
+        // Grows to `n` elements, the new ones default values; never shrinks.
+        void growTo(std::size_t n) {
+            while (size_ < n)
+                emplace_back();
+        }
+        void clear() {
+            for (auto& chunk : chunks_)
+                chunk.clear();
+            size_ = 0;
+        }
+
+    private:
+        static constexpr std::size_t kChunk = std::bit_floor(std::size_t{32768} / sizeof(T));
+        static constexpr int kShift = std::countr_zero(kChunk);
+        static constexpr std::size_t kMask = kChunk - 1;
+        std::vector<std::vector<T>> chunks_;
+        std::size_t size_ = 0;
+    };
+
     // A sparse linear row: constant + sum(coefficient * symbol), terms sorted by symbol.
     struct Row {
         double constant = 0;
@@ -55,13 +100,16 @@ private:
         double coefficientFor(int symbol) const;
     };
 
+    // A symbol is one of the solver's largest arrays, so the two fields that only one kind uses
+    // share their storage.
     struct Symbol {
         Kind kind = Kind::External;
         int row = -1;        // index into rows_ while basic
         int definition = -1; // index into definitions_ while defined (externals)
-        int definitionRefs = 0;
-        int owner = -1;  // the constraint a slack, error or dummy symbol belongs to
-        int column = -1; // the first cell of the rows that may contain the symbol
+        int column = -1;     // the first cell of the rows that may contain the symbol
+        // For an external, the number of definitions that read it; for any other kind, the
+        // constraint the symbol belongs to (see ownerOf).
+        int refsOrOwner = 0;
     };
 
     // One cell of a column list: a row that may hold the symbol, and the next cell (-1 ends
@@ -80,21 +128,22 @@ private:
         int variable = -1;
         Row rhs; // variable = rhs
         bool alive = false;
+        double value = 0; // as of the last solve
     };
 
     // The expression's terms live in terms_ (they never change once added), so a constraint
-    // costs no allocation of its own.
+    // costs no allocation of its own. Constraints and their terms are appended together, so a
+    // constraint's terms end where the next one's begin (see termEnd); what can be derived is
+    // not stored, because there is one of these for every constraint.
     struct Constraint {
-        int termBegin = 0;
-        int termCount = 0;
         double constant = 0;
-        Relation relation = Relation::Equal;
         double priority = 0;
-        bool alive = false;
+        int termBegin = 0;
         int marker = -1;
         int other = -1;
-        double markerCoefficient = 1; // the marker's coefficient beside the expression's constant
         int definition = -1;
+        Relation relation = Relation::Equal;
+        bool alive = false;
     };
 
     // An objective row, dense by symbol (zero where a symbol is absent): each priority level
@@ -148,6 +197,12 @@ private:
     };
 
     int newSymbol(Kind kind, int owner);
+    int ownerOf(int symbol) const {
+        return symbols_[symbol].kind == Kind::External ? -1 : symbols_[symbol].refsOrOwner;
+    }
+    int termEnd(int id) const;
+    // The marker's coefficient beside the expression's constant.
+    double markerCoefficient(const Constraint& c) const;
     bool isRequired(double priority) const { return priority >= kRequiredPriority; }
     Level& levelFor(double priority);
 
@@ -196,16 +251,15 @@ private:
     std::vector<Symbol> symbols_;
     std::vector<TableauRow> rows_;
     std::vector<int> freeRows_;
-    std::vector<Definition> definitions_;
-    std::vector<Constraint> constraints_;
-    std::vector<Term> terms_;
+    Chunked<Definition> definitions_;
+    Chunked<Constraint> constraints_;
+    Chunked<Term> terms_;
     std::vector<ColumnCell> columnCells_;
     int freeColumnCells_ = -1; // first free cell, chained through `next`
     std::vector<int> liveColumn_;
     Objective objective_;
     Objective* artificial_ = nullptr;
     std::vector<int> infeasible_;
-    std::vector<double> definitionValues_; // by symbol
     bool needsOptimize_ = false;
     bool needsEvaluate_ = false;
     int variableCount_ = 0;

@@ -393,6 +393,101 @@ TEST(SolverTest, AResetSolverSolvesLikeANewOne) {
         EXPECT_DOUBLE_EQ(afterReset[i], first[i]) << i;
 }
 
+TEST(SolverTest, ARefusedChangeKeepsTheConstraintsAndTheObjectiveWhileValuesMayMove) {
+    // 0 <= x <= 1 leaves x free within the range; 3x >= 19 contradicts it. The refusal keeps both
+    // bounds and an objective as good as before; x may sit anywhere in the range afterwards.
+    Solver s;
+    Variable x = s.addVariable();
+    auto low = s.addConstraint(expr({{x, -1}}), Relation::LessThanOrEqual, kRequired);
+    auto high = s.addConstraint(expr({{x, 2}}, -2), Relation::LessThanOrEqual, kRequired);
+    ASSERT_TRUE(low.ok() && high.ok());
+    s.solve();
+    auto objectiveBefore = s.objective();
+
+    auto refused = s.addConstraint(expr({{x, 3}}, -19), Relation::GreaterThanOrEqual, kRequired);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.conflicting, (std::vector<int>{refused.id, high.id}));
+    EXPECT_TRUE(s.hasConstraint(low.id));
+    EXPECT_TRUE(s.hasConstraint(high.id));
+    EXPECT_FALSE(s.hasConstraint(refused.id));
+    s.solve();
+    EXPECT_GE(s.value(x), -1e-9);
+    EXPECT_LE(s.value(x), 1 + 1e-9);
+    EXPECT_EQ(s.objective(), objectiveBefore);
+
+    // A refused constant change likewise keeps the old constant: x <= 1 still binds, and a
+    // preferred pull to 5 ends there.
+    auto refusedChange = s.setConstant(low.id, 2); // x >= 2 against x <= 1
+    ASSERT_FALSE(refusedChange.ok());
+    EXPECT_EQ(refusedChange.conflicting.front(), low.id);
+    ASSERT_TRUE(s.addConstraint(expr({{x, 1}}, -5), Relation::Equal, 500).ok());
+    s.solve();
+    EXPECT_NEAR(s.value(x), 1, 1e-9);
+    ASSERT_EQ(s.objective().size(), 1u);
+    EXPECT_NEAR(s.objective()[0].second, 4, 1e-9);
+}
+
+TEST(SolverTest, LargeSystemsReusedAfterResetAndRebuiltAfterRemovalSolveLikeFreshOnes) {
+    // Thousands of symbols, constraints and rows: the solver's arrays span many chunks, a reset
+    // reuses them all, and removing a definition rebuilds the tableau in the cleared storage.
+    constexpr int n = 3000;
+    struct Stack {
+        std::vector<Variable> tops, heights;
+        std::vector<int> gaps;
+    };
+    auto build = [](Solver& s, int views) {
+        Stack stack;
+        for (int i = 0; i < views; ++i) {
+            Variable t = s.addVariable(), h = s.addVariable();
+            EXPECT_TRUE(s.addConstraint(expr({{h, 1}}), Relation::GreaterThanOrEqual, kRequired).ok());
+            EXPECT_TRUE(s.addConstraint(expr({{h, 1}}, -44), Relation::LessThanOrEqual, 250).ok());
+            EXPECT_TRUE(s.addConstraint(expr({{h, 1}}, -44), Relation::GreaterThanOrEqual, 750).ok());
+            auto gap = i == 0 ? expr({{t, 1}}, -8)
+                              : expr({{t, 1}, {stack.tops.back(), -1}, {stack.heights.back(), -1}}, -8);
+            stack.gaps.push_back(s.addConstraint(gap, Relation::Equal, kRequired).id);
+            stack.tops.push_back(t);
+            stack.heights.push_back(h);
+        }
+        EXPECT_TRUE(
+            s.addConstraint(expr({{stack.tops.back(), 1}, {stack.heights.back(), 1}}, -8 - views * 52.0 - 92),
+                            Relation::Equal, kRequired)
+                .ok());
+        s.solve();
+        return stack;
+    };
+    auto values = [](const Solver& s, const Stack& stack) {
+        std::vector<double> out;
+        for (std::size_t i = 0; i < stack.tops.size(); ++i) {
+            out.push_back(s.value(stack.tops[i]));
+            out.push_back(s.value(stack.heights[i]));
+        }
+        return out;
+    };
+    Solver fresh;
+    Stack expected = build(fresh, n);
+
+    Solver reused;
+    (void)build(reused, n + 500); // more than the next system needs, so stale slots remain
+    reused.reset();
+    Stack stack = build(reused, n);
+    EXPECT_EQ(values(reused, stack), values(fresh, expected));
+    EXPECT_NEAR(reused.value(stack.tops.back()) + reused.value(stack.heights.back()), 8 + n * 52.0 + 92,
+                1e-6);
+
+    // Without the second view's gap (a definition) its top is free, and the third view still
+    // sits 8 below the second.
+    ASSERT_TRUE(reused.removeConstraint(stack.gaps[1]));
+    ASSERT_TRUE(fresh.removeConstraint(expected.gaps[1]));
+    reused.solve();
+    fresh.solve();
+    EXPECT_EQ(values(reused, stack), values(fresh, expected));
+    EXPECT_NEAR(reused.value(stack.tops[2]), reused.value(stack.tops[1]) + reused.value(stack.heights[1]) + 8,
+                1e-6);
+    EXPECT_NEAR(reused.value(stack.tops.back()) + reused.value(stack.heights.back()), 8 + n * 52.0 + 92,
+                1e-6);
+    EXPECT_EQ(reused.objective(), fresh.objective());
+}
+
 // --- Against an independent implementation ---------------------------------------------------
 
 namespace {
