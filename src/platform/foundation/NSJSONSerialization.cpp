@@ -212,6 +212,8 @@ private:
     struct Open {
         std::shared_ptr<PlistArray> array;
         std::shared_ptr<PlistDictionary> dictionary;
+        // A dictionary's entries in the order of the text, settled into it when it closes.
+        PlistDictionary::Entries entries;
         simdjson::dom::array::iterator arrayAt, arrayEnd;
         simdjson::dom::object::iterator objectAt, objectEnd;
     };
@@ -260,6 +262,7 @@ private:
         } else {
             simdjson::dom::object object = element.get_object().value_unsafe();
             open.dictionary = std::make_shared<PlistDictionary>();
+            open.entries.reserve(std::min<std::size_t>(object.size(), 0xFFFFFF));
             open.objectAt = object.begin();
             open.objectEnd = object.end();
             container = PlistValue(open.dictionary);
@@ -289,19 +292,18 @@ private:
                 array->push_back(std::move(*value));
             } else {
                 if (open.objectAt == open.objectEnd) {
+                    // A repeated key: the last wins.
+                    *open.dictionary = PlistDictionary(std::move(open.entries), PlistRepeatedKeys::LastWins);
                     stack_.pop_back();
                     continue;
                 }
                 simdjson::dom::key_value_pair field = *open.objectAt;
                 ++open.objectAt;
-                std::shared_ptr<PlistDictionary> dictionary = open.dictionary;
+                const std::size_t at = stack_.size() - 1; // `open` moves if the stack grows
                 std::optional<PlistValue> value = enter(field.value);
                 if (!value)
                     return std::nullopt;
-                // A repeated key: the last wins.
-                auto [at, inserted] = dictionary->try_emplace(std::string(field.key), std::move(*value));
-                if (!inserted)
-                    at->second = std::move(*value);
+                stack_[at].entries.emplace_back(std::string(field.key), std::move(*value));
             }
         }
         return top;

@@ -24,6 +24,9 @@ PlistValue::PlistValue(std::shared_ptr<NSObject> o) {
 PlistValue PlistValue::array(PlistArray items) {
     return PlistValue(std::make_shared<PlistArray>(std::move(items)));
 }
+PlistValue PlistValue::dictionary() {
+    return PlistValue(std::make_shared<PlistDictionary>());
+}
 PlistValue PlistValue::dictionary(PlistDictionary entries) {
     return PlistValue(std::make_shared<PlistDictionary>(std::move(entries)));
 }
