@@ -217,8 +217,10 @@ PlistValue PlistValue::deepCopy() const {
         return array(std::move(items));
     }
     case Kind::Dictionary: {
+        const auto& source = *dictionaryValue();
         PlistDictionary entries;
-        for (const auto& [k, item] : *dictionaryValue())
+        entries.reserve(source.size());
+        for (const auto& [k, item] : source)
             entries.emplace(k, item.deepCopy());
         return dictionary(std::move(entries));
     }
