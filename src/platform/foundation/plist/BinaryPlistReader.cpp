@@ -255,20 +255,18 @@ private:
         if (auto e = openContainer(w, h, 2, n))
             return e;
         // Keys are read last to first, each with its entry's position standing in for its value
-        // for now. Settled with the first of each key kept, that keeps the last in the file, whose
-        // value is the only one of a repeated key that is ever built.
-        PlistDictionary::Entries entries;
-        entries.reserve(n);
+        // for now, and placed in the order of the file, which writers sort. Settled with the last
+        // of each key kept, its value is the only one of a repeated key that is ever built.
+        PlistDictionary::Entries entries(n);
         for (std::uint64_t i = n; i-- > 0;) {
             Header keyHeader;
             if (auto e = header(ref(h.at, i), keyHeader))
                 return e;
-            std::string key;
-            if (auto e = readString(keyHeader, key, "dictionary key is not a string"))
+            if (auto e = readString(keyHeader, entries[i].first, "dictionary key is not a string"))
                 return e;
-            entries.emplace_back(std::move(key), PlistValue(static_cast<std::int64_t>(i)));
+            entries[i].second = PlistValue(static_cast<std::int64_t>(i));
         }
-        *w.slot = PlistValue::dictionary(PlistDictionary(std::move(entries), PlistRepeatedKeys::FirstWins));
+        *w.slot = PlistValue::dictionary(PlistDictionary(std::move(entries), PlistRepeatedKeys::LastWins));
         // The dictionary does not change from here on, so its values can be filled in place.
         // They are built in the order they come in the file: pushed last to first.
         pending_.clear();
