@@ -8,6 +8,8 @@
 #include "platform/foundation/plist/BinaryPlistWriter.h"
 #include "platform/foundation/plist/PropertyList.h"
 
+#include "BenchAnchor.h"
+
 #include <benchmark/benchmark.h>
 #include <plist/plist.h>
 

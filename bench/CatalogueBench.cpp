@@ -25,6 +25,8 @@
 #include "platform/ui/UIScreen.h"
 #include "platform/ui/UITableViewContentView.h"
 
+#include "BenchAnchor.h"
+
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 

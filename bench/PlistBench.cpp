@@ -8,6 +8,7 @@
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSFileManager.h"
 
+#include "BenchAnchor.h"
 #include "BenchFolder.h"
 
 #include <benchmark/benchmark.h>

@@ -213,7 +213,17 @@ private:
         std::shared_ptr<PlistArray> array;
         std::shared_ptr<PlistDictionary> dictionary;
         simdjson::dom::array::iterator arrayAt, arrayEnd;
-        simdjson::dom::object::iterator objectAt, objectEnd;
+        // A dictionary's fields, in key order, are fields_[fieldsBegin, fieldsEnd); the next one
+        // to read is fields_[fieldAt].
+        std::size_t fieldsBegin = 0, fieldAt = 0, fieldsEnd = 0;
+    };
+
+    // A field of an object: its key (in the parser's buffers), its value, and where it stands in
+    // the text, which settles the order of a repeated key.
+    struct Field {
+        std::string_view key;
+        simdjson::dom::element value;
+        std::size_t position;
     };
 
     bool count() { return ++values_ <= limits_.maximumValues; }
@@ -259,9 +269,24 @@ private:
             container = PlistValue(open.array);
         } else {
             simdjson::dom::object object = element.get_object().value_unsafe();
+            // The fields are sorted by key before any value is made, so that each entry goes
+            // straight to its place at the end of the dictionary: sorting the entries afterwards
+            // would move every value and key again.
+            open.fieldsBegin = open.fieldAt = fields_.size();
+            std::size_t position = 0;
+            for (simdjson::dom::key_value_pair field : object)
+                fields_.push_back({field.key, field.value, position++});
+            open.fieldsEnd = fields_.size();
+            auto before = [](const Field& a, const Field& b) {
+                if (a.key != b.key)
+                    return PlistKeyOrder{}(a.key, b.key);
+                return a.position < b.position;
+            };
+            const auto first = fields_.begin() + static_cast<std::ptrdiff_t>(open.fieldsBegin);
+            if (!std::is_sorted(first, fields_.end(), before))
+                std::sort(first, fields_.end(), before);
             open.dictionary = std::make_shared<PlistDictionary>();
-            open.objectAt = object.begin();
-            open.objectEnd = object.end();
+            open.dictionary->reserve(open.fieldsEnd - open.fieldsBegin);
             container = PlistValue(open.dictionary);
         }
         stack_.push_back(std::move(open));
@@ -282,26 +307,27 @@ private:
                 }
                 simdjson::dom::element element = *open.arrayAt;
                 ++open.arrayAt;
-                std::shared_ptr<PlistArray> array = open.array; // `open` moves if the stack grows
+                PlistArray* array = open.array.get(); // `open` moves if the stack grows
                 std::optional<PlistValue> value = enter(element);
                 if (!value)
                     return std::nullopt;
                 array->push_back(std::move(*value));
             } else {
-                if (open.objectAt == open.objectEnd) {
+                if (open.fieldAt == open.fieldsEnd) {
+                    fields_.resize(open.fieldsBegin); // the fields of objects inside are gone too
                     stack_.pop_back();
                     continue;
                 }
-                simdjson::dom::key_value_pair field = *open.objectAt;
-                ++open.objectAt;
-                std::shared_ptr<PlistDictionary> dictionary = open.dictionary;
+                // `open` moves if the stack grows, and `fields_` if a value is an object.
+                const Field field = fields_[open.fieldAt++];
+                PlistDictionary* dictionary = open.dictionary.get();
+                // A repeated key: the last wins. The others are still read, and counted.
+                const bool kept = open.fieldAt == open.fieldsEnd || fields_[open.fieldAt].key != field.key;
                 std::optional<PlistValue> value = enter(field.value);
                 if (!value)
                     return std::nullopt;
-                // A repeated key: the last wins.
-                auto [at, inserted] = dictionary->try_emplace(std::string(field.key), std::move(*value));
-                if (!inserted)
-                    at->second = std::move(*value);
+                if (kept)
+                    dictionary->try_emplace(field.key, std::move(*value));
             }
         }
         return top;
@@ -309,6 +335,8 @@ private:
 
     const NSJSONSerialization::Limits& limits_;
     std::vector<Open> stack_;
+    // The fields of the open objects, each one's after those of the object it is in.
+    std::vector<Field> fields_;
     std::size_t values_ = 0;
     std::size_t leftOut_ = 0;
 };

@@ -44,6 +44,25 @@ TEST(NSJSONSerializationTest, ArraysKeepTheirOrderAndRepeatedKeysKeepTheLast) {
     EXPECT_EQ(v.at(2).stringValue(), "a");
 }
 
+TEST(NSJSONSerializationTest, ObjectsComeOutInKeyOrderWithTheLastOfARepeatedKeyInBothReaders) {
+    // The second text holds an integer past 64 bits, which only the slower reader takes.
+    for (std::string_view tail : {"1", "18446744073709551616"}) {
+        const std::string text = R"({"z": {"b": 1, "a": 2, "b": [3]}, "y": "first", "x": 0, "y": {"n": )" +
+                                 std::string(tail) + R"(}, "z": null, "z": {"c": true}})";
+        PlistValue v = parseJSON(text);
+        ASSERT_TRUE(v.isDictionary()) << text;
+        std::vector<std::string> keys;
+        for (const auto& [key, value] : *v.dictionaryValue())
+            keys.push_back(key);
+        EXPECT_EQ(keys, (std::vector<std::string>{"x", "y", "z"})) << text;
+        EXPECT_EQ(v["y"].count(), 1u) << text;
+        EXPECT_EQ(v["z"], PlistValue::dictionary({{"c", true}})) << text;
+    }
+    PlistValue nested = parseJSON(R"([{"b": 1, "a": 2, "b": [3]}])").at(0);
+    EXPECT_EQ(nested.dictionaryValue()->begin()->first, "a");
+    EXPECT_EQ(nested["b"], PlistValue::array({PlistValue(3)}));
+}
+
 TEST(NSJSONSerializationTest, BareValuesNeedTheFragmentsOption) {
     std::shared_ptr<NSError> error;
     EXPECT_FALSE(parseJSON("\"text\"", 0, &error));

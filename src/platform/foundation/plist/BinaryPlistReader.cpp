@@ -3,10 +3,12 @@
 #include "platform/foundation/plist/BinaryPlistCheck.h"
 #include "platform/foundation/plist/PlistEncoding.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -252,23 +254,28 @@ private:
         std::uint64_t n = 0;
         if (auto e = openContainer(w, h, 2, n))
             return e;
-        *w.slot = PlistValue::dictionary();
-        PlistDictionary& entries = *w.slot->dictionaryValue();
-        // Entries are taken last to first, so that of a repeated key the last one is the one kept
-        // and the values of the others are never built. A writer that sorts its keys gives them in
-        // descending order here, which the hint turns into constant-time insertions.
+        // Keys are read last to first, each with its entry's position standing in for its value
+        // for now, and placed in the order of the file, which writers sort. Settled with the last
+        // of each key kept, its value is the only one of a repeated key that is ever built.
+        PlistDictionary::Entries entries(n);
         for (std::uint64_t i = n; i-- > 0;) {
             Header keyHeader;
             if (auto e = header(ref(h.at, i), keyHeader))
                 return e;
-            std::string key;
-            if (auto e = readString(keyHeader, key, "dictionary key is not a string"))
+            if (auto e = readString(keyHeader, entries[i].first, "dictionary key is not a string"))
                 return e;
-            const std::size_t before = entries.size();
-            auto pos = entries.try_emplace(entries.begin(), std::move(key));
-            if (entries.size() != before)
-                work_.push_back({ref(h.at, n + i), &pos->second, w.depth + 1});
+            entries[i].second = PlistValue(static_cast<std::int64_t>(i));
         }
+        *w.slot = PlistValue::dictionary(PlistDictionary(std::move(entries), PlistRepeatedKeys::LastWins));
+        // The dictionary does not change from here on, so its values can be filled in place.
+        // They are built in the order they come in the file: pushed last to first.
+        pending_.clear();
+        for (auto& [key, value] : *w.slot->dictionaryValue())
+            pending_.emplace_back(static_cast<std::uint64_t>(value.integerValue()), &value);
+        if (!std::is_sorted(pending_.begin(), pending_.end()))
+            std::sort(pending_.begin(), pending_.end());
+        for (auto it = pending_.rbegin(); it != pending_.rend(); ++it)
+            work_.push_back({ref(h.at, n + it->first), it->second, w.depth + 1});
         return std::nullopt;
     }
 
@@ -278,6 +285,9 @@ private:
     std::uint64_t objectCount_ = 0, top_ = 0, tableAt_ = 0;
     PlistBudget budget_;
     std::vector<Work> work_;
+    // The entries of the dictionary being opened, by their position in the file; kept between
+    // dictionaries so that its storage is reused.
+    std::vector<std::pair<std::uint64_t, PlistValue*>> pending_;
 };
 
 } // namespace

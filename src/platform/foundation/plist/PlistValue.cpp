@@ -24,6 +24,9 @@ PlistValue::PlistValue(std::shared_ptr<NSObject> o) {
 PlistValue PlistValue::array(PlistArray items) {
     return PlistValue(std::make_shared<PlistArray>(std::move(items)));
 }
+PlistValue PlistValue::dictionary() {
+    return PlistValue(std::make_shared<PlistDictionary>());
+}
 PlistValue PlistValue::dictionary(PlistDictionary entries) {
     return PlistValue(std::make_shared<PlistDictionary>(std::move(entries)));
 }
@@ -214,8 +217,10 @@ PlistValue PlistValue::deepCopy() const {
         return array(std::move(items));
     }
     case Kind::Dictionary: {
+        const auto& source = *dictionaryValue();
         PlistDictionary entries;
-        for (const auto& [k, item] : *dictionaryValue())
+        entries.reserve(source.size());
+        for (const auto& [k, item] : source)
             entries.emplace(k, item.deepCopy());
         return dictionary(std::move(entries));
     }

@@ -14,7 +14,6 @@
 //     v["enabled"].description();   // "1"
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,21 +24,8 @@ class NSObject;
 class PlistValue;
 
 using PlistArray = std::vector<PlistValue>;
-// The order of a dictionary's keys: byte order, as std::string compares them (bytes unsigned),
-// looked up by any string-like key. Keys are short, and they mostly differ in their first bytes,
-// so they are compared here rather than in a call into the C library for each step of a search.
-struct PlistKeyOrder {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const noexcept {
-        const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-        for (std::size_t i = 0; i < n; ++i)
-            if (a[i] != b[i])
-                return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
-        return a.size() < b.size();
-    }
-};
-
-using PlistDictionary = std::map<std::string, PlistValue, PlistKeyOrder>;
+// A dictionary's entries, sorted by key (PlistDictionary.h, included at the end of this header).
+class PlistDictionary;
 using PlistData = std::vector<std::uint8_t>;
 
 // Seconds since 2001-01-01 00:00:00 UTC, as NSDate keeps them.
@@ -72,7 +58,8 @@ public:
     static PlistValue unsignedInteger(std::uint64_t u);
 
     static PlistValue array(PlistArray items = {});
-    static PlistValue dictionary(PlistDictionary entries = {});
+    static PlistValue dictionary();
+    static PlistValue dictionary(PlistDictionary entries);
 
     Kind kind() const;
     bool isNone() const { return kind() == Kind::None; }
@@ -139,3 +126,7 @@ private:
                                  std::shared_ptr<PlistDictionary>, std::shared_ptr<NSObject>, Unsigned>;
     Storage v_;
 };
+
+// The dictionary needs the complete value type, so it comes after it; whoever includes this header
+// gets both.
+#include "platform/foundation/plist/PlistDictionary.h"

@@ -197,6 +197,51 @@ TEST(PropertyListTest, AnXmlDeclarationWithUnquotedValuesReadsAsTheQuotedOne) {
     EXPECT_FALSE(readList("<?xml version=1.0 <plist><true/></plist>").ok());
 }
 
+TEST(PropertyListTest, EachReaderKeepsTheLastOfARepeatedKeyAndSortsKeysGivenOutOfOrder) {
+    // The same dictionary in each text form: keys out of order, "b" twice (a dictionary, then a
+    // string), and a nested dictionary whose own keys repeat.
+    const char* xml = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+  <key>c</key><integer>3</integer>
+  <key>b</key><dict><key>x</key><integer>1</integer></dict>
+  <key>a</key><dict><key>z</key><string>first</string><key>y</key><true/><key>z</key><string>last</string></dict>
+  <key>b</key><string>second b</string>
+</dict></plist>)";
+    const char* text = R"({ c = 3; b = { x = 1; }; a = { z = first; y = yes; z = last; }; b = "second b"; })";
+    for (const char* list : {xml, text}) {
+        PlistReadResult r = readList(std::string_view(list));
+        ASSERT_TRUE(r.ok()) << r.error->description();
+        auto entries = r.value.dictionaryValue();
+        ASSERT_TRUE(entries);
+        std::vector<std::string> keys;
+        for (const auto& [key, value] : *entries)
+            keys.push_back(key);
+        EXPECT_EQ(keys, (std::vector<std::string>{"a", "b", "c"})) << list;
+        EXPECT_EQ(r.value.get("b"), PlistValue("second b")) << list;
+        EXPECT_EQ(r.value.get("a").count(), 2u) << list;
+        EXPECT_EQ(r.value.get("a").get("z"), PlistValue("last")) << list;
+        EXPECT_EQ(r.value.get("a").dictionaryValue()->begin()->first, "y") << list;
+    }
+
+    // In binary: keys given in descending order, each value a container, "k1" twice (the last is
+    // kept). Every container must land under its own key, whatever order the entries settle in.
+    std::vector<std::vector<std::uint8_t>> objects = {{0xD5, 1, 2, 3, 4, 4, 5, 6, 7, 8, 9}};
+    for (char c : {'4', '3', '2', '1'})
+        objects.push_back({0x52, 'k', static_cast<std::uint8_t>(c)});
+    for (std::uint8_t n = 4; n >= 1; --n)
+        objects.push_back(compactArrayOf({static_cast<std::uint64_t>(10 + n)}));
+    objects.push_back(compactArrayOf({10}));
+    for (std::uint8_t n = 0; n <= 4; ++n)
+        objects.push_back({0x10, n});
+    PlistReadResult r = readList(binaryList(objects));
+    ASSERT_TRUE(r.ok()) << r.error->description();
+    ASSERT_EQ(r.value.count(), 4u);
+    EXPECT_EQ(r.value.dictionaryValue()->begin()->first, "k1");
+    EXPECT_EQ(r.value.get("k1").at(0), PlistValue(0));
+    for (int n = 2; n <= 4; ++n)
+        EXPECT_EQ(r.value.get("k" + std::to_string(n)).at(0), PlistValue(n)) << n;
+}
+
 TEST(PropertyListTest, ReadsBinaryListsWithSharedObjects) {
     // A dictionary {"k": ["s", "s"]} whose array refers to one string twice, and integers of each
     // width, a real, a date, booleans and a negative number stored as eight bytes.
