@@ -104,7 +104,7 @@ private:
         if (top.container.isArray())
             top.container.append(std::move(value));
         else
-            top.container.set(std::move(top.key), std::move(value)); // a repeated key: the last wins
+            top.container.dictionaryValue()->appendUnsettled(std::move(top.key), std::move(value));
         return true;
     }
 
@@ -126,10 +126,14 @@ private:
     }
 
     bool close() {
-        if (skipping_ > 0)
+        if (skipping_ > 0) {
             --skipping_;
-        else
-            stack_.pop_back();
+            return true;
+        }
+        // Of a repeated key the last wins.
+        if (auto entries = stack_.back().container.dictionaryValue())
+            entries->settleAppended();
+        stack_.pop_back();
         return true;
     }
 

@@ -146,12 +146,8 @@ std::vector<MakefileLine> makefileLines(std::string_view text) {
     return lines;
 }
 
-std::string_view trimmedView(std::string_view s) {
-    s.remove_prefix(std::min(s.find_first_not_of(" \t"), s.size()));
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
+// The blanks around a Makefile line's words.
+constexpr std::string_view kMakefileBlanks = " \t";
 
 // The words of a variable's value.
 std::vector<std::string> wordsOf(std::string_view value) {
@@ -186,7 +182,7 @@ std::string stagedEntry(const fs::path& subproject) {
     bool inStage = false;
     for (const MakefileLine& line : makefileLines(text.value())) {
         if (!line.recipe) {
-            inStage = trimmedView(line.text).starts_with("internal-stage::");
+            inStage = trimmedView(line.text, kMakefileBlanks).starts_with("internal-stage::");
             continue;
         }
         if (!inStage || line.text.find("PreferenceLoader") == std::string::npos)
@@ -204,7 +200,7 @@ std::string stagedEntry(const fs::path& subproject) {
 }
 
 bool isRootlessScheme(const std::vector<std::pair<std::string, std::string>>& variables) {
-    return trimmedView(variable(variables, "THEOS_PACKAGE_SCHEME")) == "rootless";
+    return trimmedView(variable(variables, "THEOS_PACKAGE_SCHEME"), kMakefileBlanks) == "rootless";
 }
 
 // A subproject named by SUBPROJECTS, when it is a folder inside the project.
@@ -597,10 +593,10 @@ std::vector<std::pair<std::string, std::string>> BundleSource::makefileVariables
     for (const MakefileLine& line : makefileLines(text)) {
         if (line.recipe)
             continue;
-        std::string_view rest = trimmedView(line.text);
+        std::string_view rest = trimmedView(line.text, kMakefileBlanks);
         for (std::string_view keyword : {"export ", "override "})
             if (rest.starts_with(keyword))
-                rest = trimmedView(rest.substr(keyword.size()));
+                rest = trimmedView(rest.substr(keyword.size()), kMakefileBlanks);
         // The name runs to the first space or operator; a rule (a ':' not followed by '=') is
         // not an assignment.
         const std::size_t equals = rest.find('=');
@@ -612,10 +608,10 @@ std::vector<std::pair<std::string, std::string>> BundleSource::makefileVariables
             op = rest.substr(equals - 1, 2);
             name.remove_suffix(1);
         }
-        name = trimmedView(name);
+        name = trimmedView(name, kMakefileBlanks);
         if (name.empty() || name.find_first_of(" \t:$()") != std::string_view::npos)
             continue;
-        const std::string value(trimmedView(rest.substr(equals + 1)));
+        const std::string value(trimmedView(rest.substr(equals + 1), kMakefileBlanks));
         std::string* existing = at(std::string(name));
         if (op == "?=" && existing)
             continue;

@@ -54,6 +54,8 @@ private:
         // Pops the finished container into its parent; answers true when it was the root.
         auto closeTop = [&]() {
             PlistValue done = stack.back().container;
+            if (auto entries = done.dictionaryValue())
+                entries->settleAppended();
             stack.pop_back();
             if (stack.empty()) {
                 root = done;
@@ -190,8 +192,8 @@ private:
     }
 
     static void deliver(Frame& f, PlistValue v) {
-        if (f.container.isDictionary())
-            f.container.set(std::move(f.key), std::move(v));
+        if (auto entries = f.container.dictionaryValue())
+            entries->appendUnsettled(std::move(f.key), std::move(v));
         else
             f.container.append(std::move(v));
     }

@@ -147,6 +147,16 @@ public:
         return {at, inserted};
     }
 
+    // For readers, which take entries in a file's order: `appendUnsettled` adds one at the end
+    // without looking for its place, and `settleAppended` puts them all in order at once, keeping
+    // the last of a repeated key as every reader does. A file's keys may come in any order, and
+    // placing each one as it comes would move the entries after it: quadratic in the number of
+    // keys. Between the two calls the dictionary is out of order and only appending may be done.
+    void appendUnsettled(std::string key, PlistValue value) {
+        entries_.emplace_back(std::move(key), std::move(value));
+    }
+    void settleAppended() { settle(PlistRepeatedKeys::LastWins); }
+
     // Erasing answers the entry after the erased one, as std::map's erase does.
     iterator erase(const_iterator at) { return entries_.erase(at); }
     iterator erase(iterator at) { return entries_.erase(at); }

@@ -238,7 +238,10 @@ public:
             Open& o = open.back();
             pugi::xml_node child = o.next;
             if (!child) {
-                open.pop_back(); // a key left without a value is dropped, as libplist drops it
+                // A key left without a value is dropped, as libplist drops it.
+                if (o.isDictionary)
+                    o.value.dictionaryValue()->settleAppended();
+                open.pop_back();
                 continue;
             }
             o.next = child.next_sibling();
@@ -270,7 +273,7 @@ public:
             if (auto e = start(child, depth + 1, open, value))
                 return e;
             if (key)
-                (*parent.dictionaryValue())[std::move(*key)] = std::move(value);
+                parent.dictionaryValue()->appendUnsettled(std::move(*key), std::move(value));
             else
                 parent.append(std::move(value));
         }

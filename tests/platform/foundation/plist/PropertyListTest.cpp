@@ -1,4 +1,5 @@
 #include "platform/foundation/plist/PropertyList.h"
+#include "platform/foundation/NSJSONSerialization.h"
 
 #include "support/BinaryPlistBytes.h"
 #include "support/TempDeviceRoot.h"
@@ -240,6 +241,39 @@ TEST(PropertyListTest, EachReaderKeepsTheLastOfARepeatedKeyAndSortsKeysGivenOutO
     EXPECT_EQ(r.value.get("k1").at(0), PlistValue(0));
     for (int n = 2; n <= 4; ++n)
         EXPECT_EQ(r.value.get("k" + std::to_string(n)).at(0), PlistValue(n)) << n;
+}
+
+TEST(PropertyListTest, ManyKeysInDescendingOrderAreAllReadInOrder) {
+    // 3,000 keys, the last one repeated with a new value, in each text form.
+    std::string xml = "<plist version=\"1.0\"><dict>", text = "{", json = "{";
+    for (int i = 3000; i > 0; --i) {
+        const std::string key = "k" + std::to_string(10000 + i), value = std::to_string(i);
+        xml += "<key>" + key + "</key><string>" + value + "</string>";
+        text += key + " = " + value + ";";
+        json += "\"" + key + "\": \"" + value + "\", ";
+    }
+    xml += "<key>k13000</key><string>again</string></dict></plist>";
+    text += "k13000 = again; }";
+    json += "\"k13000\": \"again\"}";
+    for (const std::string& list : {xml, text}) {
+        PlistReadResult r = readList(std::string_view(list));
+        ASSERT_TRUE(r.ok()) << r.error->description();
+        ASSERT_EQ(r.value.count(), 3000u);
+        int expected = 1;
+        for (const auto& [key, value] : *r.value.dictionaryValue()) {
+            EXPECT_EQ(key, "k" + std::to_string(10000 + expected));
+            EXPECT_EQ(value, PlistValue(expected == 3000 ? std::string("again") : std::to_string(expected)));
+            ++expected;
+        }
+    }
+    // The JSON reader that takes what the fast one cannot (an integer past 64 bits) builds its
+    // dictionaries the same way.
+    json.insert(1, "\"big\": 18446744073709551616, ");
+    PlistValue read = NSJSONSerialization::JSONObjectWithData(json, 0, nullptr);
+    ASSERT_EQ(read.count(), 3001u);
+    EXPECT_EQ(read.dictionaryValue()->begin()->first, "big");
+    EXPECT_EQ(read.get("k10001"), PlistValue("1"));
+    EXPECT_EQ(read.get("k13000"), PlistValue("again"));
 }
 
 TEST(PropertyListTest, ReadsBinaryListsWithSharedObjects) {
