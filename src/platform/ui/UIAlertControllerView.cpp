@@ -124,7 +124,7 @@ void UIAlertControllerView::build(const std::shared_ptr<UIAlertController>& aler
 }
 
 void UIAlertControllerView::drawRect(CGRect) {
-    UIDrawBackdropBlur(UIGraphicsGetCurrentContext(), bounds(), kBackdropBlurRadius);
+    UIDrawBackdropBlur(UIGraphicsGetCurrentContext(), bounds(), kBackdropBlurRadius, &blurCache_);
     UIColorSetFill(panelColour());
     UIRectFill(bounds());
     // Hairlines above the buttons, and between them.

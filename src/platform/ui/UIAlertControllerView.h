@@ -17,6 +17,7 @@
 #include "platform/ui/UIButton.h"
 #include "platform/ui/UILabel.h"
 #include "platform/ui/UIView.h"
+#include "platform/ui/UIVisualEffectView.h"
 
 #include <memory>
 #include <vector>
@@ -60,4 +61,6 @@ private:
     std::vector<ActionButton> buttons_;
     CGFloat buttonsTop_ = 0;
     bool sideBySide_ = false;
+    // The last blur of what lies under the alert, reused while that does not change.
+    UIBackdropBlurCache blurCache_;
 };

@@ -28,7 +28,7 @@ void UIToolbar::drawRect(CGRect /*rect*/) {
     UIColor tint = barTintColor_.value_or(
         UIColor::resolved(UIColor::colorWithWhite(0.97, 1), UIColor::colorWithWhite(0.11, 1)));
     if (translucent_) {
-        UIDrawBackdropBlur(ctx, bounds(), 20);
+        UIDrawBackdropBlur(ctx, bounds(), 20, &blurCache_);
         tint = tint.colorWithAlphaComponent(tint.alpha() * 0.85);
     }
     CGContextSetFillColorWithColor(ctx, tint.rgba);

@@ -4,6 +4,7 @@
 // with its bar tint colour (the older systems' stand-in for a blur view). It holds no items.
 
 #include "platform/ui/UIView.h"
+#include "platform/ui/UIVisualEffectView.h"
 
 #include <memory>
 #include <optional>
@@ -28,4 +29,6 @@ protected:
 private:
     std::optional<UIColor> barTintColor_;
     bool translucent_ = true;
+    // The last blur of what lies under the bar, reused while that does not change.
+    UIBackdropBlurCache blurCache_;
 };

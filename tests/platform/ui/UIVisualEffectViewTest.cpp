@@ -1,6 +1,7 @@
 #include "platform/ui/UIVisualEffectView.h"
 
 #include "platform/ui/UIRenderer.h"
+#include "platform/ui/UIToolbar.h"
 
 #include "support/PixelTesting.h"
 
@@ -255,6 +256,23 @@ TEST(UIVisualEffectViewTest, ShowsTheBackdropOfEachFrameNotAnEarlierOne) {
     EXPECT_GT(light.r, dark.r + 50) << dark << " then " << light;
     behind->setBackgroundColor(UIColor::blackColor());
     EXPECT_EQ(pixels::at(renderer.renderFrame(*root), 100, 50, 2).r, dark.r);
+}
+
+TEST(UIVisualEffectViewTest, ATranslucentToolbarShowsTheBackdropOfEachFrame) {
+    // The toolbar keeps its last blur as an effect view does, and must drop it just the same.
+    auto root = UIView::create(CGRectMake(0, 0, 200, 100));
+    auto behind = UIView::create(CGRectMake(0, 0, 200, 100));
+    behind->setBackgroundColor(UIColor::blackColor());
+    root->addSubview(behind);
+    auto bar = UIToolbar::create(CGRectMake(0, 56, 200, 44));
+    root->addSubview(bar);
+    UIRenderer renderer(2);
+    const auto dark = pixels::at(renderer.renderFrame(*root), 100, 78, 2);
+    behind->setBackgroundColor(UIColor::whiteColor());
+    const auto light = pixels::at(renderer.renderFrame(*root), 100, 78, 2);
+    EXPECT_GT(light.r, dark.r + 20) << dark << " then " << light;
+    behind->setBackgroundColor(UIColor::blackColor());
+    EXPECT_EQ(pixels::at(renderer.renderFrame(*root), 100, 78, 2).r, dark.r);
 }
 
 } // namespace
