@@ -25,7 +25,9 @@ set(ORBITCHAT_ARROWS_hud platform/ui platform/layout)
 set(ORBITCHAT_ARROWS_confetti platform/ui platform/dynamics)
 set(ORBITCHAT_ARROWS_pane hud confetti platform/prefs platform/applist platform/net platform/process)
 set(ORBITCHAT_ARROWS_loopback platform/net)
-set(ORBITCHAT_ARROWS_sim pane loopback platform/prefslibs)
+# The simulator reaches loopback only from its catalogue server's module, which links it itself
+# (src/sim/CMakeLists.txt), so the program does not link the HTTPS server library or OpenSSL.
+set(ORBITCHAT_ARROWS_sim pane platform/prefslibs)
 
 function(orbitchat_layer_target out folder)
   string(REPLACE "/" "_" name "orbitchat_${folder}")

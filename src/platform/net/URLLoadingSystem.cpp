@@ -9,6 +9,7 @@
 #include "platform/net/NSURLResponse.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
@@ -25,41 +26,118 @@
 
 namespace {
 
+// The OpenSSL functions that the trust store calls. The program does not link OpenSSL: the trust
+// store is built only inside libcurl's callback for a new TLS context, when libcurl (loaded at the
+// first network load, CurlLibrary.h) has brought libssl and libcrypto in, so they are found among
+// the libraries already loaded, never loaded here. Their prototypes come from OpenSSL's headers,
+// so a function of the wrong type does not compile.
+#ifndef ORBITCHAT_LIBSSL_SONAME
+#error "ORBITCHAT_LIBSSL_SONAME and ORBITCHAT_LIBCRYPTO_SONAME are set by src/platform/net/CMakeLists.txt"
+#endif
+#define ORBITCHAT_LIBCRYPTO_FUNCTIONS(X)                                                                     \
+    X(BIO_free)                                                                                              \
+    X(BIO_new_mem_buf)                                                                                       \
+    X(PEM_read_bio_X509)                                                                                     \
+    X(X509_STORE_add_cert)                                                                                   \
+    X(X509_STORE_free)                                                                                       \
+    X(X509_STORE_new)                                                                                        \
+    X(X509_STORE_set_default_paths)                                                                          \
+    X(X509_free)
+#define ORBITCHAT_LIBSSL_FUNCTIONS(X) X(SSL_CTX_set1_cert_store)
+
+struct OpenSSLFunctions {
+#define ORBITCHAT_OPENSSL_POINTER(name) decltype(&::name) name = nullptr;
+    ORBITCHAT_LIBCRYPTO_FUNCTIONS(ORBITCHAT_OPENSSL_POINTER)
+    ORBITCHAT_LIBSSL_FUNCTIONS(ORBITCHAT_OPENSSL_POINTER)
+#undef ORBITCHAT_OPENSSL_POINTER
+    std::string failure;
+};
+
+// A library that must be loaded already (RTLD_NOLOAD), with its functions in `f`. The handle is
+// kept for the process's life: the reference it holds keeps the library mapped for as long as a
+// store made with it may still be freed.
+template <class Resolve> void resolveLoaded(const char* soname, OpenSSLFunctions& f, Resolve resolve) {
+    if (!f.failure.empty())
+        return;
+    void* handle = dlopen(soname, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+    if (!handle) {
+        f.failure = std::string(soname) + " is not loaded";
+        return;
+    }
+    resolve(handle);
+}
+
+const OpenSSLFunctions& openSSLFunctions() {
+    // Found at the first TLS connection, from whichever I/O thread makes it; every caller sees the
+    // same outcome. All or nothing: with one function missing none is used.
+    static const OpenSSLFunctions found = [] {
+        OpenSSLFunctions f;
+#define ORBITCHAT_OPENSSL_RESOLVE(name)                                                                      \
+    if (f.failure.empty()) {                                                                                 \
+        f.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));                                  \
+        if (!f.name)                                                                                         \
+            f.failure = "it has no " #name;                                                                  \
+    }
+        resolveLoaded(ORBITCHAT_LIBCRYPTO_SONAME, f,
+                      [&](void* handle) { ORBITCHAT_LIBCRYPTO_FUNCTIONS(ORBITCHAT_OPENSSL_RESOLVE) });
+        resolveLoaded(ORBITCHAT_LIBSSL_SONAME, f,
+                      [&](void* handle) { ORBITCHAT_LIBSSL_FUNCTIONS(ORBITCHAT_OPENSSL_RESOLVE) });
+#undef ORBITCHAT_OPENSSL_RESOLVE
+        if (!f.failure.empty()) {
+            OpenSSLFunctions none;
+            none.failure = "the device's trusted certificates cannot be set up: " + f.failure;
+            NSLog("URL loading: %@", {PlistValue(none.failure)});
+            return none;
+        }
+        return f;
+    }();
+    return found;
+}
+
 // The certificates the device trusts: the host's trust store (OpenSSL's default locations) and
 // the device's own certificates. Made once per setDeviceNetwork, built at the first connection
 // that needs it (on the I/O thread: reading the host's bundle takes tens of milliseconds), and
 // handed to every connection made under it, so no connection reads the host's bundle again.
+// Only a store that was built holds anything of OpenSSL's, and its library is then loaded for
+// good (resolveLoaded), so a store that is never built costs nothing and frees nothing.
 class TrustStore {
 public:
     explicit TrustStore(std::vector<std::string> pems) : pems_(std::move(pems)) {}
-    ~TrustStore() { X509_STORE_free(store_); }
+    ~TrustStore() {
+        if (store_)
+            openSSLFunctions().X509_STORE_free(store_);
+    }
     TrustStore(const TrustStore&) = delete;
     TrustStore& operator=(const TrustStore&) = delete;
 
+    // Called only from libcurl's context callback, so with libcurl's OpenSSL loaded.
     bool installIn(SSL_CTX* context) const {
         std::call_once(built_, [this] { build(); });
         if (!store_)
             return false;
-        SSL_CTX_set1_cert_store(context, store_);
+        openSSLFunctions().SSL_CTX_set1_cert_store(context, store_);
         return true;
     }
 
 private:
     void build() const {
-        store_ = X509_STORE_new();
+        const OpenSSLFunctions& ssl = openSSLFunctions();
+        if (!ssl.failure.empty())
+            return;
+        store_ = ssl.X509_STORE_new();
         if (!store_)
             return;
-        X509_STORE_set_default_paths(store_);
+        ssl.X509_STORE_set_default_paths(store_);
         for (const auto& pem : pems_) {
-            BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
-            X509* cert = bio ? PEM_read_bio_X509(bio, nullptr, nullptr, nullptr) : nullptr;
-            BIO_free(bio);
+            BIO* bio = ssl.BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+            X509* cert = bio ? ssl.PEM_read_bio_X509(bio, nullptr, nullptr, nullptr) : nullptr;
+            ssl.BIO_free(bio);
             if (!cert) {
                 NSLog("URL loading: a trusted certificate of the device is not a PEM certificate; skipped");
                 continue;
             }
-            X509_STORE_add_cert(store_, cert); // the store takes its own reference
-            X509_free(cert);
+            ssl.X509_STORE_add_cert(store_, cert); // the store takes its own reference
+            ssl.X509_free(cert);
         }
     }
 

@@ -1,8 +1,6 @@
 #include "sim/screen/WindowModule.h"
 
-#include <dlfcn.h>
-
-#include <system_error>
+#include "sim/ProgramModule.h"
 
 #ifndef ORBITCHAT_SIM_WINDOW_MODULE
 #error                                                                                                       \
@@ -10,30 +8,20 @@
 #endif
 
 std::filesystem::path WindowModule::fileFor(const std::filesystem::path& program) {
-    return (program.parent_path() / ORBITCHAT_SIM_WINDOW_MODULE).lexically_normal();
+    return ProgramModule::fileFor(program, ORBITCHAT_SIM_WINDOW_MODULE);
 }
 
 Result<HostWindowFactory> WindowModule::load(const std::filesystem::path& program) {
-    const std::string file = fileFor(program).string();
-    // The module stays loaded for the life of the process (SDL keeps threads and handlers of its
-    // own that must not outlive its code), and a second load of it is the dynamic loader's count
-    // going up. RTLD_NOW reports a broken module here, not at the first call into it.
-    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* error = dlerror();
-        return Failure{error ? error : file + ": cannot be loaded"};
-    }
-    auto factory = reinterpret_cast<HostWindowFactory>(dlsym(handle, kHostWindowFactoryName));
+    // SDL keeps threads and handlers of its own, so the module stays loaded for the process's life.
+    Result<void*> factory = ProgramModule::factory(fileFor(program), kHostWindowFactoryName);
     if (!factory)
-        return Failure{file + ": has no " + kHostWindowFactoryName};
-    return factory;
+        return factory.failure();
+    return reinterpret_cast<HostWindowFactory>(factory.value());
 }
 
 Result<HostWindowFactory> WindowModule::load() {
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        return Failure{"the program cannot tell where it is (/proc/self/exe: " + error.message() + ")",
-                       error.value()};
-    return load(program);
+    Result<std::filesystem::path> program = ProgramModule::programFile();
+    if (!program)
+        return program.failure();
+    return load(program.value());
 }

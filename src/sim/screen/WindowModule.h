@@ -5,11 +5,10 @@
 // window, not at start, so a headless run (scripts, tests, lint, shot) maps none of SDL's fifty
 // libraries.
 //
-// The module is found from the program's own file (/proc/self/exe) by a relative path fixed when
-// the program is built: <bin>/../lib/orbitchat-sim/ beside an install prefix's bin/, and the same
-// place relative to the program in the build tree. Neither the current folder nor a variable of the
-// environment can point elsewhere, so nothing a simulated device or a user's folder holds is ever
-// loaded as code.
+// The module is found from the program's own file by a relative path fixed when the program is
+// built (<bin>/../lib/orbitchat-sim/ beside an install prefix's bin/, and the same place relative
+// to the program in the build tree), and loaded as every module of the program is
+// (sim/ProgramModule.h).
 //
 //     auto factory = WindowModule::load();
 //     if (!factory)

@@ -2,8 +2,6 @@
 
 #include "platform/prefslibs/PrefsLibraries.h"
 
-#include "loopback/LoopbackHTTPSServer.h"
-#include "loopback/ThrowawayCertificateAuthority.h"
 #include "platform/applist/ALApplicationList.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
@@ -23,6 +21,7 @@
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIDevice.h"
 #include "platform/ui/UIScreen.h"
+#include "sim/settings/CatalogueServerModule.h"
 #include "sim/settings/DataFolder.h"
 
 #include <algorithm>
@@ -37,9 +36,8 @@ constexpr const char* kCataloguePath = "/chatheadsextensions.json";
 // A catalogue file larger than this is not served (the device would refuse it anyway).
 constexpr std::size_t kLargestServedCatalogue = 64u << 20;
 
-LoopbackHTTPSServer::Reply serveCatalogue(const std::string& file,
-                                          const LoopbackHTTPSServer::Request& request) {
-    if (request.path != kCataloguePath)
+CatalogueServer::Reply serveCatalogue(const std::string& file, const std::string& path) {
+    if (path != kCataloguePath)
         return {404, "<html><body><h1>404 Not Found</h1></body></html>", "text/html"};
     Result<std::string> body = readHostFile(file, kLargestServedCatalogue);
     if (!body) {
@@ -208,14 +206,13 @@ URLLoadingSystem::DeviceNetwork Simulator::startCatalogueServer(const std::strin
                                                                 const std::string& host,
                                                                 URLLoadingSystem::DeviceNetwork network) {
     std::string why;
-    authority_ = ThrowawayCertificateAuthority::create(why);
-    if (authority_)
-        catalogueServer_ = LoopbackHTTPSServer::start(
-            *authority_, host,
-            [file](const LoopbackHTTPSServer::Request& request) { return serveCatalogue(file, request); },
-            why);
+    if (auto factory = CatalogueServerModule::load())
+        catalogueServer_.reset(factory.value()(
+            host, [file](const std::string& path) { return serveCatalogue(file, path); }, why));
+    else
+        why = "its module could not be loaded: " + factory.reason();
     if (catalogueServer_) {
-        network.trustedCertificatesPEM = {authority_->certificatePEM()};
+        network.trustedCertificatesPEM = {catalogueServer_->authorityPEM()};
         network.connectTo = {catalogueServer_->connectToEntry(443)};
     } else {
         std::cerr << "orbitchat-sim: no catalogue server (" << why << ")\n";

@@ -10,7 +10,9 @@
 // respring handler of posix_spawn, and the device's network: by default the maker's catalogue server runs on loopback HTTPS (a
 // throwaway certificate authority that only this device trusts, a certificate for the maker's
 // host name, and the device connecting that name to the loopback port), so the pane's fetch goes
-// through TLS exactly as in the field. The simulator is a device environment of its own
+// through TLS exactly as in the field. The server comes from its own module, loaded with it at the
+// device's first load (CatalogueServerModule.h); where the module cannot be loaded the log says
+// why and the catalogue fails to load as it would without a server. The simulator is a device environment of its own
 // (DeviceEnvironment): its screen, model, languages, interface style (Options::appearance), random
 // numbers and the classes of the panes it has are set in it, and all of it goes when the simulator
 // does, so the next simulator, or the code around it, sees nothing of this one. Only one Simulator
@@ -37,6 +39,7 @@
 #include "platform/net/URLLoadingSystem.h"
 #include "platform/ui/UITraitCollection.h"
 #include "sim/settings/BundleSource.h"
+#include "sim/settings/CatalogueServer.h"
 #include "sim/settings/SettingsApp.h"
 
 #include <cstdint>
@@ -48,10 +51,8 @@
 #include <utility>
 #include <vector>
 
-class LoopbackHTTPSServer;
 class ManualClock;
 class NSRunLoop;
-class ThrowawayCertificateAuthority;
 
 class Simulator {
 public:
@@ -140,8 +141,8 @@ private:
     // The device: everything set below is set in it and goes with it. First, so that it ends last.
     DeviceEnvironment::Scope device_;
 
-    std::unique_ptr<ThrowawayCertificateAuthority> authority_;
-    std::unique_ptr<LoopbackHTTPSServer> catalogueServer_;
+    // From the catalogue server's module, loaded with it (CatalogueServerModule.h).
+    std::unique_ptr<CatalogueServer> catalogueServer_;
 
     Options options_;
     std::shared_ptr<NSRunLoop> loop_;
