@@ -1,6 +1,7 @@
-// The program loads libcurl when the device first goes to the network, not when it starts: a
-// headless open and dump never maps it, the catalogue opened over the loopback server maps it and
-// shows its rows, and a program whose libcurl cannot be loaded shows an empty catalogue, says why
+// The program loads libcurl and the catalogue server's module when the device first goes to the
+// network, not when it starts: a headless open and dump maps neither, nor OpenSSL or the HTTPS
+// server library behind them, the catalogue opened over the loopback server maps them and shows
+// its rows, and a program whose libcurl cannot be loaded shows an empty catalogue, says why
 // once in its log, and carries on to the end of its script.
 
 #include "SimTestSupport.h"
@@ -57,18 +58,26 @@ std::vector<nlohmann::json> dumpsAfterTheLog(const std::string& out) {
 
 const char* const kOpenCatalogueScript = "open\ntap \"Get Extensions\"\nnetwork wait\ndump\n";
 
-TEST(NetworkLibraryLoadingTest, AHeadlessOpenAndDumpDoesNotLoadLibcurl) {
+// What only the network needs: libcurl, the catalogue server's module, and the TLS and HTTPS
+// server libraries behind them.
+const char* const kNetworkLibraries[] = {"libcurl",   "orbitchat-sim-loopback", "libssl",
+                                         "libcrypto", "libcpp-httplib",         "libbrotlienc"};
+
+TEST(NetworkLibraryLoadingTest, AHeadlessOpenAndDumpLoadsNothingThatOnlyTheNetworkNeeds) {
     ScriptRun run = runHeadlessScript("open\ndump\n");
     ASSERT_EQ(run.status, 0) << run.out;
     ASSERT_NE(run.loader.find("file=libcairo"), std::string::npos) << "the loader's log was not read:\n"
                                                                    << run.loader;
-    EXPECT_EQ(run.loader.find("libcurl"), std::string::npos) << run.loader;
+    for (const char* library : kNetworkLibraries)
+        EXPECT_EQ(run.loader.find(library), std::string::npos) << library << " was loaded:\n" << run.loader;
 }
 
 TEST(NetworkLibraryLoadingTest, TheCatalogueComesOverTheLoopbackServerThroughTheLibraryLoadedThen) {
     ScriptRun run = runHeadlessScript(kOpenCatalogueScript);
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.loader.find("file=libcurl"), std::string::npos) << run.loader;
+    EXPECT_NE(run.loader.find("lib/orbitchat-sim/orbitchat-sim-loopback.so"), std::string::npos)
+        << run.loader;
     auto dumps = dumpsAfterTheLog(run.out);
     ASSERT_EQ(dumps.size(), 1u) << run.out;
     EXPECT_FALSE(dumps[0]["catalogue"]["rows"].empty()) << dumps[0]["catalogue"];
