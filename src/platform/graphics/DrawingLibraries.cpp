@@ -24,6 +24,7 @@
 // benchmarks call. A call to one not listed here fails to link, since nothing links the libraries.
 #define ORBITCHAT_GLIB_FUNCTIONS(X)                                                                          \
     X(g_free)                                                                                                \
+    X(g_utf8_find_next_char)                                                                                 \
     X(g_list_free_full)                                                                                      \
     X(g_utf8_make_valid)                                                                                     \
     X(g_utf8_strlen)                                                                                         \
@@ -648,6 +649,10 @@ void cairo_user_to_device(cairo_t* cr, double* x, double* y) {
 
 void cairo_user_to_device_distance(cairo_t* cr, double* dx, double* dy) {
     forward(drawing().cairo_user_to_device_distance, cr, dx, dy);
+}
+
+gchar* g_utf8_find_next_char(const gchar* p, const gchar* end) {
+    return forward(drawing().g_utf8_find_next_char, p, end);
 }
 
 void g_free(gpointer mem) {
