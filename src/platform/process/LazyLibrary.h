@@ -29,6 +29,7 @@
 // for the process, and every caller sees the same outcome. Nothing is ever unloaded, since
 // objects of the library may live until the process ends.
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <type_traits>
@@ -100,11 +101,18 @@ public:
     // The functions, looked up by `resolve` at the first call (later calls answer at once).
     // `resolve` runs exactly once, so it is also where a failure is logged once.
     template <class Resolve> const Functions& functions(Resolve&& resolve) {
-        std::call_once(once_, [&] { functions_ = std::forward<Resolve>(resolve)(); });
+        // Drawing calls a forwarder thousands of times a frame: once looked up, a plain load of
+        // the flag answers, without a call into the thread library's once-only machinery.
+        if (!ready_.load(std::memory_order_acquire))
+            std::call_once(once_, [&] {
+                functions_ = std::forward<Resolve>(resolve)();
+                ready_.store(true, std::memory_order_release);
+            });
         return functions_;
     }
 
 private:
+    std::atomic<bool> ready_ = false;
     std::once_flag once_;
     Functions functions_;
 };
