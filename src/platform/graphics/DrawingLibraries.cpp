@@ -248,14 +248,15 @@ AnimationFunctions resolveAnimation() {
 
 const DrawingFunctions& drawing() {
     // Loaded at the first call from any thread (drawing happens on several); a thread that comes
-    // while another loads waits for it, so every caller sees the same outcome.
-    static LazyLibrary<DrawingFunctions> library;
-    return library.functions(resolveDrawing);
+    // while another loads waits for it, so every caller sees the same outcome. Never destroyed:
+    // the text engine's objects are freed through it by destructors that run at exit.
+    static auto* library = new LazyLibrary<DrawingFunctions>;
+    return library->functions(resolveDrawing);
 }
 
 const AnimationFunctions& animation() {
-    static LazyLibrary<AnimationFunctions> library;
-    return library.functions(resolveAnimation);
+    static auto* library = new LazyLibrary<AnimationFunctions>;
+    return library->functions(resolveAnimation);
 }
 
 // What a forwarder answers when its library is missing: what Cairo's objects made in error answer
