@@ -12,11 +12,11 @@
 
 set(ORBITCHAT_ARROWS_platform/foundation "")
 set(ORBITCHAT_ARROWS_platform/dispatch platform/foundation)
-set(ORBITCHAT_ARROWS_platform/graphics platform/foundation)
+set(ORBITCHAT_ARROWS_platform/graphics platform/foundation platform/process)
 set(ORBITCHAT_ARROWS_platform/ui platform/foundation platform/dispatch platform/graphics)
 set(ORBITCHAT_ARROWS_platform/layout platform/ui)
 set(ORBITCHAT_ARROWS_platform/dynamics platform/ui)
-set(ORBITCHAT_ARROWS_platform/net platform/dispatch)
+set(ORBITCHAT_ARROWS_platform/net platform/dispatch platform/process)
 set(ORBITCHAT_ARROWS_platform/prefs platform/ui)
 set(ORBITCHAT_ARROWS_platform/applist platform/ui)
 set(ORBITCHAT_ARROWS_platform/process platform/foundation)

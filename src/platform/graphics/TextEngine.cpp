@@ -1,5 +1,6 @@
 #include "platform/graphics/TextEngine.h"
 
+#include "platform/graphics/DrawingLibraries.h"
 #include "platform/graphics/TextForLayout.h"
 
 #include <pango/pangocairo.h>
@@ -274,7 +275,7 @@ std::optional<TextEngine::Wrapped> TextEngine::wrapOverlongWords(const std::stri
     std::vector<std::size_t> offsets;
     offsets.reserve(text.size() + 1);
     for (std::size_t at = 0; at < text.size();
-         at = static_cast<std::size_t>(g_utf8_next_char(text.data() + at) - text.data()))
+         at = static_cast<std::size_t>(nextUTF8Character(text.data() + at) - text.data()))
         offsets.push_back(at);
     const std::size_t characters = offsets.size();
     offsets.push_back(text.size());

@@ -1,4 +1,5 @@
 #include "platform/graphics/TextForLayout.h"
+#include "platform/graphics/DrawingLibraries.h"
 
 #include <pango/pango.h>
 
@@ -156,7 +157,7 @@ std::string withBreaksInOverlongWords(const std::string& text, std::size_t longe
     std::size_t inWord = 0; // characters of the current word so far
     const char* p = text.data();
     for (glong i = 0; i < characters; ++i) {
-        const char* next = g_utf8_next_char(p);
+        const char* next = nextUTF8Character(p);
         const PangoLogAttr& a = attrs[static_cast<std::size_t>(i)];
         if (a.is_line_break || a.is_mandatory_break)
             inWord = 0;

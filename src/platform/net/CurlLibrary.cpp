@@ -1,12 +1,11 @@
 #include "platform/net/CurlLibrary.h"
 
 #include "platform/foundation/NSLog.h"
+#include "platform/process/LazyLibrary.h"
 
 #include <curl/curl.h>
-#include <dlfcn.h>
 
 #include <cstdarg>
-#include <mutex>
 #include <string>
 #include <type_traits>
 
@@ -46,77 +45,55 @@ namespace {
 
 // The library's functions, found once, or why they could not be.
 struct CurlFunctions {
-#define ORBITCHAT_CURL_POINTER(name) decltype(&::name) name = nullptr;
-    ORBITCHAT_CURL_FUNCTIONS(ORBITCHAT_CURL_POINTER)
-#undef ORBITCHAT_CURL_POINTER
+    ORBITCHAT_CURL_FUNCTIONS(ORBITCHAT_LAZY_POINTER)
     std::string failure;
 };
 
 CurlFunctions resolveCurl() {
     CurlFunctions f;
-    void* handle = dlopen(ORBITCHAT_LIBCURL_SONAME, RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* error = dlerror();
-        f.failure = error ? error : "it cannot be opened";
-        return f;
-    }
-#define ORBITCHAT_CURL_RESOLVE(name)                                                                         \
-    if (f.failure.empty()) {                                                                                 \
-        f.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));                                  \
-        if (!f.name)                                                                                         \
-            f.failure = "it has no " #name;                                                                  \
-    }
-    ORBITCHAT_CURL_FUNCTIONS(ORBITCHAT_CURL_RESOLVE)
-#undef ORBITCHAT_CURL_RESOLVE
+    LibraryLookup lookup;
+    lookup.open(ORBITCHAT_LIBCURL_SONAME);
+    ORBITCHAT_CURL_FUNCTIONS(ORBITCHAT_LAZY_FIND)
     // Initialised once for the process and never cleaned up: the library stays loaded for the
     // life of the process, and libcurl's global state is not safe to set up or tear down while
     // another thread may be using it.
-    if (f.failure.empty()) {
+    if (!lookup.failed()) {
         if (CURLcode code = f.curl_global_init(CURL_GLOBAL_DEFAULT); code != CURLE_OK)
-            f.failure = "it did not initialise (libcurl's code " + std::to_string(code) + ")";
+            lookup.fail("it did not initialise (libcurl's code " + std::to_string(code) + ")");
     }
     // All or nothing: a library that lacks one function, or cannot start, is used for none.
-    if (!f.failure.empty()) {
-        CurlFunctions none;
-        none.failure = "the network library (" ORBITCHAT_LIBCURL_SONAME ") could not be loaded: " + f.failure;
-        return none;
-    }
-    return f;
+    CurlFunctions loaded =
+        lookup.finish(f, "the network library (" ORBITCHAT_LIBCURL_SONAME ") could not be loaded: ");
+    if (!loaded.failure.empty())
+        NSLog("URL loading: %@", {PlistValue(loaded.failure)});
+    return loaded;
 }
 
 const CurlFunctions& curlFunctions() {
     // Loaded at the first call from any thread; a thread that comes while another loads waits for
     // it, so every caller sees the same outcome.
-    static std::once_flag once;
-    static CurlFunctions loaded;
-    std::call_once(once, [] {
-        loaded = resolveCurl();
-        if (!loaded.failure.empty())
-            NSLog("URL loading: %@", {PlistValue(loaded.failure)});
-    });
-    return loaded;
+    static LazyLibrary<CurlFunctions> library;
+    return library.functions(resolveCurl);
 }
 
 // What a forwarder answers when the library is missing: what libcurl answers when it cannot start
 // (no handle, a failed initialisation, a handle it does not know).
-template <class R> R unavailable() {
-    if constexpr (std::is_pointer_v<R>)
-        return nullptr;
-    else if constexpr (std::is_same_v<R, CURLcode>)
-        return CURLE_FAILED_INIT;
-    else if constexpr (std::is_same_v<R, CURLMcode>)
-        return CURLM_BAD_HANDLE;
-    else if constexpr (std::is_same_v<R, CURLUcode>)
-        return CURLUE_BAD_HANDLE;
-    else
-        static_assert(std::is_void_v<R>, "a forwarder's result needs an answer for a missing library");
-}
+struct CurlAnswers {
+    template <class R> static R unavailable() {
+        if constexpr (std::is_same_v<R, CURLcode>)
+            return CURLE_FAILED_INIT;
+        else if constexpr (std::is_same_v<R, CURLMcode>)
+            return CURLM_BAD_HANDLE;
+        else if constexpr (std::is_same_v<R, CURLUcode>)
+            return CURLUE_BAD_HANDLE;
+        else
+            static_assert(std::is_void_v<R>, "a forwarder's result needs an answer for a missing library");
+    }
+};
 
 template <class R, class... Parameters, class... Arguments>
 R forward(R (*function)(Parameters...), Arguments... arguments) {
-    if (!function)
-        return unavailable<R>();
-    return function(arguments...);
+    return forwardTo<CurlAnswers>(function, arguments...);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "sim/screen/SDLWindowBackend.h"
 
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/graphics/DrawingLibraries.h"
 #include "platform/ui/UIMotionEffect.h"
 #include "platform/ui/UIScreen.h"
 #include "sim/screen/SimScreen.h"
@@ -18,6 +19,10 @@ std::unique_ptr<SDLWindowBackend> SDLWindowBackend::open(SimScreen& screen, cons
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if ((!display || !*display) && (!wayland || !*wayland)) {
         why = "no display ($DISPLAY is not set)";
+        return nullptr;
+    }
+    if (auto loaded = DrawingLibraries::load(); !loaded) {
+        why = loaded.reason();
         return nullptr;
     }
     auto factory = WindowModule::load();

@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/foundation/StringHelpers.h"
+#include "platform/graphics/DrawingLibraries.h"
 #include "platform/ui/UITableViewContentView.h"
 #include "platform/ui/UITextField.h"
 #include "sim/screen/SimScreen.h"
@@ -113,6 +114,8 @@ Result<> ScreenCommands::record(const std::string& file) {
     screen_.update();
     if (recording_)
         return Failure{"a recording is already running (end it with stop)"};
+    if (auto loaded = DrawingLibraries::loadAnimation(); !loaded)
+        return Failure{"cannot record " + resolve(file) + ": " + loaded.reason()};
     recordingPath_ = resolve(file);
     recording_ = std::make_unique<AnimatedImageWriter>(2);
     // Every frame of the run loop while it records: the transitions, not only the ends.

@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/foundation/StringHelpers.h"
+#include "platform/graphics/DrawingLibraries.h"
 #include "sim/screen/SimScreen.h"
 #include "sim/script/HUDCommands.h"
 #include "sim/script/ScreenCommands.h"
@@ -40,6 +41,13 @@ std::optional<std::string> ScriptSession::perform(const ScriptCommand& command) 
     const ScriptCommandDefinition* definition = ScriptCommandRegistry::find(command.name);
     if (!definition)
         return "unknown command " + doubleQuoted(command.name);
+    // The drawing libraries are loaded when the first command that draws comes (or the first at
+    // all, where the screen is made in advance); a run without them fails there, saying why,
+    // instead of drawing with none.
+    if (definition->needsScreen || screenCommands_) {
+        if (auto loaded = DrawingLibraries::load(); !loaded)
+            return loaded.reason();
+    }
     if (definition->needsScreen && !screenCommands_)
         makeScreen();
     try {

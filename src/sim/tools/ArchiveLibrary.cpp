@@ -1,8 +1,9 @@
 #include "sim/tools/ArchiveLibrary.h"
 
+#include "platform/process/LazyLibrary.h"
+
 #include <archive.h>
 #include <archive_entry.h>
-#include <dlfcn.h>
 
 #include <string>
 #include <type_traits>
@@ -41,56 +42,36 @@ namespace {
 
 // The library's functions, found once, or why they could not be.
 struct Functions {
-#define ORBITCHAT_ARCHIVE_POINTER(name) decltype(&::name) name = nullptr;
-    ORBITCHAT_ARCHIVE_FUNCTIONS(ORBITCHAT_ARCHIVE_POINTER)
-#undef ORBITCHAT_ARCHIVE_POINTER
+    ORBITCHAT_ARCHIVE_FUNCTIONS(ORBITCHAT_LAZY_POINTER)
     std::string failure;
 };
+
+Functions resolveArchive() {
+    Functions f;
+    LibraryLookup lookup({.cannotOpen = ORBITCHAT_LIBARCHIVE_SONAME ": cannot be loaded",
+                          .missing = ORBITCHAT_LIBARCHIVE_SONAME ": has no "});
+    lookup.open(ORBITCHAT_LIBARCHIVE_SONAME);
+    ORBITCHAT_ARCHIVE_FUNCTIONS(ORBITCHAT_LAZY_FIND)
+    // All or nothing: a library that lacks one function is used for none.
+    return lookup.finish(f, "");
+}
 
 const Functions& functions() {
     // Made at the first call from any thread, and kept: the library stays loaded for the life of
     // the process, since archives may be open in it.
-    static const Functions loaded = [] {
-        Functions f;
-        void* handle = dlopen(ORBITCHAT_LIBARCHIVE_SONAME, RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            const char* error = dlerror();
-            f.failure = error ? error : ORBITCHAT_LIBARCHIVE_SONAME ": cannot be loaded";
-            return f;
-        }
-#define ORBITCHAT_ARCHIVE_RESOLVE(name)                                                                      \
-    if (f.failure.empty()) {                                                                                 \
-        f.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));                                  \
-        if (!f.name)                                                                                         \
-            f.failure = ORBITCHAT_LIBARCHIVE_SONAME ": has no " #name;                                       \
-    }
-        ORBITCHAT_ARCHIVE_FUNCTIONS(ORBITCHAT_ARCHIVE_RESOLVE)
-#undef ORBITCHAT_ARCHIVE_RESOLVE
-        // All or nothing: a library that lacks one function is used for none.
-        if (!f.failure.empty()) {
-            Functions none;
-            none.failure = std::move(f.failure);
-            return none;
-        }
-        return f;
-    }();
-    return loaded;
+    static LazyLibrary<Functions> library;
+    return library.functions(resolveArchive);
 }
 
 // What a forwarder answers when the library is missing: what libarchive answers for a reader it
 // could not make (no archive, no entry data, ARCHIVE_FATAL).
-template <class R> R unavailable() {
-    if constexpr (std::is_pointer_v<R>)
-        return nullptr;
-    else if constexpr (!std::is_void_v<R>)
-        return static_cast<R>(ARCHIVE_FATAL);
-}
+struct ArchiveAnswers {
+    template <class R> static R unavailable() { return static_cast<R>(ARCHIVE_FATAL); }
+};
 
 template <class R, class... Parameters, class... Arguments>
 R forward(R (*function)(Parameters...), Arguments... arguments) {
-    if (!function)
-        return unavailable<R>();
-    return function(arguments...);
+    return forwardTo<ArchiveAnswers>(function, arguments...);
 }
 
 } // namespace

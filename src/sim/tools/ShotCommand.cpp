@@ -1,5 +1,6 @@
 #include "sim/tools/ShotCommand.h"
 
+#include "platform/graphics/DrawingLibraries.h"
 #include "sim/CommandLine.h"
 #include "sim/script/ScriptRunner.h"
 #include "sim/settings/DataFolder.h"
@@ -100,6 +101,12 @@ int RunShotCommand(int argc, char** argv, std::ostream& out, std::ostream& err) 
             err << "orbitchat-sim shot: " << failure->message << "\n";
             return 1;
         }
+    }
+    // The page is laid out and drawn from the moment it opens: without the drawing libraries there
+    // is no picture to take.
+    if (auto loaded = DrawingLibraries::load(); !loaded) {
+        err << "orbitchat-sim shot: " << loaded.reason() << "\n";
+        return 1;
     }
     Simulator simulator(options);
     // A page that could not be read would be shot as a blank page under its title: that is no
