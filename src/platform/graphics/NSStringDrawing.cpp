@@ -41,8 +41,31 @@ void showLinesInClip(cairo_t* cr, PangoLayout* layout, CGPoint origin) {
     cairo_new_path(cr);
 }
 
+// The same for glyph lines, of which only the lines shown are drawn. Their ink is not measured:
+// a line whose logical box, widened by its height on every side, misses the clip draws nothing.
+void showGlyphLinesInClip(cairo_t* cr, const TextEngine::Laid& laid, CGPoint origin) {
+    double left = 0, top = 0, right = 0, bottom = 0;
+    cairo_clip_extents(cr, &left, &top, &right, &bottom);
+    const auto& lines = laid.lines->lines();
+    for (std::size_t i = 0; i < lines.size() && i < static_cast<std::size_t>(laid.lineCount); ++i) {
+        const GlyphLines::Line& line = lines[i];
+        const double x = origin.x + static_cast<double>(alignedLineOffset(laid.alignment, laid.layoutWidth,
+                                                                          line.logical.width)) /
+                                        PANGO_SCALE;
+        const double y = origin.y + static_cast<double>(line.logical.y) / PANGO_SCALE;
+        const double width = static_cast<double>(line.logical.width) / PANGO_SCALE;
+        const double height = static_cast<double>(line.logical.height) / PANGO_SCALE;
+        if (y - height > bottom || y + 2 * height < top || x - height > right || x + width + height < left)
+            continue;
+        cairo_new_path(cr);
+        GlyphLines::show(cr, line, x, origin.y + static_cast<double>(line.baseline) / PANGO_SCALE);
+    }
+    cairo_new_path(cr);
+}
+
 void show(const CGContextRef& c, const TextEngine::Laid& laid, CGPoint origin, const NSStringAttributes& a) {
-    if (!c || !laid.layout || !c->canPaint() || !std::isfinite(origin.x) || !std::isfinite(origin.y))
+    if (!c || !(laid.layout || laid.lines) || !c->canPaint() || !std::isfinite(origin.x) ||
+        !std::isfinite(origin.y))
         return;
     cairo_t* cr = c->cairo();
     cairo_save(cr);
@@ -53,7 +76,10 @@ void show(const CGContextRef& c, const TextEngine::Laid& laid, CGPoint origin, c
         cairo_clip(cr);
     }
     c->setSourceColor(a.foregroundColor);
-    showLinesInClip(cr, laid.layout, origin);
+    if (laid.lines)
+        showGlyphLinesInClip(cr, laid, origin);
+    else
+        showLinesInClip(cr, laid.layout, origin);
     cairo_restore(cr);
 }
 } // namespace
