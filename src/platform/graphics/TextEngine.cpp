@@ -304,7 +304,7 @@ TextEngine::Laid TextEngine::layoutShown(const std::string& text, const UIFont& 
     lastReusable_ = false;
     std::optional<Laid> reused = reusedAtWidth(anyWidthKey, font, p);
     Laid laid = reused ? *reused : lay(text, font, p);
-    Entry entry{key, anyWidthKey, laid, lastWidths_, charactersPerLine(p.width, font.pointSize())};
+    Entry entry{key, anyWidthKey, laid, lastBreaks_};
     lru_.push_front(std::move(entry));
     cache_.emplace(std::move(key), lru_.begin());
     if (laid.lines && (reused || lastReusable_))
@@ -331,10 +331,10 @@ std::optional<TextEngine::Laid> TextEngine::reusedAtWidth(const std::string& any
     if (p.width < 0 || it == byAnyWidth_.end())
         return std::nullopt;
     const Entry& made = *it->second;
-    if (!made.laid.lines || !made.widths.holdAt(pangoUnits(p.width)) ||
-        made.longestWord != charactersPerLine(p.width, font.pointSize()))
+    if (!made.laid.lines ||
+        !made.breaks.holdAt(pangoUnits(p.width), charactersPerLine(p.width, font.pointSize())))
         return std::nullopt;
-    lastWidths_ = made.widths;
+    lastBreaks_ = made.breaks;
     Laid laid = made.laid;
     laid.layoutWidth = pangoUnits(p.width);
     return laid;
@@ -390,8 +390,11 @@ std::optional<TextEngine::Wrapped> TextEngine::wrapOverlongWords(const std::stri
         std::size_t last = end;
         while (last > start && attrs[last - 1].is_white)
             --last;
-        if (letters <= longest)
+        if (letters <= longest) {
+            wrapped.breaks.longestWholeWord = std::max(wrapped.breaks.longestWholeWord, letters);
             continue;
+        }
+        wrapped.breaks.shortestBrokenWord = std::min(wrapped.breaks.shortestBrokenWord, letters);
         std::string word = text.substr(offsets[start], offsets[last] - offsets[start]);
         const std::vector<int>& widths = advances(word, font);
         if (widths.size() != last - start)
@@ -401,7 +404,7 @@ std::optional<TextEngine::Wrapped> TextEngine::wrapOverlongWords(const std::stri
             characterList[i] = {widths[i], static_cast<bool>(attrs[start + i].is_char_break),
                                 breakInsertsHyphen(attrs[start + i])};
         std::size_t lineStart = offsets[start];
-        for (std::size_t at : lineStartsInWord(characterList, width, hyphen)) {
+        for (std::size_t at : lineStartsInWord(characterList, width, hyphen, &wrapped.breaks.widths)) {
             const std::size_t cut = offsets[start + at];
             const std::size_t lineStartInWrapped = wrapped.text.size() + (lineStart - copied);
             wrapped.text.append(text, copied, cut - copied);
@@ -439,10 +442,10 @@ TextEngine::Laid TextEngine::layWrapped(const std::string& text, const Wrapped& 
     }
     // The lines the engine broke are laid out from their glyphs when no line needs Pango's own
     // wrapping; the widths the breaks were decided at let the same lines serve other widths.
-    BreakWidths widths = wrapped.widths;
+    Breaks breaks = wrapped.breaks;
     if (auto lines =
-            GlyphLines::lay(context_, description(font), wrapped.text, pangoUnits(p.width), widths)) {
-        lastWidths_ = widths;
+            GlyphLines::lay(context_, description(font), wrapped.text, pangoUnits(p.width), breaks.widths)) {
+        lastBreaks_ = breaks;
         lastReusable_ = true;
         return measuredLines(std::move(lines), 0, pangoUnits(p.width), glyphLineAlignment(p.alignment));
     }

@@ -10,6 +10,7 @@
 #include "platform/graphics/GlyphLines.h"
 #include "platform/graphics/UIFont.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -85,6 +86,19 @@ private:
     // A layout of its own for a miss in the cache.
     Laid lay(const std::string& text, const UIFont& font, const TextLayoutParams& params);
 
+    // What decided where a text broke into lines: the widths compared with the line's, and the
+    // lengths of the words broken and kept whole. At another width that decides the same, the
+    // text breaks at the same places.
+    struct Breaks {
+        BreakWidths widths;
+        std::size_t longestWholeWord = 0;
+        std::size_t shortestBrokenWord = SIZE_MAX;
+        bool holdAt(int width, std::size_t charactersPerLine) const {
+            return widths.holdAt(width) && longestWholeWord <= charactersPerLine &&
+                   charactersPerLine < shortestBrokenWord;
+        }
+    };
+
     // Text whose words too long for a line are broken into lines by the engine itself (a hyphen
     // where Pango would show one, then a paragraph break), so that Pango shapes each line once
     // instead of the rest of the word at every line. `inserted` holds, for each break, the offset
@@ -93,7 +107,7 @@ private:
         std::string text;
         std::vector<std::pair<std::size_t, std::size_t>> inserted;
         std::vector<std::pair<std::size_t, std::size_t>> lines; // [start, end) of each broken line
-        BreakWidths widths; // what breaking the words compared with the width
+        Breaks breaks;
     };
     std::optional<Wrapped> wrapOverlongWords(const std::string& text, const UIFont& font,
                                              const TextLayoutParams& params);
@@ -117,9 +131,7 @@ private:
         std::string key;
         std::string anyWidthKey; // the key without the width
         Laid laid;
-        // For glyph lines: the widths their breaks hold at, and the longest word left unbroken.
-        BreakWidths widths;
-        std::size_t longestWord = 0;
+        Breaks breaks; // for glyph lines: where their breaks hold
     };
     PangoContext* context_;
     std::unordered_map<std::string, PangoFontDescription*> descriptions_;
@@ -133,6 +145,6 @@ private:
     // The last layout of glyph lines made for a text, font and parameters but the width.
     std::unordered_map<std::string, std::list<Entry>::iterator> byAnyWidth_;
     // What the last call of lay() learnt about the layout it made, for its cache entry.
-    BreakWidths lastWidths_;
+    Breaks lastBreaks_;
     bool lastReusable_ = false;
 };

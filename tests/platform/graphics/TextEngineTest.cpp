@@ -352,3 +352,45 @@ TEST(TextEngineTest, AMixedScriptWordIsMeasuredAndDrawnWithItsFallbackFonts) {
 }
 
 } // namespace
+
+namespace {
+
+// A label settling on its width lays its text out at the width it is offered and then at the
+// width of its widest line: the lines made for the first serve the second, and a width at which
+// the text breaks otherwise gets lines of its own, the same as a fresh engine makes.
+TEST(TextEngineTest, LinesServeANarrowerWidthOnlyWhereTheyBreakTheSame) {
+    TextEngine& engine = TextEngine::forThisThread();
+    // Wide letters leave room at the end of each line.
+    const std::string text = std::string(3000, 'm');
+    const UIFont font = UIFont::systemFontOfSize(12);
+    TextLayoutParams params;
+    params.width = 300;
+    params.alignment = 1; // centred, as the progress HUD's details
+    params.lineBreakMode = 4;
+    const TextEngine::Laid offered = engine.layout(text, font, params);
+    ASSERT_TRUE(offered.lines) << "the engine did not lay the lines out itself";
+    ASSERT_LT(offered.size.width, 299);
+
+    params.width = std::ceil(offered.size.width);
+    const TextEngine::Laid settled = engine.layout(text, font, params);
+    EXPECT_EQ(settled.lines, offered.lines);
+    EXPECT_EQ(settled.size, offered.size);
+    // Centred in the narrower width, each line moves by half the difference.
+    const std::vector<TextEngine::LineFacts> before = offered.lineFacts(), after = settled.lineFacts();
+    ASSERT_EQ(before.size(), after.size());
+    EXPECT_NEAR(after[0].logical.x, before[0].logical.x - (300 - params.width) * PANGO_SCALE / 2, 1);
+
+    for (CGFloat width : {params.width, std::floor(offered.size.width) - 1, 200.0}) {
+        SCOPED_TRACE(width);
+        params.width = width;
+        const TextEngine::Laid here = engine.layout(text, font, params);
+        std::vector<Line> fresh;
+        std::thread([&] { fresh = lines(TextEngine::forThisThread().layout(text, font, params)); }).join();
+        EXPECT_EQ(lines(here), fresh);
+        if (width < offered.size.width) {
+            EXPECT_NE(here.lines, offered.lines);
+        }
+    }
+}
+
+} // namespace
