@@ -46,19 +46,34 @@ void showLinesInClip(cairo_t* cr, PangoLayout* layout, CGPoint origin) {
 void showGlyphLinesInClip(cairo_t* cr, const TextEngine::Laid& laid, CGPoint origin) {
     double left = 0, top = 0, right = 0, bottom = 0;
     cairo_clip_extents(cr, &left, &top, &right, &bottom);
+    auto meetsClip = [&](const PangoRectangle& logical) {
+        const double x = origin.x + static_cast<double>(logical.x) / PANGO_SCALE;
+        const double y = origin.y + static_cast<double>(logical.y) / PANGO_SCALE;
+        const double width = static_cast<double>(logical.width) / PANGO_SCALE;
+        const double height = static_cast<double>(logical.height) / PANGO_SCALE;
+        return !(y - height > bottom || y + 2 * height < top || x - height > right ||
+                 x + width + height < left);
+    };
     const auto& lines = laid.lines->lines();
-    for (std::size_t i = 0; i < lines.size() && i < static_cast<std::size_t>(laid.lineCount); ++i) {
-        const GlyphLines::Line& line = lines[i];
-        const double x = origin.x + static_cast<double>(alignedLineOffset(laid.alignment, laid.layoutWidth,
-                                                                          line.logical.width)) /
-                                        PANGO_SCALE;
-        const double y = origin.y + static_cast<double>(line.logical.y) / PANGO_SCALE;
-        const double width = static_cast<double>(line.logical.width) / PANGO_SCALE;
-        const double height = static_cast<double>(line.logical.height) / PANGO_SCALE;
-        if (y - height > bottom || y + 2 * height < top || x - height > right || x + width + height < left)
+    const std::size_t glyphLines =
+        std::min(lines.size(), static_cast<std::size_t>(laid.lineCount - (laid.ellipsized ? 1 : 0)));
+    for (std::size_t i = 0; i < glyphLines; ++i) {
+        PangoRectangle logical = lines[i].logical;
+        logical.x = alignedLineOffset(laid.alignment, laid.layoutWidth, logical.width);
+        if (!meetsClip(logical))
             continue;
         cairo_new_path(cr);
-        GlyphLines::show(cr, line, x, origin.y + static_cast<double>(line.baseline) / PANGO_SCALE);
+        GlyphLines::show(cr, lines[i], origin.x + static_cast<double>(logical.x) / PANGO_SCALE,
+                         origin.y + static_cast<double>(lines[i].baseline) / PANGO_SCALE);
+    }
+    if (laid.ellipsized) {
+        const TextEngine::LineFacts last = laid.lineFacts().back();
+        if (meetsClip(last.logical)) {
+            cairo_new_path(cr);
+            cairo_move_to(cr, origin.x + static_cast<double>(last.logical.x) / PANGO_SCALE,
+                          origin.y + static_cast<double>(last.baseline) / PANGO_SCALE);
+            pango_cairo_show_layout_line(cr, pango_layout_get_line_readonly(laid.ellipsized->layout, 0));
+        }
     }
     cairo_new_path(cr);
 }

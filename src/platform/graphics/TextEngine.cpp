@@ -110,7 +110,14 @@ PangoAlignment glyphLineAlignment(std::int64_t alignment) {
 }
 } // namespace
 
+TextEngine::EllipsizedLine::~EllipsizedLine() {
+    if (layout)
+        g_object_unref(layout);
+}
+
 std::string_view TextEngine::Laid::text() const {
+    if (ellipsized)
+        return ellipsized->text;
     if (lines)
         return lines->text();
     return layout ? pango_layout_get_text(layout) : "";
@@ -123,6 +130,19 @@ std::vector<TextEngine::LineFacts> TextEngine::Laid::lineFacts() const {
             LineFacts& f =
                 facts.emplace_back(LineFacts{line.start, line.length, line.logical, line.baseline});
             f.logical.x += alignedLineOffset(alignment, layoutWidth, line.logical.width);
+        }
+        if (ellipsized) {
+            // The cut layout ends with the ellipsized line, in place of the lines from there on.
+            facts.resize(static_cast<std::size_t>(lineCount));
+            LineFacts& last = facts.back();
+            const int top = last.logical.y;
+            PangoLayoutIter* iter = pango_layout_get_iter(ellipsized->layout);
+            pango_layout_iter_get_line_extents(iter, nullptr, &last.logical);
+            last.baseline = top + pango_layout_iter_get_baseline(iter);
+            last.logical.y += top;
+            last.start = ellipsized->start;
+            last.length = pango_layout_iter_get_line_readonly(iter)->length;
+            pango_layout_iter_free(iter);
         }
         return facts;
     }
@@ -474,6 +494,26 @@ TextEngine::Laid TextEngine::layCut(const std::string& text, const Wrapped& wrap
     std::string cut = wrapped.text.substr(0, cutAt);
     cut.append(text, original, static_cast<std::size_t>(paragraphEnd));
 
+    if (unlimited.lines) {
+        // The lines before stay as laid out; the last one alone is Pango's, one line ellipsized.
+        auto last = std::make_shared<EllipsizedLine>();
+        last->layout = build(text.substr(original, static_cast<std::size_t>(paragraphEnd)), font, p);
+        pango_layout_set_height(last->layout, -1);
+        if (pango_layout_get_line_count(last->layout) != 1)
+            return {};
+        last->text = std::move(cut);
+        last->start = static_cast<int>(cutAt);
+        Laid laid = measuredLines(unlimited.lines, p.maxLines, unlimited.layoutWidth, unlimited.alignment);
+        laid.ellipsized = std::move(last);
+        int widest = 0;
+        const std::vector<LineFacts> facts = laid.lineFacts();
+        for (const LineFacts& f : facts)
+            widest = std::max(widest, f.logical.width);
+        laid.visibleHeight =
+            static_cast<CGFloat>(facts.back().logical.y + facts.back().logical.height) / PANGO_SCALE;
+        laid.size = CGSizeMake(static_cast<CGFloat>(widest) / PANGO_SCALE, laid.visibleHeight);
+        return laid;
+    }
     const PangoRectangle& line = lastShown.logical;
     PangoLayout* l = build(cut, font, p);
     pango_layout_set_height(l, static_cast<int>(std::min<int64_t>(p.maxLines, 100000)) * line.height +

@@ -53,14 +53,28 @@ public:
         int baseline = 0;
     };
 
+    // The last shown line of glyph lines that a limit cuts in an ellipsizing mode: the rest of its
+    // paragraph on one line, ellipsized by Pango in a layout of its own, which starts at `start`
+    // of `text`, the text of the lines shown.
+    struct EllipsizedLine {
+        std::string text;
+        int start = 0;
+        PangoLayout* layout = nullptr; // owned
+        EllipsizedLine() = default;
+        ~EllipsizedLine();
+        EllipsizedLine(const EllipsizedLine&) = delete;
+        EllipsizedLine& operator=(const EllipsizedLine&) = delete;
+    };
+
     // A laid-out string and the box of its first `maxLines` lines (all when 0), in points with
     // the layout's top left at the origin. The lines are either Pango's layout or, for text the
     // engine breaks into lines itself, glyph runs of its own (GlyphLines.h).
     struct Laid {
         PangoLayout* layout = nullptr; // owned by the cache; valid until the next layout call
         std::shared_ptr<const GlyphLines> lines;
-        int layoutWidth = 0;                         // of the glyph lines, in Pango units
-        PangoAlignment alignment = PANGO_ALIGN_LEFT; // of the glyph lines
+        std::shared_ptr<const EllipsizedLine> ellipsized; // the last shown of the glyph lines, when cut
+        int layoutWidth = 0;                              // of the glyph lines, in Pango units
+        PangoAlignment alignment = PANGO_ALIGN_LEFT;      // of the glyph lines
         CGSize size;
         CGFloat visibleHeight = 0; // the height to clip to when lines are cut off
         int lineCount = 0;         // lines shown

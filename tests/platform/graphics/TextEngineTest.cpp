@@ -58,7 +58,7 @@ std::vector<int> lineStarts(const TextEngine::Laid& laid) {
 
 // Whether two results are the same lines, not merely equal ones.
 bool sameLines(const TextEngine::Laid& a, const TextEngine::Laid& b) {
-    return a.layout == b.layout && a.lines == b.lines;
+    return a.layout == b.layout && a.lines == b.lines && a.ellipsized == b.ellipsized;
 }
 
 TEST(TextEngineTest, ALimitTheTextDoesNotReachKeepsTheLayoutAndItsBreaks) {
