@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 constexpr std::size_t kCacheCapacity = 512;
@@ -15,6 +16,7 @@ constexpr std::size_t kAdvancesKept = 8;
 // The values of NSTextAlignment and NSLineBreakMode that the wrapping of long words looks at.
 constexpr std::int64_t kJustified = 3;
 constexpr std::int64_t kCharWrapping = 1;
+constexpr std::int64_t kTruncatingTail = 4;
 // The hyphen Pango shows where it breaks a word (U+2010 HYPHEN).
 constexpr const char* kHyphen = "\u2010";
 
@@ -102,6 +104,14 @@ TextEngine::Laid measuredLines(std::shared_ptr<const GlyphLines> lines, std::int
     laid.layoutWidth = width;
     laid.alignment = alignment;
     return laid;
+}
+
+// The bytes of the first `count` characters of valid UTF-8 `text`, or all of it.
+std::size_t bytesOfFirstCharacters(const std::string& text, std::size_t count) {
+    for (std::size_t at = 0, seen = 0; at < text.size(); ++at)
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && seen++ == count)
+            return at;
+    return text.size();
 }
 
 PangoAlignment glyphLineAlignment(std::int64_t alignment) {
@@ -491,17 +501,32 @@ TextEngine::Laid TextEngine::layCut(const std::string& text, const Wrapped& wrap
     int paragraphEnd = 0, nextParagraph = 0;
     pango_find_paragraph_boundary(text.data() + original, static_cast<int>(text.size() - original),
                                   &paragraphEnd, &nextParagraph);
-    std::string cut = wrapped.text.substr(0, cutAt);
-    cut.append(text, original, static_cast<std::size_t>(paragraphEnd));
 
     if (unlimited.lines) {
         // The lines before stay as laid out; the last one alone is Pango's, one line ellipsized.
+        // Truncated at its tail, the line shows what fits of its start: no more characters than
+        // a line can hold need shaping, as long as the line is still ellipsized without the rest.
+        std::string rest = text.substr(original, static_cast<std::size_t>(paragraphEnd));
         auto last = std::make_shared<EllipsizedLine>();
-        last->layout = build(text.substr(original, static_cast<std::size_t>(paragraphEnd)), font, p);
-        pango_layout_set_height(last->layout, -1);
+        if (p.lineBreakMode == kTruncatingTail) {
+            const std::size_t held =
+                bytesOfFirstCharacters(rest, charactersPerLine(p.width, font.pointSize()) + 1);
+            if (held < rest.size()) {
+                last->layout = build(rest.substr(0, held), font, p);
+                pango_layout_set_height(last->layout, -1);
+                if (pango_layout_is_ellipsized(last->layout))
+                    rest.resize(held);
+                else
+                    g_object_unref(std::exchange(last->layout, nullptr));
+            }
+        }
+        if (!last->layout) {
+            last->layout = build(rest, font, p);
+            pango_layout_set_height(last->layout, -1);
+        }
         if (pango_layout_get_line_count(last->layout) != 1)
             return {};
-        last->text = std::move(cut);
+        last->text = wrapped.text.substr(0, cutAt) + rest;
         last->start = static_cast<int>(cutAt);
         Laid laid = measuredLines(unlimited.lines, p.maxLines, unlimited.layoutWidth, unlimited.alignment);
         laid.ellipsized = std::move(last);
@@ -514,6 +539,8 @@ TextEngine::Laid TextEngine::layCut(const std::string& text, const Wrapped& wrap
         laid.size = CGSizeMake(static_cast<CGFloat>(widest) / PANGO_SCALE, laid.visibleHeight);
         return laid;
     }
+    std::string cut = wrapped.text.substr(0, cutAt);
+    cut.append(text, original, static_cast<std::size_t>(paragraphEnd));
     const PangoRectangle& line = lastShown.logical;
     PangoLayout* l = build(cut, font, p);
     pango_layout_set_height(l, static_cast<int>(std::min<int64_t>(p.maxLines, 100000)) * line.height +
