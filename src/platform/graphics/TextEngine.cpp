@@ -337,7 +337,8 @@ TextEngine::Laid TextEngine::layoutShown(const std::string& text, const UIFont& 
     Entry entry{key, anyWidthKey, laid, lastBreaks_};
     lru_.push_front(std::move(entry));
     cache_.emplace(std::move(key), lru_.begin());
-    if (laid.lines && (reused || lastReusable_))
+    // An ellipsized line is Pango's, made for its width: a cut serves no other width.
+    if (laid.lines && !laid.ellipsized && (reused || lastReusable_))
         byAnyWidth_[std::move(anyWidthKey)] = lru_.begin();
     while (lru_.size() > kCacheCapacity) {
         Entry& oldest = lru_.back();
@@ -361,7 +362,7 @@ std::optional<TextEngine::Laid> TextEngine::reusedAtWidth(const std::string& any
     if (p.width < 0 || it == byAnyWidth_.end())
         return std::nullopt;
     const Entry& made = *it->second;
-    if (!made.laid.lines ||
+    if (!made.laid.lines || made.laid.ellipsized ||
         !made.breaks.holdAt(pangoUnits(p.width), charactersPerLine(p.width, font.pointSize())))
         return std::nullopt;
     lastBreaks_ = made.breaks;

@@ -4,7 +4,9 @@
 // options (no hinting of metrics, grey antialiasing, unrounded glyph positions, so text measures
 // the same at every scale) and a cache of laid-out strings, so a label redrawn every frame is
 // shaped once. Only what the layout can show of a string is laid out (see TextForLayout.h), so
-// the cost of a layout is bounded whatever the text. Pango objects are not shared between
+// the cost of a layout is bounded whatever the text. Text whose overlong words the engine breaks
+// into lines itself is laid out from glyph runs of its own (GlyphLines.h) when every line it
+// broke stays one line; everything else is Pango's layout. Pango objects are not shared between
 // threads; each thread gets its own engine.
 
 #include "platform/graphics/GlyphLines.h"

@@ -28,11 +28,13 @@ std::string letteredWord(std::size_t letters) {
 
 // A paragraph of Latin, ideographs, emoji and letters the system face lacks (mathematical bold
 // capitals come from a fallback face), short enough for a line.
-const std::string kMixedScripts = "Tail \u4E2D\u6587 \U0001F600 \U0001D400\u03B1\u0436 end";
+std::string mixedScripts() {
+    return "Tail \u4E2D\u6587 \U0001F600 \U0001D400\u03B1\u0436 end";
+}
 
 std::vector<std::string> sampleTexts() {
     return {letteredWord(1500), "Short words\n" + letteredWord(1500) + "\nA tail of words\n",
-            "\n\n" + letteredWord(1200) + "\n" + kMixedScripts + "\n"};
+            "\n\n" + letteredWord(1200) + "\n" + mixedScripts() + "\n"};
 }
 
 TextLayoutParams wrappedAt(CGFloat width, std::int64_t alignment = 4) {
@@ -180,7 +182,7 @@ TEST(GlyphLinesTest, AnOverlongWordDrawsThePixelsOfAPangoLayout) {
 }
 
 TEST(GlyphLinesTest, MixedScriptsDrawWithTheirFallbackFontsAsAPangoLayoutDoes) {
-    expectInkOfPango(letteredWord(600) + "\n" + kMixedScripts + "\n" + kMixedScripts,
+    expectInkOfPango(letteredWord(600) + "\n" + mixedScripts() + "\n" + mixedScripts(),
                      UIFont::systemFontOfSize(13), wrappedAt(180), 600);
 }
 

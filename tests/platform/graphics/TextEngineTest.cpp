@@ -391,6 +391,20 @@ TEST(TextEngineTest, LinesServeANarrowerWidthOnlyWhereTheyBreakTheSame) {
             EXPECT_NE(here.lines, offered.lines);
         }
     }
+
+    // A cut ends in a line Pango ellipsized for its width, which serves no other width.
+    // (Another text, so that the cut is the first layout made of it.)
+    const std::string other = text + "m";
+    params.maxLines = 5;
+    params.width = 300;
+    const TextEngine::Laid cut = engine.layout(other, font, params);
+    ASSERT_TRUE(cut.ellipsized);
+    params.width = std::ceil(offered.size.width);
+    const TextEngine::Laid narrower = engine.layout(other, font, params);
+    EXPECT_NE(narrower.ellipsized, cut.ellipsized);
+    std::vector<Line> fresh;
+    std::thread([&] { fresh = lines(TextEngine::forThisThread().layout(other, font, params)); }).join();
+    EXPECT_EQ(lines(narrower), fresh);
 }
 
 } // namespace
