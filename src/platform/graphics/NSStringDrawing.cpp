@@ -41,8 +41,46 @@ void showLinesInClip(cairo_t* cr, PangoLayout* layout, CGPoint origin) {
     cairo_new_path(cr);
 }
 
+// The same for glyph lines, of which only the lines shown are drawn. Their ink is not measured:
+// a line whose logical box, widened by its height on every side, misses the clip draws nothing.
+void showGlyphLinesInClip(cairo_t* cr, const TextEngine::Laid& laid, CGPoint origin) {
+    double left = 0, top = 0, right = 0, bottom = 0;
+    cairo_clip_extents(cr, &left, &top, &right, &bottom);
+    auto meetsClip = [&](const PangoRectangle& logical) {
+        const double x = origin.x + static_cast<double>(logical.x) / PANGO_SCALE;
+        const double y = origin.y + static_cast<double>(logical.y) / PANGO_SCALE;
+        const double width = static_cast<double>(logical.width) / PANGO_SCALE;
+        const double height = static_cast<double>(logical.height) / PANGO_SCALE;
+        return !(y - height > bottom || y + 2 * height < top || x - height > right ||
+                 x + width + height < left);
+    };
+    const auto& lines = laid.lines->lines();
+    const std::size_t glyphLines =
+        std::min(lines.size(), static_cast<std::size_t>(laid.lineCount - (laid.ellipsized ? 1 : 0)));
+    for (std::size_t i = 0; i < glyphLines; ++i) {
+        PangoRectangle logical = lines[i].logical;
+        logical.x = alignedLineOffset(laid.alignment, laid.layoutWidth, logical.width);
+        if (!meetsClip(logical))
+            continue;
+        cairo_new_path(cr);
+        GlyphLines::show(cr, lines[i], origin.x + static_cast<double>(logical.x) / PANGO_SCALE,
+                         origin.y + static_cast<double>(lines[i].baseline) / PANGO_SCALE);
+    }
+    if (laid.ellipsized) {
+        const TextEngine::LineFacts last = laid.lineFacts().back();
+        if (meetsClip(last.logical)) {
+            cairo_new_path(cr);
+            cairo_move_to(cr, origin.x + static_cast<double>(last.logical.x) / PANGO_SCALE,
+                          origin.y + static_cast<double>(last.baseline) / PANGO_SCALE);
+            pango_cairo_show_layout_line(cr, pango_layout_get_line_readonly(laid.ellipsized->layout, 0));
+        }
+    }
+    cairo_new_path(cr);
+}
+
 void show(const CGContextRef& c, const TextEngine::Laid& laid, CGPoint origin, const NSStringAttributes& a) {
-    if (!c || !laid.layout || !c->canPaint() || !std::isfinite(origin.x) || !std::isfinite(origin.y))
+    if (!c || !(laid.layout || laid.lines) || !c->canPaint() || !std::isfinite(origin.x) ||
+        !std::isfinite(origin.y))
         return;
     cairo_t* cr = c->cairo();
     cairo_save(cr);
@@ -53,7 +91,10 @@ void show(const CGContextRef& c, const TextEngine::Laid& laid, CGPoint origin, c
         cairo_clip(cr);
     }
     c->setSourceColor(a.foregroundColor);
-    showLinesInClip(cr, laid.layout, origin);
+    if (laid.lines)
+        showGlyphLinesInClip(cr, laid, origin);
+    else
+        showLinesInClip(cr, laid.layout, origin);
     cairo_restore(cr);
 }
 } // namespace

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 constexpr std::size_t kCacheCapacity = 512;
@@ -16,6 +17,7 @@ constexpr std::size_t kAdvancesKept = 8;
 // The values of NSTextAlignment and NSLineBreakMode that the wrapping of long words looks at.
 constexpr std::int64_t kJustified = 3;
 constexpr std::int64_t kCharWrapping = 1;
+constexpr std::int64_t kTruncatingTail = 4;
 // The hyphen Pango shows where it breaks a word (U+2010 HYPHEN).
 constexpr const char* kHyphen = "\u2010";
 
@@ -84,7 +86,91 @@ TextEngine::Laid measured(PangoLayout* l, std::int64_t maxLines, bool empty) {
         empty ? CGSizeZero : CGSizeMake(static_cast<CGFloat>(widest) / PANGO_SCALE, laid.visibleHeight);
     return laid;
 }
+
+// The box of the first `maxLines` glyph lines (all when 0), aligned in a layout of `width`.
+TextEngine::Laid measuredLines(std::shared_ptr<const GlyphLines> lines, std::int64_t maxLines, int width,
+                               PangoAlignment alignment) {
+    TextEngine::Laid laid;
+    const auto& all = lines->lines();
+    laid.totalLines = static_cast<int>(all.size());
+    laid.lineCount =
+        maxLines > 0 ? static_cast<int>(std::min<std::int64_t>(maxLines, laid.totalLines)) : laid.totalLines;
+    int widest = 0;
+    for (int i = 0; i < laid.lineCount; ++i)
+        widest = std::max(widest, all[static_cast<std::size_t>(i)].logical.width);
+    const PangoRectangle& last = all[static_cast<std::size_t>(laid.lineCount - 1)].logical;
+    laid.visibleHeight = static_cast<CGFloat>(last.y + last.height) / PANGO_SCALE;
+    laid.size = CGSizeMake(static_cast<CGFloat>(widest) / PANGO_SCALE, laid.visibleHeight);
+    laid.lines = std::move(lines);
+    laid.layoutWidth = width;
+    laid.alignment = alignment;
+    return laid;
+}
+
+// The bytes of the first `count` characters of valid UTF-8 `text`, or all of it.
+std::size_t bytesOfFirstCharacters(const std::string& text, std::size_t count) {
+    for (std::size_t at = 0, seen = 0; at < text.size(); ++at)
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && seen++ == count)
+            return at;
+    return text.size();
+}
+
+PangoAlignment glyphLineAlignment(std::int64_t alignment) {
+    // Glyph lines are left to right, so natural alignment is left.
+    return alignment == 1 ? PANGO_ALIGN_CENTER : alignment == 2 ? PANGO_ALIGN_RIGHT : PANGO_ALIGN_LEFT;
+}
 } // namespace
+
+TextEngine::EllipsizedLine::~EllipsizedLine() {
+    if (layout)
+        g_object_unref(layout);
+}
+
+std::string_view TextEngine::Laid::text() const {
+    if (ellipsized)
+        return ellipsized->text;
+    if (lines)
+        return lines->text();
+    return layout ? pango_layout_get_text(layout) : "";
+}
+
+std::vector<TextEngine::LineFacts> TextEngine::Laid::lineFacts() const {
+    std::vector<LineFacts> facts;
+    if (lines) {
+        for (const GlyphLines::Line& line : lines->lines()) {
+            LineFacts& f =
+                facts.emplace_back(LineFacts{line.start, line.length, line.logical, line.baseline});
+            f.logical.x += alignedLineOffset(alignment, layoutWidth, line.logical.width);
+        }
+        if (ellipsized) {
+            // The cut layout ends with the ellipsized line, in place of the lines from there on.
+            facts.resize(static_cast<std::size_t>(lineCount));
+            LineFacts& last = facts.back();
+            const int top = last.logical.y;
+            PangoLayoutIter* iter = pango_layout_get_iter(ellipsized->layout);
+            pango_layout_iter_get_line_extents(iter, nullptr, &last.logical);
+            last.baseline = top + pango_layout_iter_get_baseline(iter);
+            last.logical.y += top;
+            last.start = ellipsized->start;
+            last.length = pango_layout_iter_get_line_readonly(iter)->length;
+            pango_layout_iter_free(iter);
+        }
+        return facts;
+    }
+    if (!layout)
+        return facts;
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    do {
+        const PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iter);
+        LineFacts& f = facts.emplace_back();
+        f.start = line->start_index;
+        f.length = line->length;
+        pango_layout_iter_get_line_extents(iter, nullptr, &f.logical);
+        f.baseline = pango_layout_iter_get_baseline(iter);
+    } while (pango_layout_iter_next_line(iter));
+    pango_layout_iter_free(iter);
+    return facts;
+}
 
 // Each broken line must come out as one line, left to right. Should Pango measure one wider than
 // the sum of its advances and break it again, or should a paragraph of its own take another
@@ -129,7 +215,8 @@ TextEngine::TextEngine() {
 
 TextEngine::~TextEngine() {
     for (auto& e : lru_)
-        g_object_unref(e.laid.layout);
+        if (e.laid.layout)
+            g_object_unref(e.laid.layout);
     for (auto& [key, d] : descriptions_)
         pango_font_description_free(d);
     g_object_unref(context_);
@@ -238,21 +325,57 @@ TextEngine::Laid TextEngine::layoutShown(const std::string& text, const UIFont& 
         }
     }
 
-    Laid laid = lay(text, font, p);
-    lru_.push_front({key, laid});
+    // Glyph lines made for this text at another width serve when they break there the same way.
+    std::string anyWidthKey = text;
+    anyWidthKey += '\x1e';
+    anyWidthKey += fontKey(font);
+    appendRaw(anyWidthKey, p.alignment);
+    appendRaw(anyWidthKey, p.lineBreakMode);
+    appendRaw(anyWidthKey, p.maxLines);
+    lastReusable_ = false;
+    std::optional<Laid> reused = reusedAtWidth(anyWidthKey, font, p);
+    Laid laid = reused ? *reused : lay(text, font, p);
+    Entry entry{key, anyWidthKey, laid, lastBreaks_};
+    lru_.push_front(std::move(entry));
     cache_.emplace(std::move(key), lru_.begin());
+    // An ellipsized line is Pango's, made for its width: a cut serves no other width.
+    if (laid.lines && !laid.ellipsized && (reused || lastReusable_))
+        byAnyWidth_[std::move(anyWidthKey)] = lru_.begin();
     while (lru_.size() > kCacheCapacity) {
-        g_object_unref(lru_.back().laid.layout);
-        cache_.erase(lru_.back().key);
+        Entry& oldest = lru_.back();
+        if (oldest.laid.layout)
+            g_object_unref(oldest.laid.layout);
+        if (auto it = byAnyWidth_.find(oldest.anyWidthKey);
+            it != byAnyWidth_.end() && it->second == std::prev(lru_.end()))
+            byAnyWidth_.erase(it);
+        cache_.erase(oldest.key);
         lru_.pop_back();
     }
+    return laid;
+}
+
+std::optional<TextEngine::Laid> TextEngine::reusedAtWidth(const std::string& anyWidthKey, const UIFont& font,
+                                                          const TextLayoutParams& p) {
+    // A label settling on its width lays its text out at one width and then at the width of its
+    // widest line, a point narrower: when every break compared a width that falls the same way
+    // at the new width, and the same words count as longer than a line, the lines are the same.
+    auto it = byAnyWidth_.find(anyWidthKey);
+    if (p.width < 0 || it == byAnyWidth_.end())
+        return std::nullopt;
+    const Entry& made = *it->second;
+    if (!made.laid.lines || made.laid.ellipsized ||
+        !made.breaks.holdAt(pangoUnits(p.width), charactersPerLine(p.width, font.pointSize())))
+        return std::nullopt;
+    lastBreaks_ = made.breaks;
+    Laid laid = made.laid;
+    laid.layoutWidth = pangoUnits(p.width);
     return laid;
 }
 
 TextEngine::Laid TextEngine::lay(const std::string& text, const UIFont& font, const TextLayoutParams& p) {
     if (auto wrapped = wrapOverlongWords(text, font, p)) {
         Laid laid = layWrapped(text, *wrapped, font, p);
-        if (laid.layout)
+        if (laid.layout || laid.lines)
             return laid;
     }
     if (p.width < 0)
@@ -299,8 +422,11 @@ std::optional<TextEngine::Wrapped> TextEngine::wrapOverlongWords(const std::stri
         std::size_t last = end;
         while (last > start && attrs[last - 1].is_white)
             --last;
-        if (letters <= longest)
+        if (letters <= longest) {
+            wrapped.breaks.longestWholeWord = std::max(wrapped.breaks.longestWholeWord, letters);
             continue;
+        }
+        wrapped.breaks.shortestBrokenWord = std::min(wrapped.breaks.shortestBrokenWord, letters);
         std::string word = text.substr(offsets[start], offsets[last] - offsets[start]);
         const std::vector<int>& widths = advances(word, font);
         if (widths.size() != last - start)
@@ -310,7 +436,7 @@ std::optional<TextEngine::Wrapped> TextEngine::wrapOverlongWords(const std::stri
             characterList[i] = {widths[i], static_cast<bool>(attrs[start + i].is_char_break),
                                 breakInsertsHyphen(attrs[start + i])};
         std::size_t lineStart = offsets[start];
-        for (std::size_t at : lineStartsInWord(characterList, width, hyphen)) {
+        for (std::size_t at : lineStartsInWord(characterList, width, hyphen, &wrapped.breaks.widths)) {
             const std::size_t cut = offsets[start + at];
             const std::size_t lineStartInWrapped = wrapped.text.size() + (lineStart - copied);
             wrapped.text.append(text, copied, cut - copied);
@@ -337,12 +463,23 @@ TextEngine::Laid TextEngine::layWrapped(const std::string& text, const Wrapped& 
         all.maxLines = 0;
         const Laid unlimited = layoutShown(text, font, all);
         if (!ellipsizes(p.lineBreakMode) || unlimited.totalLines <= p.maxLines) {
+            if (unlimited.lines)
+                return measuredLines(unlimited.lines, p.maxLines, unlimited.layoutWidth, unlimited.alignment);
             g_object_ref(unlimited.layout); // each entry of the cache holds its own reference
             return measured(unlimited.layout, p.maxLines, text.empty());
         }
-        if (wrapped.text != pango_layout_get_text(unlimited.layout))
+        if (wrapped.text != unlimited.text())
             return {};
         return layCut(text, wrapped, unlimited, font, p);
+    }
+    // The lines the engine broke are laid out from their glyphs when no line needs Pango's own
+    // wrapping; the widths the breaks were decided at let the same lines serve other widths.
+    Breaks breaks = wrapped.breaks;
+    if (auto lines =
+            GlyphLines::lay(context_, description(font), wrapped.text, pangoUnits(p.width), breaks.widths)) {
+        lastBreaks_ = breaks;
+        lastReusable_ = true;
+        return measuredLines(std::move(lines), 0, pangoUnits(p.width), glyphLineAlignment(p.alignment));
     }
     PangoLayout* l = build(wrapped.text, font, p);
     if (!keepsBrokenLines(l, wrapped)) {
@@ -357,20 +494,56 @@ TextEngine::Laid TextEngine::layCut(const std::string& text, const Wrapped& wrap
     // The lines before the last shown one stay as broken; the last one holds the rest of its
     // paragraph, unbroken, for Pango to ellipsize. A height (rather than a count of lines per
     // paragraph, which the broken lines would each satisfy) makes that line the last.
-    PangoLayoutLine* lastShown =
-        pango_layout_get_line_readonly(unlimited.layout, static_cast<int>(p.maxLines - 1));
-    const auto cutAt = static_cast<std::size_t>(lastShown->start_index);
+    const std::vector<LineFacts> shown = unlimited.lineFacts();
+    const LineFacts& lastShown = shown[static_cast<std::size_t>(p.maxLines - 1)];
+    const auto cutAt = static_cast<std::size_t>(lastShown.start);
     auto after = std::upper_bound(wrapped.inserted.begin(), wrapped.inserted.end(), cutAt,
                                   [](std::size_t at, const auto& entry) { return at < entry.first; });
     const std::size_t original = cutAt - (after == wrapped.inserted.begin() ? 0 : std::prev(after)->second);
     int paragraphEnd = 0, nextParagraph = 0;
     pango_find_paragraph_boundary(text.data() + original, static_cast<int>(text.size() - original),
                                   &paragraphEnd, &nextParagraph);
+
+    if (unlimited.lines) {
+        // The lines before stay as laid out; the last one alone is Pango's, one line ellipsized.
+        // Truncated at its tail, the line shows what fits of its start: no more characters than
+        // a line can hold need shaping, as long as the line is still ellipsized without the rest.
+        std::string rest = text.substr(original, static_cast<std::size_t>(paragraphEnd));
+        auto last = std::make_shared<EllipsizedLine>();
+        if (p.lineBreakMode == kTruncatingTail) {
+            const std::size_t held =
+                bytesOfFirstCharacters(rest, charactersPerLine(p.width, font.pointSize()) + 1);
+            if (held < rest.size()) {
+                last->layout = build(rest.substr(0, held), font, p);
+                pango_layout_set_height(last->layout, -1);
+                if (pango_layout_is_ellipsized(last->layout))
+                    rest.resize(held);
+                else
+                    g_object_unref(std::exchange(last->layout, nullptr));
+            }
+        }
+        if (!last->layout) {
+            last->layout = build(rest, font, p);
+            pango_layout_set_height(last->layout, -1);
+        }
+        if (pango_layout_get_line_count(last->layout) != 1)
+            return {};
+        last->text = wrapped.text.substr(0, cutAt) + rest;
+        last->start = static_cast<int>(cutAt);
+        Laid laid = measuredLines(unlimited.lines, p.maxLines, unlimited.layoutWidth, unlimited.alignment);
+        laid.ellipsized = std::move(last);
+        int widest = 0;
+        const std::vector<LineFacts> facts = laid.lineFacts();
+        for (const LineFacts& f : facts)
+            widest = std::max(widest, f.logical.width);
+        laid.visibleHeight =
+            static_cast<CGFloat>(facts.back().logical.y + facts.back().logical.height) / PANGO_SCALE;
+        laid.size = CGSizeMake(static_cast<CGFloat>(widest) / PANGO_SCALE, laid.visibleHeight);
+        return laid;
+    }
     std::string cut = wrapped.text.substr(0, cutAt);
     cut.append(text, original, static_cast<std::size_t>(paragraphEnd));
-
-    PangoRectangle line;
-    pango_layout_line_get_extents(lastShown, nullptr, &line);
+    const PangoRectangle& line = lastShown.logical;
     PangoLayout* l = build(cut, font, p);
     pango_layout_set_height(l, static_cast<int>(std::min<int64_t>(p.maxLines, 100000)) * line.height +
                                    line.height / 2);

@@ -91,21 +91,23 @@ bool hasRunLongerThan(std::string_view text, std::size_t length) {
     return false;
 }
 
-std::vector<std::size_t> lineStartsInWord(const std::vector<WordCharacter>& word, int width,
-                                          int hyphenWidth) {
+std::vector<std::size_t> lineStartsInWord(const std::vector<WordCharacter>& word, int width, int hyphenWidth,
+                                          BreakWidths* widths) {
+    BreakWidths unused;
+    BreakWidths& recorded = widths ? *widths : unused;
     std::vector<std::size_t> starts;
     long long rest = 0;
     for (const WordCharacter& c : word)
         rest += c.advance;
     std::size_t start = 0;
-    while (rest > width) {
+    while (!recorded.fits(rest, width)) {
         // The first break that overflows ends the search once some break was found, as in
         // Pango's own line breaking; until then the line takes whatever it must.
         long long run = 0, before = 0;
         std::size_t found = 0;
         for (std::size_t i = start; i < word.size(); ++i) {
             const long long extra = word[i].hyphenBefore ? hyphenWidth : 0;
-            if (found != 0 && run + extra > width)
+            if (found != 0 && !recorded.fits(run + extra, width))
                 break;
             if (i > start && word[i].breakBefore) {
                 found = i;

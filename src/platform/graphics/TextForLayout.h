@@ -19,6 +19,7 @@
 //
 //     std::string shown = textForLayout(label->text(), params, font.pointSize());
 
+#include "platform/graphics/GlyphLines.h"
 #include "platform/graphics/TextEngine.h"
 
 #include <cstddef>
@@ -68,4 +69,6 @@ struct WordCharacter {
 // even that fits. Returns the index of the character each line after the first starts with; the
 // last line holds what remains, which fits. Shaping the word once and breaking it here spares
 // Pango shaping the rest of the word again at every line.
-std::vector<std::size_t> lineStartsInWord(const std::vector<WordCharacter>& word, int width, int hyphenWidth);
+// Every width it compares with `width` is recorded in `widths` when given.
+std::vector<std::size_t> lineStartsInWord(const std::vector<WordCharacter>& word, int width, int hyphenWidth,
+                                          BreakWidths* widths = nullptr);

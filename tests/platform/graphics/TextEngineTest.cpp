@@ -7,6 +7,8 @@
 
 #include "platform/graphics/TextEngine.h"
 
+#include "platform/graphics/NSStringDrawing.h"
+
 #include "platform/graphics/TextForLayout.h"
 #include "support/PixelTesting.h"
 
@@ -31,11 +33,32 @@ std::string numberedWord(std::size_t letters) {
     return text;
 }
 
+// Draws a laid-out text with its top left at the origin: glyph lines as the string drawing draws
+// them, a layout whole.
+void drawLaid(const CGContextRef& c, const TextEngine::Laid& laid) {
+    cairo_set_source_rgb(c->cairo(), 0, 0, 0);
+    if (!laid.lines) {
+        cairo_move_to(c->cairo(), 0, 0);
+        pango_cairo_show_layout(c->cairo(), laid.layout);
+        return;
+    }
+    const std::vector<TextEngine::LineFacts> facts = laid.lineFacts();
+    for (std::size_t i = 0; i < facts.size(); ++i)
+        GlyphLines::show(c->cairo(), laid.lines->lines()[i],
+                         static_cast<double>(facts[i].logical.x) / PANGO_SCALE,
+                         static_cast<double>(facts[i].baseline) / PANGO_SCALE);
+}
+
 std::vector<int> lineStarts(const TextEngine::Laid& laid) {
     std::vector<int> starts;
-    for (int i = 0; i < pango_layout_get_line_count(laid.layout); ++i)
-        starts.push_back(pango_layout_get_line_readonly(laid.layout, i)->start_index);
+    for (const TextEngine::LineFacts& line : laid.lineFacts())
+        starts.push_back(line.start);
     return starts;
+}
+
+// Whether two results are the same lines, not merely equal ones.
+bool sameLines(const TextEngine::Laid& a, const TextEngine::Laid& b) {
+    return a.layout == b.layout && a.lines == b.lines && a.ellipsized == b.ellipsized;
 }
 
 TEST(TextEngineTest, ALimitTheTextDoesNotReachKeepsTheLayoutAndItsBreaks) {
@@ -51,7 +74,7 @@ TEST(TextEngineTest, ALimitTheTextDoesNotReachKeepsTheLayoutAndItsBreaks) {
 
     params.maxLines = unlimited.totalLines;
     const TextEngine::Laid all = engine.layout(text, font, params);
-    EXPECT_EQ(all.layout, unlimited.layout);
+    EXPECT_TRUE(sameLines(all, unlimited));
     std::vector<int> fresh;
     CGSize freshSize;
     std::thread([&] {
@@ -65,7 +88,7 @@ TEST(TextEngineTest, ALimitTheTextDoesNotReachKeepsTheLayoutAndItsBreaks) {
     // A limit the text passes cuts it: a layout of its own, with its last line ellipsized.
     params.maxLines = unlimited.totalLines - 1;
     const TextEngine::Laid cut = engine.layout(text, font, params);
-    EXPECT_NE(cut.layout, unlimited.layout);
+    EXPECT_FALSE(sameLines(cut, unlimited));
     EXPECT_EQ(cut.lineCount, unlimited.totalLines - 1);
 }
 
@@ -87,6 +110,16 @@ std::string withoutInserted(std::string text) {
     return text;
 }
 
+std::vector<Line> lines(const TextEngine::Laid& laid) {
+    std::vector<Line> out;
+    const std::string_view text = laid.text();
+    for (const TextEngine::LineFacts& line : laid.lineFacts())
+        out.push_back({withoutInserted(std::string(text.substr(static_cast<std::size_t>(line.start),
+                                                               static_cast<std::size_t>(line.length)))),
+                       line.logical.width});
+    return out;
+}
+
 std::vector<Line> lines(PangoLayout* layout) {
     std::vector<Line> out;
     const char* text = pango_layout_get_text(layout);
@@ -105,15 +138,14 @@ std::vector<Line> lines(PangoLayout* layout) {
 
 // The text as Pango wraps it by itself, given a break opportunity between the characters of its
 // overlong words, in the engine's context and font.
-PangoLayout* wrappedByPango(const TextEngine::Laid& laid, const std::string& text, CGFloat width,
-                            CGFloat pointSize, int maxLines = 0) {
-    PangoLayout* layout = pango_layout_new(pango_layout_get_context(laid.layout));
-    pango_layout_set_font_description(layout, pango_layout_get_font_description(laid.layout));
+PangoLayout* wrappedByPango(const std::string& text, CGFloat width, CGFloat pointSize, int maxLines = 0) {
+    TextEngine& engine = TextEngine::forThisThread();
+    PangoLayout* layout = pango_layout_new(engine.context());
+    pango_layout_set_font_description(layout, engine.description(UIFont::systemFontOfSize(pointSize)));
     const std::string broken = withBreaksInOverlongWords(text, charactersPerLine(width, pointSize));
     pango_layout_set_text(layout, broken.data(), static_cast<int>(broken.size()));
     pango_layout_set_width(layout, static_cast<int>(std::lround(width * PANGO_SCALE)));
     pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-    pango_layout_set_alignment(layout, pango_layout_get_alignment(laid.layout));
     pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
     pango_layout_set_height(layout, maxLines > 0 ? -maxLines : INT_MAX);
     return layout;
@@ -138,8 +170,8 @@ TEST(TextEngineTest, AnOverlongWordFillsTheLinesPangoWouldFillAtTheSameWidths) {
                 params.width = width;
                 params.lineBreakMode = 4;
                 const TextEngine::Laid laid = engine.layout(text, UIFont::systemFontOfSize(size), params);
-                PangoLayout* reference = wrappedByPango(laid, text, width, size);
-                expectSameLines(lines(laid.layout), lines(reference));
+                PangoLayout* reference = wrappedByPango(text, width, size);
+                expectSameLines(lines(laid), lines(reference));
                 PangoRectangle extents;
                 pango_layout_get_extents(reference, nullptr, &extents);
                 EXPECT_NEAR(laid.size.height, static_cast<CGFloat>(extents.height) / PANGO_SCALE, 0.01);
@@ -160,8 +192,8 @@ TEST(TextEngineTest, AnOverlongWordCutByALimitEndsInTheSameEllipsizedLine) {
         const TextEngine::Laid laid = engine.layout(text, font, params);
         EXPECT_EQ(laid.lineCount, limit);
         EXPECT_GT(laid.totalLines, limit);
-        PangoLayout* reference = wrappedByPango(laid, text, 180, 13, limit);
-        std::vector<Line> have = lines(laid.layout), want = lines(reference);
+        PangoLayout* reference = wrappedByPango(text, 180, 13, limit);
+        std::vector<Line> have = lines(laid), want = lines(reference);
         have.resize(static_cast<std::size_t>(limit));
         want.resize(static_cast<std::size_t>(limit));
         // The last line holds the rest of the text, ellipsized: its width is what it shows.
@@ -179,7 +211,7 @@ TEST(TextEngineTest, AnOverlongWordDrawsAsPangoWrapsIt) {
     params.width = 150;
     params.lineBreakMode = 4;
     const TextEngine::Laid laid = engine.layout(text, UIFont::systemFontOfSize(13), params);
-    PangoLayout* reference = wrappedByPango(laid, text, 150, 13);
+    PangoLayout* reference = wrappedByPango(text, 150, 13);
     auto drawn = [](PangoLayout* layout) {
         return pixels::draw(160, 500, [&](const CGContextRef& c) {
             cairo_set_source_rgb(c->cairo(), 0, 0, 0);
@@ -187,7 +219,8 @@ TEST(TextEngineTest, AnOverlongWordDrawsAsPangoWrapsIt) {
             pango_cairo_show_layout(c->cairo(), layout);
         });
     };
-    const CGImageRef have = drawn(laid.layout), want = drawn(reference);
+    const CGImageRef have = pixels::draw(160, 500, [&](const CGContextRef&c) { drawLaid(c, laid); }),
+                     want = drawn(reference);
     g_object_unref(reference);
     // Line by line, ink reaches as far right in both, and none lies beyond the width.
     auto ink = [](const CGImage::Pixel& p) { return p.a > 100; };
@@ -226,42 +259,46 @@ TEST(TextEngineTest, AChangeOfTextFontOrWidthIsNotServedAnotherLayout) {
         {word, small, narrow}, {word, large, narrow}, {word, small, wide}, {other, small, narrow}};
     std::vector<std::vector<Line>> cached;
     for (const Case& c : cases)
-        cached.push_back(lines(engine.layout(c.text, c.font, c.params).layout));
+        cached.push_back(lines(engine.layout(c.text, c.font, c.params)));
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         std::vector<Line> fresh;
         std::thread([&] {
-            fresh = lines(
-                TextEngine::forThisThread().layout(cases[i].text, cases[i].font, cases[i].params).layout);
+            fresh = lines(TextEngine::forThisThread().layout(cases[i].text, cases[i].font, cases[i].params));
         }).join();
         EXPECT_EQ(cached[i], fresh) << "case " << i;
-        EXPECT_EQ(lines(engine.layout(cases[i].text, cases[i].font, cases[i].params).layout), fresh)
-            << "case " << i;
+        EXPECT_EQ(lines(engine.layout(cases[i].text, cases[i].font, cases[i].params)), fresh) << "case " << i;
     }
     EXPECT_NE(cached[0], cached[1]);
     EXPECT_NE(cached[0], cached[2]);
     EXPECT_NE(cached[0], cached[3]);
 }
 
-// The fonts the runs of a layout are drawn with, by family.
-std::set<std::string> runFamilies(PangoLayout* layout) {
+// The fonts the runs of a laid-out text are drawn with, by family.
+std::set<std::string> runFamilies(const TextEngine::Laid& laid) {
     std::set<std::string> families;
-    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    auto add = [&](PangoFont* font) {
+        PangoFontDescription* d = pango_font_describe(font);
+        families.insert(pango_font_description_get_family(d));
+        pango_font_description_free(d);
+    };
+    if (laid.lines) {
+        for (const GlyphLines::Line& line : laid.lines->lines())
+            for (const GlyphLines::Run& run : line.runs)
+                add(run.item->analysis.font);
+        return families;
+    }
+    PangoLayoutIter* iter = pango_layout_get_iter(laid.layout);
     do {
-        if (PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter)) {
-            PangoFontDescription* d = pango_font_describe(run->item->analysis.font);
-            families.insert(pango_font_description_get_family(d));
-            pango_font_description_free(d);
-        }
+        if (PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter))
+            add(run->item->analysis.font);
     } while (pango_layout_iter_next_run(iter));
     pango_layout_iter_free(iter);
     return families;
 }
 
-// The width of `text` laid out on a line of its own by Pango, in the layout's context and font.
-int widthAlone(PangoLayout* like, const std::string& text) {
-    PangoLayout* layout = pango_layout_new(pango_layout_get_context(like));
-    pango_layout_set_font_description(layout, pango_layout_get_font_description(like));
-    pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+// The width of `text` laid out on a line of its own by Pango, in the engine's context and font.
+int widthAlone(const UIFont& font, const std::string& text) {
+    PangoLayout* layout = TextEngine::forThisThread().build(text, font, TextLayoutParams{});
     PangoRectangle logical;
     pango_layout_get_extents(layout, nullptr, &logical);
     g_object_unref(layout);
@@ -282,33 +319,26 @@ TEST(TextEngineTest, AMixedScriptWordIsMeasuredAndDrawnWithItsFallbackFonts) {
     params.lineBreakMode = 4;
     const UIFont font = UIFont::systemFontOfSize(13);
     const TextEngine::Laid laid = TextEngine::forThisThread().layout(text, font, params);
-    const std::string laidText = pango_layout_get_text(laid.layout);
+    const std::string laidText(laid.text());
     ASSERT_NE(laidText.find('\n'), std::string::npos) << "the engine did not break the word itself";
-    EXPECT_GE(runFamilies(laid.layout).size(), 2u);
+    EXPECT_GE(runFamilies(laid).size(), 2u);
     EXPECT_EQ(withoutInserted(laidText), withoutInserted(text));
 
-    const std::vector<Line> broken = lines(laid.layout);
+    const std::vector<Line> broken = lines(laid);
     ASSERT_GT(broken.size(), 20u);
-    for (int i = 0; i < pango_layout_get_line_count(laid.layout); ++i) {
+    const std::vector<TextEngine::LineFacts> facts = laid.lineFacts();
+    for (std::size_t i = 0; i < facts.size(); ++i) {
         SCOPED_TRACE(i);
-        const PangoLayoutLine* line = pango_layout_get_line_readonly(laid.layout, i);
-        std::string shown(laidText, static_cast<std::size_t>(line->start_index),
-                          static_cast<std::size_t>(line->length));
+        std::string shown(laidText, static_cast<std::size_t>(facts[i].start),
+                          static_cast<std::size_t>(facts[i].length));
         while (!shown.empty() && (shown.back() == '\n' || shown.back() == ' '))
             shown.pop_back();
-        EXPECT_LE(broken[static_cast<std::size_t>(i)].width, 180 * PANGO_SCALE);
-        EXPECT_NEAR(broken[static_cast<std::size_t>(i)].width, widthAlone(laid.layout, shown),
-                    PANGO_SCALE / 8);
+        EXPECT_LE(broken[i].width, 180 * PANGO_SCALE);
+        EXPECT_NEAR(broken[i].width, widthAlone(font, shown), PANGO_SCALE / 8);
     }
 
     const CGImageRef drawn = pixels::draw(
-        190, 400,
-        [&](const CGContextRef& c) {
-            cairo_set_source_rgb(c->cairo(), 0, 0, 0);
-            cairo_move_to(c->cairo(), 0, 0);
-            pango_cairo_show_layout(c->cairo(), laid.layout);
-        },
-        2);
+        190, 400, [&](const CGContextRef& c) { drawLaid(c, laid); }, 2);
     // Lines within the word are full (but those ending before an ideograph or an emoji, where
     // the word may break early): their ink reaches near the width, and never past it.
     auto ink = [](const CGImage::Pixel& p) { return p.a > 100; };
@@ -319,6 +349,62 @@ TEST(TextEngineTest, AMixedScriptWordIsMeasuredAndDrawnWithItsFallbackFonts) {
         EXPECT_EQ(pixels::count(drawn, 362, top, 380, top + band, ink), 0) << "line at " << top;
     }
     EXPECT_GE(full, bands - 2);
+}
+
+} // namespace
+
+namespace {
+
+// A label settling on its width lays its text out at the width it is offered and then at the
+// width of its widest line: the lines made for the first serve the second, and a width at which
+// the text breaks otherwise gets lines of its own, the same as a fresh engine makes.
+TEST(TextEngineTest, LinesServeANarrowerWidthOnlyWhereTheyBreakTheSame) {
+    TextEngine& engine = TextEngine::forThisThread();
+    // Wide letters leave room at the end of each line.
+    const std::string text = std::string(3000, 'm');
+    const UIFont font = UIFont::systemFontOfSize(12);
+    TextLayoutParams params;
+    params.width = 300;
+    params.alignment = 1; // centred, as the progress HUD's details
+    params.lineBreakMode = 4;
+    const TextEngine::Laid offered = engine.layout(text, font, params);
+    ASSERT_TRUE(offered.lines) << "the engine did not lay the lines out itself";
+    ASSERT_LT(offered.size.width, 299);
+
+    params.width = std::ceil(offered.size.width);
+    const TextEngine::Laid settled = engine.layout(text, font, params);
+    EXPECT_EQ(settled.lines, offered.lines);
+    EXPECT_EQ(settled.size, offered.size);
+    // Centred in the narrower width, each line moves by half the difference.
+    const std::vector<TextEngine::LineFacts> before = offered.lineFacts(), after = settled.lineFacts();
+    ASSERT_EQ(before.size(), after.size());
+    EXPECT_NEAR(after[0].logical.x, before[0].logical.x - (300 - params.width) * PANGO_SCALE / 2, 1);
+
+    for (CGFloat width : {params.width, std::floor(offered.size.width) - 1, 200.0}) {
+        SCOPED_TRACE(width);
+        params.width = width;
+        const TextEngine::Laid here = engine.layout(text, font, params);
+        std::vector<Line> fresh;
+        std::thread([&] { fresh = lines(TextEngine::forThisThread().layout(text, font, params)); }).join();
+        EXPECT_EQ(lines(here), fresh);
+        if (width < offered.size.width) {
+            EXPECT_NE(here.lines, offered.lines);
+        }
+    }
+
+    // A cut ends in a line Pango ellipsized for its width, which serves no other width.
+    // (Another text, so that the cut is the first layout made of it.)
+    const std::string other = text + "m";
+    params.maxLines = 5;
+    params.width = 300;
+    const TextEngine::Laid cut = engine.layout(other, font, params);
+    ASSERT_TRUE(cut.ellipsized);
+    params.width = std::ceil(offered.size.width);
+    const TextEngine::Laid narrower = engine.layout(other, font, params);
+    EXPECT_NE(narrower.ellipsized, cut.ellipsized);
+    std::vector<Line> fresh;
+    std::thread([&] { fresh = lines(TextEngine::forThisThread().layout(other, font, params)); }).join();
+    EXPECT_EQ(lines(narrower), fresh);
 }
 
 } // namespace

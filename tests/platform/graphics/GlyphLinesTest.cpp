@@ -1,0 +1,247 @@
+// Lines the text engine lays out from glyph runs of its own are the lines Pango lays out: the
+// same breaks, extents and baselines as a PangoLayout of the same text, and the same ink when
+// drawn, for Latin text, a word no line holds, and a paragraph of several scripts that needs
+// fallback fonts. Text the glyph lines cannot show as Pango would stays with Pango's layout.
+
+#include "platform/graphics/GlyphLines.h"
+
+#include "platform/graphics/NSStringDrawing.h"
+#include "platform/graphics/TextEngine.h"
+#include "support/PixelTesting.h"
+
+#include <gtest/gtest.h>
+#include <pango/pangocairo.h>
+
+#include <climits>
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string letteredWord(std::size_t letters) {
+    std::string text = std::to_string(letters);
+    while (text.size() < letters)
+        text += static_cast<char>('a' + text.size() % 26);
+    return text;
+}
+
+// A paragraph of Latin, ideographs, emoji and letters the system face lacks (mathematical bold
+// capitals come from a fallback face), short enough for a line.
+std::string mixedScripts() {
+    return "Tail \u4E2D\u6587 \U0001F600 \U0001D400\u03B1\u0436 end";
+}
+
+std::vector<std::string> sampleTexts() {
+    return {letteredWord(1500), "Short words\n" + letteredWord(1500) + "\nA tail of words\n",
+            "\n\n" + letteredWord(1200) + "\n" + mixedScripts() + "\n"};
+}
+
+TextLayoutParams wrappedAt(CGFloat width, std::int64_t alignment = 4) {
+    TextLayoutParams params;
+    params.width = width;
+    params.alignment = alignment;
+    params.lineBreakMode = NSLineBreakByTruncatingTail;
+    return params;
+}
+
+// Pango's own layout of the text the engine laid out, set up as the engine sets up its own.
+struct PangoReference {
+    PangoLayout* layout;
+    explicit PangoReference(const TextEngine::Laid& laid, const UIFont& font, const TextLayoutParams& params)
+        : layout(TextEngine::forThisThread().build(std::string(laid.text()), font, params)) {
+        // A cut text ends at its limit of lines, and its last paragraph on one line, ellipsized.
+        if (params.maxLines > 0) {
+            PangoRectangle first;
+            pango_layout_line_get_extents(pango_layout_get_line_readonly(layout, 0), nullptr, &first);
+            pango_layout_set_height(layout,
+                                    static_cast<int>(params.maxLines) * first.height + first.height / 2);
+        }
+    }
+    ~PangoReference() { g_object_unref(layout); }
+    std::vector<TextEngine::LineFacts> facts() const {
+        TextEngine::Laid whole;
+        whole.layout = layout;
+        return whole.lineFacts();
+    }
+};
+
+TEST(GlyphLinesTest, BreakExtentsAndBaselinesAreAPangoLayouts) {
+    TextEngine& engine = TextEngine::forThisThread();
+    for (const std::string& text : sampleTexts())
+        for (CGFloat size : {9.0, 13.0})
+            for (CGFloat width : {160.0, 220.0, 343.0})
+                for (std::int64_t alignment : {4, 1, 2}) {
+                    SCOPED_TRACE(testing::Message() << text.substr(0, 12) << " at " << size << " pt, "
+                                                    << width << " wide, aligned " << alignment);
+                    const UIFont font = UIFont::systemFontOfSize(size);
+                    const TextLayoutParams params = wrappedAt(width, alignment);
+                    const TextEngine::Laid laid = engine.layout(text, font, params);
+                    ASSERT_TRUE(laid.lines) << "not laid out from glyph runs";
+                    const PangoReference reference(laid, font, params);
+                    const std::vector<TextEngine::LineFacts> have = laid.lineFacts(),
+                                                             want = reference.facts();
+                    ASSERT_EQ(have.size(), want.size());
+                    for (std::size_t i = 0; i < have.size(); ++i) {
+                        SCOPED_TRACE(i);
+                        EXPECT_EQ(have[i].start, want[i].start);
+                        EXPECT_EQ(have[i].length, want[i].length);
+                        EXPECT_EQ(have[i].logical.y, want[i].logical.y);
+                        EXPECT_EQ(have[i].logical.height, want[i].logical.height);
+                        EXPECT_EQ(have[i].baseline, want[i].baseline);
+                        EXPECT_EQ(have[i].logical.x, want[i].logical.x);
+                        EXPECT_EQ(have[i].logical.width, want[i].logical.width);
+                    }
+                    PangoRectangle extents;
+                    pango_layout_get_extents(reference.layout, nullptr, &extents);
+                    EXPECT_DOUBLE_EQ(laid.size.height, static_cast<CGFloat>(extents.height) / PANGO_SCALE);
+                }
+}
+
+// The ink of each line of a drawing: its box in pixels and its summed alpha.
+struct GlyphLineInk {
+    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
+    long coverage = 0;
+};
+
+GlyphLineInk inkOfLine(const CGImageRef& image, int top, int bottom) {
+    GlyphLineInk ink;
+    for (int y = std::max(0, top); y < std::min<int>(bottom, static_cast<int>(image->height())); ++y)
+        for (int x = 0; x < static_cast<int>(image->width()); ++x) {
+            const int alpha = image->pixelAt(static_cast<std::size_t>(x), static_cast<std::size_t>(y)).a;
+            if (alpha == 0)
+                continue;
+            ink.coverage += alpha;
+            ink = {std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x),
+                   std::max(ink.bottom, y), ink.coverage};
+        }
+    return ink;
+}
+
+// Drawn through the string drawing and as Pango draws its layout of the same text, each line
+// (a band of its logical box) has the same ink box within a pixel and the same coverage within
+// antialiasing.
+void expectInkOfPango(const std::string& text, const UIFont& font, const TextLayoutParams& params,
+                      int height) {
+    constexpr double scale = 2;
+    const TextEngine::Laid laid = TextEngine::forThisThread().layout(text, font, params);
+    ASSERT_TRUE(laid.lines) << "not laid out from glyph runs";
+    const PangoReference reference(laid, font, params);
+    const int width = static_cast<int>(params.width) + 20;
+    NSStringAttributes a;
+    a.font = font;
+    a.alignment = static_cast<NSTextAlignment>(params.alignment);
+    a.lineBreakMode = static_cast<NSLineBreakMode>(params.lineBreakMode);
+    a.numberOfLines = params.maxLines;
+    const CGImageRef have = pixels::draw(
+        width, height,
+        [&](const CGContextRef& c) {
+            // A rectangle taller than the text: all lines are drawn, and the image cuts them.
+            NSStringDrawInRect(text, CGRectMake(0, 0, params.width, params.maxLines > 0 ? height : 1e5), a,
+                               c);
+        },
+        scale);
+    const CGImageRef want = pixels::draw(
+        width, height,
+        [&](const CGContextRef& c) {
+            cairo_set_source_rgb(c->cairo(), 0, 0, 0);
+            cairo_move_to(c->cairo(), 0, 0);
+            pango_cairo_show_layout(c->cairo(), reference.layout);
+        },
+        scale);
+    int inked = 0;
+    for (const TextEngine::LineFacts& line : reference.facts()) {
+        const int top = static_cast<int>(std::lround(line.logical.y * scale / PANGO_SCALE));
+        const int bottom =
+            static_cast<int>(std::lround((line.logical.y + line.logical.height) * scale / PANGO_SCALE));
+        if (bottom > height * scale)
+            break;
+        SCOPED_TRACE(testing::Message() << "line from " << top);
+        const GlyphLineInk h = inkOfLine(have, top, bottom), w = inkOfLine(want, top, bottom);
+        EXPECT_EQ(h.coverage == 0, w.coverage == 0);
+        if (w.coverage == 0)
+            continue;
+        ++inked;
+        EXPECT_NEAR(h.left, w.left, 1);
+        EXPECT_NEAR(h.right, w.right, 1);
+        EXPECT_NEAR(h.top, w.top, 1);
+        EXPECT_NEAR(h.bottom, w.bottom, 1);
+        EXPECT_NEAR(static_cast<double>(h.coverage), static_cast<double>(w.coverage),
+                    0.02 * static_cast<double>(w.coverage) + 255);
+    }
+    EXPECT_GT(inked, 5);
+}
+
+TEST(GlyphLinesTest, LatinTextDrawsThePixelsOfAPangoLayout) {
+    expectInkOfPango("Short words\n" + letteredWord(1500) + "\nA tail of words", UIFont::systemFontOfSize(13),
+                     wrappedAt(180, 1), 400);
+}
+
+TEST(GlyphLinesTest, AnOverlongWordDrawsThePixelsOfAPangoLayout) {
+    expectInkOfPango(letteredWord(2000), UIFont::systemFontOfSize(17), wrappedAt(150), 400);
+}
+
+TEST(GlyphLinesTest, MixedScriptsDrawWithTheirFallbackFontsAsAPangoLayoutDoes) {
+    expectInkOfPango(letteredWord(600) + "\n" + mixedScripts() + "\n" + mixedScripts(),
+                     UIFont::systemFontOfSize(13), wrappedAt(180), 600);
+}
+
+// A limit in a truncating mode keeps the glyph lines before the last shown one, which holds the
+// rest of its paragraph ellipsized, as Pango's layout of the cut text ends.
+TEST(GlyphLinesTest, ALimitEndsInTheLinePangoEllipsizes) {
+    const UIFont font = UIFont::systemFontOfSize(13);
+    TextLayoutParams params = wrappedAt(180, 1);
+    params.maxLines = 7;
+    const std::string word = letteredWord(3000);
+    const TextEngine::Laid laid = TextEngine::forThisThread().layout(word, font, params);
+    ASSERT_TRUE(laid.lines && laid.ellipsized);
+    EXPECT_EQ(laid.lineCount, 7);
+    EXPECT_GT(laid.totalLines, 7);
+    EXPECT_TRUE(pango_layout_is_ellipsized(laid.ellipsized->layout));
+
+    // Pango's layout of the shown lines and the whole rest of the word after them.
+    const std::vector<TextEngine::LineFacts> have = laid.lineFacts();
+    std::string before(laid.text().substr(0, static_cast<std::size_t>(have.back().start)));
+    std::size_t consumed = before.size();
+    for (std::size_t at = 0; (at = before.find("\u2010\n", at)) != std::string::npos; at += 4)
+        consumed -= 4;
+    TextEngine::Laid whole = laid;
+    whole.ellipsized = nullptr;
+    whole.lines = nullptr;
+    const std::string cut = before + word.substr(consumed);
+    PangoLayout* layout = TextEngine::forThisThread().build(cut, font, params);
+    pango_layout_set_height(layout, 7 * have[0].logical.height + have[0].logical.height / 2);
+    whole.layout = layout;
+    const std::vector<TextEngine::LineFacts> want = whole.lineFacts();
+    g_object_unref(layout);
+    ASSERT_EQ(have.size(), want.size());
+    for (std::size_t i = 0; i < have.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(have[i].start, want[i].start);
+        EXPECT_EQ(have[i].logical.y, want[i].logical.y);
+        EXPECT_EQ(have[i].baseline, want[i].baseline);
+        EXPECT_EQ(have[i].logical.x, want[i].logical.x);
+        EXPECT_EQ(have[i].logical.width, want[i].logical.width);
+    }
+    expectInkOfPango(word, font, params, 200);
+}
+
+// What glyph lines cannot show as Pango would is left to Pango: right-to-left text, justified
+// lines, tabs, and paragraphs of words that need Pango's own wrapping.
+TEST(GlyphLinesTest, TextGlyphLinesCannotShowStaysWithPango) {
+    TextEngine& engine = TextEngine::forThisThread();
+    const std::string word = letteredWord(1500);
+    const UIFont font = UIFont::systemFontOfSize(13);
+    EXPECT_TRUE(engine.layout(word, font, wrappedAt(180)).lines);
+    for (const std::string& text : {"\u05E9\u05DC\u05D5\u05DD\n" + word, word + "\tx",
+                                    "one two three four five six "
+                                    "seven eight nine ten\n" +
+                                        word}) {
+        const TextEngine::Laid laid = engine.layout(text, font, wrappedAt(180));
+        EXPECT_FALSE(laid.lines);
+        EXPECT_TRUE(laid.layout);
+    }
+    EXPECT_FALSE(engine.layout(word, font, wrappedAt(180, NSTextAlignmentJustified)).lines);
+}
+
+} // namespace
