@@ -38,16 +38,19 @@ struct Device : BenchFolder {
         std::string info(700, 'x');
         for (int i = 0; i < kApps; ++i) {
             if (i % 2) {
-                writeBenchFile(root / "Applications" / ("App" + std::to_string(i) + ".app") / "Info.plist", info);
+                writeBenchFile(root / "Applications" / ("App" + std::to_string(i) + ".app") / "Info.plist",
+                               info);
                 systemNames.push_back("App" + std::to_string(i) + ".app/Info.plist");
             } else {
                 std::string container = "U" + std::to_string(i);
-                writeBenchFile(root / "var/containers/Bundle/Application" / container / "App.app/Info.plist", info);
+                writeBenchFile(root / "var/containers/Bundle/Application" / container / "App.app/Info.plist",
+                               info);
                 userNames.push_back(container + "/App.app/Info.plist");
             }
         }
         applications = open((root / "Applications").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        containers = open((root / "var/containers/Bundle/Application").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        containers =
+            open((root / "var/containers/Bundle/Application").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     }
     ~Device() {
         close(applications);
@@ -94,14 +97,18 @@ void BM_ReadInfoPlistsOneAtATime(benchmark::State& state) {
     }
     state.counters["bytes"] = static_cast<double>(lastTotal);
 }
-BENCHMARK(BM_ReadInfoPlistsOneAtATime)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ReadInfoPlistsOneAtATime)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 // Reads the files in chains of three linked operations, `perSubmit` files at a time.
 void BM_ReadInfoPlistsBatched(benchmark::State& state) {
     Device& d = device();
     const auto perSubmit = static_cast<unsigned>(state.range(0));
     io_uring ring{};
-    if (io_uring_queue_init(perSubmit * 3, &ring, 0) != 0 || io_uring_register_files_sparse(&ring, perSubmit) != 0) {
+    if (io_uring_queue_init(perSubmit * 3, &ring, 0) != 0 ||
+        io_uring_register_files_sparse(&ring, perSubmit) != 0) {
         state.SkipWithError("io_uring is not available");
         return;
     }
@@ -122,12 +129,13 @@ void BM_ReadInfoPlistsBatched(benchmark::State& state) {
             for (std::size_t i = 0; i < count; ++i) {
                 const auto slot = static_cast<unsigned>(i);
                 io_uring_sqe* sqe = io_uring_get_sqe(&ring);
-                io_uring_prep_openat2_direct(sqe, files[start + i].first, files[start + i].second->c_str(), &how,
-                                             slot);
+                io_uring_prep_openat2_direct(sqe, files[start + i].first, files[start + i].second->c_str(),
+                                             &how, slot);
                 sqe->flags |= IOSQE_IO_LINK;
                 sqe->user_data = i * 3;
                 sqe = io_uring_get_sqe(&ring);
-                io_uring_prep_read(sqe, static_cast<int>(slot), buffers.data() + i * kFirstRead, kFirstRead, 0);
+                io_uring_prep_read(sqe, static_cast<int>(slot), buffers.data() + i * kFirstRead, kFirstRead,
+                                   0);
                 sqe->flags |= IOSQE_FIXED_FILE | IOSQE_IO_LINK;
                 sqe->user_data = i * 3 + 1;
                 sqe = io_uring_get_sqe(&ring);

@@ -174,7 +174,8 @@ public:
         // the steps stays open until the ring goes, as the kernel drops what it did not take.
         for (UniqueFd& file : files)
             (void)file.release();
-        if (!waitFor(static_cast<std::size_t>(submitted), answers) || static_cast<std::size_t>(submitted) != steps)
+        if (!waitFor(static_cast<std::size_t>(submitted), answers) ||
+            static_cast<std::size_t>(submitted) != steps)
             return false;
         for (std::size_t k = 0; k < batch.size(); ++k)
             if (reading[k])

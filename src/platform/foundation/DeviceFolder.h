@@ -94,9 +94,9 @@ public:
     PlistReadResult propertyListBelow(std::string_view relativePath, const PlistLimits& limits = {}) const;
     // The bytes of the file at such a path, at most `maxBytes` of them, read as propertyListBelow
     // reads it.
-    std::optional<std::vector<std::uint8_t>> contentsBelow(std::string_view relativePath,
-                                                           std::shared_ptr<NSError>* error,
-                                                           std::size_t maxBytes = PlistLimits{}.maxBytes) const;
+    std::optional<std::vector<std::uint8_t>>
+    contentsBelow(std::string_view relativePath, std::shared_ptr<NSError>* error,
+                  std::size_t maxBytes = PlistLimits{}.maxBytes) const;
 
     // The answer for one file of a batched read: its bytes, or none and the error that
     // contentsBelow would give.
