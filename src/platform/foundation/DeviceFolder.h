@@ -105,12 +105,12 @@ public:
         std::shared_ptr<NSError> error;
     };
     // Many files at paths below the folder read at once, each answered exactly as contentsBelow
-    // answers it, in the order asked. Where the kernel offers io_uring, the files are opened,
-    // looked at and read in linked chains, many per system call; a file the chain cannot answer
-    // with certainty (a link on the way, anything but a regular file under the cap, a file
-    // larger than the first read, any failure) is read again one at a time, which decides it.
-    // Without io_uring (an old kernel, a sandbox that forbids it) every file is read one at a
-    // time, with the same answers.
+    // answers it, in the order asked. Where the kernel offers io_uring, a batch of files is
+    // opened in one submit, each opened file looked at as every read looks at it (fstat), and
+    // the files read and closed in a second submit. A file the ring cannot answer with certainty
+    // (a link on the way, anything but a regular file under the cap, a file larger than the first
+    // read, any failure) is read again one at a time, which decides it. Without io_uring (an old
+    // kernel, a sandbox that forbids it) every file is read one at a time, with the same answers.
     std::vector<FileRead> contentsBelow(std::span<const std::string> relativePaths,
                                         std::size_t maxBytes = PlistLimits{}.maxBytes) const;
     // The same files read as property lists, as propertyListBelow reads each.
