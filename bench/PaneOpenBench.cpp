@@ -8,6 +8,7 @@
 #include "pane/OrbitchatPreferencesController.h"
 #include "platform/applist/ALApplicationList.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/foundation/DeviceFolder.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/plist/PropertyList.h"
@@ -94,6 +95,21 @@ void BM_ReadInstalledApps(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ReadInstalledApps)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+
+// The same read with the Info.plist files read one at a time, as where io_uring is unavailable.
+void BM_ReadInstalledAppsOneAtATime(benchmark::State& state) {
+    device();
+    DeviceFolder::setBatchedReadsUseRing(false);
+    for (auto _ : state) {
+        ALApplicationList::sharedApplicationList()->reload();
+        benchmark::DoNotOptimize(ALApplicationList::sharedApplicationList()->applications().count());
+    }
+    DeviceFolder::setBatchedReadsUseRing(true);
+}
+BENCHMARK(BM_ReadInstalledAppsOneAtATime)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 } // namespace
 

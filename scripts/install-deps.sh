@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format ccache
   libplist-dev libcurl4-openssl-dev libssl-dev nlohmann-json3-dev libpugixml-dev libcli11-dev libcpp-httplib-dev libsimdjson-dev
-  libarchive-dev libcairo2-dev libpango1.0-dev libsdl2-dev libwebp-dev fonts-dejavu-core
+  liburing-dev libarchive-dev libcairo2-dev libpango1.0-dev libsdl2-dev libwebp-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev libfiu-dev fiu-utils
   xvfb xauth xdotool x11-apps x11-utils python3 python3-kiwisolver openssl
 )

@@ -46,17 +46,6 @@ bool isExtensionFileName(std::string_view name) {
            (contains(name, ".dylib") || contains(name, ".disabled"));
 }
 
-// The property list `name` of a folder, read through its entry in the folder's listing (sorted
-// by name) when it was listed, and by name otherwise.
-PlistReadResult readListed(const DeviceFolder& folder, const std::vector<DeviceFolder::Entry>& listed,
-                           const std::string& name) {
-    auto it = std::lower_bound(listed.begin(), listed.end(), name,
-                               [](const DeviceFolder::Entry& e, const std::string& n) { return e.name < n; });
-    if (it != listed.end() && it->name == name)
-        return folder.propertyListOf(*it);
-    return folder.propertyListOf(name);
-}
-
 PlistValue object(const std::shared_ptr<NSObject>& o) {
     return PlistValue(o);
 }
@@ -335,6 +324,14 @@ void OrbitchatPreferencesController::loadDylibs() {
     const std::string directory = kDynamicLibraries;
     const std::vector<DeviceFolder::Entry> none;
     const std::vector<DeviceFolder::Entry>& listed = entries ? *entries : none;
+    // The filter plists of all extensions are read at once, then matched up in listing order.
+    std::vector<std::string> filterNames;
+    for (const DeviceFolder::Entry& listedEntry : listed)
+        if (isExtensionFileName(listedEntry.name))
+            filterNames.push_back(listedEntry.name.substr(0, listedEntry.name.find('.')) + ".plist");
+    std::vector<PlistReadResult> filters =
+        folder ? folder->propertyListsBelow(filterNames) : std::vector<PlistReadResult>();
+    std::size_t next = 0;
     for (const DeviceFolder::Entry& listedEntry : listed) {
         const std::string& entry = listedEntry.name;
         if (!isExtensionFileName(entry))
@@ -347,8 +344,7 @@ void OrbitchatPreferencesController::loadDylibs() {
         std::string plistPath = directory + "/" + name + ".plist";
         record.set("plistPath", PlistValue(plistPath));
 
-        // The listing says what the filter plist is, which spares looking at it before reading.
-        PlistReadResult filter = readListed(*folder, listed, name + ".plist");
+        const PlistReadResult& filter = filters[next++];
         PlistValue bundles = filter.ok() && filter.value.isDictionary()
                                  ? filter.value.get("Filter").get("Bundles")
                                  : PlistValue();

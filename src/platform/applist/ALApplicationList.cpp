@@ -107,41 +107,54 @@ void ALApplicationList::loadIfNeeded() {
     if (loaded_)
         return;
     loaded_ = true;
-    // Each folder is opened once and its bundles read relative to it: a device has hundreds. A
-    // container is opened and listed through one descriptor, which then serves its reads too.
+    // Each folder is opened once and its bundles' Info.plist files read relative to it, all of
+    // them at once: a device has hundreds. A container is only listed; its bundle is read from
+    // the folder of containers, through the container's name.
     if (auto system = files_->openDirectoryAtPath(kSystemApps))
         if (auto entries = system->entries())
-            addBundlesIn(*system, *entries);
+            addBundlesIn(*system, bundleNamesIn(*entries, ""));
     auto user = files_->openDirectoryAtPath(kUserApps);
     auto containers = user ? user->entries() : std::nullopt;
+    std::vector<std::string> userBundles;
     for (const auto& container : containers.value_or(std::vector<DeviceFolder::Entry>{})) {
         if (!container.mayBeFolder())
             continue;
         if (auto listed = user->listedFolder(container.name))
-            addBundlesIn(listed->folder, listed->entries);
+            for (auto& name : bundleNamesIn(listed->entries, container.name + "/"))
+                userBundles.push_back(std::move(name));
     }
+    if (user)
+        addBundlesIn(*user, userBundles);
 }
 
-void ALApplicationList::addBundlesIn(const DeviceFolder& folder,
-                                     const std::vector<DeviceFolder::Entry>& entries) {
-    for (const auto& entry : entries) {
-        if (!entry.name.ends_with(".app") || !entry.mayBeFolder())
-            continue;
-        addBundle(folder, entry.name);
-    }
+std::vector<std::string> ALApplicationList::bundleNamesIn(const std::vector<DeviceFolder::Entry>& entries,
+                                                          const std::string& prefix) {
+    std::vector<std::string> names;
+    for (const auto& entry : entries)
+        if (entry.name.ends_with(".app") && entry.mayBeFolder())
+            names.push_back(prefix + entry.name);
+    return names;
 }
 
-void ALApplicationList::addBundle(const DeviceFolder& folder, const std::string& bundleName) {
+void ALApplicationList::addBundlesIn(const DeviceFolder& folder, const std::vector<std::string>& bundles) {
     PlistLimits limits;
     limits.maxBytes = kMaxInfoPlistBytes;
-    PlistReadResult info = folder.propertyListBelow(bundleName + "/Info.plist", limits);
+    std::vector<std::string> infoPaths;
+    infoPaths.reserve(bundles.size());
+    for (const auto& bundle : bundles)
+        infoPaths.push_back(bundle + "/Info.plist");
+    std::vector<PlistReadResult> infos = folder.propertyListsBelow(infoPaths, limits);
+    for (std::size_t i = 0; i < bundles.size(); ++i)
+        addBundle(folder.pathOf(bundles[i]), infos[i]);
+}
+
+void ALApplicationList::addBundle(const std::string& bundlePath, const PlistReadResult& info) {
     if (!info.ok() || !info.value.isDictionary())
         return;
     const PlistValue& plist = info.value;
     auto identifier = nonEmptyString(plist.get("CFBundleIdentifier"));
     if (!identifier)
         return;
-    const std::string bundlePath = folder.pathOf(bundleName);
 
     App app;
     app.bundlePath = bundlePath;

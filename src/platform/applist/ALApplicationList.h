@@ -92,11 +92,14 @@ private:
         ApplicationInfo info;
     };
     void loadIfNeeded();
-    // Adds the apps of a folder of app bundles ("/Applications", one container of user apps),
-    // given the folder's listing.
-    void addBundlesIn(const DeviceFolder& folder, const std::vector<DeviceFolder::Entry>& entries);
-    // Adds the app bundle `bundleName` of the folder, when its Info.plist names an identifier.
-    void addBundle(const DeviceFolder& folder, const std::string& bundleName);
+    // The app bundles of a listing, each name after `prefix` (a container's "<name>/").
+    static std::vector<std::string> bundleNamesIn(const std::vector<DeviceFolder::Entry>& entries,
+                                                  const std::string& prefix);
+    // Adds the apps of the bundles at paths below a folder ("App.app" below "/Applications",
+    // "<container>/App.app" below the folder of containers), their Info.plist files read at once.
+    void addBundlesIn(const DeviceFolder& folder, const std::vector<std::string>& bundles);
+    // Adds the app bundle at `bundlePath`, when its Info.plist names an identifier.
+    void addBundle(const std::string& bundlePath, const PlistReadResult& info);
 
     std::string deviceRoot_;
     // The device root's manager, whose root stays open for the list's reads.

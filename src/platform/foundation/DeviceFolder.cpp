@@ -1,12 +1,16 @@
 #include "platform/foundation/DeviceFolder.h"
 
+#include "platform/foundation/DeviceEnvironment.h"
 #include "platform/foundation/DevicePath.h"
 #include "platform/foundation/NSFileManager.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <liburing.h>
+#include <linux/openat2.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,6 +52,176 @@ ssize_t readOnce(int fd, std::uint8_t* buffer, std::size_t size) {
     }
 }
 
+// Whether batched reads of a device environment may use io_uring.
+struct BatchedReads : DeviceEnvironment::Part {
+    std::atomic<bool> useRing = true;
+};
+
+// What this process learnt of io_uring: nothing yet, that it serves the chains of a batched
+// read, or that it does not (not built into the kernel, turned off, forbidden by a sandbox, or
+// without one of the operations) and never will.
+enum class RingSupport { unknown, usable, unusable };
+
+std::atomic<RingSupport>& ringSupport() {
+    // The kernel's answer is the same for every device and thread, so it is asked once per process.
+    static std::atomic<RingSupport> support{RingSupport::unknown};
+    return support;
+}
+
+// A ring for one batched read. The files of a batch are opened in one submit, looked at one
+// by one with fstat (the look of every read of an open file, on the very file opened), and
+// read and closed in a second submit: one system call per file and two per batch, where the
+// read one at a time takes four per file. The look is no operation of the ring because the
+// kernel hands every STATX to a worker thread, which costs more than the call it saves.
+class ReadRing {
+public:
+    static constexpr unsigned kFilesPerSubmit = 64;
+
+    // What the ring found of one file: `complete` when it was opened, looked at, found to be a
+    // regular file under the cap, read and closed (then `read` is the count read).
+    struct Result {
+        bool complete = false;
+        long read = -1;
+    };
+
+    ReadRing() = default;
+    ReadRing(const ReadRing&) = delete;
+    ReadRing& operator=(const ReadRing&) = delete;
+    ~ReadRing() {
+        if (started_)
+            io_uring_queue_exit(&ring_);
+    }
+
+    // Sets the ring up; answers false, and remembers for the process when it is for good, where
+    // io_uring cannot serve.
+    bool start() {
+        RingSupport known = ringSupport().load(std::memory_order_relaxed);
+        if (known == RingSupport::unusable)
+            return false;
+        int e = io_uring_queue_init(kFilesPerSubmit * 2, &ring_, 0);
+        if (e < 0) {
+            // Only a shortage of memory or of locked pages may pass; the others are the kernel's
+            // or the sandbox's final word.
+            if (e != -ENOMEM && e != -EAGAIN)
+                ringSupport().store(RingSupport::unusable, std::memory_order_relaxed);
+            return false;
+        }
+        started_ = true;
+        if (known == RingSupport::unknown) {
+            if (!hasEveryOperation()) {
+                ringSupport().store(RingSupport::unusable, std::memory_order_relaxed);
+                return false;
+            }
+            ringSupport().store(RingSupport::usable, std::memory_order_relaxed);
+        }
+        buffers_ = std::make_unique_for_overwrite<std::uint8_t[]>(kFilesPerSubmit * kFirstReadBytes);
+        return true;
+    }
+
+    // Reads the files `batch` (indices into `paths`, at most kFilesPerSubmit of them) below the
+    // folder, `wanted` bytes of each at most, into the buffers. Answers false when the ring
+    // failed as a whole; every file it opened is closed whatever happens.
+    bool read(int folder, std::span<const std::string> paths, const std::vector<std::size_t>& batch,
+              std::size_t maxBytes, std::size_t wanted, std::vector<Result>& results) {
+        // The flags and resolution of the one-at-a-time open beneath a folder.
+        open_how how{};
+        how.flags = static_cast<std::uint64_t>(kReadFlags & ~O_NOFOLLOW);
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
+            io_uring_prep_openat2(sqe, folder, paths[batch[k]].c_str(), &how);
+            sqe->user_data = k;
+        }
+        std::vector<int> opened(batch.size(), -1);
+        // The kernel answers an error only when it took nothing in; what it took is waited for.
+        int submitted = io_uring_submit_and_wait(&ring_, static_cast<unsigned>(batch.size()));
+        if (submitted < 0 || !waitFor(static_cast<std::size_t>(submitted), opened))
+            return false;
+        // Every descriptor opened is owned from here on, and closed by the ring after its read,
+        // or by hand when the ring cannot take the closes.
+        std::vector<UniqueFd> files;
+        files.reserve(batch.size());
+        for (int fd : opened)
+            files.emplace_back(fd >= 0 ? fd : -1);
+        if (static_cast<std::size_t>(submitted) != batch.size())
+            return false;
+        results.assign(batch.size(), Result{});
+        std::vector<bool> reading(batch.size(), false);
+        std::size_t steps = 0;
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            if (!files[k].valid())
+                continue;
+            std::uint64_t size = 0;
+            if (DeviceFolder::checkOpenFile(files[k].get(), maxBytes, size) == 0) {
+                // The close holds on to the read even when the read fails.
+                io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
+                io_uring_prep_read(sqe, files[k].get(), buffer(k), static_cast<unsigned>(wanted), 0);
+                sqe->flags |= IOSQE_IO_HARDLINK;
+                sqe->user_data = k * 2;
+                reading[k] = true;
+                ++steps;
+            }
+            io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
+            io_uring_prep_close(sqe, files[k].get());
+            sqe->user_data = k * 2 + 1;
+            ++steps;
+        }
+        std::vector<int> answers(batch.size() * 2, -1);
+        submitted = io_uring_submit(&ring_);
+        if (submitted < 0)
+            return false;
+        // The ring closes the files now; a file left open because the kernel took only part of
+        // the steps stays open until the ring goes, as the kernel drops what it did not take.
+        for (UniqueFd& file : files)
+            (void)file.release();
+        if (!waitFor(static_cast<std::size_t>(submitted), answers) ||
+            static_cast<std::size_t>(submitted) != steps)
+            return false;
+        for (std::size_t k = 0; k < batch.size(); ++k)
+            if (reading[k])
+                results[k] = Result{true, answers[k * 2]};
+        return true;
+    }
+
+    const std::uint8_t* buffer(std::size_t k) const { return buffers_.get() + k * kFirstReadBytes; }
+    std::uint8_t* buffer(std::size_t k) { return buffers_.get() + k * kFirstReadBytes; }
+
+private:
+    static constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+
+    // Waits for `count` answers of what was submitted, filed by their user data.
+    bool waitFor(std::size_t count, std::vector<int>& answers) {
+        for (std::size_t seen = 0; seen < count;) {
+            io_uring_cqe* cqe = nullptr;
+            int e = io_uring_wait_cqe(&ring_, &cqe);
+            if (e == -EINTR)
+                continue;
+            if (e < 0)
+                return false;
+            if (cqe->user_data < answers.size())
+                answers[cqe->user_data] = cqe->res;
+            io_uring_cqe_seen(&ring_, cqe);
+            ++seen;
+        }
+        return true;
+    }
+
+    bool hasEveryOperation() {
+        io_uring_probe* probe = io_uring_get_probe_ring(&ring_);
+        if (!probe)
+            return false;
+        bool all = true;
+        for (int op : {IORING_OP_OPENAT2, IORING_OP_READ})
+            all = all && io_uring_opcode_supported(probe, op);
+        io_uring_free_probe(probe);
+        return all;
+    }
+
+    io_uring ring_{};
+    bool started_ = false;
+    std::unique_ptr<std::uint8_t[]> buffers_;
+};
+
 } // namespace
 
 DeviceFolder::DeviceFolder(std::shared_ptr<const NSFileManager> files, std::string path, UniqueFd fd)
@@ -61,6 +235,16 @@ std::string DeviceFolder::pathOf(std::string_view name) const {
         path += '/';
     path += name;
     return path;
+}
+
+bool DeviceFolder::isRelativeEntryPath(std::string_view relativePath) {
+    for (std::size_t at = 0; at <= relativePath.size();) {
+        std::size_t slash = std::min(relativePath.find('/', at), relativePath.size());
+        if (!isEntryName(relativePath.substr(at, slash - at)))
+            return false;
+        at = slash + 1;
+    }
+    return true;
 }
 
 bool DeviceFolder::isEntryName(std::string_view name) {
@@ -94,15 +278,11 @@ int DeviceFolder::readOpenFile(int fd, std::size_t maxBytes, std::vector<std::ui
         }
         firstUsed = n > 0 ? static_cast<std::size_t>(n) : 0;
     }
-    struct stat st {};
-    if (fstat(fd, &st) != 0)
-        return errno;
-    if (!S_ISREG(st.st_mode))
-        return S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
-    if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
-        return EFBIG;
+    std::uint64_t size = 0;
+    if (int e = checkOpenFile(fd, maxBytes, size))
+        return e;
     // The size is only a hint: the file may grow while it is read, and the cap holds regardless.
-    std::vector<std::uint8_t> bytes(std::max(static_cast<std::size_t>(st.st_size), firstUsed) + 1);
+    std::vector<std::uint8_t> bytes(std::max(static_cast<std::size_t>(size), firstUsed) + 1);
     std::copy(first, first + firstUsed, bytes.begin());
     std::size_t used = firstUsed;
     for (;;) {
@@ -128,6 +308,18 @@ int DeviceFolder::readOpenFile(int fd, std::size_t maxBytes, std::vector<std::ui
         return EFBIG;
     bytes.resize(used);
     out = std::move(bytes);
+    return 0;
+}
+
+int DeviceFolder::checkOpenFile(int fd, std::size_t maxBytes, std::uint64_t& size) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        return errno;
+    if (!S_ISREG(st.st_mode))
+        return S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
+        return EFBIG;
+    size = static_cast<std::uint64_t>(st.st_size);
     return 0;
 }
 
@@ -262,23 +454,98 @@ PlistReadResult DeviceFolder::propertyListOf(const Entry& entry, const PlistLimi
 
 PlistReadResult DeviceFolder::propertyListBelow(std::string_view relativePath,
                                                 const PlistLimits& limits) const {
+    std::shared_ptr<NSError> error;
+    auto bytes = contentsBelow(relativePath, &error, limits.maxBytes);
+    if (!bytes)
+        return {PlistValue(), error, PlistFormat::XML};
+    return NSFileManager::parsePropertyList(std::move(*bytes), limits);
+}
+
+std::optional<std::vector<std::uint8_t>> DeviceFolder::contentsBelow(std::string_view relativePath,
+                                                                     std::shared_ptr<NSError>* error,
+                                                                     std::size_t maxBytes) const {
     const std::string path = pathOf(relativePath);
-    for (std::size_t at = 0; at <= relativePath.size();) {
-        std::size_t slash = std::min(relativePath.find('/', at), relativePath.size());
-        if (!isEntryName(relativePath.substr(at, slash - at)))
-            return {PlistValue(), NSError::fileError(EINVAL, path, false), PlistFormat::XML};
-        at = slash + 1;
+    if (!isRelativeEntryPath(relativePath)) {
+        setError(error, NSError::fileError(EINVAL, path, false));
+        return std::nullopt;
     }
     UniqueFd fd;
     std::vector<std::uint8_t> bytes;
     int e = openDevicePathBeneath(fd_.get(), relativePath, kReadFlags, fd);
     if (e == 0)
-        e = readOpenFile(fd.get(), limits.maxBytes, bytes);
+        e = readOpenFile(fd.get(), maxBytes, bytes);
     else if (e < 0)
-        return files_->propertyListAtPath(path, limits);
-    if (e)
-        return {PlistValue(), NSError::fileError(e, path, false), PlistFormat::XML};
-    return NSFileManager::parsePropertyList(std::move(bytes), limits);
+        return files_->contentsAtPath(path, error, maxBytes);
+    if (e) {
+        setError(error, NSError::fileError(e, path, false));
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::vector<DeviceFolder::FileRead> DeviceFolder::contentsBelow(std::span<const std::string> relativePaths,
+                                                                std::size_t maxBytes) const {
+    std::vector<FileRead> reads(relativePaths.size());
+    std::vector<bool> answered(relativePaths.size(), false);
+    if (DeviceEnvironment::current().part<BatchedReads>().useRing)
+        (void)readWithRing(relativePaths, maxBytes, reads, answered);
+    for (std::size_t i = 0; i < relativePaths.size(); ++i)
+        if (!answered[i])
+            reads[i].bytes = contentsBelow(relativePaths[i], &reads[i].error, maxBytes);
+    return reads;
+}
+
+std::vector<PlistReadResult> DeviceFolder::propertyListsBelow(std::span<const std::string> relativePaths,
+                                                              const PlistLimits& limits) const {
+    std::vector<FileRead> reads = contentsBelow(relativePaths, limits.maxBytes);
+    std::vector<PlistReadResult> lists;
+    lists.reserve(reads.size());
+    for (FileRead& read : reads) {
+        if (read.bytes)
+            lists.push_back(NSFileManager::parsePropertyList(std::move(*read.bytes), limits));
+        else
+            lists.push_back({PlistValue(), std::move(read.error), PlistFormat::XML});
+    }
+    return lists;
+}
+
+void DeviceFolder::setBatchedReadsUseRing(bool allowed) {
+    DeviceEnvironment::current().part<BatchedReads>().useRing = allowed;
+}
+
+bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std::size_t maxBytes,
+                                std::vector<FileRead>& out, std::vector<bool>& answered) const {
+    // A few files are not worth setting up a ring for: its setup and teardown cost more calls.
+    if (relativePaths.size() < kFewestFilesForRing)
+        return false;
+    ReadRing ring;
+    if (!ring.start())
+        return false;
+    const std::size_t wanted = std::min(kFirstReadBytes, maxBytes + 1);
+    std::vector<std::size_t> batch;
+    for (std::size_t start = 0; start < relativePaths.size(); start += ReadRing::kFilesPerSubmit) {
+        batch.clear();
+        const std::size_t end = std::min(relativePaths.size(), start + ReadRing::kFilesPerSubmit);
+        for (std::size_t i = start; i < end; ++i)
+            if (isRelativeEntryPath(relativePaths[i]))
+                batch.push_back(i);
+        if (batch.empty())
+            continue;
+        std::vector<ReadRing::Result> results;
+        if (!ring.read(fd_.get(), relativePaths, batch, maxBytes, wanted, results))
+            return true;
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const ReadRing::Result& r = results[k];
+            // Only what the ring saw whole is taken: a regular file under the cap, read short of
+            // the buffer. Everything else goes the one-at-a-time way, which decides it.
+            if (!r.complete || r.read < 0 || static_cast<std::size_t>(r.read) >= wanted)
+                continue;
+            const std::uint8_t* bytes = ring.buffer(k);
+            out[batch[k]].bytes.emplace(bytes, bytes + r.read);
+            answered[batch[k]] = true;
+        }
+    }
+    return true;
 }
 
 std::optional<DeviceFolder> DeviceFolder::folder(std::string_view name,

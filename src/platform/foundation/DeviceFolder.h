@@ -29,6 +29,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,6 +92,39 @@ public:
     // list, without opening the folders on the way; a part that is empty, "." or ".." is refused
     // (EINVAL), and a link on the way is followed as the file manager follows it.
     PlistReadResult propertyListBelow(std::string_view relativePath, const PlistLimits& limits = {}) const;
+    // The bytes of the file at such a path, at most `maxBytes` of them, read as propertyListBelow
+    // reads it.
+    std::optional<std::vector<std::uint8_t>>
+    contentsBelow(std::string_view relativePath, std::shared_ptr<NSError>* error,
+                  std::size_t maxBytes = PlistLimits{}.maxBytes) const;
+
+    // The answer for one file of a batched read: its bytes, or none and the error that
+    // contentsBelow would give.
+    struct FileRead {
+        std::optional<std::vector<std::uint8_t>> bytes;
+        std::shared_ptr<NSError> error;
+    };
+    // Many files at paths below the folder read at once, each answered exactly as contentsBelow
+    // answers it, in the order asked. Where the kernel offers io_uring, a batch of files is
+    // opened in one submit, each opened file looked at as every read looks at it (fstat), and
+    // the files read and closed in a second submit. A file the ring cannot answer with certainty
+    // (a link on the way, anything but a regular file under the cap, a file larger than the first
+    // read, any failure) is read again one at a time, which decides it. Without io_uring (an old
+    // kernel, a sandbox that forbids it) every file is read one at a time, with the same answers.
+    std::vector<FileRead> contentsBelow(std::span<const std::string> relativePaths,
+                                        std::size_t maxBytes = PlistLimits{}.maxBytes) const;
+    // The same files read as property lists, as propertyListBelow reads each.
+    std::vector<PlistReadResult> propertyListsBelow(std::span<const std::string> relativePaths,
+                                                    const PlistLimits& limits = {}) const;
+    // Whether batched reads of the current device environment may use io_uring (they may by
+    // default); tests turn it off to compare the answers of the reads one at a time.
+    static void setBatchedReadsUseRing(bool allowed);
+
+    // The look every read of an open file takes before it trusts the file (the file manager's
+    // reads of a file's head take it too): answers 0 and the file's size for a regular file of
+    // at most `maxBytes`, EISDIR for a folder, ENODEV for anything else that is not a regular
+    // file, EFBIG past the cap, or fstat's errno.
+    static int checkOpenFile(int fd, std::size_t maxBytes, std::uint64_t& size);
 
     // The folder `name` inside this one, opened in turn.
     std::optional<DeviceFolder> folder(std::string_view name,
@@ -106,6 +140,10 @@ private:
 
     // Whether `name` is one plain entry of a folder.
     static bool isEntryName(std::string_view name);
+    // Whether every part of a path of entry names is one plain entry name.
+    static bool isRelativeEntryPath(std::string_view relativePath);
+    // Fewer files than this are read one at a time even where io_uring is there.
+    static constexpr std::size_t kFewestFilesForRing = 4;
     // What the file manager shares with the handle. Each answers 0 or an errno value: reading the
     // regular file `name` of an open folder (EISDIR, ENODEV for what is not a regular file, EFBIG
     // past the cap, ELOOP for a link, which the caller follows), and listing the folder `name`
@@ -119,6 +157,10 @@ private:
     // tell (nothing read, a full buffer, a failure).
     static int readOpenFile(int fd, std::size_t maxBytes, std::vector<std::uint8_t>& out,
                             bool listedRegular = false);
+    // The files of a batched read that io_uring answered; the others keep no bytes and no error.
+    // Answers false when io_uring cannot be used at all.
+    bool readWithRing(std::span<const std::string> relativePaths, std::size_t maxBytes,
+                      std::vector<FileRead>& out, std::vector<bool>& answered) const;
     static int listOpenFolder(UniqueFd folder, std::vector<Entry>& out);
     // Lists a folder opened with kListFlags that stays open.
     static int listOpenFd(int folder, std::vector<Entry>& out);

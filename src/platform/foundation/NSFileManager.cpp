@@ -35,15 +35,11 @@ int resolve(int rootFd, std::string_view path, bool followLast, ResolvedDevicePa
 }
 
 // Reads at most `count` bytes from the start of a file opened with DeviceFolder::kReadFlags, after
-// the checks DeviceFolder::readOpenFile makes of the whole file; answers 0 or an errno value.
+// the checks that every read of an open file makes; answers 0 or an errno value.
 int readHeadOfOpenFile(int fd, std::size_t count, std::size_t maxBytes, std::vector<std::uint8_t>& out) {
-    struct stat st {};
-    if (fstat(fd, &st) != 0)
-        return errno;
-    if (!S_ISREG(st.st_mode))
-        return S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
-    if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
-        return EFBIG;
+    std::uint64_t size = 0;
+    if (int e = DeviceFolder::checkOpenFile(fd, maxBytes, size))
+        return e;
     std::vector<std::uint8_t> bytes(count);
     std::size_t used = 0;
     while (used < count) {

@@ -44,12 +44,16 @@ std::vector<SettingsTweakList::Entry> SettingsTweakList::readEntries() {
         auto listed = folder ? folder->entries() : std::nullopt;
         if (!listed)
             continue;
-        for (const auto& listedEntry : *listed) {
-            const std::string& name = listedEntry.name;
-            if (!name.ends_with(".plist"))
-                continue;
+        // The entry plists are read at once, then taken in listing order.
+        std::vector<std::string> names;
+        for (const auto& listedEntry : *listed)
+            if (listedEntry.name.ends_with(".plist"))
+                names.push_back(listedEntry.name);
+        std::vector<PlistReadResult> reads = folder->propertyListsBelow(names);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const std::string& name = names[i];
             std::string path = folder->pathOf(name);
-            PlistReadResult read = folder->propertyListOf(listedEntry);
+            const PlistReadResult& read = reads[i];
             PlistValue entry = read.value.get("entry");
             if (!read.ok() || !entry.isDictionary()) {
                 NSLog("Settings: the entry %@ cannot be shown: %@",

@@ -352,3 +352,145 @@ TEST_F(ListedReadTest, AListedFolderIsTheFolderOpenedAndListed) {
         EXPECT_EQ(byListing->description(), byFolder->description()) << name;
     }
 }
+
+namespace {
+
+// Every file of a batched read must answer as the read of that one file does: the same bytes,
+// or the same error for the same device path.
+void expectSameAsOneAtATime(const DeviceFolder& folder, const std::vector<std::string>& paths,
+                            std::size_t maxBytes) {
+    std::vector<DeviceFolder::FileRead> batched = folder.contentsBelow(paths, maxBytes);
+    ASSERT_EQ(batched.size(), paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        SCOPED_TRACE(paths[i]);
+        std::shared_ptr<NSError> error;
+        auto single = folder.contentsBelow(paths[i], &error, maxBytes);
+        ASSERT_EQ(batched[i].bytes.has_value(), single.has_value());
+        if (single) {
+            EXPECT_TRUE(*batched[i].bytes == *single);
+            continue;
+        }
+        ASSERT_TRUE(error && batched[i].error);
+        EXPECT_EQ(batched[i].error->code(), error->code());
+        EXPECT_EQ(batched[i].error->localizedDescription(), error->localizedDescription());
+    }
+}
+
+// Whether a read failed as the system call's errno says, for the device path.
+bool failedWith(const DeviceFolder::FileRead& read, int posixErrno, const std::string& devicePath) {
+    return !read.bytes && read.error &&
+           read.error->localizedDescription() ==
+               NSError::fileError(posixErrno, devicePath, false)->localizedDescription() &&
+           read.error->code() == NSError::fileError(posixErrno, devicePath, false)->code();
+}
+
+std::string bytesOfSize(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>('a' + i % 26);
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(DeviceFolderTest, BatchedReadsAnswerAsReadsOneAtATime) {
+    const std::size_t cap = 20000;
+    std::vector<std::string> paths;
+    // Sizes around the first read of the ring (16 KiB) and the cap.
+    for (std::size_t size : {0, 1, 700, 16383, 16384, 16385, 19999, 20000, 20001}) {
+        std::string name = "S" + std::to_string(size) + ".app/Info.plist";
+        device.write("/Applications/" + name, bytesOfSize(size));
+        paths.push_back(name);
+    }
+    device.write("/Applications/top.plist", "top");
+    device.mkdirs("/Applications/Folder.app/Info.plist");
+    ASSERT_EQ(mkfifo(device.host("/Applications/listed-fifo").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(device.host("/Applications/S0.app/fifo").c_str(), 0644), 0);
+    // A FIFO with a writer attached and bytes waiting is still no regular file.
+    ASSERT_EQ(mkfifo(device.host("/Applications/S1.app/fed").c_str(), 0644), 0);
+    int writer = open(device.host("/Applications/S1.app/fed").c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(write(writer, "fifo", 4), 4);
+    outside.write("/secret", "outside");
+    device.write("/Library/inside", "inside by a link");
+    ASSERT_EQ(symlink("/Library/inside", device.host("/Applications/in-link").c_str()), 0);
+    ASSERT_EQ(symlink(outside.host("/secret").c_str(), device.host("/Applications/out-link").c_str()), 0);
+    ASSERT_EQ(symlink("../Library", device.host("/Applications/Linked.app").c_str()), 0);
+    for (const char* extra :
+         {"top.plist", "Folder.app/Info.plist", "listed-fifo", "S0.app/fifo", "S1.app/fed", "in-link",
+          "out-link", "Linked.app/inside", "missing", "Missing.app/Info.plist", "S0.app/../top.plist",
+          "./top.plist", "", "S0.app//Info.plist"})
+        paths.push_back(extra);
+
+    auto apps = fm()->openDirectoryAtPath("/Applications");
+    ASSERT_TRUE(apps);
+    expectSameAsOneAtATime(*apps, paths, cap);
+    expectSameAsOneAtATime(*apps, paths, PlistLimits{}.maxBytes);
+
+    // Spot checks that the answers are the right ones, not only equal.
+    auto reads = apps->contentsBelow(paths, cap);
+    EXPECT_EQ(text(reads[2].bytes), bytesOfSize(700));
+    EXPECT_EQ(text(reads[0].bytes), "");
+    EXPECT_EQ(text(reads[7].bytes), bytesOfSize(20000));                             // exactly the cap
+    EXPECT_TRUE(failedWith(reads[8], EFBIG, "/Applications/S20001.app/Info.plist")); // one past it
+    EXPECT_TRUE(failedWith(reads[10], EISDIR, "/Applications/Folder.app/Info.plist"));
+    EXPECT_TRUE(failedWith(reads[11], ENODEV, "/Applications/listed-fifo"));
+    EXPECT_TRUE(failedWith(reads[13], ENODEV, "/Applications/S1.app/fed")); // bytes waiting or not
+    EXPECT_EQ(text(reads[14].bytes), "inside by a link");
+    EXPECT_FALSE(reads[15].bytes); // out-link
+    EXPECT_EQ(text(reads[16].bytes), "inside by a link");
+    EXPECT_TRUE(failedWith(reads[17], ENOENT, "/Applications/missing"));
+    EXPECT_TRUE(failedWith(reads[19], EINVAL, "/Applications/S0.app/../top.plist"));
+    close(writer);
+}
+
+TEST_F(DeviceFolderTest, BatchedReadsOfMoreFilesThanOneSubmitKeepTheirOrder) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < 300; ++i) {
+        std::string name = "App" + std::to_string(i) + ".app/Info.plist";
+        if (i % 7 != 3)
+            device.write("/Applications/" + name, "app " + std::to_string(i));
+        paths.push_back(name);
+    }
+    auto apps = fm()->openDirectoryAtPath("/Applications");
+    ASSERT_TRUE(apps);
+    auto reads = apps->contentsBelow(paths);
+    ASSERT_EQ(reads.size(), paths.size());
+    for (int i = 0; i < 300; ++i) {
+        if (i % 7 == 3)
+            EXPECT_TRUE(failedWith(reads[i], ENOENT, "/Applications/" + paths[i])) << i;
+        else
+            EXPECT_EQ(text(reads[i].bytes), "app " + std::to_string(i));
+    }
+    expectSameAsOneAtATime(*apps, paths, PlistLimits{}.maxBytes);
+}
+
+TEST_F(DeviceFolderTest, BatchedReadsWithoutTheRingGiveTheSameAnswers) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < 40; ++i) {
+        std::string name = "App" + std::to_string(i) + ".app/Info.plist";
+        if (i % 5 == 0)
+            device.mkdirs("/Applications/" + name);
+        else
+            device.write("/Applications/" + name, bytesOfSize(static_cast<std::size_t>(i) * 997));
+        paths.push_back(name);
+    }
+    auto apps = fm()->openDirectoryAtPath("/Applications");
+    ASSERT_TRUE(apps);
+    auto withRing = apps->contentsBelow(paths, 30000);
+    DeviceFolder::setBatchedReadsUseRing(false);
+    auto without = apps->contentsBelow(paths, 30000);
+    ASSERT_EQ(withRing.size(), without.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        ASSERT_EQ(withRing[i].bytes.has_value(), without[i].bytes.has_value()) << i;
+        if (withRing[i].bytes)
+            EXPECT_TRUE(*withRing[i].bytes == *without[i].bytes) << i;
+        else
+            EXPECT_EQ(withRing[i].error->localizedDescription(), without[i].error->localizedDescription())
+                << i;
+    }
+    EXPECT_TRUE(failedWith(without[0], EISDIR, "/Applications/" + paths[0]));
+    EXPECT_TRUE(failedWith(without[31], EFBIG, "/Applications/" + paths[31]));
+    auto lists = apps->propertyListsBelow(paths);
+    EXPECT_FALSE(lists[0].ok());
+}
