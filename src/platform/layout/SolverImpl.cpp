@@ -276,9 +276,9 @@ bool SolverImpl::isFresh(int symbol) {
 
 void SolverImpl::ensureScratch() {
     if (scratch_.size() < symbols_.size()) {
-        scratch_.resize(symbols_.size(), 0.0);
-        scratchUsed_.resize(symbols_.size(), 0);
-        queued_.resize(symbols_.size(), 0);
+        scratch_.growTo(symbols_.size());
+        scratchUsed_.growTo(symbols_.size());
+        queued_.growTo(symbols_.size());
     }
 }
 

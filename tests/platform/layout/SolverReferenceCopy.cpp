@@ -7,7 +7,6 @@
 
 namespace layout_reference {
 
-
 namespace reference_detail {
 constexpr double kEpsilon = 1e-8;
 bool nearZero(double v) {
@@ -928,8 +927,6 @@ std::vector<std::pair<double, double>> SolverImpl::objective() const {
     }
     return {totals.begin(), totals.end()};
 }
-
-
 
 Solver::Solver() : impl_(std::make_unique<SolverImpl>()) {}
 Solver::~Solver() = default;
