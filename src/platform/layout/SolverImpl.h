@@ -99,6 +99,17 @@ private:
         void push_back(T value) { emplace_back() = std::move(value); }
         // Grows to `n` elements, the new ones default values; never shrinks.
         void growTo(std::size_t n) {
+            if (n <= size_)
+                return;
+            if (size_ < kChunk) {
+                // Within the first chunk, grow in one step as a vector would.
+                std::size_t inFirst = std::min(n, kChunk);
+                first_.resize(inFirst);
+                if (chunks_.empty())
+                    chunks_.push_back(nullptr);
+                chunks_[0] = first_.data();
+                size_ = inFirst;
+            }
             while (size_ < n)
                 emplace_back();
         }
