@@ -109,7 +109,7 @@ void SolverImpl::rowAddRow(Row& row, int rowId, const Row& other, double multipl
         rowAdd(row, rowId, other.cells[0].first, other.cells[0].second * multiplier);
         return;
     }
-    std::vector<std::pair<int, double>>& merged = merged_;
+    Cells& merged = merged_;
     merged.clear();
     merged.reserve(row.cells.size() + other.cells.size());
     auto a = row.cells.begin();
@@ -336,7 +336,7 @@ SolverImpl::Row SolverImpl::expand(const Row& raw) {
         for (auto& [t, a] : row.cells)
             accumulate(t, c * a);
     }
-    Row out;
+    Row out(&arena_);
     out.constant = constant;
     std::size_t nonzero = 0;
     for (int s : scratchTouched_)

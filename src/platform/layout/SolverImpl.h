@@ -18,6 +18,7 @@
 
 #include "platform/layout/Solver.h"
 #include "platform/layout/SolverBlocks.h"
+#include "platform/layout/SolverRowArena.h"
 
 #include <algorithm>
 #include <bit>
@@ -137,10 +138,16 @@ private:
         std::size_t size_ = 0;
     };
 
+    // The terms of a row, kept in the solver's row arena (the rows it stores and its scratch) or,
+    // for a row made without one, on the heap.
+    using Cells = std::vector<std::pair<int, double>, SolverRowArena::Allocator<std::pair<int, double>>>;
+
     // A sparse linear row: constant + sum(coefficient * symbol), terms sorted by symbol.
     struct Row {
         double constant = 0;
-        std::vector<std::pair<int, double>> cells;
+        Cells cells;
+        Row() = default;
+        explicit Row(SolverRowArena* arena) : cells(Cells::allocator_type(arena)) {}
         double coefficientFor(int symbol) const;
     };
 
@@ -292,6 +299,8 @@ private:
     double symbolValue(int symbol) const;
     void evaluateDefinitions();
 
+    // First, so that it is destroyed last: every row's terms live in it.
+    SolverRowArena arena_;
     Chunked<Symbol> symbols_;
     Chunked<TableauRow> rows_;
     std::vector<int> freeRows_;
@@ -311,8 +320,8 @@ private:
     // Scratch kept between calls so that adding a constraint or pivoting allocates only for the
     // rows it stores: the raw row of a constraint, the buffer a merge writes into (swapped with
     // the row it replaces), and the definitions waiting to be expanded.
-    Row raw_;
-    std::vector<std::pair<int, double>> merged_;
+    Row raw_{&arena_};
+    Cells merged_{Cells::allocator_type(&arena_)};
     std::priority_queue<std::pair<int, int>> pending_; // (definition index, symbol)
 
     // Scratch for building rows: a dense accumulator with a list of touched symbols.
