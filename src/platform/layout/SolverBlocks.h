@@ -4,7 +4,7 @@
 // solvers. A solver's arrays run to megabytes, and memory handed back to the system when one
 // solver ends must be faulted in page by page by the next, which on a virtual machine costs more
 // than the solving itself; a layout pass makes a solver after another on the same thread, so the
-// blocks the last one used are the ones the next one takes. The cache keeps at most 16 MiB per
+// blocks the last one used are the ones the next one takes. The cache keeps at most 32 MiB per
 // thread and is freed when the thread ends.
 //
 //     void* block = SolverBlocks::take();  // kBytes bytes, aligned for any solver element
