@@ -109,7 +109,7 @@ void SolverImpl::rowAddRow(Row& row, int rowId, const Row& other, double multipl
         rowAdd(row, rowId, other.cells[0].first, other.cells[0].second * multiplier);
         return;
     }
-    std::vector<std::pair<int, double>>& merged = merged_;
+    Cells& merged = merged_;
     merged.clear();
     merged.reserve(row.cells.size() + other.cells.size());
     auto a = row.cells.begin();
@@ -276,9 +276,9 @@ bool SolverImpl::isFresh(int symbol) {
 
 void SolverImpl::ensureScratch() {
     if (scratch_.size() < symbols_.size()) {
-        scratch_.resize(symbols_.size(), 0.0);
-        scratchUsed_.resize(symbols_.size(), 0);
-        queued_.resize(symbols_.size(), 0);
+        scratch_.growTo(symbols_.size());
+        scratchUsed_.growTo(symbols_.size());
+        queued_.growTo(symbols_.size());
     }
 }
 
@@ -336,7 +336,7 @@ SolverImpl::Row SolverImpl::expand(const Row& raw) {
         for (auto& [t, a] : row.cells)
             accumulate(t, c * a);
     }
-    Row out;
+    Row out(&arena_);
     out.constant = constant;
     std::size_t nonzero = 0;
     for (int s : scratchTouched_)

@@ -17,12 +17,16 @@
 // the list is read), so a pivot touches only the rows it changes.
 
 #include "platform/layout/Solver.h"
+#include "platform/layout/SolverBlocks.h"
+#include "platform/layout/SolverRowArena.h"
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <queue>
 #include <utility>
 #include <vector>
@@ -49,14 +53,28 @@ public:
 private:
     enum class Kind : std::uint8_t { External, Slack, Error, Dummy };
 
-    // An array that grows in fixed chunks of about 32 KB instead of doubling as a whole. The
-    // solver's per-constraint arrays (constraints, their terms, definitions) grow one element at
-    // a time to tens of thousands; doubling would copy each of them several times over and leave the memory it
-    // copied from to be handed back and faulted in again, while full chunks never move and are
-    // each written once. The first chunk grows like a vector, so a small solver stays small.
-    // Clearing keeps the chunks' memory for the next use.
+    // An array that grows in fixed chunks of 32 KB instead of doubling as a whole. The solver's
+    // arrays (symbols, rows, columns, constraints, terms, definitions, objective levels) grow one
+    // element at a time to tens of thousands; doubling would copy each of them several times over
+    // and leave the memory it copied from to be handed back and faulted in again, while full
+    // chunks never move, are each written once, and come from the thread's kept blocks (see
+    // SolverBlocks.h). The first chunk grows like a vector, so a small solver stays small and
+    // takes no block. Clearing keeps the chunks for the next use.
     template <typename T> class Chunked {
     public:
+        Chunked() = default;
+        Chunked(Chunked&& other) noexcept { swap(other); }
+        Chunked& operator=(Chunked&& other) noexcept {
+            Chunked moved(std::move(other));
+            swap(moved);
+            return *this;
+        }
+        ~Chunked() {
+            clear();
+            for (std::size_t c = 1; c < chunks_.size(); ++c)
+                SolverBlocks::give(chunks_[c]);
+        }
+
         std::size_t size() const { return size_; }
         bool empty() const { return size_ == 0; }
         T& operator[](std::size_t i) { return chunks_[i >> kShift][i & kMask]; }
@@ -64,39 +82,72 @@ private:
         T& back() { return (*this)[size_ - 1]; }
         // Appends a default value and returns it.
         T& emplace_back() {
-            std::size_t chunk = size_ >> kShift;
-            if (chunk == chunks_.size()) {
-                chunks_.emplace_back();
-                if (chunk > 0)
-                    chunks_.back().reserve(kChunk);
+            if (size_ < kChunk) {
+                first_.emplace_back();
+                if (chunks_.empty())
+                    chunks_.push_back(nullptr);
+                chunks_[0] = first_.data();
+                return first_[size_++];
             }
+            std::size_t chunk = size_ >> kShift;
+            if (chunk == chunks_.size())
+                chunks_.push_back(static_cast<T*>(SolverBlocks::take()));
+            T* at = chunks_[chunk] + (size_ & kMask);
+            ::new (static_cast<void*>(at)) T();
             ++size_;
-            return chunks_[chunk].emplace_back();
+            return *at;
         }
         void push_back(T value) { emplace_back() = std::move(value); }
         // Grows to `n` elements, the new ones default values; never shrinks.
         void growTo(std::size_t n) {
+            if (n <= size_)
+                return;
+            if (size_ < kChunk) {
+                // Within the first chunk, grow in one step as a vector would.
+                std::size_t inFirst = std::min(n, kChunk);
+                first_.resize(inFirst);
+                if (chunks_.empty())
+                    chunks_.push_back(nullptr);
+                chunks_[0] = first_.data();
+                size_ = inFirst;
+            }
             while (size_ < n)
                 emplace_back();
         }
         void clear() {
-            for (auto& chunk : chunks_)
-                chunk.clear();
+            for (std::size_t i = kChunk; i < size_; ++i)
+                (*this)[i].~T();
+            first_.clear();
             size_ = 0;
         }
 
     private:
-        static constexpr std::size_t kChunk = std::bit_floor(std::size_t{32768} / sizeof(T));
+        static_assert(sizeof(T) <= SolverBlocks::kBytes && alignof(T) <= alignof(std::max_align_t));
+        static constexpr std::size_t kChunk = std::bit_floor(SolverBlocks::kBytes / sizeof(T));
         static constexpr int kShift = std::countr_zero(kChunk);
         static constexpr std::size_t kMask = kChunk - 1;
-        std::vector<std::vector<T>> chunks_;
+
+        void swap(Chunked& other) noexcept {
+            std::swap(first_, other.first_);
+            std::swap(chunks_, other.chunks_);
+            std::swap(size_, other.size_);
+        }
+
+        std::vector<T> first_;   // the first chunk, grown like a vector
+        std::vector<T*> chunks_; // chunks_[0] is first_'s storage, the rest are blocks
         std::size_t size_ = 0;
     };
+
+    // The terms of a row, kept in the solver's row arena (the rows it stores and its scratch) or,
+    // for a row made without one, on the heap.
+    using Cells = std::vector<std::pair<int, double>, SolverRowArena::Allocator<std::pair<int, double>>>;
 
     // A sparse linear row: constant + sum(coefficient * symbol), terms sorted by symbol.
     struct Row {
         double constant = 0;
-        std::vector<std::pair<int, double>> cells;
+        Cells cells;
+        Row() = default;
+        explicit Row(SolverRowArena* arena) : cells(Cells::allocator_type(arena)) {}
         double coefficientFor(int symbol) const;
     };
 
@@ -151,14 +202,14 @@ private:
     // cells, and there are only a handful of levels.
     struct ObjectiveRow {
         double constant = 0;
-        std::vector<double> cells;
+        Chunked<double> cells;
         double coefficientFor(int symbol) const {
-            return static_cast<std::size_t>(symbol) < cells.size() ? cells[symbol] : 0.0;
+            return static_cast<std::size_t>(symbol) < cells.size() ? cells[static_cast<std::size_t>(symbol)]
+                                                                   : 0.0;
         }
         double& cell(int symbol) {
-            if (static_cast<std::size_t>(symbol) >= cells.size())
-                cells.resize(static_cast<std::size_t>(symbol) + 1, 0.0); // grows geometrically
-            return cells[symbol];
+            cells.growTo(static_cast<std::size_t>(symbol) + 1);
+            return cells[static_cast<std::size_t>(symbol)];
         }
     };
 
@@ -248,13 +299,15 @@ private:
     double symbolValue(int symbol) const;
     void evaluateDefinitions();
 
-    std::vector<Symbol> symbols_;
-    std::vector<TableauRow> rows_;
+    // First, so that it is destroyed last: every row's terms live in it.
+    SolverRowArena arena_;
+    Chunked<Symbol> symbols_;
+    Chunked<TableauRow> rows_;
     std::vector<int> freeRows_;
     Chunked<Definition> definitions_;
     Chunked<Constraint> constraints_;
     Chunked<Term> terms_;
-    std::vector<ColumnCell> columnCells_;
+    Chunked<ColumnCell> columnCells_;
     int freeColumnCells_ = -1; // first free cell, chained through `next`
     std::vector<int> liveColumn_;
     Objective objective_;
@@ -267,14 +320,14 @@ private:
     // Scratch kept between calls so that adding a constraint or pivoting allocates only for the
     // rows it stores: the raw row of a constraint, the buffer a merge writes into (swapped with
     // the row it replaces), and the definitions waiting to be expanded.
-    Row raw_;
-    std::vector<std::pair<int, double>> merged_;
+    Row raw_{&arena_};
+    Cells merged_{Cells::allocator_type(&arena_)};
     std::priority_queue<std::pair<int, int>> pending_; // (definition index, symbol)
 
     // Scratch for building rows: a dense accumulator with a list of touched symbols.
-    std::vector<double> scratch_;
-    std::vector<char> scratchUsed_;
-    std::vector<char> queued_;
+    Chunked<double> scratch_;
+    Chunked<char> scratchUsed_;
+    Chunked<char> queued_;
     std::vector<int> scratchTouched_;
 };
 

@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 using layout::Expression;
@@ -650,4 +651,74 @@ TEST(SolverTest, AgreesWithKiwisolverOnRandomSystems) {
     std::filesystem::remove_all(dir);
     // Most systems have one optimum; ties are the exception that the objective check covers.
     EXPECT_LT(ties, kSystems / 2);
+}
+
+namespace {
+
+// A stack of `n` views whose heights sit at 44 but for the one in the middle, which takes the
+// 100 points the parent has to spare; returns every top and height. Large enough that the
+// solver's arrays run past their first chunk into blocks kept by the thread.
+std::vector<double> stackValues(int n) {
+    Solver s;
+    std::vector<Variable> vars;
+    Variable top, height;
+    for (int i = 0; i < n; ++i) {
+        Variable t = s.addVariable(), h = s.addVariable();
+        EXPECT_TRUE(s.addConstraint(expr({{h, 1}}), Relation::GreaterThanOrEqual, kRequired).ok());
+        EXPECT_TRUE(
+            s.addConstraint(expr({{h, 1}}, -44), Relation::LessThanOrEqual, i == n / 2 ? 100 : 250).ok());
+        auto gap = i == 0 ? expr({{t, 1}}, -8) : expr({{t, 1}, {top, -1}, {height, -1}}, -8);
+        EXPECT_TRUE(s.addConstraint(gap, Relation::Equal, kRequired).ok());
+        vars.push_back(t);
+        vars.push_back(h);
+        top = t;
+        height = h;
+    }
+    EXPECT_TRUE(
+        s.addConstraint(expr({{top, 1}, {height, 1}}, -8 - n * 52.0 - 92), Relation::Equal, kRequired).ok());
+    s.solve();
+    std::vector<double> values;
+    for (Variable v : vars)
+        values.push_back(s.value(v));
+    return values;
+}
+
+} // namespace
+
+TEST(SolverTest, SolversReusingAThreadsKeptMemoryStartClean) {
+    // Each solver takes the blocks the one before it left on the thread, full of its old rows and
+    // symbols: none of that may show through in a later solution.
+    const int n = 400;
+    auto first = stackValues(n);
+    ASSERT_EQ(first.size(), 2u * n);
+    EXPECT_NEAR(first[2 * (n / 2) + 1], 144, 1e-9); // the middle view takes the slack
+    EXPECT_NEAR(first[2 * (n - 1)], 8 + (n - 1) * 52.0 + 100, 1e-9);
+    for (int round = 0; round < 3; ++round)
+        EXPECT_EQ(stackValues(n), first) << round;
+    auto smaller = stackValues(n / 2);
+    EXPECT_NEAR(smaller[2 * (n / 4) + 1], 144, 1e-9);
+    EXPECT_EQ(stackValues(n), first);
+}
+
+TEST(SolverTest, SolversOutliveOrChangeTheThreadWhoseMemoryTheyUse) {
+    const int n = 400;
+    auto expected = stackValues(n);
+    // A solver made on one thread and ended on another hands its blocks to the second thread.
+    auto moved = std::make_unique<Solver>();
+    std::thread([&] { solveStack(*moved, n); }).join();
+    std::vector<double> onMain;
+    std::thread([&] {
+        moved.reset();
+        onMain = stackValues(n);
+    }).join();
+    EXPECT_EQ(onMain, expected);
+    // A thread-local solver made before the thread's first solve ends after the thread's kept
+    // memory is freed, and must free its own blocks itself.
+    std::vector<double> late;
+    std::thread([&] {
+        thread_local Solver early;
+        solveStack(early, n);
+        late = stackValues(n);
+    }).join();
+    EXPECT_EQ(late, expected);
 }
