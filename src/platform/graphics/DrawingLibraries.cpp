@@ -24,6 +24,7 @@
 // benchmarks call. A call to one not listed here fails to link, since nothing links the libraries.
 #define ORBITCHAT_GLIB_FUNCTIONS(X)                                                                          \
     X(g_free)                                                                                                \
+    X(g_list_free)                                                                                           \
     X(g_utf8_find_next_char)                                                                                 \
     X(g_list_free_full)                                                                                      \
     X(g_utf8_make_valid)                                                                                     \
@@ -120,10 +121,13 @@
     X(pango_attr_list_new)                                                                                   \
     X(pango_attr_list_unref)                                                                                 \
     X(pango_context_get_metrics)                                                                             \
+    X(pango_context_get_language)                                                                            \
+    X(pango_context_load_font)                                                                               \
     X(pango_context_set_language)                                                                            \
     X(pango_context_set_round_glyph_positions)                                                               \
     X(pango_find_paragraph_boundary)                                                                         \
     X(pango_font_describe)                                                                                   \
+    X(pango_font_get_metrics)                                                                                \
     X(pango_font_description_free)                                                                           \
     X(pango_font_description_get_family)                                                                     \
     X(pango_font_description_new)                                                                            \
@@ -138,9 +142,11 @@
     X(pango_get_log_attrs)                                                                                   \
     X(pango_glyph_item_get_logical_widths)                                                                   \
     X(pango_glyph_string_free)                                                                               \
+    X(pango_glyph_string_extents)                                                                            \
     X(pango_glyph_string_new)                                                                                \
     X(pango_item_free)                                                                                       \
     X(pango_itemize)                                                                                         \
+    X(pango_itemize_with_base_dir)                                                                           \
     X(pango_language_from_string)                                                                            \
     X(pango_layout_get_alignment)                                                                            \
     X(pango_layout_get_context)                                                                              \
@@ -169,10 +175,12 @@
     X(pango_layout_set_text)                                                                                 \
     X(pango_layout_set_width)                                                                                \
     X(pango_layout_set_wrap)                                                                                 \
+    X(pango_layout_is_ellipsized)                                                                            \
     X(pango_shape_with_flags)
 
 #define ORBITCHAT_PANGOCAIRO_FUNCTIONS(X)                                                                    \
     X(pango_cairo_context_set_font_options)                                                                  \
+    X(pango_cairo_show_glyph_string)                                                                         \
     X(pango_cairo_font_map_get_default)                                                                      \
     X(pango_cairo_show_layout)                                                                               \
     X(pango_cairo_show_layout_line)
@@ -930,6 +938,47 @@ void pango_shape_with_flags(const char* item_text, int item_length, const char* 
                             PangoShapeFlags flags) {
     forward(drawing().pango_shape_with_flags, item_text, item_length, paragraph_text, paragraph_length,
             analysis, glyphs, flags);
+}
+
+} // extern "C"
+
+// Forwarders for the glyph-run layout's calls.
+extern "C" {
+
+void g_list_free(GList* list) {
+    forward(drawing().g_list_free, list);
+}
+
+PangoLanguage* pango_context_get_language(PangoContext* context) {
+    return forward(drawing().pango_context_get_language, context);
+}
+
+PangoFont* pango_context_load_font(PangoContext* context, const PangoFontDescription* desc) {
+    return forward(drawing().pango_context_load_font, context, desc);
+}
+
+PangoFontMetrics* pango_font_get_metrics(PangoFont* font, PangoLanguage* language) {
+    return forward(drawing().pango_font_get_metrics, font, language);
+}
+
+void pango_glyph_string_extents(PangoGlyphString* glyphs, PangoFont* font, PangoRectangle* ink_rect,
+                                PangoRectangle* logical_rect) {
+    forward(drawing().pango_glyph_string_extents, glyphs, font, ink_rect, logical_rect);
+}
+
+GList* pango_itemize_with_base_dir(PangoContext* context, PangoDirection base_dir, const char* text,
+                                   int start_index, int length, PangoAttrList* attrs,
+                                   PangoAttrIterator* cached_iter) {
+    return forward(drawing().pango_itemize_with_base_dir, context, base_dir, text, start_index, length, attrs,
+                   cached_iter);
+}
+
+gboolean pango_layout_is_ellipsized(PangoLayout* layout) {
+    return forward(drawing().pango_layout_is_ellipsized, layout);
+}
+
+void pango_cairo_show_glyph_string(cairo_t* cr, PangoFont* font, PangoGlyphString* glyphs) {
+    forward(drawing().pango_cairo_show_glyph_string, cr, font, glyphs);
 }
 
 } // extern "C"
