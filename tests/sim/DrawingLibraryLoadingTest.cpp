@@ -40,13 +40,7 @@ void runProgram(ProgramRun& run, const std::string& arguments, const std::string
             line.replace(at, std::string(name).size(), value);
     const std::string command = "env " + environment + " LD_DEBUG=files LD_DEBUG_OUTPUT='" +
                                 run.work.host("/loader") + "' '" + kSimProgramFile + "' " + line + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.status = runShellCommand(command, run.out);
     for (const auto& entry : fs::directory_iterator(run.work.path()))
         if (entry.path().filename().string().starts_with("loader"))
             run.loader += run.work.read("/" + entry.path().filename().string());

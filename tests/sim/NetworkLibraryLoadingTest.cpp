@@ -36,14 +36,7 @@ ScriptRun runHeadlessScript(const std::string& script, const std::string& enviro
                                 work.host("/loader") + "' '" + kSimProgramFile + "' --headless --device '" +
                                 device.path() + "' --script '" + work.host("/run.script") + "' 2>&1";
     ScriptRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.status = runShellCommand(command, run.out);
     for (const auto& entry : fs::directory_iterator(work.path()))
         if (entry.path().filename().string().starts_with("loader"))
             run.loader += work.read("/" + entry.path().filename().string());

@@ -34,23 +34,28 @@ inline std::vector<nlohmann::json> splitDumps(const std::string& out) {
     return result;
 }
 
+// Runs `command` with the shell, appending its standard output to `out`; answers its exit status,
+// or -1 when it could not be started or did not exit (a crash).
+inline int runShellCommand(const std::string& command, std::string& out) {
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return -1;
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 // Runs orbitchat-sim with `arguments` (a shell's words), in the folder `cwd` when one is given,
 // collecting its standard output, and its standard error too when `errors` is set; answers its
 // exit status (-1 when it did not exit).
 inline int runSimProgram(const std::string& arguments, std::string& out, bool errors = false,
                          const std::filesystem::path& cwd = {}) {
-    std::string command = (cwd.empty() ? std::string() : "cd '" + cwd.string() + "' && ") +
-                          std::string(ORBITCHAT_BINARY_DIR) + "/src/sim/orbitchat-sim " + arguments +
-                          (errors ? " 2>&1" : " 2>/dev/null");
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return -1;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return runShellCommand((cwd.empty() ? std::string() : "cd '" + cwd.string() + "' && ") +
+                               std::string(ORBITCHAT_BINARY_DIR) + "/src/sim/orbitchat-sim " + arguments +
+                               (errors ? " 2>&1" : " 2>/dev/null"),
+                           out);
 }
 
 // A temporary copy of examples/device, removed with the object.

@@ -10,6 +10,8 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -72,6 +74,26 @@ inline int count(const CGImageRef& image, int x0, int y0, int x1, int y1,
         for (int x = std::max(0, x0); x < std::min<int>(x1, static_cast<int>(image->width())); ++x)
             n += test(image->pixelAt(static_cast<std::size_t>(x), static_cast<std::size_t>(y))) ? 1 : 0;
     return n;
+}
+
+// The ink of one band of rows of an image: its bounding box in pixels and its summed alpha.
+struct BandInk {
+    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
+    long coverage = 0;
+};
+
+inline BandInk inkInBand(const CGImageRef& image, int top, int bottom) {
+    BandInk band;
+    for (int y = std::max(0, top); y < std::min<int>(bottom, static_cast<int>(image->height())); ++y)
+        for (int x = 0; x < static_cast<int>(image->width()); ++x) {
+            const int alpha = image->pixelAt(static_cast<std::size_t>(x), static_cast<std::size_t>(y)).a;
+            if (alpha == 0)
+                continue;
+            band.coverage += alpha;
+            band = {std::min(band.left, x), std::min(band.top, y), std::max(band.right, x),
+                    std::max(band.bottom, y), band.coverage};
+        }
+    return band;
 }
 
 } // namespace pixels

@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 #include <pango/pangocairo.h>
 
-#include <climits>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -98,26 +97,6 @@ TEST(GlyphLinesTest, BreakExtentsAndBaselinesAreAPangoLayouts) {
                 }
 }
 
-// The ink of each line of a drawing: its box in pixels and its summed alpha.
-struct GlyphLineInk {
-    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
-    long coverage = 0;
-};
-
-GlyphLineInk inkOfLine(const CGImageRef& image, int top, int bottom) {
-    GlyphLineInk ink;
-    for (int y = std::max(0, top); y < std::min<int>(bottom, static_cast<int>(image->height())); ++y)
-        for (int x = 0; x < static_cast<int>(image->width()); ++x) {
-            const int alpha = image->pixelAt(static_cast<std::size_t>(x), static_cast<std::size_t>(y)).a;
-            if (alpha == 0)
-                continue;
-            ink.coverage += alpha;
-            ink = {std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x),
-                   std::max(ink.bottom, y), ink.coverage};
-        }
-    return ink;
-}
-
 // Drawn through the string drawing and as Pango draws its layout of the same text, each line
 // (a band of its logical box) has the same ink box within a pixel and the same coverage within
 // antialiasing.
@@ -157,7 +136,8 @@ void expectInkOfPango(const std::string& text, const UIFont& font, const TextLay
         if (bottom > height * scale)
             break;
         SCOPED_TRACE(testing::Message() << "line from " << top);
-        const GlyphLineInk h = inkOfLine(have, top, bottom), w = inkOfLine(want, top, bottom);
+        const pixels::BandInk h = pixels::inkInBand(have, top, bottom),
+                              w = pixels::inkInBand(want, top, bottom);
         EXPECT_EQ(h.coverage == 0, w.coverage == 0);
         if (w.coverage == 0)
             continue;

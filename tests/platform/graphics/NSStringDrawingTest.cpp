@@ -7,7 +7,6 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -115,26 +114,6 @@ TEST(NSStringDrawingTest, DrawingWithoutAContextLeavesTheCurrentDrawingAlone) {
 }
 
 namespace {
-// The ink of one band of rows of an image: its bounding box in pixels and its summed alpha.
-struct BandInk {
-    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
-    long coverage = 0;
-};
-
-BandInk inkInBand(const CGImageRef& image, int top, int bottom) {
-    BandInk band;
-    for (int y = std::max(0, top); y < std::min<int>(bottom, static_cast<int>(image->height())); ++y)
-        for (int x = 0; x < static_cast<int>(image->width()); ++x) {
-            const int alpha = image->pixelAt(static_cast<std::size_t>(x), static_cast<std::size_t>(y)).a;
-            if (alpha == 0)
-                continue;
-            band.coverage += alpha;
-            band = {std::min(band.left, x), std::min(band.top, y), std::max(band.right, x),
-                    std::max(band.bottom, y), band.coverage};
-        }
-    return band;
-}
-
 // Compares two drawings of the same lines band by band (a band per line of `lineHeight` points
 // at `scale`): the same ink box within a pixel and the same coverage within antialiasing.
 void expectSameInkPerLine(const CGImageRef& have, const CGImageRef& want, CGFloat lineHeight, double scale) {
@@ -144,7 +123,8 @@ void expectSameInkPerLine(const CGImageRef& have, const CGImageRef& want, CGFloa
         SCOPED_TRACE(testing::Message() << "line " << line);
         const int top = static_cast<int>(std::lround(line * band)),
                   bottom = static_cast<int>(std::lround((line + 1) * band));
-        const BandInk h = inkInBand(have, top, bottom), w = inkInBand(want, top, bottom);
+        const pixels::BandInk h = pixels::inkInBand(have, top, bottom),
+                              w = pixels::inkInBand(want, top, bottom);
         EXPECT_EQ(h.coverage == 0, w.coverage == 0);
         if (w.coverage == 0)
             continue;

@@ -70,15 +70,10 @@ TEST(CatalogueServerModuleTest, AProgramWithABrokenModuleSaysSoOnceAndShowsNoCat
                                 "/share/orbitchat-sim' '" + install.host("/bin/orbitchat-sim") +
                                 "' --headless --device '" + device.path() + "' --script '" +
                                 install.host("/open-catalogue.script") + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_TRUE(pipe);
     std::string out;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        out.append(buffer, n);
-    const int status = pclose(pipe);
-    ASSERT_TRUE(WIFEXITED(status)) << "the program did not exit (a crash?):\n" << out;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << out;
+    const int status = runShellCommand(command, out);
+    ASSERT_NE(status, -1) << "the program did not exit (a crash?):\n" << out;
+    EXPECT_EQ(status, 0) << out;
 
     const std::string said = "orbitchat-sim: no catalogue server (its module could not be loaded: " + module;
     const std::size_t first = out.find(said);
