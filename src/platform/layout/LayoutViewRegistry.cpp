@@ -17,14 +17,15 @@ void LayoutViewRegistry::constraintRemoved(UIView& view) {
 bool LayoutViewRegistry::hasConstraints(const UIView* view) const {
     // Counted here rather than asked of each view, which would copy its list.
     auto host = hosts_.find(view);
-    return host != hosts_.end() && installed_.count(view) && host->second.lock().get() == view;
+    // A host that still lives is the view at its address: a released view's entry has expired.
+    return host != hosts_.end() && installed_.count(view) && !host->second.expired();
 }
 
 UIView* LayoutViewRegistry::layoutRoot(UIView& view) const {
     UIView* root = hasConstraints(&view) ? &view : nullptr;
-    for (auto v = view.superview(); v; v = v->superview()) {
-        if (hasConstraints(v.get()))
-            root = v.get();
+    for (UIView* v = view.superviewPointer(); v; v = v->superviewPointer()) {
+        if (hasConstraints(v))
+            root = v;
     }
     return root;
 }

@@ -27,7 +27,4 @@ public:
     // missing, lacks a function that is called, or cannot initialise (dlerror's or libcurl's
     // words, after "the network library (<soname>) could not be loaded: ").
     static Result<> load();
-
-    // Whether the library has been loaded by now, without loading it.
-    static bool isLoaded();
 };

@@ -219,7 +219,7 @@ void UIView::setClipsToBounds(bool clips) {
 }
 
 std::optional<UIColor> UIView::tintColor() const {
-    for (const UIView* v = this; v; v = v->superview_.lock().get()) {
+    for (const UIView* v = this; v; v = v->superviewPointer()) {
         if (v->tintColor_)
             return v->tintColor_;
     }
@@ -255,6 +255,7 @@ void UIView::attach(const std::shared_ptr<UIView>& view, std::size_t index) {
     index = std::min(index, subviews_.size());
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
     view->superview_ = self;
+    view->superviewPointer_ = this;
     if (moving) {
         view->didMoveToSuperview();
         didAddSubview(view);
@@ -323,7 +324,7 @@ void UIView::removeFromSuperview() {
 }
 
 bool UIView::isDescendantOfView(const UIView* view) const {
-    for (const UIView* v = this; v; v = v->superview_.lock().get()) {
+    for (const UIView* v = this; v; v = v->superviewPointer()) {
         if (v == view)
             return true;
     }

@@ -94,6 +94,9 @@ public:
 
     // The tree.
     std::shared_ptr<UIView> superview() const { return superview_.lock(); }
+    // The same without taking a reference, for walks up the tree that keep no view: null once the
+    // superview is gone or the view was removed from it.
+    UIView* superviewPointer() const { return superview_.expired() ? nullptr : superviewPointer_; }
     const std::vector<std::shared_ptr<UIView>>& subviews() const { return subviews_; }
     void addSubview(const std::shared_ptr<UIView>& view);
     void insertSubview(const std::shared_ptr<UIView>& view, std::size_t index);
@@ -269,6 +272,7 @@ private:
     std::shared_ptr<CALayer> layer_;
     mutable bool layerBound_ = false; // the layer knows this view (layer())
     std::weak_ptr<UIView> superview_;
+    UIView* superviewPointer_ = nullptr; // what superview_ points at, read only while it lives
     std::vector<std::shared_ptr<UIView>> subviews_;
     std::weak_ptr<UIViewController> viewController_;
     // Running animations of this view's properties, owned by the animation engine's bookkeeping.

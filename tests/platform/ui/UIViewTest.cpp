@@ -189,6 +189,31 @@ TEST_F(UIViewTest, ViewsLearnWhenTheirSubtreeJoinsOrLeavesAWindow) {
     EXPECT_EQ(log, (std::vector<std::string>{"left a"}));
 }
 
+// The walks up the tree hold no reference to the views they pass: a view removed from its
+// superview, or one whose superview has gone, has none, and nothing above it is reached.
+TEST_F(UIViewTest, WalksUpTheTreeStopAtARemovedOrReleasedSuperview) {
+    auto top = UIView::create();
+    auto middle = UIView::create();
+    auto leaf = UIView::create();
+    top->addSubview(middle);
+    middle->addSubview(leaf);
+    EXPECT_EQ(leaf->superviewPointer(), middle.get());
+    EXPECT_TRUE(leaf->isDescendantOfView(top.get()));
+    middle->removeFromSuperview();
+    EXPECT_EQ(middle->superviewPointer(), nullptr);
+    EXPECT_FALSE(leaf->isDescendantOfView(top.get()));
+    // Moved under another view, the pointer follows the move.
+    top->addSubview(leaf);
+    EXPECT_EQ(leaf->superviewPointer(), top.get());
+    EXPECT_FALSE(leaf->isDescendantOfView(middle.get()));
+    middle->addSubview(leaf);
+    top.reset();
+    middle.reset(); // the superview goes; the leaf lives on its own
+    EXPECT_EQ(leaf->superviewPointer(), nullptr);
+    EXPECT_EQ(leaf->superview(), nullptr);
+    EXPECT_TRUE(leaf->tintColor().has_value()) << "the tint walk stops at the leaf";
+}
+
 TEST_F(UIViewTest, HitTestingFindsTheDeepestVisibleInteractiveView) {
     auto root = UIView::create(CGRectMake(0, 0, 300, 300));
     auto panel = UIView::create(CGRectMake(100, 100, 100, 100));
