@@ -13,6 +13,8 @@
 #include <cmath>
 #include <numbers>
 #include <numeric>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -273,6 +275,97 @@ TEST(UIVisualEffectViewTest, ATranslucentToolbarShowsTheBackdropOfEachFrame) {
     EXPECT_GT(light.r, dark.r + 20) << dark << " then " << light;
     behind->setBackgroundColor(UIColor::blackColor());
     EXPECT_EQ(pixels::at(renderer.renderFrame(*root), 100, 78, 2).r, dark.r);
+}
+
+} // namespace
+namespace {
+
+// The pixels of a cache's blur, row by row.
+std::vector<std::uint32_t> blurredPixels(cairo_surface_t* image) {
+    std::vector<std::uint32_t> out;
+    if (!image)
+        return out;
+    cairo_surface_flush(image);
+    const auto* data = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(image));
+    const int stride = cairo_image_surface_get_stride(image) / 4;
+    for (int y = 0; y < cairo_image_surface_get_height(image); ++y)
+        out.insert(out.end(), data + y * stride, data + y * stride + cairo_image_surface_get_width(image));
+    return out;
+}
+
+TEST(UIBackdropBlurCacheTest, AnswersForEachBackdropAsAFreshCacheDoes) {
+    // A backdrop inside a wider buffer, as a view's area lies inside the screen's surface.
+    const int width = 90, height = 70, stride = 100;
+    std::vector<std::uint32_t> surface(static_cast<std::size_t>(stride) * (height + 4), grey(200));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            surface[static_cast<std::size_t>(y) * stride + x] =
+                grey(static_cast<std::uint32_t>((x * 7 + y * 3) % 256));
+    const CGPixelRegion region{surface.data(), width, height, stride};
+    const CGBackdropBlurPlan plan = CGBackdropBlurPlanForSigma(13.3);
+    auto fresh = [&](const CGPixelRegion& r, const CGBackdropBlurPlan& p) {
+        UIBackdropBlurCache once;
+        return blurredPixels(once.blur(r, p));
+    };
+
+    UIBackdropBlurCache cache;
+    const auto first = blurredPixels(cache.blur(region, plan));
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(blurredPixels(cache.blur(region, plan)), first) << "the same backdrop again";
+
+    // One pixel changed, even one that the reduction barely sees, is blurred anew; so is a pixel
+    // on the last row and column, and the change back.
+    for (auto [x, y, value] : {std::tuple{45, 35, 255u}, {89, 69, 0u}, {0, 0, 1u}}) {
+        std::uint32_t& pixel = surface[static_cast<std::size_t>(y) * stride + x];
+        const std::uint32_t was = pixel;
+        pixel = grey(value);
+        const auto changed = fresh(region, plan);
+        EXPECT_EQ(blurredPixels(cache.blur(region, plan)), changed) << x << "," << y;
+        pixel = was;
+        EXPECT_EQ(blurredPixels(cache.blur(region, plan)), first) << "back at " << x << "," << y;
+    }
+    // Pixels outside the region (beyond its width in each row) do not count.
+    surface[static_cast<std::size_t>(10) * stride + width + 3] = grey(0);
+    EXPECT_EQ(blurredPixels(cache.blur(region, plan)), first);
+
+    // The same pixels read at another size, or blurred with another plan, are blurred anew.
+    const CGPixelRegion narrower{surface.data(), width - 5, height, stride};
+    EXPECT_EQ(blurredPixels(cache.blur(narrower, plan)), fresh(narrower, plan));
+    const CGBackdropBlurPlan wider = CGBackdropBlurPlanForSigma(30);
+    ASSERT_NE(wider.factor, plan.factor);
+    EXPECT_EQ(blurredPixels(cache.blur(region, wider)), fresh(region, wider));
+    CGBackdropBlurPlan otherRadii = plan;
+    otherRadii.radii[0] += 2;
+    EXPECT_EQ(blurredPixels(cache.blur(region, otherRadii)), fresh(region, otherRadii));
+    EXPECT_EQ(blurredPixels(cache.blur(region, plan)), first);
+}
+
+TEST(UIVisualEffectViewTest, ASmallChangeBehindIsBlurredAnewFrameAfterFrame) {
+    // Frames that draw the same backdrop reuse the blur; a small spot moving behind the view
+    // shows in each frame exactly as a view drawn for the first time shows it.
+    auto scene = [](CGFloat spotX) {
+        auto root = UIView::create(CGRectMake(0, 0, 200, 100));
+        root->setBackgroundColor(UIColor::whiteColor());
+        auto spot = UIView::create(CGRectMake(spotX, 45, 3, 3));
+        spot->setBackgroundColor(UIColor::blackColor());
+        root->addSubview(spot);
+        auto blur = UIVisualEffectView::create(UIBlurEffect::effectWithStyle(UIBlurEffectStyleLight));
+        blur->setFrame(CGRectMake(40, 20, 120, 60));
+        root->addSubview(blur);
+        return std::pair{root, spot};
+    };
+    auto [root, spot] = scene(60);
+    UIRenderer renderer(2);
+    for (CGFloat x : {60.0, 60.0, 61.0, 100.0, 100.0, 60.0}) {
+        spot->setFrame(CGRectMake(x, 45, 3, 3));
+        const CGImageRef kept = renderer.renderFrame(*root);
+        UIRenderer once(2);
+        const CGImageRef anew = once.renderFrame(*scene(x).first);
+        ASSERT_TRUE(kept->width() == 400 && kept->height() == 200 && anew->width() == 400);
+        for (std::size_t y = 0; y < 200; ++y)
+            for (std::size_t px = 0; px < 400; ++px)
+                ASSERT_EQ(kept->pixelAt(px, y), anew->pixelAt(px, y)) << px << "," << y << " spot at " << x;
+    }
 }
 
 } // namespace
