@@ -14,7 +14,6 @@
 #include <numbers>
 #include <numeric>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -340,31 +339,75 @@ TEST(UIBackdropBlurCacheTest, AnswersForEachBackdropAsAFreshCacheDoes) {
     EXPECT_EQ(blurredPixels(cache.blur(region, plan)), first);
 }
 
-TEST(UIVisualEffectViewTest, ASmallChangeBehindIsBlurredAnewFrameAfterFrame) {
-    // Frames that draw the same backdrop reuse the blur; a small spot moving behind the view
-    // shows in each frame exactly as a view drawn for the first time shows it.
-    auto scene = [](CGFloat spotX) {
-        auto root = UIView::create(CGRectMake(0, 0, 200, 100));
-        root->setBackgroundColor(UIColor::whiteColor());
-        auto spot = UIView::create(CGRectMake(spotX, 45, 3, 3));
-        spot->setBackgroundColor(UIColor::blackColor());
-        root->addSubview(spot);
-        auto blur = UIVisualEffectView::create(UIBlurEffect::effectWithStyle(UIBlurEffectStyleLight));
-        blur->setFrame(CGRectMake(40, 20, 120, 60));
-        root->addSubview(blur);
-        return std::pair{root, spot};
+// Every pixel of two images, compared exactly.
+::testing::AssertionResult samePixels(const CGImageRef& a, const CGImageRef& b) {
+    if (a->width() != b->width() || a->height() != b->height())
+        return ::testing::AssertionFailure() << "sizes differ";
+    for (std::size_t y = 0; y < a->height(); ++y)
+        for (std::size_t x = 0; x < a->width(); ++x)
+            if (!(a->pixelAt(x, y) == b->pixelAt(x, y)))
+                return ::testing::AssertionFailure()
+                       << a->pixelAt(x, y) << " against " << b->pixelAt(x, y) << " at " << x << "," << y;
+    return ::testing::AssertionSuccess();
+}
+
+TEST(UIDrawBackdropBlurTest, AKeptBlurPaintsWhatAFreshBlurPaints) {
+    // Frames drawn with one cache, under clips of every kind (a rounded rectangle, a box off the
+    // pixel grid, an offscreen group), at several scales, against the same frames blurred
+    // without a cache: a backdrop drawn again reuses the blur, a changed or moved one does not,
+    // and either way not one pixel differs.
+    struct Frame {
+        double spotX; // a small dark square behind the blur
+        double blurX; // where the blurred box lies
+        int clip;     // 0 rounded, 1 off the grid, 2 rectangle inside a group
     };
-    auto [root, spot] = scene(60);
-    UIRenderer renderer(2);
-    for (CGFloat x : {60.0, 60.0, 61.0, 100.0, 100.0, 60.0}) {
-        spot->setFrame(CGRectMake(x, 45, 3, 3));
-        const CGImageRef kept = renderer.renderFrame(*root);
-        UIRenderer once(2);
-        const CGImageRef anew = once.renderFrame(*scene(x).first);
-        ASSERT_TRUE(kept->width() == 400 && kept->height() == 200 && anew->width() == 400);
-        for (std::size_t y = 0; y < 200; ++y)
-            for (std::size_t px = 0; px < 400; ++px)
-                ASSERT_EQ(kept->pixelAt(px, y), anew->pixelAt(px, y)) << px << "," << y << " spot at " << x;
+    const Frame frames[] = {{60, 30, 0}, {60, 30, 0}, {61, 30, 0}, {61, 30, 0}, {61, 31, 0},
+                            {61, 31, 1}, {61, 31, 1}, {90, 31, 2}, {90, 31, 2}, {60, 30, 0}};
+    for (double scale : {1.0, 2.0, 3.0}) {
+        UIBackdropBlurCache cache;
+        for (const Frame& frame : frames) {
+            auto paint = [&](UIBackdropBlurCache* kept) {
+                return pixels::draw(
+                    200, 120,
+                    [&](const CGContextRef& ctx) {
+                        cairo_t* cr = ctx->cairo();
+                        CGContextSetFillColorWithColor(ctx, UIColor::colorWithRed(0.9, 0.8, 0.3, 1).rgba);
+                        CGContextFillRect(ctx, CGRectMake(0, 0, 200, 120));
+                        CGContextSetFillColorWithColor(ctx, UIColor::colorWithRed(0.1, 0.1, 0.4, 1).rgba);
+                        CGContextFillRect(ctx, CGRectMake(frame.spotX, 50, 3, 3));
+                        cairo_save(cr);
+                        const CGRect box = CGRectMake(frame.blurX, 20, 120, 70);
+                        if (frame.clip == 0) {
+                            cairo_new_sub_path(cr);
+                            cairo_arc(cr, box.maxX() - 14, box.minY() + 14, 14, -std::numbers::pi / 2, 0);
+                            cairo_arc(cr, box.maxX() - 14, box.maxY() - 14, 14, 0, std::numbers::pi / 2);
+                            cairo_arc(cr, box.minX() + 14, box.maxY() - 14, 14, std::numbers::pi / 2,
+                                      std::numbers::pi);
+                            cairo_arc(cr, box.minX() + 14, box.minY() + 14, 14, std::numbers::pi,
+                                      3 * std::numbers::pi / 2);
+                            cairo_close_path(cr);
+                            cairo_clip(cr);
+                        } else if (frame.clip == 1) {
+                            cairo_rectangle(cr, box.minX() + 10.3, box.minY() + 5.7, 80.4, 50.2);
+                            cairo_clip(cr);
+                        } else {
+                            cairo_rectangle(cr, box.minX() + 10, box.minY() + 10, 60, 40);
+                            cairo_clip(cr);
+                            cairo_push_group(cr);
+                        }
+                        UIDrawBackdropBlur(ctx, box, 20, kept);
+                        if (frame.clip == 2) {
+                            cairo_pop_group_to_source(cr);
+                            cairo_paint(cr);
+                        }
+                        cairo_restore(cr);
+                    },
+                    scale);
+            };
+            ASSERT_TRUE(samePixels(paint(&cache), paint(nullptr)))
+                << "scale " << scale << ", spot at " << frame.spotX << ", blur at " << frame.blurX
+                << ", clip " << frame.clip;
+        }
     }
 }
 
