@@ -393,18 +393,10 @@ std::optional<TextEngine::Wrapped> TextEngine::wrapOverlongWords(const std::stri
     if (p.width < 0 || p.alignment == kJustified || p.lineBreakMode == kCharWrapping ||
         text.size() > static_cast<std::size_t>(INT_MAX) || !hasRunLongerThan(text, longest))
         return std::nullopt;
-    const int bytes = static_cast<int>(text.size());
-    // The offset of each character, and the end: one pass gives the count and the offsets.
-    std::vector<std::size_t> offsets;
-    offsets.reserve(text.size() + 1);
-    for (std::size_t at = 0; at < text.size();
-         at = static_cast<std::size_t>(nextUTF8Character(text.data() + at) - text.data()))
-        offsets.push_back(at);
-    const std::size_t characters = offsets.size();
-    offsets.push_back(text.size());
-    std::vector<PangoLogAttr> attrs(characters + 1);
-    pango_get_log_attrs(text.data(), bytes, -1, pango_language_from_string("en-us"), attrs.data(),
-                        static_cast<int>(attrs.size()));
+    const TextBreaks& breaks = textBreaks(text);
+    const std::vector<std::size_t>& offsets = breaks.offsets;
+    const std::vector<PangoLogAttr>& attrs = breaks.attrs;
+    const std::size_t characters = offsets.size() - 1;
 
     const int width = pangoUnits(p.width);
     const int hyphen = hyphenWidth(font);
@@ -452,6 +444,24 @@ std::optional<TextEngine::Wrapped> TextEngine::wrapOverlongWords(const std::stri
         return std::nullopt;
     wrapped.text.append(text, copied);
     return wrapped;
+}
+
+const TextEngine::TextBreaks& TextEngine::textBreaks(const std::string& text) {
+    TextBreaks& kept = lastTextBreaks_;
+    if (!kept.offsets.empty() && kept.text == text)
+        return kept;
+    kept.offsets.clear(); // nothing kept until the attributes are whole
+    kept.text = text;
+    // The offset of each character, and the end: one pass gives the count and the offsets.
+    kept.offsets.reserve(text.size() + 1);
+    for (std::size_t at = 0; at < text.size();
+         at = static_cast<std::size_t>(nextUTF8Character(text.data() + at) - text.data()))
+        kept.offsets.push_back(at);
+    kept.attrs.assign(kept.offsets.size() + 1, PangoLogAttr{});
+    kept.offsets.push_back(text.size());
+    pango_get_log_attrs(text.data(), static_cast<int>(text.size()), -1, pango_language_from_string("en-us"),
+                        kept.attrs.data(), static_cast<int>(kept.attrs.size()));
+    return kept;
 }
 
 TextEngine::Laid TextEngine::layWrapped(const std::string& text, const Wrapped& wrapped, const UIFont& font,

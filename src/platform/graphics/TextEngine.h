@@ -136,6 +136,14 @@ private:
                 const TextLayoutParams& params);
     static bool keepsBrokenLines(PangoLayout* layout, const Wrapped& wrapped);
     const std::vector<int>& advances(const std::string& word, const UIFont& font);
+    // Where the characters of `text` start (and its end), and Pango's break attributes of each
+    // (and of the end): what the wrapping of overlong words reads. They depend on the text alone.
+    struct TextBreaks {
+        std::string text;
+        std::vector<std::size_t> offsets;
+        std::vector<PangoLogAttr> attrs;
+    };
+    const TextBreaks& textBreaks(const std::string& text);
     int hyphenWidth(const UIFont& font);
 
     // The layout of the same text at another width, when its lines break there as they broke
@@ -156,6 +164,9 @@ private:
     // The advances of the last few overlong words, by font: a label measured at several widths
     // shapes its word once.
     std::unordered_map<std::string, std::vector<int>> advances_;
+    // The break attributes of the last text wrapped: a label lays its text out at one width, then
+    // at another, and draws it cut to a number of lines, all of the same text.
+    TextBreaks lastTextBreaks_;
     std::list<Entry> lru_;
     std::unordered_map<std::string, std::list<Entry>::iterator> cache_;
     // The last layout of glyph lines made for a text, font and parameters but the width.

@@ -113,13 +113,37 @@ UIBackdropBlurCache::~UIBackdropBlurCache() {
         cairo_surface_destroy(output_);
 }
 
+bool UIBackdropBlurCache::sameBackdrop(const CGPixelRegion& region) const {
+    if (region.width != backdropWidth_ || region.height != backdropHeight_ || !region.data)
+        return false;
+    const auto row = static_cast<std::size_t>(region.width);
+    for (int y = 0; y < region.height; ++y)
+        if (!std::equal(region.data + static_cast<std::size_t>(y) * region.stride,
+                        region.data + static_cast<std::size_t>(y) * region.stride + row,
+                        backdrop_.data() + static_cast<std::size_t>(y) * row))
+            return false;
+    return true;
+}
+
 cairo_surface_t* UIBackdropBlurCache::blur(const CGPixelRegion& region, const CGBackdropBlurPlan& plan) {
     const int f = plan.factor;
     const int sw = (region.width + f - 1) / f, sh = (region.height + f - 1) / f;
+    // The very backdrop of the last blur, blurred the same way, gives the same image.
+    if (output_ && f == factor_ && plan.radii == radii_ && sameBackdrop(region))
+        return output_;
     reduced_.resize(static_cast<std::size_t>(sw) * sh);
     const CGPixelRegion reduced{reduced_.data(), sw, sh, sw};
     if (!CGDownsamplePixels(region, f, reduced))
         return nullptr;
+    // Kept before anything below can fail: the next frame compares with what this one read.
+    backdropWidth_ = 0; // no backdrop kept until the copy is whole
+    backdrop_.resize(static_cast<std::size_t>(region.width) * region.height);
+    for (int y = 0; y < region.height; ++y)
+        std::copy_n(region.data + static_cast<std::size_t>(y) * region.stride, region.width,
+                    backdrop_.data() + static_cast<std::size_t>(y) * region.width);
+    backdropWidth_ = region.width;
+    backdropHeight_ = region.height;
+    factor_ = f;
     // The blur depends only on the reduced backdrop and the passes run over it: when both are
     // what they were last time, the blurred image from then is still right.
     if (output_ && reduced_ == input_ && plan.radii == radii_ &&

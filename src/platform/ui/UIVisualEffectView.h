@@ -25,7 +25,9 @@ typedef struct _cairo_surface cairo_surface_t;
 
 // The last blur a backdrop drew, kept by whoever draws it again and again (a visual effect view)
 // so that a frame whose backdrop did not change under it skips the blur passes. It is keyed on
-// what the blur depends on: the backdrop averaged down, and the passes run over it.
+// what the blur depends on: the backdrop averaged down, and the passes run over it. The backdrop
+// as read is kept too: a frame that reads the very pixels of the last one skips averaging it down,
+// comparing being far cheaper than averaging.
 class UIBackdropBlurCache {
 public:
     UIBackdropBlurCache() = default;
@@ -38,6 +40,12 @@ public:
     cairo_surface_t* blur(const CGPixelRegion& region, const CGBackdropBlurPlan& plan);
 
 private:
+    // Whether `region` holds, row by row, the pixels kept in `backdrop_`.
+    bool sameBackdrop(const CGPixelRegion& region) const;
+
+    std::vector<std::uint32_t> backdrop_; // the last region read, rows packed
+    int backdropWidth_ = 0, backdropHeight_ = 0;
+    int factor_ = 0;
     std::vector<std::uint32_t> reduced_;
     std::vector<std::uint32_t> input_;
     std::array<int, 3> radii_{};

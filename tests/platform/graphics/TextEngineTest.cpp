@@ -273,6 +273,44 @@ TEST(TextEngineTest, AChangeOfTextFontOrWidthIsNotServedAnotherLayout) {
     EXPECT_NE(cached[0], cached[3]);
 }
 
+TEST(TextEngineTest, TextsOfOneLengthWrapAlternatelyEachAtItsOwnBreaks) {
+    // Texts of the same length whose break opportunities lie elsewhere (a space, a hyphen, a
+    // combining mark, a non-Latin stretch), laid out in turn at two widths and cut by a limit, as
+    // a label measures and draws them: each comes out as a fresh engine lays it out.
+    const std::string word = numberedWord(2400);
+    std::vector<std::string> texts(5, word);
+    texts[1][700] = ' ';
+    texts[2][1300] = '-';
+    texts[3].replace(900, 3, "e\u0301"); // a letter and its combining accent, three bytes
+    texts[4].replace(400, 6, "\u0436\u0430\u0431");
+    TextLayoutParams wide, narrow, cut;
+    wide.width = 295;
+    narrow.width = 294;
+    cut.width = 294;
+    cut.maxLines = 7;
+    cut.lineBreakMode = NSLineBreakByTruncatingTail;
+    const UIFont font = UIFont::systemFontOfSize(12);
+    TextEngine& engine = TextEngine::forThisThread();
+    for (int round = 0; round < 2; ++round)
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            for (const TextLayoutParams& params : {wide, narrow, cut}) {
+                SCOPED_TRACE(testing::Message() << "text " << i << " at " << params.width << ", limit "
+                                                << params.maxLines << ", round " << round);
+                ASSERT_EQ(texts[i].size(), word.size());
+                const TextEngine::Laid laid = engine.layout(texts[i], font, params);
+                std::vector<Line> fresh;
+                CGSize freshSize;
+                std::thread([&] {
+                    const TextEngine::Laid alone = TextEngine::forThisThread().layout(texts[i], font, params);
+                    fresh = lines(alone);
+                    freshSize = alone.size;
+                }).join();
+                EXPECT_EQ(lines(laid), fresh);
+                EXPECT_EQ(laid.size.width, freshSize.width);
+                EXPECT_EQ(laid.size.height, freshSize.height);
+            }
+}
+
 // The fonts the runs of a laid-out text are drawn with, by family.
 std::set<std::string> runFamilies(const TextEngine::Laid& laid) {
     std::set<std::string> families;

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <numbers>
 #include <numeric>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -273,6 +274,141 @@ TEST(UIVisualEffectViewTest, ATranslucentToolbarShowsTheBackdropOfEachFrame) {
     EXPECT_GT(light.r, dark.r + 20) << dark << " then " << light;
     behind->setBackgroundColor(UIColor::blackColor());
     EXPECT_EQ(pixels::at(renderer.renderFrame(*root), 100, 78, 2).r, dark.r);
+}
+
+} // namespace
+namespace {
+
+// The pixels of a cache's blur, row by row.
+std::vector<std::uint32_t> blurredPixels(cairo_surface_t* image) {
+    std::vector<std::uint32_t> out;
+    if (!image)
+        return out;
+    cairo_surface_flush(image);
+    const auto* data = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(image));
+    const int stride = cairo_image_surface_get_stride(image) / 4;
+    for (int y = 0; y < cairo_image_surface_get_height(image); ++y)
+        out.insert(out.end(), data + y * stride, data + y * stride + cairo_image_surface_get_width(image));
+    return out;
+}
+
+TEST(UIBackdropBlurCacheTest, AnswersForEachBackdropAsAFreshCacheDoes) {
+    // A backdrop inside a wider buffer, as a view's area lies inside the screen's surface.
+    const int width = 90, height = 70, stride = 100;
+    std::vector<std::uint32_t> surface(static_cast<std::size_t>(stride) * (height + 4), grey(200));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            surface[static_cast<std::size_t>(y) * stride + x] =
+                grey(static_cast<std::uint32_t>((x * 7 + y * 3) % 256));
+    const CGPixelRegion region{surface.data(), width, height, stride};
+    const CGBackdropBlurPlan plan = CGBackdropBlurPlanForSigma(13.3);
+    auto fresh = [&](const CGPixelRegion& r, const CGBackdropBlurPlan& p) {
+        UIBackdropBlurCache once;
+        return blurredPixels(once.blur(r, p));
+    };
+
+    UIBackdropBlurCache cache;
+    const auto first = blurredPixels(cache.blur(region, plan));
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(blurredPixels(cache.blur(region, plan)), first) << "the same backdrop again";
+
+    // One pixel changed, even one that the reduction barely sees, is blurred anew; so is a pixel
+    // on the last row and column, and the change back.
+    for (auto [x, y, value] : {std::tuple{45, 35, 255u}, {89, 69, 0u}, {0, 0, 1u}}) {
+        std::uint32_t& pixel = surface[static_cast<std::size_t>(y) * stride + x];
+        const std::uint32_t was = pixel;
+        pixel = grey(value);
+        const auto changed = fresh(region, plan);
+        EXPECT_EQ(blurredPixels(cache.blur(region, plan)), changed) << x << "," << y;
+        pixel = was;
+        EXPECT_EQ(blurredPixels(cache.blur(region, plan)), first) << "back at " << x << "," << y;
+    }
+    // Pixels outside the region (beyond its width in each row) do not count.
+    surface[static_cast<std::size_t>(10) * stride + width + 3] = grey(0);
+    EXPECT_EQ(blurredPixels(cache.blur(region, plan)), first);
+
+    // The same pixels read at another size, or blurred with another plan, are blurred anew.
+    const CGPixelRegion narrower{surface.data(), width - 5, height, stride};
+    EXPECT_EQ(blurredPixels(cache.blur(narrower, plan)), fresh(narrower, plan));
+    const CGBackdropBlurPlan wider = CGBackdropBlurPlanForSigma(30);
+    ASSERT_NE(wider.factor, plan.factor);
+    EXPECT_EQ(blurredPixels(cache.blur(region, wider)), fresh(region, wider));
+    CGBackdropBlurPlan otherRadii = plan;
+    otherRadii.radii[0] += 2;
+    EXPECT_EQ(blurredPixels(cache.blur(region, otherRadii)), fresh(region, otherRadii));
+    EXPECT_EQ(blurredPixels(cache.blur(region, plan)), first);
+}
+
+// Every pixel of two images, compared exactly.
+::testing::AssertionResult samePixels(const CGImageRef& a, const CGImageRef& b) {
+    if (a->width() != b->width() || a->height() != b->height())
+        return ::testing::AssertionFailure() << "sizes differ";
+    for (std::size_t y = 0; y < a->height(); ++y)
+        for (std::size_t x = 0; x < a->width(); ++x)
+            if (!(a->pixelAt(x, y) == b->pixelAt(x, y)))
+                return ::testing::AssertionFailure()
+                       << a->pixelAt(x, y) << " against " << b->pixelAt(x, y) << " at " << x << "," << y;
+    return ::testing::AssertionSuccess();
+}
+
+TEST(UIDrawBackdropBlurTest, AKeptBlurPaintsWhatAFreshBlurPaints) {
+    // Frames drawn with one cache, under clips of every kind (a rounded rectangle, a box off the
+    // pixel grid, an offscreen group), at several scales, against the same frames blurred
+    // without a cache: a backdrop drawn again reuses the blur, a changed or moved one does not,
+    // and either way not one pixel differs.
+    struct Frame {
+        double spotX; // a small dark square behind the blur
+        double blurX; // where the blurred box lies
+        int clip;     // 0 rounded, 1 off the grid, 2 rectangle inside a group
+    };
+    const Frame frames[] = {{60, 30, 0}, {60, 30, 0}, {61, 30, 0}, {61, 30, 0}, {61, 31, 0},
+                            {61, 31, 1}, {61, 31, 1}, {90, 31, 2}, {90, 31, 2}, {60, 30, 0}};
+    for (double scale : {1.0, 2.0, 3.0}) {
+        UIBackdropBlurCache cache;
+        for (const Frame& frame : frames) {
+            auto paint = [&](UIBackdropBlurCache* kept) {
+                return pixels::draw(
+                    200, 120,
+                    [&](const CGContextRef& ctx) {
+                        cairo_t* cr = ctx->cairo();
+                        CGContextSetFillColorWithColor(ctx, UIColor::colorWithRed(0.9, 0.8, 0.3, 1).rgba);
+                        CGContextFillRect(ctx, CGRectMake(0, 0, 200, 120));
+                        CGContextSetFillColorWithColor(ctx, UIColor::colorWithRed(0.1, 0.1, 0.4, 1).rgba);
+                        CGContextFillRect(ctx, CGRectMake(frame.spotX, 50, 3, 3));
+                        cairo_save(cr);
+                        const CGRect box = CGRectMake(frame.blurX, 20, 120, 70);
+                        if (frame.clip == 0) {
+                            cairo_new_sub_path(cr);
+                            cairo_arc(cr, box.maxX() - 14, box.minY() + 14, 14, -std::numbers::pi / 2, 0);
+                            cairo_arc(cr, box.maxX() - 14, box.maxY() - 14, 14, 0, std::numbers::pi / 2);
+                            cairo_arc(cr, box.minX() + 14, box.maxY() - 14, 14, std::numbers::pi / 2,
+                                      std::numbers::pi);
+                            cairo_arc(cr, box.minX() + 14, box.minY() + 14, 14, std::numbers::pi,
+                                      3 * std::numbers::pi / 2);
+                            cairo_close_path(cr);
+                            cairo_clip(cr);
+                        } else if (frame.clip == 1) {
+                            cairo_rectangle(cr, box.minX() + 10.3, box.minY() + 5.7, 80.4, 50.2);
+                            cairo_clip(cr);
+                        } else {
+                            cairo_rectangle(cr, box.minX() + 10, box.minY() + 10, 60, 40);
+                            cairo_clip(cr);
+                            cairo_push_group(cr);
+                        }
+                        UIDrawBackdropBlur(ctx, box, 20, kept);
+                        if (frame.clip == 2) {
+                            cairo_pop_group_to_source(cr);
+                            cairo_paint(cr);
+                        }
+                        cairo_restore(cr);
+                    },
+                    scale);
+            };
+            ASSERT_TRUE(samePixels(paint(&cache), paint(nullptr)))
+                << "scale " << scale << ", spot at " << frame.spotX << ", blur at " << frame.blurX
+                << ", clip " << frame.clip;
+        }
+    }
 }
 
 } // namespace
