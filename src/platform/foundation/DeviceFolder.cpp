@@ -12,6 +12,7 @@
 #include <liburing.h>
 #include <linux/openat2.h>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,11 +53,6 @@ ssize_t readOnce(int fd, std::uint8_t* buffer, std::size_t size) {
     }
 }
 
-// Whether batched reads of a device environment may use io_uring.
-struct BatchedReads : DeviceEnvironment::Part {
-    std::atomic<bool> useRing = true;
-};
-
 // What this process learnt of io_uring: nothing yet, that it serves the chains of a batched
 // read, or that it does not (not built into the kernel, turned off, forbidden by a sandbox, or
 // without one of the operations) and never will.
@@ -68,7 +64,7 @@ std::atomic<RingSupport>& ringSupport() {
     return support;
 }
 
-// A ring for one batched read. The files of a batch are opened in one submit, looked at one
+// A ring for batched reads. The files of a batch are opened in one submit, looked at one
 // by one with fstat (the look of every read of an open file, on the very file opened), and
 // read and closed in a second submit: one system call per file and two per batch, where the
 // read one at a time takes four per file. The look is no operation of the ring because the
@@ -220,6 +216,36 @@ private:
     io_uring ring_{};
     bool started_ = false;
     std::unique_ptr<std::uint8_t[]> buffers_;
+};
+
+// Whether batched reads of a device environment may use io_uring, and the ring its last batched
+// read left behind. Setting a ring up and tearing it down (its mappings, its buffers) costs about
+// as much as the system calls of a hundred files, so a ring that finished its work cleanly is
+// kept for the next batch; one that failed half-way is dropped, since it may still hold answers.
+struct BatchedReads : DeviceEnvironment::Part {
+    std::atomic<bool> useRing = true;
+    std::mutex mutex;
+    std::unique_ptr<ReadRing> idle;
+
+    // The kept ring, or a new one; null where io_uring cannot serve. A ring taken is used by one
+    // thread at a time: two batched reads at once each have their own.
+    std::unique_ptr<ReadRing> takeRing() {
+        {
+            std::lock_guard lock(mutex);
+            if (idle)
+                return std::move(idle);
+        }
+        auto ring = std::make_unique<ReadRing>();
+        if (!ring->start())
+            return nullptr;
+        return ring;
+    }
+    // Keeps a ring whose every submission has been answered.
+    void keepRing(std::unique_ptr<ReadRing> ring) {
+        std::lock_guard lock(mutex);
+        if (!idle)
+            idle = std::move(ring);
+    }
 };
 
 } // namespace
@@ -515,11 +541,13 @@ void DeviceFolder::setBatchedReadsUseRing(bool allowed) {
 
 bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std::size_t maxBytes,
                                 std::vector<FileRead>& out, std::vector<bool>& answered) const {
-    // A few files are not worth setting up a ring for: its setup and teardown cost more calls.
+    // A few files are not worth a ring: setting one up, or its two submissions, costs more calls
+    // than it saves.
     if (relativePaths.size() < kFewestFilesForRing)
         return false;
-    ReadRing ring;
-    if (!ring.start())
+    BatchedReads& reads = DeviceEnvironment::current().part<BatchedReads>();
+    std::unique_ptr<ReadRing> ring = reads.takeRing();
+    if (!ring)
         return false;
     const std::size_t wanted = std::min(kFirstReadBytes, maxBytes + 1);
     std::vector<std::size_t> batch;
@@ -532,7 +560,7 @@ bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std:
         if (batch.empty())
             continue;
         std::vector<ReadRing::Result> results;
-        if (!ring.read(fd_.get(), relativePaths, batch, maxBytes, wanted, results))
+        if (!ring->read(fd_.get(), relativePaths, batch, maxBytes, wanted, results))
             return true;
         for (std::size_t k = 0; k < batch.size(); ++k) {
             const ReadRing::Result& r = results[k];
@@ -540,11 +568,12 @@ bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std:
             // the buffer. Everything else goes the one-at-a-time way, which decides it.
             if (!r.complete || r.read < 0 || static_cast<std::size_t>(r.read) >= wanted)
                 continue;
-            const std::uint8_t* bytes = ring.buffer(k);
+            const std::uint8_t* bytes = ring->buffer(k);
             out[batch[k]].bytes.emplace(bytes, bytes + r.read);
             answered[batch[k]] = true;
         }
     }
+    reads.keepRing(std::move(ring));
     return true;
 }
 

@@ -494,3 +494,43 @@ TEST_F(DeviceFolderTest, BatchedReadsWithoutTheRingGiveTheSameAnswers) {
     auto lists = apps->propertyListsBelow(paths);
     EXPECT_FALSE(lists[0].ok());
 }
+
+TEST_F(DeviceFolderTest, BatchedReadsOneAfterAnotherAnswerEachFromItsOwnFiles) {
+    // The ring of one batched read serves the next: nothing of a file read before (its bytes in
+    // the ring's buffers, its folder) may show in the answers of a later batch.
+    std::vector<std::string> paths;
+    for (int i = 0; i < 70; ++i) {
+        std::string name = "App" + std::to_string(i) + ".app/Info.plist";
+        device.write("/Applications/" + name, bytesOfSize(static_cast<std::size_t>(i) * 211));
+        device.write("/Library/" + name, "library " + std::to_string(i));
+        paths.push_back(name);
+    }
+    auto apps = fm()->openDirectoryAtPath("/Applications");
+    auto library = fm()->openDirectoryAtPath("/Library");
+    ASSERT_TRUE(apps && library);
+    auto first = apps->contentsBelow(paths);
+    EXPECT_EQ(text(first[69].bytes), bytesOfSize(69 * 211));
+
+    // The files shrink, one becomes a folder and one goes: the next batch sees only that.
+    for (int i = 0; i < 70; ++i)
+        device.write("/Applications/" + paths[static_cast<std::size_t>(i)], "now " + std::to_string(i));
+    std::filesystem::remove(device.host("/Applications/" + paths[5]));
+    std::filesystem::remove(device.host("/Applications/" + paths[6]));
+    device.mkdirs("/Applications/" + paths[6]);
+    auto second = apps->contentsBelow(paths);
+    for (int i = 0; i < 70; ++i) {
+        const std::string path = "/Applications/" + paths[static_cast<std::size_t>(i)];
+        if (i == 5)
+            EXPECT_TRUE(failedWith(second[5], ENOENT, path));
+        else if (i == 6)
+            EXPECT_TRUE(failedWith(second[6], EISDIR, path));
+        else
+            EXPECT_EQ(text(second[static_cast<std::size_t>(i)].bytes), "now " + std::to_string(i)) << i;
+    }
+    // Another folder, and a smaller cap, through the same ring.
+    auto other = library->contentsBelow(paths, 9);
+    EXPECT_EQ(text(other[3].bytes), "library 3");
+    EXPECT_TRUE(failedWith(other[42], EFBIG, "/Library/" + paths[42]));
+    expectSameAsOneAtATime(*library, paths, 9);
+    expectSameAsOneAtATime(*apps, paths, PlistLimits{}.maxBytes);
+}
