@@ -114,17 +114,23 @@ void ALApplicationList::loadIfNeeded() {
         if (auto entries = system->entries())
             addBundlesIn(*system, bundleNamesIn(*entries, ""));
     auto user = files_->openDirectoryAtPath(kUserApps);
-    auto containers = user ? user->entries() : std::nullopt;
+    if (!user)
+        return;
+    auto containers = user->entries();
+    std::vector<std::string> folders;
+    for (const auto& container : containers.value_or(std::vector<DeviceFolder::Entry>{}))
+        if (container.mayBeFolder())
+            folders.push_back(container.name);
+    // The containers are listed together, which spares opening and closing each on its own.
+    std::vector<DeviceFolder::FolderListing> listings = user->listedFolders(folders);
     std::vector<std::string> userBundles;
-    for (const auto& container : containers.value_or(std::vector<DeviceFolder::Entry>{})) {
-        if (!container.mayBeFolder())
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        if (!listings[i].entries)
             continue;
-        if (auto listed = user->listedFolder(container.name))
-            for (auto& name : bundleNamesIn(listed->entries, container.name + "/"))
-                userBundles.push_back(std::move(name));
+        for (auto& name : bundleNamesIn(*listings[i].entries, folders[i] + "/"))
+            userBundles.push_back(std::move(name));
     }
-    if (user)
-        addBundlesIn(*user, userBundles);
+    addBundlesIn(*user, userBundles);
 }
 
 std::vector<std::string> ALApplicationList::bundleNamesIn(const std::vector<DeviceFolder::Entry>& entries,

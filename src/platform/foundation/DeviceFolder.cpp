@@ -114,6 +114,53 @@ public:
         return true;
     }
 
+    // Opens the entries `batch` (indices into `paths`, at most kFilesPerSubmit of them) below the
+    // folder in one submit, as `how` says; `files` gets each descriptor, none where the open
+    // failed. Answers false when the ring failed as a whole; every descriptor it opened is owned
+    // by `files` whatever happens.
+    bool open(int folder, std::span<const std::string> paths, const std::vector<std::size_t>& batch,
+              open_how how, std::vector<UniqueFd>& files) {
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
+            io_uring_prep_openat2(sqe, folder, paths[batch[k]].c_str(), &how);
+            sqe->user_data = k;
+        }
+        std::vector<int> opened(batch.size(), -1);
+        // The kernel answers an error only when it took nothing in; what it took is waited for.
+        int submitted = io_uring_submit_and_wait(&ring_, static_cast<unsigned>(batch.size()));
+        const bool waited = submitted >= 0 && waitFor(static_cast<std::size_t>(submitted), opened);
+        files.clear();
+        files.reserve(batch.size());
+        for (int fd : opened)
+            files.emplace_back(fd >= 0 ? fd : -1);
+        return waited && static_cast<std::size_t>(submitted) == batch.size();
+    }
+
+    // Closes the descriptors in one submit; each the kernel took is the ring's to close from
+    // then on, and one it did not take is closed by hand. Answers false when the ring failed.
+    bool close(std::vector<UniqueFd>& files) {
+        std::vector<std::size_t> closing;
+        for (std::size_t k = 0; k < files.size(); ++k) {
+            if (!files[k].valid())
+                continue;
+            io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
+            io_uring_prep_close(sqe, files[k].get());
+            sqe->user_data = k;
+            closing.push_back(k);
+        }
+        if (closing.empty())
+            return true;
+        int submitted = io_uring_submit(&ring_);
+        if (submitted < 0)
+            return false;
+        // The kernel takes the steps in the order they were queued.
+        for (std::size_t i = 0; i < static_cast<std::size_t>(submitted) && i < closing.size(); ++i)
+            (void)files[closing[i]].release();
+        std::vector<int> answers(files.size(), -1);
+        return waitFor(static_cast<std::size_t>(submitted), answers) &&
+               static_cast<std::size_t>(submitted) == closing.size();
+    }
+
     // Reads the files `batch` (indices into `paths`, at most kFilesPerSubmit of them) below the
     // folder, `wanted` bytes of each at most, into the buffers. Answers false when the ring
     // failed as a whole; every file it opened is closed whatever happens.
@@ -123,23 +170,10 @@ public:
         open_how how{};
         how.flags = static_cast<std::uint64_t>(kReadFlags & ~O_NOFOLLOW);
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-        for (std::size_t k = 0; k < batch.size(); ++k) {
-            io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
-            io_uring_prep_openat2(sqe, folder, paths[batch[k]].c_str(), &how);
-            sqe->user_data = k;
-        }
-        std::vector<int> opened(batch.size(), -1);
-        // The kernel answers an error only when it took nothing in; what it took is waited for.
-        int submitted = io_uring_submit_and_wait(&ring_, static_cast<unsigned>(batch.size()));
-        if (submitted < 0 || !waitFor(static_cast<std::size_t>(submitted), opened))
-            return false;
         // Every descriptor opened is owned from here on, and closed by the ring after its read,
         // or by hand when the ring cannot take the closes.
         std::vector<UniqueFd> files;
-        files.reserve(batch.size());
-        for (int fd : opened)
-            files.emplace_back(fd >= 0 ? fd : -1);
-        if (static_cast<std::size_t>(submitted) != batch.size())
+        if (!open(folder, paths, batch, how, files))
             return false;
         results.assign(batch.size(), Result{});
         std::vector<bool> reading(batch.size(), false);
@@ -163,7 +197,7 @@ public:
             ++steps;
         }
         std::vector<int> answers(batch.size() * 2, -1);
-        submitted = io_uring_submit(&ring_);
+        int submitted = io_uring_submit(&ring_);
         if (submitted < 0)
             return false;
         // The ring closes the files now; a file left open because the kernel took only part of
@@ -572,6 +606,65 @@ bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std:
             out[batch[k]].bytes.emplace(bytes, bytes + r.read);
             answered[batch[k]] = true;
         }
+    }
+    reads.keepRing(std::move(ring));
+    return true;
+}
+
+std::vector<DeviceFolder::FolderListing>
+DeviceFolder::listedFolders(std::span<const std::string> names) const {
+    std::vector<FolderListing> listings(names.size());
+    std::vector<bool> answered(names.size(), false);
+    if (DeviceEnvironment::current().part<BatchedReads>().useRing)
+        (void)listWithRing(names, listings, answered);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (answered[i])
+            continue;
+        if (auto listed = listedFolder(names[i], &listings[i].error))
+            listings[i].entries = std::move(listed->entries);
+    }
+    return listings;
+}
+
+bool DeviceFolder::listWithRing(std::span<const std::string> names, std::vector<FolderListing>& out,
+                                std::vector<bool>& answered) const {
+    if (names.size() < kFewestFilesForRing)
+        return false;
+    BatchedReads& reads = DeviceEnvironment::current().part<BatchedReads>();
+    std::unique_ptr<ReadRing> ring = reads.takeRing();
+    if (!ring)
+        return false;
+    // What the one-at-a-time open of a listed folder opens, and nothing else: a folder that is no
+    // link. A link, or anything the kernel refuses, is left to listedFolder, which decides it.
+    open_how how{};
+    how.flags = static_cast<std::uint64_t>(kListFlags);
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    std::vector<std::size_t> batch;
+    std::vector<UniqueFd> folders;
+    for (std::size_t start = 0; start < names.size(); start += ReadRing::kFilesPerSubmit) {
+        batch.clear();
+        const std::size_t end = std::min(names.size(), start + ReadRing::kFilesPerSubmit);
+        for (std::size_t i = start; i < end; ++i)
+            if (isEntryName(names[i]))
+                batch.push_back(i);
+        if (batch.empty())
+            continue;
+        if (!ring->open(fd_.get(), names, batch, how, folders))
+            return true;
+        // io_uring has no listing operation: each folder opened is listed here, one by one.
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            if (!folders[k].valid())
+                continue;
+            const std::size_t i = batch[k];
+            std::vector<Entry> entries;
+            if (int e = listOpenFd(folders[k].get(), entries))
+                out[i].error = NSError::fileError(e, pathOf(names[i]), false);
+            else
+                out[i].entries = std::move(entries);
+            answered[i] = true;
+        }
+        if (!ring->close(folders))
+            return true;
     }
     reads.keepRing(std::move(ring));
     return true;
