@@ -250,28 +250,29 @@ bool ALApplicationList::hasApplicationForURLScheme(const std::string& scheme) {
 }
 
 std::shared_ptr<UIImage> ALApplicationList::iconOfSize(int size, const std::string& displayIdentifier) {
-    App app;
+    // Only what the icon is read from is copied out of the list; most apps list no icon files,
+    // and then nothing is copied and their folder is not even opened.
+    std::string bundlePath;
+    std::vector<std::string> iconFiles;
     {
         std::lock_guard lock(mutex_);
         loadIfNeeded();
         auto it = apps_.find(displayIdentifier);
-        if (it == apps_.end())
+        if (it == apps_.end() || it->second.iconFiles.empty())
             return nullptr;
-        app = it->second;
+        bundlePath = it->second.bundlePath;
+        iconFiles = it->second.iconFiles;
     }
     // Prefer a file whose name mentions the size asked for ("AppIcon29x29"), then the others in
     // the order the Info.plist lists them.
     std::string sizeText = std::to_string(size);
-    std::stable_partition(app.iconFiles.begin(), app.iconFiles.end(),
+    std::stable_partition(iconFiles.begin(), iconFiles.end(),
                           [&](const std::string& n) { return n.find(sizeText) != std::string::npos; });
-    // Most apps list no icon files: their folder is not even opened.
-    if (app.iconFiles.empty())
-        return nullptr;
-    auto bundle = files_->openDirectoryAtPath(app.bundlePath);
+    auto bundle = files_->openDirectoryAtPath(bundlePath);
     if (!bundle)
         return nullptr;
     double screenScale = UIScreen::mainScreen()->scale();
-    for (const auto& name : app.iconFiles) {
+    for (const auto& name : iconFiles) {
         if (!isPlainFileName(name))
             continue;
         for (const auto& [file, scale] : iconCandidates(name, screenScale)) {
