@@ -114,17 +114,23 @@ void ALApplicationList::loadIfNeeded() {
         if (auto entries = system->entries())
             addBundlesIn(*system, bundleNamesIn(*entries, ""));
     auto user = files_->openDirectoryAtPath(kUserApps);
-    auto containers = user ? user->entries() : std::nullopt;
+    if (!user)
+        return;
+    auto containers = user->entries();
+    std::vector<std::string> folders;
+    for (const auto& container : containers.value_or(std::vector<DeviceFolder::Entry>{}))
+        if (container.mayBeFolder())
+            folders.push_back(container.name);
+    // The containers are listed together, which spares opening and closing each on its own.
+    std::vector<DeviceFolder::FolderListing> listings = user->listedFolders(folders);
     std::vector<std::string> userBundles;
-    for (const auto& container : containers.value_or(std::vector<DeviceFolder::Entry>{})) {
-        if (!container.mayBeFolder())
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        if (!listings[i].entries)
             continue;
-        if (auto listed = user->listedFolder(container.name))
-            for (auto& name : bundleNamesIn(listed->entries, container.name + "/"))
-                userBundles.push_back(std::move(name));
+        for (auto& name : bundleNamesIn(*listings[i].entries, folders[i] + "/"))
+            userBundles.push_back(std::move(name));
     }
-    if (user)
-        addBundlesIn(*user, userBundles);
+    addBundlesIn(*user, userBundles);
 }
 
 std::vector<std::string> ALApplicationList::bundleNamesIn(const std::vector<DeviceFolder::Entry>& entries,
@@ -244,28 +250,29 @@ bool ALApplicationList::hasApplicationForURLScheme(const std::string& scheme) {
 }
 
 std::shared_ptr<UIImage> ALApplicationList::iconOfSize(int size, const std::string& displayIdentifier) {
-    App app;
+    // Only what the icon is read from is copied out of the list; most apps list no icon files,
+    // and then nothing is copied and their folder is not even opened.
+    std::string bundlePath;
+    std::vector<std::string> iconFiles;
     {
         std::lock_guard lock(mutex_);
         loadIfNeeded();
         auto it = apps_.find(displayIdentifier);
-        if (it == apps_.end())
+        if (it == apps_.end() || it->second.iconFiles.empty())
             return nullptr;
-        app = it->second;
+        bundlePath = it->second.bundlePath;
+        iconFiles = it->second.iconFiles;
     }
     // Prefer a file whose name mentions the size asked for ("AppIcon29x29"), then the others in
     // the order the Info.plist lists them.
     std::string sizeText = std::to_string(size);
-    std::stable_partition(app.iconFiles.begin(), app.iconFiles.end(),
+    std::stable_partition(iconFiles.begin(), iconFiles.end(),
                           [&](const std::string& n) { return n.find(sizeText) != std::string::npos; });
-    // Most apps list no icon files: their folder is not even opened.
-    if (app.iconFiles.empty())
-        return nullptr;
-    auto bundle = files_->openDirectoryAtPath(app.bundlePath);
+    auto bundle = files_->openDirectoryAtPath(bundlePath);
     if (!bundle)
         return nullptr;
     double screenScale = UIScreen::mainScreen()->scale();
-    for (const auto& name : app.iconFiles) {
+    for (const auto& name : iconFiles) {
         if (!isPlainFileName(name))
             continue;
         for (const auto& [file, scale] : iconCandidates(name, screenScale)) {

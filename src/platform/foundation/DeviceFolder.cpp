@@ -12,6 +12,7 @@
 #include <liburing.h>
 #include <linux/openat2.h>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,11 +53,6 @@ ssize_t readOnce(int fd, std::uint8_t* buffer, std::size_t size) {
     }
 }
 
-// Whether batched reads of a device environment may use io_uring.
-struct BatchedReads : DeviceEnvironment::Part {
-    std::atomic<bool> useRing = true;
-};
-
 // What this process learnt of io_uring: nothing yet, that it serves the chains of a batched
 // read, or that it does not (not built into the kernel, turned off, forbidden by a sandbox, or
 // without one of the operations) and never will.
@@ -68,7 +64,7 @@ std::atomic<RingSupport>& ringSupport() {
     return support;
 }
 
-// A ring for one batched read. The files of a batch are opened in one submit, looked at one
+// A ring for batched reads. The files of a batch are opened in one submit, looked at one
 // by one with fstat (the look of every read of an open file, on the very file opened), and
 // read and closed in a second submit: one system call per file and two per batch, where the
 // read one at a time takes four per file. The look is no operation of the ring because the
@@ -118,6 +114,53 @@ public:
         return true;
     }
 
+    // Opens the entries `batch` (indices into `paths`, at most kFilesPerSubmit of them) below the
+    // folder in one submit, as `how` says; `files` gets each descriptor, none where the open
+    // failed. Answers false when the ring failed as a whole; every descriptor it opened is owned
+    // by `files` whatever happens.
+    bool open(int folder, std::span<const std::string> paths, const std::vector<std::size_t>& batch,
+              open_how how, std::vector<UniqueFd>& files) {
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
+            io_uring_prep_openat2(sqe, folder, paths[batch[k]].c_str(), &how);
+            sqe->user_data = k;
+        }
+        std::vector<int> opened(batch.size(), -1);
+        // The kernel answers an error only when it took nothing in; what it took is waited for.
+        int submitted = io_uring_submit_and_wait(&ring_, static_cast<unsigned>(batch.size()));
+        const bool waited = submitted >= 0 && waitFor(static_cast<std::size_t>(submitted), opened);
+        files.clear();
+        files.reserve(batch.size());
+        for (int fd : opened)
+            files.emplace_back(fd >= 0 ? fd : -1);
+        return waited && static_cast<std::size_t>(submitted) == batch.size();
+    }
+
+    // Closes the descriptors in one submit; each the kernel took is the ring's to close from
+    // then on, and one it did not take is closed by hand. Answers false when the ring failed.
+    bool close(std::vector<UniqueFd>& files) {
+        std::vector<std::size_t> closing;
+        for (std::size_t k = 0; k < files.size(); ++k) {
+            if (!files[k].valid())
+                continue;
+            io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
+            io_uring_prep_close(sqe, files[k].get());
+            sqe->user_data = k;
+            closing.push_back(k);
+        }
+        if (closing.empty())
+            return true;
+        int submitted = io_uring_submit(&ring_);
+        if (submitted < 0)
+            return false;
+        // The kernel takes the steps in the order they were queued.
+        for (std::size_t i = 0; i < static_cast<std::size_t>(submitted) && i < closing.size(); ++i)
+            (void)files[closing[i]].release();
+        std::vector<int> answers(files.size(), -1);
+        return waitFor(static_cast<std::size_t>(submitted), answers) &&
+               static_cast<std::size_t>(submitted) == closing.size();
+    }
+
     // Reads the files `batch` (indices into `paths`, at most kFilesPerSubmit of them) below the
     // folder, `wanted` bytes of each at most, into the buffers. Answers false when the ring
     // failed as a whole; every file it opened is closed whatever happens.
@@ -127,23 +170,10 @@ public:
         open_how how{};
         how.flags = static_cast<std::uint64_t>(kReadFlags & ~O_NOFOLLOW);
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-        for (std::size_t k = 0; k < batch.size(); ++k) {
-            io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
-            io_uring_prep_openat2(sqe, folder, paths[batch[k]].c_str(), &how);
-            sqe->user_data = k;
-        }
-        std::vector<int> opened(batch.size(), -1);
-        // The kernel answers an error only when it took nothing in; what it took is waited for.
-        int submitted = io_uring_submit_and_wait(&ring_, static_cast<unsigned>(batch.size()));
-        if (submitted < 0 || !waitFor(static_cast<std::size_t>(submitted), opened))
-            return false;
         // Every descriptor opened is owned from here on, and closed by the ring after its read,
         // or by hand when the ring cannot take the closes.
         std::vector<UniqueFd> files;
-        files.reserve(batch.size());
-        for (int fd : opened)
-            files.emplace_back(fd >= 0 ? fd : -1);
-        if (static_cast<std::size_t>(submitted) != batch.size())
+        if (!open(folder, paths, batch, how, files))
             return false;
         results.assign(batch.size(), Result{});
         std::vector<bool> reading(batch.size(), false);
@@ -167,7 +197,7 @@ public:
             ++steps;
         }
         std::vector<int> answers(batch.size() * 2, -1);
-        submitted = io_uring_submit(&ring_);
+        int submitted = io_uring_submit(&ring_);
         if (submitted < 0)
             return false;
         // The ring closes the files now; a file left open because the kernel took only part of
@@ -220,6 +250,36 @@ private:
     io_uring ring_{};
     bool started_ = false;
     std::unique_ptr<std::uint8_t[]> buffers_;
+};
+
+// Whether batched reads of a device environment may use io_uring, and the ring its last batched
+// read left behind. Setting a ring up and tearing it down (its mappings, its buffers) costs about
+// as much as the system calls of a hundred files, so a ring that finished its work cleanly is
+// kept for the next batch; one that failed half-way is dropped, since it may still hold answers.
+struct BatchedReads : DeviceEnvironment::Part {
+    std::atomic<bool> useRing = true;
+    std::mutex mutex;
+    std::unique_ptr<ReadRing> idle;
+
+    // The kept ring, or a new one; null where io_uring cannot serve. A ring taken is used by one
+    // thread at a time: two batched reads at once each have their own.
+    std::unique_ptr<ReadRing> takeRing() {
+        {
+            std::lock_guard lock(mutex);
+            if (idle)
+                return std::move(idle);
+        }
+        auto ring = std::make_unique<ReadRing>();
+        if (!ring->start())
+            return nullptr;
+        return ring;
+    }
+    // Keeps a ring whose every submission has been answered.
+    void keepRing(std::unique_ptr<ReadRing> ring) {
+        std::lock_guard lock(mutex);
+        if (!idle)
+            idle = std::move(ring);
+    }
 };
 
 } // namespace
@@ -515,11 +575,13 @@ void DeviceFolder::setBatchedReadsUseRing(bool allowed) {
 
 bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std::size_t maxBytes,
                                 std::vector<FileRead>& out, std::vector<bool>& answered) const {
-    // A few files are not worth setting up a ring for: its setup and teardown cost more calls.
+    // A few files are not worth a ring: setting one up, or its two submissions, costs more calls
+    // than it saves.
     if (relativePaths.size() < kFewestFilesForRing)
         return false;
-    ReadRing ring;
-    if (!ring.start())
+    BatchedReads& reads = DeviceEnvironment::current().part<BatchedReads>();
+    std::unique_ptr<ReadRing> ring = reads.takeRing();
+    if (!ring)
         return false;
     const std::size_t wanted = std::min(kFirstReadBytes, maxBytes + 1);
     std::vector<std::size_t> batch;
@@ -532,7 +594,7 @@ bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std:
         if (batch.empty())
             continue;
         std::vector<ReadRing::Result> results;
-        if (!ring.read(fd_.get(), relativePaths, batch, maxBytes, wanted, results))
+        if (!ring->read(fd_.get(), relativePaths, batch, maxBytes, wanted, results))
             return true;
         for (std::size_t k = 0; k < batch.size(); ++k) {
             const ReadRing::Result& r = results[k];
@@ -540,11 +602,71 @@ bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std:
             // the buffer. Everything else goes the one-at-a-time way, which decides it.
             if (!r.complete || r.read < 0 || static_cast<std::size_t>(r.read) >= wanted)
                 continue;
-            const std::uint8_t* bytes = ring.buffer(k);
+            const std::uint8_t* bytes = ring->buffer(k);
             out[batch[k]].bytes.emplace(bytes, bytes + r.read);
             answered[batch[k]] = true;
         }
     }
+    reads.keepRing(std::move(ring));
+    return true;
+}
+
+std::vector<DeviceFolder::FolderListing>
+DeviceFolder::listedFolders(std::span<const std::string> names) const {
+    std::vector<FolderListing> listings(names.size());
+    std::vector<bool> answered(names.size(), false);
+    if (DeviceEnvironment::current().part<BatchedReads>().useRing)
+        (void)listWithRing(names, listings, answered);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (answered[i])
+            continue;
+        if (auto listed = listedFolder(names[i], &listings[i].error))
+            listings[i].entries = std::move(listed->entries);
+    }
+    return listings;
+}
+
+bool DeviceFolder::listWithRing(std::span<const std::string> names, std::vector<FolderListing>& out,
+                                std::vector<bool>& answered) const {
+    if (names.size() < kFewestFilesForRing)
+        return false;
+    BatchedReads& reads = DeviceEnvironment::current().part<BatchedReads>();
+    std::unique_ptr<ReadRing> ring = reads.takeRing();
+    if (!ring)
+        return false;
+    // What the one-at-a-time open of a listed folder opens, and nothing else: a folder that is no
+    // link. A link, or anything the kernel refuses, is left to listedFolder, which decides it.
+    open_how how{};
+    how.flags = static_cast<std::uint64_t>(kListFlags);
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    std::vector<std::size_t> batch;
+    std::vector<UniqueFd> folders;
+    for (std::size_t start = 0; start < names.size(); start += ReadRing::kFilesPerSubmit) {
+        batch.clear();
+        const std::size_t end = std::min(names.size(), start + ReadRing::kFilesPerSubmit);
+        for (std::size_t i = start; i < end; ++i)
+            if (isEntryName(names[i]))
+                batch.push_back(i);
+        if (batch.empty())
+            continue;
+        if (!ring->open(fd_.get(), names, batch, how, folders))
+            return true;
+        // io_uring has no listing operation: each folder opened is listed here, one by one.
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            if (!folders[k].valid())
+                continue;
+            const std::size_t i = batch[k];
+            std::vector<Entry> entries;
+            if (int e = listOpenFd(folders[k].get(), entries))
+                out[i].error = NSError::fileError(e, pathOf(names[i]), false);
+            else
+                out[i].entries = std::move(entries);
+            answered[i] = true;
+        }
+        if (!ring->close(folders))
+            return true;
+    }
+    reads.keepRing(std::move(ring));
     return true;
 }
 

@@ -141,4 +141,55 @@ TEST_F(ALApplicationListTest, UrlSchemesComeFromTheBundles) {
     EXPECT_FALSE(list->hasApplicationForURLScheme("cydia"));
 }
 
+TEST_F(ALApplicationListTest, ManyContainersGiveTheAppsThatReadingThemOneAtATimeGives) {
+    // More containers than one batch of the ring, with every kind a container can be.
+    const std::string containers = "/var/containers/Bundle/Application";
+    device.write("/var/elsewhere/Linked.app/Info.plist", "{ CFBundleIdentifier = com.linked; }");
+    for (int i = 0; i < 140; ++i) {
+        const std::string container = containers + "/C" + std::to_string(i);
+        const std::string id = "com.container" + std::to_string(i);
+        switch (i % 7) {
+        case 0: // two bundles: both are apps
+            device.write(container + "/A.app/Info.plist", "{ CFBundleIdentifier = " + id + "a; }");
+            device.write(container + "/B.app/Info.plist", "{ CFBundleIdentifier = " + id + "b; }");
+            break;
+        case 1: // a file where the container would be
+            device.write(container, "not a container");
+            break;
+        case 2: // a link to a folder inside the root
+            device.mkdirs(containers);
+            ASSERT_EQ(symlink("/var/elsewhere", device.host(container).c_str()), 0);
+            break;
+        case 3: // an empty container, and one whose ".app" is a file
+            device.mkdirs(container);
+            device.write(container + "x/File.app", "{ CFBundleIdentifier = com.file; }");
+            break;
+        default:
+            device.write(container + "/App.app/Info.plist", "{ CFBundleIdentifier = " + id +
+                                                                "; CFBundleDisplayName = \"Name " +
+                                                                std::to_string(i) + "\"; }");
+        }
+    }
+    auto list = ALApplicationList::sharedApplicationList();
+    list->reload();
+    auto batched = list->applicationInfos();
+    PlistValue names = list->applications();
+    DeviceFolder::setBatchedReadsUseRing(false);
+    list->reload();
+    auto single = list->applicationInfos();
+    EXPECT_EQ(list->applications(), names);
+    ASSERT_EQ(batched.size(), single.size());
+    for (std::size_t i = 0; i < batched.size(); ++i) {
+        EXPECT_EQ(batched[i].identifier, single[i].identifier);
+        EXPECT_EQ(batched[i].displayName, single[i].displayName);
+    }
+    // 20 containers of two apps, 60 of one, and the app that 20 links lead to once.
+    EXPECT_EQ(names.count(), 20u * 2 + 60 + 1);
+    EXPECT_EQ(names.get("com.container137"), PlistValue("Name 137"));
+    EXPECT_EQ(list->bundlePathForDisplayIdentifier("com.container0b"), containers + "/C0/B.app");
+    EXPECT_EQ(list->bundlePathForDisplayIdentifier("com.linked"), containers + "/C100/Linked.app");
+    EXPECT_FALSE(names.get("com.file").isString());
+    DeviceFolder::setBatchedReadsUseRing(true);
+}
+
 } // namespace

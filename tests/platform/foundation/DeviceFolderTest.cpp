@@ -494,3 +494,120 @@ TEST_F(DeviceFolderTest, BatchedReadsWithoutTheRingGiveTheSameAnswers) {
     auto lists = apps->propertyListsBelow(paths);
     EXPECT_FALSE(lists[0].ok());
 }
+
+TEST_F(DeviceFolderTest, BatchedReadsOneAfterAnotherAnswerEachFromItsOwnFiles) {
+    // The ring of one batched read serves the next: nothing of a file read before (its bytes in
+    // the ring's buffers, its folder) may show in the answers of a later batch.
+    std::vector<std::string> paths;
+    for (int i = 0; i < 70; ++i) {
+        std::string name = "App" + std::to_string(i) + ".app/Info.plist";
+        device.write("/Applications/" + name, bytesOfSize(static_cast<std::size_t>(i) * 211));
+        device.write("/Library/" + name, "library " + std::to_string(i));
+        paths.push_back(name);
+    }
+    auto apps = fm()->openDirectoryAtPath("/Applications");
+    auto library = fm()->openDirectoryAtPath("/Library");
+    ASSERT_TRUE(apps && library);
+    auto first = apps->contentsBelow(paths);
+    EXPECT_EQ(text(first[69].bytes), bytesOfSize(69 * 211));
+
+    // The files shrink, one becomes a folder and one goes: the next batch sees only that.
+    for (int i = 0; i < 70; ++i)
+        device.write("/Applications/" + paths[static_cast<std::size_t>(i)], "now " + std::to_string(i));
+    std::filesystem::remove(device.host("/Applications/" + paths[5]));
+    std::filesystem::remove(device.host("/Applications/" + paths[6]));
+    device.mkdirs("/Applications/" + paths[6]);
+    auto second = apps->contentsBelow(paths);
+    for (int i = 0; i < 70; ++i) {
+        const std::string path = "/Applications/" + paths[static_cast<std::size_t>(i)];
+        if (i == 5)
+            EXPECT_TRUE(failedWith(second[5], ENOENT, path));
+        else if (i == 6)
+            EXPECT_TRUE(failedWith(second[6], EISDIR, path));
+        else
+            EXPECT_EQ(text(second[static_cast<std::size_t>(i)].bytes), "now " + std::to_string(i)) << i;
+    }
+    // Another folder, and a smaller cap, through the same ring.
+    auto other = library->contentsBelow(paths, 9);
+    EXPECT_EQ(text(other[3].bytes), "library 3");
+    EXPECT_TRUE(failedWith(other[42], EFBIG, "/Library/" + paths[42]));
+    expectSameAsOneAtATime(*library, paths, 9);
+    expectSameAsOneAtATime(*apps, paths, PlistLimits{}.maxBytes);
+}
+
+namespace {
+
+// A listing as text, to compare listings and their failures at a glance.
+std::string listingText(const std::optional<std::vector<DeviceFolder::Entry>>& entries,
+                        const std::shared_ptr<NSError>& error) {
+    if (!entries)
+        return "error: " + (error ? error->localizedDescription() + " " + std::to_string(error->code())
+                                  : std::string("none"));
+    std::string text;
+    for (const auto& entry : *entries)
+        text += entry.name + ":" + std::to_string(static_cast<int>(entry.kind)) + " ";
+    return text;
+}
+
+// Every folder of a batched listing must answer as listedFolder does for that one name.
+void expectListedAsOneAtATime(const DeviceFolder& folder, const std::vector<std::string>& names) {
+    auto batched = folder.listedFolders(names);
+    ASSERT_EQ(batched.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::shared_ptr<NSError> error;
+        auto single = folder.listedFolder(names[i], &error);
+        EXPECT_EQ(listingText(batched[i].entries, batched[i].error),
+                  listingText(single ? std::optional(single->entries) : std::nullopt, error))
+            << names[i];
+    }
+}
+
+} // namespace
+
+TEST_F(DeviceFolderTest, BatchedListingsAnswerAsListingsOneAtATime) {
+    outside.write("/secret/x", "secret");
+    device.write("/c/U1/App.app/Info.plist", "{ id = one; }");
+    device.write("/c/U1/notes", "n");
+    device.mkdirs("/c/Empty");
+    device.write("/elsewhere/B.app/Info.plist", "{ id = two; }");
+    device.write("/c/file", "f");
+    ASSERT_EQ(mkfifo(device.host("/c/fifo").c_str(), 0644), 0);
+    ASSERT_EQ(symlink("/elsewhere", device.host("/c/linked").c_str()), 0);
+    ASSERT_EQ(symlink("/c/file", device.host("/c/to-file").c_str()), 0);
+    ASSERT_EQ(symlink("/nowhere", device.host("/c/dangling").c_str()), 0);
+    ASSERT_EQ(symlink(("../.." + outside.path() + "/secret").c_str(), device.host("/c/out").c_str()), 0);
+    auto containers = fm()->openDirectoryAtPath("/c");
+    ASSERT_TRUE(containers);
+    const std::vector<std::string> names = {"U1",         "Empty",    "file", "fifo", "linked",
+                                            "to-file",    "dangling", "out",  "none", "..",
+                                            "U1/App.app", "",         ".",    "U1",   "linked"};
+    expectListedAsOneAtATime(*containers, names);
+    auto listings = containers->listedFolders(names);
+    EXPECT_EQ(listingText(listings[0].entries, nullptr), "App.app:0 notes:1 ");
+    EXPECT_EQ(listingText(listings[1].entries, nullptr), "");
+    EXPECT_EQ(listingText(listings[4].entries, nullptr), "B.app:0 ") << "a link is followed inside the root";
+    EXPECT_FALSE(listings[7].entries) << "a link out of the root is refused";
+    for (std::size_t i : {2, 3, 5, 6, 8, 9, 10, 11, 12})
+        EXPECT_FALSE(listings[i].entries) << names[i];
+
+    // Without the ring, and for more folders than one submit takes, the answers stay the same.
+    std::vector<std::string> many;
+    for (int i = 0; i < 150; ++i) {
+        std::string name = "M" + std::to_string(i);
+        if (i % 9 == 4)
+            device.write("/c/" + name, "a file");
+        else if (i % 9 != 7) // the sevens do not exist
+            device.write("/c/" + name + "/Only" + std::to_string(i) + ".app/Info.plist", "{}");
+        many.push_back(name);
+    }
+    expectListedAsOneAtATime(*containers, many);
+    auto withRing = containers->listedFolders(many);
+    EXPECT_EQ(listingText(withRing[149].entries, nullptr), "Only149.app:0 ");
+    DeviceFolder::setBatchedReadsUseRing(false);
+    auto without = containers->listedFolders(many);
+    for (std::size_t i = 0; i < many.size(); ++i)
+        EXPECT_EQ(listingText(withRing[i].entries, withRing[i].error),
+                  listingText(without[i].entries, without[i].error))
+            << many[i];
+    DeviceFolder::setBatchedReadsUseRing(true);
+}

@@ -91,35 +91,40 @@ std::optional<std::string> checkXmlPlist(std::span<const std::uint8_t> bytes, co
     }
     while ((at = s.find('<', at)) != std::string_view::npos) {
         std::string_view rest = s.substr(at);
-        if (rest.starts_with("<!--")) {
-            at += 4;
-            if (!skipPast("-->"))
-                return "unterminated comment";
-            continue;
+        // Most tags are elements; only "<!" and "<?" open something else, so only they are told
+        // apart further.
+        const char second = rest.size() > 1 ? rest[1] : '\0';
+        if (second == '!' || second == '?') {
+            if (rest.starts_with("<!--")) {
+                at += 4;
+                if (!skipPast("-->"))
+                    return "unterminated comment";
+                continue;
+            }
+            if (rest.starts_with("<![CDATA[")) {
+                at += 9;
+                if (!skipPast("]]>"))
+                    return "unterminated CDATA section";
+                continue;
+            }
+            if (rest.starts_with("<?")) {
+                at += 2;
+                if (!skipPast("?>"))
+                    return "unterminated processing instruction";
+                continue;
+            }
+            if (rest.starts_with("<!DOCTYPE")) {
+                std::size_t end = s.find('>', at);
+                if (end == std::string_view::npos)
+                    return "unterminated document type";
+                if (s.substr(at, end - at).find('[') != std::string_view::npos)
+                    return "document type with declarations";
+                at = end + 1;
+                continue;
+            }
+            if (rest.starts_with("<!"))
+                return "markup declaration";
         }
-        if (rest.starts_with("<![CDATA[")) {
-            at += 9;
-            if (!skipPast("]]>"))
-                return "unterminated CDATA section";
-            continue;
-        }
-        if (rest.starts_with("<?")) {
-            at += 2;
-            if (!skipPast("?>"))
-                return "unterminated processing instruction";
-            continue;
-        }
-        if (rest.starts_with("<!DOCTYPE")) {
-            std::size_t end = s.find('>', at);
-            if (end == std::string_view::npos)
-                return "unterminated document type";
-            if (s.substr(at, end - at).find('[') != std::string_view::npos)
-                return "document type with declarations";
-            at = end + 1;
-            continue;
-        }
-        if (rest.starts_with("<!"))
-            return "markup declaration";
         const bool closing = rest.starts_with("</");
         std::size_t nameAt = at + (closing ? 2 : 1), nameEnd = nameAt;
         while (nameEnd < s.size() && isNameChar(s[nameEnd]))
