@@ -555,6 +555,51 @@ std::vector<DeviceFolder::FileRead> DeviceFolder::contentsBelow(std::span<const 
     return reads;
 }
 
+std::optional<std::vector<std::uint8_t>> DeviceFolder::headBelow(std::string_view relativePath,
+                                                                 std::size_t count,
+                                                                 std::shared_ptr<NSError>* error,
+                                                                 std::size_t maxBytes) const {
+    const std::string path = pathOf(relativePath);
+    if (!isRelativeEntryPath(relativePath)) {
+        setError(error, NSError::fileError(EINVAL, path, false));
+        return std::nullopt;
+    }
+    UniqueFd fd;
+    std::vector<std::uint8_t> bytes;
+    int e = openDevicePathBeneath(fd_.get(), relativePath, kReadFlags, fd);
+    if (e == 0)
+        e = readHeadOfOpenFile(fd.get(), count, maxBytes, bytes);
+    else if (e < 0)
+        return files_->headOfFileAtPath(path, count, error, maxBytes);
+    if (e) {
+        setError(error, NSError::fileError(e, path, false));
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+int DeviceFolder::readHeadOfOpenFile(int fd, std::size_t count, std::size_t maxBytes,
+                                     std::vector<std::uint8_t>& out) {
+    std::uint64_t size = 0;
+    if (int e = checkOpenFile(fd, maxBytes, size))
+        return e;
+    std::vector<std::uint8_t> bytes(count);
+    std::size_t used = 0;
+    while (used < count) {
+        ssize_t n = read(fd, bytes.data() + used, count - used);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            break;
+        used += static_cast<std::size_t>(n);
+    }
+    bytes.resize(used);
+    out = std::move(bytes);
+    return 0;
+}
+
 std::vector<PlistReadResult> DeviceFolder::propertyListsBelow(std::span<const std::string> relativePaths,
                                                               const PlistLimits& limits) const {
     std::vector<FileRead> reads = contentsBelow(relativePaths, limits.maxBytes);

@@ -116,6 +116,12 @@ public:
     // The same files read as property lists, as propertyListBelow reads each.
     std::vector<PlistReadResult> propertyListsBelow(std::span<const std::string> relativePaths,
                                                     const PlistLimits& limits = {}) const;
+    // The first `count` bytes of the file at such a path (all of a shorter one), read as the file
+    // manager's headOfFileAtPath reads "<folder>/<relativePath>": refused for the same reasons, a
+    // file over `maxBytes` included.
+    std::optional<std::vector<std::uint8_t>> headBelow(std::string_view relativePath, std::size_t count,
+                                                       std::shared_ptr<NSError>* error,
+                                                       std::size_t maxBytes = PlistLimits{}.maxBytes) const;
     // Whether batched reads of the current device environment may use io_uring (they may by
     // default); tests turn it off to compare the answers of the reads one at a time.
     static void setBatchedReadsUseRing(bool allowed);
@@ -171,6 +177,10 @@ private:
     // tell (nothing read, a full buffer, a failure).
     static int readOpenFile(int fd, std::size_t maxBytes, std::vector<std::uint8_t>& out,
                             bool listedRegular = false);
+    // Reads at most `count` bytes from the start of a file opened with kReadFlags, after the look
+    // that every read of an open file takes; answers 0 or an errno value.
+    static int readHeadOfOpenFile(int fd, std::size_t count, std::size_t maxBytes,
+                                  std::vector<std::uint8_t>& out);
     // The files of a batched read that io_uring answered; the others keep no bytes and no error.
     // Answers false when io_uring cannot be used at all.
     bool readWithRing(std::span<const std::string> relativePaths, std::size_t maxBytes,

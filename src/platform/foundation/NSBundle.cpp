@@ -71,6 +71,17 @@ std::shared_ptr<NSBundle> NSBundle::bundleWithPath(std::string path, std::shared
     return std::make_shared<NSBundle>(Private{}, std::move(path), std::move(files));
 }
 
+std::shared_ptr<NSBundle> NSBundle::bundleWithListedFolder(std::string path,
+                                                           std::shared_ptr<NSFileManager> files,
+                                                           const std::vector<DeviceFolder::Entry>& entries) {
+    auto bundle = std::make_shared<NSBundle>(Private{}, std::move(path), std::move(files));
+    std::set<std::string> names;
+    for (const auto& entry : entries)
+        names.insert(names.end(), entry.name);
+    bundle->listings_.emplace(std::string(), std::move(names));
+    return bundle;
+}
+
 std::shared_ptr<NSBundle> NSBundle::bundleWithHostFolder(const std::string& folder) {
     return bundleWithPath("/", NSFileManager::create(folder));
 }
@@ -90,11 +101,18 @@ PlistValue NSBundle::infoDictionary() const {
 }
 
 const PlistValue& NSBundle::info() const {
-    if (!info_) {
-        PlistReadResult read = files_->propertyListAtPath(joinPath(path_, "Info.plist"));
-        info_ = read.ok() && read.value.isDictionary() ? read.value : PlistValue::dictionary();
-    }
+    if (!info_)
+        info_ = infoFrom(files_->propertyListAtPath(joinPath(path_, "Info.plist")));
     return *info_;
+}
+
+PlistValue NSBundle::infoFrom(const PlistReadResult& read) {
+    return read.ok() && read.value.isDictionary() ? read.value : PlistValue::dictionary();
+}
+
+void NSBundle::setInfoPlistRead(const PlistReadResult& read) {
+    std::lock_guard lock(mutex_);
+    info_ = infoFrom(read);
 }
 
 std::string NSBundle::principalClassName() const {

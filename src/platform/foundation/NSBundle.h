@@ -14,9 +14,11 @@
 //     std::string title = bundle->localizedStringForKey("Brightness", "", "Root");
 //     auto root = bundle->pathForResource("Root", "plist");   // "/Library/.../Dim.bundle/Root.plist"
 
+#include "platform/foundation/DeviceFolder.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/plist/PlistValue.h"
+#include "platform/foundation/plist/PropertyList.h"
 
 #include <map>
 #include <memory>
@@ -36,6 +38,12 @@ public:
                                                     std::shared_ptr<NSFileManager> files = nullptr);
     // A folder of the host as a bundle; its paths are then relative to that folder ("/Root.plist").
     static std::shared_ptr<NSBundle> bundleWithHostFolder(const std::string& folder);
+    // The bundle at `path` of `files`, a folder the caller has just opened and listed there
+    // (DeviceFolder::listedFolder): its top folder's names are taken from `entries` rather than
+    // listed again. A reader of many bundles at once makes them so.
+    static std::shared_ptr<NSBundle> bundleWithListedFolder(std::string path,
+                                                            std::shared_ptr<NSFileManager> files,
+                                                            const std::vector<DeviceFolder::Entry>& entries);
 
     NSBundle(Private, std::string path, std::shared_ptr<NSFileManager> files);
 
@@ -52,6 +60,10 @@ public:
     PlistValue objectForInfoDictionaryKey(std::string_view key) const { return infoDictionary().get(key); }
     // NSPrincipalClass, or empty.
     std::string principalClassName() const;
+    // Takes the bundle's Info.plist as a reader of many bundles read it for this one, the file at
+    // "<bundlePath>/Info.plist" read as a property list with the default limits, as the bundle
+    // would read it itself; flushCaches forgets it as it forgets everything read.
+    void setInfoPlistRead(const PlistReadResult& read);
 
     // The path of "<name>.<ext>" in the bundle, localised, or none when no such file exists.
     std::optional<std::string> pathForResource(const std::string& name, const std::string& ext) const;
@@ -82,6 +94,8 @@ private:
     const std::vector<std::string>& searchFolders(const std::vector<std::string>& languages) const;
     // The Info.plist dictionary, read once. With mutex_ held.
     const PlistValue& info() const;
+    // The Info dictionary a read of Info.plist gives: an empty one when it failed or is no dictionary.
+    static PlistValue infoFrom(const PlistReadResult& read);
 
     std::string path_;
     std::shared_ptr<NSFileManager> files_;

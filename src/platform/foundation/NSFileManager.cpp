@@ -34,29 +34,6 @@ int resolve(int rootFd, std::string_view path, bool followLast, ResolvedDevicePa
     return resolveDevicePath(rootFd, path, followLast, out);
 }
 
-// Reads at most `count` bytes from the start of a file opened with DeviceFolder::kReadFlags, after
-// the checks that every read of an open file makes; answers 0 or an errno value.
-int readHeadOfOpenFile(int fd, std::size_t count, std::size_t maxBytes, std::vector<std::uint8_t>& out) {
-    std::uint64_t size = 0;
-    if (int e = DeviceFolder::checkOpenFile(fd, maxBytes, size))
-        return e;
-    std::vector<std::uint8_t> bytes(count);
-    std::size_t used = 0;
-    while (used < count) {
-        ssize_t n = read(fd, bytes.data() + used, count - used);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            break;
-        used += static_cast<std::size_t>(n);
-    }
-    bytes.resize(used);
-    out = std::move(bytes);
-    return 0;
-}
-
 // Lists read again unchanged (the pane reads its preference file once per row) skip the parse:
 // the file is still read every time, and only byte-for-byte the same contents under the same
 // limits reuse the earlier result. The tree is shared, not copied: readers treat it as
@@ -285,7 +262,7 @@ std::optional<std::vector<std::uint8_t>> NSFileManager::headOfFileAtPath(std::st
     }
     std::vector<std::uint8_t> bytes;
     if (e == 0)
-        e = readHeadOfOpenFile(fd.get(), count, maxBytes, bytes);
+        e = DeviceFolder::readHeadOfOpenFile(fd.get(), count, maxBytes, bytes);
     if (e) {
         setError(error, NSError::fileError(e, std::string(path), false));
         return std::nullopt;

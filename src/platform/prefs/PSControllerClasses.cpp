@@ -4,6 +4,7 @@
 
 #include "platform/prefs/PSListController.h"
 #include "platform/prefs/PSListItemsController.h"
+#include "platform/prefs/PSPreferenceBundles.h"
 
 #include <algorithm>
 #include <array>
@@ -139,8 +140,8 @@ std::shared_ptr<NSBundle> PSControllerClasses::deviceBundleNamed(const std::stri
     if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
         return nullptr;
     std::string file = name.ends_with(".bundle") ? name : name + ".bundle";
-    for (const char* folder : {"/Library/PreferenceBundles/", "/var/jb/Library/PreferenceBundles/"})
-        if (auto bundle = NSBundle::bundleWithPath(folder + file))
+    for (std::string_view folder : PSPreferenceBundles::kFolders)
+        if (auto bundle = NSBundle::bundleWithPath(std::string(folder) + "/" + file))
             return bundle;
     return nullptr;
 }

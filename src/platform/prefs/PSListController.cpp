@@ -83,7 +83,12 @@ bool meetsRequirements(const PlistValue& required) {
 
 } // namespace
 
-std::shared_ptr<UIImage> PSListController::imageFromBundle(const NSBundle& bundle, const std::string& file) {
+namespace {
+
+// The variants of an image file of a bundle that exist, best for the screen's scale first, each
+// with its scale; `visit` answers true to stop.
+template <typename Visit>
+void visitImageVariants(const NSBundle& bundle, const std::string& file, Visit visit) {
     std::string name = file, ext = "png";
     if (auto dot = file.rfind('.'); dot != std::string::npos && dot > 0) {
         name = file.substr(0, dot);
@@ -92,16 +97,39 @@ std::shared_ptr<UIImage> PSListController::imageFromBundle(const NSBundle& bundl
     int scale = static_cast<int>(UIScreen::mainScreen()->scale());
     for (int s = std::max(1, std::min(scale, 3)); s >= 1; --s) {
         std::string variant = s == 1 ? name : name + "@" + std::to_string(s) + "x";
-        auto path = bundle.pathForResource(variant, ext);
-        if (!path)
-            continue;
+        if (auto path = bundle.pathForResource(variant, ext); path && visit(*path, s))
+            return;
+    }
+}
+
+} // namespace
+
+std::shared_ptr<UIImage> PSListController::imageFromBundle(const NSBundle& bundle, const std::string& file,
+                                                           const PSPreferenceBundles::Heads* heads) {
+    std::shared_ptr<UIImage> image;
+    visitImageVariants(bundle, file, [&](const std::string& path, int s) {
         // Only the file's header is read here: a list of hundreds of rows reads the pixels of the
         // few icons it draws, when it draws them.
-        if (auto image = UIImage::imageWithContentsOfDeviceFile(bundle.fileManager(), *path, s,
-                                                                NSBundle::kLargestResource))
-            return image;
-    }
-    return nullptr;
+        auto read = heads ? heads->find(path) : PSPreferenceBundles::Heads::const_iterator();
+        if (heads && read != heads->end())
+            image = UIImage::imageWithHeadOfDeviceFile(bundle.fileManager(), path, read->second, s,
+                                                       NSBundle::kLargestResource);
+        else
+            image = UIImage::imageWithContentsOfDeviceFile(bundle.fileManager(), path, s,
+                                                           NSBundle::kLargestResource);
+        return image != nullptr;
+    });
+    return image;
+}
+
+std::optional<std::string> PSListController::imagePathInBundle(const NSBundle& bundle,
+                                                               const std::string& file) {
+    std::optional<std::string> first;
+    visitImageVariants(bundle, file, [&](const std::string& path, int) {
+        first = path;
+        return true;
+    });
+    return first;
 }
 
 std::shared_ptr<PSListController> PSListController::create() {

@@ -68,6 +68,15 @@ std::shared_ptr<UIImage> UIImage::imageWithContentsOfDeviceFile(std::shared_ptr<
     if (!files || path.empty())
         return nullptr;
     auto head = files->headOfFileAtPath(path, CGImage::kPNGHeaderBytes, nullptr, maxBytes);
+    return imageWithHeadOfDeviceFile(std::move(files), std::move(path), head, scale, maxBytes);
+}
+
+std::shared_ptr<UIImage>
+UIImage::imageWithHeadOfDeviceFile(std::shared_ptr<NSFileManager> files, std::string path,
+                                   const std::optional<std::vector<std::uint8_t>>& head, CGFloat scale,
+                                   std::size_t maxBytes) {
+    if (!files || path.empty())
+        return nullptr;
     auto header = head ? CGImage::pngHeaderOfData(*head) : std::nullopt;
     if (!header)
         return nullptr;

@@ -27,6 +27,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 class NSFileManager;
 
@@ -44,6 +45,13 @@ public:
     static std::shared_ptr<UIImage> imageWithContentsOfDeviceFile(std::shared_ptr<NSFileManager> files,
                                                                   std::string path, CGFloat scale,
                                                                   std::size_t maxBytes);
+    // The same for a file whose head the caller has read already, as `files` reads a head
+    // (headOfFileAtPath, CGImage::kPNGHeaderBytes of it, refused over `maxBytes`): none when that
+    // read failed. A reader of many icons reads their heads in one batch and makes them so.
+    static std::shared_ptr<UIImage>
+    imageWithHeadOfDeviceFile(std::shared_ptr<NSFileManager> files, std::string path,
+                              const std::optional<std::vector<std::uint8_t>>& head, CGFloat scale,
+                              std::size_t maxBytes);
     // A PNG held in memory (such as a downloaded icon), kept until it is decoded. Null when the
     // bytes do not begin with a PNG header.
     static std::shared_ptr<UIImage> imageWithData(const PlistData& data, CGFloat scale = 1);

@@ -3,6 +3,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/StringHelpers.h"
+#include "platform/graphics/CGImage.h"
 #include "platform/prefs/PSControllerClasses.h"
 #include "platform/ui/UIImage.h"
 
@@ -78,6 +79,8 @@ std::shared_ptr<const PSSpecifierList> SettingsTweakList::specifiers() {
         return _specifiers;
     auto list = std::make_shared<PSSpecifierList>();
     auto self = shared_from_this();
+    // The bundle folders are listed afresh for the new rows.
+    bundles_.reset();
     list->push_back(PSSpecifier::preferenceSpecifierNamed("", self, {}, {}, {}, PSGroupCell, {}));
     for (const auto& e : readEntries()) {
         auto row = PSSpecifier::preferenceSpecifierNamed(e.label, self, {}, {}, {}, PSLinkCell, {});
@@ -95,14 +98,23 @@ void SettingsTweakList::resolve(const std::shared_ptr<PSSpecifier>& row) {
     if (!row || row->cellType() != PSLinkCell || row->propertyForKey("resolved").isBoolean())
         return;
     row->setProperty(PlistValue(true), "resolved");
+    // The bundle folders are listed once for all the rows, and each bundle read relative to its own.
+    if (!bundles_)
+        bundles_ = std::make_unique<const PSPreferenceBundles>();
     std::string bundleName = stringOrEmpty(row->propertyForKey("bundle"));
     std::string file = stringOrEmpty(row->propertyForKey("entryFile"));
-    auto bundle = bundleName.empty() ? nullptr : PSControllerClasses::deviceBundleNamed(bundleName);
+    auto bundle = bundleName.empty() ? nullptr : bundles_->bundleNamed(bundleName);
     // The icon is an image of the entry's bundle, or of the entries' folder.
     std::shared_ptr<NSBundle> images = bundleName.empty() ? NSBundle::bundleWithPath(folderOf(file)) : bundle;
-    if (PlistValue icon = row->propertyForKey("icon"); icon.isString() && images)
-        if (auto image = imageFromBundle(*images, icon.stringValue()))
+    if (PlistValue icon = row->propertyForKey("icon"); icon.isString() && images) {
+        std::vector<std::string> first;
+        if (auto path = imagePathInBundle(*images, icon.stringValue()))
+            first.push_back(std::move(*path));
+        const PSPreferenceBundles::Heads heads =
+            bundles_->headsOf(first, CGImage::kPNGHeaderBytes, NSBundle::kLargestResource);
+        if (auto image = imageFromBundle(*images, icon.stringValue(), &heads))
             row->setProperty(PlistValue(std::static_pointer_cast<NSObject>(image)), "iconImage");
+    }
     if (bundleName.empty())
         return;
     row->setMissingClassName(bundle ? PSControllerClasses::missingForBundle(*bundle)

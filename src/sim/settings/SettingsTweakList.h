@@ -13,6 +13,7 @@
 //     auto entries = SettingsTweakList::readEntries();
 
 #include "platform/prefs/PSListController.h"
+#include "platform/prefs/PSPreferenceBundles.h"
 
 #include <memory>
 #include <string>
@@ -43,9 +44,16 @@ public:
 
     // Loads a row's icon and finds whether the device can open its bundle (a placeholder when it
     // cannot). Rows are resolved when they are first shown or tapped; `resolveAll` does every row.
+    // Bundles are found in the bundle folders as they were listed at the first row resolved since
+    // the rows were made, and read relative to their open folders.
     void resolve(const std::shared_ptr<PSSpecifier>& row);
     void resolveAll();
 
 protected:
     SettingsTweakList() = default;
+
+private:
+    // The device's preference-bundle folders, listed at the first row resolved since the rows
+    // were made; made again with the rows, so a bundle installed since is found.
+    std::unique_ptr<const PSPreferenceBundles> bundles_;
 };

@@ -611,3 +611,59 @@ TEST_F(DeviceFolderTest, BatchedListingsAnswerAsListingsOneAtATime) {
             << many[i];
     DeviceFolder::setBatchedReadsUseRing(true);
 }
+
+TEST_F(DeviceFolderTest, HeadsBelowTheFolderAnswerAsTheManagersHeadReads) {
+    const std::size_t count = 29, cap = 20000;
+    std::vector<std::string> paths;
+    for (std::size_t size : {0, 1, 28, 29, 30, 16384, 20000, 20001}) {
+        std::string name = "S" + std::to_string(size) + ".app/icon.png";
+        device.write("/Applications/" + name, bytesOfSize(size));
+        paths.push_back(name);
+    }
+    device.mkdirs("/Applications/Folder.app/icon.png");
+    ASSERT_EQ(mkfifo(device.host("/Applications/S0.app/fifo").c_str(), 0644), 0);
+    outside.write("/secret", bytesOfSize(100));
+    device.write("/Library/inside", bytesOfSize(64));
+    ASSERT_EQ(symlink("/Library/inside", device.host("/Applications/in-link").c_str()), 0);
+    ASSERT_EQ(symlink(outside.host("/secret").c_str(), device.host("/Applications/out-link").c_str()), 0);
+    ASSERT_EQ(symlink("../Library", device.host("/Applications/Linked.app").c_str()), 0);
+    for (const char* extra : {"Folder.app/icon.png", "S0.app/fifo", "in-link", "out-link",
+                              "Linked.app/inside", "missing", "S0.app/../S1.app/icon.png", "./in-link", ""})
+        paths.push_back(extra);
+
+    auto apps = fm()->openDirectoryAtPath("/Applications");
+    ASSERT_TRUE(apps);
+    std::vector<DeviceFolder::FileRead> heads;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        SCOPED_TRACE(paths[i]);
+        DeviceFolder::FileRead head;
+        head.bytes = apps->headBelow(paths[i], count, &head.error, cap);
+        heads.push_back(head);
+        // A path of plain names reads as the manager reads "<folder>/<path>"; the others are
+        // refused as every read below a folder refuses them.
+        if (i >= 14)
+            continue;
+        std::shared_ptr<NSError> error;
+        auto single = fm()->headOfFileAtPath(apps->pathOf(paths[i]), count, &error, cap);
+        ASSERT_EQ(head.bytes.has_value(), single.has_value());
+        if (single) {
+            EXPECT_TRUE(*head.bytes == *single);
+            continue;
+        }
+        ASSERT_TRUE(error && head.error);
+        EXPECT_EQ(head.error->code(), error->code());
+        EXPECT_EQ(head.error->localizedDescription(), error->localizedDescription());
+    }
+    // The answers are the right ones, not only equal.
+    EXPECT_EQ(text(heads[2].bytes), bytesOfSize(28));
+    EXPECT_EQ(text(heads[5].bytes), bytesOfSize(29));
+    EXPECT_TRUE(failedWith(heads[7], EFBIG, "/Applications/S20001.app/icon.png"));
+    EXPECT_TRUE(failedWith(heads[8], EISDIR, "/Applications/Folder.app/icon.png"));
+    EXPECT_TRUE(failedWith(heads[9], ENODEV, "/Applications/S0.app/fifo"));
+    EXPECT_EQ(text(heads[10].bytes), bytesOfSize(29));
+    EXPECT_FALSE(heads[11].bytes);
+    EXPECT_EQ(text(heads[12].bytes), bytesOfSize(29));
+    EXPECT_TRUE(failedWith(heads[13], ENOENT, "/Applications/missing"));
+    EXPECT_TRUE(failedWith(heads[14], EINVAL, "/Applications/S0.app/../S1.app/icon.png"));
+    EXPECT_TRUE(failedWith(heads[15], EINVAL, "/Applications/./in-link"));
+}
