@@ -200,10 +200,18 @@ public:
         int submitted = io_uring_submit(&ring_);
         if (submitted < 0)
             return false;
-        // The ring closes the files now; a file left open because the kernel took only part of
-        // the steps stays open until the ring goes, as the kernel drops what it did not take.
-        for (UniqueFd& file : files)
-            (void)file.release();
+        // The kernel takes the steps in the order they were queued: a file whose close it took is
+        // the ring's to close, and one whose close it did not take is closed here (a read it took
+        // holds the file open on its own). A ring that took only part of the steps is not used
+        // again, so what it did not take is never run.
+        std::size_t step = 0;
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            if (!files[k].valid())
+                continue;
+            step += reading[k] ? 2 : 1;
+            if (step <= static_cast<std::size_t>(submitted))
+                (void)files[k].release();
+        }
         if (!waitFor(static_cast<std::size_t>(submitted), answers) ||
             static_cast<std::size_t>(submitted) != steps)
             return false;
@@ -521,9 +529,10 @@ PlistReadResult DeviceFolder::propertyListBelow(std::string_view relativePath,
     return NSFileManager::parsePropertyList(std::move(*bytes), limits);
 }
 
-std::optional<std::vector<std::uint8_t>> DeviceFolder::contentsBelow(std::string_view relativePath,
-                                                                     std::shared_ptr<NSError>* error,
-                                                                     std::size_t maxBytes) const {
+std::optional<std::vector<std::uint8_t>> DeviceFolder::readBelow(std::string_view relativePath,
+                                                                 std::shared_ptr<NSError>* error,
+                                                                 const ReadOpen& read,
+                                                                 const ReadPath& byPath) const {
     const std::string path = pathOf(relativePath);
     if (!isRelativeEntryPath(relativePath)) {
         setError(error, NSError::fileError(EINVAL, path, false));
@@ -533,14 +542,23 @@ std::optional<std::vector<std::uint8_t>> DeviceFolder::contentsBelow(std::string
     std::vector<std::uint8_t> bytes;
     int e = openDevicePathBeneath(fd_.get(), relativePath, kReadFlags, fd);
     if (e == 0)
-        e = readOpenFile(fd.get(), maxBytes, bytes);
+        e = read(fd.get(), bytes);
     else if (e < 0)
-        return files_->contentsAtPath(path, error, maxBytes);
+        return byPath(path);
     if (e) {
         setError(error, NSError::fileError(e, path, false));
         return std::nullopt;
     }
     return bytes;
+}
+
+std::optional<std::vector<std::uint8_t>> DeviceFolder::contentsBelow(std::string_view relativePath,
+                                                                     std::shared_ptr<NSError>* error,
+                                                                     std::size_t maxBytes) const {
+    return readBelow(
+        relativePath, error,
+        [&](int fd, std::vector<std::uint8_t>& out) { return readOpenFile(fd, maxBytes, out); },
+        [&](const std::string& path) { return files_->contentsAtPath(path, error, maxBytes); });
 }
 
 std::vector<DeviceFolder::FileRead> DeviceFolder::contentsBelow(std::span<const std::string> relativePaths,
@@ -559,23 +577,10 @@ std::optional<std::vector<std::uint8_t>> DeviceFolder::headBelow(std::string_vie
                                                                  std::size_t count,
                                                                  std::shared_ptr<NSError>* error,
                                                                  std::size_t maxBytes) const {
-    const std::string path = pathOf(relativePath);
-    if (!isRelativeEntryPath(relativePath)) {
-        setError(error, NSError::fileError(EINVAL, path, false));
-        return std::nullopt;
-    }
-    UniqueFd fd;
-    std::vector<std::uint8_t> bytes;
-    int e = openDevicePathBeneath(fd_.get(), relativePath, kReadFlags, fd);
-    if (e == 0)
-        e = readHeadOfOpenFile(fd.get(), count, maxBytes, bytes);
-    else if (e < 0)
-        return files_->headOfFileAtPath(path, count, error, maxBytes);
-    if (e) {
-        setError(error, NSError::fileError(e, path, false));
-        return std::nullopt;
-    }
-    return bytes;
+    return readBelow(
+        relativePath, error,
+        [&](int fd, std::vector<std::uint8_t>& out) { return readHeadOfOpenFile(fd, count, maxBytes, out); },
+        [&](const std::string& path) { return files_->headOfFileAtPath(path, count, error, maxBytes); });
 }
 
 int DeviceFolder::readHeadOfOpenFile(int fd, std::size_t count, std::size_t maxBytes,

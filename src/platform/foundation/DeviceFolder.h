@@ -27,6 +27,7 @@
 
 #include <cstdint>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -158,6 +159,14 @@ private:
     friend class NSFileManager;
     DeviceFolder(std::shared_ptr<const NSFileManager> files, std::string path, UniqueFd fd);
 
+    // The file at a path of entry names below the folder, opened by the walk below it and
+    // answered by `read` (0 or an errno value); a path that walk cannot take (a link on the way)
+    // is answered by `byPath`, the file manager's read of the device path, which follows it.
+    using ReadOpen = std::function<int(int fd, std::vector<std::uint8_t>& out)>;
+    using ReadPath = std::function<std::optional<std::vector<std::uint8_t>>(const std::string& path)>;
+    std::optional<std::vector<std::uint8_t>> readBelow(std::string_view relativePath,
+                                                       std::shared_ptr<NSError>* error, const ReadOpen& read,
+                                                       const ReadPath& byPath) const;
     // Whether `name` is one plain entry of a folder.
     static bool isEntryName(std::string_view name);
     // Whether every part of a path of entry names is one plain entry name.
