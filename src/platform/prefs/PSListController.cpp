@@ -5,6 +5,7 @@
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/plist/PropertyList.h"
+#include "platform/graphics/CGImage.h"
 #include "platform/prefs/PSBundleFile.h"
 #include "platform/prefs/PSCellClass.h"
 #include "platform/prefs/PSCellTypes.h"
@@ -83,12 +84,8 @@ bool meetsRequirements(const PlistValue& required) {
 
 } // namespace
 
-namespace {
-
-// The variants of an image file of a bundle that exist, best for the screen's scale first, each
-// with its scale; `visit` answers true to stop.
-template <typename Visit>
-void visitImageVariants(const NSBundle& bundle, const std::string& file, Visit visit) {
+std::shared_ptr<UIImage> PSListController::imageFromBundle(const NSBundle& bundle, const std::string& file,
+                                                           const PSPreferenceBundles* folders) {
     std::string name = file, ext = "png";
     if (auto dot = file.rfind('.'); dot != std::string::npos && dot > 0) {
         name = file.substr(0, dot);
@@ -97,39 +94,26 @@ void visitImageVariants(const NSBundle& bundle, const std::string& file, Visit v
     int scale = static_cast<int>(UIScreen::mainScreen()->scale());
     for (int s = std::max(1, std::min(scale, 3)); s >= 1; --s) {
         std::string variant = s == 1 ? name : name + "@" + std::to_string(s) + "x";
-        if (auto path = bundle.pathForResource(variant, ext); path && visit(*path, s))
-            return;
-    }
-}
-
-} // namespace
-
-std::shared_ptr<UIImage> PSListController::imageFromBundle(const NSBundle& bundle, const std::string& file,
-                                                           const PSPreferenceBundles::Heads* heads) {
-    std::shared_ptr<UIImage> image;
-    visitImageVariants(bundle, file, [&](const std::string& path, int s) {
+        auto path = bundle.pathForResource(variant, ext);
+        if (!path)
+            continue;
         // Only the file's header is read here: a list of hundreds of rows reads the pixels of the
-        // few icons it draws, when it draws them.
-        auto read = heads ? heads->find(path) : PSPreferenceBundles::Heads::const_iterator();
-        if (heads && read != heads->end())
-            image = UIImage::imageWithHeadOfDeviceFile(bundle.fileManager(), path, read->second, s,
+        // few icons it draws, when it draws them. Below an open bundle folder it is read there.
+        const std::string paths[] = {*path};
+        const auto heads = folders
+                               ? folders->headsOf(paths, CGImage::kPNGHeaderBytes, NSBundle::kLargestResource)
+                               : PSPreferenceBundles::Heads();
+        std::shared_ptr<UIImage> image;
+        if (auto head = heads.find(*path); head != heads.end())
+            image = UIImage::imageWithHeadOfDeviceFile(bundle.fileManager(), *path, head->second, s,
                                                        NSBundle::kLargestResource);
         else
-            image = UIImage::imageWithContentsOfDeviceFile(bundle.fileManager(), path, s,
+            image = UIImage::imageWithContentsOfDeviceFile(bundle.fileManager(), *path, s,
                                                            NSBundle::kLargestResource);
-        return image != nullptr;
-    });
-    return image;
-}
-
-std::optional<std::string> PSListController::imagePathInBundle(const NSBundle& bundle,
-                                                               const std::string& file) {
-    std::optional<std::string> first;
-    visitImageVariants(bundle, file, [&](const std::string& path, int) {
-        first = path;
-        return true;
-    });
-    return first;
+        if (image)
+            return image;
+    }
+    return nullptr;
 }
 
 std::shared_ptr<PSListController> PSListController::create() {

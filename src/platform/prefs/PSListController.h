@@ -103,13 +103,10 @@ public:
     PlistValue readPreferenceValue(const std::shared_ptr<PSSpecifier>& specifier) const;
     void setPreferenceValue(const PlistValue& value, const std::shared_ptr<PSSpecifier>& specifier);
     // An image of a bundle by file name ("icon.png"), at the screen's scale when the bundle has
-    // that variant ("icon@2x.png"); null when it has none that reads. A file whose head is in
-    // `heads` (read as the image reads it, see PSPreferenceBundles::headsOf) is not read again.
+    // that variant ("icon@2x.png"); null when it has none that reads. With `folders`, a file below
+    // one of their open folders is read relative to it, as the file manager would read it.
     static std::shared_ptr<UIImage> imageFromBundle(const NSBundle& bundle, const std::string& file,
-                                                    const PSPreferenceBundles::Heads* heads = nullptr);
-    // The device path of the file imageFromBundle reads first for `file`, or none when the bundle
-    // has no variant of it: a reader of many icons reads their heads at once from these.
-    static std::optional<std::string> imagePathInBundle(const NSBundle& bundle, const std::string& file);
+                                                    const PSPreferenceBundles* folders = nullptr);
     // Where the framework's getter and setter keep a row's value: its "key" in the file its
     // "defaults" names under the framework's strict rules (PSPreferencePath), or why there is none.
     static Result<PSPreferenceFile::Entry> preferenceEntry(const PSSpecifier& specifier);

@@ -13,8 +13,7 @@
 //
 //     PSPreferenceBundles bundles;                       // lists both folders
 //     auto dim = bundles.bundleNamed("DimPrefs");        // its listing and Info.plist read
-//     auto heads = bundles.headsOf({*PSListController::imagePathInBundle(*dim, "icon.png")},
-//                                  CGImage::kPNGHeaderBytes, NSBundle::kLargestResource);
+//     auto icon = PSListController::imageFromBundle(*dim, "icon.png", &bundles); // head read there
 
 #include "platform/foundation/DeviceFolder.h"
 #include "platform/foundation/NSBundle.h"

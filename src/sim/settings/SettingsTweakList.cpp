@@ -3,7 +3,6 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/StringHelpers.h"
-#include "platform/graphics/CGImage.h"
 #include "platform/prefs/PSControllerClasses.h"
 #include "platform/ui/UIImage.h"
 
@@ -106,15 +105,9 @@ void SettingsTweakList::resolve(const std::shared_ptr<PSSpecifier>& row) {
     auto bundle = bundleName.empty() ? nullptr : bundles_->bundleNamed(bundleName);
     // The icon is an image of the entry's bundle, or of the entries' folder.
     std::shared_ptr<NSBundle> images = bundleName.empty() ? NSBundle::bundleWithPath(folderOf(file)) : bundle;
-    if (PlistValue icon = row->propertyForKey("icon"); icon.isString() && images) {
-        std::vector<std::string> first;
-        if (auto path = imagePathInBundle(*images, icon.stringValue()))
-            first.push_back(std::move(*path));
-        const PSPreferenceBundles::Heads heads =
-            bundles_->headsOf(first, CGImage::kPNGHeaderBytes, NSBundle::kLargestResource);
-        if (auto image = imageFromBundle(*images, icon.stringValue(), &heads))
+    if (PlistValue icon = row->propertyForKey("icon"); icon.isString() && images)
+        if (auto image = imageFromBundle(*images, icon.stringValue(), bundles_.get()))
             row->setProperty(PlistValue(std::static_pointer_cast<NSObject>(image)), "iconImage");
-    }
     if (bundleName.empty())
         return;
     row->setMissingClassName(bundle ? PSControllerClasses::missingForBundle(*bundle)
