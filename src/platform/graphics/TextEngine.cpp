@@ -14,6 +14,10 @@
 namespace {
 constexpr std::size_t kCacheCapacity = 512;
 constexpr std::size_t kAdvancesKept = 8;
+// Text measured without a width is laid out from glyphs of its own (and its shaping kept for the
+// wrapping of its overlong word) only when a run of it is longer than this; ordinary text keeps
+// Pango's layout.
+constexpr std::size_t kNaturalLineRun = 64;
 // The values of NSTextAlignment and NSLineBreakMode that the wrapping of long words looks at.
 constexpr std::int64_t kJustified = 3;
 constexpr std::int64_t kCharWrapping = 1;
@@ -378,8 +382,11 @@ TextEngine::Laid TextEngine::lay(const std::string& text, const UIFont& font, co
         if (laid.layout || laid.lines)
             return laid;
     }
-    if (p.width < 0)
+    if (p.width < 0) {
+        if (auto line = naturalLine(text, font))
+            return measuredLines(std::move(line), p.maxLines, 0, glyphLineAlignment(p.alignment));
         return measured(build(text, font, p), p.maxLines, text.empty());
+    }
     const std::string broken = withBreaksInOverlongWords(text, charactersPerLine(p.width, font.pointSize()));
     return measured(build(broken, font, p), p.maxLines, text.empty());
 }
@@ -568,6 +575,27 @@ TextEngine::Laid TextEngine::layCut(const std::string& text, const Wrapped& wrap
     return laid;
 }
 
+std::shared_ptr<const GlyphLines> TextEngine::naturalLine(const std::string& text, const UIFont& font) {
+    // Without a width a layout holds one line per paragraph, which glyph lines hold the same way
+    // for plain left-to-right text (GlyphLines.h); one paragraph keeps its glyphs the shaping of
+    // its one word when it has no break opportunity.
+    if (!hasRunLongerThan(text, kNaturalLineRun))
+        return nullptr;
+    int delimiter = 0, next = 0;
+    pango_find_paragraph_boundary(text.data(), static_cast<int>(text.size()), &delimiter, &next);
+    if (static_cast<std::size_t>(delimiter) != text.size())
+        return nullptr;
+    BreakWidths unbounded;
+    auto lines = GlyphLines::lay(context_, description(font), text, INT_MAX, unbounded);
+    if (!lines)
+        return nullptr;
+    naturalKey_ = fontKey(font);
+    naturalKey_ += '\x1e';
+    naturalKey_ += text;
+    naturalLine_ = lines;
+    return lines;
+}
+
 const std::vector<int>& TextEngine::advances(const std::string& word, const UIFont& font) {
     std::string key = fontKey(font);
     key += '\x1e';
@@ -576,6 +604,18 @@ const std::vector<int>& TextEngine::advances(const std::string& word, const UIFo
         return it->second;
     if (advances_.size() >= kAdvancesKept)
         advances_.clear();
+    if (naturalLine_ && naturalKey_ == key) {
+        // The word is the whole text last measured without a width: its line's runs are the
+        // word's items, in the order of the text, shaped with the word as their context.
+        std::vector<int> widths;
+        for (const GlyphLines::Run& run : naturalLine_->lines().front().runs) {
+            const std::size_t first = widths.size();
+            widths.resize(first + static_cast<std::size_t>(run.item->num_chars));
+            PangoGlyphItem item{run.item, run.glyphs, 0, 0, 0};
+            pango_glyph_item_get_logical_widths(&item, naturalLine_->text().data(), widths.data() + first);
+        }
+        return advances_.emplace(std::move(key), std::move(widths)).first->second;
+    }
     // Shaped as a line of its own: a word has no break opportunity, so nothing at its edges
     // changes how its characters are shaped. Itemizing gives each run the font that covers it
     // (fallback fonts included), and each run is shaped as a layout would shape it (positions

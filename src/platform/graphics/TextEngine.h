@@ -6,7 +6,8 @@
 // shaped once. Only what the layout can show of a string is laid out (see TextForLayout.h), so
 // the cost of a layout is bounded whatever the text. Text whose overlong words the engine breaks
 // into lines itself is laid out from glyph runs of its own (GlyphLines.h) when every line it
-// broke stays one line; everything else is Pango's layout. Pango objects are not shared between
+// broke stays one line, and so is a long plain line measured without a width, whose shaping
+// then serves the breaking of its word; everything else is Pango's layout. Pango objects are not shared between
 // threads; each thread gets its own engine.
 
 #include "platform/graphics/GlyphLines.h"
@@ -136,6 +137,10 @@ private:
                 const TextLayoutParams& params);
     static bool keepsBrokenLines(PangoLayout* layout, const Wrapped& wrapped);
     const std::vector<int>& advances(const std::string& word, const UIFont& font);
+    // The one line of plain text measured without a width, from glyphs shaped once for it; none
+    // for text Pango's layout serves (see lay()). The shaping is kept: the same text is then
+    // broken at a width, and the advances of its word come from these glyphs.
+    std::shared_ptr<const GlyphLines> naturalLine(const std::string& text, const UIFont& font);
     // Where the characters of `text` start (and its end), and Pango's break attributes of each
     // (and of the end): what the wrapping of overlong words reads. They depend on the text alone.
     struct TextBreaks {
@@ -164,6 +169,9 @@ private:
     // The advances of the last few overlong words, by font: a label measured at several widths
     // shapes its word once.
     std::unordered_map<std::string, std::vector<int>> advances_;
+    // The last text laid out by naturalLine(), keyed as advances_ is, and its line.
+    std::string naturalKey_;
+    std::shared_ptr<const GlyphLines> naturalLine_;
     // The break attributes of the last text wrapped: a label lays its text out at one width, then
     // at another, and draws it cut to a number of lines, all of the same text.
     TextBreaks lastTextBreaks_;

@@ -1,7 +1,9 @@
 // Lines the text engine lays out from glyph runs of its own are the lines Pango lays out: the
 // same breaks, extents and baselines as a PangoLayout of the same text, and the same ink when
 // drawn, for Latin text, a word no line holds, and a paragraph of several scripts that needs
-// fallback fonts. Text the glyph lines cannot show as Pango would stays with Pango's layout.
+// fallback fonts. Text the glyph lines cannot show as Pango would stays with Pango's layout. A long
+// text measured without a width is one glyph line with the box of Pango's one line, and its
+// shaping, kept for the wrapping that follows, breaks it as a shaping of its own would.
 
 #include "platform/graphics/GlyphLines.h"
 
@@ -14,6 +16,7 @@
 
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -225,3 +228,149 @@ TEST(GlyphLinesTest, TextGlyphLinesCannotShowStaysWithPango) {
 }
 
 } // namespace
+
+namespace {
+
+// Long texts without a width, one line each: Latin, a word ending in an ellipsis, combining
+// marks, emoji (one with a modifier, one joined), ideographs, and letters only a fallback face has.
+std::vector<std::string> unwrappedTexts() {
+    const std::string word = letteredWord(900);
+    return {word,
+            letteredWord(4096) + "\u2026",
+            word + " and a few words after it",
+            "e\u0301a\u0308o\u0323\u0302" + word + "n\u0303",
+            word + "\U0001F44D\U0001F3FD\U0001F468\u200D\U0001F469\u200D\U0001F467",
+            "\u4E2D\u6587" + word + "\u65E5\u672C\u8A9E",
+            word + "\U0001D400\U0001D401\u03B1\u0436\u00DF",
+            mixedScripts() + " " + word};
+}
+
+TextLayoutParams unwrapped(std::int64_t maxLines = 0, std::int64_t alignment = 4) {
+    TextLayoutParams params;
+    params.alignment = alignment;
+    params.lineBreakMode = NSLineBreakByTruncatingTail;
+    params.maxLines = maxLines;
+    return params;
+}
+
+} // namespace
+
+// Measured without a width, a long plain text is one line of glyph runs whose box, baseline and
+// size are those of Pango's layout, at any size, weight or slant, aligned any way.
+TEST(GlyphLinesTest, AnUnwrappedTextMeasuresAsPangoLaysItOut) {
+    TextEngine& engine = TextEngine::forThisThread();
+    const std::vector<UIFont> fonts = {UIFont::systemFontOfSize(9), UIFont::systemFontOfSize(13),
+                                       UIFont::boldSystemFontOfSize(17), UIFont::italicSystemFontOfSize(28)};
+    for (const std::string& text : unwrappedTexts())
+        for (const UIFont& font : fonts)
+            for (std::int64_t maxLines : {0, 1})
+                for (std::int64_t alignment : {4, 1, 2}) {
+                    SCOPED_TRACE(testing::Message()
+                                 << text.substr(0, 16) << " at " << font.pointSize() << " pt, " << maxLines
+                                 << " lines, aligned " << alignment);
+                    const TextLayoutParams params = unwrapped(maxLines, alignment);
+                    const TextEngine::Laid laid = engine.layout(text, font, params);
+                    ASSERT_TRUE(laid.lines) << "not laid out from glyph runs";
+                    const PangoReference reference(laid, font, params);
+                    const std::vector<TextEngine::LineFacts> have = laid.lineFacts(),
+                                                             want = reference.facts();
+                    ASSERT_EQ(have.size(), 1u);
+                    ASSERT_EQ(want.size(), 1u);
+                    EXPECT_EQ(have[0].start, want[0].start);
+                    EXPECT_EQ(have[0].length, want[0].length);
+                    EXPECT_EQ(have[0].logical.x, want[0].logical.x);
+                    EXPECT_EQ(have[0].logical.y, want[0].logical.y);
+                    EXPECT_EQ(have[0].logical.width, want[0].logical.width);
+                    EXPECT_EQ(have[0].logical.height, want[0].logical.height);
+                    EXPECT_EQ(have[0].baseline, want[0].baseline);
+                    PangoRectangle extents;
+                    pango_layout_get_extents(reference.layout, nullptr, &extents);
+                    EXPECT_DOUBLE_EQ(laid.size.width, static_cast<CGFloat>(extents.width) / PANGO_SCALE);
+                    EXPECT_DOUBLE_EQ(laid.size.height, static_cast<CGFloat>(extents.height) / PANGO_SCALE);
+                    EXPECT_EQ(laid.lineCount, 1);
+                    EXPECT_EQ(laid.totalLines, 1);
+                }
+}
+
+// Ordinary text, several paragraphs and text glyph lines cannot show keep Pango's layout.
+TEST(GlyphLinesTest, UnwrappedTextGlyphLinesCannotShowStaysWithPango) {
+    TextEngine& engine = TextEngine::forThisThread();
+    const UIFont font = UIFont::systemFontOfSize(13);
+    const std::string word = letteredWord(900);
+    for (const std::string& text :
+         {std::string("A few short words"), word + "\n" + word, word + "\n", word + "\u2028x", word + "\tx",
+          "\u05E9\u05DC\u05D5\u05DD " + word, word + "\u00ADx"}) {
+        const TextEngine::Laid laid = engine.layout(text, font, unwrapped());
+        EXPECT_FALSE(laid.lines) << text.substr(0, 16);
+        EXPECT_TRUE(laid.layout) << text.substr(0, 16);
+    }
+}
+
+// A text measured without a width and then wrapped breaks where an engine that never measured
+// it breaks it, into lines of the same boxes: the advances its wrapping reads from the shaping
+// kept for the unwrapped line are those of a shaping of its own.
+TEST(GlyphLinesTest, WrappingAfterAnUnwrappedMeasureBreaksAsAFreshEngine) {
+    for (const std::string& text : unwrappedTexts())
+        for (CGFloat size : {9.0, 17.0})
+            for (CGFloat width : {60.0, 295.0}) {
+                SCOPED_TRACE(testing::Message() << text.substr(0, 16) << " at " << size << " pt, " << width);
+                const UIFont font = UIFont::systemFontOfSize(size);
+                TextLayoutParams params = wrappedAt(width, 1);
+                auto facts = [&](bool measuredFirst) {
+                    std::vector<TextEngine::LineFacts> out;
+                    std::thread([&] {
+                        TextEngine& engine = TextEngine::forThisThread();
+                        if (measuredFirst)
+                            engine.layout(text, font, unwrapped());
+                        out = engine.layout(text, font, params).lineFacts();
+                    }).join();
+                    return out;
+                };
+                const std::vector<TextEngine::LineFacts> have = facts(true), want = facts(false);
+                ASSERT_EQ(have.size(), want.size());
+                for (std::size_t i = 0; i < have.size(); ++i) {
+                    SCOPED_TRACE(i);
+                    EXPECT_EQ(have[i].start, want[i].start);
+                    EXPECT_EQ(have[i].length, want[i].length);
+                    EXPECT_EQ(have[i].logical.x, want[i].logical.x);
+                    EXPECT_EQ(have[i].logical.width, want[i].logical.width);
+                    EXPECT_EQ(have[i].baseline, want[i].baseline);
+                }
+            }
+}
+
+// Drawn at a point, the unwrapped line inks what Pango's layout of it inks.
+TEST(GlyphLinesTest, AnUnwrappedTextDrawsThePixelsOfAPangoLayout) {
+    constexpr double scale = 2;
+    for (const std::string& text : {letteredWord(120) + " " + mixedScripts(),
+                                    "e\u0301a\u0308" + letteredWord(100) + "\U0001F44D\U0001F3FD\u2026"}) {
+        SCOPED_TRACE(text.substr(0, 16));
+        const UIFont font = UIFont::systemFontOfSize(13);
+        const TextEngine::Laid laid = TextEngine::forThisThread().layout(text, font, unwrapped());
+        ASSERT_TRUE(laid.lines);
+        const PangoReference reference(laid, font, unwrapped());
+        const int width = static_cast<int>(laid.size.width) + 20, height = 40;
+        NSStringAttributes a;
+        a.font = font;
+        const CGImageRef have = pixels::draw(
+            width, height, [&](const CGContextRef& c) { NSStringDrawAtPoint(text, CGPointMake(4, 4), a, c); },
+            scale);
+        const CGImageRef want = pixels::draw(
+            width, height,
+            [&](const CGContextRef& c) {
+                cairo_set_source_rgb(c->cairo(), 0, 0, 0);
+                cairo_move_to(c->cairo(), 4, 4);
+                pango_cairo_show_layout(c->cairo(), reference.layout);
+            },
+            scale);
+        const pixels::BandInk h = pixels::inkInBand(have, 0, height * 2),
+                              w = pixels::inkInBand(want, 0, height * 2);
+        ASSERT_GT(w.coverage, 0);
+        EXPECT_EQ(h.left, w.left);
+        EXPECT_EQ(h.right, w.right);
+        EXPECT_EQ(h.top, w.top);
+        EXPECT_EQ(h.bottom, w.bottom);
+        EXPECT_NEAR(static_cast<double>(h.coverage), static_cast<double>(w.coverage),
+                    0.01 * static_cast<double>(w.coverage));
+    }
+}
