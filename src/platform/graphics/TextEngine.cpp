@@ -576,9 +576,10 @@ TextEngine::Laid TextEngine::layCut(const std::string& text, const Wrapped& wrap
 }
 
 std::shared_ptr<const GlyphLines> TextEngine::naturalLine(const std::string& text, const UIFont& font) {
-    // Without a width a layout holds one line per paragraph, which glyph lines hold the same way
-    // for plain left-to-right text (GlyphLines.h); one paragraph keeps its glyphs the shaping of
-    // its one word when it has no break opportunity.
+    // Without a width a layout holds one line per paragraph, which glyph lines lay out the same
+    // way for plain left-to-right text (GlyphLines.h). Only one paragraph is laid out here: its
+    // line's runs are then the shaping of the whole text, which advances() reuses when the text
+    // is one word.
     if (!hasRunLongerThan(text, kNaturalLineRun))
         return nullptr;
     int delimiter = 0, next = 0;
@@ -606,7 +607,9 @@ const std::vector<int>& TextEngine::advances(const std::string& word, const UIFo
         advances_.clear();
     if (naturalLine_ && naturalKey_ == key) {
         // The word is the whole text last measured without a width: its line's runs are the
-        // word's items, in the order of the text, shaped with the word as their context.
+        // word's items, in the order of the text, shaped with the word as their context. They
+        // were itemized left to right rather than in the context's weak direction, which gives
+        // the same items for text whose every item is left to right, as glyph lines' are.
         std::vector<int> widths;
         for (const GlyphLines::Run& run : naturalLine_->lines().front().runs) {
             const std::size_t first = widths.size();

@@ -6,9 +6,9 @@
 // shaped once. Only what the layout can show of a string is laid out (see TextForLayout.h), so
 // the cost of a layout is bounded whatever the text. Text whose overlong words the engine breaks
 // into lines itself is laid out from glyph runs of its own (GlyphLines.h) when every line it
-// broke stays one line, and so is a long plain line measured without a width, whose shaping
-// then serves the breaking of its word; everything else is Pango's layout. Pango objects are not shared between
-// threads; each thread gets its own engine.
+// broke stays one line, and so is a long plain line measured without a width, whose shaping then
+// serves the breaking of its word; everything else is Pango's layout. Pango objects are not
+// shared between threads; each thread gets its own engine.
 
 #include "platform/graphics/GlyphLines.h"
 #include "platform/graphics/UIFont.h"
