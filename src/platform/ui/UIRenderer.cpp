@@ -271,6 +271,16 @@ private:
     bool reported_ = false;
 };
 
+// Whether the root's own background paints every pixel of a frame `scale` times its bounds with
+// an opaque colour, so nothing of an earlier frame can show through anywhere.
+bool coversFrame(const UIView& root, CGFloat scale) {
+    const std::optional<UIColor> background = root.presentationBackgroundColor();
+    const CGFloat w = root.bounds().width() * scale, h = root.bounds().height() * scale;
+    return visible(root) && root.presentationAlpha() >= 1 && background && background->alpha() >= 1 &&
+           !(root.layer()->cornerRadius() > 0) && root.presentationBounds() == root.bounds() &&
+           w == std::floor(w) && h == std::floor(h);
+}
+
 Box clipBoxOf(cairo_t* cr) {
     double x0, y0, x1, y1;
     cairo_matrix_t m;
@@ -326,9 +336,12 @@ const CGImageRef& UIRenderer::renderFrame(UIView& root, CGRect dirty) {
     if (!region.empty()) {
         cairo_rectangle(cr, region.x0, region.y0, region.x1 - region.x0, region.y1 - region.y0);
         cairo_clip(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        // An opaque root background replaces every pixel anyway.
+        if (!coversFrame(root, scale_)) {
+            cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+            cairo_paint(cr);
+            cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        }
         cairo_scale(cr, scale_, scale_);
         auto ctx = CGContext::create(cr);
         Painter(ctx, region, true).paintRoot(root);
