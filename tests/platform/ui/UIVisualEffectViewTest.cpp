@@ -486,4 +486,56 @@ TEST(UIVisualEffectViewTest, AFrameDrawnAgainShowsWhatAFreshTreeDraws) {
     }
 }
 
+// A view that draws an effect view's blur itself, under a clip of its own drawing.
+class ClippedBlurView : public UIView {
+public:
+    static std::shared_ptr<ClippedBlurView> create(CGRect frame) {
+        auto v = std::shared_ptr<ClippedBlurView>(new ClippedBlurView(frame));
+        v->commonInit();
+        return v;
+    }
+    bool drawsContent() const override { return true; }
+    void drawRect(CGRect) override {
+        CGContextClipToRect(CGContext::current(), clip);
+        blur->setFrame(bounds());
+        blur->drawRect(bounds());
+    }
+    CGRect clip = CGRectZero;
+    std::shared_ptr<UIVisualEffectView> blur =
+        UIVisualEffectView::create(UIBlurEffect::effectWithStyle(UIBlurEffectStyleDark));
+
+protected:
+    using UIView::UIView;
+};
+
+TEST(UIVisualEffectViewTest, AClipTheDrawingAddsItselfIsNotMistakenForTheLastOne) {
+    // The renderer knows the clips it sets, not those a drawing adds: a blur drawn under a clip
+    // that changes between frames shows what a fresh view shows under it.
+    auto build = [] {
+        auto root = UIView::create(CGRectMake(0, 0, 200, 120));
+        root->setBackgroundColor(UIColor::colorWithRed(0.9, 0.8, 0.3, 1));
+        auto spot = UIView::create(CGRectMake(70, 50, 4, 4));
+        spot->setBackgroundColor(UIColor::colorWithRed(0.1, 0.1, 0.4, 1));
+        root->addSubview(spot);
+        auto view = ClippedBlurView::create(CGRectMake(30, 20, 140, 80));
+        root->addSubview(view);
+        return std::pair(root, view);
+    };
+    const CGRect clips[] = {CGRectMake(10, 10, 60, 40), CGRectMake(10, 10, 60, 40),
+                            CGRectMake(20.5, 10, 60, 40), CGRectMake(20.5, 10, 60, 40),
+                            CGRectMake(0, 0, 140, 80)};
+    for (double scale : {1.0, 2.0}) {
+        auto [root, view] = build();
+        UIRenderer renderer(scale);
+        for (const CGRect& clip : clips) {
+            view->clip = clip;
+            auto [freshRoot, freshView] = build();
+            freshView->clip = clip;
+            ASSERT_TRUE(
+                samePixels(renderer.renderFrame(*root)->copy(), UIRenderer(scale).renderFrame(*freshRoot)))
+                << "scale " << scale << ", clip at " << clip.minX();
+        }
+    }
+}
+
 } // namespace
