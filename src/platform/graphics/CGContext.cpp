@@ -501,18 +501,21 @@ void CGContextStrokeLineSegments(const CGContextRef& c, std::span<const CGPoint>
 void CGContextClip(const CGContextRef& c) {
     if (!c)
         return;
+    c->setClipDescription(std::nullopt);
     cairo_set_fill_rule(c->cairo(), CAIRO_FILL_RULE_WINDING);
     cairo_clip(c->cairo());
 }
 void CGContextEOClip(const CGContextRef& c) {
     if (!c)
         return;
+    c->setClipDescription(std::nullopt);
     cairo_set_fill_rule(c->cairo(), CAIRO_FILL_RULE_EVEN_ODD);
     cairo_clip(c->cairo());
 }
 void CGContextClipToRect(const CGContextRef& c, CGRect rect) {
     if (!c || !allFinite(rect.origin.x, rect.origin.y, rect.size.width, rect.size.height))
         return;
+    c->setClipDescription(std::nullopt);
     cairo_t* cr = c->cairo();
     cairo_path_t* saved = cairo_copy_path(cr);
     cairo_new_path(cr);

@@ -25,6 +25,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -110,6 +111,19 @@ public:
     // Makes the source colour of the next fill or stroke.
     void setSourceColor(const CGColor& color);
 
+    // What the clip is, when whoever set up the drawing knows it whole and the drawing goes
+    // straight to the target surface (no group pushed): numbers that two drawings share only when
+    // their clips are the same. The renderer sets it around a view's drawRect, so a drawing may
+    // reuse pixels it left in an earlier frame under the same clip. Null when unknown. Clipping
+    // through the functions below forgets it; code that clips the Cairo context itself restores
+    // before drawing anything that could rely on it.
+    const std::vector<double>* clipDescription() const {
+        return clipDescription_ ? &*clipDescription_ : nullptr;
+    }
+    void setClipDescription(std::optional<std::vector<double>> description) {
+        clipDescription_ = std::move(description);
+    }
+
     // The per-thread stack of current contexts that UIKit-level drawing (bezier paths, text,
     // images) draws into. UIGraphicsPushContext and the image contexts are built on it.
     static std::shared_ptr<CGContext> current();
@@ -125,6 +139,7 @@ private:
     cairo_t* cr_;
     std::vector<State> states_;
     std::size_t restoreFloor_ = 0;
+    std::optional<std::vector<double>> clipDescription_;
 };
 
 using CGContextRef = std::shared_ptr<CGContext>;

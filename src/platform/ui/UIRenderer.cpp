@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <numbers>
+#include <optional>
+#include <vector>
 
 namespace {
 // A rectangle in device pixels, as the bounds of what a view can touch.
@@ -128,7 +130,12 @@ void setColour(cairo_t* cr, const UIColor& c, double opacity) {
 
 class Painter {
 public:
-    Painter(const CGContextRef& ctx, Box clip) : ctx_(ctx), cr_(ctx->cairo()), clip_(clip) {}
+    // `clipKnown`: the context's clip is exactly `clip` (a context the renderer made itself), so
+    // the clips added below can be described to the views that draw.
+    Painter(const CGContextRef& ctx, Box clip, bool clipKnown) : ctx_(ctx), cr_(ctx->cairo()), clip_(clip) {
+        if (clipKnown)
+            clipDescription_ = std::vector<double>{clip.x0, clip.y0, clip.x1, clip.y1};
+    }
 
     void paintRoot(UIView& root) {
         cairo_matrix_t base, m, shift;
@@ -158,6 +165,7 @@ private:
         const double own = group ? 1 : alpha;
 
         cairo_save(cr_);
+        const std::size_t describedClips = clipDescription_ ? clipDescription_->size() : 0;
         if (group) {
             Box area = (clipping ? box : subtreeBox(v, m)).roundedOut().intersection(clip_);
             if (area.empty()) {
@@ -168,6 +176,7 @@ private:
             cairo_rectangle(cr_, area.x0, area.y0, area.x1 - area.x0, area.y1 - area.y0);
             cairo_clip(cr_);
             cairo_push_group(cr_);
+            ++groups_;
         }
         cairo_set_matrix(cr_, &m);
         const CGFloat radius = layer.cornerRadius();
@@ -183,6 +192,10 @@ private:
             cairo_new_path(cr_);
             roundedRectPath(cr_, bounds, radius);
             cairo_clip(cr_);
+            if (clipDescription_)
+                clipDescription_->insert(clipDescription_->end(),
+                                         {m.xx, m.yx, m.xy, m.yy, m.x0, m.y0, bounds.minX(), bounds.minY(),
+                                          bounds.width(), bounds.height(), radius});
         }
         if (onScreen && v.drawsContent())
             drawContent(v, own);
@@ -215,7 +228,10 @@ private:
             cairo_pop_group_to_source(cr_);
             cairo_identity_matrix(cr_);
             cairo_paint_with_alpha(cr_, alpha);
+            --groups_;
         }
+        if (clipDescription_)
+            clipDescription_->resize(describedClips);
         cairo_restore(cr_);
     }
 
@@ -224,9 +240,14 @@ private:
         if (partial)
             cairo_push_group(cr_);
         std::size_t token = ctx_->beginCleanState();
+        // Only drawing that goes straight to the frame learns its clip: inside a group, the pixels
+        // it leaves are not on the target surface.
+        if (clipDescription_ && groups_ == 0 && !partial)
+            ctx_->setClipDescription(*clipDescription_);
         CGContext::pushCurrent(ctx_);
         v.drawRect(v.bounds());
         CGContext::removeCurrent(ctx_);
+        ctx_->setClipDescription(std::nullopt);
         ctx_->endCleanState(token);
         if (partial) {
             cairo_pop_group_to_source(cr_);
@@ -242,8 +263,23 @@ private:
     CGContextRef ctx_;
     cairo_t* cr_;
     Box clip_;
+    // The clips in force, as the context's clip description: the frame's region, then the
+    // matrix, bounds and corner radius of each clipping view. Unset when the context came with a
+    // clip of its own whose shape is not known.
+    std::optional<std::vector<double>> clipDescription_;
+    int groups_ = 0;
     bool reported_ = false;
 };
+
+// Whether the root's own background paints every pixel of a frame `scale` times its bounds with
+// an opaque colour, so nothing of an earlier frame can show through anywhere.
+bool coversFrame(const UIView& root, CGFloat scale) {
+    const std::optional<UIColor> background = root.presentationBackgroundColor();
+    const CGFloat w = root.bounds().width() * scale, h = root.bounds().height() * scale;
+    return visible(root) && root.presentationAlpha() >= 1 && background && background->alpha() >= 1 &&
+           !(root.layer()->cornerRadius() > 0) && root.presentationBounds() == root.bounds() &&
+           w == std::floor(w) && h == std::floor(h);
+}
 
 Box clipBoxOf(cairo_t* cr) {
     double x0, y0, x1, y1;
@@ -300,12 +336,15 @@ const CGImageRef& UIRenderer::renderFrame(UIView& root, CGRect dirty) {
     if (!region.empty()) {
         cairo_rectangle(cr, region.x0, region.y0, region.x1 - region.x0, region.y1 - region.y0);
         cairo_clip(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        // An opaque root background replaces every pixel anyway.
+        if (!coversFrame(root, scale_)) {
+            cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+            cairo_paint(cr);
+            cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        }
         cairo_scale(cr, scale_, scale_);
         auto ctx = CGContext::create(cr);
-        Painter(ctx, region).paintRoot(root);
+        Painter(ctx, region, true).paintRoot(root);
     }
     cairo_destroy(cr);
     cairo_surface_flush(frame_->surface());
@@ -317,7 +356,7 @@ void UIRenderer::renderInContext(UIView& root, const CGContextRef& context) {
         return;
     cairo_t* cr = context->cairo();
     cairo_save(cr);
-    Painter(context, clipBoxOf(cr)).paintRoot(root);
+    Painter(context, clipBoxOf(cr), false).paintRoot(root);
     cairo_restore(cr);
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 std::shared_ptr<UIVisualEffectView> UIVisualEffectView::create(std::shared_ptr<UIBlurEffect> effect) {
@@ -36,25 +37,25 @@ void UIBoxBlurPixels(std::span<std::uint32_t> pixels, int width, int height, int
     CGBoxBlurPixels({pixels.data(), width, height, stride}, pixels.size(), radii);
 }
 
-void UIVisualEffectView::drawRect(CGRect /*rect*/) {
-    CGContextRef ctx = CGContext::current();
-    if (!ctx || !effect_)
-        return;
-    UIDrawBackdropBlur(ctx, bounds(), effect_->blurRadius(), &blurCache_);
-    CGContextSetFillColorWithColor(ctx, effect_->tintColor().rgba);
-    CGContextFillRect(ctx, bounds());
-}
+namespace {
+// Where a backdrop blur of a rectangle reads and paints, in the target's device pixels.
+struct BackdropArea {
+    cairo_surface_t* target = nullptr;
+    CGBackdropBlurPlan plan;
+    int x0 = 0, y0 = 0;   // the origin of the region read
+    CGPixelRegion region; // the backdrop read: the box and a margin around it, within the surface
+    int boxX0 = 0, boxY0 = 0, boxX1 = 0, boxY1 = 0; // the rectangle's pixels, rounded out, within the surface
+};
 
-void UIDrawBackdropBlur(const CGContextRef& ctx, CGRect b, double blurRadius, UIBackdropBlurCache* cache) {
-    if (!ctx)
-        return;
-    cairo_t* cr = ctx->cairo();
+// The area a blur of `b` (the context's coordinates) reads on the context's target surface, with
+// the target flushed for reading; nothing when the surface cannot be read or nothing would blur.
+std::optional<BackdropArea> backdropArea(cairo_t* cr, CGRect b, double blurRadius) {
     // The surface the views behind were painted on; with offscreen groups pushed, the base target
     // still holds everything drawn before them.
     cairo_surface_t* target = cairo_get_target(cr);
     if (!target || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
         cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32)
-        return;
+        return std::nullopt;
     // The device-pixel box of the view's bounds.
     double xs[4] = {b.minX(), b.maxX(), b.minX(), b.maxX()};
     double ys[4] = {b.minY(), b.minY(), b.maxY(), b.maxY()};
@@ -66,39 +67,45 @@ void UIDrawBackdropBlur(const CGContextRef& ctx, CGRect b, double blurRadius, UI
     }
     double ux = 1, uy = 0;
     cairo_user_to_device_distance(cr, &ux, &uy);
+    BackdropArea area;
+    area.target = target;
     // The blur radius in points spans about three standard deviations of the Gaussian.
-    const CGBackdropBlurPlan plan = CGBackdropBlurPlanForSigma(blurRadius * std::hypot(ux, uy) / 3);
-    if (plan.margin <= 0 || !std::isfinite(minX + minY + maxX + maxY))
-        return;
+    area.plan = CGBackdropBlurPlanForSigma(blurRadius * std::hypot(ux, uy) / 3);
+    if (area.plan.margin <= 0 || !std::isfinite(minX + minY + maxX + maxY))
+        return std::nullopt;
     const int surfaceW = cairo_image_surface_get_width(target);
     const int surfaceH = cairo_image_surface_get_height(target);
     // Read a margin around the box, so its edges blur with their neighbours.
     auto clampTo = [](double v, int limit) { return static_cast<int>(std::clamp(v, 0.0, double(limit))); };
-    const int x0 = clampTo(std::floor(minX) - plan.margin, surfaceW);
-    const int y0 = clampTo(std::floor(minY) - plan.margin, surfaceH);
-    const int x1 = clampTo(std::ceil(maxX) + plan.margin, surfaceW);
-    const int y1 = clampTo(std::ceil(maxY) + plan.margin, surfaceH);
-    if (x1 <= x0 || y1 <= y0)
-        return;
+    const int margin = area.plan.margin;
+    area.x0 = clampTo(std::floor(minX) - margin, surfaceW);
+    area.y0 = clampTo(std::floor(minY) - margin, surfaceH);
+    const int x1 = clampTo(std::ceil(maxX) + margin, surfaceW);
+    const int y1 = clampTo(std::ceil(maxY) + margin, surfaceH);
+    if (x1 <= area.x0 || y1 <= area.y0)
+        return std::nullopt;
+    area.boxX0 = clampTo(std::floor(minX), surfaceW);
+    area.boxY0 = clampTo(std::floor(minY), surfaceH);
+    area.boxX1 = clampTo(std::ceil(maxX), surfaceW);
+    area.boxY1 = clampTo(std::ceil(maxY), surfaceH);
     cairo_surface_flush(target);
     auto* src = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(target));
     if (!src)
-        return;
-    const int f = plan.factor;
-    const CGPixelRegion region{
-        src + static_cast<std::size_t>(y0) * (cairo_image_surface_get_stride(target) / 4) + x0, x1 - x0,
-        y1 - y0, cairo_image_surface_get_stride(target) / 4};
-    UIBackdropBlurCache scratch;
-    UIBackdropBlurCache& blurred = cache ? *cache : scratch;
-    cairo_surface_t* small = blurred.blur(region, plan);
-    if (!small)
-        return;
-    // Paint the blurred backdrop back in device space, scaled up smoothly, clipped to the bounds.
+        return std::nullopt;
+    const int stride = cairo_image_surface_get_stride(target) / 4;
+    area.region = {src + static_cast<std::size_t>(area.y0) * stride + area.x0, x1 - area.x0, y1 - area.y0,
+                   stride};
+    return area;
+}
+
+// Paints the blurred backdrop back in device space, scaled up smoothly, clipped to `b`.
+void paintBlurred(cairo_t* cr, CGRect b, const BackdropArea& area, cairo_surface_t* small) {
+    const int f = area.plan.factor;
     cairo_save(cr);
     cairo_rectangle(cr, b.minX(), b.minY(), b.width(), b.height());
     cairo_clip(cr);
     cairo_identity_matrix(cr);
-    cairo_translate(cr, x0, y0);
+    cairo_translate(cr, area.x0, area.y0);
     cairo_scale(cr, f, f);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_surface(cr, small, 0, 0);
@@ -106,6 +113,115 @@ void UIDrawBackdropBlur(const CGContextRef& ctx, CGRect b, double blurRadius, UI
     cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
     cairo_paint(cr);
     cairo_restore(cr);
+}
+
+// Everything a visual effect view's drawing depends on besides the backdrop it reads.
+std::vector<double> drawingKey(const CGContext& ctx, const std::vector<double>& clip, CGRect b,
+                               const UIBlurEffect& effect, const BackdropArea& area) {
+    cairo_matrix_t m;
+    cairo_get_matrix(ctx.cairo(), &m);
+    const CGContext::State& state = ctx.state();
+    const CGColor tint = effect.tintColor().rgba;
+    std::vector<double> key{m.xx,
+                            m.yx,
+                            m.xy,
+                            m.yy,
+                            m.x0,
+                            m.y0,
+                            b.minX(),
+                            b.minY(),
+                            b.width(),
+                            b.height(),
+                            effect.blurRadius(),
+                            tint.r,
+                            tint.g,
+                            tint.b,
+                            tint.a,
+                            state.alpha,
+                            static_cast<double>(state.blendMode),
+                            state.antialias ? 1.0 : 0.0,
+                            state.flattened ? 1.0 : 0.0,
+                            static_cast<double>(cairo_image_surface_get_width(area.target)),
+                            static_cast<double>(cairo_image_surface_get_height(area.target)),
+                            static_cast<double>(area.x0),
+                            static_cast<double>(area.y0),
+                            static_cast<double>(area.region.width),
+                            static_cast<double>(area.region.height)};
+    key.insert(key.end(), clip.begin(), clip.end());
+    return key;
+}
+
+// Copies the pixels of a box of the image at `pixels` (`stride` pixels a row) to or from `kept`.
+void copyBox(std::uint32_t* pixels, int stride, int x, int y, int width, int height, std::uint32_t* kept,
+             bool toImage) {
+    for (int row = 0; row < height; ++row) {
+        std::uint32_t* image = pixels + static_cast<std::size_t>(y + row) * stride + x;
+        std::uint32_t* copy = kept + static_cast<std::size_t>(row) * width;
+        if (toImage)
+            std::copy_n(copy, width, image);
+        else
+            std::copy_n(image, width, copy);
+    }
+}
+} // namespace
+
+void UIVisualEffectView::drawRect(CGRect /*rect*/) {
+    CGContextRef ctx = CGContext::current();
+    if (!ctx || !effect_)
+        return;
+    const CGRect b = bounds();
+    const std::vector<double>* clip = ctx->clipDescription();
+    std::optional<BackdropArea> area;
+    if (clip && cairo_status(ctx->cairo()) == CAIRO_STATUS_SUCCESS)
+        area = backdropArea(ctx->cairo(), b, effect_->blurRadius());
+    if (!area) {
+        // The blur below may keep another backdrop; the pixels kept belong to the one before.
+        drawn_.key.clear();
+        UIDrawBackdropBlur(ctx, b, effect_->blurRadius(), &blurCache_);
+        CGContextSetFillColorWithColor(ctx, effect_->tintColor().rgba);
+        CGContextFillRect(ctx, b);
+        return;
+    }
+    // Drawn straight to the target under a known clip: the same backdrop under the same clip,
+    // transform and effect comes out as the same pixels, which the last drawing kept.
+    std::vector<double> key = drawingKey(*ctx, *clip, b, *effect_, *area);
+    auto* pixels = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(area->target));
+    const int stride = cairo_image_surface_get_stride(area->target) / 4;
+    if (!drawn_.key.empty() && drawn_.key == key && blurCache_.holds(area->region, area->plan)) {
+        CGContextSetFillColorWithColor(ctx, effect_->tintColor().rgba);
+        copyBox(pixels, stride, drawn_.x, drawn_.y, drawn_.width, drawn_.height, drawn_.pixels.data(), true);
+        cairo_surface_mark_dirty(area->target);
+        return;
+    }
+    drawn_.key.clear();
+    cairo_surface_t* small = blurCache_.blur(area->region, area->plan);
+    if (small)
+        paintBlurred(ctx->cairo(), b, *area, small);
+    CGContextSetFillColorWithColor(ctx, effect_->tintColor().rgba);
+    CGContextFillRect(ctx, b);
+    if (!small || cairo_status(ctx->cairo()) != CAIRO_STATUS_SUCCESS)
+        return;
+    cairo_surface_flush(area->target);
+    drawn_.x = area->boxX0;
+    drawn_.y = area->boxY0;
+    drawn_.width = area->boxX1 - area->boxX0;
+    drawn_.height = area->boxY1 - area->boxY0;
+    drawn_.pixels.resize(static_cast<std::size_t>(drawn_.width) * drawn_.height);
+    copyBox(pixels, stride, drawn_.x, drawn_.y, drawn_.width, drawn_.height, drawn_.pixels.data(), false);
+    drawn_.key = std::move(key);
+}
+
+void UIDrawBackdropBlur(const CGContextRef& ctx, CGRect b, double blurRadius, UIBackdropBlurCache* cache) {
+    if (!ctx)
+        return;
+    cairo_t* cr = ctx->cairo();
+    const std::optional<BackdropArea> area = backdropArea(cr, b, blurRadius);
+    if (!area)
+        return;
+    UIBackdropBlurCache scratch;
+    UIBackdropBlurCache& blurred = cache ? *cache : scratch;
+    if (cairo_surface_t* small = blurred.blur(area->region, area->plan))
+        paintBlurred(cr, b, *area, small);
 }
 
 UIBackdropBlurCache::~UIBackdropBlurCache() {
@@ -123,6 +239,10 @@ bool UIBackdropBlurCache::sameBackdrop(const CGPixelRegion& region) const {
                         backdrop_.data() + static_cast<std::size_t>(y) * row))
             return false;
     return true;
+}
+
+bool UIBackdropBlurCache::holds(const CGPixelRegion& region, const CGBackdropBlurPlan& plan) const {
+    return output_ && plan.factor == factor_ && plan.radii == radii_ && sameBackdrop(region);
 }
 
 cairo_surface_t* UIBackdropBlurCache::blur(const CGPixelRegion& region, const CGBackdropBlurPlan& plan) {

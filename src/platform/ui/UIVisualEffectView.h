@@ -38,6 +38,9 @@ public:
     // The blurred backdrop at the reduced size of `plan`, an image this cache owns and keeps
     // until the next call; null when `region` cannot be read or no image can be made.
     cairo_surface_t* blur(const CGPixelRegion& region, const CGBackdropBlurPlan& plan);
+    // Whether `blur` would answer its last image without blurring: the same backdrop, reduced and
+    // blurred the same way.
+    bool holds(const CGPixelRegion& region, const CGBackdropBlurPlan& plan) const;
 
 private:
     // Whether `region` holds, row by row, the pixels kept in `backdrop_`.
@@ -69,8 +72,18 @@ protected:
     void commonInit() override;
 
 private:
+    // The pixels the last drawing left under the bounds, blurred and tinted, with what they
+    // depend on besides the backdrop: the clip, the transform, the effect and the drawing state.
+    // A drawing with the same key over the backdrop kept in blurCache_ leaves the same pixels.
+    struct DrawnPixels {
+        std::vector<double> key;
+        int x = 0, y = 0, width = 0, height = 0;
+        std::vector<std::uint32_t> pixels;
+    };
+
     std::shared_ptr<UIBlurEffect> effect_;
     UIBackdropBlurCache blurCache_;
+    DrawnPixels drawn_;
 };
 
 // Replaces what lies on the context's target surface under `rect` (the context's coordinates) by

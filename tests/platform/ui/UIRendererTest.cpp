@@ -234,6 +234,44 @@ TEST(UIRendererTest, DirtyRegionRepaintsOnlyThere) {
     EXPECT_TRUE(pixels::blue(pixels::at(renderer.renderFrame(*root), 10, 10, 2)));
 }
 
+TEST(UIRendererTest, AFrameShowsNothingOfTheOneBefore) {
+    // Each frame over one renderer against the same frame from a fresh renderer: a root whose
+    // opaque background covers every pixel paints over the last frame, and one that leaves any
+    // pixel uncovered (translucent, rounded, see-through, a size off the pixel grid) starts clear.
+    struct Frame {
+        CGSize size;
+        double alpha;     // the root's background alpha
+        double radius;    // the root's corner radius
+        double viewAlpha; // the root's own alpha
+    };
+    const Frame frames[] = {{{80, 40}, 1, 0, 1},      {{80, 40}, 0.5, 0, 1},    {{80, 40}, 1, 0, 1},
+                            {{80, 40}, 1, 9, 1},      {{80, 40}, 1, 0, 0.7},    {{80.5, 40.25}, 1, 0, 1},
+                            {{80.5, 40.25}, 0, 0, 1}, {{80, 40.25}, 0.5, 0, 1}, {{80, 40.25}, 1, 0, 1},
+                            {{80.25, 40}, 0.5, 0, 1}, {{80.25, 40}, 1, 0, 1},   {{80, 40}, 1, 0, 1}};
+    for (double scale : {1.0, 2.0, 3.0}) {
+        auto root = UIView::create(CGRectZero);
+        auto child = box(CGRectMake(10, 5, 30, 20), UIColor::redColor());
+        root->addSubview(child);
+        UIRenderer renderer(scale);
+        for (const Frame& f : frames) {
+            root->setBounds(CGRectMake(0, 0, f.size.width, f.size.height));
+            root->setBackgroundColor(UIColor::colorWithRed(0.2, 0.3, 0.9, f.alpha));
+            root->layer()->setCornerRadius(f.radius);
+            root->setAlpha(f.viewAlpha);
+            // The child moves, so what the last frame showed lies where this one shows something else.
+            child->setCenter({child->center().x + 7, child->center().y});
+            CGImageRef kept = renderer.renderFrame(*root)->copy();
+            CGImageRef fresh = UIRenderer(scale).renderFrame(*root);
+            ASSERT_EQ(kept->width(), fresh->width());
+            ASSERT_EQ(kept->height(), fresh->height());
+            for (std::size_t y = 0; y < kept->height(); ++y)
+                for (std::size_t x = 0; x < kept->width(); ++x)
+                    ASSERT_EQ(kept->pixelAt(x, y), fresh->pixelAt(x, y))
+                        << "scale " << scale << ", frame " << (&f - frames) << ", pixel " << x << "," << y;
+        }
+    }
+}
+
 TEST(UIRendererTest, RendersIntoAnImageContextAndSurvivesNonsenseGeometry) {
     auto root = whiteRoot();
     auto broken = box(CGRectMake(0, 0, 10, 10), UIColor::redColor());

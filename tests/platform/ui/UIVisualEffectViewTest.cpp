@@ -2,6 +2,7 @@
 
 #include "platform/ui/UIRenderer.h"
 #include "platform/ui/UIToolbar.h"
+#include "platform/ui/layers/CALayer.h"
 
 #include "support/PixelTesting.h"
 
@@ -407,6 +408,132 @@ TEST(UIDrawBackdropBlurTest, AKeptBlurPaintsWhatAFreshBlurPaints) {
             ASSERT_TRUE(samePixels(paint(&cache), paint(nullptr)))
                 << "scale " << scale << ", spot at " << frame.spotX << ", blur at " << frame.blurX
                 << ", clip " << frame.clip;
+        }
+    }
+}
+
+TEST(UIVisualEffectViewTest, AFrameDrawnAgainShowsWhatAFreshTreeDraws) {
+    // One tree and one renderer across frames, against a tree and a renderer made afresh for each
+    // frame: a frame that repeats the last one puts back the pixels the effect view left, and any
+    // change (the backdrop, the rounded clip, an off-grid frame, the effect, the group opacity,
+    // a view over it, the scale) is drawn anew. Not one pixel may differ.
+    struct Frame {
+        double spotX;       // a small dark square behind the blur
+        CGRect bezel;       // the clipping view that holds the blur
+        double radius;      // its corner radius
+        bool dark;          // the blur's style
+        int cover;          // 0 none, 1 an opaque view over part of the blur, 2 a translucent one
+        double alpha;       // the clipping view's alpha
+        bool filled = true; // whether the clipping view has a background, which the blur reads
+    };
+    const CGRect onGrid = CGRectMake(40, 20, 120, 70), offGrid = CGRectMake(40.3, 20.6, 120.5, 70.25);
+    const Frame frames[] = {{60, onGrid, 14, false, 0, 1},        {60, onGrid, 14, false, 0, 1},
+                            {61, onGrid, 14, false, 0, 1},        {61, onGrid, 14, false, 0, 1},
+                            {61, offGrid, 14, false, 0, 1},       {61, offGrid, 14, false, 0, 1},
+                            {61, offGrid, 9, false, 0, 1},        {61, offGrid, 0, false, 0, 1},
+                            {61, offGrid, 9, true, 0, 1},         {61, offGrid, 9, true, 1, 1},
+                            {61, offGrid, 9, true, 1, 1},         {61, offGrid, 9, true, 2, 1},
+                            {61, offGrid, 9, true, 2, 0.6},       {61, offGrid, 9, true, 2, 1},
+                            {61, offGrid, 9, true, 2, 1},         {61, offGrid, 9, true, 0, 1, false},
+                            {61, offGrid, 14, true, 0, 1, false}, {61, offGrid, 14, true, 0, 1, false},
+                            {60, onGrid, 14, false, 0, 1}};
+    struct Tree {
+        std::shared_ptr<UIView> root, spot, bezel, cover;
+        std::shared_ptr<UIVisualEffectView> blur;
+    };
+    auto build = [] {
+        Tree t;
+        t.root = UIView::create(CGRectMake(0, 0, 200, 120));
+        t.root->setBackgroundColor(UIColor::colorWithRed(0.9, 0.8, 0.3, 1));
+        t.spot = UIView::create(CGRectZero);
+        t.spot->setBackgroundColor(UIColor::colorWithRed(0.1, 0.1, 0.4, 1));
+        t.root->addSubview(t.spot);
+        t.bezel = UIView::create(CGRectZero);
+        t.bezel->setClipsToBounds(true);
+        t.root->addSubview(t.bezel);
+        t.blur = UIVisualEffectView::create(UIBlurEffect::effectWithStyle(UIBlurEffectStyleLight));
+        t.bezel->addSubview(t.blur);
+        t.cover = UIView::create(CGRectMake(10.5, 8, 50, 30.7));
+        t.bezel->addSubview(t.cover);
+        return t;
+    };
+    auto apply = [](Tree& t, const Frame& f) {
+        t.spot->setFrame(CGRectMake(f.spotX, 50, 3, 3));
+        t.bezel->setFrame(f.bezel);
+        t.bezel->layer()->setCornerRadius(f.radius);
+        t.bezel->setAlpha(f.alpha);
+        t.bezel->setBackgroundColor(f.filled ? std::optional(UIColor::colorWithWhite(0.8, 0.6))
+                                             : std::nullopt);
+        t.blur->setFrame(t.bezel->bounds());
+        const auto style = f.dark ? UIBlurEffectStyleDark : UIBlurEffectStyleLight;
+        if (t.blur->effect()->style() != style)
+            t.blur->setEffect(UIBlurEffect::effectWithStyle(style));
+        t.cover->setHidden(f.cover == 0);
+        t.cover->setBackgroundColor(f.cover == 1 ? UIColor::colorWithRed(0.2, 0.6, 0.2, 1)
+                                                 : UIColor::colorWithRed(0.2, 0.6, 0.2, 0.5));
+    };
+    for (double scale : {1.0, 2.0, 3.0}) {
+        Tree kept = build();
+        UIRenderer renderer(scale);
+        for (const Frame& f : frames) {
+            apply(kept, f);
+            Tree fresh = build();
+            apply(fresh, f);
+            ASSERT_TRUE(samePixels(renderer.renderFrame(*kept.root)->copy(),
+                                   UIRenderer(scale).renderFrame(*fresh.root)->copy()))
+                << "scale " << scale << ", frame " << (&f - frames);
+        }
+    }
+}
+
+// A view that draws an effect view's blur itself, under a clip of its own drawing.
+class ClippedBlurView : public UIView {
+public:
+    static std::shared_ptr<ClippedBlurView> create(CGRect frame) {
+        auto v = std::shared_ptr<ClippedBlurView>(new ClippedBlurView(frame));
+        v->commonInit();
+        return v;
+    }
+    bool drawsContent() const override { return true; }
+    void drawRect(CGRect) override {
+        CGContextClipToRect(CGContext::current(), clip);
+        blur->setFrame(bounds());
+        blur->drawRect(bounds());
+    }
+    CGRect clip = CGRectZero;
+    std::shared_ptr<UIVisualEffectView> blur =
+        UIVisualEffectView::create(UIBlurEffect::effectWithStyle(UIBlurEffectStyleDark));
+
+protected:
+    using UIView::UIView;
+};
+
+TEST(UIVisualEffectViewTest, AClipTheDrawingAddsItselfIsNotMistakenForTheLastOne) {
+    // The renderer knows the clips it sets, not those a drawing adds: a blur drawn under a clip
+    // that changes between frames shows what a fresh view shows under it.
+    auto build = [] {
+        auto root = UIView::create(CGRectMake(0, 0, 200, 120));
+        root->setBackgroundColor(UIColor::colorWithRed(0.9, 0.8, 0.3, 1));
+        auto spot = UIView::create(CGRectMake(70, 50, 4, 4));
+        spot->setBackgroundColor(UIColor::colorWithRed(0.1, 0.1, 0.4, 1));
+        root->addSubview(spot);
+        auto view = ClippedBlurView::create(CGRectMake(30, 20, 140, 80));
+        root->addSubview(view);
+        return std::pair(root, view);
+    };
+    const CGRect clips[] = {CGRectMake(10, 10, 60, 40), CGRectMake(10, 10, 60, 40),
+                            CGRectMake(20.5, 10, 60, 40), CGRectMake(20.5, 10, 60, 40),
+                            CGRectMake(0, 0, 140, 80)};
+    for (double scale : {1.0, 2.0}) {
+        auto [root, view] = build();
+        UIRenderer renderer(scale);
+        for (const CGRect& clip : clips) {
+            view->clip = clip;
+            auto [freshRoot, freshView] = build();
+            freshView->clip = clip;
+            ASSERT_TRUE(
+                samePixels(renderer.renderFrame(*root)->copy(), UIRenderer(scale).renderFrame(*freshRoot)))
+                << "scale " << scale << ", clip at " << clip.minX();
         }
     }
 }
