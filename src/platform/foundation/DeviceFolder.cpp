@@ -290,6 +290,31 @@ struct BatchedReads : DeviceEnvironment::Part {
     }
 };
 
+// Runs `step` on the kept ring (or a new one) over the indices below `count` that `usable`
+// takes, at most a submit's worth at a time, and keeps the ring for the next batched read when
+// every step answered. A step that answers false has left the ring half-way: the ring is dropped
+// and the remaining indices are left to the caller. Answers false when io_uring cannot be used.
+template <class Usable, class Step> bool forEachRingBatch(std::size_t count, Usable usable, Step step) {
+    BatchedReads& reads = DeviceEnvironment::current().part<BatchedReads>();
+    std::unique_ptr<ReadRing> ring = reads.takeRing();
+    if (!ring)
+        return false;
+    std::vector<std::size_t> batch;
+    for (std::size_t start = 0; start < count; start += ReadRing::kFilesPerSubmit) {
+        batch.clear();
+        const std::size_t end = std::min(count, start + ReadRing::kFilesPerSubmit);
+        for (std::size_t i = start; i < end; ++i)
+            if (usable(i))
+                batch.push_back(i);
+        if (batch.empty())
+            continue;
+        if (!step(*ring, batch))
+            return true;
+    }
+    reads.keepRing(std::move(ring));
+    return true;
+}
+
 } // namespace
 
 DeviceFolder::DeviceFolder(std::shared_ptr<const NSFileManager> files, std::string path, UniqueFd fd)
@@ -629,36 +654,25 @@ bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std:
     // than it saves.
     if (relativePaths.size() < kFewestFilesForRing)
         return false;
-    BatchedReads& reads = DeviceEnvironment::current().part<BatchedReads>();
-    std::unique_ptr<ReadRing> ring = reads.takeRing();
-    if (!ring)
-        return false;
     const std::size_t wanted = std::min(kFirstReadBytes, maxBytes + 1);
-    std::vector<std::size_t> batch;
-    for (std::size_t start = 0; start < relativePaths.size(); start += ReadRing::kFilesPerSubmit) {
-        batch.clear();
-        const std::size_t end = std::min(relativePaths.size(), start + ReadRing::kFilesPerSubmit);
-        for (std::size_t i = start; i < end; ++i)
-            if (isRelativeEntryPath(relativePaths[i]))
-                batch.push_back(i);
-        if (batch.empty())
-            continue;
-        std::vector<ReadRing::Result> results;
-        if (!ring->read(fd_.get(), relativePaths, batch, maxBytes, wanted, results))
+    std::vector<ReadRing::Result> results;
+    return forEachRingBatch(
+        relativePaths.size(), [&](std::size_t i) { return isRelativeEntryPath(relativePaths[i]); },
+        [&](ReadRing& ring, const std::vector<std::size_t>& batch) {
+            if (!ring.read(fd_.get(), relativePaths, batch, maxBytes, wanted, results))
+                return false;
+            for (std::size_t k = 0; k < batch.size(); ++k) {
+                const ReadRing::Result& r = results[k];
+                // Only what the ring saw whole is taken: a regular file under the cap, read short
+                // of the buffer. Everything else goes the one-at-a-time way, which decides it.
+                if (!r.complete || r.read < 0 || static_cast<std::size_t>(r.read) >= wanted)
+                    continue;
+                const std::uint8_t* bytes = ring.buffer(k);
+                out[batch[k]].bytes.emplace(bytes, bytes + r.read);
+                answered[batch[k]] = true;
+            }
             return true;
-        for (std::size_t k = 0; k < batch.size(); ++k) {
-            const ReadRing::Result& r = results[k];
-            // Only what the ring saw whole is taken: a regular file under the cap, read short of
-            // the buffer. Everything else goes the one-at-a-time way, which decides it.
-            if (!r.complete || r.read < 0 || static_cast<std::size_t>(r.read) >= wanted)
-                continue;
-            const std::uint8_t* bytes = ring->buffer(k);
-            out[batch[k]].bytes.emplace(bytes, bytes + r.read);
-            answered[batch[k]] = true;
-        }
-    }
-    reads.keepRing(std::move(ring));
-    return true;
+        });
 }
 
 std::vector<DeviceFolder::FolderListing>
@@ -680,44 +694,31 @@ bool DeviceFolder::listWithRing(std::span<const std::string> names, std::vector<
                                 std::vector<bool>& answered) const {
     if (names.size() < kFewestFilesForRing)
         return false;
-    BatchedReads& reads = DeviceEnvironment::current().part<BatchedReads>();
-    std::unique_ptr<ReadRing> ring = reads.takeRing();
-    if (!ring)
-        return false;
     // What the one-at-a-time open of a listed folder opens, and nothing else: a folder that is no
     // link. A link, or anything the kernel refuses, is left to listedFolder, which decides it.
     open_how how{};
     how.flags = static_cast<std::uint64_t>(kListFlags);
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-    std::vector<std::size_t> batch;
     std::vector<UniqueFd> folders;
-    for (std::size_t start = 0; start < names.size(); start += ReadRing::kFilesPerSubmit) {
-        batch.clear();
-        const std::size_t end = std::min(names.size(), start + ReadRing::kFilesPerSubmit);
-        for (std::size_t i = start; i < end; ++i)
-            if (isEntryName(names[i]))
-                batch.push_back(i);
-        if (batch.empty())
-            continue;
-        if (!ring->open(fd_.get(), names, batch, how, folders))
-            return true;
-        // io_uring has no listing operation: each folder opened is listed here, one by one.
-        for (std::size_t k = 0; k < batch.size(); ++k) {
-            if (!folders[k].valid())
-                continue;
-            const std::size_t i = batch[k];
-            std::vector<Entry> entries;
-            if (int e = listOpenFd(folders[k].get(), entries))
-                out[i].error = NSError::fileError(e, pathOf(names[i]), false);
-            else
-                out[i].entries = std::move(entries);
-            answered[i] = true;
-        }
-        if (!ring->close(folders))
-            return true;
-    }
-    reads.keepRing(std::move(ring));
-    return true;
+    return forEachRingBatch(
+        names.size(), [&](std::size_t i) { return isEntryName(names[i]); },
+        [&](ReadRing& ring, const std::vector<std::size_t>& batch) {
+            if (!ring.open(fd_.get(), names, batch, how, folders))
+                return false;
+            // io_uring has no listing operation: each folder opened is listed here, one by one.
+            for (std::size_t k = 0; k < batch.size(); ++k) {
+                if (!folders[k].valid())
+                    continue;
+                const std::size_t i = batch[k];
+                std::vector<Entry> entries;
+                if (int e = listOpenFd(folders[k].get(), entries))
+                    out[i].error = NSError::fileError(e, pathOf(names[i]), false);
+                else
+                    out[i].entries = std::move(entries);
+                answered[i] = true;
+            }
+            return ring.close(folders);
+        });
 }
 
 std::optional<DeviceFolder> DeviceFolder::folder(std::string_view name,
