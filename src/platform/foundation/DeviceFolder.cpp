@@ -591,7 +591,8 @@ std::vector<DeviceFolder::FileRead> DeviceFolder::contentsBelow(std::span<const 
     std::vector<FileRead> reads(relativePaths.size());
     std::vector<bool> answered(relativePaths.size(), false);
     if (DeviceEnvironment::current().part<BatchedReads>().useRing)
-        (void)readWithRing(relativePaths, maxBytes, reads, answered);
+        (void)readWithRing(relativePaths, maxBytes, std::min(kFirstReadBytes, maxBytes + 1), false, reads,
+                           answered);
     for (std::size_t i = 0; i < relativePaths.size(); ++i)
         if (!answered[i])
             reads[i].bytes = contentsBelow(relativePaths[i], &reads[i].error, maxBytes);
@@ -606,6 +607,19 @@ std::optional<std::vector<std::uint8_t>> DeviceFolder::headBelow(std::string_vie
         relativePath, error,
         [&](int fd, std::vector<std::uint8_t>& out) { return readHeadOfOpenFile(fd, count, maxBytes, out); },
         [&](const std::string& path) { return files_->headOfFileAtPath(path, count, error, maxBytes); });
+}
+
+std::vector<DeviceFolder::FileRead> DeviceFolder::headsBelow(std::span<const std::string> relativePaths,
+                                                             std::size_t count, std::size_t maxBytes) const {
+    std::vector<FileRead> heads(relativePaths.size());
+    std::vector<bool> answered(relativePaths.size(), false);
+    // A head longer than a ring's buffer is read one at a time.
+    if (count <= kFirstReadBytes && DeviceEnvironment::current().part<BatchedReads>().useRing)
+        (void)readWithRing(relativePaths, maxBytes, count, true, heads, answered);
+    for (std::size_t i = 0; i < relativePaths.size(); ++i)
+        if (!answered[i])
+            heads[i].bytes = headBelow(relativePaths[i], count, &heads[i].error, maxBytes);
+    return heads;
 }
 
 int DeviceFolder::readHeadOfOpenFile(int fd, std::size_t count, std::size_t maxBytes,
@@ -649,12 +663,12 @@ void DeviceFolder::setBatchedReadsUseRing(bool allowed) {
 }
 
 bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std::size_t maxBytes,
-                                std::vector<FileRead>& out, std::vector<bool>& answered) const {
+                                std::size_t wanted, bool heads, std::vector<FileRead>& out,
+                                std::vector<bool>& answered) const {
     // A few files are not worth a ring: setting one up, or its two submissions, costs more calls
     // than it saves.
     if (relativePaths.size() < kFewestFilesForRing)
         return false;
-    const std::size_t wanted = std::min(kFirstReadBytes, maxBytes + 1);
     std::vector<ReadRing::Result> results;
     return forEachRingBatch(
         relativePaths.size(), [&](std::size_t i) { return isRelativeEntryPath(relativePaths[i]); },
@@ -664,8 +678,9 @@ bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std:
             for (std::size_t k = 0; k < batch.size(); ++k) {
                 const ReadRing::Result& r = results[k];
                 // Only what the ring saw whole is taken: a regular file under the cap, read short
-                // of the buffer. Everything else goes the one-at-a-time way, which decides it.
-                if (!r.complete || r.read < 0 || static_cast<std::size_t>(r.read) >= wanted)
+                // of the buffer (a regular file reads short only at its end), or for a head as far
+                // as it goes. Everything else goes the one-at-a-time way, which decides it.
+                if (!r.complete || r.read < 0 || (!heads && static_cast<std::size_t>(r.read) >= wanted))
                     continue;
                 const std::uint8_t* bytes = ring.buffer(k);
                 out[batch[k]].bytes.emplace(bytes, bytes + r.read);

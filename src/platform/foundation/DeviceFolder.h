@@ -123,6 +123,11 @@ public:
     std::optional<std::vector<std::uint8_t>> headBelow(std::string_view relativePath, std::size_t count,
                                                        std::shared_ptr<NSError>* error,
                                                        std::size_t maxBytes = PlistLimits{}.maxBytes) const;
+    // The heads of many files at such paths read at once, each answered exactly as headBelow
+    // answers it, in the order asked; read as contentsBelow reads a batch, a head the ring read
+    // whole (a regular file under the cap, all of it or its first `count` bytes) taken from it.
+    std::vector<FileRead> headsBelow(std::span<const std::string> relativePaths, std::size_t count,
+                                     std::size_t maxBytes = PlistLimits{}.maxBytes) const;
     // Whether batched reads of the current device environment may use io_uring (they may by
     // default); tests turn it off to compare the answers of the reads one at a time.
     static void setBatchedReadsUseRing(bool allowed);
@@ -190,10 +195,11 @@ private:
     // that every read of an open file takes; answers 0 or an errno value.
     static int readHeadOfOpenFile(int fd, std::size_t count, std::size_t maxBytes,
                                   std::vector<std::uint8_t>& out);
-    // The files of a batched read that io_uring answered; the others keep no bytes and no error.
-    // Answers false when io_uring cannot be used at all.
-    bool readWithRing(std::span<const std::string> relativePaths, std::size_t maxBytes,
-                      std::vector<FileRead>& out, std::vector<bool>& answered) const;
+    // The files of a batched read that io_uring answered, at most `wanted` bytes of each; the
+    // others keep no bytes and no error. A whole file is answered only when it was read short of
+    // `wanted`, a head whatever it read. Answers false when io_uring cannot be used at all.
+    bool readWithRing(std::span<const std::string> relativePaths, std::size_t maxBytes, std::size_t wanted,
+                      bool heads, std::vector<FileRead>& out, std::vector<bool>& answered) const;
     // The folders of a batched listing that io_uring answered, as readWithRing does for files.
     bool listWithRing(std::span<const std::string> names, std::vector<FolderListing>& out,
                       std::vector<bool>& answered) const;

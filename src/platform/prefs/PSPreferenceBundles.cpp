@@ -76,10 +76,106 @@ std::shared_ptr<NSBundle> PSPreferenceBundles::bundleNamed(const std::string& na
     if (!isBundleName(name))
         return nullptr;
     const std::string file = bundleFile(name);
-    for (const Folder& folder : folders_)
-        if (auto bundle = find(folder, file))
+    for (std::size_t f = 0; f < folders_.size(); ++f) {
+        // A bundle prepared in this folder is the one find would open here.
+        if (auto it = prepared_.find({f, file}); it != prepared_.end()) {
+            Prepared prepared = std::move(it->second);
+            prepared_.erase(it);
+            auto bundle =
+                NSBundle::bundleWithListedFolder(folders_[f].path + "/" + file, files_, prepared.entries);
+            if (prepared.info)
+                bundle->setInfoPlistRead(*prepared.info);
             return bundle;
+        }
+        if (auto bundle = find(folders_[f], file))
+            return bundle;
+    }
     return nullptr;
+}
+
+std::optional<std::size_t> PSPreferenceBundles::folderListing(const std::string& file) const {
+    for (std::size_t f = 0; f < folders_.size(); ++f) {
+        const Folder& folder = folders_[f];
+        if (folder.absent)
+            continue;
+        if (!folder.listed)
+            return std::nullopt;
+        const auto& entries = folder.listed->entries;
+        auto it =
+            std::lower_bound(entries.begin(), entries.end(), file,
+                             [](const DeviceFolder::Entry& e, const std::string& n) { return e.name < n; });
+        if (it != entries.end() && it->name == file && it->mayBeFolder())
+            return f;
+    }
+    return std::nullopt;
+}
+
+void PSPreferenceBundles::prepare(std::span<const std::string> names) const {
+    // What an earlier preparation left unused is not kept: it was read for other lookups.
+    prepared_.clear();
+    std::vector<std::vector<std::string>> files(folders_.size());
+    for (const std::string& name : names) {
+        if (!isBundleName(name))
+            continue;
+        std::string file = bundleFile(name);
+        if (auto f = folderListing(file);
+            f && std::find(files[*f].begin(), files[*f].end(), file) == files[*f].end())
+            files[*f].push_back(std::move(file));
+    }
+    for (std::size_t f = 0; f < folders_.size(); ++f) {
+        if (files[f].empty())
+            continue;
+        const DeviceFolder& folder = folders_[f].listed->folder;
+        // A folder that cannot be listed now is left to find, which decides it by its path.
+        std::vector<DeviceFolder::FolderListing> listings = folder.listedFolders(files[f]);
+        std::vector<std::size_t> withInfo;
+        std::vector<std::string> infoPaths;
+        for (std::size_t i = 0; i < files[f].size(); ++i) {
+            if (!listings[i].entries)
+                continue;
+            const auto& entries = *listings[i].entries;
+            const bool hasInfo =
+                std::any_of(entries.begin(), entries.end(),
+                            [](const DeviceFolder::Entry& e) { return e.name == "Info.plist"; });
+            if (hasInfo) {
+                withInfo.push_back(i);
+                infoPaths.push_back(files[f][i] + "/Info.plist");
+            }
+            prepared_[{f, files[f][i]}] = Prepared{std::move(*listings[i].entries), std::nullopt};
+        }
+        // Each Info.plist read below this folder, as the bundle's own folder reads it.
+        std::vector<PlistReadResult> infos = folder.propertyListsBelow(infoPaths);
+        for (std::size_t k = 0; k < withInfo.size(); ++k)
+            prepared_[{f, files[f][withInfo[k]]}].info = std::move(infos[k]);
+    }
+}
+
+void PSPreferenceBundles::prepareHeads(std::span<const std::string> paths, std::size_t count,
+                                       std::size_t maxBytes) const {
+    preparedHeads_.clear();
+    std::vector<std::vector<std::string>> relatives(folders_.size()), full(folders_.size());
+    for (const std::string& path : paths) {
+        for (std::size_t f = 0; f < folders_.size(); ++f) {
+            const Folder& folder = folders_[f];
+            if (!folder.listed || path.size() <= folder.path.size() + 1 || !path.starts_with(folder.path) ||
+                path[folder.path.size()] != '/')
+                continue;
+            std::string_view relative = std::string_view(path).substr(folder.path.size() + 1);
+            if (isPlainRelativePath(relative)) {
+                relatives[f].emplace_back(relative);
+                full[f].push_back(path);
+            }
+            break;
+        }
+    }
+    for (std::size_t f = 0; f < folders_.size(); ++f) {
+        if (relatives[f].empty())
+            continue;
+        std::vector<DeviceFolder::FileRead> heads =
+            folders_[f].listed->folder.headsBelow(relatives[f], count, maxBytes);
+        for (std::size_t i = 0; i < heads.size(); ++i)
+            preparedHeads_[full[f][i]] = PreparedHead{count, maxBytes, std::move(heads[i].bytes)};
+    }
 }
 
 PSPreferenceBundles::Heads PSPreferenceBundles::headsOf(std::span<const std::string> paths, std::size_t count,
@@ -91,8 +187,17 @@ PSPreferenceBundles::Heads PSPreferenceBundles::headsOf(std::span<const std::str
                 path[folder.path.size()] != '/')
                 continue;
             std::string_view relative = std::string_view(path).substr(folder.path.size() + 1);
-            if (isPlainRelativePath(relative))
-                heads[path] = folder.listed->folder.headBelow(relative, count, nullptr, maxBytes);
+            if (!isPlainRelativePath(relative))
+                break;
+            if (auto it = preparedHeads_.find(path); it != preparedHeads_.end()) {
+                PreparedHead prepared = std::move(it->second);
+                preparedHeads_.erase(it);
+                if (prepared.count == count && prepared.maxBytes == maxBytes) {
+                    heads[path] = std::move(prepared.bytes);
+                    break;
+                }
+            }
+            heads[path] = folder.listed->folder.headBelow(relative, count, nullptr, maxBytes);
             break;
         }
     }

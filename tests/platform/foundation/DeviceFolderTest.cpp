@@ -666,4 +666,27 @@ TEST_F(DeviceFolderTest, HeadsBelowTheFolderAnswerAsTheManagersHeadReads) {
     EXPECT_TRUE(failedWith(heads[13], ENOENT, "/Applications/missing"));
     EXPECT_TRUE(failedWith(heads[14], EINVAL, "/Applications/S0.app/../S1.app/icon.png"));
     EXPECT_TRUE(failedWith(heads[15], EINVAL, "/Applications/./in-link"));
+
+    // Read as one batch, through the ring and without it, every head answers as it did alone;
+    // so does a head longer than what the ring reads at once.
+    for (bool ring : {true, false}) {
+        DeviceFolder::setBatchedReadsUseRing(ring);
+        for (std::size_t headBytes : {count, std::size_t{20001}}) {
+            SCOPED_TRACE(std::to_string(ring) + " " + std::to_string(headBytes));
+            std::vector<DeviceFolder::FileRead> batched = apps->headsBelow(paths, headBytes, cap);
+            ASSERT_EQ(batched.size(), paths.size());
+            for (std::size_t i = 0; i < paths.size(); ++i) {
+                SCOPED_TRACE(paths[i]);
+                std::shared_ptr<NSError> error;
+                auto alone = apps->headBelow(paths[i], headBytes, &error, cap);
+                EXPECT_EQ(text(batched[i].bytes), text(alone));
+                ASSERT_EQ(batched[i].error != nullptr, error != nullptr);
+                if (error) {
+                    EXPECT_EQ(batched[i].error->code(), error->code());
+                    EXPECT_EQ(batched[i].error->localizedDescription(), error->localizedDescription());
+                }
+            }
+        }
+    }
+    DeviceFolder::setBatchedReadsUseRing(true);
 }

@@ -175,6 +175,56 @@ TEST_F(PSPreferenceBundlesTest, HeadsAnswerAsTheManagersHeadReads) {
     }
 }
 
+TEST_F(PSPreferenceBundlesTest, PreparedBundlesAndHeadsAnswerAsEachLookupAlone) {
+    const std::vector<std::string> all = names();
+    const std::vector<std::string> paths{
+        "/Library/PreferenceBundles/Full0.bundle/de.lproj/icon@2x.png",
+        "/Library/PreferenceBundles/Full1.bundle/icon@2x.png",
+        "/Library/PreferenceBundles/Full2.bundle/icon@2x.png",
+        "/Library/PreferenceBundles/Full4.bundle/none.png",
+        "/Library/PreferenceBundles/InfoFolder.bundle/Info.plist",
+        "/Library/PreferenceBundles/InfoFifo.bundle/Info.plist",
+        "/Library/PreferenceBundles/InfoLink.bundle/Info.plist",
+        "/Library/PreferenceBundles/InfoOut.bundle/Info.plist",
+        "/Library/PreferenceBundles/Linked.bundle/Info.plist",
+        "/var/jb/Library/PreferenceBundles/Less1.bundle/fr.lproj/icon@2x.png",
+        "/var/jb/Library/PreferenceBundles/Less2.bundle/fr.lproj/icon@2x.png",
+        "/var/jb/Library/PreferenceBundles/Less3.bundle/fr.lproj/icon@2x.png",
+        "/var/jb/Library/PreferenceBundles/Less4.bundle/fr.lproj/icon@2x.png",
+        "/var/jb/Library/PreferenceBundles/Less1.bundle/../Less2.bundle/Info.plist",
+        "/opt/Real.bundle/Info.plist",
+    };
+    for (bool ring : {true, false}) {
+        SCOPED_TRACE(ring);
+        DeviceFolder::setBatchedReadsUseRing(ring);
+        PSPreferenceBundles bundles;
+        // Every name prepared at once (twice over, so that a name asked twice is read once), then
+        // looked up in an order of its own.
+        std::vector<std::string> twice = all;
+        twice.insert(twice.end(), all.begin(), all.end());
+        bundles.prepare(twice);
+        for (std::size_t k = 0; k < all.size(); ++k) {
+            const std::string& name = all[(k * 7) % all.size()];
+            SCOPED_TRACE(name);
+            expectSameBundle(bundles.bundleNamed(name), PSControllerClasses::deviceBundleNamed(name));
+            // Asked again, once what was prepared has been taken.
+            expectSameBundle(bundles.bundleNamed(name), PSControllerClasses::deviceBundleNamed(name));
+        }
+        // Heads prepared answer as heads read alone; asked with another count or cap they are read
+        // again, as asked.
+        PSPreferenceBundles fresh;
+        bundles.prepareHeads(paths, 5, 12);
+        EXPECT_EQ(bundles.headsOf(paths, 5, 12), fresh.headsOf(paths, 5, 12));
+        bundles.prepareHeads(paths, 5, 12);
+        EXPECT_EQ(bundles.headsOf(paths, 3, 12), fresh.headsOf(paths, 3, 12));
+        bundles.prepareHeads(paths, 5, 12);
+        EXPECT_EQ(bundles.headsOf(paths, 5, 40), fresh.headsOf(paths, 5, 40));
+        EXPECT_EQ(bundles.headsOf(paths, 5, 12).at(paths[0]),
+                  (std::vector<std::uint8_t>{'g', 'e', 'r', 'm', 'a'}));
+    }
+    DeviceFolder::setBatchedReadsUseRing(true);
+}
+
 TEST_F(PSPreferenceBundlesTest, TheListingsAreWhatTheFoldersHeldWhenMade) {
     PSPreferenceBundles before;
     device.write(kRootless + std::string("New.bundle/Info.plist"), "{ NSPrincipalClass = New; }");
