@@ -138,6 +138,13 @@ public:
     // file, EFBIG past the cap, or fstat's errno.
     static int checkOpenFile(int fd, std::size_t maxBytes, std::uint64_t& size);
 
+    // Whether `name` is one plain entry of a folder, as every read by name asks: not empty, not
+    // "." or "..", without a '/' or a NUL. What passes stays in its folder.
+    static bool isEntryName(std::string_view name);
+    // Whether every part of a path of entry names ("App.app/Info.plist") is one plain entry name,
+    // as every read below a folder asks.
+    static bool isRelativeEntryPath(std::string_view relativePath);
+
     // The folder `name` inside this one, opened in turn.
     std::optional<DeviceFolder> folder(std::string_view name,
                                        std::shared_ptr<NSError>* error = nullptr) const;
@@ -172,10 +179,6 @@ private:
     std::optional<std::vector<std::uint8_t>> readBelow(std::string_view relativePath,
                                                        std::shared_ptr<NSError>* error, const ReadOpen& read,
                                                        const ReadPath& byPath) const;
-    // Whether `name` is one plain entry of a folder.
-    static bool isEntryName(std::string_view name);
-    // Whether every part of a path of entry names is one plain entry name.
-    static bool isRelativeEntryPath(std::string_view relativePath);
     // Fewer files than this are read one at a time even where io_uring is there.
     static constexpr std::size_t kFewestFilesForRing = 4;
     // What the file manager shares with the handle. Each answers 0 or an errno value: reading the

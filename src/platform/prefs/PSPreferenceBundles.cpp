@@ -5,26 +5,8 @@
 
 namespace {
 
-// Whether `file` is one plain name that stays in its folder, as deviceBundleNamed asks.
-bool isBundleName(const std::string& name) {
-    return !name.empty() && name.find('/') == std::string::npos && name != "." && name != "..";
-}
-
 std::string bundleFile(const std::string& name) {
     return name.ends_with(".bundle") ? name : name + ".bundle";
-}
-
-// Whether a path below a folder is made of plain entry names only, as a read below an open folder
-// takes it; any other is left to the file manager's own walk.
-bool isPlainRelativePath(std::string_view path) {
-    for (std::size_t at = 0; at <= path.size();) {
-        std::size_t slash = std::min(path.find('/', at), path.size());
-        std::string_view part = path.substr(at, slash - at);
-        if (part.empty() || part == "." || part == "..")
-            return false;
-        at = slash + 1;
-    }
-    return true;
 }
 
 } // namespace
@@ -73,7 +55,7 @@ std::shared_ptr<NSBundle> PSPreferenceBundles::find(const Folder& folder, const 
 }
 
 std::shared_ptr<NSBundle> PSPreferenceBundles::bundleNamed(const std::string& name) const {
-    if (!isBundleName(name))
+    if (!DeviceFolder::isEntryName(name))
         return nullptr;
     const std::string file = bundleFile(name);
     for (std::size_t f = 0; f < folders_.size(); ++f) {
@@ -115,7 +97,7 @@ void PSPreferenceBundles::prepare(std::span<const std::string> names) const {
     prepared_.clear();
     std::vector<std::vector<std::string>> files(folders_.size());
     for (const std::string& name : names) {
-        if (!isBundleName(name))
+        if (!DeviceFolder::isEntryName(name))
             continue;
         std::string file = bundleFile(name);
         if (auto f = folderListing(file);
@@ -161,7 +143,7 @@ void PSPreferenceBundles::prepareHeads(std::span<const std::string> paths, std::
                 path[folder.path.size()] != '/')
                 continue;
             std::string_view relative = std::string_view(path).substr(folder.path.size() + 1);
-            if (isPlainRelativePath(relative)) {
+            if (DeviceFolder::isRelativeEntryPath(relative)) {
                 relatives[f].emplace_back(relative);
                 full[f].push_back(path);
             }
@@ -187,7 +169,7 @@ PSPreferenceBundles::Heads PSPreferenceBundles::headsOf(std::span<const std::str
                 path[folder.path.size()] != '/')
                 continue;
             std::string_view relative = std::string_view(path).substr(folder.path.size() + 1);
-            if (!isPlainRelativePath(relative))
+            if (!DeviceFolder::isRelativeEntryPath(relative))
                 break;
             if (auto it = preparedHeads_.find(path); it != preparedHeads_.end()) {
                 PreparedHead prepared = std::move(it->second);

@@ -72,6 +72,7 @@ protected:
             "InfoLink", "InfoOut",        "InfoFifo",     "Linked",         "Escaping", "ToAFile",
             "Dangling", "Fifo",           "Missing",      "Full1.bundle",   "",         ".",
             "..",       "Full0/../Full1", "Full0.bundle/"};
+        all.push_back(std::string("Full0\0", 6)); // a NUL ends no name here
         for (int i = 0; i < 6; ++i) {
             all.push_back("Full" + std::to_string(i));
             all.push_back("Less" + std::to_string(i));
@@ -123,9 +124,10 @@ TEST_F(PSPreferenceBundlesTest, BundlesFromTheListingsAnswerAsTheDevicesOwnLooku
     EXPECT_EQ(found[9]->principalClassName(), "Linked");
     for (std::size_t i : {10, 11, 12, 13, 14, 16, 17, 18, 19, 20})
         EXPECT_FALSE(found[i]) << all[i];
-    EXPECT_EQ(found[21]->pathForResource("icon@2x", "png"),
-              "/Library/PreferenceBundles/Full0.bundle/de.lproj/icon@2x.png");
+    EXPECT_FALSE(found[21]);
     EXPECT_EQ(found[22]->pathForResource("icon@2x", "png"),
+              "/Library/PreferenceBundles/Full0.bundle/de.lproj/icon@2x.png");
+    EXPECT_EQ(found[23]->pathForResource("icon@2x", "png"),
               "/var/jb/Library/PreferenceBundles/Less0.bundle/fr.lproj/icon@2x.png");
     // A flush forgets what the listing gave, as everything the bundle read.
     device.write(kRootful + std::string("Full1.bundle/Info.plist"), "{ NSPrincipalClass = Edited; }");
