@@ -84,8 +84,16 @@ public:
     ReadRing(const ReadRing&) = delete;
     ReadRing& operator=(const ReadRing&) = delete;
     ~ReadRing() {
-        if (started_)
-            io_uring_queue_exit(&ring_);
+        if (!started_)
+            return;
+        // A ring dropped after a failed step may still have steps in flight, reading into the
+        // buffers: closing the ring does not wait for them, so their answers are waited for here
+        // before the buffers go. Nothing more is submitted (what was queued and not taken stays
+        // untaken). Should the wait itself fail, the buffers are left allocated rather than
+        // handed back while the kernel may still write to them.
+        if (inFlight_ > 0 && !drain())
+            (void)buffers_.release();
+        io_uring_queue_exit(&ring_);
     }
 
     // Sets the ring up; answers false, and remembers for the process when it is for good, where
@@ -127,7 +135,7 @@ public:
         }
         std::vector<int> opened(batch.size(), -1);
         // The kernel answers an error only when it took nothing in; what it took is waited for.
-        int submitted = io_uring_submit_and_wait(&ring_, static_cast<unsigned>(batch.size()));
+        int submitted = counted(io_uring_submit_and_wait(&ring_, static_cast<unsigned>(batch.size())));
         const bool waited = submitted >= 0 && waitFor(static_cast<std::size_t>(submitted), opened);
         files.clear();
         files.reserve(batch.size());
@@ -150,7 +158,7 @@ public:
         }
         if (closing.empty())
             return true;
-        int submitted = io_uring_submit(&ring_);
+        int submitted = counted(io_uring_submit(&ring_));
         if (submitted < 0)
             return false;
         // The kernel takes the steps in the order they were queued.
@@ -197,7 +205,7 @@ public:
             ++steps;
         }
         std::vector<int> answers(batch.size() * 2, -1);
-        int submitted = io_uring_submit(&ring_);
+        int submitted = counted(io_uring_submit(&ring_));
         if (submitted < 0)
             return false;
         // The kernel takes the steps in the order they were queued: a file whose close it took is
@@ -227,6 +235,14 @@ public:
 private:
     static constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
 
+    // Counts the steps a submit handed to the kernel (its answer, when it is no error) as in
+    // flight until their answers are seen.
+    int counted(int submitted) {
+        if (submitted > 0)
+            inFlight_ += static_cast<std::size_t>(submitted);
+        return submitted;
+    }
+
     // Waits for `count` answers of what was submitted, filed by their user data.
     bool waitFor(std::size_t count, std::vector<int>& answers) {
         for (std::size_t seen = 0; seen < count;) {
@@ -239,9 +255,17 @@ private:
             if (cqe->user_data < answers.size())
                 answers[cqe->user_data] = cqe->res;
             io_uring_cqe_seen(&ring_, cqe);
+            --inFlight_;
             ++seen;
         }
         return true;
+    }
+
+    // Waits for the answer of every step still in flight, without submitting anything; answers
+    // false when the ring cannot tell.
+    bool drain() {
+        std::vector<int> ignored;
+        return waitFor(inFlight_, ignored);
     }
 
     bool hasEveryOperation() {
@@ -257,6 +281,8 @@ private:
 
     io_uring ring_{};
     bool started_ = false;
+    // Steps handed to the kernel whose answers have not been seen.
+    std::size_t inFlight_ = 0;
     std::unique_ptr<std::uint8_t[]> buffers_;
 };
 
