@@ -73,11 +73,13 @@ class ReadRing {
 public:
     static constexpr unsigned kFilesPerSubmit = 64;
 
-    // What the ring found of one file: `complete` when it was opened, looked at, found to be a
-    // regular file under the cap, read and closed (then `read` is the count read).
+    // What the ring found of one file: `complete` when it was opened, read and closed (then
+    // `read` is the count read), and `looked` when before that it was looked at and found to be a
+    // regular file under the cap. A file the caller trusts to be regular is read without the look.
     struct Result {
         bool complete = false;
         long read = -1;
+        bool looked = false;
     };
 
     ReadRing() = default;
@@ -173,7 +175,8 @@ public:
     // folder, `wanted` bytes of each at most, into the buffers. Answers false when the ring
     // failed as a whole; every file it opened is closed whatever happens.
     bool read(int folder, std::span<const std::string> paths, const std::vector<std::size_t>& batch,
-              std::size_t maxBytes, std::size_t wanted, std::vector<Result>& results) {
+              std::size_t maxBytes, std::size_t wanted, const std::vector<bool>* listedRegular,
+              std::vector<Result>& results) {
         // The flags and resolution of the one-at-a-time open beneath a folder.
         open_how how{};
         how.flags = static_cast<std::uint64_t>(kReadFlags & ~O_NOFOLLOW);
@@ -184,13 +187,15 @@ public:
         if (!open(folder, paths, batch, how, files))
             return false;
         results.assign(batch.size(), Result{});
-        std::vector<bool> reading(batch.size(), false);
+        std::vector<bool> reading(batch.size(), false), looked(batch.size(), false);
         std::size_t steps = 0;
         for (std::size_t k = 0; k < batch.size(); ++k) {
             if (!files[k].valid())
                 continue;
             std::uint64_t size = 0;
-            if (DeviceFolder::checkOpenFile(files[k].get(), maxBytes, size) == 0) {
+            const bool trusted = listedRegular && (*listedRegular)[batch[k]];
+            looked[k] = !trusted;
+            if (trusted || DeviceFolder::checkOpenFile(files[k].get(), maxBytes, size) == 0) {
                 // The close holds on to the read even when the read fails.
                 io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
                 io_uring_prep_read(sqe, files[k].get(), buffer(k), static_cast<unsigned>(wanted), 0);
@@ -225,7 +230,7 @@ public:
             return false;
         for (std::size_t k = 0; k < batch.size(); ++k)
             if (reading[k])
-                results[k] = Result{true, answers[k * 2]};
+                results[k] = Result{true, answers[k * 2], looked[k]};
         return true;
     }
 
@@ -617,8 +622,8 @@ std::vector<DeviceFolder::FileRead> DeviceFolder::contentsBelow(std::span<const 
     std::vector<FileRead> reads(relativePaths.size());
     std::vector<bool> answered(relativePaths.size(), false);
     if (DeviceEnvironment::current().part<BatchedReads>().useRing)
-        (void)readWithRing(relativePaths, maxBytes, std::min(kFirstReadBytes, maxBytes + 1), false, reads,
-                           answered);
+        (void)readWithRing(relativePaths, maxBytes, std::min(kFirstReadBytes, maxBytes + 1), false, nullptr,
+                           reads, answered);
     for (std::size_t i = 0; i < relativePaths.size(); ++i)
         if (!answered[i])
             reads[i].bytes = contentsBelow(relativePaths[i], &reads[i].error, maxBytes);
@@ -641,7 +646,7 @@ std::vector<DeviceFolder::FileRead> DeviceFolder::headsBelow(std::span<const std
     std::vector<bool> answered(relativePaths.size(), false);
     // A head longer than a ring's buffer is read one at a time.
     if (count <= kFirstReadBytes && DeviceEnvironment::current().part<BatchedReads>().useRing)
-        (void)readWithRing(relativePaths, maxBytes, count, true, heads, answered);
+        (void)readWithRing(relativePaths, maxBytes, count, true, nullptr, heads, answered);
     for (std::size_t i = 0; i < relativePaths.size(); ++i)
         if (!answered[i])
             heads[i].bytes = headBelow(relativePaths[i], count, &heads[i].error, maxBytes);
@@ -672,7 +677,21 @@ int DeviceFolder::readHeadOfOpenFile(int fd, std::size_t count, std::size_t maxB
 
 std::vector<PlistReadResult> DeviceFolder::propertyListsBelow(std::span<const std::string> relativePaths,
                                                               const PlistLimits& limits) const {
-    std::vector<FileRead> reads = contentsBelow(relativePaths, limits.maxBytes);
+    return propertyListsBelow(relativePaths, {}, limits);
+}
+
+std::vector<PlistReadResult> DeviceFolder::propertyListsBelow(std::span<const std::string> relativePaths,
+                                                              const std::vector<bool>& listedRegular,
+                                                              const PlistLimits& limits) const {
+    std::vector<FileRead> reads(relativePaths.size());
+    std::vector<bool> answered(relativePaths.size(), false);
+    const bool trusted = listedRegular.size() == relativePaths.size();
+    if (DeviceEnvironment::current().part<BatchedReads>().useRing)
+        (void)readWithRing(relativePaths, limits.maxBytes, std::min(kFirstReadBytes, limits.maxBytes + 1),
+                           false, trusted ? &listedRegular : nullptr, reads, answered);
+    for (std::size_t i = 0; i < relativePaths.size(); ++i)
+        if (!answered[i])
+            reads[i].bytes = contentsBelow(relativePaths[i], &reads[i].error, limits.maxBytes);
     std::vector<PlistReadResult> lists;
     lists.reserve(reads.size());
     for (FileRead& read : reads) {
@@ -689,8 +708,8 @@ void DeviceFolder::setBatchedReadsUseRing(bool allowed) {
 }
 
 bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std::size_t maxBytes,
-                                std::size_t wanted, bool heads, std::vector<FileRead>& out,
-                                std::vector<bool>& answered) const {
+                                std::size_t wanted, bool heads, const std::vector<bool>* listedRegular,
+                                std::vector<FileRead>& out, std::vector<bool>& answered) const {
     // A few files are not worth a ring: setting one up, or its two submissions, costs more calls
     // than it saves.
     if (relativePaths.size() < kFewestFilesForRing)
@@ -699,7 +718,7 @@ bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std:
     return forEachRingBatch(
         relativePaths.size(), [&](std::size_t i) { return isRelativeEntryPath(relativePaths[i]); },
         [&](ReadRing& ring, const std::vector<std::size_t>& batch) {
-            if (!ring.read(fd_.get(), relativePaths, batch, maxBytes, wanted, results))
+            if (!ring.read(fd_.get(), relativePaths, batch, maxBytes, wanted, listedRegular, results))
                 return false;
             for (std::size_t k = 0; k < batch.size(); ++k) {
                 const ReadRing::Result& r = results[k];
@@ -707,6 +726,10 @@ bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std:
                 // of the buffer (a regular file reads short only at its end), or for a head as far
                 // as it goes. Everything else goes the one-at-a-time way, which decides it.
                 if (!r.complete || r.read < 0 || (!heads && static_cast<std::size_t>(r.read) >= wanted))
+                    continue;
+                // A file read without the look is taken as contentsOf takes an entry listed as a
+                // regular file: only when the read alone tells, having read something.
+                if (!r.looked && r.read == 0)
                     continue;
                 const std::uint8_t* bytes = ring.buffer(k);
                 out[batch[k]].bytes.emplace(bytes, bytes + r.read);

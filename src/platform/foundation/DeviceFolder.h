@@ -117,6 +117,13 @@ public:
     // The same files read as property lists, as propertyListBelow reads each.
     std::vector<PlistReadResult> propertyListsBelow(std::span<const std::string> relativePaths,
                                                     const PlistLimits& limits = {}) const;
+    // The same, told for each file whether the folder holding it listed it as a regular file
+    // (`listedRegular`, one for each path): such a file is read by the ring before it is looked
+    // at, as contentsOf(entry) reads an entry listed as a regular file, and answers as that
+    // would, with the same one exception.
+    std::vector<PlistReadResult> propertyListsBelow(std::span<const std::string> relativePaths,
+                                                    const std::vector<bool>& listedRegular,
+                                                    const PlistLimits& limits = {}) const;
     // The first `count` bytes of the file at such a path (all of a shorter one), read as the file
     // manager's headOfFileAtPath reads "<folder>/<relativePath>": refused for the same reasons, a
     // file over `maxBytes` included.
@@ -201,8 +208,11 @@ private:
     // The files of a batched read that io_uring answered, at most `wanted` bytes of each; the
     // others keep no bytes and no error. A whole file is answered only when it was read short of
     // `wanted`, a head whatever it read. Answers false when io_uring cannot be used at all.
+    // With `listedRegular`, a file listed as regular is read without the look first, and taken
+    // only when it read something short of `wanted`.
     bool readWithRing(std::span<const std::string> relativePaths, std::size_t maxBytes, std::size_t wanted,
-                      bool heads, std::vector<FileRead>& out, std::vector<bool>& answered) const;
+                      bool heads, const std::vector<bool>* listedRegular, std::vector<FileRead>& out,
+                      std::vector<bool>& answered) const;
     // The folders of a batched listing that io_uring answered, as readWithRing does for files.
     bool listWithRing(std::span<const std::string> names, std::vector<FolderListing>& out,
                       std::vector<bool>& answered) const;

@@ -112,21 +112,23 @@ void PSPreferenceBundles::prepare(std::span<const std::string> names) const {
         std::vector<DeviceFolder::FolderListing> listings = folder.listedFolders(files[f]);
         std::vector<std::size_t> withInfo;
         std::vector<std::string> infoPaths;
+        std::vector<bool> infoListedRegular;
         for (std::size_t i = 0; i < files[f].size(); ++i) {
             if (!listings[i].entries)
                 continue;
             const auto& entries = *listings[i].entries;
-            const bool hasInfo =
-                std::any_of(entries.begin(), entries.end(),
-                            [](const DeviceFolder::Entry& e) { return e.name == "Info.plist"; });
-            if (hasInfo) {
+            auto info = std::find_if(entries.begin(), entries.end(),
+                                     [](const DeviceFolder::Entry& e) { return e.name == "Info.plist"; });
+            if (info != entries.end()) {
                 withInfo.push_back(i);
                 infoPaths.push_back(files[f][i] + "/Info.plist");
+                infoListedRegular.push_back(info->kind == DeviceFolder::Entry::Kind::file);
             }
             prepared_[{f, files[f][i]}] = Prepared{std::move(*listings[i].entries), std::nullopt};
         }
-        // Each Info.plist read below this folder, as the bundle's own folder reads it.
-        std::vector<PlistReadResult> infos = folder.propertyListsBelow(infoPaths);
+        // Each Info.plist read below this folder, as the bundle's own folder reads it: with the
+        // kind its listing gave.
+        std::vector<PlistReadResult> infos = folder.propertyListsBelow(infoPaths, infoListedRegular);
         for (std::size_t k = 0; k < withInfo.size(); ++k)
             prepared_[{f, files[f][withInfo[k]]}].info = std::move(infos[k]);
     }
