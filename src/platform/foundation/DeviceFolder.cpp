@@ -73,19 +73,29 @@ class ReadRing {
 public:
     static constexpr unsigned kFilesPerSubmit = 64;
 
-    // What the ring found of one file: `complete` when it was opened, looked at, found to be a
-    // regular file under the cap, read and closed (then `read` is the count read).
+    // What the ring found of one file: `complete` when it was opened, read and closed (then
+    // `read` is the count read), and `looked` when before that it was looked at and found to be a
+    // regular file under the cap. A file the caller trusts to be regular is read without the look.
     struct Result {
         bool complete = false;
         long read = -1;
+        bool looked = false;
     };
 
     ReadRing() = default;
     ReadRing(const ReadRing&) = delete;
     ReadRing& operator=(const ReadRing&) = delete;
     ~ReadRing() {
-        if (started_)
-            io_uring_queue_exit(&ring_);
+        if (!started_)
+            return;
+        // A ring dropped after a failed step may still have steps in flight, reading into the
+        // buffers: closing the ring does not wait for them, so their answers are waited for here
+        // before the buffers go. Nothing more is submitted (what was queued and not taken stays
+        // untaken). Should the wait itself fail, the buffers are left allocated rather than
+        // handed back while the kernel may still write to them.
+        if (inFlight_ > 0 && !drain())
+            (void)buffers_.release();
+        io_uring_queue_exit(&ring_);
     }
 
     // Sets the ring up; answers false, and remembers for the process when it is for good, where
@@ -127,7 +137,7 @@ public:
         }
         std::vector<int> opened(batch.size(), -1);
         // The kernel answers an error only when it took nothing in; what it took is waited for.
-        int submitted = io_uring_submit_and_wait(&ring_, static_cast<unsigned>(batch.size()));
+        int submitted = counted(io_uring_submit_and_wait(&ring_, static_cast<unsigned>(batch.size())));
         const bool waited = submitted >= 0 && waitFor(static_cast<std::size_t>(submitted), opened);
         files.clear();
         files.reserve(batch.size());
@@ -150,7 +160,7 @@ public:
         }
         if (closing.empty())
             return true;
-        int submitted = io_uring_submit(&ring_);
+        int submitted = counted(io_uring_submit(&ring_));
         if (submitted < 0)
             return false;
         // The kernel takes the steps in the order they were queued.
@@ -165,7 +175,8 @@ public:
     // folder, `wanted` bytes of each at most, into the buffers. Answers false when the ring
     // failed as a whole; every file it opened is closed whatever happens.
     bool read(int folder, std::span<const std::string> paths, const std::vector<std::size_t>& batch,
-              std::size_t maxBytes, std::size_t wanted, std::vector<Result>& results) {
+              std::size_t maxBytes, std::size_t wanted, const std::vector<bool>* listedRegular,
+              std::vector<Result>& results) {
         // The flags and resolution of the one-at-a-time open beneath a folder.
         open_how how{};
         how.flags = static_cast<std::uint64_t>(kReadFlags & ~O_NOFOLLOW);
@@ -176,13 +187,15 @@ public:
         if (!open(folder, paths, batch, how, files))
             return false;
         results.assign(batch.size(), Result{});
-        std::vector<bool> reading(batch.size(), false);
+        std::vector<bool> reading(batch.size(), false), looked(batch.size(), false);
         std::size_t steps = 0;
         for (std::size_t k = 0; k < batch.size(); ++k) {
             if (!files[k].valid())
                 continue;
             std::uint64_t size = 0;
-            if (DeviceFolder::checkOpenFile(files[k].get(), maxBytes, size) == 0) {
+            const bool trusted = listedRegular && (*listedRegular)[batch[k]];
+            looked[k] = !trusted;
+            if (trusted || DeviceFolder::checkOpenFile(files[k].get(), maxBytes, size) == 0) {
                 // The close holds on to the read even when the read fails.
                 io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
                 io_uring_prep_read(sqe, files[k].get(), buffer(k), static_cast<unsigned>(wanted), 0);
@@ -197,7 +210,7 @@ public:
             ++steps;
         }
         std::vector<int> answers(batch.size() * 2, -1);
-        int submitted = io_uring_submit(&ring_);
+        int submitted = counted(io_uring_submit(&ring_));
         if (submitted < 0)
             return false;
         // The kernel takes the steps in the order they were queued: a file whose close it took is
@@ -217,7 +230,7 @@ public:
             return false;
         for (std::size_t k = 0; k < batch.size(); ++k)
             if (reading[k])
-                results[k] = Result{true, answers[k * 2]};
+                results[k] = Result{true, answers[k * 2], looked[k]};
         return true;
     }
 
@@ -226,6 +239,14 @@ public:
 
 private:
     static constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+
+    // Counts the steps a submit handed to the kernel (its answer, when it is no error) as in
+    // flight until their answers are seen.
+    int counted(int submitted) {
+        if (submitted > 0)
+            inFlight_ += static_cast<std::size_t>(submitted);
+        return submitted;
+    }
 
     // Waits for `count` answers of what was submitted, filed by their user data.
     bool waitFor(std::size_t count, std::vector<int>& answers) {
@@ -239,9 +260,17 @@ private:
             if (cqe->user_data < answers.size())
                 answers[cqe->user_data] = cqe->res;
             io_uring_cqe_seen(&ring_, cqe);
+            --inFlight_;
             ++seen;
         }
         return true;
+    }
+
+    // Waits for the answer of every step still in flight, without submitting anything; answers
+    // false when the ring cannot tell.
+    bool drain() {
+        std::vector<int> ignored;
+        return waitFor(inFlight_, ignored);
     }
 
     bool hasEveryOperation() {
@@ -257,6 +286,8 @@ private:
 
     io_uring ring_{};
     bool started_ = false;
+    // Steps handed to the kernel whose answers have not been seen.
+    std::size_t inFlight_ = 0;
     std::unique_ptr<std::uint8_t[]> buffers_;
 };
 
@@ -289,6 +320,31 @@ struct BatchedReads : DeviceEnvironment::Part {
             idle = std::move(ring);
     }
 };
+
+// Runs `step` on the kept ring (or a new one) over the indices below `count` that `usable`
+// takes, at most a submit's worth at a time, and keeps the ring for the next batched read when
+// every step answered. A step that answers false has left the ring half-way: the ring is dropped
+// and the remaining indices are left to the caller. Answers false when io_uring cannot be used.
+template <class Usable, class Step> bool forEachRingBatch(std::size_t count, Usable usable, Step step) {
+    BatchedReads& reads = DeviceEnvironment::current().part<BatchedReads>();
+    std::unique_ptr<ReadRing> ring = reads.takeRing();
+    if (!ring)
+        return false;
+    std::vector<std::size_t> batch;
+    for (std::size_t start = 0; start < count; start += ReadRing::kFilesPerSubmit) {
+        batch.clear();
+        const std::size_t end = std::min(count, start + ReadRing::kFilesPerSubmit);
+        for (std::size_t i = start; i < end; ++i)
+            if (usable(i))
+                batch.push_back(i);
+        if (batch.empty())
+            continue;
+        if (!step(*ring, batch))
+            return true;
+    }
+    reads.keepRing(std::move(ring));
+    return true;
+}
 
 } // namespace
 
@@ -566,7 +622,8 @@ std::vector<DeviceFolder::FileRead> DeviceFolder::contentsBelow(std::span<const 
     std::vector<FileRead> reads(relativePaths.size());
     std::vector<bool> answered(relativePaths.size(), false);
     if (DeviceEnvironment::current().part<BatchedReads>().useRing)
-        (void)readWithRing(relativePaths, maxBytes, reads, answered);
+        (void)readWithRing(relativePaths, maxBytes, std::min(kFirstReadBytes, maxBytes + 1), false, nullptr,
+                           reads, answered);
     for (std::size_t i = 0; i < relativePaths.size(); ++i)
         if (!answered[i])
             reads[i].bytes = contentsBelow(relativePaths[i], &reads[i].error, maxBytes);
@@ -581,6 +638,19 @@ std::optional<std::vector<std::uint8_t>> DeviceFolder::headBelow(std::string_vie
         relativePath, error,
         [&](int fd, std::vector<std::uint8_t>& out) { return readHeadOfOpenFile(fd, count, maxBytes, out); },
         [&](const std::string& path) { return files_->headOfFileAtPath(path, count, error, maxBytes); });
+}
+
+std::vector<DeviceFolder::FileRead> DeviceFolder::headsBelow(std::span<const std::string> relativePaths,
+                                                             std::size_t count, std::size_t maxBytes) const {
+    std::vector<FileRead> heads(relativePaths.size());
+    std::vector<bool> answered(relativePaths.size(), false);
+    // A head longer than a ring's buffer is read one at a time.
+    if (count <= kFirstReadBytes && DeviceEnvironment::current().part<BatchedReads>().useRing)
+        (void)readWithRing(relativePaths, maxBytes, count, true, nullptr, heads, answered);
+    for (std::size_t i = 0; i < relativePaths.size(); ++i)
+        if (!answered[i])
+            heads[i].bytes = headBelow(relativePaths[i], count, &heads[i].error, maxBytes);
+    return heads;
 }
 
 int DeviceFolder::readHeadOfOpenFile(int fd, std::size_t count, std::size_t maxBytes,
@@ -607,7 +677,21 @@ int DeviceFolder::readHeadOfOpenFile(int fd, std::size_t count, std::size_t maxB
 
 std::vector<PlistReadResult> DeviceFolder::propertyListsBelow(std::span<const std::string> relativePaths,
                                                               const PlistLimits& limits) const {
-    std::vector<FileRead> reads = contentsBelow(relativePaths, limits.maxBytes);
+    return propertyListsBelow(relativePaths, {}, limits);
+}
+
+std::vector<PlistReadResult> DeviceFolder::propertyListsBelow(std::span<const std::string> relativePaths,
+                                                              const std::vector<bool>& listedRegular,
+                                                              const PlistLimits& limits) const {
+    std::vector<FileRead> reads(relativePaths.size());
+    std::vector<bool> answered(relativePaths.size(), false);
+    const bool trusted = listedRegular.size() == relativePaths.size();
+    if (DeviceEnvironment::current().part<BatchedReads>().useRing)
+        (void)readWithRing(relativePaths, limits.maxBytes, std::min(kFirstReadBytes, limits.maxBytes + 1),
+                           false, trusted ? &listedRegular : nullptr, reads, answered);
+    for (std::size_t i = 0; i < relativePaths.size(); ++i)
+        if (!answered[i])
+            reads[i].bytes = contentsBelow(relativePaths[i], &reads[i].error, limits.maxBytes);
     std::vector<PlistReadResult> lists;
     lists.reserve(reads.size());
     for (FileRead& read : reads) {
@@ -624,41 +708,35 @@ void DeviceFolder::setBatchedReadsUseRing(bool allowed) {
 }
 
 bool DeviceFolder::readWithRing(std::span<const std::string> relativePaths, std::size_t maxBytes,
+                                std::size_t wanted, bool heads, const std::vector<bool>* listedRegular,
                                 std::vector<FileRead>& out, std::vector<bool>& answered) const {
     // A few files are not worth a ring: setting one up, or its two submissions, costs more calls
     // than it saves.
     if (relativePaths.size() < kFewestFilesForRing)
         return false;
-    BatchedReads& reads = DeviceEnvironment::current().part<BatchedReads>();
-    std::unique_ptr<ReadRing> ring = reads.takeRing();
-    if (!ring)
-        return false;
-    const std::size_t wanted = std::min(kFirstReadBytes, maxBytes + 1);
-    std::vector<std::size_t> batch;
-    for (std::size_t start = 0; start < relativePaths.size(); start += ReadRing::kFilesPerSubmit) {
-        batch.clear();
-        const std::size_t end = std::min(relativePaths.size(), start + ReadRing::kFilesPerSubmit);
-        for (std::size_t i = start; i < end; ++i)
-            if (isRelativeEntryPath(relativePaths[i]))
-                batch.push_back(i);
-        if (batch.empty())
-            continue;
-        std::vector<ReadRing::Result> results;
-        if (!ring->read(fd_.get(), relativePaths, batch, maxBytes, wanted, results))
+    std::vector<ReadRing::Result> results;
+    return forEachRingBatch(
+        relativePaths.size(), [&](std::size_t i) { return isRelativeEntryPath(relativePaths[i]); },
+        [&](ReadRing& ring, const std::vector<std::size_t>& batch) {
+            if (!ring.read(fd_.get(), relativePaths, batch, maxBytes, wanted, listedRegular, results))
+                return false;
+            for (std::size_t k = 0; k < batch.size(); ++k) {
+                const ReadRing::Result& r = results[k];
+                // Only what the ring saw whole is taken: a regular file under the cap, read short
+                // of the buffer (a regular file reads short only at its end), or for a head as far
+                // as it goes. Everything else goes the one-at-a-time way, which decides it.
+                if (!r.complete || r.read < 0 || (!heads && static_cast<std::size_t>(r.read) >= wanted))
+                    continue;
+                // A file read without the look is taken as contentsOf takes an entry listed as a
+                // regular file: only when the read alone tells, having read something.
+                if (!r.looked && r.read == 0)
+                    continue;
+                const std::uint8_t* bytes = ring.buffer(k);
+                out[batch[k]].bytes.emplace(bytes, bytes + r.read);
+                answered[batch[k]] = true;
+            }
             return true;
-        for (std::size_t k = 0; k < batch.size(); ++k) {
-            const ReadRing::Result& r = results[k];
-            // Only what the ring saw whole is taken: a regular file under the cap, read short of
-            // the buffer. Everything else goes the one-at-a-time way, which decides it.
-            if (!r.complete || r.read < 0 || static_cast<std::size_t>(r.read) >= wanted)
-                continue;
-            const std::uint8_t* bytes = ring->buffer(k);
-            out[batch[k]].bytes.emplace(bytes, bytes + r.read);
-            answered[batch[k]] = true;
-        }
-    }
-    reads.keepRing(std::move(ring));
-    return true;
+        });
 }
 
 std::vector<DeviceFolder::FolderListing>
@@ -680,44 +758,31 @@ bool DeviceFolder::listWithRing(std::span<const std::string> names, std::vector<
                                 std::vector<bool>& answered) const {
     if (names.size() < kFewestFilesForRing)
         return false;
-    BatchedReads& reads = DeviceEnvironment::current().part<BatchedReads>();
-    std::unique_ptr<ReadRing> ring = reads.takeRing();
-    if (!ring)
-        return false;
     // What the one-at-a-time open of a listed folder opens, and nothing else: a folder that is no
     // link. A link, or anything the kernel refuses, is left to listedFolder, which decides it.
     open_how how{};
     how.flags = static_cast<std::uint64_t>(kListFlags);
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-    std::vector<std::size_t> batch;
     std::vector<UniqueFd> folders;
-    for (std::size_t start = 0; start < names.size(); start += ReadRing::kFilesPerSubmit) {
-        batch.clear();
-        const std::size_t end = std::min(names.size(), start + ReadRing::kFilesPerSubmit);
-        for (std::size_t i = start; i < end; ++i)
-            if (isEntryName(names[i]))
-                batch.push_back(i);
-        if (batch.empty())
-            continue;
-        if (!ring->open(fd_.get(), names, batch, how, folders))
-            return true;
-        // io_uring has no listing operation: each folder opened is listed here, one by one.
-        for (std::size_t k = 0; k < batch.size(); ++k) {
-            if (!folders[k].valid())
-                continue;
-            const std::size_t i = batch[k];
-            std::vector<Entry> entries;
-            if (int e = listOpenFd(folders[k].get(), entries))
-                out[i].error = NSError::fileError(e, pathOf(names[i]), false);
-            else
-                out[i].entries = std::move(entries);
-            answered[i] = true;
-        }
-        if (!ring->close(folders))
-            return true;
-    }
-    reads.keepRing(std::move(ring));
-    return true;
+    return forEachRingBatch(
+        names.size(), [&](std::size_t i) { return isEntryName(names[i]); },
+        [&](ReadRing& ring, const std::vector<std::size_t>& batch) {
+            if (!ring.open(fd_.get(), names, batch, how, folders))
+                return false;
+            // io_uring has no listing operation: each folder opened is listed here, one by one.
+            for (std::size_t k = 0; k < batch.size(); ++k) {
+                if (!folders[k].valid())
+                    continue;
+                const std::size_t i = batch[k];
+                std::vector<Entry> entries;
+                if (int e = listOpenFd(folders[k].get(), entries))
+                    out[i].error = NSError::fileError(e, pathOf(names[i]), false);
+                else
+                    out[i].entries = std::move(entries);
+                answered[i] = true;
+            }
+            return ring.close(folders);
+        });
 }
 
 std::optional<DeviceFolder> DeviceFolder::folder(std::string_view name,

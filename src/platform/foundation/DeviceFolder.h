@@ -117,12 +117,24 @@ public:
     // The same files read as property lists, as propertyListBelow reads each.
     std::vector<PlistReadResult> propertyListsBelow(std::span<const std::string> relativePaths,
                                                     const PlistLimits& limits = {}) const;
+    // The same, told for each file whether the folder holding it listed it as a regular file
+    // (`listedRegular`, one for each path): such a file is read by the ring before it is looked
+    // at, as contentsOf(entry) reads an entry listed as a regular file, and answers as that
+    // would, with the same one exception.
+    std::vector<PlistReadResult> propertyListsBelow(std::span<const std::string> relativePaths,
+                                                    const std::vector<bool>& listedRegular,
+                                                    const PlistLimits& limits = {}) const;
     // The first `count` bytes of the file at such a path (all of a shorter one), read as the file
     // manager's headOfFileAtPath reads "<folder>/<relativePath>": refused for the same reasons, a
     // file over `maxBytes` included.
     std::optional<std::vector<std::uint8_t>> headBelow(std::string_view relativePath, std::size_t count,
                                                        std::shared_ptr<NSError>* error,
                                                        std::size_t maxBytes = PlistLimits{}.maxBytes) const;
+    // The heads of many files at such paths read at once, each answered exactly as headBelow
+    // answers it, in the order asked; read as contentsBelow reads a batch, a head the ring read
+    // whole (a regular file under the cap, all of it or its first `count` bytes) taken from it.
+    std::vector<FileRead> headsBelow(std::span<const std::string> relativePaths, std::size_t count,
+                                     std::size_t maxBytes = PlistLimits{}.maxBytes) const;
     // Whether batched reads of the current device environment may use io_uring (they may by
     // default); tests turn it off to compare the answers of the reads one at a time.
     static void setBatchedReadsUseRing(bool allowed);
@@ -132,6 +144,13 @@ public:
     // at most `maxBytes`, EISDIR for a folder, ENODEV for anything else that is not a regular
     // file, EFBIG past the cap, or fstat's errno.
     static int checkOpenFile(int fd, std::size_t maxBytes, std::uint64_t& size);
+
+    // Whether `name` is one plain entry of a folder, as every read by name asks: not empty, not
+    // "." or "..", without a '/' or a NUL. What passes stays in its folder.
+    static bool isEntryName(std::string_view name);
+    // Whether every part of a path of entry names ("App.app/Info.plist") is one plain entry name,
+    // as every read below a folder asks.
+    static bool isRelativeEntryPath(std::string_view relativePath);
 
     // The folder `name` inside this one, opened in turn.
     std::optional<DeviceFolder> folder(std::string_view name,
@@ -167,10 +186,6 @@ private:
     std::optional<std::vector<std::uint8_t>> readBelow(std::string_view relativePath,
                                                        std::shared_ptr<NSError>* error, const ReadOpen& read,
                                                        const ReadPath& byPath) const;
-    // Whether `name` is one plain entry of a folder.
-    static bool isEntryName(std::string_view name);
-    // Whether every part of a path of entry names is one plain entry name.
-    static bool isRelativeEntryPath(std::string_view relativePath);
     // Fewer files than this are read one at a time even where io_uring is there.
     static constexpr std::size_t kFewestFilesForRing = 4;
     // What the file manager shares with the handle. Each answers 0 or an errno value: reading the
@@ -190,10 +205,14 @@ private:
     // that every read of an open file takes; answers 0 or an errno value.
     static int readHeadOfOpenFile(int fd, std::size_t count, std::size_t maxBytes,
                                   std::vector<std::uint8_t>& out);
-    // The files of a batched read that io_uring answered; the others keep no bytes and no error.
-    // Answers false when io_uring cannot be used at all.
-    bool readWithRing(std::span<const std::string> relativePaths, std::size_t maxBytes,
-                      std::vector<FileRead>& out, std::vector<bool>& answered) const;
+    // The files of a batched read that io_uring answered, at most `wanted` bytes of each; the
+    // others keep no bytes and no error. A whole file is answered only when it was read short of
+    // `wanted`, a head whatever it read. Answers false when io_uring cannot be used at all.
+    // With `listedRegular`, a file listed as regular is read without the look first, and taken
+    // only when it read something short of `wanted`.
+    bool readWithRing(std::span<const std::string> relativePaths, std::size_t maxBytes, std::size_t wanted,
+                      bool heads, const std::vector<bool>* listedRegular, std::vector<FileRead>& out,
+                      std::vector<bool>& answered) const;
     // The folders of a batched listing that io_uring answered, as readWithRing does for files.
     bool listWithRing(std::span<const std::string> names, std::vector<FolderListing>& out,
                       std::vector<bool>& answered) const;

@@ -137,7 +137,8 @@ std::string PSControllerClasses::missingForBundleNamed(const std::string& name) 
 }
 
 std::shared_ptr<NSBundle> PSControllerClasses::deviceBundleNamed(const std::string& name) {
-    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+    // One plain name, which stays in the folders (a name with a NUL is found nowhere).
+    if (!DeviceFolder::isEntryName(name))
         return nullptr;
     std::string file = name.ends_with(".bundle") ? name : name + ".bundle";
     for (std::string_view folder : PSPreferenceBundles::kFolders)

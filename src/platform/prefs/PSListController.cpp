@@ -84,17 +84,43 @@ bool meetsRequirements(const PlistValue& required) {
 
 } // namespace
 
-std::shared_ptr<UIImage> PSListController::imageFromBundle(const NSBundle& bundle, const std::string& file,
-                                                           const PSPreferenceBundles* folders) {
+namespace {
+
+// The variants of an image file a bundle is searched for, largest scale first: name and
+// extension ("icon@2x", "png") with their scale.
+struct ImageVariant {
+    std::string name;
+    std::string ext;
+    int scale;
+};
+std::vector<ImageVariant> imageVariants(const std::string& file) {
     std::string name = file, ext = "png";
     if (auto dot = file.rfind('.'); dot != std::string::npos && dot > 0) {
         name = file.substr(0, dot);
         ext = file.substr(dot + 1);
     }
+    std::vector<ImageVariant> variants;
     int scale = static_cast<int>(UIScreen::mainScreen()->scale());
-    for (int s = std::max(1, std::min(scale, 3)); s >= 1; --s) {
-        std::string variant = s == 1 ? name : name + "@" + std::to_string(s) + "x";
-        auto path = bundle.pathForResource(variant, ext);
+    for (int s = std::max(1, std::min(scale, 3)); s >= 1; --s)
+        variants.push_back({s == 1 ? name : name + "@" + std::to_string(s) + "x", ext, s});
+    return variants;
+}
+
+} // namespace
+
+std::optional<std::string> PSListController::imagePathInBundle(const NSBundle& bundle,
+                                                               const std::string& file) {
+    for (const ImageVariant& variant : imageVariants(file))
+        if (auto path = bundle.pathForResource(variant.name, variant.ext))
+            return path;
+    return std::nullopt;
+}
+
+std::shared_ptr<UIImage> PSListController::imageFromBundle(const NSBundle& bundle, const std::string& file,
+                                                           const PSPreferenceBundles* folders) {
+    for (const ImageVariant& variant : imageVariants(file)) {
+        const int s = variant.scale;
+        auto path = bundle.pathForResource(variant.name, variant.ext);
         if (!path)
             continue;
         // Only the file's header is read here: a list of hundreds of rows reads the pixels of the

@@ -107,6 +107,9 @@ public:
     // one of their open folders is read relative to it, as the file manager would read it.
     static std::shared_ptr<UIImage> imageFromBundle(const NSBundle& bundle, const std::string& file,
                                                     const PSPreferenceBundles* folders = nullptr);
+    // The path of the first variant of `file` that imageFromBundle reads: the one at the screen's
+    // scale when the bundle has it, or the next smaller one; none when the bundle has none.
+    static std::optional<std::string> imagePathInBundle(const NSBundle& bundle, const std::string& file);
     // Where the framework's getter and setter keep a row's value: its "key" in the file its
     // "defaults" names under the framework's strict rules (PSPreferencePath), or why there is none.
     static Result<PSPreferenceFile::Entry> preferenceEntry(const PSSpecifier& specifier);

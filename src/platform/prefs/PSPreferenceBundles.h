@@ -14,6 +14,11 @@
 //     PSPreferenceBundles bundles;                       // lists both folders
 //     auto dim = bundles.bundleNamed("DimPrefs");        // its listing and Info.plist read
 //     auto icon = PSListController::imageFromBundle(*dim, "icon.png", &bundles); // head read there
+//
+// A reader of many bundles at once (a screenful of rows) prepares them first, so that their
+// folders, Info.plist files and icon heads are read in a few batches rather than one by one.
+//
+// An object is used by one thread at a time.
 
 #include "platform/foundation/DeviceFolder.h"
 #include "platform/foundation/NSBundle.h"
@@ -28,6 +33,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class PSPreferenceBundles {
@@ -54,6 +60,17 @@ public:
     // paths of plain names below one of the listed folders are answered; the others are left out.
     Heads headsOf(std::span<const std::string> paths, std::size_t count, std::size_t maxBytes) const;
 
+    // Looks up the bundles NAMES together, as many bundleNamed calls to come will: the bundle
+    // folders found in the listings are opened and listed, and their Info.plist files read, in
+    // batches (through io_uring where the kernel offers it). The next bundleNamed of one of them
+    // answers from what was read here, exactly as it would have answered alone; a bundle that
+    // needs a closer look (a folder that cannot be listed, a folder that cannot be probed) is
+    // left to it.
+    void prepare(std::span<const std::string> names) const;
+    // Reads the heads of files at device paths together, as headsOf would read each; the next
+    // headsOf asking for one of them with the same `count` and `maxBytes` takes the answer.
+    void prepareHeads(std::span<const std::string> paths, std::size_t count, std::size_t maxBytes) const;
+
 private:
     struct Folder {
         std::string path;
@@ -65,6 +82,25 @@ private:
     // The bundle `file` of one folder, or null.
     std::shared_ptr<NSBundle> find(const Folder& folder, const std::string& file) const;
 
+    // The first folder whose listing holds `file` as a possible folder, when each folder before
+    // it certainly does not; none when a folder on the way must be probed or none holds it.
+    std::optional<std::size_t> folderListing(const std::string& file) const;
+
+    // What prepare read of a bundle: its top folder's entries and, when it has one, its Info.plist.
+    struct Prepared {
+        std::vector<DeviceFolder::Entry> entries;
+        std::optional<PlistReadResult> info;
+    };
+    // What prepareHeads read: the head of a path, with the count and cap it was read for.
+    struct PreparedHead {
+        std::size_t count = 0;
+        std::size_t maxBytes = 0;
+        std::optional<std::vector<std::uint8_t>> bytes;
+    };
+
     std::shared_ptr<NSFileManager> files_;
     std::vector<Folder> folders_;
+    // Taken by the lookups they answer, so each answers once.
+    mutable std::map<std::pair<std::size_t, std::string>, Prepared> prepared_;
+    mutable std::map<std::string, PreparedHead> preparedHeads_;
 };

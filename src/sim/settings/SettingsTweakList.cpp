@@ -3,6 +3,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/StringHelpers.h"
+#include "platform/graphics/CGImage.h"
 #include "platform/prefs/PSControllerClasses.h"
 #include "platform/ui/UIImage.h"
 
@@ -93,16 +94,53 @@ std::shared_ptr<const PSSpecifierList> SettingsTweakList::specifiers() {
     return _specifiers;
 }
 
+bool SettingsTweakList::unresolved(const std::shared_ptr<PSSpecifier>& row) {
+    return row && row->cellType() == PSLinkCell && !row->propertyForKey("resolved").isBoolean();
+}
+
 void SettingsTweakList::resolve(const std::shared_ptr<PSSpecifier>& row) {
-    if (!row || row->cellType() != PSLinkCell || row->propertyForKey("resolved").isBoolean())
+    if (!unresolved(row))
         return;
-    row->setProperty(PlistValue(true), "resolved");
+    // The rows about to be shown are resolved with this one, in the order of the list.
+    std::vector<std::shared_ptr<PSSpecifier>> rows{row};
+    if (_specifiers) {
+        auto at = std::find(_specifiers->begin(), _specifiers->end(), row);
+        if (at != _specifiers->end())
+            for (++at; at != _specifiers->end() && rows.size() < kResolvedTogether; ++at)
+                if (unresolved(*at))
+                    rows.push_back(*at);
+    }
+    for (const auto& r : rows)
+        r->setProperty(PlistValue(true), "resolved");
     // The bundle folders are listed once for all the rows, and each bundle read relative to its own.
     if (!bundles_)
         bundles_ = std::make_unique<const PSPreferenceBundles>();
+    // Their bundles are read together, then their icons' heads.
+    std::vector<std::string> names;
+    for (const auto& r : rows)
+        if (std::string name = stringOrEmpty(r->propertyForKey("bundle")); !name.empty())
+            names.push_back(std::move(name));
+    if (rows.size() > 1)
+        bundles_->prepare(names);
+    std::vector<std::shared_ptr<NSBundle>> bundles;
+    std::vector<std::string> icons;
+    for (const auto& r : rows) {
+        std::string name = stringOrEmpty(r->propertyForKey("bundle"));
+        bundles.push_back(name.empty() ? nullptr : bundles_->bundleNamed(name));
+        if (PlistValue icon = r->propertyForKey("icon"); icon.isString() && bundles.back())
+            if (auto path = imagePathInBundle(*bundles.back(), icon.stringValue()))
+                icons.push_back(std::move(*path));
+    }
+    if (icons.size() > 1)
+        bundles_->prepareHeads(icons, CGImage::kPNGHeaderBytes, NSBundle::kLargestResource);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        resolveWith(rows[i], bundles[i]);
+}
+
+void SettingsTweakList::resolveWith(const std::shared_ptr<PSSpecifier>& row,
+                                    const std::shared_ptr<NSBundle>& bundle) {
     std::string bundleName = stringOrEmpty(row->propertyForKey("bundle"));
     std::string file = stringOrEmpty(row->propertyForKey("entryFile"));
-    auto bundle = bundleName.empty() ? nullptr : bundles_->bundleNamed(bundleName);
     // The icon is an image of the entry's bundle, or of the entries' folder.
     std::shared_ptr<NSBundle> images = bundleName.empty() ? NSBundle::bundleWithPath(folderOf(file)) : bundle;
     if (PlistValue icon = row->propertyForKey("icon"); icon.isString() && images)

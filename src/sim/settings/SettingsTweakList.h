@@ -45,7 +45,10 @@ public:
     // Loads a row's icon and finds whether the device can open its bundle (a placeholder when it
     // cannot). Rows are resolved when they are first shown or tapped; `resolveAll` does every row.
     // Bundles are found in the bundle folders as they were listed at the first row resolved since
-    // the rows were made, and read relative to their open folders.
+    // the rows were made, and read relative to their open folders. A row is resolved together
+    // with the unresolved rows after it, up to kResolvedTogether of them (the rows about to be
+    // shown), so that their bundles and icons are read in batches.
+    static constexpr std::size_t kResolvedTogether = 16;
     void resolve(const std::shared_ptr<PSSpecifier>& row);
     void resolveAll();
 
@@ -53,6 +56,10 @@ protected:
     SettingsTweakList() = default;
 
 private:
+    // Whether a row still needs resolving.
+    static bool unresolved(const std::shared_ptr<PSSpecifier>& row);
+    // Resolves one row whose bundle (null when it has none or it is missing) was looked up.
+    void resolveWith(const std::shared_ptr<PSSpecifier>& row, const std::shared_ptr<NSBundle>& bundle);
     // The device's preference-bundle folders, listed at the first row resolved since the rows
     // were made; made again with the rows, so a bundle installed since is found.
     std::unique_ptr<const PSPreferenceBundles> bundles_;

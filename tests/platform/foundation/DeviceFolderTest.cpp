@@ -495,6 +495,67 @@ TEST_F(DeviceFolderTest, BatchedReadsWithoutTheRingGiveTheSameAnswers) {
     EXPECT_FALSE(lists[0].ok());
 }
 
+TEST_F(DeviceFolderTest, BatchedPlistsTrustedAsListedAnswerAsTheEntriesReadAlone) {
+    // Each app's Info.plist of a different kind; the batch is told the kind its folder listed.
+    const std::string big(20000, ' ');
+    device.write("/Applications/Plain.app/Info.plist", "{ a = 1; }");
+    device.write("/Applications/Empty.app/Info.plist", "");
+    device.write("/Applications/Broken.app/Info.plist", "{ a = ");
+    device.write("/Applications/Long.app/Info.plist", "{ a = \"" + big + "\"; }");
+    device.write("/Applications/Huge.app/Info.plist", "{ a = \"" + big + big + big + "\"; }");
+    device.mkdirs("/Applications/Folder.app/Info.plist");
+    device.mkdirs("/Applications/Fifo.app");
+    ASSERT_EQ(mkfifo(device.host("/Applications/Fifo.app/Info.plist").c_str(), 0644), 0);
+    device.write("/Applications/Linked.app/Real.plist", "{ b = 2; }");
+    ASSERT_EQ(symlink("Real.plist", device.host("/Applications/Linked.app/Info.plist").c_str()), 0);
+    outside.write("/Info.plist", "{ secret = 1; }");
+    device.mkdirs("/Applications/Out.app");
+    ASSERT_EQ(
+        symlink(outside.host("/Info.plist").c_str(), device.host("/Applications/Out.app/Info.plist").c_str()),
+        0);
+    const PlistLimits limits{.maxBytes = 50000};
+    auto apps = fm()->openDirectoryAtPath("/Applications");
+    ASSERT_TRUE(apps);
+    std::vector<std::string> paths;
+    std::vector<bool> listedRegular;
+    std::vector<PlistReadResult> alone;
+    const auto names = apps->contents();
+    ASSERT_TRUE(names);
+    for (const auto& name : *names) {
+        auto app = apps->listedFolder(name);
+        ASSERT_TRUE(app);
+        auto info = std::find_if(app->entries.begin(), app->entries.end(),
+                                 [](const DeviceFolder::Entry& e) { return e.name == "Info.plist"; });
+        ASSERT_NE(info, app->entries.end());
+        paths.push_back(name + "/Info.plist");
+        listedRegular.push_back(info->kind == DeviceFolder::Entry::Kind::file);
+        alone.push_back(app->folder.propertyListOf(*info, limits));
+    }
+    ASSERT_EQ(paths.size(), 9u);
+    for (bool ring : {true, false}) {
+        SCOPED_TRACE(ring);
+        DeviceFolder::setBatchedReadsUseRing(ring);
+        std::vector<PlistReadResult> batched = apps->propertyListsBelow(paths, listedRegular, limits);
+        ASSERT_EQ(batched.size(), paths.size());
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            SCOPED_TRACE(paths[i]);
+            ASSERT_EQ(batched[i].ok(), alone[i].ok());
+            EXPECT_TRUE(batched[i].value == alone[i].value);
+            if (!alone[i].ok() && alone[i].error) {
+                ASSERT_TRUE(batched[i].error);
+                EXPECT_EQ(batched[i].error->localizedDescription(), alone[i].error->localizedDescription());
+            }
+        }
+        // The answers are the right ones, not only equal.
+        EXPECT_EQ(batched[8].value.get("a").integerValue(), 1); // Plain
+        EXPECT_FALSE(batched[2].ok());                          // Fifo
+        EXPECT_EQ(
+            batched[4].error->localizedDescription(), // Huge
+            NSError::fileError(EFBIG, "/Applications/Huge.app/Info.plist", false)->localizedDescription());
+    }
+    DeviceFolder::setBatchedReadsUseRing(true);
+}
+
 TEST_F(DeviceFolderTest, BatchedReadsOneAfterAnotherAnswerEachFromItsOwnFiles) {
     // The ring of one batched read serves the next: nothing of a file read before (its bytes in
     // the ring's buffers, its folder) may show in the answers of a later batch.
@@ -666,4 +727,27 @@ TEST_F(DeviceFolderTest, HeadsBelowTheFolderAnswerAsTheManagersHeadReads) {
     EXPECT_TRUE(failedWith(heads[13], ENOENT, "/Applications/missing"));
     EXPECT_TRUE(failedWith(heads[14], EINVAL, "/Applications/S0.app/../S1.app/icon.png"));
     EXPECT_TRUE(failedWith(heads[15], EINVAL, "/Applications/./in-link"));
+
+    // Read as one batch, through the ring and without it, every head answers as it did alone;
+    // so does a head longer than what the ring reads at once.
+    for (bool ring : {true, false}) {
+        DeviceFolder::setBatchedReadsUseRing(ring);
+        for (std::size_t headBytes : {count, std::size_t{20001}}) {
+            SCOPED_TRACE(std::to_string(ring) + " " + std::to_string(headBytes));
+            std::vector<DeviceFolder::FileRead> batched = apps->headsBelow(paths, headBytes, cap);
+            ASSERT_EQ(batched.size(), paths.size());
+            for (std::size_t i = 0; i < paths.size(); ++i) {
+                SCOPED_TRACE(paths[i]);
+                std::shared_ptr<NSError> error;
+                auto alone = apps->headBelow(paths[i], headBytes, &error, cap);
+                EXPECT_EQ(text(batched[i].bytes), text(alone));
+                ASSERT_EQ(batched[i].error != nullptr, error != nullptr);
+                if (error) {
+                    EXPECT_EQ(batched[i].error->code(), error->code());
+                    EXPECT_EQ(batched[i].error->localizedDescription(), error->localizedDescription());
+                }
+            }
+        }
+    }
+    DeviceFolder::setBatchedReadsUseRing(true);
 }

@@ -72,6 +72,7 @@ protected:
             "InfoLink", "InfoOut",        "InfoFifo",     "Linked",         "Escaping", "ToAFile",
             "Dangling", "Fifo",           "Missing",      "Full1.bundle",   "",         ".",
             "..",       "Full0/../Full1", "Full0.bundle/"};
+        all.push_back(std::string("Full0\0", 6)); // a NUL ends no name here
         for (int i = 0; i < 6; ++i) {
             all.push_back("Full" + std::to_string(i));
             all.push_back("Less" + std::to_string(i));
@@ -123,9 +124,10 @@ TEST_F(PSPreferenceBundlesTest, BundlesFromTheListingsAnswerAsTheDevicesOwnLooku
     EXPECT_EQ(found[9]->principalClassName(), "Linked");
     for (std::size_t i : {10, 11, 12, 13, 14, 16, 17, 18, 19, 20})
         EXPECT_FALSE(found[i]) << all[i];
-    EXPECT_EQ(found[21]->pathForResource("icon@2x", "png"),
-              "/Library/PreferenceBundles/Full0.bundle/de.lproj/icon@2x.png");
+    EXPECT_FALSE(found[21]);
     EXPECT_EQ(found[22]->pathForResource("icon@2x", "png"),
+              "/Library/PreferenceBundles/Full0.bundle/de.lproj/icon@2x.png");
+    EXPECT_EQ(found[23]->pathForResource("icon@2x", "png"),
               "/var/jb/Library/PreferenceBundles/Less0.bundle/fr.lproj/icon@2x.png");
     // A flush forgets what the listing gave, as everything the bundle read.
     device.write(kRootful + std::string("Full1.bundle/Info.plist"), "{ NSPrincipalClass = Edited; }");
@@ -173,6 +175,56 @@ TEST_F(PSPreferenceBundlesTest, HeadsAnswerAsTheManagersHeadReads) {
         EXPECT_FALSE(heads.at(paths[8]));
         EXPECT_FALSE(heads.at(paths[9])); // "{ NSPrincipalClass = Linked; }" is over the cap
     }
+}
+
+TEST_F(PSPreferenceBundlesTest, PreparedBundlesAndHeadsAnswerAsEachLookupAlone) {
+    const std::vector<std::string> all = names();
+    const std::vector<std::string> paths{
+        "/Library/PreferenceBundles/Full0.bundle/de.lproj/icon@2x.png",
+        "/Library/PreferenceBundles/Full1.bundle/icon@2x.png",
+        "/Library/PreferenceBundles/Full2.bundle/icon@2x.png",
+        "/Library/PreferenceBundles/Full4.bundle/none.png",
+        "/Library/PreferenceBundles/InfoFolder.bundle/Info.plist",
+        "/Library/PreferenceBundles/InfoFifo.bundle/Info.plist",
+        "/Library/PreferenceBundles/InfoLink.bundle/Info.plist",
+        "/Library/PreferenceBundles/InfoOut.bundle/Info.plist",
+        "/Library/PreferenceBundles/Linked.bundle/Info.plist",
+        "/var/jb/Library/PreferenceBundles/Less1.bundle/fr.lproj/icon@2x.png",
+        "/var/jb/Library/PreferenceBundles/Less2.bundle/fr.lproj/icon@2x.png",
+        "/var/jb/Library/PreferenceBundles/Less3.bundle/fr.lproj/icon@2x.png",
+        "/var/jb/Library/PreferenceBundles/Less4.bundle/fr.lproj/icon@2x.png",
+        "/var/jb/Library/PreferenceBundles/Less1.bundle/../Less2.bundle/Info.plist",
+        "/opt/Real.bundle/Info.plist",
+    };
+    for (bool ring : {true, false}) {
+        SCOPED_TRACE(ring);
+        DeviceFolder::setBatchedReadsUseRing(ring);
+        PSPreferenceBundles bundles;
+        // Every name prepared at once (twice over, so that a name asked twice is read once), then
+        // looked up in an order of its own.
+        std::vector<std::string> twice = all;
+        twice.insert(twice.end(), all.begin(), all.end());
+        bundles.prepare(twice);
+        for (std::size_t k = 0; k < all.size(); ++k) {
+            const std::string& name = all[(k * 7) % all.size()];
+            SCOPED_TRACE(name);
+            expectSameBundle(bundles.bundleNamed(name), PSControllerClasses::deviceBundleNamed(name));
+            // Asked again, once what was prepared has been taken.
+            expectSameBundle(bundles.bundleNamed(name), PSControllerClasses::deviceBundleNamed(name));
+        }
+        // Heads prepared answer as heads read alone; asked with another count or cap they are read
+        // again, as asked.
+        PSPreferenceBundles fresh;
+        bundles.prepareHeads(paths, 5, 12);
+        EXPECT_EQ(bundles.headsOf(paths, 5, 12), fresh.headsOf(paths, 5, 12));
+        bundles.prepareHeads(paths, 5, 12);
+        EXPECT_EQ(bundles.headsOf(paths, 3, 12), fresh.headsOf(paths, 3, 12));
+        bundles.prepareHeads(paths, 5, 12);
+        EXPECT_EQ(bundles.headsOf(paths, 5, 40), fresh.headsOf(paths, 5, 40));
+        EXPECT_EQ(bundles.headsOf(paths, 5, 12).at(paths[0]),
+                  (std::vector<std::uint8_t>{'g', 'e', 'r', 'm', 'a'}));
+    }
+    DeviceFolder::setBatchedReadsUseRing(true);
 }
 
 TEST_F(PSPreferenceBundlesTest, TheListingsAreWhatTheFoldersHeldWhenMade) {

@@ -6,6 +6,7 @@
 
 #include "sim/settings/SettingsTweakList.h"
 
+#include "platform/foundation/DeviceFolder.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/prefs/PSControllerClasses.h"
@@ -165,14 +166,20 @@ protected:
 
 TEST_F(SettingsTweakListTest, RowsComeOutAsTheDevicesOwnLookupsMakeThemInAnyOrder) {
     {
-        // In order, as a script that names a row makes every cell.
-        auto list = open();
-        auto table = list->table();
-        for (std::int64_t r = 0; r < table->numberOfRowsInSection(0); ++r)
-            (void)table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(r, 0));
-        auto rows = list->specifiers();
-        ASSERT_EQ(rows->size(), 43u); // the group and 42 entries
-        expectEveryRowAsAlone(*rows);
+        // In order, as a script that names a row makes every cell: the rows are resolved in
+        // batches, with the ring and without it.
+        for (bool ring : {true, false}) {
+            SCOPED_TRACE(ring);
+            DeviceFolder::setBatchedReadsUseRing(ring);
+            auto list = open();
+            auto table = list->table();
+            for (std::int64_t r = 0; r < table->numberOfRowsInSection(0); ++r)
+                (void)table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(r, 0));
+            auto rows = list->specifiers();
+            ASSERT_EQ(rows->size(), 43u); // the group and 42 entries
+            expectEveryRowAsAlone(*rows);
+        }
+        DeviceFolder::setBatchedReadsUseRing(true);
 
         // From the bottom up, and scattered.
         auto reversed = open();
@@ -206,16 +213,29 @@ TEST_F(SettingsTweakListTest, RowsComeOutAsTheDevicesOwnLookupsMakeThemInAnyOrde
     EXPECT_EQ(byLabel["Climb"].missing, "../Tweak8.bundle");
 }
 
-TEST_F(SettingsTweakListTest, OnlyTheRowsShownAreResolved) {
+TEST_F(SettingsTweakListTest, OnlyTheRowsShownAndTheNextFewAreResolved) {
     auto list = open();
     auto table = list->table();
+    auto rows = list->specifiers();
+    auto resolvedRows = [&] {
+        std::vector<std::size_t> resolved;
+        for (std::size_t i = 0; i < rows->size(); ++i)
+            if ((*rows)[i]->propertyForKey("resolved").isBoolean())
+                resolved.push_back(i);
+        return resolved;
+    };
+    // The first rows shown resolve the rows after them, up to a batch; the group row is none.
     for (std::int64_t r = 0; r < 3; ++r)
         (void)table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(r, 0));
-    auto rows = list->specifiers();
-    std::size_t resolved = 0;
-    for (const auto& row : *rows)
-        resolved += row->propertyForKey("resolved").isBoolean() ? 1 : 0;
-    EXPECT_EQ(resolved, 3u);
+    std::vector<std::size_t> expected;
+    for (std::size_t i = 1; i <= SettingsTweakList::kResolvedTogether; ++i)
+        expected.push_back(i);
+    EXPECT_EQ(resolvedRows(), expected);
+    // A row shown further down takes the unresolved rows after it, not those before.
+    (void)table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(39, 0)); // the group is no row
+    for (std::size_t i = 40; i < rows->size(); ++i)
+        expected.push_back(i);
+    EXPECT_EQ(resolvedRows(), expected);
 }
 
 TEST_F(SettingsTweakListTest, ABundleInstalledWhileTheListIsOpenIsFoundWhenItOpensAgain) {
